@@ -1,0 +1,60 @@
+#include "Noise.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace
+{
+
+const float kPinkWeights[3] = {0.02109238f, 0.07113478f, 0.6887356f};
+const float kPinkPoles[3] = {0.319f, 0.7756f, 0.9613f};
+const float kPinkOffset = kPinkWeights[0] + kPinkWeights[1] + kPinkWeights[2];
+// 2 / 2147483647 rounded to single precision.
+const float kPinkScale = 9.313225746154785e-10f;
+
+void seedFromClock()
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+} // namespace
+
+WhiteNumber::WhiteNumber()
+{
+    seedFromClock();
+}
+
+double WhiteNumber::tick()
+{
+    return fromRandom(std::rand());
+}
+
+double WhiteNumber::fromRandom(int r)
+{
+    const double unit = r / 2147483647.0;
+    return unit + unit - 1.0;
+}
+
+PinkNoise::PinkNoise()
+{
+    seedFromClock();
+    clear();
+}
+
+void PinkNoise::clear()
+{
+    for (float& state : mState)
+        state = 0.0f;
+}
+
+float PinkNoise::tick()
+{
+    for (int k = 0; k < 3; ++k)
+    {
+        const float r = static_cast<float>(std::rand());
+        mState[k] = kPinkPoles[k] * (mState[k] - r) + r;
+    }
+    const float sum =
+        kPinkWeights[0] * mState[0] + kPinkWeights[1] * mState[1] + kPinkWeights[2] * mState[2];
+    return sum * kPinkScale - kPinkOffset;
+}

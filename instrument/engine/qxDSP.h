@@ -1,0 +1,36 @@
+#pragma once
+
+// Pitch, interpolation, clamp, decibel, shape and random helpers of the engine.
+// The pitch functions use the approximate fastPow on purpose: every stored sound
+// is tuned by it.
+namespace qxDSP
+{
+
+double fastPow(double a, double b);
+double MIDItoHz(int note);
+double CentsToHerz(double freq, double cents);
+double lerp(double a, double b, double t);
+double clamp(double x, double lo, double hi);
+double lin2dB(double x);
+double CalcShapeValue(double a, double b, double c);
+double rand01();
+
+} // namespace qxDSP
+
+// One-pole smoother of parameter changes; approaches a constant input as
+// x * (1 - 0.99^n) after n calls.
+class CParamSmooth
+{
+public:
+    CParamSmooth() : a(0.99), b(1.0 - a), z(0.0) {}
+    double operator()(double x)
+    {
+        z = x * b + z * a;
+        return z;
+    }
+
+private:
+    double a;
+    double b;
+    double z;
+};

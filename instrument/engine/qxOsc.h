@@ -1,0 +1,40 @@
+#pragma once
+
+// Process-wide settings; only sampleRate (the voice rate) is read by the engine.
+struct qxOscSettings
+{
+    static int sampleRate;
+    static int channels;
+    static int bufferSize;
+    static void setup(int sampleRate, int channels, int bufferSize);
+};
+
+// One naive phase accumulator. Each waveform call advances the phase by one
+// sample at the given frequency and the process-wide voice rate.
+class qxOsc
+{
+public:
+    static const int kTransitionSize = 1001;
+    // The smoothed step that replaces the sawtooth's jump, indexed 0 ... 1000.
+    static const double transition[kTransitionSize];
+
+    void phaseReset(double p) { phase = p; }
+
+    // Output first, then wrap, then advance.
+    double sinewave(double frequency);
+    double tan(double frequency);
+    double breaker(double frequency);
+
+    // Wrap, then advance, then output.
+    double triangle(double frequency);
+    double pulse(double frequency, double duty);
+    double sawn(double frequency);
+
+    double phase = 0.0;  // cycles
+    double output = 0.0; // the last value returned
+
+private:
+    static double increment(double frequency);
+    void wrap();
+    void advance(double frequency) { phase += increment(frequency); }
+};
