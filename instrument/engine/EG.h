@@ -1,0 +1,60 @@
+#pragma once
+
+#include "RelaySignal.h"
+
+#include <cstdint>
+
+// Attack-hold-decay-sustain-release envelope with exponential segments: each
+// timed segment multiplies the level by a constant factor every sample.
+class EG
+{
+public:
+    enum EGStages : int
+    {
+        kStageOff = 0,
+        kStageAttack,
+        kStageHold,
+        kStageDecay,
+        kStageSustain,
+        kStageRelease,
+        kNumStages
+    };
+
+    virtual ~EG() = default;
+
+    void setSampleRate(double rate) { mSampleRate = rate; }
+    void SetAttack(double seconds) { setStageValue(kStageAttack, seconds); }
+    void SetHold(double seconds) { setStageValue(kStageHold, seconds); }
+    void SetDecay(double seconds) { setStageValue(kStageDecay, seconds); }
+    void SetSustain(double level) { setStageValue(kStageSustain, level); }
+    void SetRelease(double seconds) { setStageValue(kStageRelease, seconds); }
+
+    void setStageValue(EGStages stage, double value);
+    void enterStage(EGStages stage);
+    void StartEnvelope() { enterStage(kStageAttack); }
+    void EndEnvelope() { enterStage(kStageRelease); }
+    void reset();
+    double nextSample();
+    void calcultateMultiplier(double startLevel, double endLevel, uint64_t lengthInSamples);
+
+    EGStages getStage() const { return mStage; }
+    double getLevel() const { return mLevel; }
+
+    Relay::Signal1<EG*> mCycleStarted;
+    Relay::Signal1<EG*> mCycleFinished;
+
+private:
+    static bool isTimed(EGStages stage) { return stage != kStageOff && stage != kStageSustain; }
+    uint64_t samplesFor(double seconds) const;
+    double targetLevel(EGStages stage) const;
+    double decayTarget() const;
+
+    EGStages mStage = kStageOff;
+    double mLevel = 1e-07;
+    double mMultiplier = 1.0;
+    double mSampleRate = 44100.0;
+    uint64_t mSampleIndex = 0;
+    uint64_t mStageEndIndex = 0;
+    double mStageValue[kNumStages] = {0.0, 0.001, 0.001, 0.001, 1.0, 0.2};
+    static constexpr double mMinimumLevel = 1e-07; // -140 dB, the floor of every segment
+};

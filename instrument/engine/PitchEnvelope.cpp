@@ -1,0 +1,50 @@
+#include "PitchEnvelope.h"
+
+#include "qxDSP.h"
+
+#include <cmath>
+
+PitchEnvelope::PitchEnvelope()
+{
+    setHighNote(mHighNote);
+    setLowNote(mLowNote);
+}
+
+void PitchEnvelope::setHighNote(int note)
+{
+    mHighNote = note;
+    mHighFreq = qxDSP::MIDItoHz(note);
+}
+
+void PitchEnvelope::setLowNote(int note)
+{
+    mLowNote = note;
+    mLowFreq = qxDSP::MIDItoHz(note);
+}
+
+void PitchEnvelope::reset()
+{
+    mSampleIndex = 0;
+    const double samples = mDuration * mSampleRate;
+    mTotalSamples = samples > 0.0 ? static_cast<uint64_t>(samples) : 0;
+}
+
+void PitchEnvelope::step()
+{
+    // A sweep shorter than one sample is complete at once.
+    double progress = mTotalSamples == 0
+                          ? 1.0
+                          : static_cast<double>(mSampleIndex) / static_cast<double>(mTotalSamples);
+    ++mSampleIndex;
+    progress = qxDSP::clamp(progress, 0.0, 1.0);
+    mValue = qxDSP::lerp(mStart, mEnd, std::pow(progress, mSlope));
+}
+
+double PitchEnvelope::nextSample(double frequency) const
+{
+    if (mValue > 0.0)
+        return qxDSP::lerp(frequency, mHighFreq, mValue);
+    if (mValue < 0.0)
+        return qxDSP::lerp(frequency, mLowFreq, -mValue);
+    return frequency;
+}

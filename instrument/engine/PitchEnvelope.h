@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+// Sweeps a position from mStart to mEnd along a power curve; -1 is the low
+// note, 0 each oscillator's own frequency, +1 the high note.
+class PitchEnvelope
+{
+public:
+    PitchEnvelope();
+    virtual ~PitchEnvelope() = default;
+
+    void setHighNote(int note);
+    void setLowNote(int note);
+    void setSampleRate(double rate) { mSampleRate = rate; }
+    void reset();
+    void step();
+    double nextSample(double frequency) const;
+
+    double getValue() const { return mValue; }
+
+    // Written directly by the voice manager; the duration applies at the next reset.
+    double mDuration = 1.0;
+    double mStart = 0.0;
+    double mEnd = 1.0;
+    double mSlope = 1.0;
+
+private:
+    int mHighNote = 96;
+    int mLowNote = 12;
+    double mHighFreq = 0.0;
+    double mLowFreq = 0.0;
+    double mValue = 0.0;
+    uint64_t mSampleIndex = 0;
+    uint64_t mTotalSamples = 44100;
+    double mSampleRate = 44100.0;
+};

@@ -1,0 +1,92 @@
+#include "PitchEnvelope.h"
+#include "qxDSP.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+double stepTo(PitchEnvelope& env, int step, int& done)
+{
+    for (; done < step; ++done)
+        env.step();
+    return env.getValue();
+}
+
+} // namespace
+
+TEST(PitchEnvelope, SweepsFromLowThroughOwnToHigh)
+{
+    PitchEnvelope env;
+    env.mStart = -1.0;
+    env.mEnd = 1.0;
+    env.reset();
+    int done = 0;
+    EXPECT_EQ(stepTo(env, 1, done), -1.0);
+    EXPECT_EQ(env.nextSample(440.0), qxDSP::MIDItoHz(12));
+    EXPECT_EQ(stepTo(env, 22051, done), 0.0);
+    EXPECT_EQ(env.nextSample(440.0), 440.0);
+    EXPECT_EQ(stepTo(env, 44101, done), 1.0);
+    EXPECT_EQ(env.nextSample(440.0), 2327.565155029297);
+    EXPECT_EQ(stepTo(env, 50000, done), 1.0);
+}
+
+TEST(PitchEnvelope, ZeroSweepLeavesFrequenciesAlone)
+{
+    PitchEnvelope env;
+    env.mStart = 0.0;
+    env.mEnd = 0.0;
+    env.reset();
+    for (int i = 0; i < 1000; ++i)
+    {
+        env.step();
+        ASSERT_EQ(env.nextSample(123.456), 123.456);
+    }
+}
+
+TEST(PitchEnvelope, HalfwayIsHalfwayInHertz)
+{
+    PitchEnvelope env;
+    env.mStart = 0.5;
+    env.mEnd = 0.5;
+    env.reset();
+    env.step();
+    EXPECT_DOUBLE_EQ(env.nextSample(300.0), (300.0 + 2327.565155029297) / 2.0);
+    env.setHighNote(81); // moves the target at once
+    EXPECT_DOUBLE_EQ(env.nextSample(300.0), (300.0 + 880.0) / 2.0);
+}
+
+TEST(PitchEnvelope, SteepCurveStaysNearItsStart)
+{
+    PitchEnvelope env;
+    env.mSlope = 8.0;
+    env.setSampleRate(1000.0);
+    env.reset();
+    int done = 0;
+    EXPECT_DOUBLE_EQ(stepTo(env, 501, done), 1.0 / 256.0);
+}
+
+TEST(PitchEnvelope, DurationAppliesAtTheNextReset)
+{
+    PitchEnvelope env;
+    env.setSampleRate(100.0);
+    env.reset();
+    env.mDuration = 0.1;
+    int done = 0;
+    EXPECT_DOUBLE_EQ(stepTo(env, 51, done), 0.5); // still the 1 s sweep
+    env.reset();
+    done = 0;
+    EXPECT_EQ(stepTo(env, 11, done), 1.0);
+}
+
+TEST(PitchEnvelope, SweepShorterThanASampleIsCompleteAtOnce)
+{
+    PitchEnvelope env;
+    env.mDuration = 0.001;
+    env.mStart = -1.0;
+    env.mEnd = 0.25;
+    env.setSampleRate(100.0);
+    env.reset();
+    env.step();
+    EXPECT_EQ(env.getValue(), 0.25);
+}
