@@ -1,0 +1,173 @@
+#include "Voice.h"
+
+#include "denormal.h"
+#include "qxDSP.h"
+
+namespace
+{
+const double kOpenCutoff = 22050.0; // where a positive low-pass depth opens to
+const double kSecondArgument = 0.5;
+} // namespace
+
+Voice::Voice()
+{
+    mLowPass.setMode(1);
+    mHighPass.setMode(2);
+    mAmpEnv.mCycleFinished.Connect(this, &Voice::setFree);
+}
+
+void Voice::SetOscType(int i, Oscilator::OscType type)
+{
+    if (isTonal(i))
+        mOscillators[i].mType = type;
+}
+
+void Voice::SetSquareDuty(int i, double duty)
+{
+    if (isTonal(i))
+        mOscillators[i].mDuty = duty;
+}
+
+void Voice::SetOscLevel(int i, double level)
+{
+    if (isSource(i))
+        mSourceLevel[i] = level;
+}
+
+void Voice::SetOscOctave(int i, int octaves)
+{
+    if (!isTonal(i))
+        return;
+    mOctave[i] = octaves;
+    mFrequencyDirty = true;
+}
+
+void Voice::SetOscTranspose(int i, int semitones)
+{
+    if (!isTonal(i))
+        return;
+    mTranspose[i] = semitones;
+    mFrequencyDirty = true;
+}
+
+void Voice::SetOscCent(int i, int cents)
+{
+    if (!isTonal(i))
+        return;
+    mCents[i] = cents;
+    mFrequencyDirty = true;
+}
+
+void Voice::SetOscEnvDepth(int i, double depth)
+{
+    if (isSource(i))
+        mEnvDepth[i] = depth;
+}
+
+void Voice::SetOscPhase(int i, double phase)
+{
+    if (isTonal(i))
+        mPhase[i] = phase;
+}
+
+void Voice::NoteOn(int noteNumber, int velocity)
+{
+    mAmpEnv.reset();
+    for (int i = 0; i < kNumSources; ++i)
+        mOscillators[i].setPhase(mPhase[i]);
+    mNoteNumber = noteNumber;
+    mVelocity = velocity;
+    mIsActive = true;
+    mAmpEnv.enterStage(EG::kStageAttack);
+    mPitchEnv.reset();
+    mLowPass.reset();
+    mHighPass.reset();
+    mFilterEnv.reset();
+    mFilterEnv.StartEnvelope();
+    mFrequencyDirty = true;
+}
+
+void Voice::NoteOff(int, int)
+{
+    mAmpEnv.enterStage(EG::kStageRelease);
+    mFilterEnv.EndEnvelope();
+}
+
+void Voice::setSampleRate(double rate)
+{
+    mSampleRate = rate;
+    mAmpEnv.setSampleRate(rate);
+    mFilterEnv.setSampleRate(rate);
+    mPitchEnv.setSampleRate(rate);
+    mLowPass.setSampleRate(rate);
+    mHighPass.setSampleRate(rate);
+    mLowPass.reset();
+    mHighPass.reset();
+}
+
+void Voice::updateBaseFrequencies()
+{
+    for (int i = 0; i < kNumSources; ++i)
+    {
+        const int note = mNoteNumber + mTranspose[i] + 12 * mOctave[i];
+        mBaseFreq[i] = qxDSP::CentsToHerz(qxDSP::MIDItoHz(note), mCents[i]);
+    }
+    mFrequencyDirty = false;
+}
+
+double Voice::lowPassCutoff(double env) const
+{
+    using qxDSP::lerp;
+    if (mLPDepth > 0.0)
+        return lerp(mLPCutoff, lerp(mLPCutoff, kOpenCutoff, env), mLPDepth);
+    if (mLPDepth < 0.0)
+        return lerp(mLPCutoff, lerp(kOpenCutoff, mLPCutoff, env), -mLPDepth);
+    return mLPCutoff;
+}
+
+double Voice::highPassCutoff(double env) const
+{
+    using qxDSP::lerp;
+    if (mHPDepth > 0.0)
+        return lerp(mHPCutoff, lerp(mHPCutoff, 0.0, env), mHPDepth);
+    if (mHPDepth < 0.0)
+        return lerp(mHPCutoff, lerp(0.0, mHPCutoff, env), -mHPDepth);
+    return mHPCutoff;
+}
+
+double Voice::nextSample()
+{
+    if (!mIsActive)
+        return 0.0;
+    if (mFrequencyDirty)
+        updateBaseFrequencies();
+
+    mPitchEnv.step();
+    for (int i = 0; i < kNumSources; ++i)
+        mFreq[i] = mPitchEnv.nextSample(mBaseFreq[i]);
+
+    // The amplitude envelope may free the voice here; the sample still completes.
+    const double amp = mAmpEnv.nextSample();
+    const double env = mFilterEnv.nextSample();
+    mLowPass.setFrequency(lowPassCutoff(env));
+    mHighPass.setFrequency(highPassCutoff(env));
+
+    double source[kNumSources];
+    for (int i = 0; i < kNumTonalSources; ++i)
+        source[i] = mSourceLevel[i] * mOscillators[i].nextSample(mFreq[i], kSecondArgument);
+    source[kWhiteNoiseSource] =
+        mSourceLevel[kWhiteNoiseSource] * mOscillators[kWhiteNoiseSource].noise();
+    source[kPinkNoiseSource] =
+        mSourceLevel[kPinkNoiseSource] * mOscillators[kPinkNoiseSource].pinknoise();
+
+    double mix = qxDSP::lerp(source[0], source[0] * amp, mEnvDepth[0]);
+    for (int i = 1; i < kNumSources; ++i)
+        mix += qxDSP::lerp(source[i], source[i] * amp, mEnvDepth[i]);
+    mix *= mVelocity / 127.0;
+
+    double y = mHighPass.getSample(mix);
+    denormal_fix_double_aggressive(&y);
+    y = mLowPass.getSample(y);
+    denormal_fix_double_aggressive(&y);
+    return y;
+}

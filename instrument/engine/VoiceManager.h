@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Voice.h"
+
+// Four voices: notes go to the first free one (no stealing), every setting goes
+// to all of them, and their outputs are summed.
+class VoiceManager
+{
+public:
+    static const int kNumVoices = 4;
+
+    virtual ~VoiceManager() = default;
+
+    void onNoteOn(int noteNumber, int velocity);
+    void onNoteOff(int noteNumber, int velocity);
+    Voice* findFreeVoice();
+    double nextSample();
+    void setSampleRate(double rate);
+
+    void SetOscType(int i, Oscilator::OscType type);
+    void SetOscLevel(int i, double level);
+    void SetOscOctave(int i, int octaves);
+    void SetOscTranspose(int i, int semitones);
+    void SetOscCent(int i, int cents);
+    void SetOscEnvDepth(int i, double depth);
+    void SetSquareDuty(int i, double duty);
+    void SetOscPhase(int i, double phase);
+
+    void SetEnvAttack(double seconds);
+    void SetEnvHold(double seconds);
+    void SetEnvDecay(double seconds);
+    void SetEnvSustain(double level);
+    void SetEnvRelease(double seconds);
+
+    void SetPitchHighNote(int note);
+    void SetPitchLowNote(int note);
+    void SetPitchDuration(double seconds);
+    void SetPitchStart(double position);
+    void SetPitchEnd(double position);
+    void SetPitchSlope(double exponent);
+
+    void SetLPFilterCutoff(double hz);
+    void SetHPFilterCutoff(double hz);
+    void SetLPFilterResonance(double q);
+    void SetHPFilterResonance(double q);
+    void SetLPFilterDepth(double depth);
+    void SetHPFilterDepth(double depth);
+
+    void SetFilterEnvAttack(double seconds);
+    void SetFilterEnvHold(double seconds);
+    void SetFilterEnvDecay(double seconds);
+    void SetFilterEnvSustain(double level);
+    void SetFilterEnvRelease(double seconds);
+
+    const Voice& voice(int index) const { return mVoices[index]; }
+
+private:
+    template <class Change> void forEachVoice(Change change)
+    {
+        for (Voice& voice : mVoices)
+            change(voice);
+    }
+
+    Voice mVoices[kNumVoices];
+};

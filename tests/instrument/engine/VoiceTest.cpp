@@ -1,0 +1,198 @@
+#include "VoiceManager.h"
+#include "qxDSP.h"
+#include "qxOsc.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace
+{
+
+const double kRate = 44100.0;
+
+class VoiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qxOscSettings::setup(static_cast<int>(kRate), 2, 1024);
+        manager.setSampleRate(kRate);
+        holdPitch(manager);
+    }
+    void TearDown() override { qxOscSettings::setup(44100, 2, 1024); }
+
+    // The default pitch envelope sweeps up to the high note; these tests want
+    // each note's own frequency.
+    static void holdPitch(VoiceManager& vm)
+    {
+        vm.SetPitchStart(0.0);
+        vm.SetPitchEnd(0.0);
+    }
+
+    std::vector<double> render(VoiceManager& vm, int samples)
+    {
+        std::vector<double> out;
+        for (int i = 0; i < samples; ++i)
+            out.push_back(vm.nextSample());
+        return out;
+    }
+
+    static double peak(const std::vector<double>& x, size_t from = 0)
+    {
+        double p = 0.0;
+        for (size_t i = from; i < x.size(); ++i)
+            p = std::max(p, std::fabs(x[i]));
+        return p;
+    }
+
+    int activeVoices() const
+    {
+        int n = 0;
+        for (int i = 0; i < VoiceManager::kNumVoices; ++i)
+            n += manager.voice(i).isActive();
+        return n;
+    }
+
+    VoiceManager manager;
+};
+
+} // namespace
+
+TEST_F(VoiceTest, DefaultPatchIsASineOnTheFirstSourceOnly)
+{
+    manager.onNoteOn(69, 127);
+    const auto sine = render(manager, 2000);
+    EXPECT_GT(peak(sine, 1000), 0.9);
+    EXPECT_LT(peak(sine), 1.0 + 1e-9);
+
+    VoiceManager silent;
+    silent.setSampleRate(kRate);
+    silent.SetOscLevel(0, 0.0);
+    silent.onNoteOn(69, 127);
+    for (double v : render(silent, 2000))
+        ASSERT_EQ(v, 0.0);
+}
+
+TEST_F(VoiceTest, FifthNoteIsDroppedUntilAReleaseRunsOut)
+{
+    manager.SetEnvRelease(0.01); // 441 samples
+    for (int note : {60, 62, 64, 65})
+        manager.onNoteOn(note, 100);
+    manager.onNoteOn(67, 100);
+    EXPECT_EQ(activeVoices(), 4);
+    for (int i = 0; i < VoiceManager::kNumVoices; ++i)
+        EXPECT_NE(manager.voice(i).getNoteNumber(), 67);
+
+    render(manager, 100);
+    manager.onNoteOff(62, 0);
+    render(manager, 441);
+    EXPECT_TRUE(manager.voice(1).isActive()); // the release's last sample
+    manager.onNoteOn(67, 100);
+    EXPECT_NE(manager.voice(1).getNoteNumber(), 67);
+    render(manager, 1);
+    EXPECT_FALSE(manager.voice(1).isActive());
+    manager.onNoteOn(67, 100);
+    EXPECT_EQ(manager.voice(1).getNoteNumber(), 67);
+    EXPECT_EQ(activeVoices(), 4);
+}
+
+TEST_F(VoiceTest, SameNoteTwiceSoundsTwiceAndOneNoteOffReleasesBoth)
+{
+    manager.SetEnvRelease(0.001);
+    manager.onNoteOn(60, 100);
+    render(manager, 10);
+    manager.onNoteOn(60, 100);
+    EXPECT_EQ(activeVoices(), 2);
+    manager.onNoteOff(61, 0); // not sounding: nothing changes
+    render(manager, 100);
+    EXPECT_EQ(activeVoices(), 2);
+    manager.onNoteOff(60, 0);
+    render(manager, 100);
+    EXPECT_EQ(activeVoices(), 0);
+}
+
+TEST_F(VoiceTest, VelocityScalesTheOutput)
+{
+    VoiceManager soft;
+    soft.setSampleRate(kRate);
+    holdPitch(soft);
+    manager.onNoteOn(57, 127);
+    soft.onNoteOn(57, 64);
+    const auto full = render(manager, 3000);
+    const auto half = render(soft, 3000);
+    for (size_t i = 0; i < full.size(); ++i)
+        ASSERT_NEAR(half[i], full[i] * 64.0 / 127.0, 1e-10);
+}
+
+TEST_F(VoiceTest, FilterEnvelopeDepthOpensTheLowPass)
+{
+    // A 5 kHz tone through a 100 Hz low-pass.
+    auto configure = [](VoiceManager& vm, double depth)
+    {
+        vm.setSampleRate(kRate);
+        holdPitch(vm);
+        vm.SetOscTranspose(0, 12 * 5 + 3); // note 12 + 63 = 75, about 600 Hz
+        vm.SetOscOctave(0, 3);             // about 4.9 kHz
+        vm.SetLPFilterCutoff(100.0);
+        vm.SetLPFilterDepth(depth);
+        vm.SetFilterEnvSustain(1.0);
+        vm.onNoteOn(12, 127);
+    };
+    VoiceManager closed, opened;
+    configure(closed, 0.0);
+    configure(opened, 1.0);
+    EXPECT_LT(peak(render(closed, 4000), 2000), 0.01);
+    EXPECT_GT(peak(render(opened, 4000), 2000), 0.9);
+}
+
+TEST_F(VoiceTest, SourceIndicesOutsideTheirRangeAreIgnored)
+{
+    VoiceManager reference;
+    reference.setSampleRate(kRate);
+    holdPitch(reference);
+    manager.SetOscLevel(5, 1.0);
+    manager.SetOscLevel(-1, 1.0);
+    manager.SetOscEnvDepth(7, 0.0);
+    manager.SetOscType(3, Oscilator::kOscSquare);
+    manager.SetOscPhase(4, 0.5);
+    manager.SetOscOctave(1000000, 2);
+    manager.SetOscTranspose(-5, 2);
+    manager.SetOscCent(3, 50);
+    manager.SetSquareDuty(9, 0.1);
+    manager.onNoteOn(60, 100);
+    reference.onNoteOn(60, 100);
+    EXPECT_EQ(render(manager, 500), render(reference, 500));
+}
+
+TEST_F(VoiceTest, TranspositionRetunesTheSoundingNote)
+{
+    manager.onNoteOn(45, 127);
+    const auto before = render(manager, 44100);
+    manager.SetOscTranspose(0, 12);
+    const auto after = render(manager, 44100);
+    auto crossings = [](const std::vector<double>& x)
+    {
+        int n = 0;
+        for (size_t i = 1; i < x.size(); ++i)
+            n += (x[i - 1] < 0.0) != (x[i] < 0.0);
+        return n;
+    };
+    // The engine's approximate tuning makes this octave slightly wide.
+    const double ratio = qxDSP::MIDItoHz(57) / qxDSP::MIDItoHz(45);
+    EXPECT_NEAR(static_cast<double>(crossings(after)) / crossings(before), ratio, 0.02);
+}
+
+TEST_F(VoiceTest, InactiveVoiceIsSilentAndStartPhasesApplyAtNoteOn)
+{
+    Voice voice;
+    voice.setSampleRate(kRate);
+    EXPECT_EQ(voice.nextSample(), 0.0);
+    voice.SetEnvAttack(1e-9); // leaves attack at once: full level from the start
+    voice.SetOscEnvDepth(0, 0.0);
+    voice.SetOscPhase(0, 0.25);
+    voice.NoteOn(81, 127);
+    // The sine starts at its crest, shaped only by the filters.
+    EXPECT_GT(voice.nextSample(), 0.3);
+}
