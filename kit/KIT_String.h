@@ -10,6 +10,7 @@ public:
     explicit KIT_String(const char* text) { Set(text); }
 
     void Set(const char* text) { mText.assign(text ? text : ""); }
+    void Set(const char* bytes, int length) { mText.assign(bytes, length > 0 ? length : 0); }
     void Append(const char* text) { mText.append(text ? text : ""); }
     const char* Get() const { return mText.c_str(); }
     int GetLength() const { return static_cast<int>(mText.size()); }
