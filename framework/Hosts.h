@@ -1,7 +1,7 @@
 #pragma once
 
 // The host applications the framework recognises by product name.
-enum EHost
+enum EHost : int
 {
     kHostUnknown = 0,
     kHostReaper,

@@ -1,0 +1,467 @@
+#include "IPluginBase.h"
+
+#include "IGraphics.h"
+#include "KIT_Assert.h"
+#include "Log.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+void GetVersionParts(int version, int* major, int* minor, int* revision)
+{
+    *major = (version & 0xFFFF0000) >> 16;
+    *minor = (version & 0x0000FF00) >> 8;
+    *revision = version & 0x000000FF;
+}
+
+int GetDecimalVersion(int version)
+{
+    int major, minor, revision;
+    GetVersionParts(version, &major, &minor, &revision);
+    return 10000 * major + 100 * minor + revision;
+}
+
+void GetVersionStr(int version, char* text)
+{
+    int major, minor, revision;
+    GetVersionParts(version, &major, &minor, &revision);
+    std::sprintf(text, "v%d.%d.%d", major, minor, revision);
+}
+
+IPluginBase::IPluginBase(int nParams, const char* channelIOStr, int nPresets,
+                         const char* effectName, const char* productName, const char* mfrName,
+                         int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
+                         bool plugDoesChunks, bool plugIsInst, EAPI plugAPI)
+    : mUniqueID(uniqueID), mMfrID(mfrID), mVersion(vendorVersion), mAPI(plugAPI),
+      mDoesStateChunks(plugDoesChunks), mIsInst(plugIsInst), mDoesMIDI(plugDoesMidi),
+      mLatency(latency)
+{
+    Trace("IPluginBase", __LINE__, "%s:%s", effectName, CurrentTime());
+    for (int i = 0; i < nParams; ++i)
+        mParams.Add(new IParam);
+    for (int i = 0; i < nPresets; ++i)
+        mPresets.Add(new IPreset);
+    CopyCut(mEffectName, effectName, kNameSize);
+    CopyCut(mProductName, productName, kNameSize);
+    CopyCut(mMfrName, mfrName, kNameSize);
+    ParseChannelIO(channelIOStr);
+}
+
+IPluginBase::~IPluginBase()
+{
+    delete mGraphics;
+    mGraphics = nullptr;
+    mParams.DeleteAll();
+    mPresets.DeleteAll();
+    mInChannels.DeleteAll();
+    mOutChannels.DeleteAll();
+    mChannelIO.DeleteAll();
+    mInputBusLabels.DeleteAll();
+    mOutputBusLabels.DeleteAll();
+}
+
+void IPluginBase::ParseChannelIO(const char* channelIOStr)
+{
+    int maxIn = 0, maxOut = 0;
+    for (const char* p = channelIOStr;;)
+    {
+        int nIn = 0, nOut = 0;
+        const bool channelIOStrValid = std::sscanf(p, "%d-%d", &nIn, &nOut) == 2;
+        KIT_ASSERT(channelIOStrValid);
+        maxIn = std::max(maxIn, nIn);
+        maxOut = std::max(maxOut, nOut);
+        mChannelIO.Add(new ChannelIO{nIn, nOut});
+        p = std::strchr(p, ' ');
+        if (!p)
+            break;
+        ++p;
+    }
+    mInData.Resize(maxIn);
+    mOutData.Resize(maxOut);
+    for (int i = 0; i < maxIn; ++i)
+        mInChannels.Add(new InChannel)->mSrc = mInData.Get() + i;
+    for (int i = 0; i < maxOut; ++i)
+        mOutChannels.Add(new OutChannel)->mDest = mOutData.Get() + i;
+}
+
+void IPluginBase::Reset()
+{
+    KIT_MutexLock lock(mMutex);
+}
+
+void IPluginBase::OnParamChange(int)
+{
+    KIT_MutexLock lock(mMutex);
+}
+
+void IPluginBase::OnActivate(bool)
+{
+    KIT_MutexLock lock(mMutex);
+}
+
+bool IPluginBase::MidiNoteName(int, char* text)
+{
+    text[0] = '\0';
+    return false;
+}
+
+void IPluginBase::CopyInputsToOutputs(double** inputs, double** outputs, int nFrames)
+{
+    const int common = std::min(NInChannels(), NOutChannels());
+    for (int i = 0; i < common; ++i)
+        std::copy(inputs[i], inputs[i] + nFrames, outputs[i]);
+    for (int i = common; i < NOutChannels(); ++i)
+        std::fill(outputs[i], outputs[i] + nFrames, 0.0);
+}
+
+void IPluginBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
+{
+    CopyInputsToOutputs(inputs, outputs, nFrames);
+}
+
+void IPluginBase::ProcessSingleReplacing(float** inputs, float** outputs, int nFrames)
+{
+    const int common = std::min(NInChannels(), NOutChannels());
+    for (int i = 0; i < common; ++i)
+        std::copy(inputs[i], inputs[i] + nFrames, outputs[i]);
+    for (int i = common; i < NOutChannels(); ++i)
+        std::fill(outputs[i], outputs[i] + nFrames, 0.0f);
+}
+
+bool IPluginBase::CompareState(const unsigned char* state, int startPos)
+{
+    bool isEqual = true;
+    const unsigned char* data = state + startPos;
+    for (int i = 0; i < NParams(); ++i, data += sizeof(double))
+    {
+        double stored;
+        std::memcpy(&stored, data, sizeof stored);
+        const float difference =
+            static_cast<float>(mParams.Get(i)->Value()) - static_cast<float>(stored);
+        isEqual &= std::fabs(difference) < 0.00001f;
+    }
+    return isEqual;
+}
+
+void IPluginBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
+{
+    IParam* param = GetParam(paramIdx);
+    if (!param)
+        return;
+    KIT_MutexLock lock(mMutex);
+    param->SetNormalized(normalizedValue);
+    InformHostOfParamChange(paramIdx, normalizedValue);
+    OnParamChange(paramIdx);
+}
+
+void IPluginBase::AttachGraphics(IGraphics* graphics)
+{
+    if (!graphics)
+        return;
+    KIT_MutexLock lock(mMutex);
+    for (int i = 0; i < NParams(); ++i)
+        graphics->SetParameterFromPlug(i, mParams.Get(i)->GetNormalized(), true);
+    graphics->PrepDraw();
+    mGraphics = graphics;
+}
+
+void IPluginBase::RedrawParamControls()
+{
+    if (!mGraphics)
+        return;
+    for (int i = 0; i < NParams(); ++i)
+        mGraphics->SetParameterFromPlug(i, mParams.Get(i)->Value(), false);
+}
+
+void IPluginBase::PointUnconnectedAtScratch()
+{
+    for (int i = 0; i < NInChannels(); ++i)
+    {
+        InChannel* channel = mInChannels.Get(i);
+        if (!channel->mConnected)
+            *channel->mSrc = channel->mScratchBuf.Get();
+    }
+    for (int i = 0; i < NOutChannels(); ++i)
+    {
+        OutChannel* channel = mOutChannels.Get(i);
+        if (!channel->mConnected)
+            *channel->mDest = channel->mScratchBuf.Get();
+    }
+}
+
+void IPluginBase::SetBlockSize(int blockSize)
+{
+    blockSize = std::max(blockSize, 0);
+    if (blockSize == mBlockSize)
+        return;
+    for (int i = 0; i < NInChannels(); ++i)
+    {
+        KIT_TypedBuf<double>& scratch = mInChannels.Get(i)->mScratchBuf;
+        std::fill_n(scratch.Resize(blockSize), blockSize, 0.0);
+    }
+    for (int i = 0; i < NOutChannels(); ++i)
+    {
+        KIT_TypedBuf<double>& scratch = mOutChannels.Get(i)->mScratchBuf;
+        std::fill_n(scratch.Resize(blockSize), blockSize, 0.0);
+    }
+    PointUnconnectedAtScratch();
+    mBlockSize = blockSize;
+}
+
+int IPluginBase::GetEffectVersion(bool decimal) const
+{
+    return decimal ? GetDecimalVersion(mVersion) : mVersion;
+}
+
+char* IPluginBase::GetEffectVersionStr(char* text) const
+{
+    GetVersionStr(mVersion, text);
+    std::strcat(text, "D");
+    return text;
+}
+
+int IPluginBase::GetHostVersion(bool decimal)
+{
+    GetHost();
+    return decimal ? GetDecimalVersion(mHostVersion) : mHostVersion;
+}
+
+void IPluginBase::GetHostVersionStr(char* text)
+{
+    GetHost();
+    GetVersionStr(mHostVersion, text);
+}
+
+const char* IPluginBase::GetAPIString() const
+{
+    static const char* const kNames[] = {"VST2", "VST3", "AU", "RTAS", "AAX", "Standalone"};
+    return mAPI >= kAPIVST2 && mAPI <= kAPISA ? kNames[mAPI] : "";
+}
+
+bool IPluginBase::IsInChannelConnected(int i) const
+{
+    return i >= 0 && i < NInChannels() && mInChannels.Get(i)->mConnected;
+}
+
+bool IPluginBase::IsOutChannelConnected(int i) const
+{
+    return i >= 0 && i < NOutChannels() && mOutChannels.Get(i)->mConnected;
+}
+
+bool IPluginBase::LegalIO(int nIn, int nOut) const
+{
+    for (int i = 0; i < mChannelIO.GetSize(); ++i)
+    {
+        const ChannelIO* io = mChannelIO.Get(i);
+        if ((nIn < 0 || nIn == io->mIn) && (nOut < 0 || nOut == io->mOut))
+            return true;
+    }
+    return false;
+}
+
+double IPluginBase::GetSamplesPerBeat()
+{
+    const double tempo = GetTempo();
+    return tempo > 0.0 ? GetSampleRate() * 60.0 / tempo : 0.0;
+}
+
+void IPluginBase::SetHost(const char* hostName, int version)
+{
+    mHost = LookUpHost(hostName);
+    mHostVersion = version;
+}
+
+void IPluginBase::SetInputChannelConnections(int first, int n, bool connected)
+{
+    const int end = std::min(first + n, NInChannels());
+    for (int i = std::max(first, 0); i < end; ++i)
+    {
+        InChannel* channel = mInChannels.Get(i);
+        channel->mConnected = connected;
+        if (!connected)
+            *channel->mSrc = channel->mScratchBuf.Get();
+    }
+}
+
+void IPluginBase::SetOutputChannelConnections(int first, int n, bool connected)
+{
+    const int end = std::min(first + n, NOutChannels());
+    for (int i = std::max(first, 0); i < end; ++i)
+    {
+        OutChannel* channel = mOutChannels.Get(i);
+        channel->mConnected = connected;
+        if (!connected)
+            *channel->mDest = channel->mScratchBuf.Get();
+    }
+}
+
+// A host asking for more frames than the block size it announced would run
+// past the scratch buffers; such blocks are cut to the block size.
+int IPluginBase::ClampFrames(int nFrames) const
+{
+    return std::max(0, std::min(nFrames, mBlockSize));
+}
+
+void IPluginBase::AttachInputBuffers(int first, int n, double** data, int)
+{
+    const int end = std::min(first + n, NInChannels());
+    for (int i = std::max(first, 0); i < end; ++i)
+    {
+        InChannel* channel = mInChannels.Get(i);
+        if (channel->mConnected)
+            *channel->mSrc = *(data++);
+    }
+}
+
+void IPluginBase::AttachInputBuffers(int first, int n, float** data, int nFrames)
+{
+    nFrames = ClampFrames(nFrames);
+    const int end = std::min(first + n, NInChannels());
+    for (int i = std::max(first, 0); i < end; ++i)
+    {
+        InChannel* channel = mInChannels.Get(i);
+        if (!channel->mConnected)
+            continue;
+        double* scratch = channel->mScratchBuf.Get();
+        std::copy(*data, *data + nFrames, scratch);
+        ++data;
+        *channel->mSrc = scratch;
+    }
+}
+
+void IPluginBase::AttachOutputBuffers(int first, int n, double** data)
+{
+    const int end = std::min(first + n, NOutChannels());
+    for (int i = std::max(first, 0); i < end; ++i)
+    {
+        OutChannel* channel = mOutChannels.Get(i);
+        if (channel->mConnected)
+            *channel->mDest = *(data++);
+    }
+}
+
+void IPluginBase::AttachOutputBuffers(int first, int n, float** data)
+{
+    const int end = std::min(first + n, NOutChannels());
+    for (int i = std::max(first, 0); i < end; ++i)
+    {
+        OutChannel* channel = mOutChannels.Get(i);
+        if (!channel->mConnected)
+            continue;
+        *channel->mDest = channel->mScratchBuf.Get();
+        channel->mFDest = *(data++);
+    }
+}
+
+void IPluginBase::ConvertOutputs(int nFrames, bool accumulate)
+{
+    for (int i = 0; i < NOutChannels(); ++i)
+    {
+        OutChannel* channel = mOutChannels.Get(i);
+        if (!channel->mConnected || !channel->mFDest)
+            continue;
+        const double* source = *channel->mDest;
+        for (int s = 0; s < nFrames; ++s)
+        {
+            const float sample = static_cast<float>(source[s]);
+            channel->mFDest[s] = accumulate ? channel->mFDest[s] + sample : sample;
+        }
+    }
+}
+
+void IPluginBase::ProcessBuffers(double, int nFrames)
+{
+    ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), ClampFrames(nFrames));
+}
+
+void IPluginBase::ProcessBuffers(float, int nFrames)
+{
+    nFrames = ClampFrames(nFrames);
+    ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+    ConvertOutputs(nFrames, false);
+}
+
+void IPluginBase::ProcessBuffersAccumulating(float, int nFrames)
+{
+    nFrames = ClampFrames(nFrames);
+    ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+    ConvertOutputs(nFrames, true);
+}
+
+void IPluginBase::PassThroughBuffers(double, int nFrames)
+{
+    CopyInputsToOutputs(mInData.Get(), mOutData.Get(), ClampFrames(nFrames));
+}
+
+void IPluginBase::PassThroughBuffers(float, int nFrames)
+{
+    nFrames = ClampFrames(nFrames);
+    CopyInputsToOutputs(mInData.Get(), mOutData.Get(), nFrames);
+    ConvertOutputs(nFrames, false);
+}
+
+void IPluginBase::ZeroScratchBuffers()
+{
+    for (int i = 0; i < NInChannels(); ++i)
+        std::fill_n(mInChannels.Get(i)->mScratchBuf.Get(), mBlockSize, 0.0);
+    for (int i = 0; i < NOutChannels(); ++i)
+        std::fill_n(mOutChannels.Get(i)->mScratchBuf.Get(), mBlockSize, 0.0);
+}
+
+namespace
+{
+
+void ReplaceLabel(KIT_PtrList<KIT_String>& labels, int bus, const char* text)
+{
+    labels.Delete(bus);
+    labels.Insert(bus, new KIT_String(text));
+}
+
+} // namespace
+
+void IPluginBase::SetInputBusLabel(int bus, const char* text)
+{
+    if (bus == 0 || bus == 1)
+        ReplaceLabel(mInputBusLabels, bus, text);
+}
+
+void IPluginBase::SetOutputBusLabel(int bus, const char* text)
+{
+    if (bus >= 0)
+        ReplaceLabel(mOutputBusLabels, bus, text);
+}
+
+void IPluginBase::OnParamReset()
+{
+    for (int i = 0; i < NParams(); ++i)
+        OnParamChange(i);
+}
+
+void IPluginBase::DirtyParameters()
+{
+    KIT_MutexLock lock(mMutex);
+    for (int i = 0; i < NParams(); ++i)
+        InformHostOfParamChange(i, mParams.Get(i)->GetNormalized());
+}
+
+bool IPluginBase::SendMidiMsgs(KIT_TypedBuf<IMidiMsg>* msgs)
+{
+    bool allSent = true;
+    for (int i = 0; i < msgs->GetSize(); ++i)
+        allSent &= SendMidiMsg(msgs->Get() + i);
+    return allSent;
+}
+
+void IPluginBase::SetInputLabel(int channel, const char* text)
+{
+    if (InChannel* in = mInChannels.Get(channel))
+        in->mLabel.Set(text);
+}
+
+void IPluginBase::SetOutputLabel(int channel, const char* text)
+{
+    if (OutChannel* out = mOutChannels.Get(channel))
+        out->mLabel.Set(text);
+}
