@@ -17,6 +17,7 @@ public:
     void Resize(int blockSize) { mQueue.Resize(blockSize); }
     bool getKeyStatus(int key) const { return key >= 0 && key < kNumKeys && mKeyStatus[key]; }
     int getNumKeys() const { return mNumKeys; }
+    bool hasPending() const { return !mQueue.Empty(); }
 
     Relay::Signal2<int, int> mNoteOn;
     Relay::Signal2<int, int> mNoteOff;

@@ -53,6 +53,13 @@ public:
     void SetFilterEnvRelease(double seconds);
 
     const Voice& voice(int index) const { return mVoices[index]; }
+    bool anyActive() const
+    {
+        for (const Voice& v : mVoices)
+            if (v.isActive())
+                return true;
+        return false;
+    }
 
 private:
     template <class Change> void forEachVoice(Change change)

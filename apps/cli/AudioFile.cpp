@@ -1,0 +1,106 @@
+#include "AudioFile.h"
+
+#include <sndfile.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+int subtype(SampleFormat format)
+{
+    switch (format)
+    {
+    case SampleFormat::kPcm16:
+        return SF_FORMAT_PCM_16;
+    case SampleFormat::kPcm24:
+        return SF_FORMAT_PCM_24;
+    case SampleFormat::kFloat:
+        return SF_FORMAT_FLOAT;
+    default:
+        return SF_FORMAT_DOUBLE;
+    }
+}
+
+using SoundFile = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
+
+void writeFrames(SNDFILE* file, const RenderResult& audio, const std::string& what)
+{
+    // Integer formats clip rather than wrap around.
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    std::vector<double> interleaved;
+    interleaved.reserve(audio.left.size() * 2);
+    for (size_t i = 0; i < audio.left.size(); ++i)
+    {
+        interleaved.push_back(audio.left[i]);
+        interleaved.push_back(audio.right[i]);
+    }
+    const sf_count_t frames = static_cast<sf_count_t>(audio.left.size());
+    if (sf_writef_double(file, interleaved.data(), frames) != frames)
+        throw std::runtime_error("cannot write " + what + ": " + sf_strerror(file));
+}
+
+} // namespace
+
+SampleFormat ParseSampleFormat(const std::string& name)
+{
+    if (name == "pcm16")
+        return SampleFormat::kPcm16;
+    if (name == "pcm24")
+        return SampleFormat::kPcm24;
+    if (name == "float")
+        return SampleFormat::kFloat;
+    if (name == "double")
+        return SampleFormat::kDouble;
+    throw UsageError("--format '" + name + "': expected pcm16, pcm24, float or double");
+}
+
+void WriteAudio(const std::string& path, SampleFormat format, double rate,
+                const RenderResult& audio)
+{
+    SF_INFO info = {};
+    info.samplerate = static_cast<int>(rate);
+    info.channels = 2;
+    if (path == "-")
+    {
+        info.format = SF_FORMAT_RAW | subtype(format) | SF_ENDIAN_LITTLE;
+        SoundFile out(sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE), &sf_close);
+        if (!out)
+            throw std::runtime_error(std::string("cannot write to standard output: ") +
+                                     sf_strerror(nullptr));
+        writeFrames(out.get(), audio, "standard output");
+        return;
+    }
+
+    info.format = SF_FORMAT_WAV | subtype(format);
+    const std::string temp = path + ".part";
+    {
+        SoundFile out(sf_open(temp.c_str(), SFM_WRITE, &info), &sf_close);
+        if (!out)
+            throw std::runtime_error("cannot create '" + path + "': " + sf_strerror(nullptr));
+        try
+        {
+            writeFrames(out.get(), audio, "'" + path + "'");
+        }
+        catch (...)
+        {
+            out.reset();
+            std::remove(temp.c_str());
+            throw;
+        }
+        if (sf_close(out.release()) != 0)
+        {
+            std::remove(temp.c_str());
+            throw std::runtime_error("cannot finish '" + path + "'");
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        std::remove(temp.c_str());
+        throw std::runtime_error("cannot create '" + path + "'");
+    }
+}

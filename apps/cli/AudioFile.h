@@ -1,0 +1,20 @@
+#pragma once
+
+#include "RenderJob.h"
+
+#include <string>
+
+enum class SampleFormat
+{
+    kPcm16,
+    kPcm24,
+    kFloat,
+    kDouble
+};
+
+SampleFormat ParseSampleFormat(const std::string& name);
+
+// Writes a stereo WAV file, or headerless little-endian interleaved samples to
+// standard output when the path is "-". A failed write leaves no file behind.
+void WriteAudio(const std::string& path, SampleFormat format, double rate,
+                const RenderResult& audio);

@@ -1,0 +1,326 @@
+#include "RenderJob.h"
+
+#include "Bleepforge.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace
+{
+
+const int kStateSize = 4 + 8 * kNumParams;
+
+std::string lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string trim(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+bool parseNumber(const std::string& text, double* value)
+{
+    const std::string t = trim(text);
+    if (t.empty())
+        return false;
+    char* end = nullptr;
+    *value = std::strtod(t.c_str(), &end);
+    return *end == '\0' && std::isfinite(*value);
+}
+
+size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+    {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j)
+        {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string nearMatches(const std::string& name)
+{
+    const std::string wanted = lower(trim(name));
+    std::vector<std::pair<size_t, std::string>> ranked;
+    for (const ParamProperties& row : paramProperties)
+    {
+        const std::string candidate = lower(row.name);
+        const size_t distance = candidate.find(wanted) != std::string::npos && !wanted.empty()
+                                    ? 0
+                                    : editDistance(wanted, candidate);
+        if (distance <= std::max<size_t>(3, wanted.size() / 3))
+            ranked.push_back({distance, row.name});
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    if (ranked.empty())
+        return " (see 'bleepforge params')";
+    std::string list = "; did you mean ";
+    for (size_t i = 0; i < ranked.size() && i < 5; ++i)
+        list += (i ? ", \"" : "\"") + ranked[i].second + "\"";
+    return list + "?";
+}
+
+int findParam(const std::string& name)
+{
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        if (name == paramProperties[i].name)
+            return i;
+    }
+    return -1;
+}
+
+bool mapDisplayText(const IParam& param, const std::string& text, double* value)
+{
+    for (int i = 0; i < param.GetNDisplayTexts(); ++i)
+    {
+        int v = 0;
+        const char* display = param.GetDisplayTextAtIdx(i, &v);
+        if (lower(display) == lower(trim(text)))
+        {
+            *value = v;
+            return true;
+        }
+    }
+    return false;
+}
+
+ByteChunk readState(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read state file '" + path + "'");
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (in.bad() || static_cast<int>(bytes.size()) != kStateSize)
+        throw std::runtime_error("'" + path + "' is not a complete state (" +
+                                 std::to_string(bytes.size()) + " bytes, expected " +
+                                 std::to_string(kStateSize) + ")");
+    ByteChunk chunk;
+    chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+    return chunk;
+}
+
+void writeState(Bleepforge& plug, const std::string& path)
+{
+    ByteChunk chunk;
+    plug.SerializeState(&chunk);
+    const std::string temp = path + ".part";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(chunk.GetBytes()), chunk.Size());
+        if (!out.flush())
+        {
+            std::remove(temp.c_str());
+            throw std::runtime_error("cannot write state file '" + path + "'");
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        std::remove(temp.c_str());
+        throw std::runtime_error("cannot write state file '" + path + "'");
+    }
+}
+
+struct NoteEvent
+{
+    long frame;
+    bool on;
+    int note;
+    int velocity;
+};
+
+std::vector<NoteEvent> scheduleNotes(const std::vector<NoteSpec>& notes, double rate)
+{
+    std::vector<NoteEvent> events;
+    for (const NoteSpec& n : notes)
+    {
+        events.push_back({static_cast<long>(n.start * rate), true, n.note, n.velocity});
+        events.push_back({static_cast<long>((n.start + n.duration) * rate), false, n.note, 0});
+    }
+    // Offs before ons at the same frame, so a note repeated back to back retriggers.
+    std::stable_sort(events.begin(), events.end(),
+                     [](const NoteEvent& a, const NoteEvent& b)
+                     { return a.frame != b.frame ? a.frame < b.frame : (!a.on && b.on); });
+    return events;
+}
+
+} // namespace
+
+NoteSpec ParseNote(const std::string& text)
+{
+    std::vector<std::string> fields;
+    std::stringstream stream(text);
+    for (std::string field; std::getline(stream, field, ':');)
+        fields.push_back(field);
+    if (fields.empty() || fields.size() > 4)
+        throw UsageError("--note '" + text + "': expected N[:VEL[:START[:DUR]]]");
+    double values[4] = {0, 127, 0, 0.5};
+    for (size_t i = 0; i < fields.size(); ++i)
+    {
+        if (!parseNumber(fields[i], &values[i]))
+            throw UsageError("--note '" + text + "': '" + fields[i] + "' is not a number");
+    }
+    NoteSpec note;
+    if (values[0] != std::floor(values[0]) || values[0] < 0 || values[0] > 127)
+        throw UsageError("--note '" + text + "': the note number must be a whole 0 ... 127");
+    if (values[1] != std::floor(values[1]) || values[1] < 1 || values[1] > 127)
+        throw UsageError("--note '" + text + "': the velocity must be a whole 1 ... 127");
+    if (values[2] < 0 || values[2] > 3600 || values[3] < 0 || values[3] > 3600)
+        throw UsageError("--note '" + text + "': start and duration must be 0 ... 3600 s");
+    note.note = static_cast<int>(values[0]);
+    note.velocity = static_cast<int>(values[1]);
+    note.start = values[2];
+    note.duration = values[3];
+    return note;
+}
+
+double ParseLength(const std::string& text)
+{
+    if (lower(trim(text)) == "auto")
+        return -1.0;
+    double seconds = 0.0;
+    if (!parseNumber(text, &seconds) || seconds <= 0.0 || seconds > 3600.0)
+        throw UsageError("--length '" + text + "': expected 'auto' or seconds, 0 ... 3600");
+    return seconds;
+}
+
+void ApplySetting(Bleepforge& plug, const std::string& assignment)
+{
+    const size_t equals = assignment.find('=');
+    if (equals == std::string::npos)
+        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
+    const std::string name = trim(assignment.substr(0, equals));
+    const std::string text = assignment.substr(equals + 1);
+    const int idx = findParam(name);
+    if (idx < 0)
+        throw UsageError("--set: unknown parameter \"" + name + "\"" + nearMatches(name));
+    IParam* param = plug.GetParam(idx);
+    double value = 0.0;
+    if (!mapDisplayText(*param, text, &value) && !parseNumber(text, &value))
+    {
+        std::string choices;
+        for (int i = 0; i < param->GetNDisplayTexts(); ++i)
+            choices += std::string(i ? ", " : " (one of: ") + param->GetDisplayTextAtIdx(i);
+        throw UsageError("--set \"" + name + "\": '" + trim(text) + "' is not a number" +
+                         (choices.empty() ? "" : choices + ")"));
+    }
+    param->Set(value);
+    plug.OnParamChange(idx);
+}
+
+RenderResult Render(const RenderSpec& spec)
+{
+    ByteChunk state;
+    if (!spec.stateIn.empty())
+        state = readState(spec.stateIn); // refused before anything is rendered
+
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    if (spec.seeded)
+        std::srand(spec.seed);
+    if (!spec.stateIn.empty() && plug.UnserializeState(&state, 0) != kStateSize)
+        throw std::runtime_error("'" + spec.stateIn + "' is not a complete state");
+    for (const std::string& setting : spec.settings)
+        ApplySetting(plug, setting);
+    if (!spec.stateOut.empty())
+        writeState(plug, spec.stateOut);
+
+    plug.SetSampleRate(spec.rate);
+    plug.SetBlockSize(spec.block);
+    plug.SetOutputChannelConnections(0, 2, true);
+    plug.Reset();
+
+    const std::vector<NoteEvent> events = scheduleNotes(spec.notes, spec.rate);
+    const long lastEventFrame = events.empty() ? 0 : events.back().frame;
+    const long maxFrames = static_cast<long>(
+        (spec.lengthSeconds > 0 ? spec.lengthSeconds : kMaxAutoSeconds) * spec.rate);
+    const long tailFrames = static_cast<long>(kAutoTailSeconds * spec.rate);
+    long totalFrames = spec.lengthSeconds > 0 ? maxFrames : -1;
+
+    RenderResult result;
+    std::vector<double> left(static_cast<size_t>(spec.block)), right(left.size());
+    size_t nextEvent = 0;
+    for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
+    {
+        const long blockEnd = rendered + spec.block;
+        for (; nextEvent < events.size() && events[nextEvent].frame < blockEnd; ++nextEvent)
+        {
+            const NoteEvent& e = events[nextEvent];
+            const int offset = static_cast<int>(e.frame - rendered);
+            IMidiMsg msg;
+            if (e.on)
+                msg.MakeNoteOnMsg(e.note, e.velocity, offset);
+            else
+                msg.MakeNoteOffMsg(e.note, offset);
+            plug.ProcessMidiMsg(&msg);
+        }
+        double* outputs[] = {left.data(), right.data()};
+        plug.AttachOutputBuffers(0, 2, outputs);
+        plug.ProcessBuffers(0.0, spec.block);
+        result.left.insert(result.left.end(), left.begin(), left.end());
+        result.right.insert(result.right.end(), right.begin(), right.end());
+        rendered = blockEnd;
+
+        // The exact frame at which the sound ended, whatever the block size.
+        if (totalFrames < 0 && nextEvent == events.size() && plug.GetIdleFrames() > 0)
+        {
+            const long idleFrom = rendered - plug.GetIdleFrames();
+            totalFrames = std::max(lastEventFrame, idleFrom) + 1 + tailFrames;
+        }
+        if (totalFrames < 0 && rendered >= maxFrames)
+            totalFrames = maxFrames;
+    }
+    totalFrames = std::min(totalFrames, maxFrames);
+    result.left.resize(static_cast<size_t>(totalFrames));
+    result.right.resize(static_cast<size_t>(totalFrames));
+    return result;
+}
+
+std::string DescribeParams()
+{
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    std::ostringstream out;
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const IParam* param = plug.GetParam(i);
+        char value[IParam::kDisplaySize], lo[IParam::kDisplaySize], hi[IParam::kDisplaySize];
+        param->GetDisplayForHostNoDisplayText(value);
+        param->GetDisplayForHost(param->GetMin(), false, lo, false);
+        param->GetDisplayForHost(param->GetMax(), false, hi, false);
+        out << i << "\t" << param->GetNameForHost() << "\tdefault " << value << "\trange " << lo
+            << " ... " << hi;
+        const std::string unit = paramProperties[i].label;
+        if (!unit.empty())
+            out << "\tunit " << unit;
+        for (int t = 0; t < param->GetNDisplayTexts(); ++t)
+        {
+            int v = 0;
+            const char* text = param->GetDisplayTextAtIdx(t, &v);
+            out << (t ? ", " : "\tvalues ") << v << "=" << text;
+        }
+        out << "\n";
+    }
+    return out.str();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class Bleepforge;
+
+// A mistake in what the user asked for (exit status 2), as opposed to a
+// failure while doing it (exit status 1).
+struct UsageError : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+struct NoteSpec
+{
+    int note = 60;
+    int velocity = 127;
+    double start = 0.0;
+    double duration = 0.5;
+};
+
+struct RenderSpec
+{
+    double rate = 44100.0;
+    int block = 512;
+    std::vector<std::string> settings; // "NAME=VALUE", applied in order
+    std::string stateIn;
+    std::string stateOut;
+    std::vector<NoteSpec> notes;
+    double lengthSeconds = -1.0; // below 0: until every voice has finished
+    bool seeded = false;
+    unsigned seed = 0;
+};
+
+struct RenderResult
+{
+    std::vector<double> left, right;
+};
+
+// "N[:VEL[:START[:DUR]]]"
+NoteSpec ParseNote(const std::string& text);
+// "auto" or seconds.
+double ParseLength(const std::string& text);
+// One "NAME=VALUE" in real units or, for enumerations, a display text.
+void ApplySetting(Bleepforge& plug, const std::string& assignment);
+// Constructs the instrument and drives it as a host does.
+RenderResult Render(const RenderSpec& spec);
+// The 60 parameters with defaults, ranges, units and display texts.
+std::string DescribeParams();
+
+const double kMaxAutoSeconds = 30.0;
+const double kAutoTailSeconds = 0.05;

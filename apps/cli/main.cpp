@@ -1,0 +1,84 @@
+// The bleepforge command line: renders sounds to audio files and lists the
+// instrument's parameters. CLI11 lives in this translation unit only.
+#include "AudioFile.h"
+#include "RenderJob.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace
+{
+
+int fail(const std::string& message, int status)
+{
+    std::cerr << "bleepforge: " << message << std::endl;
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Bleepforge: short retro-game sound effects", "bleepforge"};
+    app.require_subcommand(1);
+
+    RenderSpec spec;
+    std::vector<std::string> notes;
+    std::string length = "auto", format = "pcm16", output;
+    CLI::App* render = app.add_subcommand("render", "Render notes to a stereo WAV file");
+    render->add_option("--rate", spec.rate, "Sample rate in Hz")
+        ->default_val(44100)
+        ->check(CLI::Range(1000.0, 384000.0));
+    render->add_option("--block", spec.block, "Block size in frames (1 ... 8192)")
+        ->default_val(512)
+        ->check(CLI::Range(1, 8192));
+    render->add_option("--set", spec.settings, "\"NAME=VALUE\", repeatable, applied in order");
+    render->add_option("--state", spec.stateIn, "A 484-byte state applied before any --set");
+    render->add_option("--state-out", spec.stateOut, "Write the state after all settings");
+    render->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
+    render->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
+    render->add_option("--seed", spec.seed, "Seed the random generator");
+    render->add_option("--format", format, "pcm16, pcm24, float or double")->default_val("pcm16");
+    render->add_option("-o,--output", output, "Output WAV file, or - for raw samples")->required();
+
+    app.add_subcommand("params", "List the 60 parameters");
+
+    try
+    {
+        app.parse(argc, argv);
+    }
+    catch (const CLI::ParseError& e)
+    {
+        if (e.get_exit_code() == 0)
+            return app.exit(e);
+        return fail(e.what(), 2);
+    }
+
+    try
+    {
+        if (app.got_subcommand("params"))
+        {
+            std::cout << DescribeParams();
+            return 0;
+        }
+        spec.seeded = render->count("--seed") > 0;
+        spec.lengthSeconds = ParseLength(length);
+        for (const std::string& note : notes)
+            spec.notes.push_back(ParseNote(note));
+        const SampleFormat sampleFormat = ParseSampleFormat(format);
+        const RenderResult audio = Render(spec);
+        WriteAudio(output, sampleFormat, spec.rate, audio);
+        return 0;
+    }
+    catch (const UsageError& e)
+    {
+        return fail(e.what(), 2);
+    }
+    catch (const std::exception& e)
+    {
+        return fail(e.what(), 1);
+    }
+}

@@ -1,0 +1,352 @@
+#include "Bleepforge.h"
+
+#include "denormal.h"
+#include "qxOsc.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+
+const int kUniqueID = 0x73706770; // 'spgp'
+const int kMfrID = 0x51726c78;    // 'Qrlx'
+const int kOverSampling = 16;
+const double kSilentLevelDb = -95.0;
+const double kSilentGainDb = -96.0;
+const double kClip = 2.0;
+
+enum EBitCrushPosition
+{
+    kCrushOff = 0,
+    kCrushInside = 1,
+    kCrushAfter = 2
+};
+
+enum EPitchJumpTrigger
+{
+    kJumpOnNoteOn = 0,
+    kJumpOnNoteOff = 1,
+    kJumpBoth = 2
+};
+
+double compress(double x, double exponent)
+{
+    return x > 0.0 ? std::pow(x, exponent) : -std::pow(-x, exponent);
+}
+
+double clip(double x)
+{
+    if (x > kClip)
+        return kClip;
+    if (x < -kClip)
+        return -kClip;
+    return x;
+}
+
+} // namespace
+
+Bleepforge::Bleepforge(IPluginInstanceInfo instanceInfo)
+    : IPluginAU(instanceInfo, kNumParams, "0-1 0-2", 1, "Bleepforge", "", "Vantrell", kStateVersion,
+                kUniqueID, kMfrID, 0, true, false, true, 0)
+{
+    SetOverSamping(kOverSampling);
+    CreateParams();
+    mSampleRateChanged.Connect(&mVoiceManager, &VoiceManager::setSampleRate);
+    mMidiReceiver.mNoteOn.Connect(&mVoiceManager, &VoiceManager::onNoteOn);
+    mMidiReceiver.mNoteOff.Connect(&mVoiceManager, &VoiceManager::onNoteOff);
+    mMidiReceiver.mProgramChange.Connect(this, &Bleepforge::onProgramChange);
+}
+
+void Bleepforge::CreateParams()
+{
+    for (int i = 0; i < kNumParams; ++i)
+        InitParam(static_cast<EParams>(i), GetParam(i));
+    for (int i = 0; i < kNumParams; ++i)
+        OnParamChange(i);
+}
+
+void Bleepforge::SetOverSamping(int factor)
+{
+    mOverSampling = factor;
+    mBesselDesign.Calc(0.5 / factor);
+    mDecimation.Reset();
+}
+
+void Bleepforge::Reset()
+{
+    IMutexLock lock(this);
+    const double sampleRate = GetSampleRate();
+    const int block = GetBlockSize();
+    mSampleRate = sampleRate;
+    mDecimation.Reset();
+    mMidiReceiver.Resize(block);
+    const double voiceRate = sampleRate * kOverSampling;
+    mSampleRateChanged(voiceRate);
+    mPeakMeter.Reset(voiceRate);
+    qxOscSettings::setup(static_cast<int>(voiceRate), NOutChannels(), block);
+    mInsideCrusher.Reset(voiceRate);
+    mAfterCrusher.Reset(sampleRate);
+}
+
+void Bleepforge::OnParamChange(int paramIdx)
+{
+    IMutexLock lock(this);
+    IParam* param = GetParam(paramIdx);
+    if (!param)
+        return;
+    const double v = param->Value();
+    const int n = param->Int();
+    VoiceManager& vm = mVoiceManager;
+    switch (paramIdx)
+    {
+    case kOutputGain:
+        mOutputGain = v < kSilentGainDb ? 0.0 : param->DBToAmp();
+        break;
+    case kOsc1Type:
+    case kOsc2Type:
+    case kOsc3Type:
+        vm.SetOscType(paramIdx - kOsc1Type, static_cast<Oscilator::OscType>(n));
+        break;
+    case kOsc1Level:
+    case kOsc2Level:
+    case kOsc3Level:
+    case kWhiteLevel:
+    case kPinkLevel:
+        vm.SetOscLevel(paramIdx - kOsc1Level, v < kSilentLevelDb ? 0.0 : param->DBToAmp());
+        break;
+    case kOsc1Octave:
+    case kOsc2Octave:
+    case kOsc3Octave:
+        vm.SetOscOctave(paramIdx - kOsc1Octave, n);
+        break;
+    case kOsc1Transpose:
+    case kOsc2Transpose:
+    case kOsc3Transpose:
+        vm.SetOscTranspose(paramIdx - kOsc1Transpose, n);
+        break;
+    case kOsc1Cents:
+    case kOsc2Cents:
+    case kOsc3Cents:
+        vm.SetOscCent(paramIdx - kOsc1Cents, n);
+        break;
+    case kOsc1SquareDuty:
+    case kOsc2SquareDuty:
+    case kOsc3SquareDuty:
+        vm.SetSquareDuty(paramIdx - kOsc1SquareDuty, v);
+        break;
+    case kOsc1Phase:
+    case kOsc2Phase:
+    case kOsc3Phase:
+        vm.SetOscPhase(paramIdx - kOsc1Phase, v);
+        break;
+    case kOsc1EnvDepth:
+    case kOsc2EnvDepth:
+    case kOsc3EnvDepth:
+    case kWhiteEnvDepth:
+    case kPinkEnvDepth:
+        vm.SetOscEnvDepth(paramIdx - kOsc1EnvDepth, v);
+        break;
+    case kAmpEnvAttack:
+        vm.SetEnvAttack(v);
+        break;
+    case kAmpEnvHold:
+        vm.SetEnvHold(v);
+        break;
+    case kAmpEnvDecay:
+        vm.SetEnvDecay(v);
+        break;
+    case kAmpEnvSustain:
+        vm.SetEnvSustain(v);
+        break;
+    case kAmpEnvRelease:
+        vm.SetEnvRelease(v);
+        break;
+    case kPitchHighNote:
+        vm.SetPitchHighNote(n);
+        break;
+    case kPitchLowNote:
+        vm.SetPitchLowNote(n);
+        break;
+    case kPitchDuration:
+        vm.SetPitchDuration(v);
+        break;
+    case kPitchStart:
+        vm.SetPitchStart(v);
+        break;
+    case kPitchEnd:
+        vm.SetPitchEnd(v);
+        break;
+    case kPitchCurve:
+        vm.SetPitchSlope(v);
+        break;
+    case kFilterLPCutoff:
+        vm.SetLPFilterCutoff(v);
+        break;
+    case kFilterLPResonance:
+        vm.SetLPFilterResonance(v);
+        break;
+    case kFilterLPEnvDepth:
+        vm.SetLPFilterDepth(v);
+        break;
+    case kFilterHPCutoff:
+        vm.SetHPFilterCutoff(v);
+        break;
+    case kFilterHPResonance:
+        vm.SetHPFilterResonance(v);
+        break;
+    case kFilterHPEnvDepth:
+        vm.SetHPFilterDepth(v);
+        break;
+    case kCompressionFactor:
+        mCompressionExponent = 1.0 / (1.0 + 4.0 * v);
+        break;
+    case kPitchJumpTranspose:
+        mPitchJumpTranspose = n;
+        break;
+    case kPitchJumpDelay:
+        mPitchJumpDelay = v;
+        break;
+    case kPitchJumpTime:
+        mPitchJumpTime = v;
+        break;
+    case kPitchJumpTrigger:
+        mPitchJumpTrigger = n;
+        break;
+    case kFilterEnvAttack:
+        vm.SetFilterEnvAttack(v);
+        break;
+    case kFilterEnvHold:
+        vm.SetFilterEnvHold(v);
+        break;
+    case kFilterEnvDecay:
+        vm.SetFilterEnvDecay(v);
+        break;
+    case kFilterEnvSustain:
+        vm.SetFilterEnvSustain(v);
+        break;
+    case kFilterEnvRelease:
+        vm.SetFilterEnvRelease(v);
+        break;
+    case kBitCrushPosition:
+        mBitCrushPosition = n;
+        break;
+    case kBitCrushSampleRate:
+        mInsideCrusher.SetupSR(v);
+        mAfterCrusher.SetupSR(v);
+        break;
+    case kBitCrushBitDepth:
+        mInsideCrusher.SetupBD(v);
+        mAfterCrusher.SetupBD(v);
+        break;
+    case kMutation:
+        mMutationAmount = v / 100.0;
+        break;
+    default:
+        break;
+    }
+}
+
+void Bleepforge::ProcessMidiMsg(IMidiMsg* msg)
+{
+    mMidiReceiver.onMessageReceived(msg);
+    if (mPitchJumpDelay != 0.0)
+        QueuePitchJump(*msg);
+    SendMidiMsg(msg);
+}
+
+// The second, transposed note of the pitch jump; one whose number leaves 0 ... 127
+// has no key to play and is dropped.
+void Bleepforge::QueuePitchJump(const IMidiMsg& msg)
+{
+    const IMidiMsg::EStatusMsg kind = msg.StatusMsg();
+    const bool onNoteOn = kind == IMidiMsg::kNoteOn &&
+                          (mPitchJumpTrigger == kJumpOnNoteOn || mPitchJumpTrigger == kJumpBoth);
+    const bool onNoteOff = kind == IMidiMsg::kNoteOff &&
+                           (mPitchJumpTrigger == kJumpOnNoteOff || mPitchJumpTrigger == kJumpBoth);
+    if (!onNoteOn && !onNoteOff)
+        return;
+    const int note = msg.NoteNumber() + mPitchJumpTranspose;
+    if (note < 0 || note > 127)
+        return;
+    const int delay = static_cast<int>(mPitchJumpDelay * mSampleRate);
+    const int time = static_cast<int>(mPitchJumpTime * mSampleRate);
+    IMidiMsg jump;
+    jump.MakeNoteOnMsg(note, onNoteOn ? msg.Velocity() : 127, msg.mOffset + delay, msg.Channel());
+    mMidiReceiver.onMessageReceived(&jump);
+    jump.MakeNoteOffMsg(note, msg.mOffset + delay + time, msg.Channel());
+    mMidiReceiver.onMessageReceived(&jump);
+}
+
+// One host-rate frame: the filter output after the first of the frame's voice
+// samples; the others only advance the filter.
+double Bleepforge::RenderFrame(int rate)
+{
+    mMidiReceiver.advance();
+    double out = 0.0;
+    const double* coefficients = mBesselDesign.Coeffs();
+    for (int k = 0; k < rate; ++k)
+    {
+        double x = mVoiceManager.nextSample();
+        if (mBitCrushPosition == kCrushInside)
+            x = mInsideCrusher.Process(x, 0);
+        denormal_fix_double_aggressive(&x);
+        mDecimation.Process(x, coefficients);
+        if (k == 0)
+            out = mDecimation.Output();
+    }
+    if (mBitCrushPosition == kCrushAfter)
+        out = mAfterCrusher.Process(out, 0);
+    out = clip(compress(out, mCompressionExponent));
+    denormal_fix_double_aggressive(&out);
+    return mGainSmoother(mOutputGain) * out;
+}
+
+void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
+{
+    const bool rightConnected = IsOutChannelConnected(1);
+    mPeakMeter.ProcessInit();
+    for (int s = 0; s < nFrames; ++s)
+    {
+        const double out = RenderFrame(mOverSampling);
+        outputs[0][s] = out;
+        if (rightConnected)
+            outputs[1][s] = out;
+        mPeakMeter.ProcessSample(outputs[0][s], outputs[1][s]);
+        const bool idle = !mVoiceManager.anyActive() && !mMidiReceiver.hasPending();
+        mIdleFrames = idle ? mIdleFrames + 1 : 0;
+    }
+    mPeakMeter.PostProcess();
+    mMidiReceiver.Flush(nFrames);
+}
+
+bool Bleepforge::SerializeState(ByteChunk* chunk)
+{
+    IMutexLock lock(this);
+    const int version = GetEffectVersion(false);
+    chunk->Put(&version);
+    return SerializeParams(chunk);
+}
+
+int Bleepforge::UnserializeState(ByteChunk* chunk, int startPos)
+{
+    IMutexLock lock(this);
+    int version = 0;
+    const int pos = chunk->Get(&version, startPos);
+    return UnserializeParams(chunk, pos);
+}
+
+bool Bleepforge::CompareState(const unsigned char* data, int)
+{
+    int version;
+    std::memcpy(&version, data, sizeof version);
+    const bool sameVersion = version == GetEffectVersion(false);
+    const bool sameValues = IPluginBase::CompareState(data, sizeof version);
+    return sameVersion && sameValues;
+}
+
+void Bleepforge::onProgramChange(int program)
+{
+    std::printf("mudou %d", program);
+}

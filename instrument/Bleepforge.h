@@ -1,0 +1,69 @@
+#pragma once
+
+#include "IPluginAU.h"
+#include "MIDIReceiver.h"
+#include "Params.h"
+#include "PeakMeter.h"
+#include "QXBitCrusher2.h"
+#include "RelaySignal.h"
+#include "VoiceManager.h"
+#include "besselfilter.h"
+#include "qxDSP.h"
+
+// The instrument: 60 parameters driving four voices at 16 times the host rate,
+// bit crushing, Bessel decimation, compression, clip, smoothed gain and a meter.
+class Bleepforge : public IPluginAU
+{
+public:
+    static const int kStateVersion = 0x10000;
+
+    explicit Bleepforge(IPluginInstanceInfo instanceInfo);
+
+    void Reset() override;
+    void OnParamChange(int paramIdx) override;
+    void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+    void ProcessMidiMsg(IMidiMsg* msg) override;
+    bool SerializeState(ByteChunk* chunk) override;
+    int UnserializeState(ByteChunk* chunk, int startPos) override;
+    bool CompareState(const unsigned char* data, int startPos) override;
+
+    void SetOverSamping(int factor);
+    bool GetKeyStatus(int key) const { return mMidiReceiver.getKeyStatus(key); }
+    int GetNumKeys() const { return mMidiReceiver.getNumKeys(); }
+    void onProgramChange(int program);
+
+    // Frames rendered since no voice sounds and no queued note (such as a
+    // pitch-jump note) waits; 0 when the last frame was not idle.
+    long GetIdleFrames() const { return mIdleFrames; }
+    double GetMeterL() const { return mPeakMeter.GetValueL(); }
+    double GetMeterR() const { return mPeakMeter.GetValueR(); }
+
+private:
+    void CreateParams();
+    void QueuePitchJump(const IMidiMsg& msg);
+    double RenderFrame(int rate);
+
+    int mLastVirtualKeyboardNote = 11;
+    Relay::Signal1<double> mSampleRateChanged;
+    double mSampleRate = 44100.0;
+    MIDIReceiver mMidiReceiver;
+    VoiceManager mVoiceManager;
+    double mCompressionExponent = 1.0;
+    int mPitchJumpTranspose = 0;
+    double mPitchJumpDelay = 0.0;
+    double mPitchJumpTime = 0.0;
+    int mBitCrushPosition = 0;
+    // Left and right always carry the same signal, so one crusher and one
+    // decimation filter serve both channels.
+    QXBitCrusher2 mInsideCrusher{44100.0, 16.0};
+    QXBitCrusher2 mAfterCrusher{44100.0, 16.0};
+    int mPitchJumpTrigger = 0;
+    double mMutationAmount = 0.05;
+    double mOutputGain = 1.0;
+    CParamSmooth mGainSmoother;
+    PeakMeter mPeakMeter{0.7, 0.5};
+    int mOverSampling = 16;
+    KIT_BesselFilterCoeffs mBesselDesign;
+    KIT_BesselFilterStage mDecimation;
+    long mIdleFrames = 0;
+};

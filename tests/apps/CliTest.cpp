@@ -1,0 +1,197 @@
+#include "qxDSP.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+struct CliRun
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/bleepforge-cli-XXXXXX";
+        mDir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
+
+    std::string path(const std::string& name) const { return mDir + "/" + name; }
+
+    CliRun run(const std::string& args)
+    {
+        const std::string err = path("stderr.txt");
+        const std::string command = std::string(BLEEPFORGE_CLI) + " " + args + " 2>'" + err + "'";
+        CliRun result;
+        FILE* pipe = popen(command.c_str(), "r");
+        std::array<char, 4096> buffer;
+        size_t n;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+            result.out.append(buffer.data(), n);
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream in(err);
+        result.err.assign(std::istreambuf_iterator<char>(in), {});
+        return result;
+    }
+
+    bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
+
+    std::string mDir;
+};
+
+std::vector<double> readWav(const std::string& file, SF_INFO* info)
+{
+    SNDFILE* in = sf_open(file.c_str(), SFM_READ, info);
+    if (!in)
+        return {};
+    std::vector<double> samples(static_cast<size_t>(info->frames * info->channels));
+    sf_readf_double(in, samples.data(), info->frames);
+    sf_close(in);
+    return samples;
+}
+
+} // namespace
+
+TEST_F(CliTest, RendersASineAtTheEnginesPitchForNote69)
+{
+    const CliRun r = run("render --note 69 --set \"Osc1 Type=Sin\" -o '" + path("a.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    SF_INFO info = {};
+    const std::vector<double> samples = readWav(path("a.wav"), &info);
+    ASSERT_EQ(info.channels, 2);
+    EXPECT_EQ(info.samplerate, 44100);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    // 0.5 s note, 0.2 s release, 50 ms of tail.
+    EXPECT_NEAR(info.frames, 44100 * 0.75, 441);
+
+    // Rising zero crossings over the held part give the frequency.
+    int crossings = 0, first = -1, last = -1;
+    for (int i = 4410; i < 22050; ++i)
+    {
+        if (samples[2 * (i - 1)] < 0.0 && samples[2 * i] >= 0.0)
+        {
+            if (first < 0)
+                first = i;
+            last = i;
+            ++crossings;
+        }
+    }
+    const double frequency = 44100.0 * (crossings - 1) / (last - first);
+    // The voice tunes every source through CentsToHerz, 0 cents included.
+    EXPECT_NEAR(frequency, qxDSP::CentsToHerz(qxDSP::MIDItoHz(69), 0.0), 0.05);
+
+    const CliRun sox = run("render --note 60 -o '" + path("b.wav") + "'");
+    ASSERT_EQ(sox.status, 0);
+    if (std::system("command -v soxi >/dev/null 2>&1") == 0)
+    {
+        const std::string soxi = "soxi -c '" + path("b.wav") + "' > '" + path("c.txt") + "'";
+        ASSERT_EQ(std::system(soxi.c_str()), 0);
+        std::ifstream in(path("c.txt"));
+        int channels = 0;
+        in >> channels;
+        EXPECT_EQ(channels, 2);
+    }
+}
+
+TEST_F(CliTest, RawOutputMatchesTheWavSamples)
+{
+    const std::string args = "render --note 64:100:0:0.1 --length 0.2 --format double";
+    ASSERT_EQ(run(args + " -o '" + path("d.wav") + "'").status, 0);
+    const CliRun raw = run(args + " -o -");
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    SF_INFO info = {};
+    const std::vector<double> samples = readWav(path("d.wav"), &info);
+    EXPECT_EQ(info.frames, 8820);
+    ASSERT_EQ(raw.out.size(), samples.size() * sizeof(double));
+    std::vector<double> fromPipe(samples.size());
+    std::memcpy(fromPipe.data(), raw.out.data(), raw.out.size());
+    EXPECT_EQ(fromPipe, samples);
+}
+
+TEST_F(CliTest, StateRoundTripsAndSeedMakesNoiseReproducible)
+{
+    const std::string state = path("s.state");
+    ASSERT_EQ(run("render --set \"White Level=0\" --set \"Osc1 Level=-96\" --state-out '" + state +
+                  "' --length 0.1 -o '" + path("n1.wav") + "' --seed 9")
+                  .status,
+              0);
+    std::ifstream in(state, std::ios::binary | std::ios::ate);
+    EXPECT_EQ(static_cast<int>(in.tellg()), 484);
+    ASSERT_EQ(run("render --state '" + state + "' --note 60 --length 0.1 --seed 9 -o '" +
+                  path("n2.wav") + "'")
+                  .status,
+              0);
+    ASSERT_EQ(run("render --state '" + state + "' --note 60 --length 0.1 --seed 9 -o '" +
+                  path("n3.wav") + "'")
+                  .status,
+              0);
+    SF_INFO a = {}, b = {};
+    const auto first = readWav(path("n2.wav"), &a);
+    EXPECT_EQ(first, readWav(path("n3.wav"), &b));
+    double energy = 0.0;
+    for (double v : first)
+        energy += v * v;
+    EXPECT_GT(energy, 1.0); // the white noise from the state sounds
+}
+
+TEST_F(CliTest, BadInputGivesClearErrorsAndNoFile)
+{
+    CliRun r = run("render --set \"Osc1 Tpye=Sin\" -o '" + path("x.wav") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("bleepforge: "), std::string::npos);
+    EXPECT_NE(r.err.find("\"Osc1 Type\""), std::string::npos) << r.err;
+
+    r = run("render --set \"Output Gain=loud\" -o '" + path("x.wav") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Output Gain"), std::string::npos);
+
+    r = run("render --note 200 -o '" + path("x.wav") + "'");
+    EXPECT_EQ(r.status, 2);
+    r = run("render --block 0 -o '" + path("x.wav") + "'");
+    EXPECT_EQ(r.status, 2);
+    r = run("render");
+    EXPECT_EQ(r.status, 2);
+
+    std::ofstream(path("short.state")) << "not a state";
+    r = run("render --state '" + path("short.state") + "' -o '" + path("x.wav") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not a complete state"), std::string::npos) << r.err;
+    r = run("render --state '" + path("missing.state") + "' -o '" + path("x.wav") + "'");
+    EXPECT_EQ(r.status, 1);
+    r = run("render --note 60 -o '" + path("no/such/dir/x.wav") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(exists("x.wav"));
+    EXPECT_FALSE(exists("x.wav.part"));
+}
+
+TEST_F(CliTest, ParamsListsAllSixty)
+{
+    const CliRun r = run("params");
+    ASSERT_EQ(r.status, 0);
+    int lines = 0;
+    for (char c : r.out)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 60);
+    EXPECT_NE(r.out.find("Osc1 Type\tdefault 1\trange 0 ... 7\tvalues 0=Off, 1=Triangle"),
+              std::string::npos);
+    EXPECT_EQ(run("render --help").status, 0);
+}
