@@ -1,6 +1,7 @@
 #include "RenderJob.h"
 
 #include "Bleepforge.h"
+#include "qxDSP.h"
 
 #include <algorithm>
 #include <cctype>
@@ -238,7 +239,7 @@ RenderResult Render(const RenderSpec& spec)
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     if (spec.seeded)
-        std::srand(spec.seed);
+        qxDSP::seedRandom(spec.seed);
     if (!spec.stateIn.empty() && plug.UnserializeState(&state, 0) != kStateSize)
         throw std::runtime_error("'" + spec.stateIn + "' is not a complete state");
     for (const std::string& setting : spec.settings)

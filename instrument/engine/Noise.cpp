@@ -1,6 +1,7 @@
 #include "Noise.h"
 
-#include <cstdlib>
+#include "qxDSP.h"
+
 #include <ctime>
 
 namespace
@@ -14,7 +15,7 @@ const float kPinkScale = 9.313225746154785e-10f;
 
 void seedFromClock()
 {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    qxDSP::seedRandom(static_cast<unsigned>(std::time(nullptr)));
 }
 
 } // namespace
@@ -26,7 +27,7 @@ WhiteNumber::WhiteNumber()
 
 double WhiteNumber::tick()
 {
-    return fromRandom(std::rand());
+    return fromRandom(qxDSP::random());
 }
 
 double WhiteNumber::fromRandom(int r)
@@ -51,7 +52,7 @@ float PinkNoise::tick()
 {
     for (int k = 0; k < 3; ++k)
     {
-        const float r = static_cast<float>(std::rand());
+        const float r = static_cast<float>(qxDSP::random());
         mState[k] = kPinkPoles[k] * (mState[k] - r) + r;
     }
     const float sum =

@@ -37,7 +37,9 @@ void PitchEnvelope::step()
                           : static_cast<double>(mSampleIndex) / static_cast<double>(mTotalSamples);
     ++mSampleIndex;
     progress = qxDSP::clamp(progress, 0.0, 1.0);
-    mValue = qxDSP::lerp(mStart, mEnd, std::pow(progress, mSlope));
+    // pow returns its base exactly for an exponent of 1 and 1 for a base of 1.
+    const bool plain = mSlope == 1.0 || progress == 1.0;
+    mValue = qxDSP::lerp(mStart, mEnd, plain ? progress : std::pow(progress, mSlope));
 }
 
 double PitchEnvelope::nextSample(double frequency) const

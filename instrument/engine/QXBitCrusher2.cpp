@@ -11,20 +11,30 @@ const double kFallbackTargetRate = 1.0;
 const double kMaximumHold = 4.0e18;
 } // namespace
 
-double QXBitCrusher2::Process(double input, int)
+void QXBitCrusher2::SetupBD(double bitDepth)
 {
-    const double levels = std::pow(2.0, mBitDepth);
+    mBitDepth = bitDepth;
+    mLevels = std::pow(2.0, mBitDepth);
+}
+
+void QXBitCrusher2::UpdateHold()
+{
     const double target = mTargetRate > 0.0 ? mTargetRate : kFallbackTargetRate;
     const double ratio = mSampleRate / target;
+    mHoldLength =
+        ratio < kMaximumHold ? static_cast<int64_t>(ratio) : static_cast<int64_t>(kMaximumHold);
+}
+
+double QXBitCrusher2::Process(double input, int)
+{
     if (mHoldCounter > 0)
     {
         --mHoldCounter;
     }
     else
     {
-        mHoldCounter =
-            ratio < kMaximumHold ? static_cast<int64_t>(ratio) : static_cast<int64_t>(kMaximumHold);
-        mHeldValue = std::floor(input * levels + 0.5) / levels;
+        mHoldCounter = mHoldLength;
+        mHeldValue = std::floor(input * mLevels + 0.5) / mLevels;
     }
     return mHeldValue;
 }

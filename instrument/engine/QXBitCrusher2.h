@@ -14,16 +14,29 @@ public:
         SetupSR(targetRate);
         SetupBD(bitDepth);
     }
-    void SetupSR(double targetRate) { mTargetRate = targetRate; }
-    void SetupBD(double bitDepth) { mBitDepth = bitDepth; }
+    void SetupSR(double targetRate)
+    {
+        mTargetRate = targetRate;
+        UpdateHold();
+    }
+    void SetupBD(double bitDepth);
     // Only the running rate changes; the held value carries on.
-    void Reset(double sampleRate) { mSampleRate = sampleRate; }
+    void Reset(double sampleRate)
+    {
+        mSampleRate = sampleRate;
+        UpdateHold();
+    }
     double Process(double input, int);
 
 private:
+    void UpdateHold();
+
     double mSampleRate = 44100.0;
     double mTargetRate = 0.0;
     double mBitDepth = 0.0;
     int64_t mHoldCounter = 0;
     double mHeldValue = 0.0;
+    // Derived once per setting rather than per sample.
+    double mLevels = 1.0;
+    int64_t mHoldLength = 0;
 };

@@ -43,7 +43,12 @@ void StateVariableFilter::setGain(double q)
 
 void StateVariableFilter::setFrequency(double frequency)
 {
-    mCutoff = qxDSP::clamp(frequency, 0.0, 0.5 * mSampleRate);
+    const double cutoff = qxDSP::clamp(frequency, 0.0, 0.5 * mSampleRate);
+    // The coefficients always follow the settings, so an unchanged cutoff (the
+    // usual case, with no filter envelope) needs no new tangent.
+    if (cutoff == mCutoff && std::signbit(cutoff) == std::signbit(mCutoff))
+        return;
+    mCutoff = cutoff;
     calcCoeffs();
 }
 
@@ -86,8 +91,22 @@ void StateVariableFilter::getOutputs(double input, double& low, double& band, do
     mState2 = mG * band + low;
 }
 
+// With a cutoff of 0 (g = 0, h = 1) and both states +0 the filter is a fixed
+// point: the states stay +0 and the mix reduces to the high output, the input.
+bool StateVariableFilter::isIdleAtZeroCutoff(double input) const
+{
+    return mG == 0.0 && mState1 == 0.0 && mState2 == 0.0 && !std::signbit(mState1) &&
+           !std::signbit(mState2) && std::isfinite(input);
+}
+
 double StateVariableFilter::getSample(double input)
 {
+    if (isIdleAtZeroCutoff(input))
+    {
+        double passed = (mLowCoeff * 0.0 + mBandCoeff * 0.0) + mHighCoeff * input;
+        denormal_fix_double_aggressive(&passed);
+        return passed;
+    }
     double low, band, high;
     getOutputs(input, low, band, high);
     double mixed = mLowCoeff * low + mBandCoeff * band + mHighCoeff * high;

@@ -18,6 +18,8 @@ public:
     double getSample(double input);
 
 private:
+    bool isIdleAtZeroCutoff(double input) const;
+
     double mState1 = 0.0;
     double mState2 = 0.0;
     double mG = 0.0;

@@ -30,8 +30,10 @@ void Voice::SetSquareDuty(int i, double duty)
 
 void Voice::SetOscLevel(int i, double level)
 {
-    if (isSource(i))
-        mSourceLevel[i] = level;
+    if (!isSource(i))
+        return;
+    mSourceLevel[i] = level;
+    mNoiseSilent = mSourceLevel[kWhiteNoiseSource] == 0.0 && mSourceLevel[kPinkNoiseSource] == 0.0;
 }
 
 void Voice::SetOscOctave(int i, int octaves)
@@ -107,7 +109,7 @@ void Voice::setSampleRate(double rate)
 
 void Voice::updateBaseFrequencies()
 {
-    for (int i = 0; i < kNumSources; ++i)
+    for (int i = 0; i < kNumTonalSources; ++i)
     {
         const int note = mNoteNumber + mTranspose[i] + 12 * mOctave[i];
         mBaseFreq[i] = qxDSP::CentsToHerz(qxDSP::MIDItoHz(note), mCents[i]);
@@ -143,7 +145,7 @@ double Voice::nextSample()
         updateBaseFrequencies();
 
     mPitchEnv.step();
-    for (int i = 0; i < kNumSources; ++i)
+    for (int i = 0; i < kNumTonalSources; ++i) // the noise sources have no pitch
         mFreq[i] = mPitchEnv.nextSample(mBaseFreq[i]);
 
     // The amplitude envelope may free the voice here; the sample still completes.
@@ -155,10 +157,19 @@ double Voice::nextSample()
     double source[kNumSources];
     for (int i = 0; i < kNumTonalSources; ++i)
         source[i] = mSourceLevel[i] * mOscillators[i].nextSample(mFreq[i], kSecondArgument);
-    source[kWhiteNoiseSource] =
-        mSourceLevel[kWhiteNoiseSource] * mOscillators[kWhiteNoiseSource].noise();
-    source[kPinkNoiseSource] =
-        mSourceLevel[kPinkNoiseSource] * mOscillators[kPinkNoiseSource].pinknoise();
+    if (mNoiseSilent)
+    {
+        // Silent noise adds nothing, and leaving the random source alone keeps
+        // every other draw where it was.
+        source[kWhiteNoiseSource] = source[kPinkNoiseSource] = 0.0;
+    }
+    else
+    {
+        source[kWhiteNoiseSource] =
+            mSourceLevel[kWhiteNoiseSource] * mOscillators[kWhiteNoiseSource].noise();
+        source[kPinkNoiseSource] =
+            mSourceLevel[kPinkNoiseSource] * mOscillators[kPinkNoiseSource].pinknoise();
+    }
 
     double mix = qxDSP::lerp(source[0], source[0] * amp, mEnvDepth[0]);
     for (int i = 1; i < kNumSources; ++i)

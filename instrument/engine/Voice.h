@@ -65,6 +65,7 @@ private:
     EG mAmpEnv;
     Oscilator mOscillators[kNumSources];
     double mSourceLevel[kNumSources] = {1.0, 0.0, 0.0, 0.0, 0.0};
+    bool mNoiseSilent = true;
     bool mFrequencyDirty = true;
     int mNoteNumber = 0;
     int mVelocity = 0;
@@ -82,6 +83,6 @@ private:
     double mPhase[kNumSources] = {};
     double mEnvDepth[kNumSources] = {1.0, 1.0, 1.0, 1.0, 1.0};
     PitchEnvelope mPitchEnv;
-    double mBaseFreq[kNumSources] = {};
-    double mFreq[kNumSources] = {};
+    double mBaseFreq[kNumTonalSources] = {};
+    double mFreq[kNumTonalSources] = {};
 };

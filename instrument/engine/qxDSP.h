@@ -15,6 +15,12 @@ double lin2dB(double x);
 double CalcShapeValue(double a, double b, double c);
 double rand01();
 
+// The process-wide random source of noise and sound generators: 0 ... 2147483647,
+// the same sequence for a seed as the C library's rand() and srand(), without
+// its lock. Threads drawing at once may see repeated values, never corruption.
+int random();
+void seedRandom(unsigned seed);
+
 } // namespace qxDSP
 
 // One-pole smoother of parameter changes; approaches a constant input as

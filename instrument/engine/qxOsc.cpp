@@ -44,7 +44,13 @@ double interpolateTransition(double t)
 
 double qxOsc::increment(double frequency)
 {
-    return 1.0 / (static_cast<double>(qxOscSettings::sampleRate) / frequency);
+    if (frequency != mIncFrequency || qxOscSettings::sampleRate != mIncRate)
+    {
+        mIncFrequency = frequency;
+        mIncRate = qxOscSettings::sampleRate;
+        mInc = 1.0 / (static_cast<double>(mIncRate) / frequency);
+    }
+    return mInc;
 }
 
 // One subtraction is the normal case; increments of a whole cycle or more need

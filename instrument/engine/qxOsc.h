@@ -34,7 +34,13 @@ public:
     double output = 0.0; // the last value returned
 
 private:
-    static double increment(double frequency);
+    double increment(double frequency);
     void wrap();
     void advance(double frequency) { phase += increment(frequency); }
+
+    // The last increment and what it was computed from: held pitches skip the
+    // two divisions.
+    double mIncFrequency = 0.0;
+    int mIncRate = 0;
+    double mInc = 0.0;
 };

@@ -114,12 +114,14 @@ TEST(Params, CentredCurvesPutOneAtTheMiddleOfTheKnob)
 
 TEST(Params, RandomNormalisedValuesStayBetweenTheirBounds)
 {
-    std::srand(5);
-    const int before = std::rand();
-    std::srand(5);
+    qxDSP::seedRandom(5);
+    const int first = qxDSP::random();
+    const int second = qxDSP::random();
+    qxDSP::seedRandom(5);
     EXPECT_DOUBLE_EQ(getNormalizado(kOsc1Type, 2, 2), 2.0 / 7.0);
-    EXPECT_NE(std::rand(), before); // one draw was consumed
-    std::srand(5);
+    EXPECT_EQ(qxDSP::random(), second); // exactly one draw was consumed
+    EXPECT_NE(first, second);
+    qxDSP::seedRandom(5);
     EXPECT_DOUBLE_EQ(getNormalizado(kPitchCurve, 1.0, 1.0), 0.5);
     for (int i = 0; i < 100; ++i)
     {

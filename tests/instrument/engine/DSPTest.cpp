@@ -86,9 +86,20 @@ TEST(Helpers, LerpDecibelsAndShape)
     EXPECT_DOUBLE_EQ(qxDSP::CalcShapeValue(0.0, 10.0, 5.0), -1.0);
 }
 
+TEST(Random, SameSequenceAsTheCLibraryForEverySeed)
+{
+    for (unsigned seed : {0u, 1u, 7u, 12345u, 2147483647u, 2147483648u, 4294967295u})
+    {
+        std::srand(seed);
+        qxDSP::seedRandom(seed);
+        for (int i = 0; i < 2000; ++i)
+            ASSERT_EQ(qxDSP::random(), std::rand()) << "seed " << seed << " draw " << i;
+    }
+}
+
 TEST(Helpers, Rand01CoversSlightlyMoreThanTheUnitRange)
 {
-    std::srand(7);
+    qxDSP::seedRandom(7);
     for (int i = 0; i < 10000; ++i)
     {
         const double r = qxDSP::rand01();
@@ -154,9 +165,9 @@ TEST(Noise, PinkIsLowPassedAndStaysWithinItsRange)
 
     // After clear the first output is a fresh start from zero state.
     pink.clear();
-    std::srand(0);
+    qxDSP::seedRandom(0);
     const float fromClear = pink.tick();
     pink.clear();
-    std::srand(0);
+    qxDSP::seedRandom(0);
     EXPECT_EQ(pink.tick(), fromClear);
 }
