@@ -31,6 +31,13 @@ void PitchEnvelope::reset()
 
 void PitchEnvelope::step()
 {
+    // Without a sweep the position is 0 whatever the progress.
+    if (mStart == 0.0 && mEnd == 0.0)
+    {
+        ++mSampleIndex;
+        mValue = 0.0;
+        return;
+    }
     // A sweep shorter than one sample is complete at once.
     double progress = mTotalSamples == 0
                           ? 1.0

@@ -1,6 +1,5 @@
 #include "StateVariableFilter.h"
 
-#include "denormal.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -63,6 +62,7 @@ void StateVariableFilter::reset()
 {
     mState1 = 0.0;
     mState2 = 0.0;
+    mAtRest = true;
 }
 
 void StateVariableFilter::calcCoeffs()
@@ -78,38 +78,4 @@ void StateVariableFilter::calcCoeffs()
         mHighCoeff = mix.high;
     }
     mH = 1.0 / (mDamping * mG + 1.0 + mG * mG);
-}
-
-void StateVariableFilter::getOutputs(double input, double& low, double& band, double& high)
-{
-    const double s1 = mState1;
-    const double s2 = mState2;
-    high = (input - mDamping * s1 - mG * s1 - s2) * mH;
-    band = mG * high + s1;
-    mState1 = mG * high + band;
-    low = mG * band + s2;
-    mState2 = mG * band + low;
-}
-
-// With a cutoff of 0 (g = 0, h = 1) and both states +0 the filter is a fixed
-// point: the states stay +0 and the mix reduces to the high output, the input.
-bool StateVariableFilter::isIdleAtZeroCutoff(double input) const
-{
-    return mG == 0.0 && mState1 == 0.0 && mState2 == 0.0 && !std::signbit(mState1) &&
-           !std::signbit(mState2) && std::isfinite(input);
-}
-
-double StateVariableFilter::getSample(double input)
-{
-    if (isIdleAtZeroCutoff(input))
-    {
-        double passed = (mLowCoeff * 0.0 + mBandCoeff * 0.0) + mHighCoeff * input;
-        denormal_fix_double_aggressive(&passed);
-        return passed;
-    }
-    double low, band, high;
-    getOutputs(input, low, band, high);
-    double mixed = mLowCoeff * low + mBandCoeff * band + mHighCoeff * high;
-    denormal_fix_double_aggressive(&mixed);
-    return mixed;
 }

@@ -137,6 +137,9 @@ double Voice::highPassCutoff(double env) const
     return mHPCutoff;
 }
 
+// A source whose level is 0 contributes a signed zero to the mix, and the sign
+// of a zero mix never reaches the output (the filters give +0 either way), so
+// only audible sources are summed, in source order.
 double Voice::nextSample()
 {
     if (!mIsActive)
@@ -145,35 +148,41 @@ double Voice::nextSample()
         updateBaseFrequencies();
 
     mPitchEnv.step();
-    for (int i = 0; i < kNumTonalSources; ++i) // the noise sources have no pitch
-        mFreq[i] = mPitchEnv.nextSample(mBaseFreq[i]);
-
     // The amplitude envelope may free the voice here; the sample still completes.
     const double amp = mAmpEnv.nextSample();
     const double env = mFilterEnv.nextSample();
     mLowPass.setFrequency(lowPassCutoff(env));
     mHighPass.setFrequency(highPassCutoff(env));
 
-    double source[kNumSources];
+    double mix = 0.0;
+    bool audible = false;
+    auto add = [&](int i, double sample)
+    {
+        const double s = mSourceLevel[i] * sample;
+        const double m = qxDSP::lerp(s, s * amp, mEnvDepth[i]);
+        mix = audible ? mix + m : m;
+        audible = true;
+    };
     for (int i = 0; i < kNumTonalSources; ++i)
-        source[i] = mSourceLevel[i] * mOscillators[i].nextSample(mFreq[i], kSecondArgument);
-    if (mNoiseSilent)
     {
-        // Silent noise adds nothing, and leaving the random source alone keeps
-        // every other draw where it was.
-        source[kWhiteNoiseSource] = source[kPinkNoiseSource] = 0.0;
+        Oscilator& osc = mOscillators[i];
+        if (osc.mType == Oscilator::kOscOff)
+            continue; // silent, and its phase stays where it is
+        // The phase runs on even when the level is 0.
+        const double sample = osc.nextSample(mPitchEnv.nextSample(mBaseFreq[i]), kSecondArgument);
+        if (mSourceLevel[i] != 0.0)
+            add(i, sample);
     }
-    else
+    // Silent noise draws nothing, which keeps every other draw where it was.
+    if (!mNoiseSilent)
     {
-        source[kWhiteNoiseSource] =
-            mSourceLevel[kWhiteNoiseSource] * mOscillators[kWhiteNoiseSource].noise();
-        source[kPinkNoiseSource] =
-            mSourceLevel[kPinkNoiseSource] * mOscillators[kPinkNoiseSource].pinknoise();
+        const double white = mOscillators[kWhiteNoiseSource].noise();
+        const double pink = mOscillators[kPinkNoiseSource].pinknoise();
+        if (mSourceLevel[kWhiteNoiseSource] != 0.0)
+            add(kWhiteNoiseSource, white);
+        if (mSourceLevel[kPinkNoiseSource] != 0.0)
+            add(kPinkNoiseSource, pink);
     }
-
-    double mix = qxDSP::lerp(source[0], source[0] * amp, mEnvDepth[0]);
-    for (int i = 1; i < kNumSources; ++i)
-        mix += qxDSP::lerp(source[i], source[i] * amp, mEnvDepth[i]);
     mix *= mVelocity / 127.0;
 
     double y = mHighPass.getSample(mix);

@@ -84,5 +84,4 @@ private:
     double mEnvDepth[kNumSources] = {1.0, 1.0, 1.0, 1.0, 1.0};
     PitchEnvelope mPitchEnv;
     double mBaseFreq[kNumTonalSources] = {};
-    double mFreq[kNumTonalSources] = {};
 };

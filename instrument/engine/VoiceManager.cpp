@@ -26,11 +26,20 @@ void VoiceManager::onNoteOff(int noteNumber, int velocity)
         });
 }
 
+// Silent voices add zeros whose sign never reaches the output (the decimation
+// path flushes -0 to +0), so only sounding voices are summed, in index order.
 double VoiceManager::nextSample()
 {
-    double sum = mVoices[0].nextSample();
-    for (int i = 1; i < kNumVoices; ++i)
-        sum += mVoices[i].nextSample();
+    double sum = 0.0;
+    bool sounding = false;
+    for (Voice& voice : mVoices)
+    {
+        if (!voice.isActive())
+            continue;
+        const double sample = voice.nextSample();
+        sum = sounding ? sum + sample : sample;
+        sounding = true;
+    }
     return sum;
 }
 
