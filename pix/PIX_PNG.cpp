@@ -1,0 +1,169 @@
+#include "PIX.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+
+// libpng reports errors by jumping back to the setjmp of the caller.
+void onError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+void onWarning(png_structp, png_const_charp) {}
+
+void askForArgb(png_structp png, png_infop info)
+{
+    const int colorType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (colorType == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    bool hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+    {
+        png_set_tRNS_to_alpha(png);
+        hasAlpha = true;
+    }
+    if (bitDepth == 16)
+        png_set_strip_16(png);
+    if (bitDepth < 8)
+        png_set_packing(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    if (hasAlpha)
+        png_set_swap_alpha(png);
+    else
+        png_set_filler(png, 0xFF, PNG_FILLER_BEFORE);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+bool decodable(png_uint_32 width, png_uint_32 height)
+{
+    return width >= 1 && height >= 1 && width <= PIX_kMaxSide && height <= PIX_kMaxSide &&
+           static_cast<int64_t>(width) * height <= PIX_kMaxPixels;
+}
+
+// Decodes into dest, or into a new bitmap returned through created. Everything
+// a jump could skip lives outside this frame.
+bool decode(FILE* file, PIX_IBitmap* dest, PIX_IBitmap** created, std::vector<png_bytep>* rows)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png)))
+    {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        return false;
+    }
+    png_set_user_limits(png, PIX_kMaxSide, PIX_kMaxSide);
+    png_init_io(png, file);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (!decodable(width, height))
+        png_error(png, "image too large");
+    askForArgb(png, info);
+    if (png_get_rowbytes(png, info) != width * 4)
+        png_error(png, "unexpected row layout");
+
+    PIX_IBitmap* bitmap = dest;
+    if (!bitmap)
+        bitmap = *created = new PIX_MemBitmap(0, 0, 4);
+    bitmap->resize(static_cast<int>(width), static_cast<int>(height));
+    if (bitmap->getWidth() != static_cast<int>(width) ||
+        bitmap->getHeight() != static_cast<int>(height) || !bitmap->getBits())
+        png_error(png, "no memory for the image");
+
+    const int64_t span = bitmap->getRowSpan();
+    rows->resize(height);
+    for (png_uint_32 i = 0; i < height; ++i)
+    {
+        const int64_t row = bitmap->isFlipped() ? height - 1 - i : i;
+        (*rows)[i] = reinterpret_cast<png_bytep>(bitmap->getBits() + row * span);
+    }
+    png_read_image(png, rows->data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+} // namespace
+
+PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
+{
+    FILE* file = fileName ? std::fopen(fileName, "rb") : nullptr;
+    if (!file)
+        return nullptr;
+    PIX_IBitmap* created = nullptr;
+    std::vector<png_bytep> rows;
+    const bool decoded = decode(file, dest, &created, &rows);
+    std::fclose(file);
+    if (!decoded)
+    {
+        delete created;
+        return nullptr;
+    }
+    return dest ? dest : created;
+}
+
+namespace
+{
+
+bool encode(FILE* file, PIX_IBitmap* src, std::vector<png_bytep>* rows)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png)))
+    {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        return false;
+    }
+    const int width = src->getWidth(), height = src->getHeight();
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_swap_alpha(png); // memory holds alpha first, the file wants it last
+    const int64_t span = src->getRowSpan();
+    rows->resize(static_cast<size_t>(height));
+    for (int i = 0; i < height; ++i)
+    {
+        const int64_t row = src->isFlipped() ? height - 1 - i : i;
+        (*rows)[static_cast<size_t>(i)] = reinterpret_cast<png_bytep>(src->getBits() + row * span);
+    }
+    png_write_image(png, rows->data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
+bool PIX_WritePNG(const char* fileName, PIX_IBitmap* src)
+{
+    if (!fileName || !src || !src->getBits() || src->getWidth() < 1 || src->getHeight() < 1)
+        return false;
+    FILE* file = std::fopen(fileName, "wb");
+    if (!file)
+        return false;
+    std::vector<png_bytep> rows;
+    const bool encoded = encode(file, src, &rows);
+    const bool closed = std::fclose(file) == 0;
+    if (!encoded || !closed)
+    {
+        std::remove(fileName);
+        return false;
+    }
+    return true;
+}
