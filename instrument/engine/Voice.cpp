@@ -79,6 +79,7 @@ void Voice::NoteOn(int noteNumber, int velocity)
         mOscillators[i].setPhase(mPhase[i]);
     mNoteNumber = noteNumber;
     mVelocity = velocity;
+    mVelocityGain = velocity / 127.0;
     mIsActive = true;
     mAmpEnv.enterStage(EG::kStageAttack);
     mPitchEnv.reset();
@@ -144,6 +145,25 @@ double Voice::nextSample()
 {
     if (!mIsActive)
         return 0.0;
+    return lowPassStage(highPassStage(mixSources()));
+}
+
+double Voice::highPassStage(double mix)
+{
+    double y = mHighPass.getSample(mix);
+    denormal_fix_double_aggressive(&y);
+    return y;
+}
+
+double Voice::lowPassStage(double x)
+{
+    double y = mLowPass.getSample(x);
+    denormal_fix_double_aggressive(&y);
+    return y;
+}
+
+double Voice::mixSources()
+{
     if (mFrequencyDirty)
         updateBaseFrequencies();
 
@@ -183,11 +203,5 @@ double Voice::nextSample()
         if (mSourceLevel[kPinkNoiseSource] != 0.0)
             add(kPinkNoiseSource, pink);
     }
-    mix *= mVelocity / 127.0;
-
-    double y = mHighPass.getSample(mix);
-    denormal_fix_double_aggressive(&y);
-    y = mLowPass.getSample(y);
-    denormal_fix_double_aggressive(&y);
-    return y;
+    return mix * mVelocityGain;
 }

@@ -23,6 +23,11 @@ public:
     void NoteOn(int noteNumber, int velocity);
     void NoteOff(int noteNumber, int velocity);
     double nextSample();
+    // nextSample in three steps, so that a caller running several voices can
+    // interleave their independent filter chains.
+    double mixSources();
+    double highPassStage(double mix);
+    double lowPassStage(double x);
     void setSampleRate(double rate);
     void setFree(EG*) { mIsActive = false; }
     bool isActive() const { return mIsActive; }
@@ -69,6 +74,7 @@ private:
     bool mFrequencyDirty = true;
     int mNoteNumber = 0;
     int mVelocity = 0;
+    double mVelocityGain = 0.0; // mVelocity / 127, once per note
     bool mIsActive = false;
     StateVariableFilter mLowPass;
     StateVariableFilter mHighPass;

@@ -28,18 +28,29 @@ void VoiceManager::onNoteOff(int noteNumber, int velocity)
 
 // Silent voices add zeros whose sign never reaches the output (the decimation
 // path flushes -0 to +0), so only sounding voices are summed, in index order.
+// Each step runs across all sounding voices before the next, so that their
+// independent filter chains overlap; the noise draws keep their voice order.
 double VoiceManager::nextSample()
 {
-    double sum = 0.0;
-    bool sounding = false;
+    Voice* sounding[kNumVoices];
+    double signal[kNumVoices];
+    int count = 0;
     for (Voice& voice : mVoices)
     {
-        if (!voice.isActive())
-            continue;
-        const double sample = voice.nextSample();
-        sum = sounding ? sum + sample : sample;
-        sounding = true;
+        if (voice.isActive())
+            sounding[count++] = &voice;
     }
+    if (count == 0)
+        return 0.0;
+    for (int i = 0; i < count; ++i)
+        signal[i] = sounding[i]->mixSources();
+    for (int i = 0; i < count; ++i)
+        signal[i] = sounding[i]->highPassStage(signal[i]);
+    for (int i = 0; i < count; ++i)
+        signal[i] = sounding[i]->lowPassStage(signal[i]);
+    double sum = signal[0];
+    for (int i = 1; i < count; ++i)
+        sum += signal[i];
     return sum;
 }
 
