@@ -33,7 +33,7 @@ void VoiceManager::onNoteOff(int noteNumber, int velocity)
 double VoiceManager::nextSample()
 {
     Voice* sounding[kNumVoices];
-    double signal[kNumVoices];
+    double signal[kNumVoices] = {};
     int count = 0;
     for (Voice& voice : mVoices)
     {
