@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -273,28 +274,40 @@ void IPluginBase::SetHost(const char* hostName, int version)
     mHostVersion = version;
 }
 
+namespace
+{
+
+// Visits the channels first ... first + n - 1 that exist.
+template <class Channel, class Visit>
+void ForChannels(KIT_PtrList<Channel>& channels, int first, int n, Visit visit)
+{
+    const int64_t end = std::min<int64_t>(static_cast<int64_t>(first) + n, channels.GetSize());
+    for (int64_t i = std::max(first, 0); i < end; ++i)
+        visit(channels.Get(static_cast<int>(i)));
+}
+
+} // namespace
+
 void IPluginBase::SetInputChannelConnections(int first, int n, bool connected)
 {
-    const int end = std::min(first + n, NInChannels());
-    for (int i = std::max(first, 0); i < end; ++i)
-    {
-        InChannel* channel = mInChannels.Get(i);
-        channel->mConnected = connected;
-        if (!connected)
-            *channel->mSrc = channel->mScratchBuf.Get();
-    }
+    ForChannels(mInChannels, first, n,
+                [&](InChannel* channel)
+                {
+                    channel->mConnected = connected;
+                    if (!connected)
+                        *channel->mSrc = channel->mScratchBuf.Get();
+                });
 }
 
 void IPluginBase::SetOutputChannelConnections(int first, int n, bool connected)
 {
-    const int end = std::min(first + n, NOutChannels());
-    for (int i = std::max(first, 0); i < end; ++i)
-    {
-        OutChannel* channel = mOutChannels.Get(i);
-        channel->mConnected = connected;
-        if (!connected)
-            *channel->mDest = channel->mScratchBuf.Get();
-    }
+    ForChannels(mOutChannels, first, n,
+                [&](OutChannel* channel)
+                {
+                    channel->mConnected = connected;
+                    if (!connected)
+                        *channel->mDest = channel->mScratchBuf.Get();
+                });
 }
 
 // A host asking for more frames than the block size it announced would run
@@ -304,55 +317,52 @@ int IPluginBase::ClampFrames(int nFrames) const
     return std::max(0, std::min(nFrames, mBlockSize));
 }
 
+// Connected channels take the host's buffers in order; others consume none.
 void IPluginBase::AttachInputBuffers(int first, int n, double** data, int)
 {
-    const int end = std::min(first + n, NInChannels());
-    for (int i = std::max(first, 0); i < end; ++i)
-    {
-        InChannel* channel = mInChannels.Get(i);
-        if (channel->mConnected)
-            *channel->mSrc = *(data++);
-    }
+    ForChannels(mInChannels, first, n,
+                [&](InChannel* channel)
+                {
+                    if (channel->mConnected)
+                        *channel->mSrc = *(data++);
+                });
 }
 
 void IPluginBase::AttachInputBuffers(int first, int n, float** data, int nFrames)
 {
     nFrames = ClampFrames(nFrames);
-    const int end = std::min(first + n, NInChannels());
-    for (int i = std::max(first, 0); i < end; ++i)
-    {
-        InChannel* channel = mInChannels.Get(i);
-        if (!channel->mConnected)
-            continue;
-        double* scratch = channel->mScratchBuf.Get();
-        std::copy(*data, *data + nFrames, scratch);
-        ++data;
-        *channel->mSrc = scratch;
-    }
+    ForChannels(mInChannels, first, n,
+                [&](InChannel* channel)
+                {
+                    if (!channel->mConnected)
+                        return;
+                    double* scratch = channel->mScratchBuf.Get();
+                    std::copy(*data, *data + nFrames, scratch);
+                    ++data;
+                    *channel->mSrc = scratch;
+                });
 }
 
 void IPluginBase::AttachOutputBuffers(int first, int n, double** data)
 {
-    const int end = std::min(first + n, NOutChannels());
-    for (int i = std::max(first, 0); i < end; ++i)
-    {
-        OutChannel* channel = mOutChannels.Get(i);
-        if (channel->mConnected)
-            *channel->mDest = *(data++);
-    }
+    ForChannels(mOutChannels, first, n,
+                [&](OutChannel* channel)
+                {
+                    if (channel->mConnected)
+                        *channel->mDest = *(data++);
+                });
 }
 
 void IPluginBase::AttachOutputBuffers(int first, int n, float** data)
 {
-    const int end = std::min(first + n, NOutChannels());
-    for (int i = std::max(first, 0); i < end; ++i)
-    {
-        OutChannel* channel = mOutChannels.Get(i);
-        if (!channel->mConnected)
-            continue;
-        *channel->mDest = channel->mScratchBuf.Get();
-        channel->mFDest = *(data++);
-    }
+    ForChannels(mOutChannels, first, n,
+                [&](OutChannel* channel)
+                {
+                    if (!channel->mConnected)
+                        return;
+                    *channel->mDest = channel->mScratchBuf.Get();
+                    channel->mFDest = *(data++);
+                });
 }
 
 void IPluginBase::ConvertOutputs(int nFrames, bool accumulate)

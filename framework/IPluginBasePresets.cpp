@@ -61,6 +61,28 @@ int GetBigEndianFloat(const ByteChunk& chunk, float* value, int pos)
     return pos;
 }
 
+// The integers that open every program and bank: magic, byte size, kind,
+// format version, plug-in code, plug-in version, and a count (of parameters or
+// programs).
+struct FxHeader
+{
+    int magic, byteSize, kind, version, id, plugVersion, count;
+};
+
+void PutFxHeader(ByteChunk* chunk, const FxHeader& h)
+{
+    for (int value : {h.magic, h.byteSize, h.kind, h.version, h.id, h.plugVersion, h.count})
+        PutBigEndian(chunk, value);
+}
+
+int GetFxHeader(const ByteChunk& chunk, FxHeader* h, int pos)
+{
+    for (int* field :
+         {&h->magic, &h->byteSize, &h->kind, &h->version, &h->id, &h->plugVersion, &h->count})
+        pos = GetBigEndian(chunk, field, pos);
+    return pos;
+}
+
 void PutProgramName(ByteChunk* chunk, const char* name)
 {
     char field[kProgramNameSize] = {};
@@ -381,13 +403,8 @@ int IPluginBase::GetIPluginVerFromChunk(ByteChunk* chunk, int* pos)
 
 void IPluginBase::FillProgramRecord(ByteChunk* image, const char* name, const ByteChunk* paramBlock)
 {
-    PutBigEndian(image, FourCC("CcnK"));
-    PutBigEndian(image, 0);
-    PutBigEndian(image, FourCC("FxCk"));
-    PutBigEndian(image, 1);
-    PutBigEndian(image, GetUniqueID());
-    PutBigEndian(image, GetEffectVersion(true));
-    PutBigEndian(image, NParams());
+    PutFxHeader(image, {FourCC("CcnK"), 0, FourCC("FxCk"), 1, GetUniqueID(), GetEffectVersion(true),
+                        NParams()});
     PutProgramName(image, name);
     for (int i = 0; i < NParams(); ++i)
     {
@@ -410,13 +427,8 @@ bool IPluginBase::SaveProgramAsFXP(const KIT_String* fileName)
         ByteChunk state;
         InitChunkWithIPluginVer(&state);
         SerializeState(&state);
-        PutBigEndian(&image, FourCC("CcnK"));
-        PutBigEndian(&image, state.Size() + kProgramChunkHeaderSize);
-        PutBigEndian(&image, FourCC("FPCh"));
-        PutBigEndian(&image, 1);
-        PutBigEndian(&image, GetUniqueID());
-        PutBigEndian(&image, GetEffectVersion(true));
-        PutBigEndian(&image, NParams());
+        PutFxHeader(&image, {FourCC("CcnK"), state.Size() + kProgramChunkHeaderSize, FourCC("FPCh"),
+                             1, GetUniqueID(), GetEffectVersion(true), NParams()});
         PutProgramName(&image, name);
         PutBigEndian(&image, state.Size());
         image.PutChunk(&state);
@@ -438,19 +450,13 @@ bool IPluginBase::LoadProgramFromFXP(const KIT_String* fileName)
 
 bool IPluginBase::ApplyProgramFile(const ByteChunk& file)
 {
-    int magic = 0, byteSize = 0, kind = 0, version = 0, id = 0, plugVersion = 0, nParams = 0;
+    FxHeader header = {};
     char name[kProgramNameSize];
-    int pos = GetBigEndian(file, &magic, 0);
-    pos = GetBigEndian(file, &byteSize, pos);
-    pos = GetBigEndian(file, &kind, pos);
-    pos = GetBigEndian(file, &version, pos);
-    pos = GetBigEndian(file, &id, pos);
-    pos = GetBigEndian(file, &plugVersion, pos);
-    pos = GetBigEndian(file, &nParams, pos);
-    pos = GetProgramName(file, name, pos);
-    if (pos < 0 || magic != FourCC("CcnK") || version != 1 || id != GetUniqueID() ||
-        nParams != NParams())
+    int pos = GetProgramName(file, name, GetFxHeader(file, &header, 0));
+    if (pos < 0 || header.magic != FourCC("CcnK") || header.version != 1 ||
+        header.id != GetUniqueID() || header.count != NParams())
         return false;
+    const int kind = header.kind;
 
     if (DoesStateChunks() && kind == FourCC("FPCh"))
     {
@@ -497,18 +503,13 @@ bool IPluginBase::SaveBankAsFXB(const KIT_String* fileName)
         return false;
     ByteChunk image;
     const char reserved[kBankReservedSize] = {};
-    PutBigEndian(&image, FourCC("CcnK"));
     if (DoesStateChunks())
     {
         ByteChunk bank;
         InitChunkWithIPluginVer(&bank);
         SerializePresets(&bank);
-        PutBigEndian(&image, bank.Size() + kBankChunkHeaderSize);
-        PutBigEndian(&image, FourCC("FBCh"));
-        PutBigEndian(&image, 2);
-        PutBigEndian(&image, GetUniqueID());
-        PutBigEndian(&image, GetEffectVersion(true));
-        PutBigEndian(&image, NPresets());
+        PutFxHeader(&image, {FourCC("CcnK"), bank.Size() + kBankChunkHeaderSize, FourCC("FBCh"), 2,
+                             GetUniqueID(), GetEffectVersion(true), NPresets()});
         PutBigEndian(&image, GetCurrentPresetIdx());
         image.PutBytes(reserved, kBankReservedSize);
         PutBigEndian(&image, bank.Size());
@@ -516,12 +517,8 @@ bool IPluginBase::SaveBankAsFXB(const KIT_String* fileName)
     }
     else
     {
-        PutBigEndian(&image, 0);
-        PutBigEndian(&image, FourCC("FxBk"));
-        PutBigEndian(&image, 2);
-        PutBigEndian(&image, GetUniqueID());
-        PutBigEndian(&image, GetEffectVersion(true));
-        PutBigEndian(&image, NPresets());
+        PutFxHeader(&image, {FourCC("CcnK"), 0, FourCC("FxBk"), 2, GetUniqueID(),
+                             GetEffectVersion(true), NPresets()});
         PutBigEndian(&image, GetCurrentPresetIdx());
         image.PutBytes(reserved, kBankReservedSize);
         for (int i = 0; i < NPresets(); ++i)
@@ -544,16 +541,10 @@ bool IPluginBase::LoadBankFromFXB(const KIT_String* fileName)
 bool IPluginBase::ReadProgramRecord(const ByteChunk& file, int* pos, char* name,
                                     std::vector<double>* values)
 {
-    int magic = 0, byteSize = 0, kind = 0, version = 0, id = 0, plugVersion = 0, nParams = 0;
-    int p = GetBigEndian(file, &magic, *pos);
-    p = GetBigEndian(file, &byteSize, p);
-    p = GetBigEndian(file, &kind, p);
-    p = GetBigEndian(file, &version, p);
-    p = GetBigEndian(file, &id, p);
-    p = GetBigEndian(file, &plugVersion, p);
-    p = GetBigEndian(file, &nParams, p);
-    if (p < 0 || magic != FourCC("CcnK") || kind != FourCC("FxCk") || version != 1 ||
-        nParams != NParams())
+    FxHeader header = {};
+    int p = GetFxHeader(file, &header, *pos);
+    if (p < 0 || header.magic != FourCC("CcnK") || header.kind != FourCC("FxCk") ||
+        header.version != 1 || header.count != NParams())
         return false;
     p = GetProgramName(file, name, p);
     values->resize(static_cast<size_t>(NParams()));
@@ -569,20 +560,16 @@ bool IPluginBase::ReadProgramRecord(const ByteChunk& file, int* pos, char* name,
 
 bool IPluginBase::ApplyBankFile(const ByteChunk& file)
 {
-    int magic = 0, byteSize = 0, kind = 0, version = 0, id = 0, plugVersion = 0;
-    int nPrograms = 0, currentProgram = 0;
-    int pos = GetBigEndian(file, &magic, 0);
-    pos = GetBigEndian(file, &byteSize, pos);
-    pos = GetBigEndian(file, &kind, pos);
-    pos = GetBigEndian(file, &version, pos);
-    pos = GetBigEndian(file, &id, pos);
-    pos = GetBigEndian(file, &plugVersion, pos);
-    pos = GetBigEndian(file, &nPrograms, pos);
-    pos = GetBigEndian(file, &currentProgram, pos);
+    FxHeader header = {};
+    int currentProgram = 0;
+    int pos = GetBigEndian(file, &currentProgram, GetFxHeader(file, &header, 0));
     if (pos >= 0)
         pos += kBankReservedSize;
-    if (pos < 0 || pos > file.Size() || magic != FourCC("CcnK") || id != GetUniqueID())
+    if (pos < 0 || pos > file.Size() || header.magic != FourCC("CcnK") ||
+        header.id != GetUniqueID())
         return false;
+    const int kind = header.kind;
+    const int nPrograms = header.count;
 
     if (DoesStateChunks() && kind == FourCC("FBCh"))
     {
