@@ -180,30 +180,24 @@ struct Area
 
 // Clips the source area and destination position to both bitmaps; false when
 // nothing remains.
+// A negative coordinate on one side moves the other side on by as much.
+void shiftNegative(int64_t& negative, int64_t& other)
+{
+    if (negative < 0)
+    {
+        other -= negative;
+        negative = 0;
+    }
+}
+
 bool clip(PIX_IBitmap* dest, PIX_IBitmap* src, Area& a)
 {
-    if (a.left < 0)
-    {
-        a.dstx -= a.left;
-        a.left = 0;
-    }
-    if (a.top < 0)
-    {
-        a.dsty -= a.top;
-        a.top = 0;
-    }
+    shiftNegative(a.left, a.dstx);
+    shiftNegative(a.top, a.dsty);
     a.right = std::min<int64_t>(a.right, src->getWidth());
     a.bottom = std::min<int64_t>(a.bottom, src->getHeight());
-    if (a.dstx < 0)
-    {
-        a.left -= a.dstx;
-        a.dstx = 0;
-    }
-    if (a.dsty < 0)
-    {
-        a.top -= a.dsty;
-        a.dsty = 0;
-    }
+    shiftNegative(a.dstx, a.left);
+    shiftNegative(a.dsty, a.top);
     const int64_t dw = dest->getWidth(), dh = dest->getHeight();
     if (a.right <= a.left || a.bottom <= a.top || a.dstx >= dw || a.dsty >= dh)
         return false;

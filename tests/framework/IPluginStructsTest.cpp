@@ -155,6 +155,16 @@ TEST(Log, TextHelpers)
     EXPECT_STREQ(AppendTimestamp("Jan  1 2027", "00:00:00", "build"), "build [Jan 1 00:00]");
 }
 
+TEST(Log, TimerFiresOnlyAfterItsInterval)
+{
+    Timer timer;
+    EXPECT_FALSE(timer.Every(1000.0));
+    volatile double spin = 0.0;
+    while (!timer.Every(0.0)) // any processor time at all is more than 0 s
+        spin = spin + 1.0;
+    EXPECT_FALSE(timer.Every(1000.0)); // restarted
+}
+
 TEST(Log, CurrentTimeHasDateTimeAndOffset)
 {
     const std::string now = CurrentTime();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -298,6 +299,19 @@ TEST(ProgramFile, MalformedFilesAreRefusedAndChangeNothing)
     EXPECT_FALSE(plug.LoadProgramFromFXP(&empty));
     EXPECT_FALSE(plug.SaveProgramAsFXP(&empty));
     EXPECT_FALSE(plug.SaveProgramAsFXP(&missing));
+}
+
+TEST(ProgramFile, NamesFillingTheWholeFieldAreCutOnRead)
+{
+    TestPlug plug;
+    plug.EnsureDefaultPreset();
+    Bytes image;
+    programRecord(image, plug, "", plug.values());
+    std::fill(image.begin() + 28, image.begin() + 56, 'n'); // no terminator
+    TempFile file;
+    file.write(image);
+    ASSERT_TRUE(plug.LoadProgramFromFXP(file.name()));
+    EXPECT_EQ(std::string(plug.GetPresetName(0)), std::string(27, 'n'));
 }
 
 TEST(ProgramFile, NormalisedValuesFromFilesAreHeldToTheUnitRange)
