@@ -230,41 +230,41 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
     plug.OnParamChange(idx);
 }
 
-RenderResult Render(const RenderSpec& spec)
+RenderResult Render(const RenderRequest& request)
 {
     ByteChunk state;
-    if (!spec.stateIn.empty())
-        state = readState(spec.stateIn); // refused before anything is rendered
+    if (!request.stateIn.empty())
+        state = readState(request.stateIn); // refused before anything is rendered
 
     IPluginInstanceInfo info;
     Bleepforge plug(info);
-    if (spec.seeded)
-        qxDSP::seedRandom(spec.seed);
-    if (!spec.stateIn.empty() && plug.UnserializeState(&state, 0) != kStateSize)
-        throw std::runtime_error("'" + spec.stateIn + "' is not a complete state");
-    for (const std::string& setting : spec.settings)
+    if (request.seeded)
+        qxDSP::seedRandom(request.seed);
+    if (!request.stateIn.empty() && plug.UnserializeState(&state, 0) != kStateSize)
+        throw std::runtime_error("'" + request.stateIn + "' is not a complete state");
+    for (const std::string& setting : request.settings)
         ApplySetting(plug, setting);
-    if (!spec.stateOut.empty())
-        writeState(plug, spec.stateOut);
+    if (!request.stateOut.empty())
+        writeState(plug, request.stateOut);
 
-    plug.SetSampleRate(spec.rate);
-    plug.SetBlockSize(spec.block);
+    plug.SetSampleRate(request.rate);
+    plug.SetBlockSize(request.block);
     plug.SetOutputChannelConnections(0, 2, true);
     plug.Reset();
 
-    const std::vector<NoteEvent> events = scheduleNotes(spec.notes, spec.rate);
+    const std::vector<NoteEvent> events = scheduleNotes(request.notes, request.rate);
     const long lastEventFrame = events.empty() ? 0 : events.back().frame;
     const long maxFrames = static_cast<long>(
-        (spec.lengthSeconds > 0 ? spec.lengthSeconds : kMaxAutoSeconds) * spec.rate);
-    const long tailFrames = static_cast<long>(kAutoTailSeconds * spec.rate);
-    long totalFrames = spec.lengthSeconds > 0 ? maxFrames : -1;
+        (request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) * request.rate);
+    const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
+    long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
 
     RenderResult result;
-    std::vector<double> left(static_cast<size_t>(spec.block)), right(left.size());
+    std::vector<double> left(static_cast<size_t>(request.block)), right(left.size());
     size_t nextEvent = 0;
     for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
     {
-        const long blockEnd = rendered + spec.block;
+        const long blockEnd = rendered + request.block;
         for (; nextEvent < events.size() && events[nextEvent].frame < blockEnd; ++nextEvent)
         {
             const NoteEvent& e = events[nextEvent];
@@ -278,7 +278,7 @@ RenderResult Render(const RenderSpec& spec)
         }
         double* outputs[] = {left.data(), right.data()};
         plug.AttachOutputBuffers(0, 2, outputs);
-        plug.ProcessBuffers(0.0, spec.block);
+        plug.ProcessBuffers(0.0, request.block);
         result.left.insert(result.left.end(), left.begin(), left.end());
         result.right.insert(result.right.end(), right.begin(), right.end());
         rendered = blockEnd;

@@ -21,7 +21,7 @@ struct NoteSpec
     double duration = 0.5;
 };
 
-struct RenderSpec
+struct RenderRequest
 {
     double rate = 44100.0;
     int block = 512;
@@ -46,7 +46,7 @@ double ParseLength(const std::string& text);
 // One "NAME=VALUE" in real units or, for enumerations, a display text.
 void ApplySetting(Bleepforge& plug, const std::string& assignment);
 // Constructs the instrument and drives it as a host does.
-RenderResult Render(const RenderSpec& spec);
+RenderResult Render(const RenderRequest& request);
 // The 60 parameters with defaults, ranges, units and display texts.
 std::string DescribeParams();
 

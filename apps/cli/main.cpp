@@ -25,22 +25,22 @@ int main(int argc, char** argv)
     CLI::App app{"Bleepforge: short retro-game sound effects", "bleepforge"};
     app.require_subcommand(1);
 
-    RenderSpec spec;
+    RenderRequest request;
     std::vector<std::string> notes;
     std::string length = "auto", format = "pcm16", output;
     CLI::App* render = app.add_subcommand("render", "Render notes to a stereo WAV file");
-    render->add_option("--rate", spec.rate, "Sample rate in Hz")
+    render->add_option("--rate", request.rate, "Sample rate in Hz")
         ->default_val(44100)
         ->check(CLI::Range(1000.0, 384000.0));
-    render->add_option("--block", spec.block, "Block size in frames (1 ... 8192)")
+    render->add_option("--block", request.block, "Block size in frames (1 ... 8192)")
         ->default_val(512)
         ->check(CLI::Range(1, 8192));
-    render->add_option("--set", spec.settings, "\"NAME=VALUE\", repeatable, applied in order");
-    render->add_option("--state", spec.stateIn, "A 484-byte state applied before any --set");
-    render->add_option("--state-out", spec.stateOut, "Write the state after all settings");
+    render->add_option("--set", request.settings, "\"NAME=VALUE\", repeatable, applied in order");
+    render->add_option("--state", request.stateIn, "A 484-byte state applied before any --set");
+    render->add_option("--state-out", request.stateOut, "Write the state after all settings");
     render->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
     render->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
-    render->add_option("--seed", spec.seed, "Seed the random generator");
+    render->add_option("--seed", request.seed, "Seed the random generator");
     render->add_option("--format", format, "pcm16, pcm24, float or double")->default_val("pcm16");
     render->add_option("-o,--output", output, "Output WAV file, or - for raw samples")->required();
 
@@ -64,13 +64,13 @@ int main(int argc, char** argv)
             std::cout << DescribeParams();
             return 0;
         }
-        spec.seeded = render->count("--seed") > 0;
-        spec.lengthSeconds = ParseLength(length);
+        request.seeded = render->count("--seed") > 0;
+        request.lengthSeconds = ParseLength(length);
         for (const std::string& note : notes)
-            spec.notes.push_back(ParseNote(note));
+            request.notes.push_back(ParseNote(note));
         const SampleFormat sampleFormat = ParseSampleFormat(format);
-        const RenderResult audio = Render(spec);
-        WriteAudio(output, sampleFormat, spec.rate, audio);
+        const RenderResult audio = Render(request);
+        WriteAudio(output, sampleFormat, request.rate, audio);
         return 0;
     }
     catch (const UsageError& e)

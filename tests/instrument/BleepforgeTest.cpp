@@ -238,15 +238,15 @@ TEST(Bleepforge, DisconnectedRightChannelIsNotWritten)
 
 TEST(Bleepforge, BlockSizeDoesNotChangeTheAudio)
 {
-    RenderSpec spec;
-    spec.notes = {{60, 100, 0.0, 0.2}, {67, 90, 0.05, 0.3}};
-    spec.settings = {"Pitch Jump Delay=0.1", "Pitch Jump Transpose=-5", "Osc1 Type=Square"};
-    spec.block = 64;
-    const RenderResult small = Render(spec);
-    spec.block = 1024;
-    const RenderResult large = Render(spec);
-    spec.block = 1;
-    const RenderResult single = Render(spec);
+    RenderRequest request;
+    request.notes = {{60, 100, 0.0, 0.2}, {67, 90, 0.05, 0.3}};
+    request.settings = {"Pitch Jump Delay=0.1", "Pitch Jump Transpose=-5", "Osc1 Type=Square"};
+    request.block = 64;
+    const RenderResult small = Render(request);
+    request.block = 1024;
+    const RenderResult large = Render(request);
+    request.block = 1;
+    const RenderResult single = Render(request);
     ASSERT_GT(small.left.size(), 20000u);
     EXPECT_EQ(small.left, large.left);
     EXPECT_EQ(small.left, single.left);

@@ -28,51 +28,52 @@ uint64_t digest(const RenderResult& audio)
     return hash;
 }
 
-RenderSpec heavySpec()
+RenderRequest heavyRequest()
 {
-    RenderSpec spec;
-    spec.rate = 48000;
-    spec.lengthSeconds = 0.5;
-    spec.settings = {"Osc1 Type=Whistle",
-                     "Osc2 Type=Tan",
-                     "Osc3 Type=Square",
-                     "Osc2 Level=0",
-                     "Osc3 Level=0",
-                     "White Level=-12",
-                     "Pink Level=-12",
-                     "Filter LP Env Depth=0.5",
-                     "Filter HP Env Depth=0.5",
-                     "Filter LP Cutoff=2000",
-                     "Filter HP Cutoff=200",
-                     "Pitch Start=-1",
-                     "Pitch End=1",
-                     "Pitch Duration=2",
-                     "Pitch Curve=3",
-                     "BitCrush Position=Inside",
-                     "BitCrush Sample Rate=8000",
-                     "BitCrush Bit Depth=8"};
-    spec.notes = {{48, 127, 0.0, 0.4}, {55, 100, 0.0, 0.4}, {60, 90, 0.01, 0.3}, {64, 80, 0.02, 1}};
-    spec.seeded = true;
-    spec.seed = 1234;
-    return spec;
+    RenderRequest request;
+    request.rate = 48000;
+    request.lengthSeconds = 0.5;
+    request.settings = {"Osc1 Type=Whistle",
+                        "Osc2 Type=Tan",
+                        "Osc3 Type=Square",
+                        "Osc2 Level=0",
+                        "Osc3 Level=0",
+                        "White Level=-12",
+                        "Pink Level=-12",
+                        "Filter LP Env Depth=0.5",
+                        "Filter HP Env Depth=0.5",
+                        "Filter LP Cutoff=2000",
+                        "Filter HP Cutoff=200",
+                        "Pitch Start=-1",
+                        "Pitch End=1",
+                        "Pitch Duration=2",
+                        "Pitch Curve=3",
+                        "BitCrush Position=Inside",
+                        "BitCrush Sample Rate=8000",
+                        "BitCrush Bit Depth=8"};
+    request.notes = {
+        {48, 127, 0.0, 0.4}, {55, 100, 0.0, 0.4}, {60, 90, 0.01, 0.3}, {64, 80, 0.02, 1}};
+    request.seeded = true;
+    request.seed = 1234;
+    return request;
 }
 
 struct Case
 {
     const char* name;
-    RenderSpec spec;
+    RenderRequest request;
     uint64_t expected;
 };
 
 std::vector<Case> cases()
 {
     std::vector<Case> all;
-    RenderSpec plain;
+    RenderRequest plain;
     plain.notes = {{69, 127, 0.0, 0.3}};
     all.push_back({"default patch", plain, 15762498635513831379ull});
-    all.push_back({"heavy patch", heavySpec(), 14925957524896680119ull});
+    all.push_back({"heavy patch", heavyRequest(), 14925957524896680119ull});
 
-    RenderSpec saws;
+    RenderRequest saws;
     saws.settings = {"Osc1 Type=Saw",
                      "Osc2 Type=Breaker",
                      "Osc2 Level=-6",
@@ -91,7 +92,7 @@ std::vector<Case> cases()
     saws.notes = {{40, 127, 0.0, 0.2}, {52, 64, 0.1, 0.2}};
     all.push_back({"saws, crusher after", saws, 2404451366084720731ull});
 
-    RenderSpec jump;
+    RenderRequest jump;
     jump.settings = {"Osc1 Type=Square",        "Osc1 Square Duty=0.2",
                      "Pitch Jump Delay=0.05",   "Pitch Jump Transpose=7",
                      "Pitch Jump Trigger=Both", "Pitch Jump Time=0.05",
@@ -106,5 +107,5 @@ std::vector<Case> cases()
 TEST(RenderDigest, OutputIsBitIdenticalToTheReference)
 {
     for (const Case& c : cases())
-        EXPECT_EQ(digest(Render(c.spec)), c.expected) << c.name;
+        EXPECT_EQ(digest(Render(c.request)), c.expected) << c.name;
 }
