@@ -29,7 +29,20 @@ void PitchEnvelope::reset()
     mTotalSamples = samples > 0.0 ? static_cast<uint64_t>(samples) : 0;
 }
 
-void PitchEnvelope::step()
+// pow returns its base exactly for an exponent of 1 and 1 for a base of 1.
+double PitchEnvelope::curve(double progress, CurveMemo* memo) const
+{
+    if (mSlope == 1.0 || progress == 1.0)
+        return progress;
+    if (memo && memo->progress == progress && memo->slope == mSlope)
+        return memo->value;
+    const double value = std::pow(progress, mSlope);
+    if (memo)
+        *memo = {progress, mSlope, value};
+    return value;
+}
+
+void PitchEnvelope::step(CurveMemo* memo)
 {
     // Without a sweep the position is 0 whatever the progress.
     if (mStart == 0.0 && mEnd == 0.0)
@@ -44,9 +57,7 @@ void PitchEnvelope::step()
                           : static_cast<double>(mSampleIndex) / static_cast<double>(mTotalSamples);
     ++mSampleIndex;
     progress = qxDSP::clamp(progress, 0.0, 1.0);
-    // pow returns its base exactly for an exponent of 1 and 1 for a base of 1.
-    const bool plain = mSlope == 1.0 || progress == 1.0;
-    mValue = qxDSP::lerp(mStart, mEnd, plain ? progress : std::pow(progress, mSlope));
+    mValue = qxDSP::lerp(mStart, mEnd, curve(progress, memo));
 }
 
 double PitchEnvelope::nextSample(double frequency) const

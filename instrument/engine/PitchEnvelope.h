@@ -14,7 +14,16 @@ public:
     void setLowNote(int note);
     void setSampleRate(double rate) { mSampleRate = rate; }
     void reset();
-    void step();
+    // The last curve value worked out, so that voices sweeping in step (started
+    // together) take the power once between them.
+    struct CurveMemo
+    {
+        double progress = -1.0;
+        double slope = 0.0;
+        double value = 0.0;
+    };
+
+    void step(CurveMemo* memo = nullptr);
     double nextSample(double frequency) const;
 
     double getValue() const { return mValue; }
@@ -26,6 +35,8 @@ public:
     double mSlope = 1.0;
 
 private:
+    double curve(double progress, CurveMemo* memo) const;
+
     int mHighNote = 96;
     int mLowNote = 12;
     double mHighFreq = 0.0;

@@ -167,7 +167,7 @@ double Voice::mixSources()
     if (mFrequencyDirty)
         updateBaseFrequencies();
 
-    mPitchEnv.step();
+    mPitchEnv.step(mCurveMemo);
     // The amplitude envelope may free the voice here; the sample still completes.
     const double amp = mAmpEnv.nextSample();
     const double env = mFilterEnv.nextSample();

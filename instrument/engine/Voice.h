@@ -57,6 +57,7 @@ public:
     void SetHPFilterDepth(double depth) { mHPDepth = depth; }
 
     EG& filterEnvelope() { return mFilterEnv; }
+    void shareCurveMemo(PitchEnvelope::CurveMemo* memo) { mCurveMemo = memo; }
     PitchEnvelope& pitchEnvelope() { return mPitchEnv; }
 
 private:
@@ -89,5 +90,6 @@ private:
     double mPhase[kNumSources] = {};
     double mEnvDepth[kNumSources] = {1.0, 1.0, 1.0, 1.0, 1.0};
     PitchEnvelope mPitchEnv;
+    PitchEnvelope::CurveMemo* mCurveMemo = nullptr; // shared with the other voices
     double mBaseFreq[kNumTonalSources] = {};
 };

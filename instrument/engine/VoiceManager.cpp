@@ -1,5 +1,11 @@
 #include "VoiceManager.h"
 
+VoiceManager::VoiceManager()
+{
+    for (Voice& voice : mVoices)
+        voice.shareCurveMemo(&mCurveMemo);
+}
+
 Voice* VoiceManager::findFreeVoice()
 {
     for (Voice& voice : mVoices)

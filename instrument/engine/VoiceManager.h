@@ -9,6 +9,7 @@ class VoiceManager
 public:
     static const int kNumVoices = 4;
 
+    VoiceManager();
     virtual ~VoiceManager() = default;
 
     void onNoteOn(int noteNumber, int velocity);
@@ -69,4 +70,5 @@ private:
     }
 
     Voice mVoices[kNumVoices];
+    PitchEnvelope::CurveMemo mCurveMemo;
 };

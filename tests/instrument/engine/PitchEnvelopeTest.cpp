@@ -90,3 +90,31 @@ TEST(PitchEnvelope, SweepShorterThanASampleIsCompleteAtOnce)
     env.step();
     EXPECT_EQ(env.getValue(), 0.25);
 }
+
+TEST(PitchEnvelope, SharedCurveMemoNeverMixesUpCurves)
+{
+    PitchEnvelope::CurveMemo memo;
+    PitchEnvelope together[2], steeper, alone;
+    for (PitchEnvelope* env : {&together[0], &together[1], &steeper, &alone})
+    {
+        env->mStart = -1.0;
+        env->mEnd = 1.0;
+        env->mSlope = 3.0;
+        env->setSampleRate(1000.0);
+        env->reset();
+    }
+    steeper.mSlope = 5.0;
+    for (int i = 0; i < 1200; ++i)
+    {
+        together[0].step(&memo);
+        steeper.step(&memo);
+        together[1].step(&memo);
+        alone.step();
+        ASSERT_EQ(together[0].getValue(), alone.getValue()) << i;
+        ASSERT_EQ(together[1].getValue(), alone.getValue()) << i;
+        if (i > 0 && i < 1000)
+        {
+            ASSERT_LT(steeper.getValue(), alone.getValue()) << i;
+        }
+    }
+}
