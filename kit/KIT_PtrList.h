@@ -31,16 +31,6 @@ public:
             mItems.erase(mItems.begin() + index);
     }
     void DeleteAll() { mItems.clear(); }
-    int Find(const T* item) const
-    {
-        for (int i = 0; i < GetSize(); ++i)
-        {
-            if (mItems[static_cast<size_t>(i)].get() == item)
-                return i;
-        }
-        return -1;
-    }
-
 private:
     std::vector<std::unique_ptr<T>> mItems;
 };

@@ -84,7 +84,6 @@ public:
     int NOutBuses() const { return mOutBuses.GetSize(); }
     const BusChannels* GetInBus(int idx) const { return mInBuses.Get(idx); }
     const BusChannels* GetOutBus(int idx) const { return mOutBuses.Get(idx); }
-    const char* GetBundleID() const { return mBundleID.Get(); }
 
     void AssessInputConnections();
 

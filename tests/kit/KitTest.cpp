@@ -73,13 +73,13 @@ TEST(PtrList, OwnsItsElements)
     int deaths = 0;
     {
         KIT_PtrList<Counted> list;
-        Counted* first = list.Add(new Counted(&deaths));
         list.Add(new Counted(&deaths));
+        Counted* second = list.Add(new Counted(&deaths));
         Counted* front = list.Insert(0, new Counted(&deaths));
         list.Insert(99, new Counted(&deaths)); // past the end: appended
         EXPECT_EQ(list.GetSize(), 4);
         EXPECT_EQ(list.Get(0), front);
-        EXPECT_EQ(list.Find(first), 1);
+        EXPECT_EQ(list.Get(2), second);
         EXPECT_EQ(list.Get(4), nullptr);
         EXPECT_EQ(list.Get(-1), nullptr);
         list.Delete(1);
