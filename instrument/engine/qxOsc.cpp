@@ -73,9 +73,22 @@ double qxOsc::sinewave(double frequency)
     return output;
 }
 
+// Between the quarter and three-quarter phase the tangent lies beyond +-1, so
+// the limit decides the value; a margin of 1e-4 keeps clear of the points where
+// rounding could tip it (|tan| there is at least 1.0006, and the sign flips only
+// at the half).
+static double limitedTan(double phase)
+{
+    if (phase >= 0.2501 && phase <= 0.4999)
+        return 1.0;
+    if (phase >= 0.5001 && phase <= 0.7499)
+        return -1.0;
+    return limit(std::tan(kPi * phase), -1.0, 1.0);
+}
+
 double qxOsc::tan(double frequency)
 {
-    output = limit(std::tan(kPi * phase), -1.0, 1.0);
+    output = limitedTan(phase);
     wrap();
     advance(frequency);
     return output;

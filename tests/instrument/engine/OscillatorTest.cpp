@@ -223,3 +223,21 @@ TEST_F(OscillatorTest, IncrementsOfAWholeCycleOrMoreKeepThePhaseBounded)
         ASSERT_TRUE(std::isfinite(v));
     }
 }
+
+TEST_F(OscillatorTest, TanIsTheLimitedTangentAtEveryPhase)
+{
+    // The limit decides most of the cycle; every phase must agree with the
+    // tangent itself, including those just beside the quarter points.
+    qxOsc osc;
+    for (int i = 0; i <= 200000; ++i)
+    {
+        const double phase = i / 100000.0;
+        for (double p : {phase, std::nextafter(phase, 0.0), std::nextafter(phase, 2.0)})
+        {
+            osc.phaseReset(p);
+            const double t = std::tan(3.141592653589793 * p);
+            const double expected = t > 1.0 ? 1.0 : (t < -1.0 ? -1.0 : t);
+            ASSERT_EQ(osc.tan(0.0), expected) << p;
+        }
+    }
+}
