@@ -108,13 +108,25 @@ bool IPluginBase::MidiNoteName(int, char* text)
     return false;
 }
 
-void IPluginBase::CopyInputsToOutputs(double** inputs, double** outputs, int nFrames)
+namespace
 {
-    const int common = std::min(NInChannels(), NOutChannels());
+
+// Inputs copied to outputs of the same index, every other output zero-filled.
+template <class Sample>
+void CopyThrough(Sample** inputs, Sample** outputs, int nIn, int nOut, int nFrames)
+{
+    const int common = std::min(nIn, nOut);
     for (int i = 0; i < common; ++i)
         std::copy(inputs[i], inputs[i] + nFrames, outputs[i]);
-    for (int i = common; i < NOutChannels(); ++i)
-        std::fill(outputs[i], outputs[i] + nFrames, 0.0);
+    for (int i = common; i < nOut; ++i)
+        std::fill(outputs[i], outputs[i] + nFrames, Sample(0));
+}
+
+} // namespace
+
+void IPluginBase::CopyInputsToOutputs(double** inputs, double** outputs, int nFrames)
+{
+    CopyThrough(inputs, outputs, NInChannels(), NOutChannels(), nFrames);
 }
 
 void IPluginBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
@@ -124,11 +136,7 @@ void IPluginBase::ProcessDoubleReplacing(double** inputs, double** outputs, int 
 
 void IPluginBase::ProcessSingleReplacing(float** inputs, float** outputs, int nFrames)
 {
-    const int common = std::min(NInChannels(), NOutChannels());
-    for (int i = 0; i < common; ++i)
-        std::copy(inputs[i], inputs[i] + nFrames, outputs[i]);
-    for (int i = common; i < NOutChannels(); ++i)
-        std::fill(outputs[i], outputs[i] + nFrames, 0.0f);
+    CopyThrough(inputs, outputs, NInChannels(), NOutChannels(), nFrames);
 }
 
 bool IPluginBase::CompareState(const unsigned char* state, int startPos)

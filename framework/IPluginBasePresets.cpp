@@ -98,6 +98,21 @@ int GetProgramName(const ByteChunk& chunk, char* name, int pos)
     return pos;
 }
 
+// A size-prefixed block of a file, copied out; contentPos is where its content
+// starts after an optional framework version header. False when the size does
+// not fit the file.
+bool ReadSizedChunk(const ByteChunk& file, int pos, ByteChunk* out, int* contentPos)
+{
+    int size = 0;
+    pos = GetBigEndian(file, &size, pos);
+    if (pos < 0 || size < 0 || size > file.Size() - pos)
+        return false;
+    out->PutBytes(file.GetBytes() + pos, size);
+    *contentPos = 0;
+    IPluginBase::GetIPluginVerFromChunk(out, contentPos);
+    return true;
+}
+
 // Normalised values from files are held to 0 ... 1; NaN becomes 0.
 double HeldNormalized(float value)
 {
@@ -460,14 +475,10 @@ bool IPluginBase::ApplyProgramFile(const ByteChunk& file)
 
     if (DoesStateChunks() && kind == FourCC("FPCh"))
     {
-        int stateSize = 0;
-        pos = GetBigEndian(file, &stateSize, pos);
-        if (pos < 0 || stateSize < 0 || stateSize > file.Size() - pos)
-            return false;
         ByteChunk state;
-        state.PutBytes(file.GetBytes() + pos, stateSize);
         int statePos = 0;
-        GetIPluginVerFromChunk(&state, &statePos);
+        if (!ReadSizedChunk(file, pos, &state, &statePos))
+            return false;
         // A state that does not load whole is undone, so nothing is half-applied.
         ByteChunk live;
         SerializeState(&live);
@@ -573,14 +584,10 @@ bool IPluginBase::ApplyBankFile(const ByteChunk& file)
 
     if (DoesStateChunks() && kind == FourCC("FBCh"))
     {
-        int bankSize = 0;
-        pos = GetBigEndian(file, &bankSize, pos);
-        if (pos < 0 || bankSize < 0 || bankSize > file.Size() - pos)
-            return false;
         ByteChunk bank;
-        bank.PutBytes(file.GetBytes() + pos, bankSize);
         int bankPos = 0;
-        GetIPluginVerFromChunk(&bank, &bankPos);
+        if (!ReadSizedChunk(file, pos, &bank, &bankPos))
+            return false;
         // A bank that does not load whole is undone: presets, then live state.
         ByteChunk presets, live;
         SerializePresets(&presets);
