@@ -96,17 +96,25 @@ void IParam::SetDisplayText(int value, const char* text)
     mDisplayTexts.Add(record);
 }
 
+// A non-finite value never becomes the parameter's value: NaN would pass every
+// range comparison and poison the engine.
 void IParam::Set(double value)
 {
+    if (!std::isfinite(value))
+        return;
     mValue = value < mMin ? mMin : (value > mMax ? mMax : value);
 }
 
 void IParam::SetNormalized(double normalized)
 {
-    mValue = FromNormalizedParam(normalized, mMin, mMax, mShape);
+    if (!std::isfinite(normalized))
+        return;
+    double value = FromNormalizedParam(normalized, mMin, mMax, mShape);
     if (mType != kTypeDouble)
-        mValue = std::floor(0.5 + mValue / mStep) * mStep;
-    mValue = std::fmin(mValue, mMax);
+        value = std::floor(0.5 + value / mStep) * mStep;
+    value = std::fmin(value, mMax);
+    if (std::isfinite(value))
+        mValue = value;
 }
 
 double IParam::GetNormalized(double value) const

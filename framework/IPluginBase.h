@@ -221,7 +221,8 @@ private:
     void ConvertOutputs(int nFrames, bool accumulate);
     void CopyInputsToOutputs(double** inputs, double** outputs, int nFrames);
     int ClampFrames(int nFrames) const;
-    void FillProgramRecord(ByteChunk* image, const char* name, const ByteChunk* paramBlock);
+    void FillProgramRecord(ByteChunk* image, const char* name);
+    bool FillProgramRecords(ByteChunk* image);
     bool ApplyProgramFile(const ByteChunk& file);
     bool ApplyBankFile(const ByteChunk& file);
     bool ReadProgramRecord(const ByteChunk& file, int* pos, char* name,

@@ -5,7 +5,9 @@
 #include "KIT_Assert.h"
 #include "KIT_Base64.h"
 #include "KIT_ByteOrder.h"
+#include "KIT_SafeFile.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -113,12 +115,16 @@ bool ReadSizedChunk(const ByteChunk& file, int pos, ByteChunk* out, int* content
     return true;
 }
 
-// Normalised values from files are held to 0 ... 1; NaN becomes 0.
-double HeldNormalized(float value)
+// Normalised values from files are held to 0 ... 1; a non-finite one makes the
+// whole file invalid, so it reads as a failed read (-1).
+int GetNormalizedFromFile(const ByteChunk& chunk, double* value, int pos)
 {
-    if (!(value > 0.0f))
-        return 0.0;
-    return value < 1.0f ? value : 1.0;
+    float normalized = 0.0f;
+    pos = GetBigEndianFloat(chunk, &normalized, pos);
+    if (!std::isfinite(normalized))
+        return -1;
+    *value = normalized <= 0.0f ? 0.0 : (normalized < 1.0f ? normalized : 1.0);
+    return pos;
 }
 
 bool ReadWholeFile(const char* fileName, ByteChunk* chunk)
@@ -134,14 +140,36 @@ bool ReadWholeFile(const char* fileName, ByteChunk* chunk)
                             static_cast<size_t>(size);
 }
 
+bool WriteWholeFile(const char* fileName, const void* data, size_t size)
+{
+    return fileName && fileName[0] && KIT_WriteFileSafely(fileName, data, size);
+}
+
 bool WriteWholeFile(const char* fileName, const ByteChunk& chunk)
 {
-    FILE* file = std::fopen(fileName, "wb");
-    if (!file)
-        return false;
-    const size_t size = static_cast<size_t>(chunk.Size());
-    const bool written = std::fwrite(chunk.GetBytes(), 1, size, file) == size;
-    return (std::fclose(file) == 0) && written;
+    return WriteWholeFile(fileName, chunk.GetBytes(), static_cast<size_t>(chunk.Size()));
+}
+
+bool WriteWholeFile(const char* fileName, const std::string& text)
+{
+    return WriteWholeFile(fileName, text.data(), text.size());
+}
+
+void AppendFormatted(std::string* text, const char* format, ...)
+{
+    va_list args, measure;
+    va_start(args, format);
+    va_copy(measure, args);
+    const int n = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (n > 0)
+    {
+        const size_t end = text->size();
+        text->resize(end + static_cast<size_t>(n) + 1);
+        std::vsnprintf(&(*text)[end], static_cast<size_t>(n) + 1, format, args);
+        text->resize(end + static_cast<size_t>(n));
+    }
+    va_end(args);
 }
 
 std::string Base64Of(const ByteChunk& chunk)
@@ -152,10 +180,10 @@ std::string Base64Of(const ByteChunk& chunk)
     return text;
 }
 
-void WriteBlobCall(FILE* file, const char* name, const ByteChunk& chunk)
+void AppendBlobCall(std::string* text, const char* name, const ByteChunk& chunk)
 {
-    std::fprintf(file, "MakePresetFromBlob(\"%s\", \"", name);
-    std::fprintf(file, "%s\", %i);\n", Base64Of(chunk).c_str(), chunk.Size());
+    AppendFormatted(text, "MakePresetFromBlob(\"%s\", \"", name);
+    AppendFormatted(text, "%s\", %i);\n", Base64Of(chunk).c_str(), chunk.Size());
 }
 
 } // namespace
@@ -196,13 +224,18 @@ bool IPluginBase::SerializeParams(ByteChunk* chunk)
 int IPluginBase::UnserializeParams(ByteChunk* chunk, int startPos)
 {
     KIT_MutexLock lock(mMutex);
+    // Checked whole before any value is applied: a short or non-finite state
+    // is refused and changes nothing.
+    std::vector<double> values(static_cast<size_t>(NParams()));
     int pos = startPos;
-    for (int i = 0; i < NParams() && pos >= 0; ++i)
+    for (double& value : values)
     {
-        double value = 0.0;
         pos = chunk->Get(&value, pos);
-        mParams.Get(i)->Set(value);
+        if (pos < 0 || !std::isfinite(value))
+            return -1;
     }
+    for (int i = 0; i < NParams(); ++i)
+        mParams.Get(i)->Set(values[static_cast<size_t>(i)]);
     OnParamReset();
     return pos;
 }
@@ -416,19 +449,33 @@ int IPluginBase::GetIPluginVerFromChunk(ByteChunk* chunk, int* pos)
     return version;
 }
 
-void IPluginBase::FillProgramRecord(ByteChunk* image, const char* name, const ByteChunk* paramBlock)
+void IPluginBase::FillProgramRecord(ByteChunk* image, const char* name)
 {
     PutFxHeader(image, {FourCC("CcnK"), 0, FourCC("FxCk"), 1, GetUniqueID(), GetEffectVersion(true),
                         NParams()});
     PutProgramName(image, name);
     for (int i = 0; i < NParams(); ++i)
+        PutBigEndianFloat(image, static_cast<float>(mParams.Get(i)->GetNormalized()));
+}
+
+// A preset's chunk is in the plug-in's own state layout, which need not start
+// with the parameter values, so each preset is read back through the plug-in
+// and the live state restored afterwards.
+bool IPluginBase::FillProgramRecords(ByteChunk* image)
+{
+    KIT_MutexLock lock(mMutex);
+    ByteChunk live;
+    SerializeState(&live);
+    bool filled = true;
+    for (int i = 0; i < NPresets() && filled; ++i)
     {
-        IParam* param = mParams.Get(i);
-        double value = param->Value();
-        if (paramBlock)
-            paramBlock->Get(&value, i * static_cast<int>(sizeof(double)));
-        PutBigEndianFloat(image, static_cast<float>(param->GetNormalized(value)));
+        IPreset* preset = mPresets.Get(i);
+        filled = UnserializeState(&preset->mChunk, 0) >= 0;
+        if (filled)
+            FillProgramRecord(image, preset->mName);
     }
+    UnserializeState(&live, 0);
+    return filled;
 }
 
 bool IPluginBase::SaveProgramAsFXP(const KIT_String* fileName)
@@ -450,7 +497,7 @@ bool IPluginBase::SaveProgramAsFXP(const KIT_String* fileName)
     }
     else
     {
-        FillProgramRecord(&image, name, nullptr);
+        FillProgramRecord(&image, name);
     }
     return WriteWholeFile(fileName->Get(), image);
 }
@@ -490,13 +537,14 @@ bool IPluginBase::ApplyProgramFile(const ByteChunk& file)
     }
     else if (kind == FourCC("FxCk"))
     {
-        std::vector<float> values(static_cast<size_t>(NParams()));
-        for (float& value : values)
-            pos = GetBigEndianFloat(file, &value, pos);
-        if (pos < 0)
-            return false;
+        std::vector<double> values(static_cast<size_t>(NParams()));
+        for (double& value : values)
+        {
+            if ((pos = GetNormalizedFromFile(file, &value, pos)) < 0)
+                return false;
+        }
         for (int i = 0; i < NParams(); ++i)
-            mParams.Get(i)->SetNormalized(HeldNormalized(values[static_cast<size_t>(i)]));
+            mParams.Get(i)->SetNormalized(values[static_cast<size_t>(i)]);
     }
     else
     {
@@ -532,11 +580,8 @@ bool IPluginBase::SaveBankAsFXB(const KIT_String* fileName)
                              GetEffectVersion(true), NPresets()});
         PutBigEndian(&image, GetCurrentPresetIdx());
         image.PutBytes(reserved, kBankReservedSize);
-        for (int i = 0; i < NPresets(); ++i)
-        {
-            const IPreset* preset = mPresets.Get(i);
-            FillProgramRecord(&image, preset->mName, &preset->mChunk);
-        }
+        if (!FillProgramRecords(&image))
+            return false;
     }
     return WriteWholeFile(fileName->Get(), image);
 }
@@ -561,12 +606,11 @@ bool IPluginBase::ReadProgramRecord(const ByteChunk& file, int* pos, char* name,
     values->resize(static_cast<size_t>(NParams()));
     for (double& value : *values)
     {
-        float normalized = 0.0f;
-        p = GetBigEndianFloat(file, &normalized, p);
-        value = HeldNormalized(normalized);
+        if ((p = GetNormalizedFromFile(file, &value, p)) < 0)
+            return false;
     }
     *pos = p;
-    return p >= 0;
+    return true;
 }
 
 bool IPluginBase::ApplyBankFile(const ByteChunk& file)
@@ -629,10 +673,8 @@ bool IPluginBase::ApplyBankFile(const ByteChunk& file)
 
 bool IPluginBase::DumpPresetSrcCode(const char* fileName, const char** paramEnumNames)
 {
-    FILE* file = std::fopen(fileName, "w");
-    if (!file)
-        return false;
-    std::fprintf(file, "  MakePresetFromNamedParams(\"name\", %d", NParams());
+    std::string text;
+    AppendFormatted(&text, "  MakePresetFromNamedParams(\"name\", %d", NParams());
     for (int i = 0; i < NParams(); ++i)
     {
         const IParam* param = mParams.Get(i);
@@ -650,31 +692,29 @@ bool IPluginBase::DumpPresetSrcCode(const char* fileName, const char** paramEnum
             std::snprintf(value, sizeof value, "%.6f", param->Value());
             break;
         }
-        std::fprintf(file, ",\n    %s, %s", paramEnumNames[i], value);
+        AppendFormatted(&text, ",\n    %s, %s", paramEnumNames[i], value);
     }
-    std::fprintf(file, ");\n");
-    return std::fclose(file) == 0;
+    text += ");\n";
+    return WriteWholeFile(fileName, text);
 }
 
 bool IPluginBase::DumpPresetBlob(const char* fileName)
 {
     const IPreset* preset = mPresets.Get(mCurrentPresetIdx);
-    FILE* file = preset ? std::fopen(fileName, "w") : nullptr;
-    if (!file)
+    if (!preset)
         return false;
-    WriteBlobCall(file, "name", preset->mChunk);
-    return std::fclose(file) == 0;
+    std::string text;
+    AppendBlobCall(&text, "name", preset->mChunk);
+    return WriteWholeFile(fileName, text);
 }
 
 bool IPluginBase::DumpBankBlob(const char* fileName)
 {
-    FILE* file = std::fopen(fileName, "w");
-    if (!file)
-        return false;
+    std::string text;
     for (int i = 0; i < NPresets(); ++i)
     {
         const IPreset* preset = mPresets.Get(i);
-        WriteBlobCall(file, preset->mName, preset->mChunk);
+        AppendBlobCall(&text, preset->mName, preset->mChunk);
     }
-    return std::fclose(file) == 0;
+    return WriteWholeFile(fileName, text);
 }

@@ -16,6 +16,8 @@ const int kOverSampling = 16;
 const double kSilentLevelDb = -95.0;
 const double kSilentGainDb = -96.0;
 const double kClip = 2.0;
+// Below this the decimation filter only carries its own rounding noise.
+const double kDecimationFlushLevel = 1e-12;
 
 enum EBitCrushPosition
 {
@@ -30,6 +32,13 @@ enum EPitchJumpTrigger
     kJumpOnNoteOff = 1,
     kJumpBoth = 2
 };
+
+// A sample offset that many frames later, held to the int range.
+int OffsetAfter(int offset, double frames)
+{
+    const double later = static_cast<double>(offset) + std::trunc(frames);
+    return TruncateToInt(later);
+}
 
 double compress(double x, double exponent)
 {
@@ -81,6 +90,7 @@ void Bleepforge::Reset()
     const int block = GetBlockSize();
     mSampleRate = sampleRate;
     mDecimation.Reset();
+    mGainSmoother = CParamSmooth();
     mMidiReceiver.Resize(block);
     const double voiceRate = sampleRate * kOverSampling;
     mSampleRateChanged(voiceRate);
@@ -270,12 +280,12 @@ void Bleepforge::QueuePitchJump(const IMidiMsg& msg)
     const int note = msg.NoteNumber() + mPitchJumpTranspose;
     if (note < 0 || note > 127)
         return;
-    const int delay = static_cast<int>(mPitchJumpDelay * mSampleRate);
-    const int time = static_cast<int>(mPitchJumpTime * mSampleRate);
+    const int start = OffsetAfter(msg.mOffset, mPitchJumpDelay * mSampleRate);
+    const int end = OffsetAfter(start, mPitchJumpTime * mSampleRate);
     IMidiMsg jump;
-    jump.MakeNoteOnMsg(note, onNoteOn ? msg.Velocity() : 127, msg.mOffset + delay, msg.Channel());
+    jump.MakeNoteOnMsg(note, onNoteOn ? msg.Velocity() : 127, start, msg.Channel());
     mMidiReceiver.onMessageReceived(&jump);
-    jump.MakeNoteOffMsg(note, msg.mOffset + delay + time, msg.Channel());
+    jump.MakeNoteOffMsg(note, end, msg.Channel());
     mMidiReceiver.onMessageReceived(&jump);
 }
 
@@ -296,6 +306,8 @@ double Bleepforge::RenderFrame(int rate)
         if (k == 0)
             out = mDecimation.Output();
     }
+    if (!mVoiceManager.anyActive())
+        mDecimation.FlushIfBelow(kDecimationFlushLevel);
     if (mBitCrushPosition == kCrushAfter)
         out = mAfterCrusher.Process(out, 0);
     out = clip(compress(out, mCompressionExponent));

@@ -1,9 +1,12 @@
 #include "PIX.h"
 
+#include "KIT_SafeFile.h"
+
 #include <png.h>
 
 #include <csetjmp>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace
@@ -50,9 +53,9 @@ bool decodable(png_uint_32 width, png_uint_32 height)
            static_cast<int64_t>(width) * height <= PIX_kMaxPixels;
 }
 
-// Decodes into dest, or into a new bitmap returned through created. Everything
-// a jump could skip lives outside this frame.
-bool decode(FILE* file, PIX_IBitmap* dest, PIX_IBitmap** created, std::vector<png_bytep>* rows)
+// Decodes into a new bitmap returned through created. Everything a jump could
+// skip lives outside this frame.
+bool decode(FILE* file, PIX_IBitmap** created, std::vector<png_bytep>* rows)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!png)
@@ -74,9 +77,7 @@ bool decode(FILE* file, PIX_IBitmap* dest, PIX_IBitmap** created, std::vector<pn
     if (png_get_rowbytes(png, info) != width * 4)
         png_error(png, "unexpected row layout");
 
-    PIX_IBitmap* bitmap = dest;
-    if (!bitmap)
-        bitmap = *created = new PIX_MemBitmap(0, 0, 4);
+    PIX_IBitmap* bitmap = *created = new PIX_MemBitmap(0, 0, 4);
     bitmap->resize(static_cast<int>(width), static_cast<int>(height));
     if (bitmap->getWidth() != static_cast<int>(width) ||
         bitmap->getHeight() != static_cast<int>(height) || !bitmap->getBits())
@@ -97,6 +98,7 @@ bool decode(FILE* file, PIX_IBitmap* dest, PIX_IBitmap** created, std::vector<pn
 
 } // namespace
 
+// dest is touched only once the whole image has decoded.
 PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
 {
     FILE* file = fileName ? std::fopen(fileName, "rb") : nullptr;
@@ -104,20 +106,31 @@ PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
         return nullptr;
     PIX_IBitmap* created = nullptr;
     std::vector<png_bytep> rows;
-    const bool decoded = decode(file, dest, &created, &rows);
+    const bool decoded = decode(file, &created, &rows);
     std::fclose(file);
+    std::unique_ptr<PIX_IBitmap> image(created);
     if (!decoded)
-    {
-        delete created;
         return nullptr;
-    }
-    return dest ? dest : created;
+    if (!dest)
+        return image.release();
+    PIX_Copy(dest, image.get());
+    const bool copied = dest->getWidth() == image->getWidth() &&
+                        dest->getHeight() == image->getHeight() && dest->getBits();
+    return copied ? dest : nullptr;
 }
 
 namespace
 {
 
-bool encode(FILE* file, PIX_IBitmap* src, std::vector<png_bytep>* rows)
+void appendToBuffer(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void flushNothing(png_structp) {}
+
+bool encode(std::vector<unsigned char>* out, PIX_IBitmap* src, std::vector<png_bytep>* rows)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!png)
@@ -129,7 +142,7 @@ bool encode(FILE* file, PIX_IBitmap* src, std::vector<png_bytep>* rows)
         return false;
     }
     const int width = src->getWidth(), height = src->getHeight();
-    png_init_io(png, file);
+    png_set_write_fn(png, out, appendToBuffer, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -150,20 +163,12 @@ bool encode(FILE* file, PIX_IBitmap* src, std::vector<png_bytep>* rows)
 
 } // namespace
 
+// The image is encoded in memory first, so a failure never leaves a broken file.
 bool PIX_WritePNG(const char* fileName, PIX_IBitmap* src)
 {
     if (!fileName || !src || !src->getBits() || src->getWidth() < 1 || src->getHeight() < 1)
         return false;
-    FILE* file = std::fopen(fileName, "wb");
-    if (!file)
-        return false;
+    std::vector<unsigned char> image;
     std::vector<png_bytep> rows;
-    const bool encoded = encode(file, src, &rows);
-    const bool closed = std::fclose(file) == 0;
-    if (!encoded || !closed)
-    {
-        std::remove(fileName);
-        return false;
-    }
-    return true;
+    return encode(&image, src, &rows) && KIT_WriteFileSafely(fileName, image.data(), image.size());
 }

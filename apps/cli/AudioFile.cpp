@@ -1,5 +1,7 @@
 #include "AudioFile.h"
 
+#include "KIT_SafeFile.h"
+
 #include <sndfile.h>
 
 #include <cstdio>
@@ -44,6 +46,21 @@ void writeFrames(SNDFILE* file, const RenderResult& audio, const std::string& wh
         throw std::runtime_error("cannot write " + what + ": " + sf_strerror(file));
 }
 
+std::unique_ptr<KIT_SafeFile> prepareState(const std::string& path, const ByteChunk& state)
+{
+    auto file = std::make_unique<KIT_SafeFile>(path);
+    if (!file->Write(state.GetBytes(), static_cast<size_t>(state.Size())))
+        throw std::runtime_error("cannot write state file: " + file->Error());
+    return file;
+}
+
+void writeState(const std::string& path, const ByteChunk& state)
+{
+    std::unique_ptr<KIT_SafeFile> file = prepareState(path, state);
+    if (!file->Commit())
+        throw std::runtime_error("cannot write state file: " + file->Error());
+}
+
 } // namespace
 
 SampleFormat ParseSampleFormat(const std::string& name)
@@ -60,7 +77,7 @@ SampleFormat ParseSampleFormat(const std::string& name)
 }
 
 void WriteAudio(const std::string& path, SampleFormat format, double rate,
-                const RenderResult& audio)
+                const RenderResult& audio, const std::string& statePath)
 {
     SF_INFO info = {};
     info.samplerate = static_cast<int>(rate);
@@ -73,34 +90,30 @@ void WriteAudio(const std::string& path, SampleFormat format, double rate,
             throw std::runtime_error(std::string("cannot write to standard output: ") +
                                      sf_strerror(nullptr));
         writeFrames(out.get(), audio, "standard output");
+        out.reset();
+        if (!statePath.empty())
+            writeState(statePath, audio.state);
         return;
     }
 
+    // Both files are written whole before either replaces what was there.
     info.format = SF_FORMAT_WAV | subtype(format);
-    const std::string temp = path + ".part";
+    KIT_SafeFile file(path);
+    if (!file.IsOpen())
+        throw std::runtime_error(file.Error());
     {
-        SoundFile out(sf_open(temp.c_str(), SFM_WRITE, &info), &sf_close);
+        SoundFile out(sf_open_fd(file.Descriptor(), SFM_WRITE, &info, SF_FALSE), &sf_close);
         if (!out)
             throw std::runtime_error("cannot create '" + path + "': " + sf_strerror(nullptr));
-        try
-        {
-            writeFrames(out.get(), audio, "'" + path + "'");
-        }
-        catch (...)
-        {
-            out.reset();
-            std::remove(temp.c_str());
-            throw;
-        }
+        writeFrames(out.get(), audio, "'" + path + "'");
         if (sf_close(out.release()) != 0)
-        {
-            std::remove(temp.c_str());
             throw std::runtime_error("cannot finish '" + path + "'");
-        }
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        std::remove(temp.c_str());
-        throw std::runtime_error("cannot create '" + path + "'");
-    }
+    std::unique_ptr<KIT_SafeFile> state;
+    if (!statePath.empty())
+        state = prepareState(statePath, audio.state);
+    if (!file.Commit())
+        throw std::runtime_error(file.Error());
+    if (state && !state->Commit())
+        throw std::runtime_error("cannot write state file: " + state->Error());
 }

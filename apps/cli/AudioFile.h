@@ -15,6 +15,7 @@ enum class SampleFormat
 SampleFormat ParseSampleFormat(const std::string& name);
 
 // Writes a stereo WAV file, or headerless little-endian interleaved samples to
-// standard output when the path is "-". A failed write leaves no file behind.
+// standard output when the path is "-", and the state to statePath unless it is
+// empty. A failed write leaves no new file and changes no existing one.
 void WriteAudio(const std::string& path, SampleFormat format, double rate,
-                const RenderResult& audio);
+                const RenderResult& audio, const std::string& statePath = "");

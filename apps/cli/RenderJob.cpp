@@ -112,41 +112,35 @@ ByteChunk readState(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read state file '" + path + "'");
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-    if (in.bad() || static_cast<int>(bytes.size()) != kStateSize)
+    // One byte more than a state is enough to tell that a file is too long, and
+    // a device that never ends (/dev/zero) is not read into memory.
+    std::vector<char> bytes(kStateSize + 1);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const size_t size = static_cast<size_t>(in.gcount());
+    if (in.bad() || size != kStateSize)
         throw std::runtime_error("'" + path + "' is not a complete state (" +
-                                 std::to_string(bytes.size()) + " bytes, expected " +
-                                 std::to_string(kStateSize) + ")");
+                                 (size > kStateSize ? std::string("more than ") + std::to_string(kStateSize)
+                                                    : std::to_string(size)) +
+                                 " bytes, expected " + std::to_string(kStateSize) + ")");
     ByteChunk chunk;
-    chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+    chunk.PutBytes(bytes.data(), kStateSize);
     return chunk;
 }
 
-void writeState(Bleepforge& plug, const std::string& path)
+// Within one frame: the offs of notes that began earlier, then the ons, then
+// the offs of notes that begin on that frame, so a note of zero length still
+// ends and a same-key restrike sounds whatever the order of the notes given.
+enum EventRank
 {
-    ByteChunk chunk;
-    plug.SerializeState(&chunk);
-    const std::string temp = path + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(chunk.GetBytes()), chunk.Size());
-        if (!out.flush())
-        {
-            std::remove(temp.c_str());
-            throw std::runtime_error("cannot write state file '" + path + "'");
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        std::remove(temp.c_str());
-        throw std::runtime_error("cannot write state file '" + path + "'");
-    }
-}
+    kOffOfEarlierNote = 0,
+    kOn = 1,
+    kOffOfSameFrameNote = 2
+};
 
 struct NoteEvent
 {
     long frame;
-    bool on;
+    EventRank rank;
     int note;
     int velocity;
 };
@@ -156,13 +150,14 @@ std::vector<NoteEvent> scheduleNotes(const std::vector<NoteSpec>& notes, double 
     std::vector<NoteEvent> events;
     for (const NoteSpec& n : notes)
     {
-        events.push_back({static_cast<long>(n.start * rate), true, n.note, n.velocity});
-        events.push_back({static_cast<long>((n.start + n.duration) * rate), false, n.note, 0});
+        const long on = static_cast<long>(n.start * rate);
+        const long off = static_cast<long>((n.start + n.duration) * rate);
+        events.push_back({on, kOn, n.note, n.velocity});
+        events.push_back({off, off == on ? kOffOfSameFrameNote : kOffOfEarlierNote, n.note, 0});
     }
-    // Offs before ons at the same frame, so a note repeated back to back retriggers.
     std::stable_sort(events.begin(), events.end(),
                      [](const NoteEvent& a, const NoteEvent& b)
-                     { return a.frame != b.frame ? a.frame < b.frame : (!a.on && b.on); });
+                     { return a.frame != b.frame ? a.frame < b.frame : a.rank < b.rank; });
     return events;
 }
 
@@ -171,10 +166,15 @@ std::vector<NoteEvent> scheduleNotes(const std::vector<NoteSpec>& notes, double 
 NoteSpec ParseNote(const std::string& text)
 {
     std::vector<std::string> fields;
-    std::stringstream stream(text);
-    for (std::string field; std::getline(stream, field, ':');)
-        fields.push_back(field);
-    if (fields.empty() || fields.size() > 4)
+    for (size_t from = 0;;)
+    {
+        const size_t colon = text.find(':', from);
+        fields.push_back(text.substr(from, colon - from));
+        if (colon == std::string::npos)
+            break;
+        from = colon + 1;
+    }
+    if (fields.size() > 4)
         throw UsageError("--note '" + text + "': expected N[:VEL[:START[:DUR]]]");
     double values[4] = {0, 127, 0, 0.5};
     for (size_t i = 0; i < fields.size(); ++i)
@@ -204,6 +204,16 @@ double ParseLength(const std::string& text)
     if (!parseNumber(text, &seconds) || seconds <= 0.0 || seconds > 3600.0)
         throw UsageError("--length '" + text + "': expected 'auto' or seconds, 0 ... 3600");
     return seconds;
+}
+
+void CheckRequest(const RenderRequest& request)
+{
+    const double rate = request.rate;
+    if (!std::isfinite(rate) || rate != std::floor(rate) || rate < kMinRate || rate > kMaxRate)
+        throw UsageError("--rate: expected a whole number of Hz, " + std::to_string(kMinRate) +
+                         " ... " + std::to_string(kMaxRate));
+    if (request.lengthSeconds > 0 && request.lengthSeconds * rate < 1.0)
+        throw UsageError("--length: shorter than one frame at this rate");
 }
 
 void ApplySetting(Bleepforge& plug, const std::string& assignment)
@@ -244,8 +254,6 @@ RenderResult Render(const RenderRequest& request)
         throw std::runtime_error("'" + request.stateIn + "' is not a complete state");
     for (const std::string& setting : request.settings)
         ApplySetting(plug, setting);
-    if (!request.stateOut.empty())
-        writeState(plug, request.stateOut);
 
     plug.SetSampleRate(request.rate);
     plug.SetBlockSize(request.block);
@@ -270,7 +278,7 @@ RenderResult Render(const RenderRequest& request)
             const NoteEvent& e = events[nextEvent];
             const int offset = static_cast<int>(e.frame - rendered);
             IMidiMsg msg;
-            if (e.on)
+            if (e.rank == kOn)
                 msg.MakeNoteOnMsg(e.note, e.velocity, offset);
             else
                 msg.MakeNoteOffMsg(e.note, offset);
@@ -295,6 +303,8 @@ RenderResult Render(const RenderRequest& request)
     totalFrames = std::min(totalFrames, maxFrames);
     result.left.resize(static_cast<size_t>(totalFrames));
     result.right.resize(static_cast<size_t>(totalFrames));
+    result.state.Clear();
+    plug.SerializeState(&result.state);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Containers.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,6 +39,7 @@ struct RenderRequest
 struct RenderResult
 {
     std::vector<double> left, right;
+    ByteChunk state; // the instrument's state as rendered
 };
 
 // "N[:VEL[:START[:DUR]]]"
@@ -45,10 +48,15 @@ NoteSpec ParseNote(const std::string& text);
 double ParseLength(const std::string& text);
 // One "NAME=VALUE" in real units or, for enumerations, a display text.
 void ApplySetting(Bleepforge& plug, const std::string& assignment);
+// Refuses a request whose numbers cannot make a render: a non-finite or
+// fractional rate, a length shorter than one frame.
+void CheckRequest(const RenderRequest& request);
 // Constructs the instrument and drives it as a host does.
 RenderResult Render(const RenderRequest& request);
 // The 60 parameters with defaults, ranges, units and display texts.
 std::string DescribeParams();
 
+const int kMinRate = 1000;
+const int kMaxRate = 384000;
 const double kMaxAutoSeconds = 30.0;
 const double kAutoTailSeconds = 0.05;

@@ -30,8 +30,7 @@ int main(int argc, char** argv)
     std::string length = "auto", format = "pcm16", output;
     CLI::App* render = app.add_subcommand("render", "Render notes to a stereo WAV file");
     render->add_option("--rate", request.rate, "Sample rate in Hz")
-        ->default_val(44100)
-        ->check(CLI::Range(1000.0, 384000.0));
+        ->default_val(44100);
     render->add_option("--block", request.block, "Block size in frames (1 ... 8192)")
         ->default_val(512)
         ->check(CLI::Range(1, 8192));
@@ -68,9 +67,10 @@ int main(int argc, char** argv)
         request.lengthSeconds = ParseLength(length);
         for (const std::string& note : notes)
             request.notes.push_back(ParseNote(note));
+        CheckRequest(request);
         const SampleFormat sampleFormat = ParseSampleFormat(format);
         const RenderResult audio = Render(request);
-        WriteAudio(output, sampleFormat, request.rate, audio);
+        WriteAudio(output, sampleFormat, request.rate, audio, request.stateOut);
         return 0;
     }
     catch (const UsageError& e)

@@ -137,3 +137,13 @@ void KIT_BesselFilterStage::Process(double input, const double* c)
     denormal_fix_double_aggressive(&y);
     mState[0] = y;
 }
+
+void KIT_BesselFilterStage::FlushIfBelow(double threshold)
+{
+    for (double s : mState)
+    {
+        if (!(std::fabs(s) < threshold))
+            return;
+    }
+    Reset();
+}

@@ -42,6 +42,9 @@ public:
     // y[n] = c0 x[n] + c1 y[n-1] + ... + c8 y[n-8], flushed when tiny.
     void Process(double input, const double* coefficients);
     double Output() const { return mState[0]; }
+    // Zeroes the state when every value is below the threshold in magnitude: the
+    // recursion's rounding would otherwise keep a tiny limit cycle alive forever.
+    void FlushIfBelow(double threshold);
 
 private:
     double mState[KIT_BesselFilterCoeffs::kNumCoeffs] = {};

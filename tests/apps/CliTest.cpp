@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -194,4 +195,70 @@ TEST_F(CliTest, ParamsListsAllSixty)
     EXPECT_NE(r.out.find("Osc1 Type\tdefault 1\trange 0 ... 7\tvalues 0=Off, 1=Triangle"),
               std::string::npos);
     EXPECT_EQ(run("render --help").status, 0);
+}
+
+TEST_F(CliTest, NumbersMustBeFiniteAndWhereNeededWhole)
+{
+    const std::string out = " -o '" + path("x.wav") + "'";
+    for (const char* bad : {"--rate nan", "--rate inf", "--rate 1000.5", "--rate 999",
+                            "--length 0.00001", "--note 60:", "--note 60::0", "--note nan"})
+    {
+        const CliRun r = run(std::string("render ") + bad + out);
+        EXPECT_EQ(r.status, 2) << bad << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("bleepforge: ", 0), 0u) << bad;
+    }
+    EXPECT_FALSE(exists("x.wav"));
+}
+
+TEST_F(CliTest, OutputsReplaceOnlyOnSuccessFollowLinksAndSpareDevices)
+{
+    std::ofstream(path("keep.state")) << "precious";
+    std::ofstream(path("out.wav.part")) << "unrelated";
+    CliRun r = run("render --set 'Output Gain=loud' --state-out '" + path("keep.state") + "' -o '" +
+                   path("out.wav") + "'");
+    EXPECT_EQ(r.status, 2);
+    r = run("render --note 60 --state-out '" + path("keep.state") + "' -o '" +
+            path("no/dir/x.wav") + "'");
+    EXPECT_EQ(r.status, 1);
+    std::ifstream state(path("keep.state"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(state), {}), "precious");
+
+    ASSERT_EQ(symlink("real.wav", path("link.wav").c_str()), 0);
+    r = run("render --note 60 -o '" + path("link.wav") + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    SF_INFO info = {};
+    EXPECT_FALSE(readWav(path("real.wav"), &info).empty());
+    std::ifstream part(path("out.wav.part"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(part), {}), "unrelated");
+
+    EXPECT_EQ(run("render --note 60 -o /dev/null").status, 0);
+    struct stat devNull;
+    ASSERT_EQ(stat("/dev/null", &devNull), 0);
+    EXPECT_TRUE(S_ISCHR(devNull.st_mode));
+
+    r = run("render --state /dev/zero -o '" + path("z.wav") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("more than 484"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, ZeroLengthNotesEndAndRestrikesSoundInAnyOrder)
+{
+    CliRun r = run("render --note 60:127:0:0 -o '" + path("zero.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    SF_INFO info = {};
+    readWav(path("zero.wav"), &info);
+    EXPECT_LT(info.frames, 44100); // not held for the 30 s maximum
+
+    std::vector<double> renders[2];
+    for (int order = 0; order < 2; ++order)
+    {
+        const std::string first = " --note 60:127:0:0.1", second = " --note 60:127:0.1:0.1";
+        r = run("render" + (order ? second + first : first + second) + " -o '" + path("r.wav") +
+                "'");
+        ASSERT_EQ(r.status, 0) << r.err;
+        SF_INFO restrike = {};
+        renders[order] = readWav(path("r.wav"), &restrike);
+    }
+    EXPECT_GT(renders[0].size(), 0.2 * 44100 * 2);
+    EXPECT_EQ(renders[0], renders[1]);
 }

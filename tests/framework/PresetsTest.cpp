@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -106,22 +107,23 @@ TEST(Presets, ParameterBlockRoundTrips)
     EXPECT_EQ(plug.values(), saved);
 }
 
-TEST(Presets, ShortBlockSetsWhatItHoldsAndOneMissingValue)
+TEST(Presets, ShortOrNonFiniteBlocksAreRefusedWhole)
 {
     TestPlug plug;
-    ByteChunk chunk;
-    const double a = 9.0, b = 1.0, c = 123.0;
-    chunk.Put(&a);
-    chunk.Put(&b);
-    chunk.PutBytes(&c, 4);
     const auto before = plug.values();
-    EXPECT_EQ(plug.UnserializeParams(&chunk, 0), -1);
-    EXPECT_EQ(plug.GetParam(0)->Value(), 9.0);
-    EXPECT_EQ(plug.GetParam(1)->Value(), 1.0);
-    EXPECT_EQ(plug.GetParam(2)->Value(), 1.0); // 0.0 held to the minimum
-    for (int i = 3; i < 60; ++i)
-        EXPECT_EQ(plug.GetParam(i)->Value(), before[i]);
-    EXPECT_EQ(plug.calls.size(), 60u); // every parameter re-applied
+    const double a = 9.0, b = 1.0, c = 123.0, nan = std::nan("");
+    ByteChunk shortChunk;
+    shortChunk.Put(&a);
+    shortChunk.Put(&b);
+    shortChunk.PutBytes(&c, 4);
+    EXPECT_EQ(plug.UnserializeParams(&shortChunk, 0), -1);
+
+    ByteChunk withNan;
+    for (int i = 0; i < 60; ++i)
+        withNan.Put(i == 30 ? &nan : &a);
+    EXPECT_EQ(plug.UnserializeParams(&withNan, 0), -1);
+    EXPECT_EQ(plug.values(), before);
+    EXPECT_TRUE(plug.calls.empty()); // nothing re-applied
 }
 
 TEST(Presets, RestoringAnEmptySlotNamesItAndMakesItCurrent)
@@ -332,6 +334,14 @@ TEST(ProgramFile, NormalisedValuesFromFilesAreHeldToTheUnitRange)
     ASSERT_TRUE(plug.LoadProgramFromFXP(file.name()));
     EXPECT_EQ(plug.GetParam(5)->Value(), 200.0);
     EXPECT_EQ(plug.GetParam(6)->Value(), 1.0);
+
+    Bytes nan;
+    putFloatBE(nan, std::nanf(""));
+    std::copy(nan.begin(), nan.end(), image.begin() + first + 4 * 7);
+    file.write(image);
+    const auto loaded = plug.values();
+    EXPECT_FALSE(plug.LoadProgramFromFXP(file.name()));
+    EXPECT_EQ(plug.values(), loaded);
 }
 
 TEST(BankFile, ValuesVariantRoundTripsWithExactLayout)

@@ -306,6 +306,9 @@ TEST(Png, MalformedFilesGiveNull)
         bad.write(cases[i]);
         EXPECT_EQ(PIX_LoadPNG(bad.c_str(), nullptr), nullptr) << "case " << i;
         PIX_MemBitmap given(3, 3, 4);
+        given.getBits()[4] = 0x12345678;
         EXPECT_EQ(PIX_LoadPNG(bad.c_str(), &given), nullptr) << "case " << i;
+        EXPECT_EQ(given.getWidth(), 3) << "case " << i; // untouched by a failed load
+        EXPECT_EQ(given.getBits()[4], 0x12345678u) << "case " << i;
     }
 }

@@ -1,0 +1,171 @@
+#include "KIT_SafeFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+const int kMaxLinkDepth = 40;
+const int kNameAttempts = 100;
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links, also a dangling one, to the path really written.
+std::string resolveLinks(std::string path)
+{
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth)
+    {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        char link[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+        if (n <= 0)
+            return path;
+        link[n] = '\0';
+        path = link[0] == '/' ? std::string(link) : folderOf(path) + "/" + link;
+    }
+    return path;
+}
+
+// A suffix unlikely to repeat; O_EXCL makes sure it names no existing file.
+std::string uniqueSuffix()
+{
+    static std::atomic<unsigned> counter{0};
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    char text[48];
+    std::snprintf(text, sizeof text, ".%d.%x.%llx", static_cast<int>(getpid()),
+                  counter.fetch_add(1, std::memory_order_relaxed),
+                  static_cast<unsigned long long>(ticks) & 0xFFFFFFull);
+    return text;
+}
+
+} // namespace
+
+KIT_SafeFile::KIT_SafeFile(const std::string& path) : mTarget(resolveLinks(path))
+{
+    struct stat info;
+    const bool exists = stat(mTarget.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode))
+    {
+        mDirect = true;
+        mFd = open(mTarget.c_str(), O_WRONLY | O_CLOEXEC);
+        if (mFd < 0)
+            Fail("cannot open");
+        return;
+    }
+    if (OpenTemporary() && exists)
+        fchmod(mFd, info.st_mode & 07777); // the replacement keeps the target's permissions
+}
+
+KIT_SafeFile::~KIT_SafeFile()
+{
+    Discard();
+}
+
+bool KIT_SafeFile::OpenTemporary()
+{
+    const std::string stem = folderOf(mTarget) + "/." + baseOf(mTarget);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt)
+    {
+        const std::string name = stem + uniqueSuffix() + ".part";
+        // 0666 lets the user's umask decide, as for any newly created file.
+        mFd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (mFd >= 0)
+        {
+            mTemporary = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return Fail("cannot create a file in the folder of");
+}
+
+bool KIT_SafeFile::Write(const void* data, size_t size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (IsOpen() && size > 0)
+    {
+        const ssize_t n = write(mFd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail("cannot write");
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return IsOpen();
+}
+
+bool KIT_SafeFile::Commit()
+{
+    if (!IsOpen())
+        return false;
+    if (mDirect)
+    {
+        const int fd = mFd;
+        mFd = -1;
+        return close(fd) == 0 || Fail("cannot finish");
+    }
+    if (fsync(mFd) != 0 || close(mFd) != 0)
+    {
+        mFd = -1;
+        return Fail("cannot finish");
+    }
+    mFd = -1;
+    if (rename(mTemporary.c_str(), mTarget.c_str()) != 0)
+        return Fail("cannot replace");
+    mTemporary.clear();
+    return true;
+}
+
+void KIT_SafeFile::Discard()
+{
+    if (mFd >= 0)
+        close(mFd);
+    mFd = -1;
+    if (!mTemporary.empty())
+        unlink(mTemporary.c_str());
+    mTemporary.clear();
+}
+
+bool KIT_SafeFile::Fail(const char* what)
+{
+    const int code = errno;
+    if (mError.empty())
+        mError = std::string(what) + " '" + mTarget + "': " + std::strerror(code);
+    Discard();
+    return false;
+}
+
+bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
+                         std::string* error)
+{
+    KIT_SafeFile file(path);
+    const bool written = file.Write(data, size) && file.Commit();
+    if (!written && error)
+        *error = file.Error();
+    return written;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Writes a file so that a failure never leaves the target half-written: the
+// data goes to a new, uniquely named file beside the target, which replaces the
+// target only on Commit. A symbolic link is followed, so the file it points at
+// is replaced and the link stays. An existing target that is not a regular
+// file (a device such as /dev/null, a FIFO) is written directly.
+class KIT_SafeFile
+{
+public:
+    explicit KIT_SafeFile(const std::string& path);
+    ~KIT_SafeFile();
+    KIT_SafeFile(const KIT_SafeFile&) = delete;
+    KIT_SafeFile& operator=(const KIT_SafeFile&) = delete;
+
+    bool IsOpen() const { return mFd >= 0; }
+    int Descriptor() const { return mFd; }
+    bool Write(const void* data, size_t size);
+    // Flushes, closes and moves the new file over the target; false (with the
+    // target untouched) when any step fails.
+    bool Commit();
+    // Why opening, writing or committing failed.
+    const std::string& Error() const { return mError; }
+
+private:
+    bool OpenTemporary();
+    void Discard();
+    bool Fail(const char* what);
+
+    std::string mTarget;    // the path written, symbolic links resolved
+    std::string mTemporary; // empty when writing the target directly
+    int mFd = -1;
+    bool mDirect = false;
+    std::string mError;
+};
+
+// The whole of data as the file at path; false, with a reason in *error when
+// given, when it could not be written. The target is never left half-written.
+bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
+                         std::string* error = nullptr);

@@ -1,0 +1,136 @@
+// The instrument facing bad input: non-finite values, short states, files that
+// must survive a round trip, and the silence after the last note.
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+std::vector<double> stateValues(Bleepforge& plug)
+{
+    std::vector<double> values;
+    for (int i = 0; i < kNumParams; ++i)
+        values.push_back(plug.GetParam(i)->Value());
+    return values;
+}
+
+std::string tempPath(const char* suffix)
+{
+    char pattern[] = "/tmp/bleepforge-hard-XXXXXX";
+    const int fd = mkstemp(pattern);
+    close(fd);
+    std::remove(pattern);
+    return std::string(pattern) + suffix;
+}
+
+} // namespace
+
+TEST(Hardening, SoundEndsInExactSilenceWhileDecayingSoundIsKept)
+{
+    RenderRequest loud;
+    loud.settings = {"Compression Factor=1", "Output Gain=12", "Osc1 Type=Square"};
+    loud.notes = {{60, 127, 0.0, 0.1}};
+    loud.lengthSeconds = 3.0;
+    const RenderResult audio = Render(loud);
+    ASSERT_EQ(audio.left.size(), 3u * 44100u);
+    EXPECT_GT(peak(audio.left), 0.1);
+    for (size_t i = 2 * 44100; i < audio.left.size(); ++i)
+        ASSERT_EQ(audio.left[i], 0.0) << i;
+
+    KIT_BesselFilterStage stage;
+    KIT_BesselFilterCoeffs design;
+    design.Calc(0.5 / 16);
+    stage.Process(1.0, design.Coeffs());
+    stage.Process(0.0, design.Coeffs());
+    const double decaying = stage.Output();
+    stage.FlushIfBelow(std::fabs(decaying)); // one value not below: nothing is cut
+    EXPECT_EQ(stage.Output(), decaying);
+    stage.FlushIfBelow(1.0);
+    EXPECT_EQ(stage.Output(), 0.0);
+}
+
+TEST(Hardening, NonFiniteValuesNeverBecomeParameterValues)
+{
+    Host host;
+    IParam* gain = host.plug.GetParam(kOutputGain);
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+    {
+        gain->Set(bad);
+        gain->SetNormalized(bad);
+        EXPECT_EQ(gain->Value(), -6.0);
+    }
+
+    ByteChunk state;
+    host.plug.SerializeState(&state);
+    const double nan = std::nan("");
+    std::memcpy(state.GetBytes() + 4 + 8 * kOutputGain, &nan, sizeof nan);
+    host.set("Output Gain=3");
+    const std::vector<double> before = stateValues(host.plug);
+    EXPECT_EQ(host.plug.UnserializeState(&state, 0), -1);
+    EXPECT_EQ(stateValues(host.plug), before);
+
+    ByteChunk good;
+    host.plug.SerializeState(&good);
+    ByteChunk cut;
+    cut.PutBytes(good.GetBytes(), 483);
+    host.set("Output Gain=-20");
+    EXPECT_EQ(host.plug.UnserializeState(&cut, 0), -1);
+    EXPECT_EQ(host.plug.GetParam(kOutputGain)->Value(), -20.0);
+    EXPECT_EQ(host.plug.GetParam(kMutation)->Value(), before[kMutation]);
+}
+
+TEST(Hardening, ResetStartsTheGainSmootherAfresh)
+{
+    auto firstBlock = [](Host& host)
+    {
+        host.send(noteOn(69, 127, 0));
+        return host.render(4);
+    };
+    Host fresh, reused;
+    firstBlock(reused);
+    reused.send(noteOff(69, 0));
+    reused.render(200);
+    reused.plug.Reset();
+    EXPECT_EQ(firstBlock(reused), firstBlock(fresh));
+
+    Host extreme(64, 1e9); // pitch-jump offsets far beyond the int range
+    extreme.set("Pitch Jump Delay=5");
+    extreme.send(noteOn(60, 100, 63));
+    extreme.render(1);
+    EXPECT_TRUE(extreme.plug.GetKeyStatus(60));
+}
+
+TEST(Hardening, ProgramAndBankFilesRoundTripOnTheInstrument)
+{
+    Host host;
+    host.set("Osc1 Type=Square");
+    host.set("Output Gain=-12");
+    host.set("Amp Env Decay=0.7");
+    host.set("Pitch Jump Transpose=7");
+    host.plug.ModifyCurrentPreset();
+    const std::vector<double> saved = stateValues(host.plug);
+
+    for (bool bank : {false, true})
+    {
+        KIT_String path;
+        path.Set(tempPath(bank ? ".fxb" : ".fxp").c_str());
+        ASSERT_TRUE(bank ? host.plug.SaveBankAsFXB(&path) : host.plug.SaveProgramAsFXP(&path));
+        Host other;
+        ASSERT_TRUE(bank ? other.plug.LoadBankFromFXB(&path) : other.plug.LoadProgramFromFXP(&path));
+        const std::vector<double> loaded = stateValues(other.plug);
+        for (int i = 0; i < kNumParams; ++i)
+        {
+            const double range = host.plug.GetParam(i)->GetMax() - host.plug.GetParam(i)->GetMin();
+            EXPECT_NEAR(loaded[i], saved[i], range * 1e-6) << (bank ? "bank " : "program ") << i;
+        }
+        std::remove(path.Get());
+    }
+    EXPECT_EQ(stateValues(host.plug), saved); // saving a bank leaves the live state alone
+}

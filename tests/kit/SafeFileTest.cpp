@@ -1,0 +1,93 @@
+#include "KIT_SafeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+class SafeFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/bleepforge-safe-XXXXXX";
+        mDir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
+
+    std::string path(const std::string& name) const { return mDir + "/" + name; }
+    void put(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+    std::string get(const std::string& name) const
+    {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    int entries() const
+    {
+        int n = 0;
+        DIR* dir = opendir(mDir.c_str());
+        while (dirent* e = readdir(dir))
+            n += e->d_name[0] != '.' || (e->d_name[1] != '\0' && e->d_name[1] != '.');
+        closedir(dir);
+        return n;
+    }
+
+    std::string mDir;
+};
+
+} // namespace
+
+TEST_F(SafeFileTest, TargetChangesOnlyOnCommitAndNothingIsLeftBehind)
+{
+    put("out.wav", "old");
+    put("out.wav.part", "unrelated");
+    {
+        KIT_SafeFile file(path("out.wav"));
+        ASSERT_TRUE(file.Write("new and longer", 14));
+        EXPECT_EQ(get("out.wav"), "old"); // a failure from here on keeps the old file
+    }
+    EXPECT_EQ(get("out.wav"), "old");
+    EXPECT_EQ(entries(), 2);
+
+    chmod(path("out.wav").c_str(), 0640);
+    std::string error;
+    ASSERT_TRUE(KIT_WriteFileSafely(path("out.wav"), "new", 3, &error)) << error;
+    EXPECT_EQ(get("out.wav"), "new");
+    EXPECT_EQ(get("out.wav.part"), "unrelated");
+    EXPECT_EQ(entries(), 2);
+    struct stat info;
+    stat(path("out.wav").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(SafeFileTest, LinksAreFollowedAndDevicesWrittenDirectly)
+{
+    put("real.state", "old");
+    ASSERT_EQ(symlink("real.state", path("link.state").c_str()), 0);
+    ASSERT_TRUE(KIT_WriteFileSafely(path("link.state"), "new", 3));
+    EXPECT_EQ(get("real.state"), "new");
+    struct stat info;
+    ASSERT_EQ(lstat(path("link.state").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+
+    ASSERT_EQ(symlink("missing/target", path("dangling").c_str()), 0);
+    std::string error;
+    EXPECT_FALSE(KIT_WriteFileSafely(path("dangling"), "x", 1, &error));
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+
+    EXPECT_TRUE(KIT_WriteFileSafely("/dev/null", "x", 1));
+    struct stat devNull;
+    ASSERT_EQ(stat("/dev/null", &devNull), 0);
+    EXPECT_TRUE(S_ISCHR(devNull.st_mode));
+}
