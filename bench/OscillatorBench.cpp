@@ -13,6 +13,7 @@ void renderWaveform(benchmark::State& state, Oscilator::OscType type)
 {
     qxOscSettings::setup(kVoiceRate, 2, 1024);
     Oscilator osc;
+    osc.setSampleRate(kVoiceRate);
     osc.mType = type;
     double frequency = 440.0;
     for (auto _ : state)

@@ -9,7 +9,8 @@ namespace
 const int kRecordsPerPage = 512; // one 4096-byte page of 8-byte records
 }
 
-IMidiQueue::IMidiQueue(int size) : mGrowBy(Granulize(size))
+// A size of 0 or less would leave a queue that drops every message.
+IMidiQueue::IMidiQueue(int size) : mGrowBy(Granulize(size > 0 ? size : 1))
 {
     Expand();
 }
@@ -80,8 +81,12 @@ void IMidiQueue::Flush(int frames)
 {
     if (mFront > 0)
         Compact();
+    // Held at the int range: a message long overdue stays overdue.
     for (int i = 0; i < mBack; ++i)
-        mBuffer[i].mOffset -= frames;
+    {
+        const long long offset = static_cast<long long>(mBuffer[i].mOffset) - frames;
+        mBuffer[i].mOffset = static_cast<int>(offset < INT_MIN ? INT_MIN : (offset > INT_MAX ? INT_MAX : offset));
+    }
 }
 
 int IMidiQueue::Resize(int size)

@@ -20,6 +20,8 @@ public:
     void Flush(int frames);
     int Resize(int size);
     int GetSize() const { return mCapacity; }
+    // Records that can still be added without allocating (read space counts).
+    int Room() const { return mCapacity - (mBack - mFront); }
     int Granulize(int size) const;
 
     bool Expand();

@@ -31,6 +31,16 @@ void GetVersionStr(int version, char* text);
 // The host-independent core of a plug-in: identity, parameters, presets, channel
 // configurations and buffers, sample rate and block size, the attached editor
 // and one recursive mutex. Host adapters supply the abstract operations.
+//
+// Threads. The audio thread runs the process and attach calls and
+// ProcessMidiMsg; the host's main thread runs everything else: parameters,
+// presets, state and files, Reset, sample rate and block size. The adapter holds
+// the mutex around each host request, render included, and the state, preset
+// and parameter paths take it again (it is recursive), so the main thread's
+// changes never interleave with a block. Channel records and scratch buffers
+// are touched only under it. The GUI thread reaches the base only through
+// SetParameterFromGUI, which takes the mutex too. Values the plug-in publishes
+// to other threads while audio runs are atomics of the plug-in itself.
 class IPluginBase
 {
 public:

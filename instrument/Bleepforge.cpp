@@ -16,6 +16,8 @@ const int kOverSampling = 16;
 const double kSilentLevelDb = -95.0;
 const double kSilentGainDb = -96.0;
 const double kClip = 2.0;
+// Room for pitch-jump notes still waiting beyond the current block.
+const int kPendingMidiReserve = 8192;
 // Below this the decimation filter only carries its own rounding noise.
 const double kDecimationFlushLevel = 1e-12;
 
@@ -91,11 +93,13 @@ void Bleepforge::Reset()
     mSampleRate = sampleRate;
     mDecimation.Reset();
     mGainSmoother = CParamSmooth();
-    mMidiReceiver.Resize(block);
+    // Each message of a block may bring a pitch-jump pair; pairs wait for up
+    // to seven seconds. The queue never grows on the audio thread.
+    mMidiReceiver.Resize(3 * block + kPendingMidiReserve);
     const double voiceRate = sampleRate * kOverSampling;
     mSampleRateChanged(voiceRate);
     mPeakMeter.Reset(voiceRate);
-    qxOscSettings::setup(static_cast<int>(voiceRate), NOutChannels(), block);
+    qxOscSettings::setup(qxDSP::heldToInt(voiceRate), NOutChannels(), block);
     mInsideCrusher.Reset(voiceRate);
     mAfterCrusher.Reset(sampleRate);
 }
@@ -282,11 +286,10 @@ void Bleepforge::QueuePitchJump(const IMidiMsg& msg)
         return;
     const int start = OffsetAfter(msg.mOffset, mPitchJumpDelay * mSampleRate);
     const int end = OffsetAfter(start, mPitchJumpTime * mSampleRate);
-    IMidiMsg jump;
-    jump.MakeNoteOnMsg(note, onNoteOn ? msg.Velocity() : 127, start, msg.Channel());
-    mMidiReceiver.onMessageReceived(&jump);
-    jump.MakeNoteOffMsg(note, end, msg.Channel());
-    mMidiReceiver.onMessageReceived(&jump);
+    IMidiMsg jumpOn, jumpOff;
+    jumpOn.MakeNoteOnMsg(note, onNoteOn ? msg.Velocity() : 127, start, msg.Channel());
+    jumpOff.MakeNoteOffMsg(note, end, msg.Channel());
+    mMidiReceiver.onMessagePairReceived(&jumpOn, &jumpOff);
 }
 
 // One host-rate frame: the filter output after the first of the frame's voice
@@ -319,6 +322,7 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
 {
     const bool rightConnected = IsOutChannelConnected(1);
     mPeakMeter.ProcessInit();
+    long idleFrames = mIdleFrames.load(std::memory_order_relaxed);
     for (int s = 0; s < nFrames; ++s)
     {
         const double out = RenderFrame(mOverSampling);
@@ -327,8 +331,9 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
             outputs[1][s] = out;
         mPeakMeter.ProcessSample(outputs[0][s], outputs[1][s]);
         const bool idle = !mVoiceManager.anyActive() && !mMidiReceiver.hasPending();
-        mIdleFrames = idle ? mIdleFrames + 1 : 0;
+        idleFrames = idle ? idleFrames + 1 : 0;
     }
+    mIdleFrames.store(idleFrames, std::memory_order_relaxed);
     mPeakMeter.PostProcess();
     mMidiReceiver.Flush(nFrames);
 }
@@ -358,7 +363,19 @@ bool Bleepforge::CompareState(const unsigned char* data, int)
     return sameVersion && sameValues;
 }
 
+// Runs on the audio thread, where printing could block: the number is handed
+// to the main thread, which prints it on its next idle call.
 void Bleepforge::onProgramChange(int program)
 {
-    std::printf("mudou %d", program);
+    mPendingProgram.store(program, std::memory_order_relaxed);
+}
+
+void Bleepforge::OnIdle()
+{
+    const int program = mPendingProgram.exchange(kNoProgram, std::memory_order_relaxed);
+    if (program != kNoProgram)
+    {
+        std::printf("mudou %d", program);
+        std::fflush(stdout);
+    }
 }

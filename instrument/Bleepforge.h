@@ -10,8 +10,21 @@
 #include "besselfilter.h"
 #include "qxDSP.h"
 
+#include <atomic>
+
 // The instrument: 60 parameters driving four voices at 16 times the host rate,
 // bit crushing, Bessel decimation, compression, clip, smoothed gain and a meter.
+//
+// Threads. The audio thread runs ProcessDoubleReplacing and ProcessMidiMsg; the
+// host's main thread runs Reset, OnParamChange, state and OnIdle; all of these
+// but the audio entries hold the plug-in mutex, and the host never runs an
+// audio entry concurrently with Reset. What other threads read while audio
+// runs is written by the audio thread alone and published through atomics
+// (relaxed: each is a single value, read on the next look):
+// - the meter values, once per block (PeakMeter);
+// - the held-key table and key count, per MIDI event (MIDIReceiver);
+// - the idle-frame count, once per block (mIdleFrames);
+// - the latest program change, for OnIdle to print (mPendingProgram).
 class Bleepforge : public IPluginAU
 {
 public:
@@ -31,10 +44,12 @@ public:
     bool GetKeyStatus(int key) const { return mMidiReceiver.getKeyStatus(key); }
     int GetNumKeys() const { return mMidiReceiver.getNumKeys(); }
     void onProgramChange(int program);
+    void OnIdle() override;
+    unsigned GetDroppedMidiCount() const { return mMidiReceiver.getDroppedCount(); }
 
     // Frames rendered since no voice sounds and no queued note (such as a
     // pitch-jump note) waits; 0 when the last frame was not idle.
-    long GetIdleFrames() const { return mIdleFrames; }
+    long GetIdleFrames() const { return mIdleFrames.load(std::memory_order_relaxed); }
     double GetMeterL() const { return mPeakMeter.GetValueL(); }
     double GetMeterR() const { return mPeakMeter.GetValueR(); }
 
@@ -65,5 +80,7 @@ private:
     int mOverSampling = 16;
     KIT_BesselFilterCoeffs mBesselDesign;
     KIT_BesselFilterStage mDecimation;
-    long mIdleFrames = 0;
+    std::atomic<long> mIdleFrames{0}; // written by the audio thread, once per block
+    static const int kNoProgram = -1;
+    std::atomic<int> mPendingProgram{kNoProgram}; // audio thread writes, OnIdle takes
 };

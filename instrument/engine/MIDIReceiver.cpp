@@ -11,16 +11,34 @@ bool carriesNote(IMidiMsg::EStatusMsg kind)
 
 } // namespace
 
-void MIDIReceiver::onMessageReceived(const IMidiMsg* msg)
+bool MIDIReceiver::onMessageReceived(const IMidiMsg* msg)
 {
     const IMidiMsg::EStatusMsg kind = msg->StatusMsg();
     if (kind == IMidiMsg::kNone)
-        return; // system messages and anything unknown
+        return false; // system messages and anything unknown
     // A data byte above 127 never comes from a well-formed stream and would
     // index past the key table.
     if (carriesNote(kind) && msg->NoteNumber() >= kNumKeys)
-        return;
+        return false;
+    if (!hasRoomFor(1))
+    {
+        mDropped.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
     mQueue.Add(msg);
+    return true;
+}
+
+bool MIDIReceiver::onMessagePairReceived(const IMidiMsg* first, const IMidiMsg* second)
+{
+    if (!hasRoomFor(2))
+    {
+        mDropped.fetch_add(2, std::memory_order_relaxed);
+        return false;
+    }
+    onMessageReceived(first);
+    onMessageReceived(second);
+    return true;
 }
 
 void MIDIReceiver::advance()
@@ -52,7 +70,7 @@ void MIDIReceiver::dispatch(const IMidiMsg& msg)
         mControlChange(msg.ControlChangeIdx(), msg.ControlChange(msg.ControlChangeIdx()));
         break;
     case IMidiMsg::kPolyAftertouch:
-        if (mKeyStatus[note])
+        if (mKeyStatus[note].load(std::memory_order_relaxed))
             mPolyAftertouch(note, msg.PolyAfterTouch());
         break;
     case IMidiMsg::kChannelAftertouch:
@@ -75,19 +93,19 @@ void MIDIReceiver::dispatch(const IMidiMsg& msg)
 // A key already held is not retriggered.
 void MIDIReceiver::pressKey(int note, int velocity)
 {
-    if (mKeyStatus[note])
+    if (mKeyStatus[note].load(std::memory_order_relaxed))
         return;
-    mKeyStatus[note] = true;
-    ++mNumKeys;
+    mKeyStatus[note].store(true, std::memory_order_relaxed);
+    mNumKeys.fetch_add(1, std::memory_order_relaxed);
     mNoteOn(note, velocity);
 }
 
 void MIDIReceiver::releaseKey(int note, int velocity)
 {
-    if (!mKeyStatus[note])
+    if (!mKeyStatus[note].load(std::memory_order_relaxed))
         return;
-    mKeyStatus[note] = false;
-    --mNumKeys;
+    mKeyStatus[note].store(false, std::memory_order_relaxed);
+    mNumKeys.fetch_sub(1, std::memory_order_relaxed);
     mNoteOff(note, velocity);
 }
 

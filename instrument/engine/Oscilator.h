@@ -26,6 +26,11 @@ public:
 
     double nextSample(double frequency, double second);
     void setPhase(double phase);
+    void setSampleRate(int rate)
+    {
+        mOscA.setSampleRate(rate);
+        mOscB.setSampleRate(rate);
+    }
 
     double triangle(double frequency) { return mOscA.triangle(frequency); }
     double sin(double frequency) { return mOscA.sinewave(frequency); }

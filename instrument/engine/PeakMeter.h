@@ -1,9 +1,12 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
-// Two-channel block peak meter, smoothed once per processing block.
+// Two-channel block peak meter, smoothed once per processing block. The audio
+// thread measures; the smoothed values are published once per block for any
+// thread to read.
 class PeakMeter
 {
 public:
@@ -21,9 +24,11 @@ public:
     {
         smooth(mPeakL, mPrevL);
         smooth(mPeakR, mPrevR);
+        mPublishedL.store(mPeakL, std::memory_order_relaxed);
+        mPublishedR.store(mPeakR, std::memory_order_relaxed);
     }
-    double GetValueL() const { return mPeakL; }
-    double GetValueR() const { return mPeakR; }
+    double GetValueL() const { return mPublishedL.load(std::memory_order_relaxed); }
+    double GetValueR() const { return mPublishedR.load(std::memory_order_relaxed); }
 
 private:
     // Rising levels move by the attack share, falling ones by the release share.
@@ -37,4 +42,5 @@ private:
     double mPrevL = 0.0, mPrevR = 0.0;
     double mPeakL = 0.0, mPeakR = 0.0;
     double mAttack, mRelease;
+    std::atomic<double> mPublishedL{0.0}, mPublishedR{0.0}; // written by the audio thread
 };

@@ -99,6 +99,8 @@ void Voice::NoteOff(int, int)
 void Voice::setSampleRate(double rate)
 {
     mSampleRate = rate;
+    for (Oscilator& osc : mOscillators)
+        osc.setSampleRate(qxDSP::heldToInt(rate));
     mAmpEnv.setSampleRate(rate);
     mFilterEnv.setSampleRate(rate);
     mPitchEnv.setSampleRate(rate);

@@ -155,3 +155,10 @@ void seedRandom(unsigned seed)
 }
 
 } // namespace qxDSP
+
+int qxDSP::heldToInt(double x)
+{
+    if (!(x > -2147483648.0))
+        return x != x ? 0 : -2147483647 - 1;
+    return x < 2147483647.0 ? static_cast<int>(x) : 2147483647;
+}

@@ -14,6 +14,8 @@ double clamp(double x, double lo, double hi);
 double lin2dB(double x);
 double CalcShapeValue(double a, double b, double c);
 double rand01();
+// Truncated toward zero and held to the int range; NaN gives 0.
+int heldToInt(double x);
 
 // The process-wide random source of noise and sound generators: 0 ... 2147483647,
 // the same sequence for a seed as the C library's rand() and srand(), without

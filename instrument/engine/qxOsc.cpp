@@ -2,15 +2,15 @@
 
 #include <cmath>
 
-int qxOscSettings::sampleRate = 44100;
-int qxOscSettings::channels = 2;
-int qxOscSettings::bufferSize = 1024;
+std::atomic<int> qxOscSettings::sampleRate{44100};
+std::atomic<int> qxOscSettings::channels{2};
+std::atomic<int> qxOscSettings::bufferSize{1024};
 
 void qxOscSettings::setup(int rate, int channelCount, int blockSize)
 {
-    sampleRate = rate;
-    channels = channelCount;
-    bufferSize = blockSize;
+    sampleRate.store(rate, std::memory_order_relaxed);
+    channels.store(channelCount, std::memory_order_relaxed);
+    bufferSize.store(blockSize, std::memory_order_relaxed);
 }
 
 namespace
@@ -44,10 +44,10 @@ double interpolateTransition(double t)
 
 double qxOsc::increment(double frequency)
 {
-    if (frequency != mIncFrequency || qxOscSettings::sampleRate != mIncRate)
+    if (frequency != mIncFrequency || mRate != mIncRate)
     {
         mIncFrequency = frequency;
-        mIncRate = qxOscSettings::sampleRate;
+        mIncRate = mRate;
         mInc = 1.0 / (static_cast<double>(mIncRate) / frequency);
     }
     return mInc;

@@ -1,16 +1,20 @@
 #pragma once
 
-// Process-wide settings; only sampleRate (the voice rate) is read by the engine.
+#include <atomic>
+
+// Process-wide settings, still written by every instance's reset; the engine
+// reads none of them, each oscillator keeps its own rate.
 struct qxOscSettings
 {
-    static int sampleRate;
-    static int channels;
-    static int bufferSize;
+    // Atomic, since instances reset on different threads.
+    static std::atomic<int> sampleRate;
+    static std::atomic<int> channels;
+    static std::atomic<int> bufferSize;
     static void setup(int sampleRate, int channels, int bufferSize);
 };
 
 // One naive phase accumulator. Each waveform call advances the phase by one
-// sample at the given frequency and the process-wide voice rate.
+// sample at the given frequency and this oscillator's rate (the voice rate).
 class qxOsc
 {
 public:
@@ -19,6 +23,7 @@ public:
     static const double transition[kTransitionSize];
 
     void phaseReset(double p) { phase = p; }
+    void setSampleRate(int rate) { mRate = rate; }
 
     // Output first, then wrap, then advance.
     double sinewave(double frequency);
@@ -40,6 +45,7 @@ private:
 
     // The last increment and what it was computed from: held pitches skip the
     // two divisions.
+    int mRate = 44100;
     double mIncFrequency = 0.0;
     int mIncRate = 0;
     double mInc = 0.0;

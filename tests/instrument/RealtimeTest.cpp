@@ -1,0 +1,182 @@
+// The audio thread's promises: no heap allocation inside a block, and
+// instances that share nothing but the process.
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+// The replacements pair malloc with free, which GCC cannot see through inlining.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace
+{
+
+std::atomic<bool> gCounting{false};
+std::atomic<long> gAllocations{0};
+
+void noteAllocation()
+{
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+// malloc itself belongs to the sanitizer runtime when there is one; its hook
+// sees every allocation, C and C++ alike.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*))
+    __attribute__((weak));
+
+void* operator new(size_t size)
+{
+    noteAllocation();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size)
+{
+    return operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    noteAllocation();
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace
+{
+
+void onMalloc(const volatile void*, size_t)
+{
+    noteAllocation();
+}
+void onFree(const volatile void*) {}
+
+// Whole blocks of a busy patch: notes with pitch jumps pending across blocks,
+// parameter changes between blocks, program changes and every kind of message.
+void playBusyBlocks(Host& host, int blocks)
+{
+    for (int b = 0; b < blocks; ++b)
+    {
+        for (int n = 0; n < 40; ++n)
+        {
+            host.send(noteOn(40 + (b * 7 + n) % 60, 100, n));
+            host.send(noteOff(40 + (b * 5 + n) % 60, n + 3));
+        }
+        host.send(IMidiMsg(0, 0xC0, static_cast<uint8_t>(b % 128), 0));
+        IMidiMsg bend;
+        bend.MakePitchWheelMsg(0.5);
+        host.send(bend);
+        host.plug.GetParam(kFilterLPCutoff)->Set(500.0 + 100.0 * b);
+        host.plug.OnParamChange(kFilterLPCutoff);
+        host.plug.GetParam(kOsc2Type)->Set(b % 8);
+        host.plug.OnParamChange(kOsc2Type);
+        host.render(1);
+    }
+}
+
+} // namespace
+
+TEST(Realtime, BlocksOfABusyPatchAllocateNothing)
+{
+    if (__sanitizer_install_malloc_and_free_hooks)
+        __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    Host host(256, 48000.0);
+    for (const char* s : {"Osc1 Type=Whistle", "Osc3 Type=Saw", "White Level=-12",
+                          "Pitch Jump Delay=2", "Pitch Jump Time=1", "Pitch Jump Trigger=Both",
+                          "BitCrush Position=Inside"})
+        host.set(s);
+    std::vector<double> left(256), right(256);
+    double* outputs[] = {left.data(), right.data()};
+    playBusyBlocks(host, 2); // warm-up outside the count
+
+    gCounting = true;
+    for (int b = 0; b < 50; ++b)
+    {
+        for (int n = 0; n < 200; ++n)
+        {
+            host.send(noteOn(20 + n % 100, 100, n));
+            host.send(noteOff(20 + n % 100, n + 1));
+        }
+        host.send(IMidiMsg(0, 0xC0, static_cast<uint8_t>(b), 0));
+        host.plug.GetParam(kFilterLPCutoff)->Set(500.0 + 100.0 * b);
+        host.plug.OnParamChange(kFilterLPCutoff);
+        host.plug.AttachOutputBuffers(0, 2, outputs);
+        host.plug.ProcessBuffers(0.0, 256);
+    }
+    gCounting = false;
+    EXPECT_EQ(gAllocations.load(), 0);
+    EXPECT_GT(host.plug.GetDroppedMidiCount(), 0u); // the flood overflowed and was counted
+}
+
+TEST(Realtime, InstancesAtDifferentRatesOnTwoThreadsPlayAsAlone)
+{
+    auto request = [](double rate)
+    {
+        RenderRequest r;
+        r.rate = rate;
+        r.settings = {"Osc1 Type=Square", "Osc2 Type=Whistle", "Pitch Jump Delay=0.05"};
+        r.notes = {{69, 127, 0.0, 0.2}, {76, 100, 0.05, 0.1}};
+        return r;
+    };
+    const RenderResult alone44 = Render(request(44100)), alone48 = Render(request(48000));
+    for (int round = 0; round < 3; ++round)
+    {
+        RenderResult together44, together48;
+        std::thread a([&] { together44 = Render(request(44100)); });
+        std::thread b([&] { together48 = Render(request(48000)); });
+        a.join();
+        b.join();
+        EXPECT_EQ(together44.left, alone44.left);
+        EXPECT_EQ(together48.left, alone48.left);
+    }
+}
+
+TEST(Realtime, ProgramChangesAreHandedToTheMainThread)
+{
+    Host host;
+    host.send(IMidiMsg(0, 0xC0, 5, 0));
+    testing::internal::CaptureStdout();
+    host.render(1); // the audio thread only records it
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    testing::internal::CaptureStdout();
+    host.plug.OnIdle();
+    host.plug.OnIdle();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "mudou 5");
+}
