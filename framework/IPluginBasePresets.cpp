@@ -20,9 +20,7 @@ namespace
 const char kFrameworkMagic[4] = {'t', 'f', 'f', 'p'};
 const int kFrameworkVersion = 0x10000;
 const int kProgramNameSize = 28; // 27 characters and a terminator
-const int kProgramHeaderSize = 56;
 const int kProgramChunkHeaderSize = 60;
-const int kBankHeaderSize = 156;
 const int kBankChunkHeaderSize = 160;
 const int kBankReservedSize = 124;
 const double kUnsetMarker = 9.999e-08;

@@ -22,7 +22,7 @@ void Trace(const char*, int, const char*, ...) {}
 
 const char* CurrentTime()
 {
-    static char text[32];
+    static thread_local char text[32]; // instances may start on several threads
     const std::time_t now = std::time(nullptr);
     std::tm local{}, utc{};
     localtime_r(&now, &local);
@@ -63,7 +63,7 @@ void CompileTimestamp(const char* date, const char* time, KIT_String* out)
 
 const char* AppendTimestamp(const char* date, const char* time, const char* text)
 {
-    static KIT_String result;
+    static thread_local KIT_String result;
     KIT_String stamp;
     CompileTimestamp(date, time, &stamp);
     result.Set(text);

@@ -11,12 +11,12 @@ bool IsWhitespace(char c);
 // The trace sink: tracing is off, so every call is discarded.
 void Trace(const char* location, int line, const char* format, ...);
 
-// Local date, time and UTC offset ("20261208 17:10 +0000") in a static buffer.
+// Local date, time and UTC offset ("20261208 17:10 +0000") in a per-thread buffer.
 const char* CurrentTime();
 
 // "[Mon D HH:MM]" from a compiler build date and time.
 void CompileTimestamp(const char* date, const char* time, KIT_String* out);
-// text, a blank and the stamp, in a static string each call overwrites.
+// text, a blank and the stamp, in a per-thread string each call overwrites.
 const char* AppendTimestamp(const char* date, const char* time, const char* text);
 
 // Reports when more than a given number of processor seconds have passed.

@@ -58,7 +58,6 @@ private:
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
 
-    int mLastVirtualKeyboardNote = 11;
     Relay::Signal1<double> mSampleRateChanged;
     double mSampleRate = 44100.0;
     MIDIReceiver mMidiReceiver;

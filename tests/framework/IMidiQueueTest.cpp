@@ -113,3 +113,24 @@ TEST(MidiQueue, ResizeFollowsTheBlockButKeepsQueuedRecords)
     queue.Add(&msg);
     EXPECT_FALSE(queue.Empty());
 }
+
+TEST(MidiQueue, EmptySizesStillQueueAndFlushHoldsOffsetsInRange)
+{
+    for (int size : {0, -5})
+    {
+        IMidiQueue queue(size);
+        const IMidiMsg msg = noteAt(1, 60);
+        queue.Add(&msg);
+        EXPECT_FALSE(queue.Empty()) << size;
+        EXPECT_EQ(queue.Room(), 511) << size;
+    }
+    IMidiQueue queue;
+    const IMidiMsg overdue = noteAt(INT32_MIN + 5, 1), late = noteAt(INT32_MAX, 2);
+    queue.Add(&overdue);
+    queue.Add(&late);
+    queue.Flush(100);
+    EXPECT_EQ(queue.Peek()->mOffset, INT32_MIN);
+    queue.Flush(-100);
+    queue.Remove();
+    EXPECT_EQ(queue.Peek()->mOffset, INT32_MAX);
+}
