@@ -1,6 +1,6 @@
 #include "IPluginBase.h"
 
-#include "IGraphics.h"
+#include "IGraphicsContext.h"
 #include "KIT_Assert.h"
 #include "Log.h"
 
@@ -165,7 +165,7 @@ void IPluginBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
     OnParamChange(paramIdx);
 }
 
-void IPluginBase::AttachGraphics(IGraphics* graphics)
+void IPluginBase::AttachGraphics(IGraphicsContext* graphics)
 {
     if (!graphics)
         return;

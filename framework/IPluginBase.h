@@ -11,7 +11,7 @@
 
 #include <vector>
 
-class IGraphics;
+class IGraphicsContext;
 
 enum EAPI
 {
@@ -124,7 +124,7 @@ public:
     virtual EAPI GetAPI() { return mAPI; }
     virtual void ResizeGraphics(int width, int height) = 0;
     virtual void HostSpecificInit() {}
-    virtual void AttachGraphics(IGraphics* graphics);
+    virtual void AttachGraphics(IGraphicsContext* graphics);
     virtual void SetLatency(int samples) { mLatency = samples; }
     virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
     virtual bool SendSysEx(ISysEx*) { return false; }
@@ -149,7 +149,7 @@ public:
     bool IsInst() const { return mIsInst; }
     bool DoesStateChunks() const { return mDoesStateChunks; }
     bool DoesMIDI() const { return mDoesMIDI; }
-    IGraphics* GetGUI() { return mGraphics; }
+    IGraphicsContext* GetGUI() { return mGraphics; }
     const char* GetEffectName() const { return mEffectName; }
     const char* GetProductName() const { return mProductName; }
     const char* GetMfrName() const { return mMfrName; }
@@ -258,7 +258,7 @@ private:
     int mBlockSize = 0;
     int mLatency;
     unsigned mTailSize = 0;
-    IGraphics* mGraphics = nullptr;
+    IGraphicsContext* mGraphics = nullptr; // owned once attached
     KIT_PtrList<IParam> mParams;
     KIT_PtrList<IPreset> mPresets;
     KIT_TypedBuf<double*> mInData;

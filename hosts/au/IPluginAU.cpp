@@ -1,6 +1,6 @@
 #include "IPluginAU.h"
 
-#include "IGraphics.h"
+#include "IGraphicsContext.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "IGraphics.h"
+#include "IGraphicsContext.h"
 #include "TestPlug.h"
 
 #include <gtest/gtest.h>
@@ -156,8 +156,10 @@ TEST(IPluginBase, GuiChangesSetInformAndNotifyUnderOneRecursiveLock)
 
 namespace
 {
-struct FakeGraphics : IGraphics
+struct FakeGraphics : IGraphicsContext
 {
+    void SetAllControlsDirty() override {}
+    void SetParameterFromGUI(int, double) override {}
     explicit FakeGraphics(bool* deleted) : mDeleted(deleted) {}
     ~FakeGraphics() override { *mDeleted = true; }
     void SetParameterFromPlug(int idx, double value, bool normalized) override

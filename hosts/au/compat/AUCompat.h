@@ -2,15 +2,15 @@
 
 // The Apple interfaces the adapter calls, for platforms without the SDK: the
 // types and constants carry Apple's names and values, with 64-bit native layouts.
+#include "CFCompat.h"
+
 #include <cstdint>
 
 typedef int32_t OSStatus;
-typedef uint32_t UInt32;
 typedef int32_t SInt32;
 typedef uint64_t UInt64;
 typedef float Float32;
 typedef double Float64;
-typedef unsigned char Boolean;
 
 typedef float AudioUnitParameterValue;
 typedef UInt32 AudioUnitParameterID;
@@ -104,22 +104,3 @@ struct HostCallbackInfo
     HostCallback_GetMusicalTimeLocation musicalTimeLocationProc;
     HostCallback_GetTransportState transportStateProc;
 };
-
-// A small reference-counted Core Foundation subset.
-typedef const void* CFTypeRef;
-typedef const struct __CFString* CFStringRef;
-typedef struct __CFBundle* CFBundleRef;
-typedef UInt32 CFStringEncoding;
-typedef long CFIndex;
-enum
-{
-    kCFStringEncodingUTF8 = 0x08000100
-};
-
-void CFRelease(CFTypeRef object);
-CFStringRef CFStringCreateWithCString(void* allocator, const char* text, CFStringEncoding encoding);
-Boolean CFStringGetCString(CFStringRef text, char* buffer, CFIndex bufferSize,
-                           CFStringEncoding encoding);
-// Ordinary programs are not bundles: the main bundle is null here.
-CFBundleRef CFBundleGetMainBundle();
-CFStringRef CFBundleGetIdentifier(CFBundleRef bundle);
