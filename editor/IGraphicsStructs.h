@@ -39,7 +39,7 @@ struct IRECT
 
 struct IChannelBlend
 {
-    enum EBlendMethod
+    enum EBlendMethod : int
     {
         kBlendNone = 0,
         kBlendClobber = 1,

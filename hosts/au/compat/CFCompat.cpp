@@ -132,10 +132,24 @@ std::vector<std::string>& searchPaths()
     return paths;
 }
 
+// Bundles found so far, by identifier and folder; freed when the library unloads.
+struct BundleTable
+{
+    std::map<std::string, CFBundleObject*> bundles;
+    ~BundleTable()
+    {
+        for (auto& entry : bundles)
+        {
+            CFRelease(entry.second->mIdentifier);
+            delete entry.second;
+        }
+    }
+};
+
 std::map<std::string, CFBundleObject*>& bundlesByIdentifier()
 {
-    static std::map<std::string, CFBundleObject*> bundles;
-    return bundles;
+    static BundleTable table;
+    return table.bundles;
 }
 
 // The bundle folder of the module holding this code, when it lies inside one.
