@@ -253,6 +253,7 @@ bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int state, const IChann
     int srcX = 0, srcY = 0;
     if (bitmap && bitmap->N > 1 && state > 1)
     {
+        state = std::min(state, bitmap->N); // past the last frame lies no image
         const double step = static_cast<double>(state - 1) / bitmap->N;
         if (bitmap->mFramesAreHorizontal)
             srcX = static_cast<int>(std::floor(0.5 + bitmap->W * step));

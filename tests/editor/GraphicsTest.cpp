@@ -83,7 +83,7 @@ TEST_F(GraphicsTest, FramesAreChosenByStateAndClippedDrawsShiftTheSource)
     {
         IBitmap* bitmap;
         int state, frame;
-    } cases[] = {{&strip, 0, 0}, {&strip, 1, 0}, {&strip, 3, 2}, {&strip, 4, 3},
+    } cases[] = {{&strip, 0, 0}, {&strip, 1, 0}, {&strip, 3, 2}, {&strip, 4, 3}, {&strip, 9, 3},
                  {&single, 3, 0}, {&across, 2, 1}, {&across, 3, 2}};
     for (const Case& c : cases)
     {
