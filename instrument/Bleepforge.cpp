@@ -1,5 +1,6 @@
 #include "Bleepforge.h"
 
+#include "IGraphics.h"
 #include "denormal.h"
 #include "qxOsc.h"
 
@@ -68,6 +69,7 @@ Bleepforge::Bleepforge(IPluginInstanceInfo instanceInfo)
     mMidiReceiver.mNoteOn.Connect(&mVoiceManager, &VoiceManager::onNoteOn);
     mMidiReceiver.mNoteOff.Connect(&mVoiceManager, &VoiceManager::onNoteOff);
     mMidiReceiver.mProgramChange.Connect(this, &Bleepforge::onProgramChange);
+    CreateGraphics();
 }
 
 void Bleepforge::CreateParams()
@@ -268,6 +270,31 @@ void Bleepforge::ProcessMidiMsg(IMidiMsg* msg)
     if (mPitchJumpDelay != 0.0)
         QueuePitchJump(*msg);
     SendMidiMsg(msg);
+    if (mKeyboard)
+        mKeyboard->SetDirty(true); // repaint the keys the host holds
+}
+
+// The on-screen key, polled once per block, becomes at most one note-off and
+// one note-on through the ordinary MIDI path.
+void Bleepforge::processVirtualKeyboard()
+{
+    if (!mKeyboard)
+        return;
+    int key = -1, velocity = 0;
+    mKeyboard->GetKeyAndVelocity(&key, &velocity);
+    const int note = key + 12;
+    IMidiMsg msg;
+    if (mLastVirtualKeyboardNote >= 12 && mLastVirtualKeyboardNote != note)
+    {
+        msg.MakeNoteOffMsg(mLastVirtualKeyboardNote, 0, 0);
+        ProcessMidiMsg(&msg);
+    }
+    if (note >= 12 && note != mLastVirtualKeyboardNote)
+    {
+        msg.MakeNoteOnMsg(note, velocity, 0, 0);
+        ProcessMidiMsg(&msg);
+    }
+    mLastVirtualKeyboardNote = note;
 }
 
 // The second, transposed note of the pitch jump; one whose number leaves 0 ... 127
@@ -320,6 +347,7 @@ double Bleepforge::RenderFrame(int rate)
 
 void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
 {
+    processVirtualKeyboard();
     const bool rightConnected = IsOutChannelConnected(1);
     mPeakMeter.ProcessInit();
     long idleFrames = mIdleFrames.load(std::memory_order_relaxed);
@@ -335,6 +363,11 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
     }
     mIdleFrames.store(idleFrames, std::memory_order_relaxed);
     mPeakMeter.PostProcess();
+    if (mEditor)
+    {
+        mEditor->SetControlFromPlug(mMeterIdxL, mPeakMeter.GetValueL());
+        mEditor->SetControlFromPlug(mMeterIdxR, mPeakMeter.GetValueR());
+    }
     mMidiReceiver.Flush(nFrames);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IGraphicsStructs.h"
+#include "IKeyboardControl.h"
 #include "IPluginAU.h"
 #include "MIDIReceiver.h"
 #include "Params.h"
@@ -25,7 +27,16 @@
 // - the held-key table and key count, per MIDI event (MIDIReceiver);
 // - the idle-frame count, once per block (mIdleFrames);
 // - the latest program change, for OnIdle to print (mPendingProgram).
-class Bleepforge : public IPluginAU
+// The editor is built in the constructor; its control references and meter
+// indices are written there once and only read afterwards. The audio thread
+// feeds the meters through IGraphics::SetControlFromPlug and marks the keyboard
+// dirty; both only touch controls' atomics. The GUI thread's on-screen key
+// reaches the audio thread through the keyboard's atomic key-and-velocity pair.
+class IBitmapOverlayControl;
+class IGraphics;
+class ITextControlBitmapFont;
+
+class Bleepforge : public IPluginAU, public IKeyStatusSource
 {
 public:
     static const int kStateVersion = 0x10000;
@@ -40,9 +51,31 @@ public:
     int UnserializeState(ByteChunk* chunk, int startPos) override;
     bool CompareState(const unsigned char* data, int startPos) override;
 
+    bool HostRequestingAboutBox() override;
+
     void SetOverSamping(int factor);
-    bool GetKeyStatus(int key) const { return mMidiReceiver.getKeyStatus(key); }
-    int GetNumKeys() const { return mMidiReceiver.getNumKeys(); }
+    bool GetKeyStatus(int key) const override { return mMidiReceiver.getKeyStatus(key); }
+    int GetNumKeys() const override { return mMidiReceiver.getNumKeys(); }
+
+    // The actions of the editor's sound and slot buttons.
+    void ResetParams() {}
+    void RandomizeParams() {}
+    void PickupParams() {}
+    void ShootParams() {}
+    void PowerupParams() {}
+    void HitParams() {}
+    void JumpParams() {}
+    void BlitParams() {}
+    void SlashParams() {}
+    void MutateParams() {}
+    void BtnPrev() {}
+    void BtnNext() {}
+    void BtnSave() {}
+
+    IGraphics* GetGraphics() { return mEditor; }
+    IKeyboardControl* GetKeyboard() { return mKeyboard; }
+    int GetMeterIndexL() const { return mMeterIdxL; }
+    int GetMeterIndexR() const { return mMeterIdxR; }
     void onProgramChange(int program);
     void OnIdle() override;
     unsigned GetDroppedMidiCount() const { return mMidiReceiver.getDroppedCount(); }
@@ -55,9 +88,16 @@ public:
 
 private:
     void CreateParams();
+    void CreateGraphics();
+    void CreateKeyboard(IGraphics* graphics);
+    IControl* CreateKnob(int paramIdx, IBitmap* knob, IBitmap* selector, IBitmap* font,
+                         IText* style);
+    void processVirtualKeyboard();
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
 
+    int mLastVirtualKeyboardNote = 11; // audio thread; below 12 means none
+    IKeyboardControl* mKeyboard = nullptr;
     Relay::Signal1<double> mSampleRateChanged;
     double mSampleRate = 44100.0;
     MIDIReceiver mMidiReceiver;
@@ -80,6 +120,11 @@ private:
     KIT_BesselFilterCoeffs mBesselDesign;
     KIT_BesselFilterStage mDecimation;
     std::atomic<long> mIdleFrames{0}; // written by the audio thread, once per block
+    // The editor, owned by the base once attached; references set once.
+    IGraphics* mEditor = nullptr;
+    ITextControlBitmapFont* mSlotLabel = nullptr;
+    IBitmapOverlayControl* mAboutBox = nullptr;
+    int mMeterIdxL = -1, mMeterIdxR = -1;
     static const int kNoProgram = -1;
     std::atomic<int> mPendingProgram{kNoProgram}; // audio thread writes, OnIdle takes
 };

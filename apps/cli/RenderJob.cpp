@@ -240,20 +240,29 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
     plug.OnParamChange(idx);
 }
 
+void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
+                           const std::vector<std::string>& settings)
+{
+    if (!statePath.empty())
+    {
+        ByteChunk state = readState(statePath);
+        if (plug.UnserializeState(&state, 0) != kStateSize)
+            throw std::runtime_error("'" + statePath + "' is not a complete state");
+    }
+    for (const std::string& setting : settings)
+        ApplySetting(plug, setting);
+}
+
 RenderResult Render(const RenderRequest& request)
 {
-    ByteChunk state;
     if (!request.stateIn.empty())
-        state = readState(request.stateIn); // refused before anything is rendered
+        readState(request.stateIn); // refused before anything is built or rendered
 
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     if (request.seeded)
         qxDSP::seedRandom(request.seed);
-    if (!request.stateIn.empty() && plug.UnserializeState(&state, 0) != kStateSize)
-        throw std::runtime_error("'" + request.stateIn + "' is not a complete state");
-    for (const std::string& setting : request.settings)
-        ApplySetting(plug, setting);
+    ApplyStateAndSettings(plug, request.stateIn, request.settings);
 
     plug.SetSampleRate(request.rate);
     plug.SetBlockSize(request.block);

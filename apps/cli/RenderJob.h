@@ -51,6 +51,9 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment);
 // Refuses a request whose numbers cannot make a render: a non-finite or
 // fractional rate, a length shorter than one frame.
 void CheckRequest(const RenderRequest& request);
+// A state file (checked whole before anything changes), then each setting.
+void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
+                           const std::vector<std::string>& settings);
 // Constructs the instrument and drives it as a host does.
 RenderResult Render(const RenderRequest& request);
 // The 60 parameters with defaults, ranges, units and display texts.

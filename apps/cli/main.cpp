@@ -1,7 +1,9 @@
 // The bleepforge command line: renders sounds to audio files and lists the
 // instrument's parameters. CLI11 lives in this translation unit only.
 #include "AudioFile.h"
+#include "Layout.h"
 #include "RenderJob.h"
+#include "Snapshot.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,6 +47,17 @@ int main(int argc, char** argv)
 
     app.add_subcommand("params", "List the 60 parameters");
 
+    SnapshotRequest snapshot;
+    std::string snapshotOutput;
+    CLI::App* shot = app.add_subcommand("snapshot", "Draw the editor to a PNG file");
+    shot->add_option("--state", snapshot.stateIn, "A 484-byte state applied before any --set");
+    shot->add_option("--set", snapshot.settings, "\"NAME=VALUE\", repeatable, applied in order");
+    shot->add_option("--note", snapshot.notes, "A MIDI note held while half a second plays")
+        ->check(CLI::Range(0, 127));
+    shot->add_flag("--about", snapshot.about, "Open the about box");
+    shot->add_option("--scale", snapshot.scale, "1, or 2 for pixel-doubled")->default_val(1);
+    shot->add_option("-o,--output", snapshotOutput, "Output PNG file")->required();
+
     try
     {
         app.parse(argc, argv);
@@ -58,6 +71,15 @@ int main(int argc, char** argv)
 
     try
     {
+        // Every command builds the instrument, and with it the editor.
+        const std::string missing = MissingEditorImage();
+        if (!missing.empty())
+            return fail(missing, 1);
+        if (app.got_subcommand("snapshot"))
+        {
+            WriteSnapshot(snapshot, snapshotOutput);
+            return 0;
+        }
         if (app.got_subcommand("params"))
         {
             std::cout << DescribeParams();

@@ -1,0 +1,242 @@
+// The instrument's editor: its images, MakeGraphics, and the members of
+// Bleepforge that build the layout.
+#include "Layout.h"
+
+#include "Bleepforge.h"
+#include "CFCompat.h"
+#include "IGraphicsLinux.h"
+#include "IKeyboardControl.h"
+#include "qxControls.h"
+#include "qxFontLists.h"
+
+#include <climits>
+#include <mutex>
+#include <unistd.h>
+
+const EditorImage kEditorImages[kNumEditorImages] = {
+    {kAboutImage, "resources/img/aboutAU.png", 1},
+    {kBackgroundImage, "resources/img/Background.png", 1},
+    {kKnobImage, "resources/img/KnobNes.png", 33},
+    {kWhiteKeyImage, "resources/img/pianowhitekey.png", 6},
+    {kBlackKeyImage, "resources/img/pianoblackkey.png", 1},
+    {kWhiteRedKeyImage, "resources/img/pianowhiteredkey.png", 6},
+    {kBlackRedKeyImage, "resources/img/pianoblackredkey.png", 1},
+    {kMeterLeftImage, "resources/img/PeakMeterL.png", 19},
+    {kMeterRightImage, "resources/img/PeakMeterR.png", 19},
+    {kSmallKnobImage, "resources/img/KnobSNes.png", 65},
+    {kSmallKnob2Image, "resources/img/KnobSNes2.png", 65},
+    {kSwitchImage, "resources/img/Switch.png", 2},
+    {kKnob2Image, "resources/img/KnobNes2.png", 33},
+    {kKnob3Image, "resources/img/KnobNes3.png", 33},
+    {kFont12Image, "resources/img/Eyetype_3_12.png", 224},
+    {kFont14Image, "resources/img/Eyetype_3_14.png", 224},
+    {kFont20Image, "resources/img/Eyetype_3_20.png", 224},
+    {kFont14WhiteImage, "resources/img/Eyetype_3_14_white.png", 224},
+    {kButtonsImage, "resources/img/Buttons.png", 30},
+    {kSwitch3Image, "resources/img/Switch3.png", 3},
+    {kSmallButtonsImage, "resources/img/ButtonsSmall.png", 9},
+};
+
+namespace
+{
+
+const int kKeyboardLeft = 138, kKeyboardTop = 707, kKeyboardLowestNote = 12;
+const int kKeyboardOctaves = 8;
+const int kKeyCoords[12] = {0, 7, 10, 17, 20, 30, 37, 40, 47, 50, 57, 60};
+const int kMeterTextHeight = 16, kKnobTextHeight = 16;
+
+struct ButtonPlace
+{
+    int x, y, frameBase;
+    void (Bleepforge::*action)();
+    const char* tooltip;
+};
+
+const ButtonPlace kSoundButtons[] = {
+    {153, 556, 0, &Bleepforge::ResetParams, "Reset to the initial values"},
+    {153, 606, 3, &Bleepforge::RandomizeParams, "Random! Great to discover new sounds!"},
+    {261, 556, 6, &Bleepforge::PickupParams, "Pickup/Coin sounds"},
+    {261, 606, 24, &Bleepforge::ShootParams,
+     "Shoots, Lasers, Blasters! Maybe a flanger would be great!"},
+    {369, 556, 12, &Bleepforge::PowerupParams, "Powerups!!"},
+    {369, 606, 15, &Bleepforge::HitParams, "Hit, Hurt! Try with others waveforms!"},
+    {477, 556, 18, &Bleepforge::JumpParams, "Jump!!"},
+    {477, 606, 21, &Bleepforge::BlitParams, "Blips and Select sounds"},
+    {585, 556, 9, &Bleepforge::SlashParams, "Blade Slashes"},
+    {585, 606, 27, &Bleepforge::MutateParams,
+     "Mutate the current values. Change the amount with the Mutation % Knob"},
+};
+const int kSoundButtonW = 108, kSoundButtonH = 50;
+
+const ButtonPlace kSlotButtons[] = {
+    {320, 240, 0, &Bleepforge::BtnPrev, "Go to the previous data index"},
+    {396, 240, 3, &Bleepforge::BtnNext, "Go to the next data index"},
+    {472, 240, 6, &Bleepforge::BtnSave, "Save the current data index"},
+};
+const int kSlotButtonW = 76, kSlotButtonH = 30;
+
+// The resources folder of the bundle the build makes, and where an install puts
+// the bundle beside the programs; the module's own bundle comes first anyway.
+void addBundleLocations()
+{
+    static std::once_flag once;
+    std::call_once(once, []
+    {
+        char exe[PATH_MAX];
+        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n > 0)
+        {
+            std::string folder(exe, static_cast<size_t>(n));
+            folder = folder.substr(0, folder.rfind('/'));
+            CFCompatAddBundleSearchPath((folder + "/../lib/bleepforge/Bleepforge.component").c_str());
+        }
+#ifdef BLEEPFORGE_BUILD_BUNDLE
+        CFCompatAddBundleSearchPath(BLEEPFORGE_BUILD_BUNDLE);
+#endif
+    });
+}
+
+std::string baseNameOf(const char* name)
+{
+    return PngBaseName(name);
+}
+
+} // namespace
+
+const EditorImage& EditorImageOf(int id)
+{
+    return kEditorImages[id - kAboutImage];
+}
+
+IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps)
+{
+    addBundleLocations();
+    auto* graphics = new IGraphicsLinux(plug, width, height, fps);
+    graphics->SetBundleID(kBleepforgeBundleID);
+    return graphics;
+}
+
+std::string MissingEditorImage()
+{
+    addBundleLocations();
+    CFStringRef identifier = CFStringCreateWithCString(nullptr, kBleepforgeBundleID,
+                                                       kCFStringEncodingUTF8);
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(identifier);
+    CFRelease(identifier);
+    CFStringRef type = CFStringCreateWithCString(nullptr, "png", kCFStringEncodingUTF8);
+    std::string missing;
+    for (const EditorImage& image : kEditorImages)
+    {
+        CFStringRef base = CFStringCreateWithCString(nullptr, baseNameOf(image.name).c_str(),
+                                                     kCFStringEncodingUTF8);
+        CFURLRef url = CFBundleCopyResourceURL(bundle, base, type, nullptr);
+        CFRelease(base);
+        if (url)
+        {
+            CFRelease(url);
+            continue;
+        }
+        missing = std::string("cannot find the editor image '") + baseNameOf(image.name) +
+                  ".png'; looked in: " + CFCompatDescribeBundleSearch();
+        break;
+    }
+    CFRelease(type);
+    return missing;
+}
+
+void Bleepforge::CreateGraphics()
+{
+    IGraphics* graphics = MakeGraphics(this, kEditorWidth, kEditorHeight, 0);
+    mEditor = graphics;
+    graphics->AttachBackground(kBackgroundImage, EditorImageOf(kBackgroundImage).name);
+    graphics->HandleMouseOver(true);
+    CreateKeyboard(graphics);
+
+    std::vector<IBitmap> images(kNumEditorImages);
+    auto load = [&](int id)
+    {
+        const EditorImage& image = EditorImageOf(id);
+        return images[static_cast<size_t>(id - kAboutImage)] =
+                   graphics->LoadIBitmap(id, image.name, image.frames);
+    };
+    IBitmap knob = load(kKnobImage);
+    for (int id = kMeterLeftImage; id <= kSmallButtonsImage; ++id)
+        load(id);
+    auto image = [&](int id) { return &images[static_cast<size_t>(id - kAboutImage)]; };
+
+    IText style(14, &COLOR_BLACK, "Arial,sans-serif", IText::kStyleNormal, IText::kAlignCenter, 0,
+                IText::kQualityDefault);
+    mMeterIdxL = graphics->AttachControl(new IPeakMeterBitmapBitmapFont(
+        this, IRECT(760, 100, 788, 242), image(kMeterLeftImage), &style, image(kFont12Image),
+        advList_Eyetype_3_12, kMeterTextHeight, IPeakMeterBitmapBitmapFont::kAlignRight, 2));
+    mMeterIdxR = graphics->AttachControl(new IPeakMeterBitmapBitmapFont(
+        this, IRECT(788, 100, 817, 242), image(kMeterRightImage), &style, image(kFont12Image),
+        advList_Eyetype_3_12, kMeterTextHeight, IPeakMeterBitmapBitmapFont::kAlignLeft, 0));
+
+    auto attachButton = [&](const ButtonPlace& place, int w, int h, int imageId)
+    {
+        auto* button = new IButtonControl(this, IRECT(place.x, place.y, place.x + w, place.y + h),
+                                          image(imageId), place.frameBase);
+        button->mClicked.Connect(this, place.action);
+        button->SetTooltip(place.tooltip);
+        graphics->AttachControl(button);
+    };
+    for (const ButtonPlace& place : kSoundButtons)
+        attachButton(place, kSoundButtonW, kSoundButtonH, kButtonsImage);
+    for (const ButtonPlace& place : kSlotButtons)
+        attachButton(place, kSlotButtonW, kSlotButtonH, kSmallButtonsImage);
+    mSlotLabel = new ITextControlBitmapFont(this, IRECT(548, 240, 603, 270), &style,
+                                            image(kFont14Image), advList_Eyetype_3_14, "0");
+    mSlotLabel->SetTooltip("Current data index");
+    graphics->AttachControl(mSlotLabel);
+
+    for (int i = 0; i < kNumParams; ++i)
+        graphics->AttachControl(CreateKnob(i, &knob, image(kSwitch3Image), image(kFont14Image),
+                                           &style));
+
+    IBitmap about = graphics->LoadIBitmap(kAboutImage, EditorImageOf(kAboutImage).name, 1);
+    mAboutBox = new IBitmapOverlayControl(this, 0, 0, &about, IRECT(255, 668, 590, 701));
+    graphics->AttachControl(mAboutBox);
+    graphics->EnableTooltips(true);
+    AttachGraphics(graphics);
+}
+
+IControl* Bleepforge::CreateKnob(int paramIdx, IBitmap* knob, IBitmap* selector, IBitmap* font,
+                                 IText* style)
+{
+    const ParamProperties& row = paramProperties[paramIdx];
+    const IRECT rect(row.x, row.y, row.x + row.width, row.y + row.height);
+    IKnobControl* control;
+    if (paramIdx == kPitchHighNote || paramIdx == kPitchLowNote)
+        control = new IKnobMultiControlBitmapFontMidiNote(this, rect, paramIdx, knob, style, font,
+                                                          advList_Eyetype_3_14, kKnobTextHeight);
+    else
+        control = new IKnobMultiControlBitmapFont(
+            this, rect, paramIdx,
+            paramIdx == kPitchJumpTrigger || paramIdx == kBitCrushPosition ? selector : knob, style,
+            font, advList_Eyetype_3_14, kKnobTextHeight);
+    control->SetTooltip(row.tooltip);
+    return control;
+}
+
+void Bleepforge::CreateKeyboard(IGraphics* graphics)
+{
+    IBitmap white = graphics->LoadIBitmap(kWhiteKeyImage, EditorImageOf(kWhiteKeyImage).name, 6);
+    IBitmap black = graphics->LoadIBitmap(kBlackKeyImage, EditorImageOf(kBlackKeyImage).name, 1);
+    graphics->LoadIBitmap(kWhiteRedKeyImage, EditorImageOf(kWhiteRedKeyImage).name, 6);
+    graphics->LoadIBitmap(kBlackRedKeyImage, EditorImageOf(kBlackRedKeyImage).name, 1);
+    mKeyboard = new IKeyboardControl(this, kKeyboardLeft, kKeyboardTop, kKeyboardLowestNote,
+                                     kKeyboardOctaves, &white, &black, kKeyCoords);
+    graphics->AttachControl(mKeyboard);
+}
+
+bool Bleepforge::HostRequestingAboutBox()
+{
+    IMutexLock lock(this);
+    if (GetGUI() && mAboutBox)
+    {
+        mAboutBox->SetValueFromPlug(1.0);
+        mAboutBox->Hide(false);
+    }
+    return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+
+class IGraphics;
+class IPluginBase;
+
+// The editor's images: resource id, name and frame count.
+struct EditorImage
+{
+    int id;
+    const char* name;
+    int frames;
+};
+
+enum EEditorImage
+{
+    kAboutImage = 101,
+    kBackgroundImage,
+    kKnobImage,
+    kWhiteKeyImage,
+    kBlackKeyImage,
+    kWhiteRedKeyImage,
+    kBlackRedKeyImage,
+    kMeterLeftImage,
+    kMeterRightImage,
+    kSmallKnobImage,
+    kSmallKnob2Image,
+    kSwitchImage,
+    kKnob2Image,
+    kKnob3Image,
+    kFont12Image,
+    kFont14Image,
+    kFont20Image,
+    kFont14WhiteImage,
+    kButtonsImage,
+    kSwitch3Image,
+    kSmallButtonsImage
+};
+
+const int kNumEditorImages = 21;
+extern const EditorImage kEditorImages[kNumEditorImages];
+const EditorImage& EditorImageOf(int id);
+
+const int kEditorWidth = 846;
+const int kEditorHeight = 768;
+const char* const kBleepforgeBundleID = "com.vantrell.audiounit.Bleepforge";
+
+// Creates the Linux graphics context for the instrument's bundle.
+IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps = 0);
+// Empty when every image can be found; otherwise which one cannot and where it
+// was looked for.
+std::string MissingEditorImage();
