@@ -1,3 +1,4 @@
+#include "PIX.h"
 #include "qxDSP.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -261,4 +263,33 @@ TEST_F(CliTest, ZeroLengthNotesEndAndRestrikesSoundInAnyOrder)
     }
     EXPECT_GT(renders[0].size(), 0.2 * 44100 * 2);
     EXPECT_EQ(renders[0], renders[1]);
+}
+
+TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndChecksItsImages)
+{
+    CliRun r = run("snapshot -o '" + path("one.png") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("snapshot --scale 2 --note 60 --about -o '" + path("two.png") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::unique_ptr<PIX_IBitmap> one(PIX_LoadPNG(path("one.png").c_str(), nullptr));
+    std::unique_ptr<PIX_IBitmap> two(PIX_LoadPNG(path("two.png").c_str(), nullptr));
+    ASSERT_TRUE(one && two);
+    EXPECT_EQ(one->getWidth(), 846);
+    EXPECT_EQ(one->getHeight(), 768);
+    EXPECT_EQ(two->getWidth(), 1692);
+    EXPECT_EQ(two->getHeight(), 1536);
+    auto px = [](PIX_IBitmap* b, int x, int y) { return b->getBits()[y * b->getRowSpan() + x]; };
+    const int cx = 100, cy = 50; // above the about box, which darkens what it covers
+    EXPECT_EQ(px(two.get(), 2 * cx, 2 * cy), px(two.get(), 2 * cx + 1, 2 * cy + 1));
+    EXPECT_NE(px(two.get(), 2 * cx, 2 * cy), px(one.get(), cx, cy));
+
+    EXPECT_EQ(run("snapshot --scale 3 -o '" + path("x.png") + "'").status, 2);
+    mkdir(path("empty").c_str(), 0755);
+    setenv("BLEEPFORGE_RESOURCES", path("empty").c_str(), 1);
+    r = run("render --note 60 -o '" + path("x.wav") + "'");
+    unsetenv("BLEEPFORGE_RESOURCES");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bleepforge: cannot find the editor image"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(path("empty")), std::string::npos) << r.err;
+    EXPECT_FALSE(exists("x.wav"));
 }
