@@ -35,7 +35,6 @@ const PIX_Pixel kEbony = rgb(26, 26, 32);
 const int kKeyboardLeft = 138, kKeyboardTop = 707, kOctaves = 8;
 const int kWhiteW = 10, kWhiteH = 56, kBlackW = 6, kBlackH = 34;
 const int kKeyCoords[12] = {0, 7, 10, 17, 20, 30, 37, 40, 47, 50, 57, 60};
-const double kPi = 3.141592653589793;
 
 class Image
 {
