@@ -465,10 +465,13 @@ IBitmapOverlayControl::IBitmapOverlayControl(IPluginBase* plug, int x, int y, IB
 {
 }
 
+// Closed from the start, so only the target area listens even before the
+// first paint.
 IBitmapOverlayControl::IBitmapOverlayControl(IPluginBase* plug, int x, int y, int paramIdx,
                                              IBitmap* bitmap, IRECT targetArea)
     : ISwitchControl(plug, x, y, paramIdx, bitmap), mTargetArea(targetArea)
 {
+    mTargetRECT = targetArea;
 }
 
 bool IBitmapOverlayControl::Draw(IGraphics* graphics)

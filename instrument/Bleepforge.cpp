@@ -70,6 +70,7 @@ Bleepforge::Bleepforge(IPluginInstanceInfo instanceInfo)
     mMidiReceiver.mNoteOff.Connect(&mVoiceManager, &VoiceManager::onNoteOff);
     mMidiReceiver.mProgramChange.Connect(this, &Bleepforge::onProgramChange);
     CreateGraphics();
+    CreatePresets();
 }
 
 void Bleepforge::CreateParams()
@@ -369,46 +370,4 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
         mEditor->SetControlFromPlug(mMeterIdxR, mPeakMeter.GetValueR());
     }
     mMidiReceiver.Flush(nFrames);
-}
-
-bool Bleepforge::SerializeState(ByteChunk* chunk)
-{
-    IMutexLock lock(this);
-    const int version = GetEffectVersion(false);
-    chunk->Put(&version);
-    return SerializeParams(chunk);
-}
-
-int Bleepforge::UnserializeState(ByteChunk* chunk, int startPos)
-{
-    IMutexLock lock(this);
-    int version = 0;
-    const int pos = chunk->Get(&version, startPos);
-    return UnserializeParams(chunk, pos);
-}
-
-bool Bleepforge::CompareState(const unsigned char* data, int)
-{
-    int version;
-    std::memcpy(&version, data, sizeof version);
-    const bool sameVersion = version == GetEffectVersion(false);
-    const bool sameValues = IPluginBase::CompareState(data, sizeof version);
-    return sameVersion && sameValues;
-}
-
-// Runs on the audio thread, where printing could block: the number is handed
-// to the main thread, which prints it on its next idle call.
-void Bleepforge::onProgramChange(int program)
-{
-    mPendingProgram.store(program, std::memory_order_relaxed);
-}
-
-void Bleepforge::OnIdle()
-{
-    const int program = mPendingProgram.exchange(kNoProgram, std::memory_order_relaxed);
-    if (program != kNoProgram)
-    {
-        std::printf("mudou %d", program);
-        std::fflush(stdout);
-    }
 }

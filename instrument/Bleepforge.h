@@ -13,6 +13,7 @@
 #include "qxDSP.h"
 
 #include <atomic>
+#include <vector>
 
 // The instrument: 60 parameters driving four voices at 16 times the host rate,
 // bit crushing, Bessel decimation, compression, clip, smoothed gain and a meter.
@@ -57,20 +58,32 @@ public:
     bool GetKeyStatus(int key) const override { return mMidiReceiver.getKeyStatus(key); }
     int GetNumKeys() const override { return mMidiReceiver.getNumKeys(); }
 
-    // The actions of the editor's sound and slot buttons.
-    void ResetParams() {}
-    void RandomizeParams() {}
-    void PickupParams() {}
-    void ShootParams() {}
-    void PowerupParams() {}
-    void HitParams() {}
-    void JumpParams() {}
-    void BlitParams() {}
-    void SlashParams() {}
-    void MutateParams() {}
-    void BtnPrev() {}
-    void BtnNext() {}
-    void BtnSave() {}
+    void PresetsChangedByHost() override;
+
+    // The sound generators: each fills the parameters with a new sound of its
+    // kind, moving the editor's controls, and keeps it as a new slot. They draw
+    // from the process-wide random sequence and do nothing without an editor.
+    void PickupParams();
+    void ShootParams();
+    void PowerupParams();
+    void HitParams();
+    void JumpParams();
+    void BlitParams();
+    void SlashParams();
+    void RandomizeParams();
+    void MutateParams();
+    void ResetParams();
+
+    // The sound slots: numbered sounds in memory, walked with the slot buttons.
+    void PrevData();
+    void SaveData();
+    void LoadData();
+    void NextData() {}
+    void BtnPrev();
+    void BtnNext();
+    void BtnSave();
+    int GetSlotIndex() const { return mSlotIndex; }
+    int GetNumSlots() const { return static_cast<int>(mSlots.size()); }
 
     IGraphics* GetGraphics() { return mEditor; }
     IKeyboardControl* GetKeyboard() { return mKeyboard; }
@@ -93,6 +106,10 @@ private:
     IControl* CreateKnob(int paramIdx, IBitmap* knob, IBitmap* selector, IBitmap* font,
                          IText* style);
     void processVirtualKeyboard();
+    void CreatePresets();
+    void ApplyRecipe(int kind);
+    void SetFromGenerator(int paramIdx, double normalized);
+    void ShowSlotIndex();
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
 
@@ -125,6 +142,9 @@ private:
     ITextControlBitmapFont* mSlotLabel = nullptr;
     IBitmapOverlayControl* mAboutBox = nullptr;
     int mMeterIdxL = -1, mMeterIdxR = -1;
+    // Editor thread only.
+    int mSlotIndex = 0;
+    std::vector<std::vector<double>> mSlots;
     static const int kNoProgram = -1;
     std::atomic<int> mPendingProgram{kNoProgram}; // audio thread writes, OnIdle takes
 };

@@ -1,6 +1,7 @@
 #include "RenderJob.h"
 
 #include "Bleepforge.h"
+#include "IGraphicsContext.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -238,6 +239,8 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
     }
     param->Set(value);
     plug.OnParamChange(idx);
+    if (IGraphicsContext* editor = plug.GetGUI())
+        editor->SetParameterFromPlug(idx, param->Value(), false); // the knob follows
 }
 
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
@@ -248,6 +251,7 @@ void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
         ByteChunk state = readState(statePath);
         if (plug.UnserializeState(&state, 0) != kStateSize)
             throw std::runtime_error("'" + statePath + "' is not a complete state");
+        plug.RedrawParamControls();
     }
     for (const std::string& setting : settings)
         ApplySetting(plug, setting);

@@ -62,10 +62,10 @@ TEST(InstrumentEditor, HasTheSeventyNineControlsInOrder)
         EXPECT_EQ(dynamic_cast<IKnobMultiControlBitmapFontMidiNote*>(knob) != nullptr, noteKnob);
         EXPECT_NE(dynamic_cast<IKnobMultiControlBitmapFont*>(knob), nullptr);
     }
-    EXPECT_EQ(editor->GetControl(78)->GetTargetRECT(), IRECT(0, 0, 846, 768));
-    IRECT all(0, 0, 846, 768);
-    editor->Draw(&all); // closed: only the strip above the keyboard listens
+    EXPECT_EQ(editor->GetControl(78)->GetRECT(), IRECT(0, 0, 846, 768));
+    // Closed, from the start: only the strip above the keyboard listens.
     EXPECT_EQ(editor->GetControl(78)->GetTargetRECT(), IRECT(255, 668, 590, 701));
+    EXPECT_EQ(editor->GetMouseControlIdx(300, 580), 6);
     EXPECT_TRUE(editor->TooltipsEnabled());
 }
 
