@@ -77,7 +77,8 @@ SampleFormat ParseSampleFormat(const std::string& name)
 }
 
 void WriteAudio(const std::string& path, SampleFormat format, double rate,
-                const RenderResult& audio, const std::string& statePath)
+                const RenderResult& audio, const std::string& statePath,
+                const std::string& comment)
 {
     SF_INFO info = {};
     info.samplerate = static_cast<int>(rate);
@@ -105,6 +106,8 @@ void WriteAudio(const std::string& path, SampleFormat format, double rate,
         SoundFile out(sf_open_fd(file.Descriptor(), SFM_WRITE, &info, SF_FALSE), &sf_close);
         if (!out)
             throw std::runtime_error("cannot create '" + path + "': " + sf_strerror(nullptr));
+        if (!comment.empty())
+            sf_set_string(out.get(), SF_STR_COMMENT, comment.c_str());
         writeFrames(out.get(), audio, "'" + path + "'");
         if (sf_close(out.release()) != 0)
             throw std::runtime_error("cannot finish '" + path + "'");

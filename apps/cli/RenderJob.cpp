@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "IGraphicsContext.h"
+#include "ShareCode.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace
 {
@@ -108,7 +110,7 @@ bool mapDisplayText(const IParam& param, const std::string& text, double* value)
     return false;
 }
 
-ByteChunk readState(const std::string& path)
+ByteChunk readStateFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -243,14 +245,21 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
         editor->SetParameterFromPlug(idx, param->Value(), false); // the knob follows
 }
 
+ByteChunk ReadState(const std::string& fileOrCode)
+{
+    if (LooksLikeShareCode(fileOrCode) && access(fileOrCode.c_str(), F_OK) != 0)
+        return DecodeShareCode(fileOrCode);
+    return readStateFile(fileOrCode);
+}
+
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
                            const std::vector<std::string>& settings)
 {
     if (!statePath.empty())
     {
-        ByteChunk state = readState(statePath);
+        ByteChunk state = ReadState(statePath);
         if (plug.UnserializeState(&state, 0) != kStateSize)
-            throw std::runtime_error("'" + statePath + "' is not a complete state");
+            throw std::runtime_error("'" + statePath + "' holds a state that cannot be applied");
         plug.RedrawParamControls();
     }
     for (const std::string& setting : settings)
@@ -260,14 +269,18 @@ void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
 RenderResult Render(const RenderRequest& request)
 {
     if (!request.stateIn.empty())
-        readState(request.stateIn); // refused before anything is built or rendered
+        ReadState(request.stateIn); // refused before anything is built or rendered
 
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     if (request.seeded)
         qxDSP::seedRandom(request.seed);
     ApplyStateAndSettings(plug, request.stateIn, request.settings);
+    return RenderWith(plug, request);
+}
 
+RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request)
+{
     plug.SetSampleRate(request.rate);
     plug.SetBlockSize(request.block);
     plug.SetOutputChannelConnections(0, 2, true);

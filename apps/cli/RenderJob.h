@@ -28,8 +28,7 @@ struct RenderRequest
     double rate = 44100.0;
     int block = 512;
     std::vector<std::string> settings; // "NAME=VALUE", applied in order
-    std::string stateIn;
-    std::string stateOut;
+    std::string stateIn; // a file or a sound code
     std::vector<NoteSpec> notes;
     double lengthSeconds = -1.0; // below 0: until every voice has finished
     bool seeded = false;
@@ -51,11 +50,17 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment);
 // Refuses a request whose numbers cannot make a render: a non-finite or
 // fractional rate, a length shorter than one frame.
 void CheckRequest(const RenderRequest& request);
-// A state file (checked whole before anything changes), then each setting.
+// A 484-byte state from a file, or from a sound code given in its place.
+ByteChunk ReadState(const std::string& fileOrCode);
+// A state file or code (checked whole before anything changes), then each
+// setting; the editor's knobs follow.
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
                            const std::vector<std::string>& settings);
 // Constructs the instrument and drives it as a host does.
 RenderResult Render(const RenderRequest& request);
+// Renders the request's notes on an instrument already set up; its state,
+// settings and seed are not applied again.
+RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request);
 // The 60 parameters with defaults, ranges, units and display texts.
 std::string DescribeParams();
 

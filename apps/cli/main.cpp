@@ -1,8 +1,11 @@
-// The bleepforge command line: renders sounds to audio files and lists the
-// instrument's parameters. CLI11 lives in this translation unit only.
+// The bleepforge command line: renders sounds and generated sounds to audio
+// files, shares states as codes, draws the editor and lists the parameters.
+// CLI11 lives in this translation unit only.
 #include "AudioFile.h"
+#include "Generate.h"
 #include "Layout.h"
 #include "RenderJob.h"
+#include "ShareCode.h"
 #include "Snapshot.h"
 
 #include <CLI/CLI.hpp>
@@ -20,6 +23,40 @@ int fail(const std::string& message, int status)
     return status;
 }
 
+// The options render and generate share, as the user typed them.
+struct RenderOptions
+{
+    RenderRequest request;
+    std::vector<std::string> notes;
+    std::string length = "auto", format = "pcm16";
+
+    void Add(CLI::App* command)
+    {
+        command->add_option("--rate", request.rate, "Sample rate in Hz")->default_val(44100);
+        command->add_option("--block", request.block, "Block size in frames (1 ... 8192)")
+            ->default_val(512)
+            ->check(CLI::Range(1, 8192));
+        command->add_option("--set", request.settings,
+                            "\"NAME=VALUE\", repeatable, applied in order");
+        command->add_option("--state", request.stateIn,
+                            "A 484-byte state file, or a sound code, applied before any --set");
+        command->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
+        command->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
+        command->add_option("--format", format, "pcm16, pcm24, float or double")
+            ->default_val("pcm16");
+    }
+
+    // Parses what CLI11 leaves as text; throws UsageError.
+    SampleFormat Finish()
+    {
+        request.lengthSeconds = ParseLength(length);
+        for (const std::string& note : notes)
+            request.notes.push_back(ParseNote(note));
+        CheckRequest(request);
+        return ParseSampleFormat(format);
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -27,30 +64,40 @@ int main(int argc, char** argv)
     CLI::App app{"Bleepforge: short retro-game sound effects", "bleepforge"};
     app.require_subcommand(1);
 
-    RenderRequest request;
-    std::vector<std::string> notes;
-    std::string length = "auto", format = "pcm16", output;
+    RenderOptions renderOptions;
+    std::string output, stateOut;
     CLI::App* render = app.add_subcommand("render", "Render notes to a stereo WAV file");
-    render->add_option("--rate", request.rate, "Sample rate in Hz")
-        ->default_val(44100);
-    render->add_option("--block", request.block, "Block size in frames (1 ... 8192)")
-        ->default_val(512)
-        ->check(CLI::Range(1, 8192));
-    render->add_option("--set", request.settings, "\"NAME=VALUE\", repeatable, applied in order");
-    render->add_option("--state", request.stateIn, "A 484-byte state applied before any --set");
-    render->add_option("--state-out", request.stateOut, "Write the state after all settings");
-    render->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
-    render->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
-    render->add_option("--seed", request.seed, "Seed the random generator");
-    render->add_option("--format", format, "pcm16, pcm24, float or double")->default_val("pcm16");
+    renderOptions.Add(render);
+    render->add_option("--state-out", stateOut, "Write the state after all settings");
+    render->add_option("--seed", renderOptions.request.seed, "Seed the random generator");
     render->add_option("-o,--output", output, "Output WAV file, or - for raw samples")->required();
+
+    GenerateRequest generate;
+    RenderOptions generateOptions;
+    CLI::App* gen = app.add_subcommand("generate", "Make a new sound of a kind and render it");
+    gen->add_option("kind", generate.kind,
+                    "pickup, shoot, powerup, hit, jump, blip, slash, random, mutate or reset")
+        ->required();
+    generateOptions.Add(gen);
+    gen->add_option("--seed", generate.seed, "Seed of the first sound; sound k uses SEED + k");
+    gen->add_option("--count", generate.count, "How many sounds (then -o is a pattern)")
+        ->default_val(1);
+    gen->add_flag("--force", generate.force, "Overwrite files a batch would write");
+    gen->add_option("--state-out", generate.stateOut, "Write each sound's state (a pattern too)");
+    gen->add_option("-o,--output", generate.output,
+                    "Output WAV file, - for raw samples, or a pattern such as coin-%03d.wav")
+        ->required();
+
+    std::string shared;
+    CLI::App* share = app.add_subcommand("share", "Print a state as a one-line sound code");
+    share->add_option("state", shared, "A 484-byte state file (or a code)")->required();
 
     app.add_subcommand("params", "List the 60 parameters");
 
     SnapshotRequest snapshot;
     std::string snapshotOutput;
     CLI::App* shot = app.add_subcommand("snapshot", "Draw the editor to a PNG file");
-    shot->add_option("--state", snapshot.stateIn, "A 484-byte state applied before any --set");
+    shot->add_option("--state", snapshot.stateIn, "A 484-byte state or sound code");
     shot->add_option("--set", snapshot.settings, "\"NAME=VALUE\", repeatable, applied in order");
     shot->add_option("--note", snapshot.notes, "A MIDI note held while half a second plays")
         ->check(CLI::Range(0, 127));
@@ -71,7 +118,12 @@ int main(int argc, char** argv)
 
     try
     {
-        // Every command builds the instrument, and with it the editor.
+        if (app.got_subcommand("share"))
+        {
+            std::cout << EncodeShareCode(ReadState(shared)) << "\n";
+            return 0;
+        }
+        // Every other command builds the instrument, and with it the editor.
         const std::string missing = MissingEditorImage();
         if (!missing.empty())
             return fail(missing, 1);
@@ -85,14 +137,21 @@ int main(int argc, char** argv)
             std::cout << DescribeParams();
             return 0;
         }
+        if (app.got_subcommand("generate"))
+        {
+            generate.format = generateOptions.Finish();
+            generate.render = generateOptions.request;
+            generate.seeded = gen->count("--seed") > 0;
+            if (!generate.seeded)
+                generate.seed = ClockSeed();
+            RunGenerate(generate);
+            return 0;
+        }
+        RenderRequest& request = renderOptions.request;
         request.seeded = render->count("--seed") > 0;
-        request.lengthSeconds = ParseLength(length);
-        for (const std::string& note : notes)
-            request.notes.push_back(ParseNote(note));
-        CheckRequest(request);
-        const SampleFormat sampleFormat = ParseSampleFormat(format);
+        const SampleFormat sampleFormat = renderOptions.Finish();
         const RenderResult audio = Render(request);
-        WriteAudio(output, sampleFormat, request.rate, audio, request.stateOut);
+        WriteAudio(output, sampleFormat, request.rate, audio, stateOut);
         return 0;
     }
     catch (const UsageError& e)

@@ -293,3 +293,69 @@ TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndChecksItsImages)
     EXPECT_NE(r.err.find(path("empty")), std::string::npos) << r.err;
     EXPECT_FALSE(exists("x.wav"));
 }
+
+TEST_F(CliTest, GenerateIsReproduciblePerSeedAndBatchesRefuseToOverwrite)
+{
+    const std::string a = path("a.wav"), b = path("b.wav"), c = path("c.wav");
+    ASSERT_EQ(run("generate slash --seed 42 -o '" + a + "'").status, 0);
+    ASSERT_EQ(run("generate slash --seed 42 -o '" + b + "'").status, 0);
+    ASSERT_EQ(run("generate slash --seed 43 -o '" + c + "'").status, 0);
+    SF_INFO info = {};
+    const std::vector<double> first = readWav(a, &info), again = readWav(b, &info),
+                              other = readWav(c, &info);
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, other);
+
+    CliRun r = run("generate jump -o '" + path("clock.wav") + "'");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("bleepforge: seed "), std::string::npos); // so it can be made again
+
+    const std::string pattern = "'" + path("hit-%02d.wav") + "' --state-out '" + path("hit-%02d.state") + "'";
+    r = run("generate hit --count 3 --seed 7 -o " + pattern);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("hit-02.wav\tseed 9"), std::string::npos) << r.out;
+    EXPECT_TRUE(exists("hit-00.state"));
+    r = run("generate hit --seed 8 -o '" + path("single.wav") + "' --state-out '" + path("s.state") + "'");
+    ASSERT_EQ(r.status, 0);
+    SF_INFO i1 = {}, i2 = {};
+    EXPECT_EQ(readWav(path("hit-01.wav"), &i1), readWav(path("single.wav"), &i2)); // seed N0 + k
+    r = run("generate hit --count 3 --seed 7 -o " + pattern);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("exists"), std::string::npos);
+    EXPECT_EQ(run("generate hit --count 3 --seed 7 --force -o " + pattern).status, 0);
+    EXPECT_EQ(run("generate hit --count 3 -o '" + path("no-number.wav") + "'").status, 2);
+    EXPECT_EQ(run("generate hit --count 2 -o '" + path("x-%s.wav") + "'").status, 2);
+    EXPECT_EQ(run("generate whistle -o '" + path("x.wav") + "'").status, 2);
+}
+
+TEST_F(CliTest, ShareCodesRenderLikeTheirFileAndRefuseDamage)
+{
+    ASSERT_EQ(run("generate powerup --seed 5 --state-out '" + path("p.state") + "' -o '" +
+                  path("p.wav") + "'")
+                  .status,
+              0);
+    CliRun r = run("share '" + path("p.state") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string code = r.out.substr(0, r.out.find('\n'));
+    EXPECT_EQ(code.rfind("bfs1:", 0), 0u);
+    ASSERT_EQ(run("render --note 60 --state '" + code + "' -o '" + path("code.wav") + "'").status, 0);
+    ASSERT_EQ(run("render --note 60 --state '" + path("p.state") + "' -o '" + path("file.wav") + "'").status, 0);
+    std::ifstream x(path("code.wav"), std::ios::binary), y(path("file.wav"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(x), {}),
+              std::string(std::istreambuf_iterator<char>(y), {}));
+
+    std::string damaged = code;
+    damaged[40] = damaged[40] == 'Q' ? 'R' : 'Q';
+    const std::pair<std::string, std::string> bad[] = {
+        {damaged, "checksum"}, {"bfs2:" + code.substr(5), "newer"},
+        {"bfs1:" + code.substr(5, 40), "bytes"}, {"bfs1:" + code.substr(5) + "*", "base64"},
+        {"bfx1:" + code.substr(5), "cannot read state file"}};
+    for (const auto& [text, reason] : bad)
+    {
+        r = run("render --note 60 --state '" + text + "' -o '" + path("bad.wav") + "'");
+        EXPECT_EQ(r.status, 1) << text;
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(exists("bad.wav"));
+}

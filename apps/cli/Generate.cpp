@@ -1,0 +1,198 @@
+#include "Generate.h"
+
+#include "Bleepforge.h"
+#include "qxDSP.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace
+{
+
+const int kGeneratedNote = 60;
+const int kGeneratedVelocity = 127;
+const int kMaxCount = 100000;
+const int kProgressWidth = 30;
+
+const std::map<std::string, void (Bleepforge::*)()>& generators()
+{
+    static const std::map<std::string, void (Bleepforge::*)()> all = {
+        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
+        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
+        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
+        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
+        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
+    return all;
+}
+
+// One note held through the sound's attack, hold and decay, then released.
+NoteSpec defaultNote(Bleepforge& plug)
+{
+    NoteSpec note;
+    note.note = kGeneratedNote;
+    note.velocity = kGeneratedVelocity;
+    note.start = 0.0;
+    note.duration = plug.GetParam(kAmpEnvAttack)->Value() + plug.GetParam(kAmpEnvHold)->Value() +
+                    plug.GetParam(kAmpEnvDecay)->Value();
+    return note;
+}
+
+struct Target
+{
+    std::string audio, state;
+    unsigned seed;
+};
+
+std::vector<Target> targetsOf(const GenerateRequest& request)
+{
+    std::vector<Target> targets;
+    const bool batch = request.count > 1;
+    for (int k = 0; k < request.count; ++k)
+    {
+        Target t;
+        t.audio = batch ? ExpandPattern(request.output, k) : request.output;
+        t.state = request.stateOut.empty() ? ""
+                  : batch                  ? ExpandPattern(request.stateOut, k)
+                                           : request.stateOut;
+        t.seed = request.seed + static_cast<unsigned>(k);
+        targets.push_back(t);
+    }
+    return targets;
+}
+
+// A batch never replaces a file unless asked to; every name is checked before
+// the first sound is made.
+void refuseOverwrites(const std::vector<Target>& targets)
+{
+    for (const Target& t : targets)
+    {
+        for (const std::string* path : {&t.audio, &t.state})
+        {
+            if (!path->empty() && access(path->c_str(), F_OK) == 0)
+                throw std::runtime_error("'" + *path + "' exists; nothing was written (--force "
+                                         "overwrites)");
+        }
+    }
+}
+
+void showProgress(int done, int total, const std::string& file, unsigned seed)
+{
+    if (!isatty(STDERR_FILENO))
+    {
+        std::cerr << "bleepforge: wrote " << file << " (seed " << seed << ")" << std::endl;
+        return;
+    }
+    const int filled = total ? done * kProgressWidth / total : kProgressWidth;
+    std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
+              << std::string(static_cast<size_t>(kProgressWidth - filled), '.') << "] " << done
+              << "/" << total << " " << file << "\x1b[K" << (done == total ? "\n" : "")
+              << std::flush;
+}
+
+RenderResult generateOne(const GenerateRequest& request, unsigned seed)
+{
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
+    qxDSP::seedRandom(seed); // right before the generator; the render's noise continues it
+    (plug.*generators().at(request.kind))();
+    RenderRequest render = request.render;
+    if (render.notes.empty())
+        render.notes.push_back(defaultNote(plug));
+    return RenderWith(plug, render);
+}
+
+} // namespace
+
+bool IsGeneratorKind(const std::string& kind)
+{
+    return generators().count(kind) > 0;
+}
+
+std::string ExpandPattern(const std::string& pattern, int number)
+{
+    std::string out;
+    int conversions = 0;
+    for (size_t i = 0; i < pattern.size(); ++i)
+    {
+        if (pattern[i] != '%')
+        {
+            out += pattern[i];
+            continue;
+        }
+        size_t j = i + 1;
+        if (j < pattern.size() && pattern[j] == '%')
+        {
+            out += '%';
+            i = j;
+            continue;
+        }
+        const bool zeros = j < pattern.size() && pattern[j] == '0';
+        size_t widthStart = zeros ? j + 1 : j;
+        size_t k = widthStart;
+        while (k < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[k])) && k < widthStart + 2)
+            ++k;
+        if (k >= pattern.size() || pattern[k] != 'd')
+            throw UsageError("output pattern '" + pattern + "': only %d, %0Nd and %% are allowed");
+        const int width = k > widthStart ? std::stoi(pattern.substr(widthStart, k - widthStart)) : 0;
+        std::string digits = std::to_string(number);
+        if (static_cast<int>(digits.size()) < width)
+            digits.insert(0, static_cast<size_t>(width) - digits.size(), zeros ? '0' : ' ');
+        out += digits;
+        ++conversions;
+        i = k;
+    }
+    if (conversions != 1)
+        throw UsageError("output pattern '" + pattern + "' needs exactly one %d (such as %03d)");
+    return out;
+}
+
+void RunGenerate(const GenerateRequest& request)
+{
+    if (!IsGeneratorKind(request.kind))
+        throw UsageError("unknown kind '" + request.kind +
+                         "'; one of pickup, shoot, powerup, hit, jump, blip, slash, random, "
+                         "mutate, reset");
+    if (request.count < 1 || request.count > kMaxCount)
+        throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
+    if (request.count > 1 && request.output == "-")
+        throw UsageError("--count writes files: give an output pattern such as coin-%03d.wav");
+    if (!request.render.stateIn.empty())
+        ReadState(request.render.stateIn); // refused before anything is made
+    CheckRequest(request.render);
+
+    const std::vector<Target> targets = targetsOf(request);
+    const bool batch = request.count > 1;
+    if (batch && !request.force)
+        refuseOverwrites(targets);
+    if (!request.seeded)
+        std::cerr << "bleepforge: seed " << request.seed << std::endl;
+
+    std::vector<std::string> summary;
+    for (size_t k = 0; k < targets.size(); ++k)
+    {
+        const Target& t = targets[k];
+        const RenderResult audio = generateOne(request, t.seed);
+        WriteAudio(t.audio, request.format, request.render.rate, audio, t.state,
+                   "bleepforge " + request.kind + " seed " + std::to_string(t.seed));
+        if (batch)
+        {
+            showProgress(static_cast<int>(k) + 1, request.count, t.audio, t.seed);
+            summary.push_back(t.audio + "\tseed " + std::to_string(t.seed) +
+                              (t.state.empty() ? "" : "\tstate " + t.state));
+        }
+    }
+    for (const std::string& line : summary)
+        std::cout << line << "\n";
+}
+
+unsigned ClockSeed()
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "AudioFile.h"
+#include "RenderJob.h"
+
+#include <string>
+
+struct GenerateRequest
+{
+    std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
+    RenderRequest render;  // rate, block, notes, settings, state and length; its seed is below
+    SampleFormat format = SampleFormat::kPcm16;
+    bool seeded = false;
+    unsigned seed = 0;     // the first sound's; sound k uses seed + k
+    int count = 1;
+    bool force = false;    // with a count, overwrite existing files
+    std::string output;    // a file, "-", or with a count a pattern holding one %d
+    std::string stateOut;  // likewise, optional
+};
+
+// Whether KIND names a generator.
+bool IsGeneratorKind(const std::string& kind);
+// Expands a pattern's one "%d" (with optional zero padding and width, like
+// "%03d"; "%%" is a literal %); throws UsageError for anything else.
+std::string ExpandPattern(const std::string& pattern, int number);
+// Runs the generator once per sound and writes each; progress on stderr and,
+// for batches, a summary line per file on stdout.
+void RunGenerate(const GenerateRequest& request);
+// A seed from the clock, for a run given none.
+unsigned ClockSeed();

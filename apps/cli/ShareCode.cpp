@@ -1,0 +1,93 @@
+#include "ShareCode.h"
+
+#include "KIT_Base64.h"
+
+#include <zlib.h>
+
+#include <cctype>
+#include <cstdint>
+#include <stdexcept>
+
+namespace
+{
+
+const char kPrefix[] = "bfs";
+const int kVersion = 1;
+const int kStateSize = 484;
+const int kPayloadSize = kStateSize + 4;
+
+uint32_t checksum(const unsigned char* bytes, int size)
+{
+    return static_cast<uint32_t>(crc32(0L, bytes, static_cast<uInt>(size)));
+}
+
+bool isBase64(const std::string& text)
+{
+    if (text.empty() || text.size() % 4 != 0)
+        return false;
+    const size_t padding = text.find('=');
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool inAlphabet = std::isalnum(c) || c == '+' || c == '/';
+        if (i >= padding ? c != '=' : !inAlphabet)
+            return false;
+    }
+    return padding == std::string::npos || text.size() - padding <= 2;
+}
+
+} // namespace
+
+bool LooksLikeShareCode(const std::string& text)
+{
+    return text.compare(0, sizeof kPrefix - 1, kPrefix) == 0 && text.find(':') != std::string::npos;
+}
+
+std::string EncodeShareCode(const ByteChunk& state)
+{
+    ByteChunk payload;
+    payload.PutChunk(&state);
+    const uint32_t crc = checksum(state.GetBytes(), state.Size());
+    const unsigned char tail[4] = {static_cast<unsigned char>(crc >> 24),
+                                   static_cast<unsigned char>(crc >> 16),
+                                   static_cast<unsigned char>(crc >> 8),
+                                   static_cast<unsigned char>(crc)};
+    payload.PutBytes(tail, 4);
+    std::string text(static_cast<size_t>(base64EncodedLength(payload.Size())) + 1, '\0');
+    base64encode(payload.GetBytes(), &text[0], payload.Size());
+    text.resize(text.size() - 1);
+    return kPrefix + std::to_string(kVersion) + ":" + text;
+}
+
+ByteChunk DecodeShareCode(const std::string& code)
+{
+    const size_t colon = code.find(':');
+    const std::string head = code.substr(0, colon);
+    const std::string digits = head.substr(head.size() < 3 ? head.size() : 3);
+    if (!LooksLikeShareCode(code) || digits.empty() ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        throw std::runtime_error("not a sound code: it must start with \"bfs1:\"");
+    if (digits.size() > 6 || std::stoi(digits) > kVersion)
+        throw std::runtime_error("sound code version " + digits +
+                                 " is newer than this bleepforge reads (" +
+                                 std::to_string(kVersion) + "); update bleepforge");
+    if (std::stoi(digits) < kVersion)
+        throw std::runtime_error("unknown sound code version " + digits);
+    const std::string body = code.substr(colon + 1);
+    if (!isBase64(body))
+        throw std::runtime_error("sound code is damaged: its text is not base64");
+    ByteChunk payload;
+    payload.Resize(static_cast<int>(body.size() / 4 * 3));
+    const int size = base64decode(body.c_str(), payload.GetBytes(), payload.Size());
+    if (size != kPayloadSize)
+        throw std::runtime_error("sound code holds " + std::to_string(size) + " bytes, expected " +
+                                 std::to_string(kPayloadSize));
+    const unsigned char* tail = payload.GetBytes() + kStateSize;
+    const uint32_t stored = static_cast<uint32_t>(tail[0]) << 24 | static_cast<uint32_t>(tail[1]) << 16 |
+                            static_cast<uint32_t>(tail[2]) << 8 | tail[3];
+    if (stored != checksum(payload.GetBytes(), kStateSize))
+        throw std::runtime_error("sound code is damaged: its checksum does not match");
+    ByteChunk state;
+    state.PutBytes(payload.GetBytes(), kStateSize);
+    return state;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Containers.h"
+
+#include <string>
+
+// Sound codes: a state as one line of text to paste anywhere. "bfs1:" names
+// the format and its version; base64 of the 484-byte state and its CRC-32
+// follows, so any damaged character is caught.
+std::string EncodeShareCode(const ByteChunk& state);
+// The state a code holds; throws std::runtime_error saying what is wrong.
+ByteChunk DecodeShareCode(const std::string& code);
+// Whether text is meant as a code rather than a file name.
+bool LooksLikeShareCode(const std::string& text);
