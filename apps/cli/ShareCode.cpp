@@ -89,5 +89,9 @@ ByteChunk DecodeShareCode(const std::string& code)
         throw std::runtime_error("sound code is damaged: its checksum does not match");
     ByteChunk state;
     state.PutBytes(payload.GetBytes(), kStateSize);
+    // Base64 leaves spare bits in the last characters: only the one spelling
+    // of a state counts, so every changed character is caught.
+    if (EncodeShareCode(state) != code)
+        throw std::runtime_error("sound code is damaged: its last characters are not as written");
     return state;
 }

@@ -345,10 +345,12 @@ TEST_F(CliTest, ShareCodesRenderLikeTheirFileAndRefuseDamage)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(x), {}),
               std::string(std::istreambuf_iterator<char>(y), {}));
 
-    std::string damaged = code;
+    std::string damaged = code, spareBits = code;
     damaged[40] = damaged[40] == 'Q' ? 'R' : 'Q';
+    char& last = spareBits[spareBits.size() - 2]; // before the one '=': two spare bits
+    last = last == 'A' ? 'B' : static_cast<char>(last ^ 1);
     const std::pair<std::string, std::string> bad[] = {
-        {damaged, "checksum"}, {"bfs2:" + code.substr(5), "newer"},
+        {damaged, "checksum"}, {spareBits, "damaged"}, {"bfs2:" + code.substr(5), "newer"},
         {"bfs1:" + code.substr(5, 40), "bytes"}, {"bfs1:" + code.substr(5) + "*", "base64"},
         {"bfx1:" + code.substr(5), "cannot read state file"}};
     for (const auto& [text, reason] : bad)
