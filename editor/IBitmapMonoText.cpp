@@ -49,10 +49,7 @@ IBitmapTextControl::IBitmapTextControl(IPluginBase* plug, IRECT rect, IBitmap* f
 
 void IBitmapTextControl::SetTextFromPlug(const char* str)
 {
-    if (std::strcmp(mStr.Get(), str ? str : "") == 0)
-        return;
-    SetDirty(false);
-    mStr.Set(str);
+    UpdateText(&mStr, str);
 }
 
 bool IBitmapTextControl::Draw(IGraphics* graphics)

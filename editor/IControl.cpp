@@ -116,6 +116,14 @@ void IControl::ShowValueAndName()
         name->SetTextFromPlug(param->GetNameForHost());
 }
 
+void IControl::UpdateText(KIT_String* stored, const char* text)
+{
+    if (std::strcmp(stored->Get(), text ? text : "") == 0)
+        return;
+    SetDirty(false);
+    stored->Set(text);
+}
+
 void IControl::SetClean()
 {
     mDirty.store(mRedraw.exchange(false, std::memory_order_acq_rel), std::memory_order_release);
@@ -494,10 +502,7 @@ ITextControl::ITextControl(IPluginBase* plug, IRECT rect, IText* text, const cha
 
 void ITextControl::SetTextFromPlug(const char* str)
 {
-    if (std::strcmp(mStr.Get(), str ? str : "") == 0)
-        return;
-    SetDirty(false);
-    mStr.Set(str);
+    UpdateText(&mStr, str);
 }
 
 bool ITextControl::Draw(IGraphics* graphics)

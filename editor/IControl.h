@@ -97,6 +97,8 @@ public:
 
 protected:
     void SetValue(double value) { mValue.store(value, std::memory_order_relaxed); }
+    // Stores a new text and marks the control for painting, only when it differs.
+    void UpdateText(KIT_String* stored, const char* text);
 
     int mTextEntryLength = 7;
     IText mText{10};

@@ -131,10 +131,7 @@ ITextControlBitmapFont::ITextControlBitmapFont(IPluginBase* plug, IRECT rect, IT
 
 void ITextControlBitmapFont::SetTextFromPlug(const char* str)
 {
-    if (std::strcmp(mStr.Get(), str ? str : "") == 0)
-        return;
-    SetDirty(false);
-    mStr.Set(str);
+    UpdateText(&mStr, str);
 }
 
 bool ITextControlBitmapFont::Draw(IGraphics* graphics)

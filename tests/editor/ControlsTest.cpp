@@ -5,28 +5,15 @@
 namespace
 {
 
-class ControlsTest : public ::testing::Test
+class ControlsTest : public EditorFixture<300, 200>
 {
 protected:
-    void SetUp() override
-    {
-        graphics = new TestGraphics(&plug, 300, 200);
-        graphics->SetBundleID("org.example.test");
-    }
-    void TearDown() override
-    {
-        if (plug.GetGUI() != graphics)
-            delete graphics;
-    }
     template <class Control> Control* add(Control* control)
     {
         graphics->AttachControl(control);
         return control;
     }
 
-    TestResources resources;
-    TestPlug plug;
-    TestGraphics* graphics;
     IMouseMod left{true}, shift{true, false, true};
 };
 

@@ -5,6 +5,8 @@
 #include "PIX.h"
 #include "TestPlug.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -88,3 +90,29 @@ inline PIX_Pixel PixelAt(IGraphics& graphics, int x, int y)
     PIX_IBitmap* bitmap = graphics.GetDrawBitmap();
     return bitmap->getBits()[y * bitmap->getRowSpan() + x];
 }
+
+// A test plug-in with a test context of W x H and a folder of test images; the
+// context belongs to the plug-in once attached.
+template <int W, int H> class EditorFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        graphics = new TestGraphics(&plug, W, H);
+        graphics->SetBundleID("org.example.test");
+    }
+    void TearDown() override
+    {
+        if (plug.GetGUI() != graphics)
+            delete graphics;
+    }
+    void drawAll()
+    {
+        IRECT all(0, 0, W, H);
+        graphics->Draw(&all);
+    }
+
+    TestResources resources;
+    TestPlug plug;
+    TestGraphics* graphics = nullptr;
+};

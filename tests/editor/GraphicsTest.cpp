@@ -34,34 +34,15 @@ public:
     bool takesKeys = true;
 };
 
-class GraphicsTest : public ::testing::Test
+class GraphicsTest : public EditorFixture<200, 100>
 {
 protected:
-    void SetUp() override
-    {
-        graphics = new TestGraphics(&plug, 200, 100);
-        graphics->SetBundleID("org.example.test");
-    }
-    void TearDown() override
-    {
-        if (plug.GetGUI() != graphics)
-            delete graphics;
-    }
     // Attaches with a plain panel behind, as an editor without artwork would.
     void attach()
     {
         graphics->AttachPanelBackground(&COLOR_BLACK);
         plug.AttachGraphics(graphics);
     }
-    void drawAll()
-    {
-        IRECT all(0, 0, 200, 100);
-        graphics->Draw(&all);
-    }
-
-    TestResources resources;
-    TestPlug plug;
-    TestGraphics* graphics;
 };
 
 } // namespace

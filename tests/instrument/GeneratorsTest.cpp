@@ -15,10 +15,7 @@ namespace
 
 std::vector<double> normalizedValues(Bleepforge& plug)
 {
-    std::vector<double> values;
-    for (int i = 0; i < kNumParams; ++i)
-        values.push_back(plug.GetParam(i)->GetNormalized());
-    return values;
+    return paramValues(plug, true);
 }
 
 // Equal but for the last bits a normalise and back may change.

@@ -15,10 +15,7 @@ namespace
 
 std::vector<double> stateValues(Bleepforge& plug)
 {
-    std::vector<double> values;
-    for (int i = 0; i < kNumParams; ++i)
-        values.push_back(plug.GetParam(i)->Value());
-    return values;
+    return paramValues(plug);
 }
 
 std::string tempPath(const char* suffix)

@@ -9,29 +9,10 @@
 namespace
 {
 
-class InstrumentControlsTest : public ::testing::Test
+class InstrumentControlsTest : public EditorFixture<300, 200>
 {
 protected:
-    void SetUp() override
-    {
-        graphics = new TestGraphics(&plug, 300, 200);
-        graphics->SetBundleID("org.example.test");
-    }
-    void TearDown() override
-    {
-        if (plug.GetGUI() != graphics)
-            delete graphics;
-    }
-    void drawAll()
-    {
-        IRECT all(0, 0, 300, 200);
-        graphics->Draw(&all);
-    }
     PIX_Pixel at(int x, int y) { return PixelAt(*graphics, x, y); }
-
-    TestResources resources;
-    TestPlug plug;
-    TestGraphics* graphics;
 };
 
 } // namespace

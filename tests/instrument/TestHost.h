@@ -63,6 +63,15 @@ inline IMidiMsg noteOff(int note, int offset)
     return msg;
 }
 
+// Every parameter's value, plain or normalised.
+inline std::vector<double> paramValues(Bleepforge& plug, bool normalized = false)
+{
+    std::vector<double> values;
+    for (int i = 0; i < kNumParams; ++i)
+        values.push_back(normalized ? plug.GetParam(i)->GetNormalized() : plug.GetParam(i)->Value());
+    return values;
+}
+
 inline double peak(const std::vector<double>& x, size_t from = 0)
 {
     double p = 0.0;
