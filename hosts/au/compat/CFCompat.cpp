@@ -17,46 +17,124 @@
 namespace
 {
 
+enum ETypeID : CFTypeID
+{
+    kStringTypeID = 7,
+    kDictionaryTypeID = 18,
+    kArrayTypeID = 19,
+    kDataTypeID = 20,
+    kNumberTypeID = 22,
+    kURLTypeID = 29,
+    kBundleTypeID = 31
+};
+
 // Every CF object starts with its reference count.
 struct CFObject
 {
     virtual ~CFObject() = default;
+    virtual CFTypeID typeID() const = 0;
     std::atomic<int> mRefCount{1};
 };
 
 struct CFStringObject : CFObject
 {
+    CFTypeID typeID() const override { return kStringTypeID; }
     std::string mText;
 };
 
 struct CFURLObject : CFObject
 {
+    CFTypeID typeID() const override { return kURLTypeID; }
     std::string mPath;
 };
 
 struct CFBundleObject : CFObject
 {
+    CFTypeID typeID() const override { return kBundleTypeID; }
+    std::string mFolder;    // the bundle (or plain resources) folder
     std::string mResources; // the resources folder
     CFStringRef mIdentifier;
 };
 
-const CFStringObject* asString(CFStringRef text)
+struct CFNumberObject : CFObject
 {
-    return static_cast<const CFStringObject*>(reinterpret_cast<const CFObject*>(text));
+    CFTypeID typeID() const override { return kNumberTypeID; }
+    SInt32 mValue = 0;
+};
+
+struct CFDataObject : CFObject
+{
+    CFTypeID typeID() const override { return kDataTypeID; }
+    std::vector<UInt8> mBytes;
+};
+
+struct CFDictionaryObject : CFObject
+{
+    CFTypeID typeID() const override { return kDictionaryTypeID; }
+    ~CFDictionaryObject() override
+    {
+        for (auto& entry : mEntries)
+        {
+            CFRelease(entry.first);
+            CFRelease(entry.second);
+        }
+    }
+    std::vector<std::pair<CFTypeRef, CFTypeRef>> mEntries;
+};
+
+struct CFArrayObject : CFObject
+{
+    CFTypeID typeID() const override { return kArrayTypeID; }
+    ~CFArrayObject() override
+    {
+        for (const void* value : mValues)
+        {
+            if (mCallBacks.release)
+                mCallBacks.release(nullptr, value);
+        }
+    }
+    CFArrayCallBacks mCallBacks = {};
+    std::vector<const void*> mValues;
+};
+
+const CFObject* asObject(CFTypeRef object)
+{
+    return static_cast<const CFObject*>(object);
+}
+
+template <class T> const T* asKind(CFTypeRef object, CFTypeID type)
+{
+    const CFObject* cf = asObject(object);
+    return cf && cf->typeID() == type ? static_cast<const T*>(cf) : nullptr;
+}
+
+template <class T> T* asMutableKind(CFTypeRef object, CFTypeID type)
+{
+    return const_cast<T*>(asKind<T>(object, type));
+}
+
+template <class Ref> Ref refOf(CFObject* object)
+{
+    return reinterpret_cast<Ref>(static_cast<void*>(object));
+}
+
+const CFStringObject* asString(CFTypeRef text)
+{
+    return asKind<CFStringObject>(text, kStringTypeID);
 }
 
 CFStringRef makeString(const std::string& text)
 {
     auto* string = new CFStringObject;
     string->mText = text;
-    return reinterpret_cast<CFStringRef>(static_cast<CFObject*>(string));
+    return refOf<CFStringRef>(string);
 }
 
 CFURLRef makeURL(const std::string& path)
 {
     auto* url = new CFURLObject;
     url->mPath = path;
-    return reinterpret_cast<CFURLRef>(static_cast<CFObject*>(url));
+    return refOf<CFURLRef>(url);
 }
 
 std::string textOf(CFStringRef text)
@@ -108,6 +186,7 @@ std::string plistIdentifier(const std::string& file)
 
 struct Candidate
 {
+    std::string folder;
     std::string resources;
     std::string infoPlist; // empty for a plain resources folder
 };
@@ -116,8 +195,8 @@ struct Candidate
 Candidate candidateFor(const std::string& folder)
 {
     if (isFolder(folder + "/Contents/Resources"))
-        return {folder + "/Contents/Resources", folder + "/Contents/Info.plist"};
-    return {folder, ""};
+        return {folder, folder + "/Contents/Resources", folder + "/Contents/Info.plist"};
+    return {folder, folder, ""};
 }
 
 std::mutex& registryMutex()
@@ -168,7 +247,7 @@ std::vector<Candidate> candidates()
 {
     std::vector<Candidate> all;
     if (const char* override = std::getenv("BLEEPFORGE_RESOURCES"))
-        all.push_back({override, ""});
+        all.push_back({override, override, ""});
     const std::string module = moduleBundle();
     if (!module.empty())
         all.push_back(candidateFor(module));
@@ -190,17 +269,174 @@ bool matches(const Candidate& candidate, const std::string& identifier)
 
 CFTypeRef CFRetain(CFTypeRef object)
 {
-    auto* cf = const_cast<CFObject*>(static_cast<const CFObject*>(object));
-    if (cf)
-        ++cf->mRefCount;
+    if (const CFObject* cf = asObject(object))
+        ++const_cast<CFObject*>(cf)->mRefCount;
     return object;
 }
 
 void CFRelease(CFTypeRef object)
 {
-    auto* cf = const_cast<CFObject*>(static_cast<const CFObject*>(object));
+    auto* cf = const_cast<CFObject*>(asObject(object));
     if (cf && --cf->mRefCount == 0)
         delete cf;
+}
+
+CFIndex CFGetRetainCount(CFTypeRef object)
+{
+    return object ? asObject(object)->mRefCount.load() : 0;
+}
+
+CFTypeID CFGetTypeID(CFTypeRef object)
+{
+    return object ? asObject(object)->typeID() : 0;
+}
+
+CFTypeID CFStringGetTypeID()
+{
+    return kStringTypeID;
+}
+CFTypeID CFNumberGetTypeID()
+{
+    return kNumberTypeID;
+}
+CFTypeID CFDataGetTypeID()
+{
+    return kDataTypeID;
+}
+CFTypeID CFDictionaryGetTypeID()
+{
+    return kDictionaryTypeID;
+}
+CFTypeID CFArrayGetTypeID()
+{
+    return kArrayTypeID;
+}
+
+const CFArrayCallBacks kCFTypeArrayCallBacks = {
+    0, [](CFAllocatorRef, const void* value) { return CFRetain(value); },
+    [](CFAllocatorRef, const void* value) { CFRelease(value); }, nullptr, nullptr};
+
+CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* value)
+{
+    if (type != kCFNumberSInt32Type || !value)
+        return nullptr;
+    auto* number = new CFNumberObject;
+    std::memcpy(&number->mValue, value, sizeof number->mValue);
+    return refOf<CFNumberRef>(number);
+}
+
+Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* value)
+{
+    const auto* object = asKind<CFNumberObject>(number, kNumberTypeID);
+    if (!object || type != kCFNumberSInt32Type || !value)
+        return false;
+    std::memcpy(value, &object->mValue, sizeof object->mValue);
+    return true;
+}
+
+CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length)
+{
+    if (length < 0 || (length > 0 && !bytes))
+        return nullptr;
+    auto* data = new CFDataObject;
+    data->mBytes.assign(bytes, bytes + length);
+    return refOf<CFDataRef>(data);
+}
+
+CFIndex CFDataGetLength(CFDataRef data)
+{
+    const auto* object = asKind<CFDataObject>(data, kDataTypeID);
+    return object ? static_cast<CFIndex>(object->mBytes.size()) : 0;
+}
+
+const UInt8* CFDataGetBytePtr(CFDataRef data)
+{
+    const auto* object = asKind<CFDataObject>(data, kDataTypeID);
+    return object ? object->mBytes.data() : nullptr;
+}
+
+CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex, const void*, const void*)
+{
+    return refOf<CFMutableDictionaryRef>(new CFDictionaryObject);
+}
+
+void CFDictionarySetValue(CFMutableDictionaryRef dictionary, const void* key, const void* value)
+{
+    auto* object = asMutableKind<CFDictionaryObject>(dictionary, kDictionaryTypeID);
+    if (!object || !asString(key) || !value)
+        return;
+    CFRetain(value);
+    for (auto& entry : object->mEntries)
+    {
+        if (asString(entry.first)->mText == asString(key)->mText)
+        {
+            CFRelease(entry.second);
+            entry.second = value;
+            return;
+        }
+    }
+    object->mEntries.push_back({CFRetain(key), value});
+}
+
+const void* CFDictionaryGetValue(CFDictionaryRef dictionary, const void* key)
+{
+    const auto* object = asKind<CFDictionaryObject>(dictionary, kDictionaryTypeID);
+    if (!object || !asString(key))
+        return nullptr;
+    for (const auto& entry : object->mEntries)
+    {
+        if (asString(entry.first)->mText == asString(key)->mText)
+            return entry.second;
+    }
+    return nullptr;
+}
+
+CFIndex CFDictionaryGetCount(CFDictionaryRef dictionary)
+{
+    const auto* object = asKind<CFDictionaryObject>(dictionary, kDictionaryTypeID);
+    return object ? static_cast<CFIndex>(object->mEntries.size()) : 0;
+}
+
+CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks* callBacks)
+{
+    auto* array = new CFArrayObject;
+    if (callBacks)
+        array->mCallBacks = *callBacks;
+    return refOf<CFMutableArrayRef>(array);
+}
+
+void CFArrayAppendValue(CFMutableArrayRef array, const void* value)
+{
+    auto* object = asMutableKind<CFArrayObject>(array, kArrayTypeID);
+    if (!object)
+        return;
+    object->mValues.push_back(object->mCallBacks.retain ? object->mCallBacks.retain(nullptr, value)
+                                                        : value);
+}
+
+CFIndex CFArrayGetCount(CFArrayRef array)
+{
+    const auto* object = asKind<CFArrayObject>(array, kArrayTypeID);
+    return object ? static_cast<CFIndex>(object->mValues.size()) : 0;
+}
+
+const void* CFArrayGetValueAtIndex(CFArrayRef array, CFIndex index)
+{
+    const auto* object = asKind<CFArrayObject>(array, kArrayTypeID);
+    if (!object || index < 0 || index >= static_cast<CFIndex>(object->mValues.size()))
+        return nullptr;
+    return object->mValues[static_cast<size_t>(index)];
+}
+
+CFIndex CFStringGetLength(CFStringRef text)
+{
+    return static_cast<CFIndex>(textOf(text).size());
+}
+
+CFIndex CFStringCompare(CFStringRef a, CFStringRef b, UInt32)
+{
+    const int order = textOf(a).compare(textOf(b));
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
 CFStringRef CFStringCreateWithCString(void*, const char* text, CFStringEncoding)
@@ -225,7 +461,7 @@ CFBundleRef CFBundleGetMainBundle()
 
 CFStringRef CFBundleGetIdentifier(CFBundleRef bundle)
 {
-    const auto* object = reinterpret_cast<const CFBundleObject*>(static_cast<void*>(bundle));
+    const CFBundleObject* object = asKind<CFBundleObject>(bundle, kBundleTypeID);
     return object ? object->mIdentifier : nullptr;
 }
 
@@ -244,29 +480,35 @@ CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef identifier)
         if (!bundle)
         {
             bundle = new CFBundleObject;
+            bundle->mFolder = candidate.folder;
             bundle->mResources = candidate.resources;
             bundle->mIdentifier = makeString(wanted);
         }
-        return reinterpret_cast<CFBundleRef>(static_cast<CFObject*>(bundle));
+        return refOf<CFBundleRef>(bundle);
     }
     return nullptr;
 }
 
 static const CFBundleObject* asBundle(CFBundleRef bundle)
 {
-    return static_cast<const CFBundleObject*>(reinterpret_cast<CFObject*>(bundle));
+    return asKind<CFBundleObject>(bundle, kBundleTypeID);
 }
 
 CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle)
 {
-    return bundle ? makeURL(asBundle(bundle)->mResources) : nullptr;
+    return asBundle(bundle) ? makeURL(asBundle(bundle)->mResources) : nullptr;
+}
+
+CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle)
+{
+    return asBundle(bundle) ? makeURL(asBundle(bundle)->mFolder) : nullptr;
 }
 
 CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef name, CFStringRef type,
                                  CFStringRef subDir)
 {
     const std::string base = textOf(name);
-    if (!bundle || base.empty() || base.find('/') != std::string::npos)
+    if (!asBundle(bundle) || base.empty() || base.find('/') != std::string::npos)
         return nullptr;
     std::string folder = asBundle(bundle)->mResources;
     if (!textOf(subDir).empty())
@@ -278,7 +520,7 @@ CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef name, CFStringR
 
 Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean, UInt8* buffer, CFIndex maxBufLen)
 {
-    const auto* object = static_cast<const CFURLObject*>(reinterpret_cast<const CFObject*>(url));
+    const CFURLObject* object = asKind<CFURLObject>(url, kURLTypeID);
     if (!object || !buffer || maxBufLen <= 0 ||
         object->mPath.size() + 1 > static_cast<size_t>(maxBufLen))
         return false;
