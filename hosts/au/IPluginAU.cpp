@@ -68,7 +68,7 @@ void IPluginAU::AssessInputConnections()
             connection->mInputType = eDirectFastProc;
         else if (connection->mUpstreamUnit)
             connection->mInputType = eDirectNoFastProc;
-        else if (connection->mCallbackProc)
+        else if (connection->mUpstreamRenderCallback.inputProc)
             connection->mInputType = eRenderCallback;
         else
             connection->mInputType = eNotConnected;

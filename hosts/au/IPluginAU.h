@@ -5,6 +5,9 @@
 #include "KIT_String.h"
 #include "KIT_TypedBuf.h"
 
+#include <string>
+#include <vector>
+
 #ifdef __APPLE__
 #include <AudioUnit/AudioUnit.h>
 #else
@@ -43,8 +46,8 @@ public:
         void* mUpstreamObj = nullptr;
         AudioUnit mUpstreamUnit = nullptr;
         int mUpstreamBusIdx = 0;
-        void* mUpstreamRenderProc = nullptr;
-        void* mCallbackProc = nullptr;
+        AudioUnitRenderProc mUpstreamRenderProc = nullptr;
+        AURenderCallbackStruct mUpstreamRenderCallback = {};
         EAUInputType mInputType = eNotConnected;
     };
 
@@ -86,16 +89,74 @@ public:
     const BusChannels* GetOutBus(int idx) const { return mOutBuses.Get(idx); }
 
     void AssessInputConnections();
+    void ClearConnections();
+
+    // The component entry the bundle exports, and the fast-dispatch procedures.
+    // Hosts may ask for larger slices than the default, but not without bound:
+    // every channel keeps a scratch buffer this long.
+    static const UInt32 kMaxFramesPerSlice = 65536;
+
+    static OSStatus IPluginAUEntry(ComponentParameters* params, void* storage);
+    static OSStatus IPluginAUCarbonViewEntry(ComponentParameters* params, void* storage);
+    static OSStatus GetProc(SInt16 selector, UInt32* dataSize, void* proc);
+    static OSStatus GetParamProc(void* storage, AudioUnitParameterID paramID, AudioUnitScope scope,
+                                 AudioUnitElement element, AudioUnitParameterValue* value);
+    static OSStatus SetParamProc(void* storage, AudioUnitParameterID paramID, AudioUnitScope scope,
+                                 AudioUnitElement element, AudioUnitParameterValue value,
+                                 UInt32 bufferOffset);
+    static OSStatus RenderProc(void* storage, AudioUnitRenderActionFlags* flags,
+                               const AudioTimeStamp* timeStamp, UInt32 outputBusIdx,
+                               UInt32 nFrames, AudioBufferList* bufferList);
+
+    // Property requests; data null asks only for the size and writability.
+    OSStatus GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                         AudioUnitElement element, UInt32* dataSize, Boolean* writable,
+                         void* data);
+    OSStatus SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                         AudioUnitElement element, UInt32 dataSize, const void* data);
+    OSStatus GetState(CFDictionaryRef* dictionary);
+    OSStatus SetState(CFDictionaryRef dictionary);
+    bool IsActive() const { return mActive; }
+    int NRenderNotify() const { return static_cast<int>(mRenderNotify.size()); }
+    int NPropertyListeners() const { return mPropertyListeners.GetSize(); }
 
 private:
+    OSStatus Dispatch(SInt16 what, const long* args, int nArgs);
+    OSStatus GetPropertySized(AudioUnitPropertyID propID, AudioUnitScope scope,
+                              AudioUnitElement element, UInt32* dataSize, Boolean* writable,
+                              void* data);
+    OSStatus GetParameterInfo(AudioUnitElement element, AudioUnitParameterInfo* info);
+    OSStatus GetParameterText(AudioUnitPropertyID propID, void* data);
+    OSStatus SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
+                             const AudioStreamBasicDescription* format);
+    OSStatus MakeConnection(const AudioUnitConnection* connection);
+    OSStatus SetRenderCallback(AudioUnitElement element, const AURenderCallbackStruct* callback);
+    BusChannels* GetBus(AudioUnitScope scope, AudioUnitElement element);
+    static int NHostChannelsConnected(const KIT_PtrList<BusChannels>& buses, int excludeIdx = -1);
+    bool CheckLegalIO() const;
+    bool CheckLegalIO(AudioUnitScope scope, int element, int nChannels) const;
+    int GetChannelLayoutTags(AudioUnitScope scope, AudioUnitElement element, UInt32* tags);
+    OSStatus PullInput(const AudioTimeStamp* timeStamp, UInt32 nFrames);
+    OSStatus Render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
+                    UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* bufferList);
+    void NotifyRender(AudioUnitRenderActionFlags flag, const AudioTimeStamp* timeStamp,
+                      UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* bufferList);
+    void RemovePropertyListeners(AudioUnitPropertyID propID, AudioUnitPropertyListenerProc proc,
+                                 bool matchArgs, void* procArgs);
+    int ClumpOf(const char* group);
     void BuildBuses(int plugScChans);
     void SendParamEvent(AudioUnitEventType type, int idx);
     void NotifyPropertyListeners(AudioUnitPropertyID propID);
 
     KIT_String mBundleID;
     KIT_String mCocoaViewClassName;
+    char mParamDisplayText[IParam::kDisplaySize] = {};
     ComponentInstance mComponentInstance = nullptr;
+    bool mActive = false;
     bool mIsOffline = false;
+    double mLastRenderSampleTime = -1.0;
+    std::vector<AURenderCallbackStruct> mRenderNotify;
+    std::vector<std::string> mParamGroups;
     double mTempo = 120.0;
     HostCallbackInfo mHostCallbacks = {};
     KIT_TypedBuf<float> mInScratchBuf;

@@ -58,3 +58,55 @@ OSStatus AUEventListenerNotify(AUEventListenerRef, void* inSendingObject,
         listener.proc(listener.refCon, inSendingObject, inEvent, 0, 0.0f);
     return noErr;
 }
+
+void SetComponentInstanceStorage(ComponentInstance instance, void* storage)
+{
+    if (instance)
+        instance->storage = storage;
+}
+
+void* GetComponentInstanceStorage(ComponentInstance instance)
+{
+    return instance ? instance->storage : nullptr;
+}
+
+OSStatus GetComponentInfo(Component component, ComponentDescription* description, void*, void*,
+                          void*)
+{
+    if (!component || !description)
+        return kAudioUnitErr_InvalidParameter;
+    *description = component->description;
+    return noErr;
+}
+
+OSStatus CallComponent(ComponentInstance instance, SInt16 what, std::initializer_list<long> args)
+{
+    if (!instance || !instance->entry)
+        return badComponentSelector;
+    std::vector<long> slots(args.size() + 2, 0);
+    auto* params = reinterpret_cast<ComponentParameters*>(slots.data());
+    params->what = what;
+    params->paramSize = static_cast<UInt8>(args.size() * sizeof(long));
+    size_t i = args.size();
+    for (long arg : args)
+        params->params[--i] = arg;
+    return instance->entry(params, instance->storage);
+}
+
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, void* data, UInt32* dataSize)
+{
+    return CallComponent(unit, kAudioUnitGetPropertySelect,
+                         {static_cast<long>(id), static_cast<long>(scope), static_cast<long>(element),
+                          reinterpret_cast<long>(data), reinterpret_cast<long>(dataSize)});
+}
+
+OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* flags,
+                         const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 frames,
+                         AudioBufferList* data)
+{
+    return CallComponent(unit, kAudioUnitRenderSelect,
+                         {reinterpret_cast<long>(flags), reinterpret_cast<long>(timeStamp),
+                          static_cast<long>(outputBus), static_cast<long>(frames),
+                          reinterpret_cast<long>(data)});
+}

@@ -5,9 +5,10 @@
 #include "CFCompat.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 typedef int32_t OSStatus;
-typedef int32_t SInt32;
+typedef int16_t SInt16;
 typedef uint64_t UInt64;
 typedef float Float32;
 typedef double Float64;
@@ -21,16 +22,306 @@ typedef UInt32 AudioUnitPropertyID;
 struct ComponentInstanceRecord;
 typedef ComponentInstanceRecord* ComponentInstance;
 typedef ComponentInstance AudioUnit;
+typedef ComponentInstance Component;
 
 enum
 {
-    noErr = 0,
     kAudioUnitScope_Global = 0,
     kAudioUnitScope_Input = 1,
     kAudioUnitScope_Output = 2,
-    kAudioUnitProperty_Latency = 12,
-    kAudioUnitProperty_PresentPreset = 36,
 };
+
+enum : OSStatus
+{
+    noErr = 0,
+    kAudioUnitErr_InvalidProperty = -10879,
+    kAudioUnitErr_InvalidParameter = -10878,
+    kAudioUnitErr_InvalidElement = -10877,
+    kAudioUnitErr_InvalidScope = -10866,
+    kAudioUnitErr_InvalidPropertyValue = -10851,
+    kAudioUnitErr_PropertyNotInUse = -10850,
+    kAudioUnitErr_TooManyFramesToProcess = -10874,
+    coreFoundationUnknownErr = -4960,
+    badComponentSelector = static_cast<OSStatus>(0x80008002),
+};
+
+enum : AudioUnitPropertyID
+{
+    kAudioUnitProperty_ClassInfo = 0,
+    kAudioUnitProperty_MakeConnection = 1,
+    kAudioUnitProperty_SampleRate = 2,
+    kAudioUnitProperty_ParameterList = 3,
+    kAudioUnitProperty_ParameterInfo = 4,
+    kAudioUnitProperty_FastDispatch = 5,
+    kAudioUnitProperty_StreamFormat = 8,
+    kAudioUnitProperty_ElementCount = 11,
+    kAudioUnitProperty_Latency = 12,
+    kAudioUnitProperty_SupportedNumChannels = 13,
+    kAudioUnitProperty_MaximumFramesPerSlice = 14,
+    kAudioUnitProperty_ParameterValueStrings = 16,
+    kAudioUnitProperty_GetUIComponentList = 18,
+    kAudioUnitProperty_AudioChannelLayout = 19,
+    kAudioUnitProperty_TailTime = 20,
+    kAudioUnitProperty_BypassEffect = 21,
+    kAudioUnitProperty_LastRenderError = 22,
+    kAudioUnitProperty_SetRenderCallback = 23,
+    kAudioUnitProperty_FactoryPresets = 24,
+    kAudioUnitProperty_HostCallbacks = 27,
+    kAudioUnitProperty_CurrentPreset = 28,
+    kAudioUnitProperty_ElementName = 30,
+    kAudioUnitProperty_CocoaUI = 31,
+    kAudioUnitProperty_SupportedChannelLayoutTags = 32,
+    kAudioUnitProperty_ParameterStringFromValue = 33,
+    kAudioUnitProperty_ParameterIDName = 34,
+    kAudioUnitProperty_ParameterClumpName = 35,
+    kAudioUnitProperty_PresentPreset = 36,
+    kAudioUnitProperty_OfflineRender = 37,
+    kAudioUnitProperty_ParameterValueFromString = 38,
+    kAudioUnitProperty_AUHostIdentifier = 46,
+    kMusicDeviceProperty_InstrumentCount = 1000,
+};
+
+// Component Manager and Audio Unit selectors.
+enum : SInt16
+{
+    kComponentOpenSelect = -1,
+    kComponentCloseSelect = -2,
+    kComponentCanDoSelect = -3,
+    kComponentVersionSelect = -4,
+    kAudioUnitInitializeSelect = 1,
+    kAudioUnitUninitializeSelect = 2,
+    kAudioUnitGetPropertyInfoSelect = 3,
+    kAudioUnitGetPropertySelect = 4,
+    kAudioUnitSetPropertySelect = 5,
+    kAudioUnitGetParameterSelect = 6,
+    kAudioUnitSetParameterSelect = 7,
+    kAudioUnitResetSelect = 9,
+    kAudioUnitAddPropertyListenerSelect = 10,
+    kAudioUnitRemovePropertyListenerSelect = 11,
+    kAudioUnitRenderSelect = 14,
+    kAudioUnitAddRenderNotifySelect = 15,
+    kAudioUnitRemoveRenderNotifySelect = 16,
+    kAudioUnitScheduleParametersSelect = 17,
+    kAudioUnitRemovePropertyListenerWithUserDataSelect = 18,
+    kMusicDeviceMIDIEventSelect = 0x101,
+    kMusicDeviceSysExSelect = 0x102,
+    kMusicDevicePrepareInstrumentSelect = 0x103,
+    kMusicDeviceReleaseInstrumentSelect = 0x104,
+    kMusicDeviceStartNoteSelect = 0x105,
+    kMusicDeviceStopNoteSelect = 0x106,
+    kAudioUnitCarbonViewCreateSelect = 0x301,
+};
+
+typedef UInt32 AudioUnitRenderActionFlags;
+enum : AudioUnitRenderActionFlags
+{
+    kAudioUnitRenderAction_PreRender = 4,
+    kAudioUnitRenderAction_PostRender = 8,
+};
+
+enum : UInt32
+{
+    kAudioFormatLinearPCM = 0x6C70636D, // 'lpcm'
+    kAudioFormatFlagIsFloat = 1,
+    kAudioFormatFlagIsPacked = 8,
+    kAudioFormatFlagIsNonInterleaved = 32,
+    kAudioTimeStampSampleTimeValid = 1,
+    kAudioUnitType_MusicDevice = 0x61756D75, // 'aumu'
+    kAudioUnitCarbonViewComponentType = 0x61757677, // 'auvw'
+    kAudioUnitParameterFlag_CFNameRelease = 0x10,
+    kAudioUnitParameterFlag_HasClump = 0x100000,
+    kAudioUnitParameterFlag_HasCFNameString = 0x8000000,
+    kAudioUnitParameterFlag_IsElementMeta = 0x20000000,
+    kAudioUnitParameterFlag_IsReadable = 0x40000000,
+    kAudioUnitParameterFlag_IsWritable = 0x80000000,
+    kAudioUnitParameterUnit_Generic = 0,
+    kAudioUnitParameterUnit_Indexed = 1,
+    kAudioUnitParameterUnit_Boolean = 2,
+    kAudioUnitParameterUnit_CustomUnit = 26,
+    kAudioChannelLayoutTag_Mono = 0x640001,
+    kAudioChannelLayoutTag_Stereo = 0x650002,
+    kAudioChannelLayoutTag_Unknown = 0xFFFF0000,
+    kParameterEvent_Immediate = 1,
+};
+
+struct AudioStreamBasicDescription
+{
+    Float64 mSampleRate;
+    UInt32 mFormatID;
+    UInt32 mFormatFlags;
+    UInt32 mBytesPerPacket;
+    UInt32 mFramesPerPacket;
+    UInt32 mBytesPerFrame;
+    UInt32 mChannelsPerFrame;
+    UInt32 mBitsPerChannel;
+    UInt32 mReserved;
+};
+
+struct SMPTETime
+{
+    SInt16 mSubframes, mSubframeDivisor;
+    UInt32 mCounter, mType, mFlags;
+    SInt16 mHours, mMinutes, mSeconds, mFrames;
+};
+
+struct AudioTimeStamp
+{
+    Float64 mSampleTime;
+    UInt64 mHostTime;
+    Float64 mRateScalar;
+    UInt64 mWordClockTime;
+    SMPTETime mSMPTETime;
+    UInt32 mFlags;
+    UInt32 mReserved;
+};
+
+struct AudioBuffer
+{
+    UInt32 mNumberChannels;
+    UInt32 mDataByteSize;
+    void* mData;
+};
+
+struct AudioBufferList
+{
+    UInt32 mNumberBuffers;
+    AudioBuffer mBuffers[1]; // as many as mNumberBuffers
+};
+
+typedef OSStatus (*AURenderCallback)(void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
+                                     const AudioTimeStamp* inTimeStamp, UInt32 inBusNumber,
+                                     UInt32 inNumberFrames, AudioBufferList* ioData);
+struct AURenderCallbackStruct
+{
+    AURenderCallback inputProc;
+    void* inputProcRefCon;
+};
+
+typedef OSStatus (*AudioUnitRenderProc)(void* inComponentStorage,
+                                        AudioUnitRenderActionFlags* ioActionFlags,
+                                        const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
+                                        UInt32 inNumberFrames, AudioBufferList* ioData);
+typedef OSStatus (*AudioUnitGetParameterProc)(void* inComponentStorage, AudioUnitParameterID inID,
+                                              AudioUnitScope inScope, AudioUnitElement inElement,
+                                              AudioUnitParameterValue* outValue);
+typedef OSStatus (*AudioUnitSetParameterProc)(void* inComponentStorage, AudioUnitParameterID inID,
+                                              AudioUnitScope inScope, AudioUnitElement inElement,
+                                              AudioUnitParameterValue inValue,
+                                              UInt32 inBufferOffsetInFrames);
+
+struct AudioUnitConnection
+{
+    AudioUnit sourceAudioUnit;
+    UInt32 sourceOutputNumber;
+    UInt32 destInputNumber;
+};
+
+struct AUChannelInfo
+{
+    SInt16 inChannels;
+    SInt16 outChannels;
+};
+
+struct AudioUnitParameterInfo
+{
+    char name[52];
+    CFStringRef unitName;
+    UInt32 clumpID;
+    CFStringRef cfNameString;
+    UInt32 unit;
+    AudioUnitParameterValue minValue;
+    AudioUnitParameterValue maxValue;
+    AudioUnitParameterValue defaultValue;
+    UInt32 flags;
+};
+
+struct AudioUnitParameterValueFromString
+{
+    AudioUnitParameterID inParamID;
+    CFStringRef inString;
+    AudioUnitParameterValue outValue;
+};
+
+struct AudioUnitParameterStringFromValue
+{
+    AudioUnitParameterID inParamID;
+    const AudioUnitParameterValue* inValue;
+    CFStringRef outString;
+};
+
+struct AudioUnitParameterIDName
+{
+    AudioUnitParameterID inID;
+    SInt32 inDesiredLength;
+    CFStringRef outName;
+};
+
+struct AudioUnitParameterNameInfo
+{
+    UInt32 inID;
+    SInt32 inDesiredLength;
+    CFStringRef outName;
+};
+typedef AudioUnitParameterNameInfo AudioUnitParameterClumpName;
+
+struct AUPreset
+{
+    SInt32 presetNumber;
+    CFStringRef presetName;
+};
+
+struct AudioUnitCocoaViewInfo
+{
+    CFURLRef mCocoaAUViewBundleLocation;
+    CFStringRef mCocoaAUViewClass[1];
+};
+
+struct AUNumVersion
+{
+    UInt8 nonRelRev;
+    UInt8 stage;
+    UInt8 minorAndBugRev;
+    UInt8 majorRev;
+};
+
+struct AUHostIdentifier
+{
+    CFStringRef hostName;
+    AUNumVersion hostVersion;
+};
+
+struct AudioUnitParameterEvent
+{
+    AudioUnitScope scope;
+    AudioUnitElement element;
+    AudioUnitParameterID parameter;
+    UInt32 eventType;
+    union
+    {
+        struct
+        {
+            SInt32 startBufferOffset;
+            UInt32 durationInFrames;
+            AudioUnitParameterValue startValue;
+            AudioUnitParameterValue endValue;
+        } ramp;
+        struct
+        {
+            UInt32 bufferOffset;
+            AudioUnitParameterValue value;
+        } immediate;
+    } eventValues;
+};
+
+struct MusicDeviceNoteParams
+{
+    UInt32 argCount;
+    Float32 mPitch;
+    Float32 mVelocity;
+};
+typedef UInt32 NoteInstanceID;
+typedef UInt32 MusicDeviceGroupID;
+typedef UInt32 MusicDeviceInstrumentID;
 
 typedef UInt32 AudioUnitEventType;
 enum
@@ -104,3 +395,46 @@ struct HostCallbackInfo
     HostCallback_GetMusicalTimeLocation musicalTimeLocationProc;
     HostCallback_GetTransportState transportStateProc;
 };
+
+// The Component Manager's call record: what, and its arguments in reverse
+// order (the call's last argument in params[0]), one pointer-sized slot each.
+struct ComponentParameters
+{
+    UInt8 flags;
+    UInt8 paramSize; // bytes of arguments
+    SInt16 what;
+    UInt32 padding;
+    long params[1]; // as many as paramSize / sizeof(long)
+};
+typedef OSStatus (*ComponentRoutine)(ComponentParameters* params, void* storage);
+
+struct ComponentDescription
+{
+    UInt32 componentType;
+    UInt32 componentSubType;
+    UInt32 componentManufacturer;
+    UInt32 componentFlags;
+    UInt32 componentFlagsMask;
+};
+
+// One open component: its entry, the storage the component keeps with it, and
+// the description the host read from the bundle.
+struct ComponentInstanceRecord
+{
+    ComponentRoutine entry = nullptr;
+    void* storage = nullptr;
+    ComponentDescription description = {};
+};
+
+void SetComponentInstanceStorage(ComponentInstance instance, void* storage);
+void* GetComponentInstanceStorage(ComponentInstance instance);
+OSStatus GetComponentInfo(Component component, ComponentDescription* description, void* name,
+                          void* info, void* icon);
+// Calls an instance's entry with the arguments, first to last, as a host does.
+OSStatus CallComponent(ComponentInstance instance, SInt16 what, std::initializer_list<long> args);
+// Another instance's property and render calls, routed to its entry.
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, void* data, UInt32* dataSize);
+OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* flags,
+                         const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 frames,
+                         AudioBufferList* data);
