@@ -371,3 +371,28 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
     }
     mMidiReceiver.Flush(nFrames);
 }
+
+OSStatus Bleepforge::GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data)
+{
+    if (propID != kPropertyIdleFrames)
+        return kAudioUnitErr_InvalidProperty;
+    *dataSize = sizeof(UInt64);
+    if (data)
+    {
+        const UInt64 idle = static_cast<UInt64>(GetIdleFrames());
+        std::memcpy(data, &idle, sizeof idle);
+    }
+    return noErr;
+}
+
+OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data)
+{
+    if (propID != kPropertyRandomSeed)
+        return kAudioUnitErr_InvalidProperty;
+    if (!data || dataSize < sizeof(UInt32))
+        return kAudioUnitErr_InvalidPropertyValue;
+    UInt32 seed;
+    std::memcpy(&seed, data, sizeof seed);
+    qxDSP::seedRandom(seed);
+    return noErr;
+}

@@ -54,6 +54,17 @@ public:
 
     bool HostRequestingAboutBox() override;
 
+    // Our host's window into the instance: how many frames have been idle
+    // (to end a render where the sound ends) and the random sequence's seed
+    // (for sounds made again exactly). Both are global scope.
+    enum ECustomProperty : AudioUnitPropertyID
+    {
+        kPropertyIdleFrames = kFirstCustomProperty, // UInt64, read only
+        kPropertyRandomSeed                         // UInt32, write only
+    };
+    OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
+    OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
+
     void SetOverSamping(int factor);
     bool GetKeyStatus(int key) const override { return mMidiReceiver.getKeyStatus(key); }
     int GetNumKeys() const override { return mMidiReceiver.getNumKeys(); }

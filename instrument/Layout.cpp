@@ -13,6 +13,9 @@
 #include <mutex>
 #include <unistd.h>
 
+// One identifier for the code and the bundle's Info.plist, set by the build.
+const char* const kBleepforgeBundleID = BLEEPFORGE_BUNDLE_ID;
+
 const EditorImage kEditorImages[kNumEditorImages] = {
     {kAboutImage, "resources/img/aboutAU.png", 1},
     {kBackgroundImage, "resources/img/Background.png", 1},

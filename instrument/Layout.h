@@ -44,7 +44,7 @@ const EditorImage& EditorImageOf(int id);
 
 const int kEditorWidth = 846;
 const int kEditorHeight = 768;
-const char* const kBleepforgeBundleID = "com.vantrell.audiounit.Bleepforge";
+extern const char* const kBleepforgeBundleID;
 
 // Creates the Linux graphics context for the instrument's bundle.
 IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps = 0);

@@ -117,6 +117,17 @@ public:
     OSStatus GetState(CFDictionaryRef* dictionary);
     OSStatus SetState(CFDictionaryRef dictionary);
     bool IsActive() const { return mActive; }
+
+    // Properties from 64000 on are the plug-in's own; the default knows none.
+    static const AudioUnitPropertyID kFirstCustomProperty = 64000;
+    virtual OSStatus GetCustomProperty(AudioUnitPropertyID, UInt32*, void*)
+    {
+        return kAudioUnitErr_InvalidProperty;
+    }
+    virtual OSStatus SetCustomProperty(AudioUnitPropertyID, UInt32, const void*)
+    {
+        return kAudioUnitErr_InvalidProperty;
+    }
     int NRenderNotify() const { return static_cast<int>(mRenderNotify.size()); }
     int NPropertyListeners() const { return mPropertyListeners.GetSize(); }
 

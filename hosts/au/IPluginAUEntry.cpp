@@ -760,6 +760,8 @@ OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
             *static_cast<UInt32*>(data) = 1;
         return noErr;
     default:
+        if (propID >= kFirstCustomProperty)
+            return GetCustomProperty(propID, dataSize, data);
         return kAudioUnitErr_InvalidProperty;
     }
 }
@@ -864,9 +866,10 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
         return noErr;
     }
     default:
+        if (propID >= kFirstCustomProperty)
+            return SetCustomProperty(propID, dataSize, data);
         return kAudioUnitErr_InvalidProperty;
     }
-    (void)element;
 }
 
 OSStatus IPluginAU::GetState(CFDictionaryRef* dictionary)
