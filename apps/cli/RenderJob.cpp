@@ -2,7 +2,6 @@
 
 #include "Bleepforge.h"
 #include "IGraphicsContext.h"
-#include "ShareCode.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -17,31 +16,7 @@
 namespace
 {
 
-const int kStateSize = 4 + 8 * kNumParams;
-
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    const size_t last = text.find_last_not_of(" \t");
-    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
-}
-
-bool parseNumber(const std::string& text, double* value)
-{
-    const std::string t = trim(text);
-    if (t.empty())
-        return false;
-    char* end = nullptr;
-    *value = std::strtod(t.c_str(), &end);
-    return *end == '\0' && std::isfinite(*value);
-}
+static_assert(kStateSize == 4 + 8 * kNumParams, "a state is a version and the values");
 
 size_t editDistance(const std::string& a, const std::string& b)
 {
@@ -64,11 +39,11 @@ size_t editDistance(const std::string& a, const std::string& b)
 
 std::string nearMatches(const std::string& name)
 {
-    const std::string wanted = lower(trim(name));
+    const std::string wanted = Lower(Trim(name));
     std::vector<std::pair<size_t, std::string>> ranked;
     for (const ParamProperties& row : paramProperties)
     {
-        const std::string candidate = lower(row.name);
+        const std::string candidate = Lower(row.name);
         const size_t distance = candidate.find(wanted) != std::string::npos && !wanted.empty()
                                     ? 0
                                     : editDistance(wanted, candidate);
@@ -101,7 +76,7 @@ bool mapDisplayText(const IParam& param, const std::string& text, double* value)
     {
         int v = 0;
         const char* display = param.GetDisplayTextAtIdx(i, &v);
-        if (lower(display) == lower(trim(text)))
+        if (Lower(display) == Lower(Trim(text)))
         {
             *value = v;
             return true;
@@ -110,146 +85,32 @@ bool mapDisplayText(const IParam& param, const std::string& text, double* value)
     return false;
 }
 
-ByteChunk readStateFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read state file '" + path + "'");
-    // One byte more than a state is enough to tell that a file is too long, and
-    // a device that never ends (/dev/zero) is not read into memory.
-    std::vector<char> bytes(kStateSize + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const size_t size = static_cast<size_t>(in.gcount());
-    if (in.bad() || size != kStateSize)
-        throw std::runtime_error("'" + path + "' is not a complete state (" +
-                                 (size > kStateSize ? std::string("more than ") + std::to_string(kStateSize)
-                                                    : std::to_string(size)) +
-                                 " bytes, expected " + std::to_string(kStateSize) + ")");
-    ByteChunk chunk;
-    chunk.PutBytes(bytes.data(), kStateSize);
-    return chunk;
-}
-
-// Within one frame: the offs of notes that began earlier, then the ons, then
-// the offs of notes that begin on that frame, so a note of zero length still
-// ends and a same-key restrike sounds whatever the order of the notes given.
-enum EventRank
-{
-    kOffOfEarlierNote = 0,
-    kOn = 1,
-    kOffOfSameFrameNote = 2
-};
-
-struct NoteEvent
-{
-    long frame;
-    EventRank rank;
-    int note;
-    int velocity;
-};
-
-std::vector<NoteEvent> scheduleNotes(const std::vector<NoteSpec>& notes, double rate)
-{
-    std::vector<NoteEvent> events;
-    for (const NoteSpec& n : notes)
-    {
-        const long on = static_cast<long>(n.start * rate);
-        const long off = static_cast<long>((n.start + n.duration) * rate);
-        events.push_back({on, kOn, n.note, n.velocity});
-        events.push_back({off, off == on ? kOffOfSameFrameNote : kOffOfEarlierNote, n.note, 0});
-    }
-    std::stable_sort(events.begin(), events.end(),
-                     [](const NoteEvent& a, const NoteEvent& b)
-                     { return a.frame != b.frame ? a.frame < b.frame : a.rank < b.rank; });
-    return events;
-}
-
 } // namespace
-
-NoteSpec ParseNote(const std::string& text)
-{
-    std::vector<std::string> fields;
-    for (size_t from = 0;;)
-    {
-        const size_t colon = text.find(':', from);
-        fields.push_back(text.substr(from, colon - from));
-        if (colon == std::string::npos)
-            break;
-        from = colon + 1;
-    }
-    if (fields.size() > 4)
-        throw UsageError("--note '" + text + "': expected N[:VEL[:START[:DUR]]]");
-    double values[4] = {0, 127, 0, 0.5};
-    for (size_t i = 0; i < fields.size(); ++i)
-    {
-        if (!parseNumber(fields[i], &values[i]))
-            throw UsageError("--note '" + text + "': '" + fields[i] + "' is not a number");
-    }
-    NoteSpec note;
-    if (values[0] != std::floor(values[0]) || values[0] < 0 || values[0] > 127)
-        throw UsageError("--note '" + text + "': the note number must be a whole 0 ... 127");
-    if (values[1] != std::floor(values[1]) || values[1] < 1 || values[1] > 127)
-        throw UsageError("--note '" + text + "': the velocity must be a whole 1 ... 127");
-    if (values[2] < 0 || values[2] > 3600 || values[3] < 0 || values[3] > 3600)
-        throw UsageError("--note '" + text + "': start and duration must be 0 ... 3600 s");
-    note.note = static_cast<int>(values[0]);
-    note.velocity = static_cast<int>(values[1]);
-    note.start = values[2];
-    note.duration = values[3];
-    return note;
-}
-
-double ParseLength(const std::string& text)
-{
-    if (lower(trim(text)) == "auto")
-        return -1.0;
-    double seconds = 0.0;
-    if (!parseNumber(text, &seconds) || seconds <= 0.0 || seconds > 3600.0)
-        throw UsageError("--length '" + text + "': expected 'auto' or seconds, 0 ... 3600");
-    return seconds;
-}
-
-void CheckRequest(const RenderRequest& request)
-{
-    const double rate = request.rate;
-    if (!std::isfinite(rate) || rate != std::floor(rate) || rate < kMinRate || rate > kMaxRate)
-        throw UsageError("--rate: expected a whole number of Hz, " + std::to_string(kMinRate) +
-                         " ... " + std::to_string(kMaxRate));
-    if (request.lengthSeconds > 0 && request.lengthSeconds * rate < 1.0)
-        throw UsageError("--length: shorter than one frame at this rate");
-}
 
 void ApplySetting(Bleepforge& plug, const std::string& assignment)
 {
     const size_t equals = assignment.find('=');
     if (equals == std::string::npos)
         throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
-    const std::string name = trim(assignment.substr(0, equals));
+    const std::string name = Trim(assignment.substr(0, equals));
     const std::string text = assignment.substr(equals + 1);
     const int idx = findParam(name);
     if (idx < 0)
         throw UsageError("--set: unknown parameter \"" + name + "\"" + nearMatches(name));
     IParam* param = plug.GetParam(idx);
     double value = 0.0;
-    if (!mapDisplayText(*param, text, &value) && !parseNumber(text, &value))
+    if (!mapDisplayText(*param, text, &value) && !ParseNumber(text, &value))
     {
         std::string choices;
         for (int i = 0; i < param->GetNDisplayTexts(); ++i)
             choices += std::string(i ? ", " : " (one of: ") + param->GetDisplayTextAtIdx(i);
-        throw UsageError("--set \"" + name + "\": '" + trim(text) + "' is not a number" +
+        throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number" +
                          (choices.empty() ? "" : choices + ")"));
     }
     param->Set(value);
     plug.OnParamChange(idx);
     if (IGraphicsContext* editor = plug.GetGUI())
         editor->SetParameterFromPlug(idx, param->Value(), false); // the knob follows
-}
-
-ByteChunk ReadState(const std::string& fileOrCode)
-{
-    if (LooksLikeShareCode(fileOrCode) && access(fileOrCode.c_str(), F_OK) != 0)
-        return DecodeShareCode(fileOrCode);
-    return readStateFile(fileOrCode);
 }
 
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
@@ -286,7 +147,7 @@ RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request)
     plug.SetOutputChannelConnections(0, 2, true);
     plug.Reset();
 
-    const std::vector<NoteEvent> events = scheduleNotes(request.notes, request.rate);
+    const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
     const long lastEventFrame = events.empty() ? 0 : events.back().frame;
     const long maxFrames = static_cast<long>(
         (request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) * request.rate);

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Containers.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// What a render asks for, as the command lines take it, and the parsing and
+// scheduling they share; nothing here needs the instrument itself.
+
+// A mistake in what the user asked for (exit status 2), as opposed to a
+// failure while doing it (exit status 1).
+struct UsageError : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+struct NoteSpec
+{
+    int note = 60;
+    int velocity = 127;
+    double start = 0.0;
+    double duration = 0.5;
+};
+
+struct RenderRequest
+{
+    double rate = 44100.0;
+    int block = 512;
+    std::vector<std::string> settings; // "NAME=VALUE", applied in order
+    std::string stateIn; // a file or a sound code
+    std::vector<NoteSpec> notes;
+    double lengthSeconds = -1.0; // below 0: until every voice has finished
+    bool seeded = false;
+    unsigned seed = 0;
+};
+
+struct RenderResult
+{
+    std::vector<double> left, right;
+    ByteChunk state; // the instrument's state as rendered
+};
+
+// "N[:VEL[:START[:DUR]]]"
+NoteSpec ParseNote(const std::string& text);
+// "auto" or seconds.
+double ParseLength(const std::string& text);
+// Refuses a request whose numbers cannot make a render: a non-finite or
+// fractional rate, a length shorter than one frame.
+void CheckRequest(const RenderRequest& request);
+// A 484-byte state from a file, or from a sound code given in its place.
+ByteChunk ReadState(const std::string& fileOrCode);
+
+// Within one frame: the offs of notes that began earlier, then the ons, then
+// the offs of notes that begin on that frame, so a note of zero length still
+// ends and a same-key restrike sounds whatever the order of the notes given.
+enum EventRank
+{
+    kOffOfEarlierNote = 0,
+    kOn = 1,
+    kOffOfSameFrameNote = 2
+};
+
+struct NoteEvent
+{
+    long frame;
+    EventRank rank;
+    int note;
+    int velocity;
+};
+
+std::vector<NoteEvent> ScheduleNotes(const std::vector<NoteSpec>& notes, double rate);
+
+std::string Lower(std::string text);
+std::string Trim(const std::string& text);
+// A whole finite number, surrounding blanks allowed.
+bool ParseNumber(const std::string& text, double* value);
+
+const int kMinRate = 1000;
+const int kMaxRate = 384000;
+const double kMaxAutoSeconds = 30.0;
+const double kAutoTailSeconds = 0.05;
+const int kStateSize = 484;
