@@ -749,6 +749,8 @@ OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
     case kAudioUnitProperty_ParameterValueFromString:
         *dataSize = propID == kAudioUnitProperty_ParameterValueFromString
                         ? sizeof(AudioUnitParameterValueFromString)
+                    : propID == kAudioUnitProperty_ParameterStringFromValue
+                        ? sizeof(AudioUnitParameterStringFromValue)
                         : sizeof(AudioUnitParameterIDName);
         if (!global || !data)
             return noErr;

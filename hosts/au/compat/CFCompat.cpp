@@ -28,29 +28,38 @@ enum ETypeID : CFTypeID
     kBundleTypeID = 31
 };
 
-// Every CF object starts with its reference count.
+// Every CF object starts with this header. Objects cross between modules that
+// each carry a copy of this code (a bundle and its host), so the header is plain
+// data: the type is a field, and each object frees itself through the function
+// of the module that made it.
 struct CFObject
 {
-    virtual ~CFObject() = default;
-    virtual CFTypeID typeID() const = 0;
     std::atomic<int> mRefCount{1};
+    CFTypeID mTypeID = 0;
+    void (*mDestroy)(CFObject*) = nullptr;
 };
+
+// Sets up the header of a new object of type T.
+template <class T> T* newObject(CFTypeID type)
+{
+    T* object = new T;
+    object->mTypeID = type;
+    object->mDestroy = [](CFObject* self) { delete static_cast<T*>(self); };
+    return object;
+}
 
 struct CFStringObject : CFObject
 {
-    CFTypeID typeID() const override { return kStringTypeID; }
     std::string mText;
 };
 
 struct CFURLObject : CFObject
 {
-    CFTypeID typeID() const override { return kURLTypeID; }
     std::string mPath;
 };
 
 struct CFBundleObject : CFObject
 {
-    CFTypeID typeID() const override { return kBundleTypeID; }
     std::string mFolder;    // the bundle (or plain resources) folder
     std::string mResources; // the resources folder
     CFStringRef mIdentifier;
@@ -58,20 +67,17 @@ struct CFBundleObject : CFObject
 
 struct CFNumberObject : CFObject
 {
-    CFTypeID typeID() const override { return kNumberTypeID; }
     SInt32 mValue = 0;
 };
 
 struct CFDataObject : CFObject
 {
-    CFTypeID typeID() const override { return kDataTypeID; }
     std::vector<UInt8> mBytes;
 };
 
 struct CFDictionaryObject : CFObject
 {
-    CFTypeID typeID() const override { return kDictionaryTypeID; }
-    ~CFDictionaryObject() override
+    ~CFDictionaryObject()
     {
         for (auto& entry : mEntries)
         {
@@ -84,8 +90,7 @@ struct CFDictionaryObject : CFObject
 
 struct CFArrayObject : CFObject
 {
-    CFTypeID typeID() const override { return kArrayTypeID; }
-    ~CFArrayObject() override
+    ~CFArrayObject()
     {
         for (const void* value : mValues)
         {
@@ -105,7 +110,7 @@ const CFObject* asObject(CFTypeRef object)
 template <class T> const T* asKind(CFTypeRef object, CFTypeID type)
 {
     const CFObject* cf = asObject(object);
-    return cf && cf->typeID() == type ? static_cast<const T*>(cf) : nullptr;
+    return cf && cf->mTypeID == type ? static_cast<const T*>(cf) : nullptr;
 }
 
 template <class T> T* asMutableKind(CFTypeRef object, CFTypeID type)
@@ -125,14 +130,14 @@ const CFStringObject* asString(CFTypeRef text)
 
 CFStringRef makeString(const std::string& text)
 {
-    auto* string = new CFStringObject;
+    auto* string = newObject<CFStringObject>(kStringTypeID);
     string->mText = text;
     return refOf<CFStringRef>(string);
 }
 
 CFURLRef makeURL(const std::string& path)
 {
-    auto* url = new CFURLObject;
+    auto* url = newObject<CFURLObject>(kURLTypeID);
     url->mPath = path;
     return refOf<CFURLRef>(url);
 }
@@ -220,7 +225,7 @@ struct BundleTable
         for (auto& entry : bundles)
         {
             CFRelease(entry.second->mIdentifier);
-            delete entry.second;
+            CFRelease(entry.second);
         }
     }
 };
@@ -278,7 +283,7 @@ void CFRelease(CFTypeRef object)
 {
     auto* cf = const_cast<CFObject*>(asObject(object));
     if (cf && --cf->mRefCount == 0)
-        delete cf;
+        cf->mDestroy(cf);
 }
 
 CFIndex CFGetRetainCount(CFTypeRef object)
@@ -288,7 +293,7 @@ CFIndex CFGetRetainCount(CFTypeRef object)
 
 CFTypeID CFGetTypeID(CFTypeRef object)
 {
-    return object ? asObject(object)->typeID() : 0;
+    return object ? asObject(object)->mTypeID : 0;
 }
 
 CFTypeID CFStringGetTypeID()
@@ -320,7 +325,7 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* value)
 {
     if (type != kCFNumberSInt32Type || !value)
         return nullptr;
-    auto* number = new CFNumberObject;
+    auto* number = newObject<CFNumberObject>(kNumberTypeID);
     std::memcpy(&number->mValue, value, sizeof number->mValue);
     return refOf<CFNumberRef>(number);
 }
@@ -338,7 +343,7 @@ CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length)
 {
     if (length < 0 || (length > 0 && !bytes))
         return nullptr;
-    auto* data = new CFDataObject;
+    auto* data = newObject<CFDataObject>(kDataTypeID);
     data->mBytes.assign(bytes, bytes + length);
     return refOf<CFDataRef>(data);
 }
@@ -357,7 +362,7 @@ const UInt8* CFDataGetBytePtr(CFDataRef data)
 
 CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex, const void*, const void*)
 {
-    return refOf<CFMutableDictionaryRef>(new CFDictionaryObject);
+    return refOf<CFMutableDictionaryRef>(newObject<CFDictionaryObject>(kDictionaryTypeID));
 }
 
 void CFDictionarySetValue(CFMutableDictionaryRef dictionary, const void* key, const void* value)
@@ -399,7 +404,7 @@ CFIndex CFDictionaryGetCount(CFDictionaryRef dictionary)
 
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks* callBacks)
 {
-    auto* array = new CFArrayObject;
+    auto* array = newObject<CFArrayObject>(kArrayTypeID);
     if (callBacks)
         array->mCallBacks = *callBacks;
     return refOf<CFMutableArrayRef>(array);
@@ -479,7 +484,7 @@ CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef identifier)
         CFBundleObject*& bundle = bundlesByIdentifier()[wanted + "\n" + candidate.resources];
         if (!bundle)
         {
-            bundle = new CFBundleObject;
+            bundle = newObject<CFBundleObject>(kBundleTypeID);
             bundle->mFolder = candidate.folder;
             bundle->mResources = candidate.resources;
             bundle->mIdentifier = makeString(wanted);

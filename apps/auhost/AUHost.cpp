@@ -1,0 +1,396 @@
+#include "AUHost.h"
+
+#include "KIT_SafeFile.h"
+
+#include <plist/plist.h>
+
+#include <cstring>
+#include <dlfcn.h>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace
+{
+
+const size_t kMaxPlistBytes = 1 << 20;
+
+std::string readSmallFile(const std::string& path, const char* what)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + std::string(what) + " '" + path + "'");
+    std::string bytes;
+    bytes.resize(kMaxPlistBytes + 1);
+    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (bytes.size() > kMaxPlistBytes)
+        throw std::runtime_error("'" + path + "' is too large for a " + what);
+    return bytes;
+}
+
+struct Plist
+{
+    plist_t root = nullptr;
+    ~Plist()
+    {
+        if (root)
+            plist_free(root);
+    }
+};
+
+std::string stringOf(plist_t dict, const char* key)
+{
+    plist_t node = dict ? plist_dict_get_item(dict, key) : nullptr;
+    if (!node || plist_get_node_type(node) != PLIST_STRING)
+        return "";
+    char* value = nullptr;
+    plist_get_string_val(node, &value);
+    std::string text = value ? value : "";
+    std::free(value);
+    return text;
+}
+
+UInt32 codeOf(const std::string& text)
+{
+    if (text.size() != 4)
+        throw std::runtime_error("'" + text + "' is not a four-character code");
+    return static_cast<UInt32>(static_cast<unsigned char>(text[0])) << 24 |
+           static_cast<UInt32>(static_cast<unsigned char>(text[1])) << 16 |
+           static_cast<UInt32>(static_cast<unsigned char>(text[2])) << 8 |
+           static_cast<unsigned char>(text[3]);
+}
+
+CFStringRef newString(const std::string& text)
+{
+    return CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8);
+}
+
+std::string textOf(CFStringRef text)
+{
+    if (!text)
+        return "";
+    std::vector<char> buffer(static_cast<size_t>(CFStringGetLength(text)) + 1);
+    CFStringGetCString(text, buffer.data(), static_cast<CFIndex>(buffer.size()), kCFStringEncodingUTF8);
+    return buffer.data();
+}
+
+long floatSlot(float value)
+{
+    long slot = 0;
+    std::memcpy(&slot, &value, sizeof value);
+    return slot;
+}
+
+} // namespace
+
+std::string FourCharCode(UInt32 code)
+{
+    std::string text(4, ' ');
+    for (int i = 0; i < 4; ++i)
+        text[static_cast<size_t>(i)] = static_cast<char>((code >> (24 - 8 * i)) & 0xFF);
+    return text;
+}
+
+AUBundle::AUBundle(const std::string& path) : mPath(path)
+{
+    Plist info;
+    const std::string xml = readSmallFile(path + "/Contents/Info.plist", "bundle description");
+    plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &info.root);
+    if (!info.root || plist_get_node_type(info.root) != PLIST_DICT)
+        throw std::runtime_error("'" + path + "/Contents/Info.plist' is not a property list");
+    mIdentifier = stringOf(info.root, "CFBundleIdentifier");
+    const std::string executable = stringOf(info.root, "CFBundleExecutable");
+    plist_t components = plist_dict_get_item(info.root, "AudioComponents");
+    plist_t component = components && plist_get_node_type(components) == PLIST_ARRAY
+                            ? plist_array_get_item(components, 0)
+                            : nullptr;
+    if (mIdentifier.empty() || executable.empty() || !component ||
+        plist_get_node_type(component) != PLIST_DICT)
+        throw std::runtime_error("'" + path + "' describes no component");
+    mDescription.componentType = codeOf(stringOf(component, "type"));
+    mDescription.componentSubType = codeOf(stringOf(component, "subtype"));
+    mDescription.componentManufacturer = codeOf(stringOf(component, "manufacturer"));
+    mName = stringOf(component, "name");
+    if (plist_t version = plist_dict_get_item(component, "version"))
+    {
+        uint64_t value = 0;
+        if (plist_get_node_type(version) == PLIST_UINT)
+            plist_get_uint_val(version, &value);
+        mVersion = static_cast<UInt32>(value);
+    }
+    const std::string factory = stringOf(component, "factoryFunction");
+    const std::string library = path + "/Contents/linux-x86_64/" + executable;
+    mLibrary = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!mLibrary)
+        throw std::runtime_error(std::string("cannot load the bundle: ") + dlerror());
+    mEntry = reinterpret_cast<ComponentRoutine>(dlsym(mLibrary, factory.c_str()));
+    if (!mEntry)
+        throw std::runtime_error("the bundle has no entry '" + factory + "'");
+}
+
+AUBundle::~AUBundle()
+{
+    if (mLibrary)
+        dlclose(mLibrary);
+}
+
+AUInstance::AUInstance(const AUBundle& bundle, const char* hostName)
+{
+    mRecord.entry = bundle.Entry();
+    mRecord.description = bundle.Description();
+    if (Call(kComponentOpenSelect, {reinterpret_cast<long>(&mRecord)}) != noErr || !mRecord.storage)
+        throw std::runtime_error("the component refused to open");
+    mOpen = true;
+    AUHostIdentifier host = {};
+    host.hostName = newString(hostName);
+    host.hostVersion.majorRev = 1;
+    SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &host, sizeof host);
+    CFRelease(host.hostName);
+}
+
+AUInstance::~AUInstance()
+{
+    if (mOpen)
+        Call(kComponentCloseSelect, {reinterpret_cast<long>(&mRecord)});
+}
+
+OSStatus AUInstance::Call(SInt16 what, std::initializer_list<long> args)
+{
+    return CallComponent(&mRecord, what, args);
+}
+
+OSStatus AUInstance::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
+                                     AudioUnitElement element, UInt32* size, Boolean* writable)
+{
+    return Call(kAudioUnitGetPropertyInfoSelect,
+                {static_cast<long>(id), static_cast<long>(scope), static_cast<long>(element),
+                 reinterpret_cast<long>(size), reinterpret_cast<long>(writable)});
+}
+
+OSStatus AUInstance::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                 AudioUnitElement element, void* data, UInt32* size)
+{
+    return AudioUnitGetProperty(&mRecord, id, scope, element, data, size);
+}
+
+OSStatus AUInstance::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                 AudioUnitElement element, const void* data, UInt32 size)
+{
+    return Call(kAudioUnitSetPropertySelect,
+                {static_cast<long>(id), static_cast<long>(scope), static_cast<long>(element),
+                 reinterpret_cast<long>(data), static_cast<long>(size)});
+}
+
+OSStatus AUInstance::GetParameter(AudioUnitParameterID id, float* value)
+{
+    return Call(kAudioUnitGetParameterSelect,
+                {static_cast<long>(id), kAudioUnitScope_Global, 0, reinterpret_cast<long>(value)});
+}
+
+OSStatus AUInstance::SetParameter(AudioUnitParameterID id, float value, UInt32 offset)
+{
+    return Call(kAudioUnitSetParameterSelect, {static_cast<long>(id), kAudioUnitScope_Global, 0,
+                                               floatSlot(value), static_cast<long>(offset)});
+}
+
+OSStatus AUInstance::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
+{
+    return Call(kMusicDeviceMIDIEventSelect, {static_cast<long>(status), static_cast<long>(data1),
+                                              static_cast<long>(data2), static_cast<long>(offset)});
+}
+
+OSStatus AUInstance::Configure(double rate, UInt32 maxFrames, UInt32 channels)
+{
+    AudioStreamBasicDescription format = {};
+    format.mSampleRate = rate;
+    format.mFormatID = kAudioFormatLinearPCM;
+    format.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked |
+                          kAudioFormatFlagIsNonInterleaved;
+    format.mBytesPerPacket = format.mBytesPerFrame = sizeof(float);
+    format.mFramesPerPacket = 1;
+    format.mChannelsPerFrame = channels;
+    format.mBitsPerChannel = 32;
+    OSStatus result = SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0,
+                                  &format, sizeof format);
+    if (result == noErr)
+        result = SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
+                             sizeof rate);
+    if (result == noErr)
+        result = SetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                             &maxFrames, sizeof maxFrames);
+    return result;
+}
+
+OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double sampleTime)
+{
+    std::vector<char> memory(sizeof(AudioBufferList) + sizeof(AudioBuffer) * channels.size());
+    auto* list = reinterpret_cast<AudioBufferList*>(memory.data());
+    list->mNumberBuffers = static_cast<UInt32>(channels.size());
+    for (size_t c = 0; c < channels.size(); ++c)
+        list->mBuffers[c] = {1, static_cast<UInt32>(frames * sizeof(float)), channels[c]};
+    AudioTimeStamp stamp = {};
+    stamp.mSampleTime = sampleTime;
+    stamp.mFlags = kAudioTimeStampSampleTimeValid;
+    AudioUnitRenderActionFlags flags = 0;
+    return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&flags), reinterpret_cast<long>(&stamp),
+                                         0, static_cast<long>(frames), reinterpret_cast<long>(list)});
+}
+
+std::vector<AUParameterDescription> AUInstance::Parameters()
+{
+    std::vector<AUParameterDescription> all;
+    UInt32 size = 0;
+    Boolean writable = false;
+    GetPropertyInfo(kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &size, &writable);
+    std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
+    GetProperty(kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids.data(), &size);
+    for (AudioUnitParameterID id : ids)
+    {
+        AudioUnitParameterInfo info = {};
+        UInt32 infoSize = sizeof info;
+        if (GetProperty(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, id, &info,
+                        &infoSize) != noErr)
+            continue;
+        AUParameterDescription p{id, info.name, textOf(info.unitName), "", info.minValue,
+                                 info.maxValue, info.defaultValue, info.unit, info.flags, {}};
+        if (info.cfNameString)
+            CFRelease(info.cfNameString);
+        if (info.unitName)
+            CFRelease(info.unitName);
+        CFArrayRef strings = nullptr;
+        UInt32 stringsSize = sizeof strings;
+        if (GetProperty(kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, id,
+                        &strings, &stringsSize) == noErr && strings)
+        {
+            for (CFIndex i = 0; i < CFArrayGetCount(strings); ++i)
+                p.valueStrings.push_back(textOf(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, i))));
+            CFRelease(strings);
+        }
+        if (info.flags & kAudioUnitParameterFlag_HasClump)
+        {
+            AudioUnitParameterClumpName clump = {info.clumpID, -1, nullptr};
+            UInt32 clumpSize = sizeof clump;
+            if (GetProperty(kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
+                            &clumpSize) == noErr && clump.outName)
+            {
+                p.clump = textOf(clump.outName);
+                CFRelease(clump.outName);
+            }
+        }
+        all.push_back(p);
+    }
+    return all;
+}
+
+std::vector<std::string> AUInstance::FactoryPresets()
+{
+    std::vector<std::string> names;
+    CFArrayRef presets = nullptr;
+    UInt32 size = sizeof presets;
+    if (GetProperty(kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &presets, &size) !=
+            noErr ||
+        !presets)
+        return names;
+    for (CFIndex i = 0; i < CFArrayGetCount(presets); ++i)
+        names.push_back(textOf(static_cast<const AUPreset*>(CFArrayGetValueAtIndex(presets, i))->presetName));
+    CFRelease(presets);
+    return names;
+}
+
+OSStatus AUInstance::SaveState(CFDictionaryRef* state)
+{
+    UInt32 size = sizeof *state;
+    return GetProperty(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, state, &size);
+}
+
+OSStatus AUInstance::RestoreState(CFDictionaryRef state)
+{
+    return SetProperty(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, sizeof state);
+}
+
+void SaveAUPreset(CFDictionaryRef state, const std::string& path)
+{
+    Plist out;
+    out.root = plist_new_dict();
+    for (const char* key : {"version", "type", "subtype", "manufacturer"})
+    {
+        CFStringRef name = newString(key);
+        const void* value = CFDictionaryGetValue(state, name);
+        CFRelease(name);
+        SInt32 number = 0;
+        if (value && CFGetTypeID(value) == CFNumberGetTypeID() &&
+            CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number))
+            plist_dict_set_item(out.root, key, plist_new_uint(static_cast<UInt32>(number)));
+    }
+    CFStringRef nameKey = newString("name"), dataKey = newString("data");
+    const void* name = CFDictionaryGetValue(state, nameKey);
+    const void* data = CFDictionaryGetValue(state, dataKey);
+    CFRelease(nameKey);
+    CFRelease(dataKey);
+    if (name && CFGetTypeID(name) == CFStringGetTypeID())
+        plist_dict_set_item(out.root, "name", plist_new_string(textOf(static_cast<CFStringRef>(name)).c_str()));
+    if (data && CFGetTypeID(data) == CFDataGetTypeID())
+        plist_dict_set_item(out.root, "data",
+                            plist_new_data(reinterpret_cast<const char*>(CFDataGetBytePtr(static_cast<CFDataRef>(data))),
+                                           static_cast<uint64_t>(CFDataGetLength(static_cast<CFDataRef>(data)))));
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(out.root, &xml, &length);
+    std::string error;
+    const bool written = xml && KIT_WriteFileSafely(path, xml, length, &error);
+    std::free(xml);
+    if (!written)
+        throw std::runtime_error("cannot write preset: " + error);
+}
+
+CFDictionaryRef LoadAUPreset(const std::string& path)
+{
+    const std::string xml = readSmallFile(path, "preset");
+    Plist in;
+    plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &in.root);
+    if (!in.root || plist_get_node_type(in.root) != PLIST_DICT)
+        throw std::runtime_error("'" + path + "' is not a preset (no property list dictionary)");
+    CFMutableDictionaryRef state = CFDictionaryCreateMutable(nullptr, 0, nullptr, nullptr);
+    for (const char* key : {"version", "type", "subtype", "manufacturer"})
+    {
+        plist_t node = plist_dict_get_item(in.root, key);
+        if (!node || plist_get_node_type(node) != PLIST_UINT)
+            continue;
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        const SInt32 number = static_cast<SInt32>(value);
+        CFStringRef name = newString(key);
+        CFNumberRef cfNumber = CFNumberCreate(nullptr, kCFNumberSInt32Type, &number);
+        CFDictionarySetValue(state, name, cfNumber);
+        CFRelease(cfNumber);
+        CFRelease(name);
+    }
+    if (plist_t name = plist_dict_get_item(in.root, "name"))
+    {
+        if (plist_get_node_type(name) == PLIST_STRING)
+        {
+            CFStringRef key = newString("name"), value = newString(stringOf(in.root, "name"));
+            CFDictionarySetValue(state, key, value);
+            CFRelease(value);
+            CFRelease(key);
+        }
+    }
+    if (plist_t data = plist_dict_get_item(in.root, "data"))
+    {
+        if (plist_get_node_type(data) == PLIST_DATA)
+        {
+            char* bytes = nullptr;
+            uint64_t length = 0;
+            plist_get_data_val(data, &bytes, &length);
+            CFStringRef key = newString("data");
+            CFDataRef value = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes),
+                                           static_cast<CFIndex>(length));
+            CFDictionarySetValue(state, key, value);
+            CFRelease(value);
+            CFRelease(key);
+            std::free(bytes);
+        }
+    }
+    return state;
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "AUCompat.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Hosting Audio Unit–style bundles: loading one, and driving instances through
+// the component entry as a host does. Shared by auhost and the standalone app.
+
+struct AUParameterDescription
+{
+    AudioUnitParameterID id;
+    std::string name, unit, clump;
+    float minValue, maxValue, defaultValue;
+    UInt32 unitKind, flags;
+    std::vector<std::string> valueStrings;
+};
+
+// A bundle loaded with dlopen: its Info.plist's description and its entry.
+class AUBundle
+{
+public:
+    // Throws std::runtime_error saying what is missing or wrong.
+    explicit AUBundle(const std::string& path);
+    ~AUBundle();
+    AUBundle(const AUBundle&) = delete;
+    AUBundle& operator=(const AUBundle&) = delete;
+
+    const ComponentDescription& Description() const { return mDescription; }
+    const std::string& Name() const { return mName; }
+    const std::string& Identifier() const { return mIdentifier; }
+    const std::string& Path() const { return mPath; }
+    UInt32 Version() const { return mVersion; }
+    ComponentRoutine Entry() const { return mEntry; }
+
+private:
+    std::string mPath, mName, mIdentifier;
+    ComponentDescription mDescription = {};
+    UInt32 mVersion = 0;
+    void* mLibrary = nullptr;
+    ComponentRoutine mEntry = nullptr;
+};
+
+// One open instance. Calls go through the component entry with arguments laid
+// out as the Component Manager lays them out.
+class AUInstance
+{
+public:
+    // Opens the component and tells it who is hosting it.
+    explicit AUInstance(const AUBundle& bundle, const char* hostName = "auhost");
+    ~AUInstance();
+    AUInstance(const AUInstance&) = delete;
+    AUInstance& operator=(const AUInstance&) = delete;
+
+    ComponentInstance Handle() { return &mRecord; }
+    OSStatus Call(SInt16 what, std::initializer_list<long> args);
+    OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                             UInt32* size, Boolean* writable);
+    OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                         void* data, UInt32* size);
+    OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                         const void* data, UInt32 size);
+    OSStatus GetParameter(AudioUnitParameterID id, float* value);
+    OSStatus SetParameter(AudioUnitParameterID id, float value, UInt32 offset = 0);
+    OSStatus Initialize() { return Call(kAudioUnitInitializeSelect, {}); }
+    OSStatus Uninitialize() { return Call(kAudioUnitUninitializeSelect, {}); }
+    OSStatus Reset() { return Call(kAudioUnitResetSelect, {0, 0}); }
+    OSStatus MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset);
+    // Sets a float stereo (or mono) output format, the rate and the largest block.
+    OSStatus Configure(double rate, UInt32 maxFrames, UInt32 channels = 2);
+    // One block of single-precision output, one buffer per channel.
+    OSStatus Render(std::vector<float*> channels, UInt32 frames, double sampleTime);
+
+    std::vector<AUParameterDescription> Parameters();
+    std::vector<std::string> FactoryPresets();
+    // The class-info state, owned by the caller (CFRelease).
+    OSStatus SaveState(CFDictionaryRef* state);
+    OSStatus RestoreState(CFDictionaryRef state);
+
+private:
+    ComponentInstanceRecord mRecord;
+    bool mOpen = false;
+};
+
+// .aupreset files: the class-info dictionary as an XML property list. Saving
+// replaces the file only once it is written whole.
+void SaveAUPreset(CFDictionaryRef state, const std::string& path);
+// Owned by the caller; throws std::runtime_error for a file that is not one.
+CFDictionaryRef LoadAUPreset(const std::string& path);
+std::string FourCharCode(UInt32 code);
