@@ -387,7 +387,10 @@ OSStatus IPluginAU::GetPropertySized(AudioUnitPropertyID propID, AudioUnitScope 
     UInt32 needed = 0;
     const OSStatus info = GetProperty(propID, scope, element, &needed, writable, nullptr);
     if (info != noErr)
+    {
+        *dataSize = needed; // what a refused property holds: nothing
         return info;
+    }
     if (*dataSize < needed)
         return kAudioUnitErr_InvalidPropertyValue;
     *dataSize = needed;
