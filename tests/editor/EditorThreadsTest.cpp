@@ -28,7 +28,7 @@ TEST(EditorThreads, PlugInPushesRaceFreeWithRedrawCycles)
         done = true;
     });
     int paints = 0;
-    while (!done)
+    do // at least one cycle, even when the pusher finishes first
     {
         IRECT area;
         if (graphics->IsDirty(&area))
@@ -36,7 +36,7 @@ TEST(EditorThreads, PlugInPushesRaceFreeWithRedrawCycles)
             graphics->Draw(&area);
             ++paints;
         }
-    }
+    } while (!done);
     pusher.join();
     IRECT area;
     graphics->IsDirty(&area);
