@@ -264,3 +264,18 @@ TEST(AdapterEntry, PresetRecordsCountTheirReferences)
     CFRelease(dash);
     CFRelease(other);
 }
+
+TEST(AdapterEntry, ViewsNeedAnEditor)
+{
+    Unit unit;
+    ComponentInstanceRecord view;
+    view.entry = &IPluginAU::IPluginAUCarbonViewEntry;
+    ASSERT_EQ(CallComponent(&view, kComponentOpenSelect, {reinterpret_cast<long>(&view)}), noErr);
+    void* control = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CallComponent(&view, kAudioUnitCarbonViewCreateSelect,
+                            {reinterpret_cast<long>(&unit.record), 0, 0, 0, 0,
+                             reinterpret_cast<long>(&control)}),
+              badComponentSelector); // this effect has no editor
+    EXPECT_EQ(control, reinterpret_cast<void*>(1));
+    EXPECT_EQ(CallComponent(&view, kComponentCloseSelect, {reinterpret_cast<long>(&view)}), noErr);
+}
