@@ -32,8 +32,10 @@ using SoundFile = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
 
 void writeFrames(SNDFILE* file, const RenderResult& audio, const std::string& what)
 {
-    // Integer formats clip rather than wrap around.
+    // Integer formats clip rather than wrap around. No peak chunk: it carries
+    // the time of writing, and the same sound must give the same file.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     std::vector<double> interleaved;
     interleaved.reserve(audio.left.size() * 2);
     for (size_t i = 0; i < audio.left.size(); ++i)

@@ -306,6 +306,9 @@ TEST_F(CliTest, GenerateIsReproduciblePerSeedAndBatchesRefuseToOverwrite)
     EXPECT_FALSE(first.empty());
     EXPECT_EQ(first, again);
     EXPECT_NE(first, other);
+    std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fa), {}),
+              std::string(std::istreambuf_iterator<char>(fb), {})); // byte for byte
 
     CliRun r = run("generate jump -o '" + path("clock.wav") + "'");
     ASSERT_EQ(r.status, 0);
