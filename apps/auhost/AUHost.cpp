@@ -4,6 +4,7 @@
 
 #include <plist/plist.h>
 
+#include <cmath>
 #include <cstring>
 #include <dlfcn.h>
 #include <fstream>
@@ -147,6 +148,72 @@ AUInstance::AUInstance(const AUBundle& bundle, const char* hostName)
     host.hostVersion.majorRev = 1;
     SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &host, sizeof host);
     CFRelease(host.hostName);
+    const HostCallbackInfo callbacks = {this, &AUInstance::BeatAndTempo, &AUInstance::MusicalTime,
+                                        &AUInstance::Transport};
+    SetProperty(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks,
+                sizeof callbacks);
+}
+
+namespace
+{
+const double kHostTempo = 120.0;
+}
+
+OSStatus AUInstance::BeatAndTempo(void* self, Float64* beat, Float64* tempo)
+{
+    const auto* host = static_cast<AUInstance*>(self);
+    if (beat)
+        *beat = host->mSampleTime / host->mRate * kHostTempo / 60.0;
+    if (tempo)
+        *tempo = kHostTempo;
+    return noErr;
+}
+
+OSStatus AUInstance::MusicalTime(void* self, UInt32* toNextBeat, Float32* numerator,
+                                 UInt32* denominator, Float64* downBeat)
+{
+    const auto* host = static_cast<AUInstance*>(self);
+    const double beat = host->mSampleTime / host->mRate * kHostTempo / 60.0;
+    const double samplesPerBeat = host->mRate * 60.0 / kHostTempo;
+    if (toNextBeat)
+        *toNextBeat = static_cast<UInt32>((std::ceil(beat) - beat) * samplesPerBeat);
+    if (numerator)
+        *numerator = 4.0f;
+    if (denominator)
+        *denominator = 4;
+    if (downBeat)
+        *downBeat = std::floor(beat / 4.0) * 4.0;
+    return noErr;
+}
+
+OSStatus AUInstance::Transport(void* self, Boolean* playing, Boolean* changed, Float64* sample,
+                               Boolean* cycling, Float64* cycleStart, Float64* cycleEnd)
+{
+    const auto* host = static_cast<AUInstance*>(self);
+    for (Boolean* flag : {changed, cycling})
+        if (flag)
+            *flag = false;
+    if (playing)
+        *playing = true;
+    if (sample)
+        *sample = host->mSampleTime;
+    for (Float64* edge : {cycleStart, cycleEnd})
+        if (edge)
+            *edge = 0.0;
+    return noErr;
+}
+
+OSStatus AUInstance::StartNote(UInt32 note, UInt32 velocity, UInt32 offset)
+{
+    MusicDeviceNoteParams params = {2, static_cast<Float32>(note), static_cast<Float32>(velocity)};
+    NoteInstanceID id = 0;
+    return Call(kMusicDeviceStartNoteSelect, {0, 0, reinterpret_cast<long>(&id),
+                                              static_cast<long>(offset), reinterpret_cast<long>(&params)});
+}
+
+OSStatus AUInstance::StopNote(UInt32 note, UInt32 offset)
+{
+    return Call(kMusicDeviceStopNoteSelect, {0, static_cast<long>(note), static_cast<long>(offset)});
 }
 
 AUInstance::~AUInstance()
@@ -211,6 +278,7 @@ OSStatus AUInstance::Configure(double rate, UInt32 maxFrames, UInt32 channels)
     format.mFramesPerPacket = 1;
     format.mChannelsPerFrame = channels;
     format.mBitsPerChannel = 32;
+    mRate = rate;
     OSStatus result = SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0,
                                   &format, sizeof format);
     if (result == noErr)
@@ -222,19 +290,48 @@ OSStatus AUInstance::Configure(double rate, UInt32 maxFrames, UInt32 channels)
     return result;
 }
 
+namespace
+{
+
+// A buffer list over the caller's channels, with the time stamp of the block.
+struct RenderCall
+{
+    RenderCall(const std::vector<float*>& channels, UInt32 frames, double sampleTime)
+        : memory(sizeof(AudioBufferList) + sizeof(AudioBuffer) * channels.size())
+    {
+        list = reinterpret_cast<AudioBufferList*>(memory.data());
+        list->mNumberBuffers = static_cast<UInt32>(channels.size());
+        for (size_t c = 0; c < channels.size(); ++c)
+            list->mBuffers[c] = {1, static_cast<UInt32>(frames * sizeof(float)), channels[c]};
+        stamp.mSampleTime = sampleTime;
+        stamp.mFlags = kAudioTimeStampSampleTimeValid;
+    }
+    std::vector<char> memory;
+    AudioBufferList* list;
+    AudioTimeStamp stamp = {};
+    AudioUnitRenderActionFlags flags = 0;
+};
+
+} // namespace
+
+OSStatus AUInstance::RenderFast(std::vector<float*> channels, UInt32 frames, double sampleTime)
+{
+    AudioUnitRenderProc render = nullptr;
+    UInt32 size = sizeof render;
+    if (GetProperty(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, kAudioUnitRenderSelect,
+                    &render, &size) != noErr || !render)
+        return kAudioUnitErr_InvalidProperty;
+    mSampleTime = sampleTime;
+    RenderCall call(channels, frames, sampleTime);
+    return render(mRecord.storage, &call.flags, &call.stamp, 0, frames, call.list);
+}
+
 OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double sampleTime)
 {
-    std::vector<char> memory(sizeof(AudioBufferList) + sizeof(AudioBuffer) * channels.size());
-    auto* list = reinterpret_cast<AudioBufferList*>(memory.data());
-    list->mNumberBuffers = static_cast<UInt32>(channels.size());
-    for (size_t c = 0; c < channels.size(); ++c)
-        list->mBuffers[c] = {1, static_cast<UInt32>(frames * sizeof(float)), channels[c]};
-    AudioTimeStamp stamp = {};
-    stamp.mSampleTime = sampleTime;
-    stamp.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags flags = 0;
-    return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&flags), reinterpret_cast<long>(&stamp),
-                                         0, static_cast<long>(frames), reinterpret_cast<long>(list)});
+    mSampleTime = sampleTime;
+    RenderCall call(channels, frames, sampleTime);
+    return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&call.flags), reinterpret_cast<long>(&call.stamp),
+                                         0, static_cast<long>(frames), reinterpret_cast<long>(call.list)});
 }
 
 std::vector<AUParameterDescription> AUInstance::Parameters()

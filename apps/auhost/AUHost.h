@@ -72,6 +72,11 @@ public:
     OSStatus Configure(double rate, UInt32 maxFrames, UInt32 channels = 2);
     // One block of single-precision output, one buffer per channel.
     OSStatus Render(std::vector<float*> channels, UInt32 frames, double sampleTime);
+    // The same through the render procedure the component hands out for fast
+    // dispatch, as hosts that render in a tight loop call it.
+    OSStatus RenderFast(std::vector<float*> channels, UInt32 frames, double sampleTime);
+    OSStatus StartNote(UInt32 note, UInt32 velocity, UInt32 offset);
+    OSStatus StopNote(UInt32 note, UInt32 offset);
 
     std::vector<AUParameterDescription> Parameters();
     std::vector<std::string> FactoryPresets();
@@ -80,8 +85,17 @@ public:
     OSStatus RestoreState(CFDictionaryRef state);
 
 private:
+    // The host's clock: the sample time of the block being rendered, at a
+    // steady 120 beats per minute in 4/4, transport playing.
+    static OSStatus BeatAndTempo(void* self, Float64* beat, Float64* tempo);
+    static OSStatus MusicalTime(void* self, UInt32* toNextBeat, Float32* numerator,
+                                UInt32* denominator, Float64* downBeat);
+    static OSStatus Transport(void* self, Boolean* playing, Boolean* changed, Float64* sample,
+                              Boolean* cycling, Float64* cycleStart, Float64* cycleEnd);
+
     ComponentInstanceRecord mRecord;
     bool mOpen = false;
+    double mSampleTime = 0.0, mRate = 44100.0;
 };
 
 // .aupreset files: the class-info dictionary as an XML property list. Saving

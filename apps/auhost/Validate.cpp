@@ -341,6 +341,57 @@ void badStates(const AUBundle& bundle, Outcome& out)
         out.Fail("a refused class info changed the state");
 }
 
+int gListened = 0;
+void listener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+{
+    ++gListened;
+}
+
+// Fast dispatch renders, gets and sets what the entry does; listeners hear
+// property changes; notes start and stop through the note selectors too.
+void fastDispatchAndListeners(const AUBundle& bundle, Outcome& out)
+{
+    AUInstance slow(bundle), fast(bundle);
+    prepare(slow, 44100, out);
+    prepare(fast, 44100, out);
+    const UInt32 seed = 4;
+    for (AUInstance* unit : {&slow, &fast})
+    {
+        unit->SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+        unit->StartNote(60, 100, 0);
+    }
+    std::vector<float> a(256), b(256), right(256);
+    for (int block = 0; block < 20 && out.ok; ++block)
+    {
+        if (block == 10)
+        {
+            slow.StopNote(60, 3);
+            fast.StopNote(60, 3);
+        }
+        slow.Render({a.data(), right.data()}, 256, block * 256.0);
+        fast.RenderFast({b.data(), right.data()}, 256, block * 256.0);
+        if (a != b)
+            out.Fail("fast dispatch rendered differently");
+    }
+    UInt32 size = 0;
+    AudioUnitSetParameterProc set = nullptr;
+    size = sizeof set;
+    fast.GetProperty(kAudioUnitProperty_FastDispatch, 0, kAudioUnitSetParameterSelect, &set, &size);
+    if (!set || set(fast.Handle()->storage, 0, 0, 0, -12.0f, 0) != noErr)
+        return out.Fail("no fast set-parameter procedure");
+    float value = 0.0f;
+    fast.GetParameter(0, &value);
+    if (value != -12.0f)
+        out.Fail("fast set-parameter did not set");
+    gListened = 0;
+    fast.Call(kAudioUnitAddPropertyListenerSelect,
+              {kAudioUnitProperty_BypassEffect, reinterpret_cast<long>(&listener), 0});
+    const UInt32 off = 0;
+    fast.SetProperty(kAudioUnitProperty_BypassEffect, 0, 0, &off, sizeof off);
+    if (gListened != 1)
+        out.Fail("a property listener was not called");
+}
+
 void midi(const AUBundle& bundle, Outcome& out)
 {
     AUInstance unit(bundle);
@@ -411,6 +462,8 @@ bool RunValidation(const AUBundle& bundle)
         {"empty, random (3 x 1 MB), truncated and incomplete class info refused without change",
          badStates},
         {"MIDI with every status byte and out-of-range data", midi},
+        {"fast dispatch (render, parameters), note selectors, property listeners",
+         fastDispatchAndListeners},
         {"reset while notes are held; bypass", resetAndBypass},
         {"two instances rendering on two threads at once", twoThreads},
     };
