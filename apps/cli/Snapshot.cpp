@@ -3,6 +3,7 @@
 #include "Bleepforge.h"
 #include "IGraphics.h"
 #include "PIX.h"
+#include "ViewConversions.h"
 
 #include <stdexcept>
 #include <vector>
@@ -13,20 +14,6 @@ namespace
 const double kSnapshotRate = 44100.0;
 const int kSnapshotBlock = 512;
 const double kNoteSeconds = 0.5;
-
-// Every pixel becomes a square of scale x scale; never smoothed.
-void pixelMultiply(PIX_IBitmap* src, PIX_IBitmap* dest, int scale)
-{
-    const int w = src->getWidth(), h = src->getHeight();
-    dest->resize(w * scale, h * scale);
-    for (int y = 0; y < h * scale; ++y)
-    {
-        const PIX_Pixel* from = src->getBits() + static_cast<long>(y / scale) * src->getRowSpan();
-        PIX_Pixel* to = dest->getBits() + static_cast<long>(y) * dest->getRowSpan();
-        for (int x = 0; x < w * scale; ++x)
-            to[x] = from[x / scale];
-    }
-}
 
 void holdNotes(Bleepforge& plug, const std::vector<int>& notes)
 {
@@ -71,7 +58,7 @@ void WriteSnapshot(const SnapshotRequest& request, const std::string& path)
     PIX_MemBitmap doubled;
     if (request.scale == 2)
     {
-        pixelMultiply(image, &doubled, 2);
+        PixelDouble(image, &doubled);
         image = &doubled;
     }
     if (!PIX_WritePNG(path.c_str(), image))
