@@ -130,11 +130,9 @@ AUBundle::AUBundle(const std::string& path) : mPath(path)
         throw std::runtime_error("the bundle has no entry '" + factory + "'");
 }
 
-AUBundle::~AUBundle()
-{
-    if (mLibrary)
-        dlclose(mLibrary);
-}
+// The bundle stays loaded: the toolkit libraries it brings in cannot be
+// unloaded safely, as with any plug-in host.
+AUBundle::~AUBundle() = default;
 
 AUInstance::AUInstance(const AUBundle& bundle, const char* hostName)
 {

@@ -41,28 +41,10 @@ std::string PngBaseName(const char* name)
     return path.substr(start, dot - start);
 }
 
-IGraphicsLinux::IGraphicsLinux(IPluginBase* plug, int width, int height, int fps)
-    : IGraphics(plug, width, height, fps)
-{
-}
-
-bool IGraphicsLinux::DrawScreen(IRECT*)
-{
-    return true; // no window: the draw bitmap is all there is
-}
-
 int IGraphicsLinux::ShowMessageBox(const char*, const char*, int)
 {
     return 0;
 }
-
-IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu*, IRECT*)
-{
-    ReleaseMouseCapture();
-    return nullptr; // no window to show it in: dismissed
-}
-
-void IGraphicsLinux::CreateTextEntry(IControl*, IText*, IRECT*, const char*, IParam*) {}
 
 void IGraphicsLinux::HostPath(KIT_String* path)
 {
@@ -102,11 +84,6 @@ void IGraphicsLinux::PromptForFile(KIT_String* fileName, EFileAction, KIT_String
 bool IGraphicsLinux::OpenURL(const char*, const char*, const char*, const char*)
 {
     return false;
-}
-
-void* IGraphicsLinux::OpenWindow(void*)
-{
-    return nullptr; // the windowing layer adds real views
 }
 
 bool IGraphicsLinux::GetTextFromClipboard(KIT_String* text)

@@ -2,23 +2,29 @@
 
 #include "IGraphics.h"
 
+#include <memory>
 #include <string>
+
+struct LinuxView;
 
 // The Linux graphics context. Images come from the resources folder of the
 // plug-in bundle named by SetBundleID, found as the compat layer finds bundles.
-// Without a window it draws off-screen only: DrawScreen copies nothing, pop-up
-// menus and text entries are dismissed at once.
+// OpenWindow shows the editor in a GTK 3 drawing area (inside the given parent
+// container, or a window of its own) with a redraw timer at 1/fps, mouse, keys,
+// value fields, pop-up menus and tooltips. Without a window it draws
+// off-screen only: DrawScreen copies nothing, menus and fields are dismissed.
 class IGraphicsLinux : public IGraphics
 {
 public:
     IGraphicsLinux(IPluginBase* plug, int width, int height, int fps = 0);
+    ~IGraphicsLinux() override;
 
     void SetBundleID(const char* bundleID) { mBundleID = bundleID ? bundleID : ""; }
     const std::string& GetBundleID() const { return mBundleID; }
 
     bool DrawScreen(IRECT* r) override;
-    void ForceEndUserEdit() override {}
-    bool WindowIsOpen() override { return mWindow != nullptr; }
+    void ForceEndUserEdit() override;
+    bool WindowIsOpen() override { return mView != nullptr; }
     const char* GetGUIAPI() override { return "GTK3"; }
     int ShowMessageBox(const char* text, const char* caption, int type) override;
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* textRect) override;
@@ -35,16 +41,17 @@ public:
     bool OpenURL(const char* url, const char* msgWindowTitle = nullptr,
                  const char* confirmMsg = nullptr, const char* errMsg = nullptr) override;
     void* OpenWindow(void* parent) override;
-    void CloseWindow() override { mWindow = nullptr; }
-    void* GetWindow() override { return mWindow; }
+    void* OpenWindow(void* window, void* parent, short, short) override { return OpenWindow(parent ? parent : window); }
+    void CloseWindow() override;
+    void* GetWindow() override;
     bool GetTextFromClipboard(KIT_String* text) override;
-    void UpdateTooltips() override {}
+    void UpdateTooltips() override;
     PIX_IBitmap* OSLoadBitmap(int id, const char* name) override;
     std::string DescribeMissingImage(const char* name) override;
 
 private:
     std::string mBundleID;
-    void* mWindow = nullptr; // the view, once the windowing layer opens one
+    std::unique_ptr<LinuxView> mView; // GUI thread only; null while closed
 };
 
 // The base name of a "png" image path ("resources/img/KnobNes.png" gives

@@ -1,0 +1,148 @@
+// The editor in a real GTK window on an X server of the test's own (Xvfb),
+// driven with xdotool as a user's mouse and keyboard would.
+#include "EditorTestSupport.h"
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+
+namespace
+{
+
+// Starts Xvfb on a free display number and stops it at the end.
+class VirtualDisplay
+{
+public:
+    VirtualDisplay()
+    {
+        for (int n = 90; n < 140 && mPid <= 0; ++n)
+        {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            struct stat info;
+            if (stat(socket.c_str(), &info) == 0)
+                continue;
+            const std::string display = ":" + std::to_string(n);
+            mPid = fork();
+            if (mPid == 0)
+            {
+                execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+                       "tcp", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int wait = 0; wait < 100 && stat(socket.c_str(), &info) != 0; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (stat(socket.c_str(), &info) != 0)
+            {
+                stop();
+                continue;
+            }
+            setenv("DISPLAY", display.c_str(), 1);
+        }
+    }
+    ~VirtualDisplay() { stop(); }
+    bool Running() const { return mPid > 0; }
+
+private:
+    void stop()
+    {
+        if (mPid > 0)
+        {
+            kill(mPid, SIGTERM);
+            waitpid(mPid, nullptr, 0);
+        }
+        mPid = -1;
+    }
+    pid_t mPid = -1;
+};
+
+class Probe : public IControl
+{
+public:
+    Probe(IPluginBase* plug, IRECT rect, int paramIdx) : IControl(plug, rect, paramIdx) {}
+    bool Draw(IGraphics* graphics) override { return graphics->FillIRect(&COLOR_GREEN, &mRECT); }
+    void OnMouseDown(int x, int y, IMouseMod*) override { downs.push_back({x, y}); }
+    bool OnKeyDown(int, int, int key) override
+    {
+        keys.push_back(key);
+        return true;
+    }
+    std::vector<std::pair<int, int>> downs;
+    std::vector<int> keys;
+};
+
+void pump(int milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+int xdotool(const std::string& args)
+{
+    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
+}
+
+} // namespace
+
+TEST(LinuxView, ClicksKeysAndValueFieldsReachTheEditor)
+{
+    VirtualDisplay display;
+    if (!display.Running())
+        GTEST_SKIP() << "Xvfb cannot start here";
+    if (xdotool("version") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    TestPlug plug;
+    auto* real = new IGraphicsLinux(&plug, 200, 100);
+    real->AttachPanelBackground(&COLOR_BLACK);
+    auto* realProbe = new Probe(&plug, IRECT(20, 20, 80, 60), 0);
+    real->AttachControl(realProbe);
+    real->PrepDraw();
+    ASSERT_NE(real->OpenWindow(nullptr), nullptr);
+    pump(300);
+    GtkWidget* window = static_cast<GtkWidget*>(real->GetWindow());
+    const unsigned long xid = GDK_WINDOW_XID(gtk_widget_get_window(window));
+    const std::string target = "--window " + std::to_string(xid);
+
+    xdotool("mousemove " + target + " 32 43 click 1");
+    pump(200);
+    ASSERT_EQ(realProbe->downs.size(), 1u);
+    EXPECT_EQ(realProbe->downs[0], std::make_pair(30, 40)); // the Mac view's -2 and -3
+    xdotool("windowfocus --sync " + std::to_string(xid));
+    xdotool("key a");
+    xdotool("key A");
+    pump(200);
+    EXPECT_EQ(realProbe->keys, (std::vector<int>{15, 15}));
+
+    // The window shows the draw bitmap: green where the probe is.
+    GdkPixbuf* pixel = gdk_pixbuf_get_from_window(gtk_widget_get_window(window), 40, 40, 1, 1);
+    ASSERT_NE(pixel, nullptr);
+    const guchar* rgb = gdk_pixbuf_get_pixels(pixel);
+    EXPECT_EQ(rgb[0], 0);
+    EXPECT_EQ(rgb[1], 255);
+    EXPECT_EQ(rgb[2], 0);
+    g_object_unref(pixel);
+
+    // A value field for the integer parameter refuses the "."; Return ends it.
+    IRECT at(20, 70, 80, 90);
+    real->CreateTextEntry(realProbe, realProbe->GetText(), &at, "", plug.GetParam(0));
+    pump(100);
+    xdotool("type 3.9");
+    xdotool("key Return");
+    pump(200);
+    EXPECT_EQ(plug.GetParam(0)->Value(), 10.0); // "39" held to 10; "3.9" would give 4
+
+    real->CloseWindow();
+    EXPECT_FALSE(real->WindowIsOpen());
+    delete real;
+}
