@@ -445,12 +445,12 @@ PIX_IFont* IGraphics::CacheFont(IText* text)
 {
     if (PIX_IFont* cached = s_fontCache.Find(text))
         return text->mCached = cached;
-    PIX_FontSpec spec;
-    spec.family = text->mFont;
-    spec.orientation = 10 * text->mOrientation;
-    spec.weight = text->mStyle == IText::kStyleBold ? 700 : 400;
-    spec.italic = text->mStyle == IText::kStyleItalic;
-    spec.quality = text->mQuality == IText::kQualityNonAntiAliased ? PIX_FONT_NONANTIALIASED
+    PIX_FontRequest request;
+    request.family = text->mFont;
+    request.orientation = 10 * text->mOrientation;
+    request.weight = text->mStyle == IText::kStyleBold ? 700 : 400;
+    request.italic = text->mStyle == IText::kStyleItalic;
+    request.quality = text->mQuality == IText::kQualityNonAntiAliased ? PIX_FONT_NONANTIALIASED
                    : text->mQuality == IText::kQualityDefault      ? PIX_FONT_DEFAULT
                                                                    : PIX_FONT_ANTIALIASED;
     int h = text->mSize;
@@ -458,8 +458,8 @@ PIX_IFont* IGraphics::CacheFont(IText* text)
     // One correction brings the line height as close as it gets to the size asked.
     for (bool corrected = false;;)
     {
-        spec.height = std::max(h, 2);
-        font = PIX_CreateFont(spec);
+        request.height = std::max(h, 2);
+        font = PIX_CreateFont(request);
         if (!font)
             return nullptr;
         const int lineHeight = font->GetLineHeight();

@@ -32,13 +32,13 @@ FT_Library freetype()
 }
 
 // The file fontconfig picks for the family, weight and slant.
-std::string resolveFontFile(const PIX_FontSpec& spec)
+std::string resolveFontFile(const PIX_FontRequest& request)
 {
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(spec.family));
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(request.family));
     if (!pattern)
         return "";
-    FcPatternAddInteger(pattern, FC_WEIGHT, spec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddInteger(pattern, FC_WEIGHT, request.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
@@ -203,21 +203,21 @@ private:
 
 } // namespace
 
-std::unique_ptr<PIX_IFont> PIX_CreateFont(const PIX_FontSpec& spec)
+std::unique_ptr<PIX_IFont> PIX_CreateFont(const PIX_FontRequest& request)
 {
-    if (!spec.family || spec.height < 1)
+    if (!request.family || request.height < 1)
         return nullptr;
     std::lock_guard<std::mutex> lock(freetypeMutex());
-    const std::string file = resolveFontFile(spec);
+    const std::string file = resolveFontFile(request);
     if (file.empty() || !freetype())
         return nullptr;
     FT_Face face = nullptr;
     if (FT_New_Face(freetype(), file.c_str(), 0, &face) != 0)
         return nullptr;
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(spec.height)) != 0)
+    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(request.height)) != 0)
     {
         FT_Done_Face(face);
         return nullptr;
     }
-    return std::make_unique<FreeTypeFont>(face, spec.quality != PIX_FONT_NONANTIALIASED);
+    return std::make_unique<FreeTypeFont>(face, request.quality != PIX_FONT_NONANTIALIASED);
 }

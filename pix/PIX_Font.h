@@ -37,7 +37,7 @@ public:
     virtual int DrawText(PIX_IBitmap* dest, const char* text, PIX_Rect* rect, int flags) = 0;
 };
 
-struct PIX_FontSpec
+struct PIX_FontRequest
 {
     const char* family = "sans-serif";
     int height = 12;      // pixels
@@ -48,4 +48,4 @@ struct PIX_FontSpec
 };
 
 // Null when no font can be found or loaded.
-std::unique_ptr<PIX_IFont> PIX_CreateFont(const PIX_FontSpec& spec);
+std::unique_ptr<PIX_IFont> PIX_CreateFont(const PIX_FontRequest& request);

@@ -149,45 +149,33 @@ RenderResult render(const AUBundle& bundle, const HostRender& job)
     for (const std::string& setting : request.settings)
         applySetting(unit, params, setting);
 
-    const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
-    const long lastEventFrame = events.empty() ? 0 : events.back().frame;
-    const long maxFrames = static_cast<long>(
-        (request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) * request.rate);
-    const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
-    long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
-    RenderResult result;
-    std::vector<float> left(static_cast<size_t>(request.block)), right(left.size());
-    size_t next = 0;
-    for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
+    RenderTarget target;
+    target.sendNote = [&unit](const NoteEvent& e, int offset)
     {
-        const long blockEnd = rendered + request.block;
-        for (; next < events.size() && events[next].frame < blockEnd; ++next)
-        {
-            const NoteEvent& e = events[next];
-            const bool on = e.rank == kOn;
-            unit.MIDIEvent(on ? 0x90 : 0x80, static_cast<UInt32>(e.note),
-                           on ? static_cast<UInt32>(e.velocity) : 0,
-                           static_cast<UInt32>(e.frame - rendered));
-        }
+        const bool on = e.rank == kOn;
+        unit.MIDIEvent(on ? 0x90 : 0x80, static_cast<UInt32>(e.note),
+                       on ? static_cast<UInt32>(e.velocity) : 0, static_cast<UInt32>(offset));
+    };
+    double sampleTime = 0.0;
+    std::vector<float> left(static_cast<size_t>(request.block)), right(left.size());
+    target.renderBlock = [&](double* outLeft, double* outRight, int frames)
+    {
         const OSStatus rendering = unit.Render({left.data(), right.data()},
-                                               static_cast<UInt32>(request.block),
-                                               static_cast<double>(rendered));
+                                               static_cast<UInt32>(frames), sampleTime);
         if (rendering != noErr)
             throw std::runtime_error("the bundle failed to render (" + std::to_string(rendering) + ")");
-        result.left.insert(result.left.end(), left.begin(), left.end());
-        result.right.insert(result.right.end(), right.begin(), right.end());
-        rendered = blockEnd;
+        sampleTime += frames;
+        std::copy(left.begin(), left.begin() + frames, outLeft);
+        std::copy(right.begin(), right.begin() + frames, outRight);
+    };
+    target.idleFrames = [&unit]
+    {
         UInt64 idle = 0;
         UInt32 size = sizeof idle;
         unit.GetProperty(kIdleFramesProperty, kAudioUnitScope_Global, 0, &idle, &size);
-        if (totalFrames < 0 && next == events.size() && idle > 0)
-            totalFrames = std::max(lastEventFrame, rendered - static_cast<long>(idle)) + 1 + tailFrames;
-        if (totalFrames < 0 && rendered >= maxFrames)
-            totalFrames = maxFrames;
-    }
-    totalFrames = std::min(totalFrames, maxFrames);
-    result.left.resize(static_cast<size_t>(totalFrames));
-    result.right.resize(static_cast<size_t>(totalFrames));
+        return static_cast<long>(idle);
+    };
+    RenderResult result = RunRenderLoop(request, target);
     if (!job.presetOut.empty())
     {
         CFDictionaryRef state = nullptr;

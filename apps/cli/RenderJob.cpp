@@ -147,49 +147,24 @@ RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request)
     plug.SetOutputChannelConnections(0, 2, true);
     plug.Reset();
 
-    const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
-    const long lastEventFrame = events.empty() ? 0 : events.back().frame;
-    const long maxFrames = static_cast<long>(
-        (request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) * request.rate);
-    const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
-    long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
-
-    RenderResult result;
-    std::vector<double> left(static_cast<size_t>(request.block)), right(left.size());
-    size_t nextEvent = 0;
-    for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
+    RenderTarget target;
+    target.sendNote = [&plug](const NoteEvent& e, int offset)
     {
-        const long blockEnd = rendered + request.block;
-        for (; nextEvent < events.size() && events[nextEvent].frame < blockEnd; ++nextEvent)
-        {
-            const NoteEvent& e = events[nextEvent];
-            const int offset = static_cast<int>(e.frame - rendered);
-            IMidiMsg msg;
-            if (e.rank == kOn)
-                msg.MakeNoteOnMsg(e.note, e.velocity, offset);
-            else
-                msg.MakeNoteOffMsg(e.note, offset);
-            plug.ProcessMidiMsg(&msg);
-        }
-        double* outputs[] = {left.data(), right.data()};
+        IMidiMsg msg;
+        if (e.rank == kOn)
+            msg.MakeNoteOnMsg(e.note, e.velocity, offset);
+        else
+            msg.MakeNoteOffMsg(e.note, offset);
+        plug.ProcessMidiMsg(&msg);
+    };
+    target.renderBlock = [&plug](double* left, double* right, int frames)
+    {
+        double* outputs[] = {left, right};
         plug.AttachOutputBuffers(0, 2, outputs);
-        plug.ProcessBuffers(0.0, request.block);
-        result.left.insert(result.left.end(), left.begin(), left.end());
-        result.right.insert(result.right.end(), right.begin(), right.end());
-        rendered = blockEnd;
-
-        // The exact frame at which the sound ended, whatever the block size.
-        if (totalFrames < 0 && nextEvent == events.size() && plug.GetIdleFrames() > 0)
-        {
-            const long idleFrom = rendered - plug.GetIdleFrames();
-            totalFrames = std::max(lastEventFrame, idleFrom) + 1 + tailFrames;
-        }
-        if (totalFrames < 0 && rendered >= maxFrames)
-            totalFrames = maxFrames;
-    }
-    totalFrames = std::min(totalFrames, maxFrames);
-    result.left.resize(static_cast<size_t>(totalFrames));
-    result.right.resize(static_cast<size_t>(totalFrames));
+        plug.ProcessBuffers(0.0, frames);
+    };
+    target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
+    RenderResult result = RunRenderLoop(request, target);
     result.state.Clear();
     plug.SerializeState(&result.state);
     return result;

@@ -134,3 +134,38 @@ ByteChunk ReadState(const std::string& fileOrCode)
     return readStateFile(fileOrCode);
 }
 
+
+RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target)
+{
+    const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
+    const long lastEventFrame = events.empty() ? 0 : events.back().frame;
+    const long maxFrames = static_cast<long>(
+        (request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) * request.rate);
+    const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
+    long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
+
+    RenderResult result;
+    std::vector<double> left(static_cast<size_t>(request.block)), right(left.size());
+    size_t nextEvent = 0;
+    for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
+    {
+        const long blockEnd = rendered + request.block;
+        for (; nextEvent < events.size() && events[nextEvent].frame < blockEnd; ++nextEvent)
+            target.sendNote(events[nextEvent], static_cast<int>(events[nextEvent].frame - rendered));
+        target.renderBlock(left.data(), right.data(), request.block);
+        result.left.insert(result.left.end(), left.begin(), left.end());
+        result.right.insert(result.right.end(), right.begin(), right.end());
+        rendered = blockEnd;
+
+        // The exact frame at which the sound ended, whatever the block size.
+        const long idle = target.idleFrames();
+        if (totalFrames < 0 && nextEvent == events.size() && idle > 0)
+            totalFrames = std::max(lastEventFrame, rendered - idle) + 1 + tailFrames;
+        if (totalFrames < 0 && rendered >= maxFrames)
+            totalFrames = maxFrames;
+    }
+    totalFrames = std::min(totalFrames, maxFrames);
+    result.left.resize(static_cast<size_t>(totalFrames));
+    result.right.resize(static_cast<size_t>(totalFrames));
+    return result;
+}

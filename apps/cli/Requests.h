@@ -2,6 +2,7 @@
 
 #include "Containers.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -71,6 +72,20 @@ struct NoteEvent
 };
 
 std::vector<NoteEvent> ScheduleNotes(const std::vector<NoteSpec>& notes, double rate);
+
+// How a render loop reaches an instrument, however it is hosted.
+struct RenderTarget
+{
+    std::function<void(const NoteEvent& event, int offset)> sendNote;
+    // Fills both channels with one block.
+    std::function<void(double* left, double* right, int frames)> renderBlock;
+    // Frames since nothing sounds or waits, as of the last block.
+    std::function<long()> idleFrames;
+};
+
+// Plays the request's notes block by block and ends the result where the sound
+// ends (or at the requested length), whatever the block size.
+RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target);
 
 std::string Lower(std::string text);
 std::string Trim(const std::string& text);

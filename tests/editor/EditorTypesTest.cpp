@@ -63,8 +63,8 @@ TEST(EditorCaches, FirstEntryWinsAndFontsIgnoreColourAndAlignment)
     IText red(12, &COLOR_RED, "Monaco", IText::kStyleNormal, IText::kAlignNear);
     IText blue(12, &COLOR_BLUE, "Monaco", IText::kStyleNormal, IText::kAlignFar);
     IText bold(12, &COLOR_RED, "Monaco", IText::kStyleBold);
-    PIX_FontSpec spec;
-    PIX_IFont* font = PIX_CreateFont(spec).release();
+    PIX_FontRequest request;
+    PIX_IFont* font = PIX_CreateFont(request).release();
     ASSERT_NE(font, nullptr);
     fonts.Add(font, &red);
     EXPECT_EQ(fonts.Find(&blue), font);
