@@ -59,6 +59,10 @@ RenderRequest heavyRequest()
     return request;
 }
 
+const uint64_t kEveryWaveform[3] = {6913764101476997751ull, 239271833812241195ull,
+                                     10722939573142457295ull};
+const uint64_t kOneBitAfter = 5245685993703882107ull;
+
 struct Case
 {
     const char* name;
@@ -100,6 +104,35 @@ std::vector<Case> cases()
                      "Amp Env Release=0.05",    "Output Gain=3"};
     jump.notes = {{60, 110, 0.0, 0.1}};
     all.push_back({"pitch jump", jump, 16093797986757856523ull});
+
+    // Every waveform across the three oscillators (three passes), both noises,
+    // both filters moved by their envelope.
+    for (int pass = 0; pass < 3; ++pass)
+    {
+        const char* const types[] = {"Triangle", "Sin", "Square", "Saw", "Breaker", "Tan", "Whistle"};
+        RenderRequest every;
+        every.seeded = true;
+        every.seed = 77 + pass;
+        for (int osc = 0; osc < 3; ++osc)
+        {
+            const std::string name = "Osc" + std::to_string(osc + 1);
+            every.settings.push_back(name + " Type=" + types[(osc + 3 * pass) % 7]);
+            every.settings.push_back(name + " Level=-6");
+        }
+        for (const char* s : {"White Level=-18", "Pink Level=-18", "Filter LP Cutoff=3000",
+                              "Filter LP Env Depth=0.6", "Filter HP Cutoff=300",
+                              "Filter HP Env Depth=-0.4", "Filter Env Decay=0.2",
+                              "Filter Env Sustain=0.3"})
+            every.settings.push_back(s);
+        every.notes = {{55, 120, 0.0, 0.25}, {62, 100, 0.05, 0.2}};
+        all.push_back({"every waveform", every, kEveryWaveform[pass]});
+    }
+
+    RenderRequest oneBit;
+    oneBit.settings = {"Osc1 Type=Saw", "Filter LP Cutoff=4000", "BitCrush Position=After",
+                       "BitCrush Bit Depth=1", "BitCrush Sample Rate=11025"};
+    oneBit.notes = {{48, 127, 0.0, 0.3}};
+    all.push_back({"one-bit crusher after the filter", oneBit, kOneBitAfter});
     return all;
 }
 
