@@ -132,6 +132,11 @@ AUBundle::AUBundle(const std::string& path) : mPath(path)
 
 // The bundle stays loaded: the toolkit libraries it brings in cannot be
 // unloaded safely, as with any plug-in host.
+void* AUBundle::Symbol(const char* name) const
+{
+    return dlsym(mLibrary, name);
+}
+
 AUBundle::~AUBundle() = default;
 
 AUInstance::AUInstance(const AUBundle& bundle, const char* hostName)
@@ -322,6 +327,22 @@ OSStatus AUInstance::RenderFast(std::vector<float*> channels, UInt32 frames, dou
     mSampleTime = sampleTime;
     RenderCall call(channels, frames, sampleTime);
     return render(mRecord.storage, &call.flags, &call.stamp, 0, frames, call.list);
+}
+
+OSStatus AUInstance::RenderStereo(float* left, float* right, UInt32 frames, double sampleTime)
+{
+    alignas(AudioBufferList) char memory[sizeof(AudioBufferList) + sizeof(AudioBuffer)];
+    auto* list = reinterpret_cast<AudioBufferList*>(memory);
+    list->mNumberBuffers = 2;
+    const UInt32 bytes = static_cast<UInt32>(frames * sizeof(float));
+    list->mBuffers[0] = {1, bytes, left};
+    list->mBuffers[1] = {1, bytes, right};
+    AudioTimeStamp stamp = {};
+    stamp.mSampleTime = sampleTime;
+    stamp.mFlags = kAudioTimeStampSampleTimeValid;
+    AudioUnitRenderActionFlags flags = 0;
+    return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&flags), reinterpret_cast<long>(&stamp),
+                                         0, static_cast<long>(frames), reinterpret_cast<long>(list)});
 }
 
 OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double sampleTime)

@@ -34,6 +34,8 @@ public:
     const std::string& Path() const { return mPath; }
     UInt32 Version() const { return mVersion; }
     ComponentRoutine Entry() const { return mEntry; }
+    // Another function the bundle exports, or null.
+    void* Symbol(const char* name) const;
 
 private:
     std::string mPath, mName, mIdentifier;
@@ -75,6 +77,8 @@ public:
     // The same through the render procedure the component hands out for fast
     // dispatch, as hosts that render in a tight loop call it.
     OSStatus RenderFast(std::vector<float*> channels, UInt32 frames, double sampleTime);
+    // Stereo output with nothing allocated, for a host's audio thread.
+    OSStatus RenderStereo(float* left, float* right, UInt32 frames, double sampleTime);
     OSStatus StartNote(UInt32 note, UInt32 velocity, UInt32 offset);
     OSStatus StopNote(UInt32 note, UInt32 offset);
 

@@ -1,6 +1,6 @@
 #include "Validate.h"
 
-#include "AUHost.h"
+#include "HostRender.h"
 
 #include <cfloat>
 #include <cmath>
@@ -13,7 +13,6 @@
 namespace
 {
 
-const AudioUnitPropertyID kRandomSeedProperty = 64001;
 const UInt32 kMaxFrames = 1024;
 
 struct Outcome

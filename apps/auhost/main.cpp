@@ -1,8 +1,7 @@
 // auhost: loads an Audio Unit–style bundle and drives it as a host does, to
 // describe it, render with it, and validate it.
-#include "AUHost.h"
 #include "AudioFile.h"
-#include "Requests.h"
+#include "HostRender.h"
 #include "Validate.h"
 
 #include <CLI/CLI.hpp>
@@ -14,8 +13,6 @@
 namespace
 {
 
-const AudioUnitPropertyID kIdleFramesProperty = 64000;
-const AudioUnitPropertyID kRandomSeedProperty = 64001;
 
 int fail(const std::string& message, int status)
 {
@@ -59,132 +56,6 @@ void describe(AUInstance& unit, const AUBundle& bundle)
     size = sizeof tail;
     unit.GetProperty(kAudioUnitProperty_TailTime, kAudioUnitScope_Global, 0, &tail, &size);
     std::cout << "latency\t" << latency << " s\ntail\t" << tail << " s\n";
-}
-
-// "NAME=VALUE" through the parameter list: a value text of an enumeration, or
-// a plain value in the parameter's units.
-void applySetting(AUInstance& unit, const std::vector<AUParameterDescription>& params,
-                  const std::string& assignment)
-{
-    const size_t equals = assignment.find('=');
-    if (equals == std::string::npos)
-        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
-    const std::string name = Trim(assignment.substr(0, equals)), text = assignment.substr(equals + 1);
-    auto param = std::find_if(params.begin(), params.end(),
-                              [&](const AUParameterDescription& p) { return p.name == name; });
-    if (param == params.end())
-        throw UsageError("--set: the bundle has no parameter \"" + name + "\"");
-    double value = 0.0;
-    auto choice = std::find_if(param->valueStrings.begin(), param->valueStrings.end(),
-                               [&](const std::string& s) { return Lower(s) == Lower(Trim(text)); });
-    if (choice != param->valueStrings.end())
-        value = static_cast<double>(choice - param->valueStrings.begin());
-    else if (!ParseNumber(text, &value))
-        throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number");
-    if (unit.SetParameter(param->id, static_cast<float>(value)) != noErr)
-        throw std::runtime_error("the bundle refused \"" + name + "\"");
-}
-
-CFDictionaryRef stateDictionary(const AUBundle& bundle, const ByteChunk& state)
-{
-    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(nullptr, 0, nullptr, nullptr);
-    const ComponentDescription& d = bundle.Description();
-    const std::pair<const char*, SInt32> numbers[] = {
-        {"version", static_cast<SInt32>(bundle.Version())},
-        {"type", static_cast<SInt32>(d.componentType)},
-        {"subtype", static_cast<SInt32>(d.componentSubType)},
-        {"manufacturer", static_cast<SInt32>(d.componentManufacturer)}};
-    for (const auto& [key, value] : numbers)
-    {
-        CFStringRef name = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
-        CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &value);
-        CFDictionarySetValue(dictionary, name, number);
-        CFRelease(number);
-        CFRelease(name);
-    }
-    CFStringRef nameKey = CFStringCreateWithCString(nullptr, "name", kCFStringEncodingUTF8);
-    CFStringRef name = CFStringCreateWithCString(nullptr, "-", kCFStringEncodingUTF8);
-    CFStringRef dataKey = CFStringCreateWithCString(nullptr, "data", kCFStringEncodingUTF8);
-    CFDataRef data = CFDataCreate(nullptr, state.GetBytes(), state.Size());
-    CFDictionarySetValue(dictionary, nameKey, name);
-    CFDictionarySetValue(dictionary, dataKey, data);
-    for (CFTypeRef object : {static_cast<CFTypeRef>(nameKey), static_cast<CFTypeRef>(name),
-                             static_cast<CFTypeRef>(dataKey), static_cast<CFTypeRef>(data)})
-        CFRelease(object);
-    return dictionary;
-}
-
-void restore(AUInstance& unit, CFDictionaryRef state, const std::string& what)
-{
-    const OSStatus result = unit.RestoreState(state);
-    CFRelease(state);
-    if (result != noErr)
-        throw std::runtime_error("the bundle refused the state of " + what + " (" +
-                                 std::to_string(result) + ")");
-}
-
-struct HostRender
-{
-    RenderRequest request;
-    std::string presetIn, presetOut;
-};
-
-// The notes of the request, block by block, as bleepforge render plays them,
-// ended where the sound ends when the length is automatic.
-RenderResult render(const AUBundle& bundle, const HostRender& job)
-{
-    const RenderRequest& request = job.request;
-    AUInstance unit(bundle);
-    if (request.seeded && unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0,
-                                           &request.seed, sizeof request.seed) != noErr)
-        throw std::runtime_error("the bundle cannot be seeded");
-    if (unit.Configure(request.rate, static_cast<UInt32>(request.block)) != noErr ||
-        unit.Initialize() != noErr)
-        throw std::runtime_error("the bundle refused the stream format or to initialise");
-    if (!job.presetIn.empty())
-        restore(unit, LoadAUPreset(job.presetIn), "'" + job.presetIn + "'");
-    if (!request.stateIn.empty())
-        restore(unit, stateDictionary(bundle, ReadState(request.stateIn)), "the state");
-    const std::vector<AUParameterDescription> params = unit.Parameters();
-    for (const std::string& setting : request.settings)
-        applySetting(unit, params, setting);
-
-    RenderTarget target;
-    target.sendNote = [&unit](const NoteEvent& e, int offset)
-    {
-        const bool on = e.rank == kOn;
-        unit.MIDIEvent(on ? 0x90 : 0x80, static_cast<UInt32>(e.note),
-                       on ? static_cast<UInt32>(e.velocity) : 0, static_cast<UInt32>(offset));
-    };
-    double sampleTime = 0.0;
-    std::vector<float> left(static_cast<size_t>(request.block)), right(left.size());
-    target.renderBlock = [&](double* outLeft, double* outRight, int frames)
-    {
-        const OSStatus rendering = unit.Render({left.data(), right.data()},
-                                               static_cast<UInt32>(frames), sampleTime);
-        if (rendering != noErr)
-            throw std::runtime_error("the bundle failed to render (" + std::to_string(rendering) + ")");
-        sampleTime += frames;
-        std::copy(left.begin(), left.begin() + frames, outLeft);
-        std::copy(right.begin(), right.begin() + frames, outRight);
-    };
-    target.idleFrames = [&unit]
-    {
-        UInt64 idle = 0;
-        UInt32 size = sizeof idle;
-        unit.GetProperty(kIdleFramesProperty, kAudioUnitScope_Global, 0, &idle, &size);
-        return static_cast<long>(idle);
-    };
-    RenderResult result = RunRenderLoop(request, target);
-    if (!job.presetOut.empty())
-    {
-        CFDictionaryRef state = nullptr;
-        if (unit.SaveState(&state) != noErr)
-            throw std::runtime_error("the bundle did not give its state");
-        SaveAUPreset(state, job.presetOut);
-        CFRelease(state);
-    }
-    return result;
 }
 
 } // namespace
@@ -247,7 +118,7 @@ int main(int argc, char** argv)
             job.request.notes.push_back(ParseNote(note));
         CheckRequest(job.request);
         const SampleFormat sampleFormat = ParseSampleFormat(format);
-        const RenderResult audio = render(bundle, job);
+        const RenderResult audio = RenderThroughBundle(bundle, job);
         WriteAudio(output, sampleFormat, job.request.rate, audio);
         return 0;
     }

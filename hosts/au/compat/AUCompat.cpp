@@ -81,10 +81,13 @@ OSStatus GetComponentInfo(Component component, ComponentDescription* description
 
 OSStatus CallComponent(ComponentInstance instance, SInt16 what, std::initializer_list<long> args)
 {
-    if (!instance || !instance->entry)
+    // The record's size byte holds at most 31 arguments. The slots live on the
+    // stack: hosts call render and MIDI selectors on their audio thread.
+    const size_t kMaxArgs = 255 / sizeof(long);
+    if (!instance || !instance->entry || args.size() > kMaxArgs)
         return badComponentSelector;
-    std::vector<long> slots(args.size() + 2, 0);
-    auto* params = reinterpret_cast<ComponentParameters*>(slots.data());
+    long slots[kMaxArgs + 2] = {};
+    auto* params = reinterpret_cast<ComponentParameters*>(slots);
     params->what = what;
     params->paramSize = static_cast<UInt8>(args.size() * sizeof(long));
     size_t i = args.size();

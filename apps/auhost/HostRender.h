@@ -1,0 +1,27 @@
+#pragma once
+
+#include "AUHost.h"
+#include "Requests.h"
+
+// The plug-in's own properties: frames since the sound went silent, and the
+// seed of its random sequence.
+const AudioUnitPropertyID kIdleFramesProperty = 64000;
+const AudioUnitPropertyID kRandomSeedProperty = 64001;
+
+struct HostRender
+{
+    RenderRequest request;
+    std::string presetIn, presetOut;
+    ByteChunk state; // applied after the request's own state when not empty
+};
+
+// "NAME=VALUE": a value text of an enumeration, or a value in the parameter's
+// units. Throws UsageError for an unknown name or a value that is not one.
+void ApplySetting(AUInstance& unit, const std::vector<AUParameterDescription>& params,
+                  const std::string& assignment);
+// A class-info dictionary holding a plug-in state, owned by the caller.
+CFDictionaryRef StateDictionary(const AUBundle& bundle, const ByteChunk& state);
+// Restores and releases the state; throws saying what was refused.
+void RestoreFrom(AUInstance& unit, CFDictionaryRef state, const std::string& what);
+// Renders the job's notes in a fresh instance of the bundle.
+RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job);
