@@ -1,0 +1,53 @@
+#pragma once
+
+#include "AUHost.h"
+#include "MidiRing.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class RtAudio;
+class RtMidiIn;
+
+struct DeviceOptions
+{
+    int audioDevice = -1; // -1: the default output
+    int midiPort = -1;    // -1: every input port
+    unsigned rate = 48000, buffer = 256;
+};
+
+// Audio out through RtAudio (JACK first when a server runs) and MIDI in through
+// RtMidi, driving one instance. Failures are kept as text for the window.
+class DeviceIO
+{
+public:
+    explicit DeviceIO(AUInstance& unit);
+    ~DeviceIO();
+
+    // Opens the devices. Returns false with Problem() set when there is no
+    // audio; the instance is then configured at the requested rate anyway.
+    bool Start(const DeviceOptions& options);
+    void Stop();
+    // Empty while everything runs. GUI thread.
+    std::string Problem() const;
+    unsigned Rate() const { return mRate; }
+
+    // Lists audio outputs and MIDI inputs, as the options number them.
+    static std::string ListDevices();
+
+private:
+    static int onAudio(void* out, void* in, unsigned frames, double time, unsigned status,
+                       void* self);
+    static void onMidi(double delta, std::vector<unsigned char>* message, void* self);
+    bool startAudio(const DeviceOptions& options);
+    void openMidi(int port);
+
+    AUInstance& mUnit;
+    std::unique_ptr<RtAudio> mAudio;
+    std::vector<std::unique_ptr<RtMidiIn>> mMidi;
+    MidiRing mRing;
+    unsigned mRate = 48000;
+    double mSampleTime = 0.0; // audio thread only
+    std::string mProblem;     // GUI thread: what Start could not open
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+// Short MIDI messages from the device thread to the audio thread: one writer,
+// one reader, no locks and no allocation. A full ring drops the message.
+class MidiRing
+{
+public:
+    static const size_t kCapacity = 1024;
+
+    // Device thread only.
+    bool Push(uint32_t message)
+    {
+        const size_t tail = mTail.load(std::memory_order_relaxed);
+        const size_t next = (tail + 1) % kCapacity;
+        if (next == mHead.load(std::memory_order_acquire))
+            return false;
+        mSlots[tail] = message;
+        mTail.store(next, std::memory_order_release);
+        return true;
+    }
+
+    // Audio thread only.
+    bool Pop(uint32_t* message)
+    {
+        const size_t head = mHead.load(std::memory_order_relaxed);
+        if (head == mTail.load(std::memory_order_acquire))
+            return false;
+        *message = mSlots[head];
+        mHead.store((head + 1) % kCapacity, std::memory_order_release);
+        return true;
+    }
+
+private:
+    std::array<uint32_t, kCapacity> mSlots = {};
+    std::atomic<size_t> mHead{0}; // written by the reader (audio thread)
+    std::atomic<size_t> mTail{0}; // written by the writer (device thread)
+};
+
+// Status in the low byte, then the two data bytes.
+inline uint32_t PackMidi(uint8_t status, uint8_t data1, uint8_t data2)
+{
+    return status | (static_cast<uint32_t>(data1) << 8) | (static_cast<uint32_t>(data2) << 16);
+}
