@@ -13,7 +13,8 @@ void ApplySetting(AUInstance& unit, const std::vector<AUParameterDescription>& p
     const size_t equals = assignment.find('=');
     if (equals == std::string::npos)
         throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
-    const std::string name = Trim(assignment.substr(0, equals)), text = assignment.substr(equals + 1);
+    const std::string name = Trim(assignment.substr(0, equals)),
+                      text = assignment.substr(equals + 1);
     auto param = std::find_if(params.begin(), params.end(),
                               [&](const AUParameterDescription& p) { return p.name == name; });
     if (param == params.end())
@@ -100,10 +101,11 @@ RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job)
     std::vector<float> left(static_cast<size_t>(request.block)), right(left.size());
     target.renderBlock = [&](double* outLeft, double* outRight, int frames)
     {
-        const OSStatus rendering = unit.Render({left.data(), right.data()},
-                                               static_cast<UInt32>(frames), sampleTime);
+        const OSStatus rendering =
+            unit.Render({left.data(), right.data()}, static_cast<UInt32>(frames), sampleTime);
         if (rendering != noErr)
-            throw std::runtime_error("the bundle failed to render (" + std::to_string(rendering) + ")");
+            throw std::runtime_error("the bundle failed to render (" + std::to_string(rendering) +
+                                     ")");
         sampleTime += frames;
         std::copy(left.begin(), left.begin() + frames, outLeft);
         std::copy(right.begin(), right.begin() + frames, outRight);

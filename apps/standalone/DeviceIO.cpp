@@ -61,9 +61,8 @@ bool DeviceIO::startAudio(const DeviceOptions& options)
         mUnit.Uninitialize();
         mUnit.Configure(mRate, frames);
         mUnit.Initialize();
-        mAudio->openStream(&out, nullptr, RTAUDIO_FLOAT32, mRate, &frames,
-                           &DeviceIO::onAudio, this, &flags,
-                           &onStreamError);
+        mAudio->openStream(&out, nullptr, RTAUDIO_FLOAT32, mRate, &frames, &DeviceIO::onAudio, this,
+                           &flags, &onStreamError);
         if (frames > options.buffer)
         {
             // The device chose a larger block than the instance was set up for.

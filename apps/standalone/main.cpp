@@ -1,9 +1,7 @@
 // bleepforge-standalone: the instrument's editor in a desktop window with audio
 // out and MIDI in, hosting the bundle through its component entry as any host.
 #include "DeviceIO.h"
-#include "HostRender.h"
-#include "AudioFile.h"
-#include "KIT_SafeFile.h"
+#include "SoundFiles.h"
 
 #include <CLI/CLI.hpp>
 #include <gtk/gtk.h>
@@ -57,93 +55,14 @@ struct App
     std::string shownProblem;     // GUI thread: the device problem last shown
 };
 
-ByteChunk currentState(App& app)
-{
-    CFDictionaryRef state = nullptr;
-    ByteChunk bytes;
-    if (app.unit->SaveState(&state) != noErr || !state)
-        return bytes;
-    CFStringRef key = CFStringCreateWithCString(nullptr, "data", kCFStringEncodingUTF8);
-    auto data = static_cast<CFDataRef>(CFDictionaryGetValue(state, key));
-    if (data)
-        bytes.PutBytes(CFDataGetBytePtr(data), static_cast<int>(CFDataGetLength(data)));
-    CFRelease(key);
-    CFRelease(state);
-    return bytes;
-}
-
 void showStatus(App& app, const std::string& text)
 {
     gtk_label_set_text(GTK_LABEL(app.status), text.c_str());
     gtk_widget_set_tooltip_text(app.status, text.c_str()); // the whole text when cut short
 }
 
-bool endsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// A 484-byte state file, or an .aupreset by its extension.
-void saveSound(App& app, const std::string& path)
-{
-    if (endsWith(path, ".aupreset"))
-    {
-        CFDictionaryRef state = nullptr;
-        if (app.unit->SaveState(&state) != noErr || !state)
-            throw std::runtime_error("the instrument did not give its sound");
-        try
-        {
-            SaveAUPreset(state, path);
-        }
-        catch (...)
-        {
-            CFRelease(state);
-            throw;
-        }
-        CFRelease(state);
-        return;
-    }
-    const ByteChunk bytes = currentState(app);
-    std::string error;
-    if (bytes.Size() == 0 ||
-        !KIT_WriteFileSafely(path, bytes.GetBytes(), static_cast<size_t>(bytes.Size()), &error))
-        throw std::runtime_error("cannot write '" + path + "': " + error);
-}
-
-void openSound(App& app, const std::string& path)
-{
-    if (endsWith(path, ".aupreset"))
-        RestoreFrom(*app.unit, LoadAUPreset(path), "'" + path + "'");
-    else
-        RestoreFrom(*app.unit, StateDictionary(*app.bundle, ReadState(path)), "'" + path + "'");
-}
-
-float parameterNamed(App& app, const std::vector<AUParameterDescription>& params, const char* name)
-{
-    float value = 0.0f;
-    for (const AUParameterDescription& p : params)
-        if (p.name == name)
-            app.unit->GetParameter(p.id, &value);
-    return value;
-}
-
-// One note held through attack, hold and decay, then as long as it sounds.
-void exportWav(App& app, const std::string& path)
-{
-    const std::vector<AUParameterDescription> params = app.unit->Parameters();
-    HostRender job;
-    job.state = currentState(app);
-    NoteSpec note;
-    note.duration = parameterNamed(app, params, "Amp Env Attack") +
-                    parameterNamed(app, params, "Amp Env Hold") +
-                    parameterNamed(app, params, "Amp Env Decay");
-    job.request.notes.push_back(note);
-    WriteAudio(path, SampleFormat::kPcm16, job.request.rate, RenderThroughBundle(*app.bundle, job));
-}
-
 // Runs a file action, showing its outcome in the status line.
-template <class Action>
-void attempt(App& app, const std::string& done, Action action)
+template <class Action> void attempt(App& app, const std::string& done, Action action)
 {
     try
     {
@@ -158,9 +77,9 @@ void attempt(App& app, const std::string& done, Action action)
 
 std::string chooseFile(App& app, GtkFileChooserAction action, const char* title, const char* accept)
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(title, GTK_WINDOW(app.window), action, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT,
-                                                    nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(title, GTK_WINDOW(app.window), action, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
     if (action == GTK_FILE_CHOOSER_ACTION_SAVE)
         gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
     std::string path;
@@ -179,7 +98,7 @@ void onOpen(GtkButton*, gpointer data)
     App& app = *static_cast<App*>(data);
     const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_OPEN, "Open sound", "_Open");
     if (!path.empty())
-        attempt(app, "Opened " + path, [&] { openSound(app, path); });
+        attempt(app, "Opened " + path, [&] { OpenSound(*app.bundle, *app.unit, path); });
 }
 
 void onSave(GtkButton*, gpointer data)
@@ -187,7 +106,7 @@ void onSave(GtkButton*, gpointer data)
     App& app = *static_cast<App*>(data);
     const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Save sound", "_Save");
     if (!path.empty())
-        attempt(app, "Saved " + path, [&] { saveSound(app, path); });
+        attempt(app, "Saved " + path, [&] { SaveSound(*app.unit, path); });
 }
 
 void onExport(GtkButton*, gpointer data)
@@ -195,19 +114,19 @@ void onExport(GtkButton*, gpointer data)
     App& app = *static_cast<App*>(data);
     const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Export WAV", "_Export");
     if (!path.empty())
-        attempt(app, "Exported " + path, [&] { exportWav(app, path); });
+        attempt(app, "Exported " + path, [&] { ExportWav(*app.bundle, *app.unit, path); });
 }
 
 // Saves the sound when it changed since the last save; also on exit.
 void autosave(App& app)
 {
-    const ByteChunk bytes = currentState(app);
+    const ByteChunk bytes = CurrentState(*app.unit);
     const std::vector<UInt8> now(bytes.GetBytes(), bytes.GetBytes() + bytes.Size());
     if (now.empty() || now == app.lastSaved)
         return;
     try
     {
-        saveSound(app, app.autosave);
+        SaveSound(*app.unit, app.autosave);
         app.lastSaved = now;
     }
     catch (const std::exception& e)
@@ -246,18 +165,20 @@ GtkWidget* openEditor(App& app)
 {
     AudioUnitCocoaViewInfo info = {};
     UInt32 size = sizeof info;
-    if (app.unit->GetProperty(kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size) !=
-        noErr)
+    if (app.unit->GetProperty(kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info,
+                              &size) != noErr)
         throw std::runtime_error("the instrument has no editor");
     char className[256] = {};
-    CFStringGetCString(info.mCocoaAUViewClass[0], className, sizeof className, kCFStringEncodingUTF8);
+    CFStringGetCString(info.mCocoaAUViewClass[0], className, sizeof className,
+                       kCFStringEncodingUTF8);
     CFRelease(info.mCocoaAUViewClass[0]);
     if (info.mCocoaAUViewBundleLocation)
         CFRelease(info.mCocoaAUViewBundleLocation);
     using Factory = void* (*)(AudioUnit, float, float);
     auto factory = reinterpret_cast<Factory>(
         app.bundle->Symbol((std::string(className) + "_UIViewForAudioUnit").c_str()));
-    GtkWidget* view = factory ? static_cast<GtkWidget*>(factory(app.unit->Handle(), 0, 0)) : nullptr;
+    GtkWidget* view =
+        factory ? static_cast<GtkWidget*>(factory(app.unit->Handle(), 0, 0)) : nullptr;
     if (!view)
         throw std::runtime_error("the instrument's editor did not open");
     return view;
@@ -289,7 +210,8 @@ void buildWindow(App& app)
 
 int main(int argc, char** argv)
 {
-    CLI::App cli{"bleepforge-standalone: make and play retro sound effects", "bleepforge-standalone"};
+    CLI::App cli{"bleepforge-standalone: make and play retro sound effects",
+                 "bleepforge-standalone"};
     DeviceOptions options;
     bool listDevices = false;
     std::string bundlePath = defaultBundle();
@@ -324,7 +246,7 @@ int main(int argc, char** argv)
         buildWindow(app);
         showStatus(app, io.Problem());
         if (g_file_test(app.autosave.c_str(), G_FILE_TEST_EXISTS))
-            attempt(app, io.Problem(), [&] { openSound(app, app.autosave); });
+            attempt(app, io.Problem(), [&] { OpenSound(*app.bundle, *app.unit, app.autosave); });
         app.shownProblem = io.Problem();
         const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
         gtk_main();
