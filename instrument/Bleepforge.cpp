@@ -372,20 +372,38 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
     mMidiReceiver.Flush(nFrames);
 }
 
-OSStatus Bleepforge::GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data)
+namespace
 {
-    if (propID != kPropertyIdleFrames)
-        return kAudioUnitErr_InvalidProperty;
-    *dataSize = sizeof(UInt64);
+
+OSStatus answerProperty(const void* value, UInt32 size, UInt32* dataSize, void* data)
+{
+    *dataSize = size;
     if (data)
-    {
-        const UInt64 idle = static_cast<UInt64>(GetIdleFrames());
-        std::memcpy(data, &idle, sizeof idle);
-    }
+        std::memcpy(data, value, size);
     return noErr;
 }
 
-OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data)
+} // namespace
+
+// The slots belong to the editor's thread, which is the host's main thread
+// that asks for properties.
+OSStatus Bleepforge::GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data)
+{
+    if (propID == kPropertyIdleFrames)
+    {
+        const UInt64 idle = static_cast<UInt64>(GetIdleFrames());
+        return answerProperty(&idle, sizeof idle, dataSize, data);
+    }
+    if (propID == kPropertySoundSlot)
+    {
+        const SInt32 slot[2] = {mSlotIndex, GetNumSlots()};
+        return answerProperty(slot, sizeof slot, dataSize, data);
+    }
+    return kAudioUnitErr_InvalidProperty;
+}
+
+OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize,
+                                       const void* data)
 {
     if (propID != kPropertyRandomSeed)
         return kAudioUnitErr_InvalidProperty;

@@ -55,12 +55,13 @@ public:
     bool HostRequestingAboutBox() override;
 
     // Our host's window into the instance: how many frames have been idle
-    // (to end a render where the sound ends) and the random sequence's seed
-    // (for sounds made again exactly). Both are global scope.
+    // (to end a render where the sound ends), the random sequence's seed (for
+    // sounds made again exactly) and the sound slot shown. All global scope.
     enum ECustomProperty : AudioUnitPropertyID
     {
         kPropertyIdleFrames = kFirstCustomProperty, // UInt64, read only
-        kPropertyRandomSeed                         // UInt32, write only
+        kPropertyRandomSeed,                        // UInt32, write only
+        kPropertySoundSlot // SInt32 current slot and SInt32 slot count, read only
     };
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;

@@ -3,10 +3,11 @@
 #include "AUHost.h"
 #include "Requests.h"
 
-// The plug-in's own properties: frames since the sound went silent, and the
-// seed of its random sequence.
+// The plug-in's own properties: frames since the sound went silent, the seed
+// of its random sequence, and the sound slot shown with the slot count.
 const AudioUnitPropertyID kIdleFramesProperty = 64000;
 const AudioUnitPropertyID kRandomSeedProperty = 64001;
+const AudioUnitPropertyID kSoundSlotProperty = 64002;
 
 struct HostRender
 {

@@ -15,6 +15,7 @@ namespace
 {
 
 const guint kAutosaveSeconds = 3;
+const guint kSlotMilliseconds = 200;
 
 // Where the last sound lives between runs.
 std::string autosavePath()
@@ -50,6 +51,7 @@ struct App
     DeviceIO* io = nullptr;
     GtkWidget* window = nullptr;
     GtkWidget* status = nullptr;
+    GtkWidget* slot = nullptr;
     std::string autosave;
     std::vector<UInt8> lastSaved; // GUI thread: the state the autosave holds
     std::string shownProblem;     // GUI thread: the device problem last shown
@@ -153,6 +155,22 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer)
     return TRUE;
 }
 
+// The instrument's slot buttons change it; the header follows.
+gboolean onSlotTick(gpointer data)
+{
+    App& app = *static_cast<App*>(data);
+    SInt32 slot[2] = {0, 0};
+    UInt32 size = sizeof slot;
+    std::string text = "No slots yet";
+    if (app.unit->GetProperty(kSoundSlotProperty, kAudioUnitScope_Global, 0, slot, &size) ==
+            noErr &&
+        size == sizeof slot && slot[1] > 0)
+        text = "Slot " + std::to_string(slot[0]) + " of " + std::to_string(slot[1]);
+    if (text != gtk_label_get_text(GTK_LABEL(app.slot)))
+        gtk_label_set_text(GTK_LABEL(app.slot), text.c_str());
+    return G_SOURCE_CONTINUE;
+}
+
 void addButton(GtkWidget* bar, const char* label, GCallback handler, App& app)
 {
     GtkWidget* button = gtk_button_new_with_mnemonic(label);
@@ -197,6 +215,8 @@ void buildWindow(App& app)
     addButton(bar, "_Open sound…", G_CALLBACK(onOpen), app);
     addButton(bar, "_Save sound…", G_CALLBACK(onSave), app);
     addButton(bar, "_Export WAV…", G_CALLBACK(onExport), app);
+    app.slot = gtk_label_new("");
+    gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.slot);
     app.status = gtk_label_new("");
     gtk_label_set_ellipsize(GTK_LABEL(app.status), PANGO_ELLIPSIZE_END);
     gtk_label_set_max_width_chars(GTK_LABEL(app.status), 40);
@@ -249,7 +269,10 @@ int main(int argc, char** argv)
             attempt(app, io.Problem(), [&] { OpenSound(*app.bundle, *app.unit, app.autosave); });
         app.shownProblem = io.Problem();
         const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
+        onSlotTick(&app);
+        const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
         gtk_main();
+        g_source_remove(slotTimer);
         g_source_remove(timer);
         autosave(app);
         io.Stop();

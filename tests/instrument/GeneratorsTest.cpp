@@ -31,7 +31,8 @@ struct HostEvents
 {
     HostEvents() { AUCompatAddEventListener(&HostEvents::onEvent, this); }
     ~HostEvents() { AUCompatRemoveEventListener(&HostEvents::onEvent, this); }
-    static void onEvent(void* self, void*, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue)
+    static void onEvent(void* self, void*, const AudioUnitEvent* event, UInt64,
+                        AudioUnitParameterValue)
     {
         if (event->mEventType == kAudioUnitEvent_ParameterValueChange)
             ++static_cast<HostEvents*>(self)->changes;
@@ -56,7 +57,8 @@ int drawsMadeBy(unsigned seed, const std::function<void()>& action)
 
 const char* labelText(Bleepforge& plug)
 {
-    return static_cast<ITextControlBitmapFont*>(plug.GetGraphics()->GetControl(17))->GetTextString();
+    return static_cast<ITextControlBitmapFont*>(plug.GetGraphics()->GetControl(17))
+        ->GetTextString();
 }
 
 double normalizedOf(Bleepforge& plug, int p, double v)
@@ -173,17 +175,18 @@ TEST(Generators, RandomizeSparesOscillatorsTwoAndThreeAndResetSparesSlots)
 {
     Host host;
     Bleepforge& plug = host.plug;
-    for (const char* s : {"Osc2 Type=Saw", "Osc3 Type=Tan", "Osc2 Level=-12", "Osc3 Square Duty=0.2",
-                          "Osc2 Octave=2", "Osc3 Cents=40", "Osc2 EnvDepth=0.3"})
+    for (const char* s :
+         {"Osc2 Type=Saw", "Osc3 Type=Tan", "Osc2 Level=-12", "Osc3 Square Duty=0.2",
+          "Osc2 Octave=2", "Osc3 Cents=40", "Osc2 EnvDepth=0.3"})
         host.set(s);
     const std::vector<double> before = normalizedValues(plug);
     for (unsigned seed = 1; seed < 60; ++seed)
     {
         qxDSP::seedRandom(seed);
         plug.RandomizeParams();
-        for (int p : {kOsc2Type, kOsc3Type, kOsc2Level, kOsc3Level, kOsc2SquareDuty, kOsc3SquareDuty,
-                      kOsc2EnvDepth, kOsc3EnvDepth, kOsc1Octave, kOsc2Octave, kOsc3Cents,
-                      kPitchHighNote, kFilterLPCutoff, kBitCrushBitDepth, kOutputGain})
+        for (int p : {kOsc2Type, kOsc3Type, kOsc2Level, kOsc3Level, kOsc2SquareDuty,
+                      kOsc3SquareDuty, kOsc2EnvDepth, kOsc3EnvDepth, kOsc1Octave, kOsc2Octave,
+                      kOsc3Cents, kPitchHighNote, kFilterLPCutoff, kBitCrushBitDepth, kOutputGain})
             ASSERT_EQ(plug.GetParam(p)->GetNormalized(), before[static_cast<size_t>(p)]) << p;
     }
     const int slots = plug.GetNumSlots(), index = plug.GetSlotIndex();
@@ -243,4 +246,12 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     editor->OnMouseUp(300, 580, &left);
     EXPECT_EQ(b.GetNumSlots(), 5);
     EXPECT_EQ(b.GetParam(kOsc1Type)->Int(), 2);
+
+    // A host reads the slot shown and the number of slots.
+    SInt32 slot[2] = {-1, -1};
+    UInt32 size = sizeof slot;
+    ASSERT_EQ(b.GetCustomProperty(Bleepforge::kPropertySoundSlot, &size, slot), noErr);
+    EXPECT_EQ(size, sizeof slot);
+    EXPECT_EQ(slot[0], 4);
+    EXPECT_EQ(slot[1], 5);
 }
