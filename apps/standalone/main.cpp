@@ -7,7 +7,6 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <unistd.h>
 
