@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <unistd.h>
@@ -118,11 +119,36 @@ void onExport(GtkButton*, gpointer data)
         attempt(app, "Exported " + path, [&] { ExportWav(*app.bundle, *app.unit, path); });
 }
 
+std::vector<UInt8> stateBytes(App& app)
+{
+    const ByteChunk bytes = CurrentState(*app.unit);
+    return std::vector<UInt8>(bytes.GetBytes(), bytes.GetBytes() + bytes.Size());
+}
+
+// Brings back the sound kept last time. One that cannot be read is moved
+// aside, never overwritten, so the user can still recover it.
+void restoreLastSound(App& app)
+{
+    if (!g_file_test(app.autosave.c_str(), G_FILE_TEST_EXISTS))
+        return;
+    try
+    {
+        OpenSound(*app.bundle, *app.unit, app.autosave);
+        app.lastSaved = stateBytes(app);
+    }
+    catch (const std::exception& e)
+    {
+        const std::string aside = app.autosave + ".unreadable";
+        std::rename(app.autosave.c_str(), aside.c_str());
+        showStatus(app, std::string("Error: the last sound could not be restored (kept as ") + aside +
+                            "): " + e.what());
+    }
+}
+
 // Saves the sound when it changed since the last save; also on exit.
 void autosave(App& app)
 {
-    const ByteChunk bytes = CurrentState(*app.unit);
-    const std::vector<UInt8> now(bytes.GetBytes(), bytes.GetBytes() + bytes.Size());
+    const std::vector<UInt8> now = stateBytes(app);
     if (now.empty() || now == app.lastSaved)
         return;
     try
@@ -201,6 +227,23 @@ GtkWidget* openEditor(App& app)
     return view;
 }
 
+// The title with the status line under it. The status is cut short to keep
+// the bar no wider than the editor; a long message never widens the window.
+GtkWidget* titleWithStatus(App& app)
+{
+    GtkWidget* title = gtk_label_new("Bleepforge");
+    gtk_style_context_add_class(gtk_widget_get_style_context(title), "title");
+    app.status = gtk_label_new("");
+    gtk_style_context_add_class(gtk_widget_get_style_context(app.status), "subtitle");
+    gtk_label_set_ellipsize(GTK_LABEL(app.status), PANGO_ELLIPSIZE_END);
+    gtk_label_set_max_width_chars(GTK_LABEL(app.status), 28);
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_widget_set_valign(box, GTK_ALIGN_CENTER);
+    gtk_box_pack_start(GTK_BOX(box), title, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), app.status, FALSE, FALSE, 0);
+    return box;
+}
+
 void buildWindow(App& app)
 {
     GtkWidget* view = openEditor(app);
@@ -209,18 +252,15 @@ void buildWindow(App& app)
     gtk_widget_hide(app.window);
     gtk_widget_unrealize(app.window);
     GtkWidget* bar = gtk_header_bar_new();
-    gtk_header_bar_set_title(GTK_HEADER_BAR(bar), "Bleepforge");
     gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
     addButton(bar, "_Open sound…", G_CALLBACK(onOpen), app);
     addButton(bar, "_Save sound…", G_CALLBACK(onSave), app);
     addButton(bar, "_Export WAV…", G_CALLBACK(onExport), app);
     app.slot = gtk_label_new("");
     gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.slot);
-    app.status = gtk_label_new("");
-    gtk_label_set_ellipsize(GTK_LABEL(app.status), PANGO_ELLIPSIZE_END);
-    gtk_label_set_max_width_chars(GTK_LABEL(app.status), 40);
-    gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.status);
+    gtk_header_bar_set_custom_title(GTK_HEADER_BAR(bar), titleWithStatus(app));
     gtk_window_set_titlebar(GTK_WINDOW(app.window), bar);
+    gtk_window_set_title(GTK_WINDOW(app.window), "Bleepforge");
     g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
     gtk_widget_show_all(app.window);
 }
@@ -264,8 +304,7 @@ int main(int argc, char** argv)
         io.Start(options);
         buildWindow(app);
         showStatus(app, io.Problem());
-        if (g_file_test(app.autosave.c_str(), G_FILE_TEST_EXISTS))
-            attempt(app, io.Problem(), [&] { OpenSound(*app.bundle, *app.unit, app.autosave); });
+        restoreLastSound(app);
         app.shownProblem = io.Problem();
         const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
         onSlotTick(&app);

@@ -34,16 +34,19 @@ pids+=($!)
 jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
 
 export XDG_CONFIG_HOME=$work/config
-"$app" >"$work/app.log" 2>&1 &
-app_pid=$!
-pids+=($app_pid)
-window=""
-for _ in $(seq 100); do
-    window=$(xdotool search --name '^Bleepforge$' 2>/dev/null | head -1) && [[ -n $window ]] && break
-    sleep 0.1
-done
-[[ -n $window ]] || fail "no window appeared"
-sleep 1
+start_app() {
+    "$app" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    pids+=($app_pid)
+    local window=""
+    for _ in $(seq 100); do
+        window=$(xdotool search --name '^Bleepforge$' 2>/dev/null | head -1) && [[ -n $window ]] && break
+        sleep 0.1
+    done
+    [[ -n $window ]] || fail "no window appeared"
+    sleep 1
+}
+start_app
 
 # Where the editor sits on the screen: its top-left corner found in a screenshot.
 "$cli" snapshot -o "$work/default.png" >/dev/null
@@ -86,9 +89,48 @@ wait "$capture" || fail "jack_capture failed"
 peak=$(sox "$work/take.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
 awk -v p="$peak" 'BEGIN { exit !(p > 0.01) }' || fail "the recording is silent (peak $peak)"
 
-# Closing the window keeps the sound for next time.
-click 823 -25 # the title bar's close button
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-wait "$app_pid" || fail "the app did not end cleanly"
+# A note from a MIDI sequencer on the app's own JACK MIDI port sounds too.
+midi_in=$(jack_lsp | grep -m1 ':MIDI in$') || fail "the app has no JACK MIDI input"
+jack_capture --daemon -d 2 --port 'Bleepforge:*' "$work/midi.wav" &
+capture=$!
+jack_midiseq bleepforge-seq 24000 0 60 12000 >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do jack_connect bleepforge-seq:out "$midi_in" 2>/dev/null && break; sleep 0.1; done
+wait "$capture" || fail "jack_capture failed"
+midi_peak=$(sox "$work/midi.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
+awk -v p="$midi_peak" 'BEGIN { exit !(p > 0.01) }' || fail "MIDI notes are silent (peak $midi_peak)"
+kill "${pids[-1]}"
+
+# The meters and the keyboard are masked: a note the killed sequencer left on
+# keeps a key lit, and that is not part of the sound.
+editor_shot() {
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "$size+$ox+$oy" +repage -fill black \
+        -draw "rectangle 755,95 825,245" -draw "rectangle 130,700 720,768" "$1"
+}
+close_app() {
+    click 823 -25 # the title bar's close button
+    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    wait "$app_pid" || fail "the app did not end cleanly"
+}
+
+# Closing the window keeps the sound; the next start shows it again.
+sleep 1.5 # the meters fall back to silence
+editor_shot "$work/before-close.png"
+close_app
 [[ -s $XDG_CONFIG_HOME/bleepforge/last-sound.aupreset ]] || fail "the sound was not kept on exit"
-echo "standalone end to end: window, value fields, sound and autosave all as expected (peak $peak)"
+start_app
+sleep 0.5
+editor_shot "$work/after-start.png"
+differing=$(compare -metric AE "$work/after-start.png" "$work/before-close.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "the restored sound differs from the kept one in $differing pixels"
+close_app
+
+# A kept sound that cannot be read is moved aside, never overwritten.
+kept=$XDG_CONFIG_HOME/bleepforge/last-sound.aupreset
+echo damaged >"$kept"
+start_app
+close_app
+[[ $(cat "$kept.unreadable") == damaged ]] || fail "the unreadable sound was not kept aside"
+[[ -s $kept ]] || fail "no sound was kept after an unreadable one"
+echo "standalone end to end: window, value fields, keyboard and MIDI sound, autosave and restore all as expected (peaks $peak, $midi_peak)"
