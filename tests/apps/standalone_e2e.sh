@@ -13,7 +13,12 @@ cleanup() {
 }
 trap cleanup EXIT
 skip() { echo "SKIP: $*"; exit 77; }
-fail() { echo "FAIL: $*"; cat "$work/app.log" 2>/dev/null || true; exit 1; }
+fail() {
+    echo "FAIL: $*"
+    [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null
+    cat "$work/app.log" 2>/dev/null || true
+    exit 1
+}
 for tool in Xvfb xdotool jackd jack_wait jack_capture import compare sox; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
@@ -33,7 +38,8 @@ jackd -d dummy -r 48000 -p 256 >"$work/jack.log" 2>&1 &
 pids+=($!)
 jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
 
-export XDG_CONFIG_HOME=$work/config
+# The dialogs' recent files and settings stay in the work folder.
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data GSETTINGS_BACKEND=memory
 start_app() {
     "$app" >"$work/app.log" 2>&1 &
     app_pid=$!
@@ -101,12 +107,15 @@ midi_peak=$(sox "$work/midi.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print 
 awk -v p="$midi_peak" 'BEGIN { exit !(p > 0.01) }' || fail "MIDI notes are silent (peak $midi_peak)"
 kill "${pids[-1]}"
 
-# The meters and the keyboard are masked: a note the killed sequencer left on
-# keeps a key lit, and that is not part of the sound.
+# The meters, the generator buttons and the keyboard are masked: they are not
+# part of the sound. A note the killed sequencer left on keeps a key lit, and a
+# button keeps its hover frame until the pointer passes over it again.
 editor_shot() {
+    xdotool mousemove --sync $((ox + 300)) $((oy + 385)) # a bare spot: no tooltip
+    sleep 0.3
     import -window root "$work/screen.png"
     convert "$work/screen.png" -crop "$size+$ox+$oy" +repage -fill black \
-        -draw "rectangle 755,95 825,245" -draw "rectangle 130,700 720,768" "$1"
+        -draw "rectangle 755,95 825,245" -draw "rectangle 150,555 695,655" -draw "rectangle 130,700 720,768" "$1"
 }
 close_app() {
     click 823 -25 # the title bar's close button
@@ -114,15 +123,64 @@ close_app() {
     wait "$app_pid" || fail "the app did not end cleanly"
 }
 
-# Closing the window keeps the sound; the next start shows it again.
+# The header bar's buttons (above the editor) and their file dialogs.
+choose_file() { # BUTTON_X TITLE PATH
+    click "$1" -31
+    local dialog=""
+    for _ in $(seq 50); do
+        dialog=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -1) && [[ -n $dialog ]] && break
+        sleep 0.1
+    done
+    [[ -n $dialog ]] || fail "no \"$2\" dialog"
+    # Keys can be lost while the dialog fills its list, so a try that leaves
+    # it open types the path again. Returns go to the dialog itself, so one
+    # sent as it closes never reaches the main window; the first Return may
+    # only close the path completion.
+    for _ in 1 2 3; do
+        xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+        sleep 0.5
+        xdotool key ctrl+l # the location field, in both kinds of dialog
+        sleep 0.3
+        xdotool type --delay 20 "$3"
+        for _ in 1 2 3; do
+            sleep 0.3
+            xdotool key --window "$dialog" Return 2>/dev/null || true
+            sleep 0.3
+            dialog_gone "$2" && return 0
+        done
+    done
+    fail "the \"$2\" dialog did not close"
+}
+# Gone means not found twice: a search can fail while other windows come and go.
+dialog_gone() {
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && return 1
+    sleep 0.2
+    ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1
+}
+
+# Save, export, reset and reopen: the sound comes back as it was.
 sleep 1.5 # the meters fall back to silence
-editor_shot "$work/before-close.png"
+editor_shot "$work/made.png"
+choose_file 195 "Save sound" "$work/mine.bin"
+[[ $(stat -c %s "$work/mine.bin") == 484 ]] || fail "the saved sound is not a 484-byte state"
+choose_file 315 "Export WAV" "$work/mine.wav"
+sleep 0.5
+export_peak=$(sox "$work/mine.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
+awk -v p="$export_peak" 'BEGIN { exit !(p > 0.01) }' || fail "the exported sound is silent (peak $export_peak)"
+click 207 578 # Reset
+choose_file 50 "Open sound" "$work/mine.bin"
+sleep 0.5
+editor_shot "$work/reopened.png"
+differing=$(compare -metric AE "$work/reopened.png" "$work/made.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "the reopened sound differs from the saved one in $differing pixels"
+
+# Closing the window keeps the sound; the next start shows it again.
 close_app
 [[ -s $XDG_CONFIG_HOME/bleepforge/last-sound.aupreset ]] || fail "the sound was not kept on exit"
 start_app
 sleep 0.5
 editor_shot "$work/after-start.png"
-differing=$(compare -metric AE "$work/after-start.png" "$work/before-close.png" null: 2>&1 || true)
+differing=$(compare -metric AE "$work/after-start.png" "$work/made.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the restored sound differs from the kept one in $differing pixels"
 close_app
 
@@ -133,4 +191,4 @@ start_app
 close_app
 [[ $(cat "$kept.unreadable") == damaged ]] || fail "the unreadable sound was not kept aside"
 [[ -s $kept ]] || fail "no sound was kept after an unreadable one"
-echo "standalone end to end: window, value fields, keyboard and MIDI sound, autosave and restore all as expected (peaks $peak, $midi_peak)"
+echo "standalone end to end: window, value fields, keyboard and MIDI sound, save, export, open, autosave and restore all as expected (peaks $peak, $midi_peak, $export_peak)"
