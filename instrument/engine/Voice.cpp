@@ -106,6 +106,7 @@ void Voice::setSampleRate(double rate)
     mPitchEnv.setSampleRate(rate);
     mLowPass.setSampleRate(rate);
     mHighPass.setSampleRate(rate);
+    mCutoffsHeld = false;
     mLowPass.reset();
     mHighPass.reset();
 }
@@ -173,8 +174,12 @@ double Voice::mixSources()
     // The amplitude envelope may free the voice here; the sample still completes.
     const double amp = mAmpEnv.nextSample();
     const double env = mFilterEnv.nextSample();
-    mLowPass.setFrequency(lowPassCutoff(env));
-    mHighPass.setFrequency(highPassCutoff(env));
+    if (!mCutoffsHeld)
+    {
+        mLowPass.setFrequency(lowPassCutoff(env));
+        mHighPass.setFrequency(highPassCutoff(env));
+        mCutoffsHeld = mLPDepth == 0.0 && mHPDepth == 0.0;
+    }
 
     double mix = 0.0;
     bool audible = false;

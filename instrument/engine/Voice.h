@@ -49,12 +49,28 @@ public:
     void SetEnvSustain(double level) { mAmpEnv.SetSustain(level); }
     void SetEnvRelease(double seconds) { mAmpEnv.SetRelease(seconds); }
 
-    void SetLPFilterCutoff(double hz) { mLPCutoff = hz; }
-    void SetHPFilterCutoff(double hz) { mHPCutoff = hz; }
+    void SetLPFilterCutoff(double hz)
+    {
+        mLPCutoff = hz;
+        mCutoffsHeld = false;
+    }
+    void SetHPFilterCutoff(double hz)
+    {
+        mHPCutoff = hz;
+        mCutoffsHeld = false;
+    }
     void SetLPFilterResonance(double q) { mLowPass.setGain(q); }
     void SetHPFilterResonance(double q) { mHighPass.setGain(q); }
-    void SetLPFilterDepth(double depth) { mLPDepth = depth; }
-    void SetHPFilterDepth(double depth) { mHPDepth = depth; }
+    void SetLPFilterDepth(double depth)
+    {
+        mLPDepth = depth;
+        mCutoffsHeld = false;
+    }
+    void SetHPFilterDepth(double depth)
+    {
+        mHPDepth = depth;
+        mCutoffsHeld = false;
+    }
 
     EG& filterEnvelope() { return mFilterEnv; }
     void shareCurveMemo(PitchEnvelope::CurveMemo* memo) { mCurveMemo = memo; }
@@ -82,6 +98,9 @@ private:
     double mLPDepth = 0.0;
     double mHPDepth = 0.0;
     EG mFilterEnv;
+    // Both filters have their cutoffs and no envelope moves them: setting them
+    // again each sample would change nothing.
+    bool mCutoffsHeld = false;
     double mLPCutoff = 22050.0;
     double mHPCutoff = 0.0;
     int mTranspose[kNumSources] = {};

@@ -48,6 +48,8 @@ double VoiceManager::nextSample()
     }
     if (count == 0)
         return 0.0;
+    if (count == 1) // one note at a time, the usual case
+        return sounding[0]->nextSample();
     for (int i = 0; i < count; ++i)
         signal[i] = sounding[i]->mixSources();
     for (int i = 0; i < count; ++i)

@@ -147,6 +147,37 @@ TEST_F(VoiceTest, FilterEnvelopeDepthOpensTheLowPass)
     EXPECT_GT(peak(render(opened, 4000), 2000), 0.9);
 }
 
+// Without a filter envelope the cutoffs are set once and then held; every
+// change that moves them must still reach a sounding note.
+TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
+{
+    using Change = void (*)(VoiceManager&);
+    const Change changes[] = {
+        [](VoiceManager& vm) { vm.SetLPFilterCutoff(300.0); },
+        [](VoiceManager& vm) { vm.SetHPFilterCutoff(3000.0); },
+        [](VoiceManager& vm) { vm.SetLPFilterDepth(-1.0); },
+        [](VoiceManager& vm) { vm.SetHPFilterDepth(1.0); },
+        [](VoiceManager& vm) { vm.setSampleRate(kRate / 4); },
+    };
+    for (const Change& change : changes)
+    {
+        VoiceManager changed, kept;
+        for (VoiceManager* vm : {&changed, &kept})
+        {
+            vm->setSampleRate(kRate);
+            holdPitch(*vm);
+            vm->SetLPFilterCutoff(8000.0);
+            vm->SetHPFilterCutoff(100.0);
+            vm->SetEnvSustain(1.0);
+            vm->SetFilterEnvSustain(0.5);
+            vm->onNoteOn(60, 127);
+        }
+        EXPECT_EQ(render(changed, 500), render(kept, 500));
+        change(changed);
+        EXPECT_NE(render(changed, 500), render(kept, 500));
+    }
+}
+
 TEST_F(VoiceTest, SourceIndicesOutsideTheirRangeAreIgnored)
 {
     VoiceManager reference;
