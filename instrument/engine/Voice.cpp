@@ -3,6 +3,8 @@
 #include "denormal.h"
 #include "qxDSP.h"
 
+#include <cstring>
+
 namespace
 {
 const double kOpenCutoff = 22050.0; // where a positive low-pass depth opens to
@@ -106,7 +108,7 @@ void Voice::setSampleRate(double rate)
     mPitchEnv.setSampleRate(rate);
     mLowPass.setSampleRate(rate);
     mHighPass.setSampleRate(rate);
-    mCutoffsHeld = false;
+    mCutoffs = kCutoffsStale;
     mLowPass.reset();
     mHighPass.reset();
 }
@@ -119,6 +121,16 @@ void Voice::updateBaseFrequencies()
         mBaseFreq[i] = qxDSP::CentsToHerz(qxDSP::MIDItoHz(note), mCents[i]);
     }
     mFrequencyDirty = false;
+}
+
+// The cutoffs are a function of the settings and the envelope's value: with
+// the settings unchanged and the value the same to the bit, or not used, they
+// are what the filters already have.
+bool Voice::cutoffsMove(double env) const
+{
+    if (mCutoffs == kCutoffsFixed)
+        return false;
+    return mCutoffs == kCutoffsStale || std::memcmp(&env, &mHeldEnv, sizeof env) != 0;
 }
 
 double Voice::lowPassCutoff(double env) const
@@ -174,11 +186,12 @@ double Voice::mixSources()
     // The amplitude envelope may free the voice here; the sample still completes.
     const double amp = mAmpEnv.nextSample();
     const double env = mFilterEnv.nextSample();
-    if (!mCutoffsHeld)
+    if (cutoffsMove(env))
     {
         mLowPass.setFrequency(lowPassCutoff(env));
         mHighPass.setFrequency(highPassCutoff(env));
-        mCutoffsHeld = mLPDepth == 0.0 && mHPDepth == 0.0;
+        mCutoffs = mLPDepth != 0.0 || mHPDepth != 0.0 ? kCutoffsAtHeldEnv : kCutoffsFixed;
+        mHeldEnv = env;
     }
 
     double mix = 0.0;

@@ -52,24 +52,24 @@ public:
     void SetLPFilterCutoff(double hz)
     {
         mLPCutoff = hz;
-        mCutoffsHeld = false;
+        mCutoffs = kCutoffsStale;
     }
     void SetHPFilterCutoff(double hz)
     {
         mHPCutoff = hz;
-        mCutoffsHeld = false;
+        mCutoffs = kCutoffsStale;
     }
     void SetLPFilterResonance(double q) { mLowPass.setGain(q); }
     void SetHPFilterResonance(double q) { mHighPass.setGain(q); }
     void SetLPFilterDepth(double depth)
     {
         mLPDepth = depth;
-        mCutoffsHeld = false;
+        mCutoffs = kCutoffsStale;
     }
     void SetHPFilterDepth(double depth)
     {
         mHPDepth = depth;
-        mCutoffsHeld = false;
+        mCutoffs = kCutoffsStale;
     }
 
     EG& filterEnvelope() { return mFilterEnv; }
@@ -80,6 +80,7 @@ private:
     static bool isSource(int i) { return i >= 0 && i < kNumSources; }
     static bool isTonal(int i) { return i >= 0 && i < kNumTonalSources; }
     void updateBaseFrequencies();
+    bool cutoffsMove(double env) const;
     double lowPassCutoff(double env) const;
     double highPassCutoff(double env) const;
 
@@ -98,9 +99,17 @@ private:
     double mLPDepth = 0.0;
     double mHPDepth = 0.0;
     EG mFilterEnv;
-    // Both filters have their cutoffs and no envelope moves them: setting them
-    // again each sample would change nothing.
-    bool mCutoffsHeld = false;
+    // Whether the filters have the cutoffs of the current settings: always
+    // (no depth uses the envelope), or while the filter envelope stays at
+    // mHeldEnv. Setting them again then would change nothing.
+    enum Cutoffs
+    {
+        kCutoffsStale,
+        kCutoffsAtHeldEnv,
+        kCutoffsFixed
+    };
+    Cutoffs mCutoffs = kCutoffsStale;
+    double mHeldEnv = 0.0;
     double mLPCutoff = 22050.0;
     double mHPCutoff = 0.0;
     int mTranspose[kNumSources] = {};

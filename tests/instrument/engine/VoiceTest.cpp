@@ -147,8 +147,9 @@ TEST_F(VoiceTest, FilterEnvelopeDepthOpensTheLowPass)
     EXPECT_GT(peak(render(opened, 4000), 2000), 0.9);
 }
 
-// Without a filter envelope the cutoffs are set once and then held; every
-// change that moves them must still reach a sounding note.
+// The cutoffs are set again only when something that moves them changed;
+// every such change must still reach a sounding note, the filter envelope's
+// new sustain level among them.
 TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
 {
     using Change = void (*)(VoiceManager&);
@@ -158,6 +159,7 @@ TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
         [](VoiceManager& vm) { vm.SetLPFilterDepth(-1.0); },
         [](VoiceManager& vm) { vm.SetHPFilterDepth(1.0); },
         [](VoiceManager& vm) { vm.setSampleRate(kRate / 4); },
+        [](VoiceManager& vm) { vm.SetFilterEnvSustain(0.1); },
     };
     for (const Change& change : changes)
     {
@@ -170,9 +172,10 @@ TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
             vm->SetHPFilterCutoff(100.0);
             vm->SetEnvSustain(1.0);
             vm->SetFilterEnvSustain(0.5);
+            vm->SetLPFilterDepth(0.5);
             vm->onNoteOn(60, 127);
         }
-        EXPECT_EQ(render(changed, 500), render(kept, 500));
+        EXPECT_EQ(render(changed, 2000), render(kept, 2000)); // into the sustain
         change(changed);
         EXPECT_NE(render(changed, 500), render(kept, 500));
     }
