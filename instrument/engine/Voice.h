@@ -49,28 +49,12 @@ public:
     void SetEnvSustain(double level) { mAmpEnv.SetSustain(level); }
     void SetEnvRelease(double seconds) { mAmpEnv.SetRelease(seconds); }
 
-    void SetLPFilterCutoff(double hz)
-    {
-        mLPCutoff = hz;
-        mCutoffs = kCutoffsStale;
-    }
-    void SetHPFilterCutoff(double hz)
-    {
-        mHPCutoff = hz;
-        mCutoffs = kCutoffsStale;
-    }
+    void SetLPFilterCutoff(double hz) { setFilterSetting(mLPCutoff, hz); }
+    void SetHPFilterCutoff(double hz) { setFilterSetting(mHPCutoff, hz); }
     void SetLPFilterResonance(double q) { mLowPass.setGain(q); }
     void SetHPFilterResonance(double q) { mHighPass.setGain(q); }
-    void SetLPFilterDepth(double depth)
-    {
-        mLPDepth = depth;
-        mCutoffs = kCutoffsStale;
-    }
-    void SetHPFilterDepth(double depth)
-    {
-        mHPDepth = depth;
-        mCutoffs = kCutoffsStale;
-    }
+    void SetLPFilterDepth(double depth) { setFilterSetting(mLPDepth, depth); }
+    void SetHPFilterDepth(double depth) { setFilterSetting(mHPDepth, depth); }
 
     EG& filterEnvelope() { return mFilterEnv; }
     void shareCurveMemo(PitchEnvelope::CurveMemo* memo) { mCurveMemo = memo; }
@@ -80,6 +64,12 @@ private:
     static bool isSource(int i) { return i >= 0 && i < kNumSources; }
     static bool isTonal(int i) { return i >= 0 && i < kNumTonalSources; }
     void updateBaseFrequencies();
+    // A cutoff or a depth: the filters take their cutoffs again next sample.
+    void setFilterSetting(double& setting, double value)
+    {
+        setting = value;
+        mCutoffs = kCutoffsStale;
+    }
     bool cutoffsMove(double env) const;
     double lowPassCutoff(double env) const;
     double highPassCutoff(double env) const;
