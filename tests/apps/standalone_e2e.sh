@@ -16,7 +16,7 @@ skip() { echo "SKIP: $*"; exit 77; }
 fail() {
     echo "FAIL: $*"
     [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null
-    cat "$work/app.log" 2>/dev/null || true
+    cat "$work/app.log" "$work/xvfb.log" 2>/dev/null || true
     exit 1
 }
 for tool in Xvfb xdotool jackd jack_wait jack_capture import compare sox; do
@@ -26,7 +26,9 @@ done
 for n in $(seq 150 199); do
     [[ -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
 done
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: an X server that resets when its last client leaves drops a client
+# that connects meanwhile, as the app does when it is started again.
+Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
 [[ -e /tmp/.X11-unix/X${display#:} ]] || skip "Xvfb cannot start"
@@ -47,6 +49,7 @@ start_app() {
     local window=""
     for _ in $(seq 100); do
         window=$(xdotool search --name '^Bleepforge$' 2>/dev/null | head -1) && [[ -n $window ]] && break
+        kill -0 "$app_pid" 2>/dev/null || fail "the app ended before its window appeared"
         sleep 0.1
     done
     [[ -n $window ]] || fail "no window appeared"

@@ -33,7 +33,7 @@ public:
             if (mPid == 0)
             {
                 execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                       "tcp", static_cast<char*>(nullptr));
+                       "tcp", "-noreset", static_cast<char*>(nullptr));
                 _exit(127);
             }
             for (int wait = 0; wait < 100 && stat(socket.c_str(), &info) != 0; ++wait)
