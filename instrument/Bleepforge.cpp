@@ -321,22 +321,23 @@ void Bleepforge::QueuePitchJump(const IMidiMsg& msg)
 }
 
 // One host-rate frame: the filter output after the first of the frame's voice
-// samples; the others only advance the filter.
-double Bleepforge::RenderFrame(int rate)
+// samples; the others only advance the filter. Flattened, so that the voices'
+// per-sample work inlines into the frame's loop.
+__attribute__((flatten)) double Bleepforge::RenderFrame(int rate)
 {
     mMidiReceiver.advance();
     double out = 0.0;
     const double* coefficients = mBesselDesign.Coeffs();
-    for (int k = 0; k < rate; ++k)
-    {
-        double x = mVoiceManager.nextSample();
-        if (mBitCrushPosition == kCrushInside)
-            x = mInsideCrusher.Process(x, 0);
-        denormal_fix_double_aggressive(&x);
-        mDecimation.Process(x, coefficients);
-        if (k == 0)
-            out = mDecimation.Output();
-    }
+    mVoiceManager.render(rate,
+                         [&](int k, double x)
+                         {
+                             if (mBitCrushPosition == kCrushInside)
+                                 x = mInsideCrusher.Process(x, 0);
+                             denormal_fix_double_aggressive(&x);
+                             mDecimation.Process(x, coefficients);
+                             if (k == 0)
+                                 out = mDecimation.Output();
+                         });
     if (!mVoiceManager.anyActive())
         mDecimation.FlushIfBelow(kDecimationFlushLevel);
     if (mBitCrushPosition == kCrushAfter)

@@ -32,24 +32,31 @@ void VoiceManager::onNoteOff(int noteNumber, int velocity)
         });
 }
 
-// Silent voices add zeros whose sign never reaches the output (the decimation
-// path flushes -0 to +0), so only sounding voices are summed, in index order.
-// Each step runs across all sounding voices before the next, so that their
-// independent filter chains overlap; the noise draws keep their voice order.
 double VoiceManager::nextSample()
 {
-    Voice* sounding[kNumVoices];
-    double signal[kNumVoices] = {};
+    double out = 0.0;
+    render(1, [&](int, double sample) { out = sample; });
+    return out;
+}
+
+int VoiceManager::gatherSounding(Voice** sounding)
+{
     int count = 0;
     for (Voice& voice : mVoices)
     {
         if (voice.isActive())
             sounding[count++] = &voice;
     }
-    if (count == 0)
-        return 0.0;
-    if (count == 1) // one note at a time, the usual case
-        return sounding[0]->nextSample();
+    return count;
+}
+
+// Silent voices add zeros whose sign never reaches the output (the decimation
+// path flushes -0 to +0), so only sounding voices are summed, in index order.
+// Each step runs across all sounding voices before the next, so that their
+// independent filter chains overlap; the noise draws keep their voice order.
+double VoiceManager::sumSounding(Voice** sounding, int count)
+{
+    double signal[kNumVoices] = {};
     for (int i = 0; i < count; ++i)
         signal[i] = sounding[i]->mixSources();
     for (int i = 0; i < count; ++i)

@@ -16,6 +16,10 @@ public:
     void onNoteOff(int noteNumber, int velocity);
     Voice* findFreeVoice();
     double nextSample();
+    // n samples of the summed voices, each handed to sink(k, sample) as it is
+    // made. Notes start only between calls, so the sounding voices are found
+    // once per call.
+    template <class Sink> void render(int n, Sink sink);
     void setSampleRate(double rate);
 
     void SetOscType(int i, Oscilator::OscType type);
@@ -63,6 +67,8 @@ public:
     }
 
 private:
+    int gatherSounding(Voice** sounding);
+    static double sumSounding(Voice** sounding, int count);
     template <class Change> void forEachVoice(Change change)
     {
         for (Voice& voice : mVoices)
@@ -72,3 +78,27 @@ private:
     Voice mVoices[kNumVoices];
     PitchEnvelope::CurveMemo mCurveMemo;
 };
+
+template <class Sink> void VoiceManager::render(int n, Sink sink)
+{
+    Voice* sounding[kNumVoices];
+    int count = gatherSounding(sounding);
+    if (count == 1) // one note at a time, the usual case; an ended voice gives 0
+    {
+        for (int k = 0; k < n; ++k)
+            sink(k, sounding[0]->nextSample());
+        return;
+    }
+    for (int k = 0; k < n; ++k)
+    {
+        sink(k, count == 0 ? 0.0 : sumSounding(sounding, count));
+        for (int i = 0; i < count; ++i)
+        {
+            if (!sounding[i]->isActive())
+            {
+                count = gatherSounding(sounding);
+                break;
+            }
+        }
+    }
+}
