@@ -203,6 +203,8 @@ double Voice::mixSources()
         mix = audible ? mix + m : m;
         audible = true;
     };
+    // Unrolled: three fixed slots need no loop counter.
+#pragma GCC unroll 3
     for (int i = 0; i < kNumTonalSources; ++i)
     {
         Oscilator& osc = mOscillators[i];
