@@ -2,7 +2,8 @@
 # bleepforge-standalone from the outside: on an X server and a JACK dummy
 # server of its own, driven with xdotool, its sound recorded with jack_capture.
 # Usage: standalone_e2e.sh APP CLI   (exit 77: a server cannot start here)
-set -euo pipefail
+set -Eeuo pipefail
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"' ERR
 app=$1 cli=$2
 work=$(mktemp -d)
 pids=()
@@ -66,7 +67,17 @@ found=$(compare -metric AE -subimage-search "$work/corner.png" "$work/patch.png"
 [[ $found == "0 @ "* ]] || fail "the editor is not on screen as the snapshot draws it ($found)"
 offset=${found#0 @ }
 ox=${offset%,*} oy=${offset#*,}
-click() { xdotool mousemove --sync $((ox + $1)) $((oy + $2)) click 1; }
+# --sync waits for the pointer to move, which it never does when it is there
+# already (closing the app twice in a row clicks the same spot).
+pointer_to() {
+    local at
+    at=$(xdotool getmouselocation --shell)
+    [[ $at == "X=$1"$'\n'"Y=$2"$'\n'* ]] || xdotool mousemove --sync "$1" "$2"
+}
+click() {
+    pointer_to $((ox + $1)) $((oy + $2))
+    xdotool click 1
+}
 
 # Value fields: a double takes "0.5"; an integer refuses the "." of "3.9".
 click 67 462
@@ -114,7 +125,7 @@ kill "${pids[-1]}"
 # part of the sound. A note the killed sequencer left on keeps a key lit, and a
 # button keeps its hover frame until the pointer passes over it again.
 editor_shot() {
-    xdotool mousemove --sync $((ox + 300)) $((oy + 385)) # a bare spot: no tooltip
+    pointer_to $((ox + 300)) $((oy + 385)) # a bare spot: no tooltip
     sleep 0.3
     import -window root "$work/screen.png"
     convert "$work/screen.png" -crop "$size+$ox+$oy" +repage -fill black \
