@@ -62,6 +62,13 @@ void heavyPatchFourNotes(benchmark::State& state)
                {48, 55, 60, 64});
 }
 
+// The Random generator's noise-only sounds: white noise, with the oscillator's
+// level at silence but its type still a sine.
+void noiseWithSilentSine(benchmark::State& state)
+{
+    renderHeld(state, {"Osc1 Type=Sin", "Osc1 Level=-96", "White Level=0"}, {60});
+}
+
 // The ceiling for every patch: only the decimation recursion, 16 steps per
 // output frame, each waiting on the one before; state in registers and the
 // flush a predicted branch. The patches' factors are read as shares of this.
@@ -133,3 +140,4 @@ BENCHMARK(lowPassAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(decimationChainAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(defaultPatchOneNote)->Unit(benchmark::kMicrosecond);
 BENCHMARK(heavyPatchFourNotes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(noiseWithSilentSine)->Unit(benchmark::kMicrosecond);

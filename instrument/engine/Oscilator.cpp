@@ -33,6 +33,31 @@ double Oscilator::nextSample(double frequency, double /*second*/)
     }
 }
 
+// The square keeps its last output at the duty point and the noises draw, so
+// they run in full.
+void Oscilator::skipSample(double frequency, double second)
+{
+    switch (mType)
+    {
+    case kOscTriangle:
+    case kOscSin:
+    case kOscBreaker:
+    case kOscTan:
+        mOscA.step(frequency);
+        return;
+    case kOscSaw:
+        mOscA.sawStep(frequency);
+        return;
+    case kOscWhistle:
+        mOscA.step(frequency);
+        mOscB.step(kWhistleOvertone * frequency);
+        return;
+    default:
+        nextSample(frequency, second);
+        return;
+    }
+}
+
 void Oscilator::setPhase(double phase)
 {
     mOscA.phaseReset(phase);

@@ -25,6 +25,9 @@ public:
     virtual ~Oscilator() = default;
 
     double nextSample(double frequency, double second);
+    // What nextSample does to this oscillator's state, without the sample where
+    // that leaves the state as it is: a silent source skips its sines and tangents.
+    void skipSample(double frequency, double second);
     void setPhase(double phase);
     void setSampleRate(int rate)
     {

@@ -210,10 +210,12 @@ double Voice::mixSources()
         Oscilator& osc = mOscillators[i];
         if (osc.mType == Oscilator::kOscOff)
             continue; // silent, and its phase stays where it is
-        // The phase runs on even when the level is 0.
-        const double sample = osc.nextSample(mPitchEnv.nextSample(mBaseFreq[i]), kSecondArgument);
+        // The phase runs on even when the level is 0; only the sample is skipped.
+        const double frequency = mPitchEnv.nextSample(mBaseFreq[i]);
         if (mSourceLevel[i] != 0.0)
-            add(i, sample);
+            add(i, osc.nextSample(frequency, kSecondArgument));
+        else
+            osc.skipSample(frequency, kSecondArgument);
     }
     // Silent noise draws nothing, which keeps every other draw where it was.
     if (!mNoiseSilent)

@@ -126,7 +126,7 @@ double qxOsc::pulse(double frequency, double duty)
 }
 
 // The phase runs in -0.5 ... 0.5 here, so the step sits at phase 0.
-double qxOsc::sawn(double frequency)
+void qxOsc::sawStep(double frequency)
 {
     if (phase >= 0.5)
     {
@@ -135,6 +135,11 @@ double qxOsc::sawn(double frequency)
             phase -= std::floor(phase + 0.5);
     }
     advance(frequency);
+}
+
+double qxOsc::sawn(double frequency)
+{
+    sawStep(frequency);
     double t = (kSawTransitionHz / frequency) * phase;
     if (std::isnan(t)) // zero frequency at phase 0: the centre of the step
         t = 0.0;

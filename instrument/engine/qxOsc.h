@@ -35,6 +35,16 @@ public:
     double pulse(double frequency, double duty);
     double sawn(double frequency);
 
+    // The phase steps of the waveforms above, without their output: sine, tan,
+    // breaker and triangle all wrap and then advance; the sawtooth wraps at
+    // one half.
+    void step(double frequency)
+    {
+        wrap();
+        advance(frequency);
+    }
+    void sawStep(double frequency);
+
     double phase = 0.0;  // cycles
     double output = 0.0; // the last value returned
 

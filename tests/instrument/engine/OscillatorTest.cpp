@@ -1,4 +1,5 @@
 #include "Oscilator.h"
+#include "qxDSP.h"
 #include "qxOsc.h"
 
 #include <gtest/gtest.h>
@@ -238,6 +239,37 @@ TEST_F(OscillatorTest, TanIsTheLimitedTangentAtEveryPhase)
             const double t = std::tan(3.141592653589793 * p);
             const double expected = t > 1.0 ? 1.0 : (t < -1.0 ? -1.0 : t);
             ASSERT_EQ(osc.tan(0.0), expected) << p;
+        }
+    }
+}
+
+// A silent source skips its samples; when it sounds again it must be where it
+// would have been had it run in full, for every type, sweeping frequency included.
+TEST_F(OscillatorTest, SkippedSamplesLeaveTheStateAsRunningThemDoes)
+{
+    for (int type = Oscilator::kOscOff; type <= Oscilator::kOscPinkNoise; ++type)
+    {
+        Oscilator ran, skipped;
+        for (Oscilator* osc : {&ran, &skipped})
+        {
+            osc->mType = static_cast<Oscilator::OscType>(type);
+            osc->mDuty = 0.3;
+            osc->setPhase(0.7);
+        }
+        auto frequencyAt = [](int i) { return 30.0 + 97.0 * i; }; // past the rate near the end
+        qxDSP::seedRandom(7);
+        for (int i = 0; i < 600; ++i)
+            ran.nextSample(frequencyAt(i), 0.5);
+        qxDSP::seedRandom(7);
+        for (int i = 0; i < 600; ++i)
+            skipped.skipSample(frequencyAt(i), 0.5);
+        const uint64_t seed = 11;
+        for (int i = 0; i < 50; ++i)
+        {
+            qxDSP::seedRandom(static_cast<unsigned>(seed + i));
+            const double expected = ran.nextSample(440.0, 0.5);
+            qxDSP::seedRandom(static_cast<unsigned>(seed + i));
+            ASSERT_EQ(skipped.nextSample(440.0, 0.5), expected) << "type " << type << ", sample " << i;
         }
     }
 }
