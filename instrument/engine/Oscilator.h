@@ -25,8 +25,8 @@ public:
     virtual ~Oscilator() = default;
 
     double nextSample(double frequency, double second);
-    // What nextSample does to this oscillator's state, without the sample where
-    // that leaves the state as it is: a silent source skips its sines and tangents.
+    // Leaves the state as nextSample would, without working out a sample the
+    // state does not depend on: a silent source skips its sines and tangents.
     void skipSample(double frequency, double second);
     void setPhase(double phase);
     void setSampleRate(int rate)

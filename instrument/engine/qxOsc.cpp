@@ -68,8 +68,7 @@ void qxOsc::wrap()
 double qxOsc::sinewave(double frequency)
 {
     output = std::sin(kTwoPi * phase);
-    wrap();
-    advance(frequency);
+    step(frequency);
     return output;
 }
 
@@ -89,23 +88,20 @@ static double limitedTan(double phase)
 double qxOsc::tan(double frequency)
 {
     output = limitedTan(phase);
-    wrap();
-    advance(frequency);
+    step(frequency);
     return output;
 }
 
 double qxOsc::breaker(double frequency)
 {
     output = std::fabs(1.0 - phase * phase * 2.0) - 1.0;
-    wrap();
-    advance(frequency);
+    step(frequency);
     return output;
 }
 
 double qxOsc::triangle(double frequency)
 {
-    wrap();
-    advance(frequency);
+    step(frequency);
     if (phase <= 0.5)
         output = (phase - 0.25) * 4.0;
     else
@@ -116,8 +112,7 @@ double qxOsc::triangle(double frequency)
 double qxOsc::pulse(double frequency, double duty)
 {
     duty = limit(duty, 0.0, 1.0);
-    wrap();
-    advance(frequency);
+    step(frequency);
     if (duty > phase)
         output = -1.0;
     if (phase > duty)

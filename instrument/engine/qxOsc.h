@@ -35,9 +35,8 @@ public:
     double pulse(double frequency, double duty);
     double sawn(double frequency);
 
-    // The phase steps of the waveforms above, without their output: sine, tan,
-    // breaker and triangle all wrap and then advance; the sawtooth wraps at
-    // one half.
+    // The phase steps of the waveforms above, without their output: all but
+    // the sawtooth wrap and then advance; the sawtooth wraps at one half.
     void step(double frequency)
     {
         wrap();
