@@ -52,7 +52,7 @@ struct App
     GtkWidget* window = nullptr;
     GtkWidget* status = nullptr;
     GtkWidget* slot = nullptr;
-    std::string autosave;
+    std::string autosave; // empty: sounds are not kept this session
     std::vector<UInt8> lastSaved; // GUI thread: the state the autosave holds
     std::string shownProblem;     // GUI thread: the device problem last shown
 };
@@ -139,15 +139,25 @@ void restoreLastSound(App& app)
     catch (const std::exception& e)
     {
         const std::string aside = app.autosave + ".unreadable";
-        std::rename(app.autosave.c_str(), aside.c_str());
-        showStatus(app, std::string("Error: the last sound could not be restored (kept as ") + aside +
-                            "): " + e.what());
+        if (std::rename(app.autosave.c_str(), aside.c_str()) == 0)
+        {
+            showStatus(app, std::string("Error: the last sound could not be restored (kept as ") +
+                                aside + "): " + e.what());
+            return;
+        }
+        // It cannot be moved aside either: keeping no sound this session
+        // is better than writing over it.
+        showStatus(app, std::string("Error: the last sound could not be restored, and is left in ") +
+                            app.autosave + "; sounds are not kept this session: " + e.what());
+        app.autosave.clear();
     }
 }
 
 // Saves the sound when it changed since the last save; also on exit.
 void autosave(App& app)
 {
+    if (app.autosave.empty())
+        return;
     const std::vector<UInt8> now = stateBytes(app);
     if (now.empty() || now == app.lastSaved)
         return;

@@ -16,7 +16,7 @@ trap cleanup EXIT
 skip() { echo "SKIP: $*"; exit 77; }
 fail() {
     echo "FAIL: $*"
-    [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null
+    [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null || true
     cat "$work/app.log" "$work/xvfb.log" 2>/dev/null || true
     exit 1
 }
@@ -205,4 +205,13 @@ start_app
 close_app
 [[ $(cat "$kept.unreadable") == damaged ]] || fail "the unreadable sound was not kept aside"
 [[ -s $kept ]] || fail "no sound was kept after an unreadable one"
+
+# One that cannot even be moved aside (a folder holds its new name) is left
+# as it is: the app keeps no sound rather than write over it.
+echo damaged >"$kept"
+rm "$kept.unreadable"
+mkdir -p "$kept.unreadable/taken"
+start_app
+close_app
+[[ $(cat "$kept") == damaged ]] || fail "an unreadable sound that could not be moved was overwritten"
 echo "standalone end to end: window, value fields, keyboard and MIDI sound, save, export, open, autosave and restore all as expected (peaks $peak, $midi_peak, $export_peak)"
