@@ -92,6 +92,9 @@ std::string chooseFile(App& app, GtkFileChooserAction action, const char* title,
         g_free(chosen);
     }
     gtk_widget_destroy(dialog);
+    // The dialog leaves the screen now, not after the file work that follows
+    // (an export takes a moment) has let the main loop run again.
+    gdk_display_flush(gdk_display_get_default());
     return path;
 }
 

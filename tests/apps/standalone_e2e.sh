@@ -149,8 +149,10 @@ choose_file() { # BUTTON_X TITLE PATH
     # Keys can be lost while the dialog fills its list, so a try that leaves
     # it open types the path again. Returns go to the dialog itself, so one
     # sent as it closes never reaches the main window; the first Return may
-    # only close the path completion.
+    # only close the path completion. A dialog on its way out is never typed
+    # into again: the keys would reach the main window.
     for _ in 1 2 3; do
+        dialog_gone "$2" && return 0
         xdotool windowfocus --sync "$dialog" 2>/dev/null || true
         sleep 0.5
         xdotool key ctrl+l # the location field, in both kinds of dialog
@@ -159,8 +161,10 @@ choose_file() { # BUTTON_X TITLE PATH
         for _ in 1 2 3; do
             sleep 0.3
             xdotool key --window "$dialog" Return 2>/dev/null || true
-            sleep 0.3
-            dialog_gone "$2" && return 0
+            for _ in 1 2 3 4 5; do
+                dialog_gone "$2" && return 0
+                sleep 0.3
+            done
         done
     done
     fail "the \"$2\" dialog did not close"
