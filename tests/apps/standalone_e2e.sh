@@ -169,6 +169,15 @@ choose_file() { # BUTTON_X TITLE PATH
     done
     fail "the \"$2\" dialog did not close"
 }
+# The app writes a file after its dialog has gone, under a temporary name
+# that it then renames: once it exists, it is whole.
+wait_for_file() {
+    for _ in $(seq 100); do
+        [[ -e $1 ]] && return 0
+        sleep 0.1
+    done
+    fail "$1 was not written"
+}
 # Gone means not found twice: a search can fail while other windows come and go.
 dialog_gone() {
     xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && return 1
@@ -180,9 +189,10 @@ dialog_gone() {
 sleep 1.5 # the meters fall back to silence
 editor_shot "$work/made.png"
 choose_file 195 "Save sound" "$work/mine.bin"
+wait_for_file "$work/mine.bin"
 [[ $(stat -c %s "$work/mine.bin") == 484 ]] || fail "the saved sound is not a 484-byte state"
 choose_file 315 "Export WAV" "$work/mine.wav"
-sleep 0.5
+wait_for_file "$work/mine.wav"
 export_peak=$(sox "$work/mine.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
 awk -v p="$export_peak" 'BEGIN { exit !(p > 0.01) }' || fail "the exported sound is silent (peak $export_peak)"
 click 207 578 # Reset
