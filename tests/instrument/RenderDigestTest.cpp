@@ -62,6 +62,9 @@ RenderRequest heavyRequest()
 const uint64_t kEveryWaveform[3] = {6913764101476997751ull, 239271833812241195ull,
                                      10722939573142457295ull};
 const uint64_t kOneBitAfter = 5245685993703882107ull;
+const uint64_t kHeldOneWave[4] = {652537648165311483ull, 8184890969566804539ull,
+                                   5233093547151013243ull, 6318870060391598323ull};
+const uint64_t kHeldMixed = 9254870679149220943ull;
 
 struct Case
 {
@@ -133,6 +136,36 @@ std::vector<Case> cases()
                        "BitCrush Bit Depth=1", "BitCrush Sample Rate=11025"};
     oneBit.notes = {{48, 127, 0.0, 0.3}};
     all.push_back({"one-bit crusher after the filter", oneBit, kOneBitAfter});
+
+    // Held notes that settle: the sweep ends, the envelopes sustain, the
+    // cutoffs stay where the filter envelope holds them; one note at a time.
+    const std::vector<std::string> settling = {
+        "Pitch Start=1",          "Pitch End=0.2",           "Pitch Duration=0.05",
+        "Pitch Curve=2",          "Amp Env Attack=0.02",     "Amp Env Sustain=0.6",
+        "Amp Env Release=0.05",   "Filter LP Cutoff=6000",   "Filter LP Resonance=2",
+        "Filter LP Env Depth=0.5", "Filter HP Cutoff=150",   "Filter Env Sustain=0.5",
+        "Osc2 EnvDepth=0.7"};
+    const char* const plainTypes[] = {"Triangle", "Square", "Saw", "Breaker"};
+    for (int t = 0; t < 4; ++t)
+    {
+        RenderRequest held;
+        held.settings = settling;
+        // The one sounding oscillator in the second slot, the first off.
+        for (const char* s : {"Osc1 Type=Off", "Osc2 Level=-3", "Osc2 Square Duty=0.3",
+                                    "Osc2 Phase=0.1"})
+            held.settings.push_back(s);
+        held.settings.push_back(std::string("Osc2 Type=") + plainTypes[t]);
+        held.notes = {{57, 120, 0.0, 0.25}, {64, 90, 0.35, 0.2}};
+        all.push_back({"held, one oscillator", held, kHeldOneWave[t]});
+    }
+    RenderRequest mixed;
+    mixed.settings = settling;
+    // A silent sine still runs its phase.
+    for (const char* s : {"Osc2 Type=Square", "Osc2 Level=-6", "Osc2 Octave=1",
+                                "Osc3 Type=Sin", "Osc3 Level=-96", "Osc1 Type=Breaker"})
+        mixed.settings.push_back(s);
+    mixed.notes = {{50, 127, 0.0, 0.3}};
+    all.push_back({"held, mixed oscillators", mixed, kHeldMixed});
     return all;
 }
 
