@@ -36,6 +36,27 @@ enum EPitchJumpTrigger
     kJumpBoth = 2
 };
 
+// A frame's voice samples on their way down: the crusher inside the
+// oversampling, then the decimation step. It travels by value through the
+// voice loop, so that the decimation's state can stay in registers there.
+struct DecimationSink
+{
+    KIT_BesselFilterStage stage;
+    const double* coefficients;
+    QXBitCrusher2* crusher; // null unless it sits inside the oversampling
+    double first = 0.0;     // the stage's output after the frame's first sample
+
+    void operator()(int k, double x)
+    {
+        if (crusher)
+            x = crusher->Process(x, 0);
+        denormal_fix_double_aggressive(&x);
+        stage.Process(x, coefficients);
+        if (k == 0)
+            first = stage.Output();
+    }
+};
+
 // A sample offset that many frames later, held to the int range.
 int OffsetAfter(int offset, double frames)
 {
@@ -43,8 +64,11 @@ int OffsetAfter(int offset, double frames)
     return TruncateToInt(later);
 }
 
+// pow(x, 1) is x, so the usual exponent of 1 skips the two calls.
 double compress(double x, double exponent)
 {
+    if (exponent == 1.0)
+        return x;
     return x > 0.0 ? std::pow(x, exponent) : -std::pow(-x, exponent);
 }
 
@@ -326,18 +350,11 @@ void Bleepforge::QueuePitchJump(const IMidiMsg& msg)
 __attribute__((flatten)) double Bleepforge::RenderFrame(int rate)
 {
     mMidiReceiver.advance();
-    double out = 0.0;
-    const double* coefficients = mBesselDesign.Coeffs();
-    mVoiceManager.render(rate,
-                         [&](int k, double x)
-                         {
-                             if (mBitCrushPosition == kCrushInside)
-                                 x = mInsideCrusher.Process(x, 0);
-                             denormal_fix_double_aggressive(&x);
-                             mDecimation.Process(x, coefficients);
-                             if (k == 0)
-                                 out = mDecimation.Output();
-                         });
+    DecimationSink sink{mDecimation, mBesselDesign.Coeffs(),
+                        mBitCrushPosition == kCrushInside ? &mInsideCrusher : nullptr};
+    sink = mVoiceManager.render(rate, sink);
+    mDecimation = sink.stage;
+    double out = sink.first;
     if (!mVoiceManager.anyActive())
         mDecimation.FlushIfBelow(kDecimationFlushLevel);
     if (mBitCrushPosition == kCrushAfter)

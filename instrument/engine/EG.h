@@ -35,6 +35,33 @@ public:
     void EndEnvelope() { enterStage(kStageRelease); }
     void reset();
     double nextSample();
+    // Whether the stage ends within n samples.
+    bool changesWithin(uint64_t n) const
+    {
+        return isTimed(mStage) && mStageEndIndex - mSampleIndex < n;
+    }
+    bool isMoving() const { return isTimed(mStage); }
+    // The level over samples in which no stage ends, as nextSample moves it,
+    // held in locals by a loop over a frame; endRun takes it back.
+    struct Run
+    {
+        double level;
+        double multiplier;
+        bool moving;
+        double next()
+        {
+            if (moving)
+                level *= multiplier;
+            return level;
+        }
+    };
+    Run run() const { return {mLevel, mMultiplier, isTimed(mStage)}; }
+    void endRun(const Run& run, uint64_t samples)
+    {
+        mLevel = run.level;
+        if (run.moving)
+            mSampleIndex += samples;
+    }
     void calcultateMultiplier(double startLevel, double endLevel, uint64_t lengthInSamples);
 
     EGStages getStage() const { return mStage; }

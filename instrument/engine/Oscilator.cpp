@@ -6,20 +6,29 @@ const double kWhistleOvertone = 20.0;
 const double kWhistleOvertoneLevel = 0.25;
 } // namespace
 
-double Oscilator::nextSample(double frequency, double /*second*/)
+double Oscilator::plainSample(double frequency)
 {
     switch (mType)
     {
     case kOscTriangle:
-        return triangle(frequency);
+        return plainWave<kOscTriangle>(mOscA, frequency, mDuty);
+    case kOscSquare:
+        return plainWave<kOscSquare>(mOscA, frequency, mDuty);
+    case kOscSaw:
+        return plainWave<kOscSaw>(mOscA, frequency, mDuty);
+    default:
+        return plainWave<kOscBreaker>(mOscA, frequency, mDuty);
+    }
+}
+
+double Oscilator::nextSample(double frequency, double /*second*/)
+{
+    if (isPlain())
+        return plainSample(frequency);
+    switch (mType)
+    {
     case kOscSin:
         return sin(frequency);
-    case kOscSquare:
-        return square(frequency, mDuty);
-    case kOscSaw:
-        return saw(frequency);
-    case kOscBreaker:
-        return breaker(frequency);
     case kOscTan:
         return tan(frequency);
     case kOscWhistle:
@@ -33,9 +42,17 @@ double Oscilator::nextSample(double frequency, double /*second*/)
     }
 }
 
-// The square keeps its last output at the duty point and the noises draw, so
-// they run in full.
+// The noises draw, so they run in full.
 void Oscilator::skipSample(double frequency, double second)
+{
+    if (mType == kOscNoise || mType == kOscPinkNoise)
+        nextSample(frequency, second);
+    else
+        skipTonal(frequency);
+}
+
+// The square keeps its last output at the duty point, so it runs in full.
+void Oscilator::skipTonal(double frequency)
 {
     switch (mType)
     {
@@ -52,8 +69,10 @@ void Oscilator::skipSample(double frequency, double second)
         mOscA.step(frequency);
         mOscB.step(kWhistleOvertone * frequency);
         return;
-    default:
-        nextSample(frequency, second);
+    case kOscSquare:
+        square(frequency, mDuty);
+        return;
+    default: // off: nothing moves
         return;
     }
 }

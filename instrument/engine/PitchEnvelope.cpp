@@ -3,6 +3,7 @@
 #include "qxDSP.h"
 
 #include <cmath>
+#include <cstring>
 
 PitchEnvelope::PitchEnvelope()
 {
@@ -58,6 +59,16 @@ void PitchEnvelope::step(CurveMemo* memo)
     ++mSampleIndex;
     progress = qxDSP::clamp(progress, 0.0, 1.0);
     mValue = qxDSP::lerp(mStart, mEnd, curve(progress, memo));
+}
+
+bool PitchEnvelope::isSettled() const
+{
+    const bool sweeping = !(mStart == 0.0 && mEnd == 0.0);
+    if (sweeping && mTotalSamples != 0 && mSampleIndex < mTotalSamples)
+        return false;
+    // At the end of a sweep the curve is 1 whatever its slope.
+    const double settled = sweeping ? qxDSP::lerp(mStart, mEnd, 1.0) : 0.0;
+    return std::memcmp(&settled, &mValue, sizeof settled) == 0;
 }
 
 double PitchEnvelope::nextSample(double frequency) const

@@ -24,6 +24,10 @@ public:
     };
 
     void step(CurveMemo* memo = nullptr);
+    // Whether step() would leave the value as it is (no sweep, or a sweep run
+    // to its end); then stepping only counts the samples.
+    bool isSettled() const;
+    void skipSettled(uint64_t samples) { mSampleIndex += samples; }
     double nextSample(double frequency) const;
 
     double getValue() const { return mValue; }

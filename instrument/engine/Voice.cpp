@@ -1,6 +1,5 @@
 #include "Voice.h"
 
-#include "denormal.h"
 #include "qxDSP.h"
 
 #include <cstring>
@@ -8,7 +7,6 @@
 namespace
 {
 const double kOpenCutoff = 22050.0; // where a positive low-pass depth opens to
-const double kSecondArgument = 0.5;
 } // namespace
 
 Voice::Voice()
@@ -153,9 +151,6 @@ double Voice::highPassCutoff(double env) const
     return mHPCutoff;
 }
 
-// A source whose level is 0 contributes a signed zero to the mix, and the sign
-// of a zero mix never reaches the output (the filters give +0 either way), so
-// only audible sources are summed, in source order.
 double Voice::nextSample()
 {
     if (!mIsActive)
@@ -163,18 +158,59 @@ double Voice::nextSample()
     return lowPassStage(highPassStage(mixSources()));
 }
 
+// The filters flush their outputs already.
 double Voice::highPassStage(double mix)
 {
-    double y = mHighPass.getSample(mix);
-    denormal_fix_double_aggressive(&y);
-    return y;
+    return mHighPass.getSample(mix);
 }
 
 double Voice::lowPassStage(double x)
 {
-    double y = mLowPass.getSample(x);
-    denormal_fix_double_aggressive(&y);
-    return y;
+    return mLowPass.getSample(x);
+}
+
+bool Voice::cutoffsHeld() const
+{
+    if (mCutoffs != kCutoffsAtHeldEnv)
+        return mCutoffs == kCutoffsFixed;
+    const double env = mFilterEnv.getLevel();
+    return !mFilterEnv.isMoving() && std::memcmp(&env, &mHeldEnv, sizeof env) == 0;
+}
+
+bool Voice::sourcesArePlain() const
+{
+    if (!mNoiseSilent)
+        return false;
+    for (int i = 0; i < kNumTonalSources; ++i)
+    {
+        const Oscilator& osc = mOscillators[i];
+        if (osc.mType != Oscilator::kOscOff && mSourceLevel[i] != 0.0 && !osc.isPlain())
+            return false;
+    }
+    return true;
+}
+
+// The one tonal slot that sounds, with the others off, or -1.
+int Voice::onlySoundingSlot() const
+{
+    int slot = -1;
+    for (int i = 0; i < kNumTonalSources; ++i)
+    {
+        if (mOscillators[i].mType == Oscilator::kOscOff)
+            continue;
+        if (slot >= 0 || mSourceLevel[i] == 0.0)
+            return -1;
+        slot = i;
+    }
+    return slot;
+}
+
+bool Voice::isPlainFor(int n) const
+{
+    const uint64_t samples = static_cast<uint64_t>(n);
+    return mIsActive && !mFrequencyDirty && !mAmpEnv.changesWithin(samples) &&
+           !mFilterEnv.changesWithin(samples) && cutoffsHeld() && mPitchEnv.isSettled() &&
+           sourcesArePlain();
 }
 
 double Voice::mixSources()
@@ -193,39 +229,5 @@ double Voice::mixSources()
         mCutoffs = mLPDepth != 0.0 || mHPDepth != 0.0 ? kCutoffsAtHeldEnv : kCutoffsFixed;
         mHeldEnv = env;
     }
-
-    double mix = 0.0;
-    bool audible = false;
-    auto add = [&](int i, double sample)
-    {
-        const double s = mSourceLevel[i] * sample;
-        const double m = qxDSP::lerp(s, s * amp, mEnvDepth[i]);
-        mix = audible ? mix + m : m;
-        audible = true;
-    };
-    // Unrolled: three fixed slots need no loop counter.
-#pragma GCC unroll 3
-    for (int i = 0; i < kNumTonalSources; ++i)
-    {
-        Oscilator& osc = mOscillators[i];
-        if (osc.mType == Oscilator::kOscOff)
-            continue; // silent, and its phase stays where it is
-        // The phase runs on even when the level is 0; only the sample is skipped.
-        const double frequency = mPitchEnv.nextSample(mBaseFreq[i]);
-        if (mSourceLevel[i] != 0.0)
-            add(i, osc.nextSample(frequency, kSecondArgument));
-        else
-            osc.skipSample(frequency, kSecondArgument);
-    }
-    // Silent noise draws nothing, which keeps every other draw where it was.
-    if (!mNoiseSilent)
-    {
-        const double white = mOscillators[kWhiteNoiseSource].noise();
-        const double pink = mOscillators[kPinkNoiseSource].pinknoise();
-        if (mSourceLevel[kWhiteNoiseSource] != 0.0)
-            add(kWhiteNoiseSource, white);
-        if (mSourceLevel[kPinkNoiseSource] != 0.0)
-            add(kPinkNoiseSource, pink);
-    }
-    return mix * mVelocityGain;
+    return mixAt<false>(amp);
 }

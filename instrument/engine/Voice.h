@@ -4,6 +4,7 @@
 #include "Oscilator.h"
 #include "PitchEnvelope.h"
 #include "StateVariableFilter.h"
+#include "qxDSP.h"
 
 // One note: three oscillators, white and pink noise, amplitude and filter
 // envelopes, the pitch envelope, and a high-pass then a low-pass filter.
@@ -28,6 +29,13 @@ public:
     double mixSources();
     double highPassStage(double mix);
     double lowPassStage(double x);
+    // Whether the next n samples change nothing but the signal (no envelope
+    // stage ends, the pitch and the cutoffs stay) and need no call: every
+    // sounding source is a plain waveform. renderPlain then runs them in a loop
+    // whose state the compiler can hold in registers, handing each sample to
+    // sink(k, sample); a call anywhere in that loop would spill it all.
+    bool isPlainFor(int n) const;
+    template <class Sink> Sink renderPlain(int n, Sink sink);
     void setSampleRate(double rate);
     void setFree(EG*) { mIsActive = false; }
     bool isActive() const { return mIsActive; }
@@ -61,6 +69,7 @@ public:
     PitchEnvelope& pitchEnvelope() { return mPitchEnv; }
 
 private:
+    static constexpr double kSecondArgument = 0.5; // the oscillators ignore it
     static bool isSource(int i) { return i >= 0 && i < kNumSources; }
     static bool isTonal(int i) { return i >= 0 && i < kNumTonalSources; }
     void updateBaseFrequencies();
@@ -71,6 +80,18 @@ private:
         mCutoffs = kCutoffsStale;
     }
     bool cutoffsMove(double env) const;
+    bool cutoffsHeld() const;
+    bool sourcesArePlain() const;
+    int onlySoundingSlot() const;
+    template <bool kPlain> double mixAt(double amp);
+    static double weighted(double level, double depth, double sample, double amp)
+    {
+        const double s = level * sample;
+        return qxDSP::lerp(s, s * amp, depth);
+    }
+    template <class Sink, class Source> Sink runPlain(int n, Sink sink, Source source);
+    template <class Sink> Sink renderMixed(int n, Sink sink);
+    template <Oscilator::OscType kType, class Sink> Sink renderOneWave(int n, Sink sink, int slot);
     double lowPassCutoff(double env) const;
     double highPassCutoff(double env) const;
 
@@ -111,3 +132,124 @@ private:
     PitchEnvelope::CurveMemo* mCurveMemo = nullptr; // shared with the other voices
     double mBaseFreq[kNumTonalSources] = {};
 };
+
+template <class Sink> Sink Voice::renderPlain(int n, Sink sink)
+{
+    const int slot = onlySoundingSlot();
+    if (slot < 0)
+        return renderMixed(n, sink);
+    switch (mOscillators[slot].mType)
+    {
+    case Oscilator::kOscTriangle:
+        return renderOneWave<Oscilator::kOscTriangle>(n, sink, slot);
+    case Oscilator::kOscSquare:
+        return renderOneWave<Oscilator::kOscSquare>(n, sink, slot);
+    case Oscilator::kOscSaw:
+        return renderOneWave<Oscilator::kOscSaw>(n, sink, slot);
+    default:
+        return renderOneWave<Oscilator::kOscBreaker>(n, sink, slot);
+    }
+}
+
+// Each kernel is a function of its own, so that its registers are allocated
+// apart from the general path's.
+template <class Sink> __attribute__((noinline, flatten)) Sink Voice::renderMixed(int n, Sink sink)
+{
+    return runPlain(n, sink, [this](double amp) { return mixAt<true>(amp); });
+}
+
+// One oscillator sounds: its waveform is known here, and its phase and the
+// mix's factors stay in registers.
+template <Oscilator::OscType kType, class Sink>
+__attribute__((noinline, flatten)) Sink Voice::renderOneWave(int n, Sink sink, int slot)
+{
+    Oscilator& oscillator = mOscillators[slot];
+    qxOsc phase = oscillator.mOscA;
+    const double frequency = mPitchEnv.nextSample(mBaseFreq[slot]);
+    const double duty = oscillator.mDuty;
+    const double level = mSourceLevel[slot];
+    const double depth = mEnvDepth[slot];
+    const double gain = mVelocityGain;
+    Sink result = runPlain(n, sink,
+                           [&](double amp)
+                           {
+                               const double sample =
+                                   Oscilator::plainWave<kType>(phase, frequency, duty);
+                               return weighted(level, depth, sample, amp) * gain;
+                           });
+    oscillator.mOscA = phase;
+    return result;
+}
+
+// The frame loop of both kernels: the envelopes' levels, the filters and the
+// sink run on local copies, which the source's stores cannot reach.
+template <class Sink, class Source> Sink Voice::runPlain(int n, Sink sink, Source source)
+{
+    StateVariableFilter highPass = mHighPass;
+    StateVariableFilter lowPass = mLowPass;
+    EG::Run amp = mAmpEnv.run();
+    EG::Run filterEnv = mFilterEnv.run();
+    Sink local = sink;
+    for (int k = 0; k < n; ++k)
+    {
+        const double mix = source(amp.next());
+        filterEnv.next();
+        local(k, lowPass.getSample(highPass.getSample(mix)));
+    }
+    const uint64_t samples = static_cast<uint64_t>(n);
+    mPitchEnv.skipSettled(samples);
+    mAmpEnv.endRun(amp, samples);
+    mFilterEnv.endRun(filterEnv, samples);
+    mHighPass = highPass;
+    mLowPass = lowPass;
+    // Copied out: returned by name, the sink would live in the caller's
+    // memory all along.
+    return Sink(local);
+}
+
+// A source whose level is 0 contributes a signed zero to the mix, and the sign
+// of a zero mix never reaches the output (the filters give +0 either way), so
+// only audible sources are summed, in source order.
+template <bool kPlain> double Voice::mixAt(double amp)
+{
+    double mix = 0.0;
+    bool audible = false;
+    auto add = [&](int i, double sample)
+    {
+        const double m = weighted(mSourceLevel[i], mEnvDepth[i], sample, amp);
+        mix = audible ? mix + m : m;
+        audible = true;
+    };
+    // Unrolled: three fixed slots need no loop counter.
+#pragma GCC unroll 3
+    for (int i = 0; i < kNumTonalSources; ++i)
+    {
+        Oscilator& osc = mOscillators[i];
+        if (osc.mType == Oscilator::kOscOff)
+            continue; // silent, and its phase stays where it is
+        // The phase runs on even when the level is 0; only the sample is skipped.
+        const double frequency = mPitchEnv.nextSample(mBaseFreq[i]);
+        if (kPlain)
+        {
+            if (mSourceLevel[i] != 0.0)
+                add(i, osc.plainSample(frequency));
+            else
+                osc.skipTonal(frequency);
+        }
+        else if (mSourceLevel[i] != 0.0)
+            add(i, osc.nextSample(frequency, kSecondArgument));
+        else
+            osc.skipSample(frequency, kSecondArgument);
+    }
+    // Silent noise draws nothing, which keeps every other draw where it was.
+    if (!kPlain && !mNoiseSilent)
+    {
+        const double white = mOscillators[kWhiteNoiseSource].noise();
+        const double pink = mOscillators[kPinkNoiseSource].pinknoise();
+        if (mSourceLevel[kWhiteNoiseSource] != 0.0)
+            add(kWhiteNoiseSource, white);
+        if (mSourceLevel[kPinkNoiseSource] != 0.0)
+            add(kPinkNoiseSource, pink);
+    }
+    return mix * mVelocityGain;
+}

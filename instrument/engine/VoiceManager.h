@@ -17,9 +17,9 @@ public:
     Voice* findFreeVoice();
     double nextSample();
     // n samples of the summed voices, each handed to sink(k, sample) as it is
-    // made. Notes start only between calls, so the sounding voices are found
-    // once per call.
-    template <class Sink> void render(int n, Sink sink);
+    // made; gives the sink back. Notes start only between calls, so the
+    // sounding voices are found once per call.
+    template <class Sink> Sink render(int n, Sink sink);
     void setSampleRate(double rate);
 
     void SetOscType(int i, Oscilator::OscType type);
@@ -79,15 +79,17 @@ private:
     PitchEnvelope::CurveMemo mCurveMemo;
 };
 
-template <class Sink> void VoiceManager::render(int n, Sink sink)
+template <class Sink> Sink VoiceManager::render(int n, Sink sink)
 {
     Voice* sounding[kNumVoices];
     int count = gatherSounding(sounding);
+    if (count == 1 && sounding[0]->isPlainFor(n))
+        return sounding[0]->renderPlain(n, sink);
     if (count == 1) // one note at a time, the usual case; an ended voice gives 0
     {
         for (int k = 0; k < n; ++k)
             sink(k, sounding[0]->nextSample());
-        return;
+        return sink;
     }
     for (int k = 0; k < n; ++k)
     {
@@ -101,4 +103,5 @@ template <class Sink> void VoiceManager::render(int n, Sink sink)
             }
         }
     }
+    return sink;
 }

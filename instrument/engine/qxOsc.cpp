@@ -61,8 +61,14 @@ void qxOsc::wrap()
     {
         phase -= 1.0;
         if (phase >= 1.0)
-            phase = std::fmod(phase, 1.0);
+            wrapWholeCycles();
     }
+}
+
+// Out of line and cold: the call stays off the waveforms' common path.
+__attribute__((cold, noinline)) void qxOsc::wrapWholeCycles()
+{
+    phase = std::fmod(phase, 1.0);
 }
 
 double qxOsc::sinewave(double frequency)

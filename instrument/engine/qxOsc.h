@@ -50,6 +50,7 @@ public:
 private:
     double increment(double frequency);
     void wrap();
+    void wrapWholeCycles();
     void advance(double frequency) { phase += increment(frequency); }
 
     // The last increment and what it was computed from: held pitches skip the
