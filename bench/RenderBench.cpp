@@ -62,6 +62,11 @@ void heavyPatchFourNotes(benchmark::State& state)
                {48, 55, 60, 64});
 }
 
+void sinePatchOneNote(benchmark::State& state)
+{
+    renderHeld(state, {"Osc1 Type=Sin"}, {60});
+}
+
 // The Random generator's noise-only sounds: white noise, with the oscillator's
 // level at silence but its type still a sine.
 void noiseWithSilentSine(benchmark::State& state)
@@ -140,4 +145,5 @@ BENCHMARK(lowPassAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(decimationChainAlone)->Unit(benchmark::kMicrosecond);
 BENCHMARK(defaultPatchOneNote)->Unit(benchmark::kMicrosecond);
 BENCHMARK(heavyPatchFourNotes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(sinePatchOneNote)->Unit(benchmark::kMicrosecond);
 BENCHMARK(noiseWithSilentSine)->Unit(benchmark::kMicrosecond);

@@ -205,12 +205,11 @@ int Voice::onlySoundingSlot() const
     return slot;
 }
 
-bool Voice::isPlainFor(int n) const
+bool Voice::isSteadyFor(int n) const
 {
     const uint64_t samples = static_cast<uint64_t>(n);
     return mIsActive && !mFrequencyDirty && !mAmpEnv.changesWithin(samples) &&
-           !mFilterEnv.changesWithin(samples) && cutoffsHeld() && mPitchEnv.isSettled() &&
-           sourcesArePlain();
+           !mFilterEnv.changesWithin(samples) && cutoffsHeld() && mPitchEnv.isSettled();
 }
 
 double Voice::mixSources()

@@ -29,13 +29,13 @@ public:
     double mixSources();
     double highPassStage(double mix);
     double lowPassStage(double x);
-    // Whether the next n samples change nothing but the signal (no envelope
-    // stage ends, the pitch and the cutoffs stay) and need no call: every
-    // sounding source is a plain waveform. renderPlain then runs them in a loop
-    // whose state the compiler can hold in registers, handing each sample to
-    // sink(k, sample); a call anywhere in that loop would spill it all.
-    bool isPlainFor(int n) const;
-    template <class Sink> Sink renderPlain(int n, Sink sink);
+    // Whether the next n samples change nothing but the signal: no envelope
+    // stage ends, the pitch and the cutoffs stay. renderSteady then runs them
+    // in a loop whose state the compiler can hold in registers, handing each
+    // sample to sink(k, sample). A call anywhere in that loop would spill it
+    // all, so sources that call the maths library or draw run ahead of it.
+    bool isSteadyFor(int n) const;
+    template <class Sink> Sink renderSteady(int n, Sink sink);
     void setSampleRate(double rate);
     void setFree(EG*) { mIsActive = false; }
     bool isActive() const { return mIsActive; }
@@ -89,8 +89,9 @@ private:
         const double s = level * sample;
         return qxDSP::lerp(s, s * amp, depth);
     }
-    template <class Sink, class Source> Sink runPlain(int n, Sink sink, Source source);
+    template <class Sink, class Source> Sink runSteady(int first, int n, Sink sink, Source source);
     template <class Sink> Sink renderMixed(int n, Sink sink);
+    template <class Sink> Sink renderSplit(int n, Sink sink);
     template <Oscilator::OscType kType, class Sink> Sink renderOneWave(int n, Sink sink, int slot);
     double lowPassCutoff(double env) const;
     double highPassCutoff(double env) const;
@@ -133,8 +134,10 @@ private:
     double mBaseFreq[kNumTonalSources] = {};
 };
 
-template <class Sink> Sink Voice::renderPlain(int n, Sink sink)
+template <class Sink> Sink Voice::renderSteady(int n, Sink sink)
 {
+    if (!sourcesArePlain())
+        return renderSplit(n, sink);
     const int slot = onlySoundingSlot();
     if (slot < 0)
         return renderMixed(n, sink);
@@ -155,7 +158,25 @@ template <class Sink> Sink Voice::renderPlain(int n, Sink sink)
 // apart from the general path's.
 template <class Sink> __attribute__((noinline, flatten)) Sink Voice::renderMixed(int n, Sink sink)
 {
-    return runPlain(n, sink, [this](double amp) { return mixAt<true>(amp); });
+    return runSteady(0, n, sink, [this](double amp) { return mixAt<true>(amp); });
+}
+
+// The sources' calls run first, a chunk of samples at a time, so that the
+// loop of the filters and the sink is free of them.
+template <class Sink> __attribute__((noinline, flatten)) Sink Voice::renderSplit(int n, Sink sink)
+{
+    const int kChunk = 16;
+    for (int first = 0; first < n; first += kChunk)
+    {
+        const int count = n - first < kChunk ? n - first : kChunk;
+        double mixes[kChunk];
+        EG::Run amp = mAmpEnv.run(); // as runSteady will step it
+        for (int k = 0; k < count; ++k)
+            mixes[k] = mixAt<false>(amp.next());
+        const double* mix = mixes;
+        sink = runSteady(first, count, sink, [&mix](double) { return *mix++; });
+    }
+    return sink;
 }
 
 // One oscillator sounds: its waveform is known here, and its phase and the
@@ -170,27 +191,29 @@ __attribute__((noinline, flatten)) Sink Voice::renderOneWave(int n, Sink sink, i
     const double level = mSourceLevel[slot];
     const double depth = mEnvDepth[slot];
     const double gain = mVelocityGain;
-    Sink result = runPlain(n, sink,
-                           [&](double amp)
-                           {
-                               const double sample =
-                                   Oscilator::plainWave<kType>(phase, frequency, duty);
-                               return weighted(level, depth, sample, amp) * gain;
-                           });
+    Sink result = runSteady(0, n, sink,
+                            [&](double amp)
+                            {
+                                const double sample =
+                                    Oscilator::plainWave<kType>(phase, frequency, duty);
+                                return weighted(level, depth, sample, amp) * gain;
+                            });
     oscillator.mOscA = phase;
     return result;
 }
 
-// The frame loop of both kernels: the envelopes' levels, the filters and the
-// sink run on local copies, which the source's stores cannot reach.
-template <class Sink, class Source> Sink Voice::runPlain(int n, Sink sink, Source source)
+// The loop of every kernel, over samples first ... first + n - 1 of a frame:
+// the envelopes' levels, the filters and the sink run on local copies, which
+// the source's stores cannot reach.
+template <class Sink, class Source>
+Sink Voice::runSteady(int first, int n, Sink sink, Source source)
 {
     StateVariableFilter highPass = mHighPass;
     StateVariableFilter lowPass = mLowPass;
     EG::Run amp = mAmpEnv.run();
     EG::Run filterEnv = mFilterEnv.run();
     Sink local = sink;
-    for (int k = 0; k < n; ++k)
+    for (int k = first; k < first + n; ++k)
     {
         const double mix = source(amp.next());
         filterEnv.next();

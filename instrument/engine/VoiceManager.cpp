@@ -32,11 +32,18 @@ void VoiceManager::onNoteOff(int noteNumber, int velocity)
         });
 }
 
+namespace
+{
+struct LastSample
+{
+    double value = 0.0;
+    void operator()(int, double sample) { value = sample; }
+};
+} // namespace
+
 double VoiceManager::nextSample()
 {
-    double out = 0.0;
-    render(1, [&](int, double sample) { out = sample; });
-    return out;
+    return render(1, LastSample()).value;
 }
 
 int VoiceManager::gatherSounding(Voice** sounding)

@@ -83,8 +83,8 @@ template <class Sink> Sink VoiceManager::render(int n, Sink sink)
 {
     Voice* sounding[kNumVoices];
     int count = gatherSounding(sounding);
-    if (count == 1 && sounding[0]->isPlainFor(n))
-        return sounding[0]->renderPlain(n, sink);
+    if (count == 1 && sounding[0]->isSteadyFor(n))
+        return sounding[0]->renderSteady(n, sink);
     if (count == 1) // one note at a time, the usual case; an ended voice gives 0
     {
         for (int k = 0; k < n; ++k)

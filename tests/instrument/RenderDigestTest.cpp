@@ -60,11 +60,12 @@ RenderRequest heavyRequest()
 }
 
 const uint64_t kEveryWaveform[3] = {6913764101476997751ull, 239271833812241195ull,
-                                     10722939573142457295ull};
+                                    10722939573142457295ull};
 const uint64_t kOneBitAfter = 5245685993703882107ull;
-const uint64_t kHeldOneWave[4] = {652537648165311483ull, 8184890969566804539ull,
-                                   5233093547151013243ull, 6318870060391598323ull};
-const uint64_t kHeldMixed = 9254870679149220943ull;
+const uint64_t kHeldOneWave[4] = {6964915492396595815ull, 11140332990083822027ull,
+                                  7846443911814979347ull, 12093701737360944655ull};
+const uint64_t kHeldMixed = 12443180496232035275ull;
+const uint64_t kHeldLibrary = 4863255635910860387ull;
 
 struct Case
 {
@@ -112,7 +113,8 @@ std::vector<Case> cases()
     // both filters moved by their envelope.
     for (int pass = 0; pass < 3; ++pass)
     {
-        const char* const types[] = {"Triangle", "Sin", "Square", "Saw", "Breaker", "Tan", "Whistle"};
+        const char* const types[] = {"Triangle", "Sin", "Square", "Saw",
+                                     "Breaker",  "Tan", "Whistle"};
         RenderRequest every;
         every.seeded = true;
         every.seed = 77 + pass;
@@ -122,10 +124,10 @@ std::vector<Case> cases()
             every.settings.push_back(name + " Type=" + types[(osc + 3 * pass) % 7]);
             every.settings.push_back(name + " Level=-6");
         }
-        for (const char* s : {"White Level=-18", "Pink Level=-18", "Filter LP Cutoff=3000",
-                              "Filter LP Env Depth=0.6", "Filter HP Cutoff=300",
-                              "Filter HP Env Depth=-0.4", "Filter Env Decay=0.2",
-                              "Filter Env Sustain=0.3"})
+        for (const char* s :
+             {"White Level=-18", "Pink Level=-18", "Filter LP Cutoff=3000",
+              "Filter LP Env Depth=0.6", "Filter HP Cutoff=300", "Filter HP Env Depth=-0.4",
+              "Filter Env Decay=0.2", "Filter Env Sustain=0.3"})
             every.settings.push_back(s);
         every.notes = {{55, 120, 0.0, 0.25}, {62, 100, 0.05, 0.2}};
         all.push_back({"every waveform", every, kEveryWaveform[pass]});
@@ -137,22 +139,21 @@ std::vector<Case> cases()
     oneBit.notes = {{48, 127, 0.0, 0.3}};
     all.push_back({"one-bit crusher after the filter", oneBit, kOneBitAfter});
 
-    // Held notes that settle: the sweep ends, the envelopes sustain, the
-    // cutoffs stay where the filter envelope holds them; one note at a time.
+    // Held notes that settle: the sweep ends, then the amplitude envelope
+    // decays, sustains and releases with the cutoffs fixed; one note at a time.
     const std::vector<std::string> settling = {
-        "Pitch Start=1",          "Pitch End=0.2",           "Pitch Duration=0.05",
-        "Pitch Curve=2",          "Amp Env Attack=0.02",     "Amp Env Sustain=0.6",
-        "Amp Env Release=0.05",   "Filter LP Cutoff=6000",   "Filter LP Resonance=2",
-        "Filter LP Env Depth=0.5", "Filter HP Cutoff=150",   "Filter Env Sustain=0.5",
-        "Osc2 EnvDepth=0.7"};
+        "Pitch Start=1",         "Pitch End=0.2",        "Pitch Duration=0.05",
+        "Pitch Curve=2",         "Amp Env Attack=0.02",  "Amp Env Decay=0.1",
+        "Amp Env Sustain=0.6",   "Amp Env Release=0.05", "Filter LP Cutoff=6000",
+        "Filter LP Resonance=2", "Filter HP Cutoff=150", "Osc2 EnvDepth=0.7"};
     const char* const plainTypes[] = {"Triangle", "Square", "Saw", "Breaker"};
     for (int t = 0; t < 4; ++t)
     {
         RenderRequest held;
         held.settings = settling;
         // The one sounding oscillator in the second slot, the first off.
-        for (const char* s : {"Osc1 Type=Off", "Osc2 Level=-3", "Osc2 Square Duty=0.3",
-                                    "Osc2 Phase=0.1"})
+        for (const char* s :
+             {"Osc1 Type=Off", "Osc2 Level=-3", "Osc2 Square Duty=0.3", "Osc2 Phase=0.1"})
             held.settings.push_back(s);
         held.settings.push_back(std::string("Osc2 Type=") + plainTypes[t]);
         held.notes = {{57, 120, 0.0, 0.25}, {64, 90, 0.35, 0.2}};
@@ -160,12 +161,24 @@ std::vector<Case> cases()
     }
     RenderRequest mixed;
     mixed.settings = settling;
-    // A silent sine still runs its phase.
-    for (const char* s : {"Osc2 Type=Square", "Osc2 Level=-6", "Osc2 Octave=1",
-                                "Osc3 Type=Sin", "Osc3 Level=-96", "Osc1 Type=Breaker"})
+    // A silent sine still runs its phase; the filter envelope holds the
+    // cutoffs where its sustain puts them.
+    for (const char* s :
+         {"Osc2 Type=Square", "Osc2 Level=-6", "Osc2 Octave=1", "Osc3 Type=Sin", "Osc3 Level=-96",
+          "Osc1 Type=Breaker", "Filter LP Env Depth=0.5", "Filter Env Sustain=0.5"})
         mixed.settings.push_back(s);
     mixed.notes = {{50, 127, 0.0, 0.3}};
     all.push_back({"held, mixed oscillators", mixed, kHeldMixed});
+    RenderRequest library;
+    library.settings = settling;
+    // Waveforms that call the maths library, and both noises.
+    for (const char* s : {"Osc1 Type=Sin", "Osc2 Type=Whistle", "Osc2 Level=-6", "Osc3 Type=Tan",
+                          "Osc3 Level=-12", "White Level=-24", "Pink Level=-24"})
+        library.settings.push_back(s);
+    library.seeded = true;
+    library.seed = 99;
+    library.notes = {{62, 127, 0.0, 0.25}, {45, 100, 0.35, 0.2}};
+    all.push_back({"held, library waveforms and noise", library, kHeldLibrary});
     return all;
 }
 
