@@ -83,7 +83,9 @@ template <class Sink> Sink VoiceManager::render(int n, Sink sink)
 {
     Voice* sounding[kNumVoices];
     int count = gatherSounding(sounding);
-    if (count == 1 && sounding[0]->isSteadyFor(n))
+    // The steady kernels set up once per call, which pays for a frame but not
+    // for a single sample.
+    if (count == 1 && n > 1 && sounding[0]->isSteadyFor(n))
         return sounding[0]->renderSteady(n, sink);
     if (count == 1) // one note at a time, the usual case; an ended voice gives 0
     {
