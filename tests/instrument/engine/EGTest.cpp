@@ -194,3 +194,44 @@ TEST_F(EGTest, NewTimeForAStageThatHasNotRunAppliesInFull)
     env.nextSample();
     EXPECT_EQ(env.getStage(), EG::kStageOff);
 }
+
+// A frame loop steps the level in locals while no stage ends; every stage must
+// still end on the sample it would have ended on, one nextSample at a time.
+TEST_F(EGTest, RunsBetweenStageEndsMatchSingleSteps)
+{
+    EG reference;
+    for (EG* e : {&env, &reference})
+    {
+        e->setSampleRate(44100.0);
+        e->SetAttack(143.5 / 44100.0); // 143 samples: a frame ends it on its last sample
+        e->SetDecay(0.004);
+        e->SetSustain(0.5);
+        e->SetRelease(0.002);
+        e->StartEnvelope();
+    }
+    const int kFrame = 16;
+    for (int frame = 0; frame < 60; ++frame)
+    {
+        if (frame == 30)
+        {
+            env.EndEnvelope();
+            reference.EndEnvelope();
+        }
+        if (env.changesWithin(kFrame))
+        {
+            run(kFrame);
+        }
+        else
+        {
+            EG::Run levels = env.run();
+            for (int k = 0; k < kFrame; ++k)
+                levels.next();
+            env.endRun(levels, kFrame);
+        }
+        for (int k = 0; k < kFrame; ++k)
+            reference.nextSample();
+        ASSERT_EQ(env.getLevel(), reference.getLevel()) << "frame " << frame;
+        ASSERT_EQ(env.getStage(), reference.getStage()) << "frame " << frame;
+    }
+    EXPECT_EQ(env.getStage(), EG::kStageOff);
+}

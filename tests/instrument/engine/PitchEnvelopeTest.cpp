@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace
 {
 
@@ -117,4 +119,40 @@ TEST(PitchEnvelope, SharedCurveMemoNeverMixesUpCurves)
             ASSERT_LT(steeper.getValue(), alone.getValue()) << i;
         }
     }
+}
+
+// A frame loop stops stepping once the value can no longer change, so settled
+// must never be claimed while a step would still move it, settings included.
+TEST(PitchEnvelope, SettlesOnlyWhenAStepWouldChangeNothing)
+{
+    PitchEnvelope env;
+    env.setSampleRate(1000.0);
+    env.mStart = 1.0;
+    env.mEnd = -0.5;
+    env.mSlope = 2.0;
+    env.mDuration = 0.1;
+    env.reset();
+    auto stepKeepsASettledValue = [&env](int i)
+    {
+        const bool settled = env.isSettled();
+        const double before = env.getValue();
+        env.step();
+        const double after = env.getValue();
+        if (settled)
+        {
+            EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << i;
+        }
+    };
+    for (int i = 0; i < 150; ++i)
+        stepKeepsASettledValue(i);
+    EXPECT_TRUE(env.isSettled());
+    env.mEnd = 0.25; // moved after the sweep: the next step takes the new end
+    EXPECT_FALSE(env.isSettled());
+    stepKeepsASettledValue(150);
+    EXPECT_TRUE(env.isSettled());
+    env.mStart = 0.0;
+    env.mEnd = 0.0; // no sweep: the next step takes the value to 0
+    EXPECT_FALSE(env.isSettled());
+    stepKeepsASettledValue(151);
+    EXPECT_TRUE(env.isSettled());
 }
