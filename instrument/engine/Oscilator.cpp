@@ -11,13 +11,13 @@ double Oscilator::plainSample(double frequency)
     switch (mType)
     {
     case kOscTriangle:
-        return plainWave<kOscTriangle>(mOscA, frequency, mDuty);
+        return triangle(frequency);
     case kOscSquare:
-        return plainWave<kOscSquare>(mOscA, frequency, mDuty);
+        return square(frequency, mDuty);
     case kOscSaw:
-        return plainWave<kOscSaw>(mOscA, frequency, mDuty);
+        return saw(frequency);
     default:
-        return plainWave<kOscBreaker>(mOscA, frequency, mDuty);
+        return breaker(frequency);
     }
 }
 
