@@ -5,6 +5,7 @@
 #include "KIT_Assert.h"
 #include "KIT_Base64.h"
 #include "KIT_ByteOrder.h"
+#include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
 #include <cmath>
@@ -127,7 +128,8 @@ int GetNormalizedFromFile(const ByteChunk& chunk, double* value, int pos)
 
 bool ReadWholeFile(const char* fileName, ByteChunk* chunk)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(fileName, "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(
+        fileName ? KIT_OpenRegularStream(fileName, nullptr) : nullptr, &std::fclose);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
         return false;
     const long size = std::ftell(file.get());

@@ -61,18 +61,37 @@ std::string uniqueSuffix()
     return text;
 }
 
+bool writable(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
 } // namespace
 
-KIT_SafeFile::KIT_SafeFile(const std::string& path) : mTarget(resolveLinks(path))
+KIT_SafeFile::KIT_SafeFile(const std::string& path)
 {
     struct stat info;
-    const bool exists = stat(mTarget.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode))
+    // What the path leads to is not a regular file (a pipe reached through
+    // /dev/stdout, a device): written directly, by the name given.
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
     {
+        mTarget = path;
         mDirect = true;
-        mFd = open(mTarget.c_str(), O_WRONLY | O_CLOEXEC);
+        mFd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (mFd < 0)
             Fail("cannot open");
+        return;
+    }
+    mTarget = resolveLinks(path);
+    const bool exists = stat(mTarget.c_str(), &info) == 0;
+    // A file we may not write to stays as it is, as a shell redirect leaves it.
+    if (exists && !writable(mTarget))
+    {
+        Fail("cannot write");
         return;
     }
     if (OpenTemporary() && exists)
@@ -168,4 +187,20 @@ bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
     if (!written && error)
         *error = file.Error();
     return written;
+}
+
+std::string KIT_OutputIdentity(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0)
+    {
+        if (S_ISCHR(info.st_mode))
+            return ""; // /dev/null and its kind take any number of outputs
+        return "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    }
+    const std::string target = resolveLinks(path);
+    char folder[PATH_MAX];
+    if (!realpath(folderOf(target).c_str(), folder))
+        return "path " + target;
+    return "path " + std::string(folder) + "/" + baseOf(target);
 }

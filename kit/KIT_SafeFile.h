@@ -7,7 +7,8 @@
 // data goes to a new, uniquely named file beside the target, which replaces the
 // target only on Commit. A symbolic link is followed, so the file it points at
 // is replaced and the link stays. An existing target that is not a regular
-// file (a device such as /dev/null, a FIFO) is written directly.
+// file (a device such as /dev/null, a FIFO) is written directly. An existing
+// file that cannot be opened for writing is refused, not replaced.
 class KIT_SafeFile
 {
 public:
@@ -41,3 +42,9 @@ private:
 // given, when it could not be written. The target is never left half-written.
 bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
                          std::string* error = nullptr);
+
+// What an output path writes to, so that two outputs onto one file are told
+// apart from two files: equal for two paths that reach the same file (through
+// links too), whether or not it exists yet. Empty for a character device such
+// as /dev/null, which takes any number of outputs.
+std::string KIT_OutputIdentity(const std::string& path);

@@ -1,5 +1,6 @@
 #include "PIX.h"
 
+#include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
 #include <png.h>
@@ -101,7 +102,7 @@ bool decode(FILE* file, PIX_IBitmap** created, std::vector<png_bytep>* rows)
 // dest is touched only once the whole image has decoded.
 PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
 {
-    FILE* file = fileName ? std::fopen(fileName, "rb") : nullptr;
+    FILE* file = fileName ? KIT_OpenRegularStream(fileName, nullptr) : nullptr;
     if (!file)
         return nullptr;
     PIX_IBitmap* created = nullptr;

@@ -1,3 +1,4 @@
+#include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -90,4 +92,61 @@ TEST_F(SafeFileTest, LinksAreFollowedAndDevicesWrittenDirectly)
     struct stat devNull;
     ASSERT_EQ(stat("/dev/null", &devNull), 0);
     EXPECT_TRUE(S_ISCHR(devNull.st_mode));
+}
+
+TEST_F(SafeFileTest, OnlyRegularFilesAreReadAndNothingBlocks)
+{
+    put("small", "abc");
+    std::string bytes, error;
+    ASSERT_TRUE(KIT_ReadFile(path("small"), 3, &bytes, &error)) << error;
+    EXPECT_EQ(bytes, "abc");
+    EXPECT_FALSE(KIT_ReadFile(path("small"), 2, &bytes, &error));
+    EXPECT_NE(error.find("larger than 2"), std::string::npos) << error;
+
+    // A FIFO with no writer would block an ordinary open for ever.
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const std::string& odd : {path("fifo"), mDir, std::string("/dev/zero")})
+    {
+        EXPECT_FALSE(KIT_ReadFile(odd, 100, &bytes, &error)) << odd;
+        EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
+        EXPECT_EQ(KIT_OpenRegularStream(odd, nullptr), nullptr) << odd;
+    }
+}
+
+TEST_F(SafeFileTest, OutputsOntoOneFileShareAnIdentityWhetherOrNotItExists)
+{
+    put("a.wav", "x");
+    ASSERT_EQ(symlink("a.wav", path("link.wav").c_str()), 0);
+    ASSERT_EQ(symlink("new.wav", path("link-new.wav").c_str()), 0);
+    ASSERT_EQ(mkdir(path("sub").c_str(), 0755), 0);
+    EXPECT_EQ(KIT_OutputIdentity(path("a.wav")), KIT_OutputIdentity(path("link.wav")));
+    EXPECT_EQ(KIT_OutputIdentity(path("sub/../a.wav")), KIT_OutputIdentity(path("a.wav")));
+    EXPECT_EQ(KIT_OutputIdentity(path("new.wav")), KIT_OutputIdentity(path("link-new.wav")));
+    EXPECT_EQ(KIT_OutputIdentity(path("sub/../new.wav")), KIT_OutputIdentity(path("new.wav")));
+    EXPECT_NE(KIT_OutputIdentity(path("a.wav")), KIT_OutputIdentity(path("new.wav")));
+    EXPECT_EQ(KIT_OutputIdentity("/dev/null"), "");
+}
+
+// A file its owner protected stays as it is, as a shell redirect leaves it;
+// root may write anywhere, so the check runs as another user there.
+TEST_F(SafeFileTest, WriteProtectedFilesAreNotReplaced)
+{
+    put("kept.wav", "precious");
+    ASSERT_EQ(chmod(path("kept.wav").c_str(), 0444), 0);
+    ASSERT_EQ(chmod(mDir.c_str(), 0777), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        if (geteuid() == 0 && setuid(65534) != 0)
+            _exit(3);
+        std::string error;
+        const bool written = KIT_WriteFileSafely(path("kept.wav"), "new", 3, &error);
+        _exit(!written && error.find("Permission denied") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(get("kept.wav"), "precious");
+    EXPECT_EQ(entries(), 1);
 }

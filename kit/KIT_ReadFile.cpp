@@ -1,0 +1,85 @@
+#include "KIT_ReadFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+int failWith(std::string* error, const std::string& text)
+{
+    if (error)
+        *error = text;
+    return -1;
+}
+
+} // namespace
+
+int KIT_OpenRegularFile(const std::string& path, std::string* error)
+{
+    // O_NONBLOCK makes opening a FIFO with no writer return at once.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return failWith(error, "cannot read '" + path + "': " + std::strerror(errno));
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        close(fd);
+        return failWith(error, "'" + path + "' is not a regular file");
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+FILE* KIT_OpenRegularStream(const std::string& path, std::string* error)
+{
+    const int fd = KIT_OpenRegularFile(path, error);
+    if (fd < 0)
+        return nullptr;
+    FILE* stream = fdopen(fd, "rb");
+    if (!stream)
+    {
+        close(fd);
+        failWith(error, "cannot read '" + path + "': " + std::strerror(errno));
+    }
+    return stream;
+}
+
+bool KIT_ReadFile(const std::string& path, size_t maxBytes, std::string* bytes,
+                  std::string* error)
+{
+    const int fd = KIT_OpenRegularFile(path, error);
+    if (fd < 0)
+        return false;
+    // One byte more than allowed tells a file that is too large.
+    std::string data(maxBytes + 1, '\0');
+    size_t size = 0;
+    while (size < data.size())
+    {
+        const ssize_t n = read(fd, &data[size], data.size() - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            const int code = errno;
+            close(fd);
+            failWith(error, "cannot read '" + path + "': " + std::strerror(code));
+            return false;
+        }
+        if (n == 0)
+            break;
+        size += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (size > maxBytes)
+    {
+        failWith(error, "'" + path + "' is larger than " + std::to_string(maxBytes) + " bytes");
+        return false;
+    }
+    data.resize(size);
+    *bytes = std::move(data);
+    return true;
+}
