@@ -1,15 +1,17 @@
 #include "AUHost.h"
 
+#include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
+#include "PlistRead.h"
 
-#include <plist/plist.h>
-
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <fstream>
-#include <iterator>
+#include <link.h>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace
 {
@@ -18,37 +20,16 @@ const size_t kMaxPlistBytes = 1 << 20;
 
 std::string readSmallFile(const std::string& path, const char* what)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + std::string(what) + " '" + path + "'");
-    std::string bytes;
-    bytes.resize(kMaxPlistBytes + 1);
-    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    if (bytes.size() > kMaxPlistBytes)
-        throw std::runtime_error("'" + path + "' is too large for a " + what);
+    std::string bytes, error;
+    if (!KIT_ReadFile(path, kMaxPlistBytes, &bytes, &error))
+        throw std::runtime_error("cannot read " + std::string(what) + ": " + error);
     return bytes;
 }
 
-struct Plist
-{
-    plist_t root = nullptr;
-    ~Plist()
-    {
-        if (root)
-            plist_free(root);
-    }
-};
-
 std::string stringOf(plist_t dict, const char* key)
 {
-    plist_t node = dict ? plist_dict_get_item(dict, key) : nullptr;
-    if (!node || plist_get_node_type(node) != PLIST_STRING)
-        return "";
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
-    std::string text = value ? value : "";
-    std::free(value);
+    std::string text;
+    PlistDictString(dict, key, &text);
     return text;
 }
 
@@ -93,48 +74,106 @@ std::string FourCharCode(UInt32 code)
     return text;
 }
 
-AUBundle::AUBundle(const std::string& path) : mPath(path)
+BundleDescription ParseBundleDescription(const std::string& xml, const std::string& where)
 {
-    Plist info;
-    const std::string xml = readSmallFile(path + "/Contents/Info.plist", "bundle description");
-    plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &info.root);
-    if (!info.root || plist_get_node_type(info.root) != PLIST_DICT)
-        throw std::runtime_error("'" + path + "/Contents/Info.plist' is not a property list");
-    mIdentifier = stringOf(info.root, "CFBundleIdentifier");
-    const std::string executable = stringOf(info.root, "CFBundleExecutable");
-    plist_t components = plist_dict_get_item(info.root, "AudioComponents");
+    PlistDocument info(xml);
+    plist_t root = info.Dictionary();
+    if (!root)
+        throw std::runtime_error("'" + where + "' is not a property list");
+    BundleDescription d;
+    d.identifier = stringOf(root, "CFBundleIdentifier");
+    d.executable = stringOf(root, "CFBundleExecutable");
+    plist_t components = plist_dict_get_item(root, "AudioComponents");
     plist_t component = components && plist_get_node_type(components) == PLIST_ARRAY
                             ? plist_array_get_item(components, 0)
                             : nullptr;
-    if (mIdentifier.empty() || executable.empty() || !component ||
+    if (d.identifier.empty() || d.executable.empty() || !component ||
         plist_get_node_type(component) != PLIST_DICT)
-        throw std::runtime_error("'" + path + "' describes no component");
-    mDescription.componentType = codeOf(stringOf(component, "type"));
-    mDescription.componentSubType = codeOf(stringOf(component, "subtype"));
-    mDescription.componentManufacturer = codeOf(stringOf(component, "manufacturer"));
-    mName = stringOf(component, "name");
+        throw std::runtime_error("'" + where + "' describes no component");
+    // The library is a file of the bundle's own, never a path out of it.
+    if (d.executable.find('/') != std::string::npos || d.executable == "." || d.executable == "..")
+        throw std::runtime_error("'" + where + "' names an executable outside the bundle");
+    d.description.componentType = codeOf(stringOf(component, "type"));
+    d.description.componentSubType = codeOf(stringOf(component, "subtype"));
+    d.description.componentManufacturer = codeOf(stringOf(component, "manufacturer"));
+    d.name = stringOf(component, "name");
+    d.factory = stringOf(component, "factoryFunction");
+    if (d.factory.empty())
+        throw std::runtime_error("'" + where + "' names no factory function");
     if (plist_t version = plist_dict_get_item(component, "version"))
     {
         uint64_t value = 0;
         if (plist_get_node_type(version) == PLIST_UINT)
             plist_get_uint_val(version, &value);
-        mVersion = static_cast<UInt32>(value);
+        d.version = static_cast<UInt32>(value);
     }
-    const std::string factory = stringOf(component, "factoryFunction");
-    const std::string library = path + "/Contents/linux-x86_64/" + executable;
-    mLibrary = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return d;
+}
+
+namespace
+{
+
+std::string canonical(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? resolved : "";
+}
+
+// The shared object inside the bundle, checked to be a regular file there.
+std::string bundleLibrary(const std::string& bundle, const std::string& executable)
+{
+    const std::string library = bundle + "/Contents/linux-x86_64/" + executable;
+    const std::string folder = canonical(bundle), resolved = canonical(library);
+    struct stat info;
+    if (resolved.empty() || stat(resolved.c_str(), &info) != 0)
+        throw std::runtime_error("the bundle has no library '" + library + "'");
+    if (folder.empty() || resolved.compare(0, folder.size() + 1, folder + "/") != 0)
+        throw std::runtime_error("the bundle's library '" + library + "' lies outside the bundle");
+    if (!S_ISREG(info.st_mode))
+        throw std::runtime_error("the bundle's library '" + library + "' is not a regular file");
+    return resolved;
+}
+
+// The object a loaded handle or a symbol's address belongs to.
+const void* objectOf(void* handle)
+{
+    link_map* map = nullptr;
+    return dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 ? map : nullptr;
+}
+
+const void* objectHolding(const void* address)
+{
+    Dl_info info;
+    link_map* map = nullptr;
+    return dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) ? map : nullptr;
+}
+
+} // namespace
+
+AUBundle::AUBundle(const std::string& path) : mPath(path)
+{
+    const std::string plistPath = path + "/Contents/Info.plist";
+    const BundleDescription d =
+        ParseBundleDescription(readSmallFile(plistPath, "bundle description"), plistPath);
+    mIdentifier = d.identifier;
+    mName = d.name;
+    mDescription = d.description;
+    mVersion = d.version;
+    mLibrary = dlopen(bundleLibrary(path, d.executable).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!mLibrary)
         throw std::runtime_error(std::string("cannot load the bundle: ") + dlerror());
-    mEntry = reinterpret_cast<ComponentRoutine>(dlsym(mLibrary, factory.c_str()));
+    mEntry = reinterpret_cast<ComponentRoutine>(Symbol(d.factory.c_str()));
     if (!mEntry)
-        throw std::runtime_error("the bundle has no entry '" + factory + "'");
+        throw std::runtime_error("the bundle has no entry '" + d.factory + "'");
 }
 
 // The bundle stays loaded: the toolkit libraries it brings in cannot be
-// unloaded safely, as with any plug-in host.
+// unloaded safely, as with any plug-in host. Only the bundle's own library
+// answers: dlsym alone would also search the libraries it depends on.
 void* AUBundle::Symbol(const char* name) const
 {
-    return dlsym(mLibrary, name);
+    void* symbol = dlsym(mLibrary, name);
+    return symbol && objectHolding(symbol) == objectOf(mLibrary) ? symbol : nullptr;
 }
 
 AUBundle::~AUBundle() = default;
@@ -146,6 +185,16 @@ AUInstance::AUInstance(const AUBundle& bundle, const char* hostName)
     if (Call(kComponentOpenSelect, {reinterpret_cast<long>(&mRecord)}) != noErr || !mRecord.storage)
         throw std::runtime_error("the component refused to open");
     mOpen = true;
+    // Another entry of the bundle (a view's) opens too, but answers no unit's call.
+    UInt32 size = 0;
+    Boolean writable = false;
+    if (GetPropertyInfo(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &size, &writable) !=
+        noErr)
+    {
+        Call(kComponentCloseSelect, {reinterpret_cast<long>(&mRecord)});
+        mOpen = false;
+        throw std::runtime_error("the bundle's factory function opens no audio unit");
+    }
     AUHostIdentifier host = {};
     host.hostName = newString(hostName);
     host.hostVersion.majorRev = 1;
@@ -425,10 +474,13 @@ OSStatus AUInstance::RestoreState(CFDictionaryRef state)
     return SetProperty(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, sizeof state);
 }
 
-void SaveAUPreset(CFDictionaryRef state, const std::string& path)
+std::string AUPresetText(CFDictionaryRef state)
 {
-    Plist out;
-    out.root = plist_new_dict();
+    struct NewDictionary
+    {
+        plist_t root = plist_new_dict();
+        ~NewDictionary() { plist_free(root); }
+    } out;
     for (const char* key : {"version", "type", "subtype", "manufacturer"})
     {
         CFStringRef name = newString(key);
@@ -453,60 +505,69 @@ void SaveAUPreset(CFDictionaryRef state, const std::string& path)
     char* xml = nullptr;
     uint32_t length = 0;
     plist_to_xml(out.root, &xml, &length);
-    std::string error;
-    const bool written = xml && KIT_WriteFileSafely(path, xml, length, &error);
+    if (!xml)
+        throw std::runtime_error("the state cannot be written as a property list");
+    const std::string text(xml, length);
     std::free(xml);
-    if (!written)
+    return text;
+}
+
+void SaveAUPreset(CFDictionaryRef state, const std::string& path)
+{
+    const std::string text = AUPresetText(state);
+    std::string error;
+    if (!KIT_WriteFileSafely(path, text.data(), text.size(), &error))
         throw std::runtime_error("cannot write preset: " + error);
 }
 
 CFDictionaryRef LoadAUPreset(const std::string& path)
 {
-    const std::string xml = readSmallFile(path, "preset");
-    Plist in;
-    plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &in.root);
-    if (!in.root || plist_get_node_type(in.root) != PLIST_DICT)
-        throw std::runtime_error("'" + path + "' is not a preset (no property list dictionary)");
+    return ParseAUPreset(readSmallFile(path, "preset"), "'" + path + "'");
+}
+
+CFDictionaryRef ParseAUPreset(const std::string& xml, const std::string& what)
+{
+    PlistDocument in(xml);
+    plist_t root = in.Dictionary();
+    if (!root)
+        throw std::runtime_error(what + " is not a preset (no property list dictionary)");
+    std::string name;
+    plist_t nameNode = plist_dict_get_item(root, "name");
+    if (nameNode && plist_get_node_type(nameNode) == PLIST_STRING && !PlistString(nameNode, &name))
+        throw std::runtime_error(what + " is not a preset (its name holds a NUL byte)");
     CFMutableDictionaryRef state = CFDictionaryCreateMutable(nullptr, 0, nullptr, nullptr);
     for (const char* key : {"version", "type", "subtype", "manufacturer"})
     {
-        plist_t node = plist_dict_get_item(in.root, key);
+        plist_t node = plist_dict_get_item(root, key);
         if (!node || plist_get_node_type(node) != PLIST_UINT)
             continue;
         uint64_t value = 0;
         plist_get_uint_val(node, &value);
         const SInt32 number = static_cast<SInt32>(value);
-        CFStringRef name = newString(key);
+        CFStringRef cfKey = newString(key);
         CFNumberRef cfNumber = CFNumberCreate(nullptr, kCFNumberSInt32Type, &number);
-        CFDictionarySetValue(state, name, cfNumber);
+        CFDictionarySetValue(state, cfKey, cfNumber);
         CFRelease(cfNumber);
-        CFRelease(name);
+        CFRelease(cfKey);
     }
-    if (plist_t name = plist_dict_get_item(in.root, "name"))
+    if (nameNode && plist_get_node_type(nameNode) == PLIST_STRING)
     {
-        if (plist_get_node_type(name) == PLIST_STRING)
-        {
-            CFStringRef key = newString("name"), value = newString(stringOf(in.root, "name"));
-            CFDictionarySetValue(state, key, value);
-            CFRelease(value);
-            CFRelease(key);
-        }
+        CFStringRef key = newString("name"), value = newString(name);
+        CFDictionarySetValue(state, key, value);
+        CFRelease(value);
+        CFRelease(key);
     }
-    if (plist_t data = plist_dict_get_item(in.root, "data"))
+    plist_t data = plist_dict_get_item(root, "data");
+    if (data && plist_get_node_type(data) == PLIST_DATA)
     {
-        if (plist_get_node_type(data) == PLIST_DATA)
-        {
-            char* bytes = nullptr;
-            uint64_t length = 0;
-            plist_get_data_val(data, &bytes, &length);
-            CFStringRef key = newString("data");
-            CFDataRef value = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes),
-                                           static_cast<CFIndex>(length));
-            CFDictionarySetValue(state, key, value);
-            CFRelease(value);
-            CFRelease(key);
-            std::free(bytes);
-        }
+        uint64_t length = 0;
+        const char* bytes = plist_get_data_ptr(data, &length);
+        CFStringRef key = newString("data");
+        CFDataRef value = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes),
+                                       static_cast<CFIndex>(length));
+        CFDictionarySetValue(state, key, value);
+        CFRelease(value);
+        CFRelease(key);
     }
     return state;
 }

@@ -18,6 +18,17 @@ struct AUParameterDescription
     std::vector<std::string> valueStrings;
 };
 
+// What a bundle's Info.plist says of it.
+struct BundleDescription
+{
+    std::string identifier, executable, name, factory;
+    ComponentDescription description = {};
+    UInt32 version = 0;
+};
+
+// Throws std::runtime_error saying what is missing or wrong; where names the file.
+BundleDescription ParseBundleDescription(const std::string& xml, const std::string& where);
+
 // A bundle loaded with dlopen: its Info.plist's description and its entry.
 class AUBundle
 {
@@ -34,7 +45,7 @@ public:
     const std::string& Path() const { return mPath; }
     UInt32 Version() const { return mVersion; }
     ComponentRoutine Entry() const { return mEntry; }
-    // Another function the bundle exports, or null.
+    // Another function the bundle's own library exports, or null.
     void* Symbol(const char* name) const;
 
 private:
@@ -105,6 +116,10 @@ private:
 // .aupreset files: the class-info dictionary as an XML property list. Saving
 // replaces the file only once it is written whole.
 void SaveAUPreset(CFDictionaryRef state, const std::string& path);
+// The XML property list such a file holds.
+std::string AUPresetText(CFDictionaryRef state);
 // Owned by the caller; throws std::runtime_error for a file that is not one.
 CFDictionaryRef LoadAUPreset(const std::string& path);
+// The same from a preset's bytes; what names them in messages.
+CFDictionaryRef ParseAUPreset(const std::string& xml, const std::string& what);
 std::string FourCharCode(UInt32 code);

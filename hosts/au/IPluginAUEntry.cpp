@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+// Null when the plug-in cannot be made.
 IPluginAU* MakePlug();
 
 namespace
@@ -129,6 +130,8 @@ OSStatus IPluginAU::IPluginAUEntry(ComponentParameters* params, void* storage)
         if (!instance)
             return kAudioUnitErr_InvalidParameter;
         IPluginAU* plug = MakePlug();
+        if (!plug)
+            return kAudioUnitErr_FailedInitialization;
         plug->HostSpecificInit();
         plug->PruneUninitializedPresets();
         plug->mComponentInstance = instance;

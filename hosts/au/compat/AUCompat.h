@@ -41,6 +41,7 @@ enum : OSStatus
     kAudioUnitErr_InvalidPropertyValue = -10851,
     kAudioUnitErr_PropertyNotInUse = -10850,
     kAudioUnitErr_TooManyFramesToProcess = -10874,
+    kAudioUnitErr_FailedInitialization = -10875,
     coreFoundationUnknownErr = -4960,
     badComponentSelector = static_cast<OSStatus>(0x80008002),
 };

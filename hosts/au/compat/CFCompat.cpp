@@ -1,13 +1,12 @@
 #include "CFCompat.h"
 
-#include <plist/plist.h>
+#include "KIT_ReadFile.h"
+#include "PlistRead.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -16,6 +15,8 @@
 
 namespace
 {
+
+const size_t kMaxPlistBytes = 1 << 20;
 
 enum ETypeID : CFTypeID
 {
@@ -169,23 +170,11 @@ std::string parentOf(const std::string& path)
 // The identifier an Info.plist declares, "" when it cannot be read.
 std::string plistIdentifier(const std::string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    const std::string xml((std::istreambuf_iterator<char>(in)), {});
-    plist_t root = nullptr;
-    if (xml.empty() || xml.size() > (1u << 20))
+    std::string xml, identifier;
+    if (!KIT_ReadFile(file, kMaxPlistBytes, &xml, nullptr))
         return "";
-    plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &root);
-    std::string identifier;
-    plist_t node = root ? plist_dict_get_item(root, "CFBundleIdentifier") : nullptr;
-    if (node && plist_get_node_type(node) == PLIST_STRING)
-    {
-        char* value = nullptr;
-        plist_get_string_val(node, &value);
-        identifier = value ? value : "";
-        std::free(value);
-    }
-    if (root)
-        plist_free(root);
+    PlistDocument document(xml);
+    PlistDictString(document.Dictionary(), "CFBundleIdentifier", &identifier);
     return identifier;
 }
 
