@@ -92,6 +92,16 @@ IBitmap IGraphics::LoadIBitmap(int id, const char* name, int nStates, bool frame
     return IBitmap(image, image->getWidth(), image->getHeight(), nStates, framesAreHorizontal);
 }
 
+bool IGraphics::IsBitmapCached(int id)
+{
+    return s_bitmapCache.Find(id) != nullptr;
+}
+
+void IGraphics::CacheBitmap(PIX_IBitmap* image, int id)
+{
+    s_bitmapCache.Add(image, id);
+}
+
 std::string IGraphics::DescribeMissingImage(const char* name)
 {
     return std::string("no image '") + (name ? name : "") + "'";

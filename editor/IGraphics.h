@@ -71,6 +71,10 @@ public:
     bool TooltipsEnabled() const { return mEnableTooltips; }
     void SetStrictDrawing(bool strict);
     IBitmap LoadIBitmap(int id, const char* name, int nStates = 1, bool framesAreHorizontal = false);
+    // The process-wide image cache, for images decoded and checked ahead of any
+    // editor: LoadIBitmap finds them there. The cache takes ownership.
+    static bool IsBitmapCached(int id);
+    static void CacheBitmap(PIX_IBitmap* image, int id);
     virtual void Resize(int w, int h);
 
     // All controls of one parameter.

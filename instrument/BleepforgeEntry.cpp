@@ -7,11 +7,15 @@
 
 #define BLEEPFORGE_EXPORT extern "C" __attribute__((visibility("default")))
 
-// Instances may be opened on several threads at once: one at a time.
+// Instances may be opened on several threads at once: one at a time. None
+// opens while an editor image is missing or damaged: the host is refused
+// instead of being stopped by the editor's assertion.
 IPluginAU* MakePlug()
 {
     static KIT_Mutex mutex;
     KIT_MutexLock lock(mutex);
+    if (!LoadEditorImages().empty())
+        return nullptr;
     IPluginInstanceInfo info;
     info.mBundleID.Set(kBleepforgeBundleID);
     info.mCocoaViewClassName.Set("Bleepforge_View");

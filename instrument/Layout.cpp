@@ -6,6 +6,7 @@
 #include "CFCompat.h"
 #include "IGraphicsLinux.h"
 #include "IKeyboardControl.h"
+#include "PIX.h"
 #include "qxControls.h"
 #include "qxFontLists.h"
 
@@ -119,32 +120,49 @@ IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps)
     return graphics;
 }
 
-std::string MissingEditorImage()
+namespace
+{
+
+// The file of one editor image, "" when the bundle has none.
+std::string imagePath(CFBundleRef bundle, const EditorImage& image)
+{
+    CFStringRef base = CFStringCreateWithCString(nullptr, baseNameOf(image.name).c_str(),
+                                                 kCFStringEncodingUTF8);
+    CFStringRef type = CFStringCreateWithCString(nullptr, "png", kCFStringEncodingUTF8);
+    CFURLRef url = CFBundleCopyResourceURL(bundle, base, type, nullptr);
+    CFRelease(type);
+    CFRelease(base);
+    UInt8 path[PATH_MAX] = {};
+    const bool found = url && CFURLGetFileSystemRepresentation(url, true, path, sizeof path);
+    if (url)
+        CFRelease(url);
+    return found ? reinterpret_cast<const char*>(path) : "";
+}
+
+} // namespace
+
+std::string LoadEditorImages()
 {
     addBundleLocations();
     CFStringRef identifier = CFStringCreateWithCString(nullptr, kBleepforgeBundleID,
                                                        kCFStringEncodingUTF8);
     CFBundleRef bundle = CFBundleGetBundleWithIdentifier(identifier);
     CFRelease(identifier);
-    CFStringRef type = CFStringCreateWithCString(nullptr, "png", kCFStringEncodingUTF8);
-    std::string missing;
     for (const EditorImage& image : kEditorImages)
     {
-        CFStringRef base = CFStringCreateWithCString(nullptr, baseNameOf(image.name).c_str(),
-                                                     kCFStringEncodingUTF8);
-        CFURLRef url = CFBundleCopyResourceURL(bundle, base, type, nullptr);
-        CFRelease(base);
-        if (url)
-        {
-            CFRelease(url);
+        if (IGraphics::IsBitmapCached(image.id))
             continue;
-        }
-        missing = std::string("cannot find the editor image '") + baseNameOf(image.name) +
-                  ".png'; looked in: " + CFCompatDescribeBundleSearch();
-        break;
+        const std::string path = imagePath(bundle, image);
+        if (path.empty())
+            return std::string("cannot find the editor image '") + baseNameOf(image.name) +
+                   ".png'; looked in: " + CFCompatDescribeBundleSearch();
+        PIX_IBitmap* decoded = PIX_LoadPNG(path.c_str(), nullptr);
+        if (!decoded)
+            return "the editor image '" + path +
+                   "' is damaged, too large or not a PNG file; reinstall Bleepforge";
+        IGraphics::CacheBitmap(decoded, image.id);
     }
-    CFRelease(type);
-    return missing;
+    return "";
 }
 
 void Bleepforge::CreateGraphics()
