@@ -70,7 +70,8 @@ void RestoreFrom(AUInstance& unit, CFDictionaryRef state, const std::string& wha
 
 // The notes of the request, block by block, as bleepforge render plays them,
 // ended where the sound ends when the length is automatic.
-RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job)
+CFDictionaryRef RenderThroughBundle(const AUBundle& bundle, const HostRender& job,
+                                    const FrameSink& sink)
 {
     const RenderRequest& request = job.request;
     AUInstance unit(bundle);
@@ -117,14 +118,16 @@ RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job)
         unit.GetProperty(kIdleFramesProperty, kAudioUnitScope_Global, 0, &idle, &size);
         return static_cast<long>(idle);
     };
-    RenderResult result = RunRenderLoop(request, target);
-    if (!job.presetOut.empty())
-    {
-        CFDictionaryRef state = nullptr;
-        if (unit.SaveState(&state) != noErr)
-            throw std::runtime_error("the bundle did not give its state");
-        SaveAUPreset(state, job.presetOut);
-        CFRelease(state);
-    }
+    RunRenderLoop(request, target, sink);
+    CFDictionaryRef state = nullptr;
+    if (unit.SaveState(&state) != noErr || !state)
+        throw std::runtime_error("the bundle did not give its state");
+    return state;
+}
+
+RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job)
+{
+    RenderResult result;
+    CFRelease(RenderThroughBundle(bundle, job, CollectFrames(&result)));
     return result;
 }

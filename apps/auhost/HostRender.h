@@ -12,7 +12,7 @@ const AudioUnitPropertyID kSoundSlotProperty = 64002;
 struct HostRender
 {
     RenderRequest request;
-    std::string presetIn, presetOut;
+    std::string presetIn;
     ByteChunk state; // applied after the request's own state when not empty
 };
 
@@ -24,5 +24,10 @@ void ApplySetting(AUInstance& unit, const std::vector<AUParameterDescription>& p
 CFDictionaryRef StateDictionary(const AUBundle& bundle, const ByteChunk& state);
 // Restores and releases the state; throws saying what was refused.
 void RestoreFrom(AUInstance& unit, CFDictionaryRef state, const std::string& what);
-// Renders the job's notes in a fresh instance of the bundle.
+// Renders the job's notes in a fresh instance of the bundle, the frames to the
+// sink as they render; returns the instance's class-info state after the
+// render, owned by the caller (CFRelease).
+CFDictionaryRef RenderThroughBundle(const AUBundle& bundle, const HostRender& job,
+                                    const FrameSink& sink);
+// The same, collected.
 RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job);

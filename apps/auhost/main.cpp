@@ -7,6 +7,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <climits>
+#include <memory>
 #include <cmath>
 #include <iostream>
 
@@ -82,10 +84,13 @@ int main(int argc, char** argv)
     rendering->add_option("--state", job.request.stateIn, "A 484-byte state or sound code");
     rendering->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
     rendering->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
-    rendering->add_option("--seed", job.request.seed, "Seed the random sequence");
+    std::string seed;
+    rendering->add_option("--seed", seed, "Seed the random sequence, 0 ... 4294967295");
     rendering->add_option("--format", format, "pcm16, pcm24, float or double")->default_val("pcm16");
     rendering->add_option("--preset", job.presetIn, "Restore an .aupreset before rendering");
-    rendering->add_option("--save-preset", job.presetOut, "Save the state as an .aupreset");
+    std::string presetOut;
+    rendering->add_option("--save-preset", presetOut,
+                          "Save the state as an .aupreset once the render has succeeded");
     rendering->add_option("-o,--output", output, "Output WAV file")->required();
 
     CLI::App* validate = app.add_subcommand("validate", "Run the validation suite on the bundle");
@@ -113,13 +118,22 @@ int main(int argc, char** argv)
             return 0;
         }
         job.request.seeded = rendering->count("--seed") > 0;
+        if (job.request.seeded)
+            job.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
         job.request.lengthSeconds = ParseLength(length);
         for (const std::string& note : notes)
             job.request.notes.push_back(ParseNote(note));
         CheckRequest(job.request);
         const SampleFormat sampleFormat = ParseSampleFormat(format);
-        const RenderResult audio = RenderThroughBundle(bundle, job);
-        WriteAudio(output, sampleFormat, job.request.rate, audio);
+        RefuseSharedOutputs({output, presetOut});
+        AudioWriter writer(output, sampleFormat, job.request.rate);
+        const std::unique_ptr<const void, void (*)(CFTypeRef)> state(
+            RenderThroughBundle(bundle, job,
+                                [&writer](const double* left, const double* right, long frames)
+                                { writer.Write(left, right, frames); }),
+            CFRelease);
+        const auto dictionary = static_cast<CFDictionaryRef>(state.get());
+        writer.Commit(presetOut, presetOut.empty() ? "" : AUPresetText(dictionary));
         return 0;
     }
     catch (const UsageError& e)

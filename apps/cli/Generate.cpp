@@ -1,10 +1,12 @@
 #include "Generate.h"
 
 #include "Bleepforge.h"
+#include "Interrupt.h"
 #include "qxDSP.h"
 
 #include <cctype>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -16,7 +18,6 @@ namespace
 
 const int kGeneratedNote = 60;
 const int kGeneratedVelocity = 127;
-const int kMaxCount = 100000;
 const int kProgressWidth = 30;
 
 const std::map<std::string, void (Bleepforge::*)()>& generators()
@@ -94,17 +95,47 @@ void showProgress(int done, int total, const std::string& file, unsigned seed)
               << std::flush;
 }
 
-RenderResult generateOne(const GenerateRequest& request, unsigned seed)
+// The sound of one seed, written as it renders; its state is committed with it.
+void generateOne(const GenerateRequest& request, const Target& target)
 {
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
-    qxDSP::seedRandom(seed); // right before the generator; the render's noise continues it
+    qxDSP::seedRandom(target.seed); // right before the generator; the render's noise continues it
     (plug.*generators().at(request.kind))();
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(defaultNote(plug));
-    return RenderWith(plug, render);
+    AudioWriter writer(target.audio, request.format, render.rate,
+                       "bleepforge " + request.kind + " seed " + std::to_string(target.seed));
+    const ByteChunk state = RenderWith(plug, render,
+                                       [&writer](const double* left, const double* right, long frames)
+                                       {
+                                           StopIfInterrupted();
+                                           writer.Write(left, right, frames);
+                                       });
+    StopIfInterrupted();
+    writer.Commit(target.state, BytesOf(state));
+}
+
+void checkRequest(const GenerateRequest& request)
+{
+    if (!IsGeneratorKind(request.kind))
+        throw UsageError("unknown kind '" + request.kind +
+                         "'; one of pickup, shoot, powerup, hit, jump, blip, slash, random, "
+                         "mutate, reset");
+    if (request.count < 1 || request.count > kMaxCount)
+        throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
+    if (request.count > 1 && request.output == "-")
+        throw UsageError("--count writes files: give an output pattern such as coin-%03d.wav");
+    if (static_cast<unsigned long long>(request.seed) + static_cast<unsigned>(request.count) - 1 >
+        UINT_MAX)
+        throw UsageError("--seed " + std::to_string(request.seed) + " with --count " +
+                         std::to_string(request.count) + " would pass the largest seed, " +
+                         std::to_string(UINT_MAX));
+    if (!request.render.stateIn.empty())
+        ReadState(request.render.stateIn); // refused before anything is made
+    CheckRequest(request.render);
 }
 
 } // namespace
@@ -154,41 +185,32 @@ std::string ExpandPattern(const std::string& pattern, int number)
 
 void RunGenerate(const GenerateRequest& request)
 {
-    if (!IsGeneratorKind(request.kind))
-        throw UsageError("unknown kind '" + request.kind +
-                         "'; one of pickup, shoot, powerup, hit, jump, blip, slash, random, "
-                         "mutate, reset");
-    if (request.count < 1 || request.count > kMaxCount)
-        throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
-    if (request.count > 1 && request.output == "-")
-        throw UsageError("--count writes files: give an output pattern such as coin-%03d.wav");
-    if (!request.render.stateIn.empty())
-        ReadState(request.render.stateIn); // refused before anything is made
-    CheckRequest(request.render);
-
+    checkRequest(request);
     const std::vector<Target> targets = targetsOf(request);
+    std::vector<std::string> outputs;
+    for (const Target& t : targets)
+        outputs.insert(outputs.end(), {t.audio, t.state});
+    RefuseSharedOutputs(outputs);
     const bool batch = request.count > 1;
     if (batch && !request.force)
         refuseOverwrites(targets);
     if (!request.seeded)
         std::cerr << "bleepforge: seed " << request.seed << std::endl;
 
-    std::vector<std::string> summary;
     for (size_t k = 0; k < targets.size(); ++k)
     {
         const Target& t = targets[k];
-        const RenderResult audio = generateOne(request, t.seed);
-        WriteAudio(t.audio, request.format, request.render.rate, audio, t.state,
-                   "bleepforge " + request.kind + " seed " + std::to_string(t.seed));
+        StopIfInterrupted();
+        generateOne(request, t);
         if (batch)
         {
+            // Each line as its file is finished: a pipeline downstream, or an
+            // interrupted batch, sees exactly the files that exist.
+            std::cout << t.audio << "\tseed " << t.seed << (t.state.empty() ? "" : "\tstate " + t.state)
+                      << std::endl;
             showProgress(static_cast<int>(k) + 1, request.count, t.audio, t.seed);
-            summary.push_back(t.audio + "\tseed " + std::to_string(t.seed) +
-                              (t.state.empty() ? "" : "\tstate " + t.state));
         }
     }
-    for (const std::string& line : summary)
-        std::cout << line << "\n";
 }
 
 unsigned ClockSeed()

@@ -5,6 +5,8 @@
 
 #include <string>
 
+const int kMaxCount = 100000;
+
 struct GenerateRequest
 {
     std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
@@ -23,8 +25,8 @@ bool IsGeneratorKind(const std::string& kind);
 // Expands a pattern's one "%d" (with optional zero padding and width, like
 // "%03d"; "%%" is a literal %); throws UsageError for anything else.
 std::string ExpandPattern(const std::string& pattern, int number);
-// Runs the generator once per sound and writes each; progress on stderr and,
-// for batches, a summary line per file on stdout.
+// Runs the generator once per sound and writes each with its state; progress on
+// stderr and, for batches, a summary line on stdout as each file is finished.
 void RunGenerate(const GenerateRequest& request);
 // A seed from the clock, for a run given none.
 unsigned ClockSeed();

@@ -127,7 +127,7 @@ void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
         ApplySetting(plug, setting);
 }
 
-RenderResult Render(const RenderRequest& request)
+ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
 {
     if (!request.stateIn.empty())
         ReadState(request.stateIn); // refused before anything is built or rendered
@@ -137,10 +137,17 @@ RenderResult Render(const RenderRequest& request)
     if (request.seeded)
         qxDSP::seedRandom(request.seed);
     ApplyStateAndSettings(plug, request.stateIn, request.settings);
-    return RenderWith(plug, request);
+    return RenderWith(plug, request, sink);
 }
 
-RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request)
+RenderResult Render(const RenderRequest& request)
+{
+    RenderResult result;
+    result.state = Render(request, CollectFrames(&result));
+    return result;
+}
+
+ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const FrameSink& sink)
 {
     plug.SetSampleRate(request.rate);
     plug.SetBlockSize(request.block);
@@ -164,10 +171,10 @@ RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request)
         plug.ProcessBuffers(0.0, frames);
     };
     target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
-    RenderResult result = RunRenderLoop(request, target);
-    result.state.Clear();
-    plug.SerializeState(&result.state);
-    return result;
+    RunRenderLoop(request, target, sink);
+    ByteChunk state;
+    plug.SerializeState(&state);
+    return state;
 }
 
 std::string DescribeParams()

@@ -10,11 +10,14 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment);
 // setting; the editor's knobs follow.
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
                            const std::vector<std::string>& settings);
-// Constructs the instrument and drives it as a host does.
+// Constructs the instrument and drives it as a host does; the frames go to the
+// sink as they render. Returns the instrument's state as rendered.
+ByteChunk Render(const RenderRequest& request, const FrameSink& sink);
+// The same, collected.
 RenderResult Render(const RenderRequest& request);
 // Renders the request's notes on an instrument already set up; its state,
 // settings and seed are not applied again.
-RenderResult RenderWith(Bleepforge& plug, const RenderRequest& request);
+ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const FrameSink& sink);
 // The 60 parameters with defaults, ranges, units and display texts.
 std::string DescribeParams();
 

@@ -2,11 +2,13 @@
 
 #include "ShareCode.h"
 
+#include "KIT_ReadFile.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <unistd.h>
 
 namespace
@@ -14,22 +16,35 @@ namespace
 
 ByteChunk readStateFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read state file '" + path + "'");
-    // One byte more than a state is enough to tell that a file is too long, and
-    // a device that never ends (/dev/zero) is not read into memory.
-    std::vector<char> bytes(kStateSize + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const size_t size = static_cast<size_t>(in.gcount());
-    if (in.bad() || size != kStateSize)
+    // One byte more than a state is enough to tell that a file is too long.
+    std::string bytes, error;
+    if (!KIT_ReadFile(path, kStateSize, &bytes, &error))
+    {
+        if (error.find("is larger than") == std::string::npos)
+            throw std::runtime_error("cannot read state file: " + error);
+        throw std::runtime_error("'" + path + "' is not a complete state (more than " +
+                                 std::to_string(kStateSize) + " bytes)");
+    }
+    if (bytes.size() != kStateSize)
         throw std::runtime_error("'" + path + "' is not a complete state (" +
-                                 (size > kStateSize ? std::string("more than ") + std::to_string(kStateSize)
-                                                    : std::to_string(size)) +
-                                 " bytes, expected " + std::to_string(kStateSize) + ")");
+                                 std::to_string(bytes.size()) + " bytes, expected " +
+                                 std::to_string(kStateSize) + ")");
     ByteChunk chunk;
     chunk.PutBytes(bytes.data(), kStateSize);
     return chunk;
+}
+
+// Every value a number, as the instrument checks before it applies a state.
+void checkStateValues(const ByteChunk& state, const std::string& what)
+{
+    for (int i = 0, pos = 4; i < kNumStateValues; ++i)
+    {
+        double value = 0.0;
+        pos = state.Get(&value, pos);
+        if (pos < 0 || !std::isfinite(value))
+            throw std::runtime_error(what + " holds a value that is not a finite number "
+                                     "(parameter " + std::to_string(i) + ")");
+    }
 }
 
 } // namespace
@@ -48,6 +63,14 @@ std::string Trim(const std::string& text)
     return first == std::string::npos ? "" : text.substr(first, last - first + 1);
 }
 
+std::string TrimSpace(const std::string& text)
+{
+    const char* blanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    const size_t last = text.find_last_not_of(blanks);
+    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
 bool ParseNumber(const std::string& text, double* value)
 {
     const std::string t = Trim(text);
@@ -56,6 +79,26 @@ bool ParseNumber(const std::string& text, double* value)
     char* end = nullptr;
     *value = std::strtod(t.c_str(), &end);
     return *end == '\0' && std::isfinite(*value);
+}
+
+long long ParseWhole(const std::string& text, long long min, long long max, const std::string& what)
+{
+    const std::string range = std::to_string(min) + " ... " + std::to_string(max);
+    const std::string t = Trim(text);
+    const size_t digits = t.compare(0, 1, "-") == 0 ? 1 : 0;
+    if (t.size() == digits || t.find_first_not_of("0123456789", digits) != std::string::npos)
+        throw UsageError(what + " '" + text + "': expected a whole decimal number, " + range);
+    errno = 0;
+    const long long value = std::strtoll(t.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < min || value > max)
+        throw UsageError(what + " '" + text + "': out of range, expected " + range);
+    return value;
+}
+
+std::string BytesOf(const ByteChunk& chunk)
+{
+    return std::string(reinterpret_cast<const char*>(chunk.GetBytes()),
+                       static_cast<size_t>(chunk.Size()));
 }
 
 std::vector<NoteEvent> ScheduleNotes(const std::vector<NoteSpec>& notes, double rate)
@@ -129,13 +172,15 @@ void CheckRequest(const RenderRequest& request)
 
 ByteChunk ReadState(const std::string& fileOrCode)
 {
-    if (LooksLikeShareCode(fileOrCode) && access(fileOrCode.c_str(), F_OK) != 0)
-        return DecodeShareCode(fileOrCode);
-    return readStateFile(fileOrCode);
+    // A code copied from a terminal may bring blanks and line ends along.
+    const std::string code = TrimSpace(fileOrCode);
+    const bool isCode = LooksLikeShareCode(code) && access(fileOrCode.c_str(), F_OK) != 0;
+    const ByteChunk state = isCode ? DecodeShareCode(code) : readStateFile(fileOrCode);
+    checkStateValues(state, isCode ? std::string("the sound code") : "'" + fileOrCode + "'");
+    return state;
 }
 
-
-RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target)
+long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, const FrameSink& sink)
 {
     const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
     const long lastEventFrame = events.empty() ? 0 : events.back().frame;
@@ -144,8 +189,11 @@ RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& tar
     const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
     long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
 
-    RenderResult result;
-    std::vector<double> left(static_cast<size_t>(request.block)), right(left.size());
+    // An automatic end is found at most one block back, so each block is
+    // passed on once the next one has rendered; memory stays two blocks.
+    const size_t block = static_cast<size_t>(request.block);
+    std::vector<double> left(block), right(block), heldLeft(block), heldRight(block);
+    long held = 0, delivered = 0;
     size_t nextEvent = 0;
     for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
     {
@@ -153,8 +201,12 @@ RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& tar
         for (; nextEvent < events.size() && events[nextEvent].frame < blockEnd; ++nextEvent)
             target.sendNote(events[nextEvent], static_cast<int>(events[nextEvent].frame - rendered));
         target.renderBlock(left.data(), right.data(), request.block);
-        result.left.insert(result.left.end(), left.begin(), left.end());
-        result.right.insert(result.right.end(), right.begin(), right.end());
+        if (held > 0)
+            sink(heldLeft.data(), heldRight.data(), held);
+        delivered += held;
+        std::swap(left, heldLeft);
+        std::swap(right, heldRight);
+        held = request.block;
         rendered = blockEnd;
 
         // The exact frame at which the sound ended, whatever the block size.
@@ -165,7 +217,24 @@ RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& tar
             totalFrames = maxFrames;
     }
     totalFrames = std::min(totalFrames, maxFrames);
-    result.left.resize(static_cast<size_t>(totalFrames));
-    result.right.resize(static_cast<size_t>(totalFrames));
+    const long last = std::max(0L, std::min(held, totalFrames - delivered));
+    if (last > 0)
+        sink(heldLeft.data(), heldRight.data(), last);
+    return delivered + last;
+}
+
+RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target)
+{
+    RenderResult result;
+    RunRenderLoop(request, target, CollectFrames(&result));
     return result;
+}
+
+FrameSink CollectFrames(RenderResult* result)
+{
+    return [result](const double* left, const double* right, long frames)
+    {
+        result->left.insert(result->left.end(), left, left + frames);
+        result->right.insert(result->right.end(), right, right + frames);
+    };
 }

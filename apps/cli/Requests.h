@@ -43,6 +43,11 @@ struct RenderResult
     ByteChunk state; // the instrument's state as rendered
 };
 
+// A whole decimal number in min ... max (never octal or hexadecimal, never
+// empty); what names the option in the UsageError.
+long long ParseWhole(const std::string& text, long long min, long long max, const std::string& what);
+// A chunk's bytes as a string, for files.
+std::string BytesOf(const ByteChunk& chunk);
 // "N[:VEL[:START[:DUR]]]"
 NoteSpec ParseNote(const std::string& text);
 // "auto" or seconds.
@@ -50,7 +55,8 @@ double ParseLength(const std::string& text);
 // Refuses a request whose numbers cannot make a render: a non-finite or
 // fractional rate, a length shorter than one frame.
 void CheckRequest(const RenderRequest& request);
-// A 484-byte state from a file, or from a sound code given in its place.
+// A 484-byte state from a file, or from a sound code given in its place
+// (surrounding white space ignored); refused unless every value is finite.
 ByteChunk ReadState(const std::string& fileOrCode);
 
 // Within one frame: the offs of notes that began earlier, then the ons, then
@@ -83,12 +89,23 @@ struct RenderTarget
     std::function<long()> idleFrames;
 };
 
-// Plays the request's notes block by block and ends the result where the sound
-// ends (or at the requested length), whatever the block size.
+// Takes a render's frames in order, a block at a time.
+using FrameSink = std::function<void(const double* left, const double* right, long frames)>;
+// A sink that appends to the result's channels.
+FrameSink CollectFrames(RenderResult* result);
+
+// Plays the request's notes block by block and ends the sound where it ends
+// (or at the requested length), whatever the block size. The frames go to the
+// sink as they render, so memory does not grow with the length; returns how
+// many there were.
+long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, const FrameSink& sink);
+// The same, collected into a result.
 RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target);
 
 std::string Lower(std::string text);
 std::string Trim(const std::string& text);
+// Trims every kind of white space, line ends too.
+std::string TrimSpace(const std::string& text);
 // A whole finite number, surrounding blanks allowed.
 bool ParseNumber(const std::string& text, double* value);
 
@@ -97,3 +114,4 @@ const int kMaxRate = 384000;
 const double kMaxAutoSeconds = 30.0;
 const double kAutoTailSeconds = 0.05;
 const int kStateSize = 484;
+const int kNumStateValues = 60; // after the version word

@@ -3,6 +3,7 @@
 // CLI11 lives in this translation unit only.
 #include "AudioFile.h"
 #include "Generate.h"
+#include "Interrupt.h"
 #include "Layout.h"
 #include "RenderJob.h"
 #include "ShareCode.h"
@@ -10,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -57,6 +59,11 @@ struct RenderOptions
     }
 };
 
+unsigned parseSeed(const std::string& text)
+{
+    return static_cast<unsigned>(ParseWhole(text, 0, UINT_MAX, "--seed"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,7 +76,8 @@ int main(int argc, char** argv)
     CLI::App* render = app.add_subcommand("render", "Render notes to a stereo WAV file");
     renderOptions.Add(render);
     render->add_option("--state-out", stateOut, "Write the state after all settings");
-    render->add_option("--seed", renderOptions.request.seed, "Seed the random generator");
+    std::string renderSeed, generateSeed, generateCount = "1";
+    render->add_option("--seed", renderSeed, "Seed the random generator, 0 ... 4294967295");
     render->add_option("-o,--output", output, "Output WAV file, or - for raw samples")->required();
 
     GenerateRequest generate;
@@ -79,9 +87,10 @@ int main(int argc, char** argv)
                     "pickup, shoot, powerup, hit, jump, blip, slash, random, mutate or reset")
         ->required();
     generateOptions.Add(gen);
-    gen->add_option("--seed", generate.seed, "Seed of the first sound; sound k uses SEED + k");
-    gen->add_option("--count", generate.count, "How many sounds (then -o is a pattern)")
-        ->default_val(1);
+    gen->add_option("--seed", generateSeed,
+                    "Seed of the first sound, 0 ... 4294967295; sound k uses SEED + k");
+    gen->add_option("--count", generateCount, "How many sounds (then -o is a pattern)")
+        ->default_val("1");
     gen->add_flag("--force", generate.force, "Overwrite files a batch would write");
     gen->add_option("--state-out", generate.stateOut, "Write each sound's state (a pattern too)");
     gen->add_option("-o,--output", generate.output,
@@ -116,6 +125,7 @@ int main(int argc, char** argv)
         return fail(e.what(), 2);
     }
 
+    CatchInterrupts();
     try
     {
         if (app.got_subcommand("share"))
@@ -124,9 +134,9 @@ int main(int argc, char** argv)
             return 0;
         }
         // Every other command builds the instrument, and with it the editor.
-        const std::string missing = MissingEditorImage();
-        if (!missing.empty())
-            return fail(missing, 1);
+        const std::string unusable = LoadEditorImages();
+        if (!unusable.empty())
+            return fail(unusable, 1);
         if (app.got_subcommand("snapshot"))
         {
             WriteSnapshot(snapshot, snapshotOutput);
@@ -142,17 +152,32 @@ int main(int argc, char** argv)
             generate.format = generateOptions.Finish();
             generate.render = generateOptions.request;
             generate.seeded = gen->count("--seed") > 0;
-            if (!generate.seeded)
-                generate.seed = ClockSeed();
+            generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
+            generate.count = static_cast<int>(ParseWhole(generateCount, 1, kMaxCount, "--count"));
             RunGenerate(generate);
             return 0;
         }
         RenderRequest& request = renderOptions.request;
         request.seeded = render->count("--seed") > 0;
+        if (request.seeded)
+            request.seed = parseSeed(renderSeed);
         const SampleFormat sampleFormat = renderOptions.Finish();
-        const RenderResult audio = Render(request);
-        WriteAudio(output, sampleFormat, request.rate, audio, stateOut);
+        RefuseSharedOutputs({output, stateOut});
+        AudioWriter writer(output, sampleFormat, request.rate);
+        const ByteChunk state =
+            Render(request, [&writer](const double* left, const double* right, long frames)
+                   {
+                       StopIfInterrupted();
+                       writer.Write(left, right, frames);
+                   });
+        StopIfInterrupted();
+        writer.Commit(stateOut, BytesOf(state));
         return 0;
+    }
+    catch (const Interrupted&)
+    {
+        return fail("interrupted; the file in flight was removed, finished files are kept",
+                    InterruptedStatus());
     }
     catch (const UsageError& e)
     {

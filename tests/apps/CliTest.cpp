@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <zlib.h>
 
 #include <array>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +62,20 @@ protected:
 
     std::string mDir;
 };
+
+// What a shell command prints.
+std::string shellOutput(const std::string& command)
+{
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[256];
+    size_t n;
+    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    if (pipe)
+        pclose(pipe);
+    return out;
+}
 
 std::vector<double> readWav(const std::string& file, SF_INFO* info)
 {
@@ -240,7 +257,7 @@ TEST_F(CliTest, OutputsReplaceOnlyOnSuccessFollowLinksAndSpareDevices)
 
     r = run("render --state /dev/zero -o '" + path("z.wav") + "'");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("more than 484"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("is not a regular file"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, ZeroLengthNotesEndAndRestrikesSoundInAnyOrder)
@@ -363,4 +380,164 @@ TEST_F(CliTest, ShareCodesRenderLikeTheirFileAndRefuseDamage)
         EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
     }
     EXPECT_FALSE(exists("bad.wav"));
+}
+
+namespace
+{
+
+std::string slurp(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int countEntries(const std::string& dir)
+{
+    return std::atoi(shellOutput("ls -A '" + dir + "' | wc -l").c_str());
+}
+
+} // namespace
+
+TEST_F(CliTest, TwoOutputsOntoOneFileAreRefusedBeforeAnythingIsWritten)
+{
+    ASSERT_EQ(mkdir(path("out").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("same.wav", path("out/link.wav").c_str()), 0);
+    const std::string out = path("out/");
+    const std::string clashes[] = {
+        "-o '" + out + "same.wav' --state-out '" + out + "same.wav'",
+        "-o '" + out + "same.wav' --state-out '" + out + "link.wav'",
+        "--count 3 -o '" + out + "b%d.wav' --state-out '" + out + "b%d.wav'",
+        // Sound 10's WAV and sound 0's state would both be a10.
+        "--count 11 -o '" + out + "a%d' --state-out '" + out + "a1%d'",
+    };
+    for (const std::string& clash : clashes)
+    {
+        const CliRun r = run("generate pickup --seed 1 " + clash);
+        EXPECT_EQ(r.status, 2) << clash;
+        EXPECT_NE(r.err.find("are the same file"), std::string::npos) << r.err;
+        EXPECT_EQ(countEntries(path("out")), 1) << clash; // the link alone
+    }
+    EXPECT_EQ(run("render --note 60 -o '" + out + "x.wav' --state-out '" + out + "x.wav'").status, 2);
+    EXPECT_EQ(countEntries(path("out")), 1);
+}
+
+TEST_F(CliTest, SeedsAndCountsAreDecimalAndBatchesStayInRange)
+{
+    ASSERT_EQ(run("generate pickup --seed 010 -o '" + path("a.wav") + "'").status, 0);
+    ASSERT_EQ(run("generate pickup --seed 10 -o '" + path("b.wav") + "'").status, 0);
+    EXPECT_EQ(slurp(path("a.wav")), slurp(path("b.wav")));
+    const std::pair<std::string, std::string> refused[] = {
+        {"--seed ''", "0 ... 4294967295"},       {"--seed 0x10", "0 ... 4294967295"},
+        {"--seed -1", "0 ... 4294967295"},       {"--seed 4294967296", "0 ... 4294967295"},
+        {"--seed 1 --count 0x10", "1 ... 100000"}, {"--seed 4294967295 --count 2", "largest seed"}};
+    for (const auto& [bad, said] : refused)
+    {
+        const CliRun r = run("generate pickup " + bad + " -o '" + path("c%d.wav") + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find(said), std::string::npos) << bad << ": " << r.err;
+    }
+    EXPECT_FALSE(exists("c0.wav"));
+    EXPECT_EQ(run("generate pickup --seed 4294967294 --count 2 -o '" + path("d%d.wav") + "'").status, 0);
+}
+
+TEST_F(CliTest, AWavWrittenIntoAPipeIsWhole)
+{
+    ASSERT_EQ(run("generate pickup --seed 3 -o '" + path("file.wav") + "'").status, 0);
+    const CliRun piped = run("generate pickup --seed 3 -o /dev/stdout");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, slurp(path("file.wav")));
+}
+
+TEST_F(CliTest, ShareRefusesStatesThatNothingAcceptsAndCodesMayCarryBlanks)
+{
+    ASSERT_EQ(run("generate jump --seed 4 -o '" + path("j.wav") + "' --state-out '" +
+                  path("j.state") + "'").status, 0);
+    std::string state = slurp(path("j.state"));
+    const CliRun code = run("share '" + path("j.state") + "'");
+    ASSERT_EQ(code.status, 0);
+    // A terminal copy brings blanks and the line end along.
+    const CliRun padded = run("render --state '  " + code.out + "  ' --note 60 -o '" +
+                              path("p.wav") + "' --state-out '" + path("p.state") + "'");
+    ASSERT_EQ(padded.status, 0) << padded.err;
+    EXPECT_EQ(slurp(path("p.state")), state);
+
+    const double nan = std::nan("");
+    std::memcpy(&state[4 + 8 * 7], &nan, sizeof nan);
+    std::ofstream(path("nan.state"), std::ios::binary) << state;
+    const CliRun refused = run("share '" + path("nan.state") + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.empty());
+    EXPECT_NE(refused.err.find("parameter 7"), std::string::npos) << refused.err;
+}
+
+TEST_F(CliTest, DamagedEditorImagesAreRefusedNamingTheFile)
+{
+    const std::string resources = path("res");
+    ASSERT_EQ(shellOutput("cp -r '" + std::string(BLEEPFORGE_BUNDLE) + "/Contents/Resources' '" +
+                            resources + "' && echo ok"),
+              "ok\n");
+    const std::string background = resources + "/Background.png";
+    const std::string whole = slurp(background);
+    // A PNG header that promises 60000 x 60000 pixels.
+    std::string huge = whole.substr(0, 33);
+    const unsigned char side[4] = {0x00, 0x00, 0xEA, 0x60};
+    huge.replace(16, 4, reinterpret_cast<const char*>(side), 4);
+    huge.replace(20, 4, reinterpret_cast<const char*>(side), 4);
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(huge.data() + 12), 17);
+    for (int i = 0; i < 4; ++i)
+        huge[static_cast<size_t>(29 + i)] = static_cast<char>(crc >> (24 - 8 * i));
+    setenv("BLEEPFORGE_RESOURCES", resources.c_str(), 1);
+    for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string(5000, 'x'), huge})
+    {
+        std::ofstream(background, std::ios::binary) << damaged;
+        for (const std::string& command : {std::string("params"), "render --note 60 -o '" + path("r.wav") + "'"})
+        {
+            const CliRun r = run(command);
+            EXPECT_EQ(r.status, 1) << command;
+            EXPECT_NE(r.err.find(background), std::string::npos) << r.err;
+        }
+    }
+    unsetenv("BLEEPFORGE_RESOURCES");
+    EXPECT_FALSE(exists("r.wav"));
+}
+
+// Ctrl-C at any moment of a batch: every WAV that stays has its state, has its
+// line on stdout, and reads whole; nothing hidden is left behind.
+TEST_F(CliTest, AnInterruptedBatchLeavesOnlyWholePairs)
+{
+    for (const int milliseconds : {300, 700, 1100})
+    {
+        const std::string dir = path("batch" + std::to_string(milliseconds));
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+        {
+            if (!freopen((dir + ".out").c_str(), "w", stdout) || !freopen("/dev/null", "w", stderr))
+                _exit(3);
+            const std::string audio = dir + "/s%03d.wav", state = dir + "/s%03d.state";
+            execl(BLEEPFORGE_CLI, BLEEPFORGE_CLI, "generate", "pickup", "--seed", "1", "--count",
+                  "400", "-o", audio.c_str(), "--state-out", state.c_str(), nullptr);
+            _exit(4);
+        }
+        usleep(static_cast<useconds_t>(milliseconds) * 1000);
+        kill(child, SIGINT);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+
+        const int wavs = std::atoi(shellOutput("ls '" + dir + "' | grep -c 'wav$'").c_str());
+        EXPECT_EQ(shellOutput("ls -A '" + dir + "' | grep -c '^\\.'"), "0\n") << milliseconds;
+        EXPECT_EQ(std::atoi(shellOutput("wc -l < '" + dir + ".out'").c_str()), wavs);
+        EXPECT_EQ(countEntries(dir), 2 * wavs);
+        for (int k = 0; k < wavs; ++k)
+        {
+            char name[16];
+            std::snprintf(name, sizeof name, "/s%03d", k);
+            SF_INFO info = {};
+            EXPECT_FALSE(readWav(dir + name + ".wav", &info).empty()) << name;
+            EXPECT_EQ(slurp(dir + name + ".state").size(), 484u) << name;
+        }
+    }
 }

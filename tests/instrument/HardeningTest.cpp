@@ -131,3 +131,42 @@ TEST(Hardening, ProgramAndBankFilesRoundTripOnTheInstrument)
     }
     EXPECT_EQ(stateValues(host.plug), saved); // saving a bank leaves the live state alone
 }
+
+// Long renders must not be held in memory: frames leave the loop as they
+// render, at most two blocks behind, and the automatic end is still exact.
+TEST(RenderLoop, FramesLeaveAsTheyRenderAndTheEndIsKept)
+{
+    RenderRequest request;
+    request.rate = kMaxRate;
+    request.lengthSeconds = 60.0;
+    long rendered = 0, delivered = 0, mostBehind = 0;
+    RenderTarget target;
+    target.sendNote = [](const NoteEvent&, int) {};
+    target.renderBlock = [&](double* left, double* right, int frames)
+    {
+        std::fill(left, left + frames, 0.25);
+        std::fill(right, right + frames, -0.25);
+        rendered += frames;
+        mostBehind = std::max(mostBehind, rendered - delivered);
+    };
+    target.idleFrames = [] { return 0L; };
+    const long total = RunRenderLoop(request, target,
+                                     [&](const double* left, const double* right, long frames)
+                                     {
+                                         ASSERT_LE(frames, request.block);
+                                         EXPECT_EQ(left[frames - 1], 0.25);
+                                         EXPECT_EQ(right[0], -0.25);
+                                         delivered += frames;
+                                     });
+    EXPECT_EQ(total, static_cast<long>(60.0 * kMaxRate));
+    EXPECT_EQ(delivered, total);
+    EXPECT_LE(mostBehind, 2L * request.block);
+
+    // Automatic length: a note that ends mid-block, found a block later.
+    request.rate = 44100;
+    request.lengthSeconds = -1.0;
+    request.block = 512;
+    request.notes = {{60, 127, 0.0, 0.1}};
+    // The note, the default 0.2 s release and the 50 ms tail.
+    EXPECT_NEAR(static_cast<double>(Render(request).left.size()), 44100 * 0.35, 600);
+}

@@ -1,0 +1,36 @@
+#include "Interrupt.h"
+
+#include <csignal>
+
+namespace
+{
+
+volatile std::sig_atomic_t gSignal = 0; // written by the handler, read by the render loop
+
+void onSignal(int number)
+{
+    gSignal = number;
+}
+
+} // namespace
+
+void CatchInterrupts()
+{
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void StopIfInterrupted()
+{
+    if (gSignal != 0)
+        throw Interrupted();
+}
+
+int InterruptedStatus()
+{
+    return 128 + gSignal;
+}
