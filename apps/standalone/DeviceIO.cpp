@@ -12,6 +12,9 @@ namespace
 // is published here for the window to show.
 std::atomic<bool> gStreamFailed{false};
 
+// Far longer than any block: a stream without a callback for this long has stopped.
+const std::chrono::seconds kStallTime(2);
+
 void onStreamError(RtAudioError::Type type, const std::string&)
 {
     if (type != RtAudioError::WARNING && type != RtAudioError::DEBUG_WARNING)
@@ -73,6 +76,8 @@ bool DeviceIO::startAudio(const DeviceOptions& options)
         }
         mRate = mAudio->getStreamSampleRate();
         mAudio->startStream();
+        mStreaming = true;
+        mBlocksMoved = std::chrono::steady_clock::now();
         return true;
     }
     catch (const RtAudioError& e)
@@ -98,10 +103,20 @@ void DeviceIO::Stop()
         mAudio->closeStream();
     }
     mAudio.reset();
+    mStreaming = false;
 }
 
-std::string DeviceIO::Problem() const
+std::string DeviceIO::Problem()
 {
+    const auto now = std::chrono::steady_clock::now();
+    const uint64_t blocks = mBlocks.load(std::memory_order_relaxed);
+    if (blocks != mBlocksSeen)
+    {
+        mBlocksSeen = blocks;
+        mBlocksMoved = now;
+    }
+    if (mStreaming && now - mBlocksMoved > kStallTime)
+        gStreamFailed.store(true, std::memory_order_relaxed);
     if (gStreamFailed.load(std::memory_order_relaxed))
         return "The audio device stopped; restart the app to hear sound again.";
     return mProblem;
@@ -160,6 +175,7 @@ int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void*
     if (io->mUnit.RenderStereo(left, left + frames, frames, io->mSampleTime) != noErr)
         std::fill(left, left + 2 * frames, 0.0f);
     io->mSampleTime += frames;
+    io->mBlocks.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 

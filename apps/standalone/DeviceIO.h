@@ -4,6 +4,8 @@
 #include "MidiRing.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -29,8 +31,10 @@ public:
     // audio; the instance is then configured at the requested rate anyway.
     bool Start(const DeviceOptions& options);
     void Stop();
-    // Empty while everything runs. GUI thread.
-    std::string Problem() const;
+    // Empty while everything runs. GUI thread, called now and then: a stream
+    // that has stopped calling back (a JACK server that went away says so
+    // only as a warning, or not at all) counts as stopped.
+    std::string Problem();
     unsigned Rate() const { return mRate; }
 
     // Lists audio outputs and MIDI inputs, as the options number them.
@@ -50,4 +54,10 @@ private:
     unsigned mRate = 48000;
     double mSampleTime = 0.0; // audio thread only
     std::string mProblem;     // GUI thread: what Start could not open
+    std::atomic<uint64_t> mBlocks{0}; // written by the audio thread, read by the GUI thread
+    // GUI thread: whether the stream was started, the block count last seen
+    // and when it last moved.
+    bool mStreaming = false;
+    uint64_t mBlocksSeen = 0;
+    std::chrono::steady_clock::time_point mBlocksMoved;
 };

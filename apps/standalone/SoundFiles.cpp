@@ -4,6 +4,12 @@
 #include "AudioFile.h"
 #include "KIT_SafeFile.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 ByteChunk CurrentState(AUInstance& unit)
 {
     CFDictionaryRef state = nullptr;
@@ -91,5 +97,40 @@ void ExportWav(const AUBundle& bundle, AUInstance& unit, const std::string& path
                     parameterNamed(unit, params, "Amp Env Hold") +
                     parameterNamed(unit, params, "Amp Env Decay");
     job.request.notes.push_back(note);
-    WriteAudio(path, SampleFormat::kPcm16, job.request.rate, RenderThroughBundle(bundle, job));
+    AudioWriter writer(path, SampleFormat::kPcm16, job.request.rate);
+    CFRelease(RenderThroughBundle(bundle, job,
+                                  [&writer](const double* left, const double* right, long frames)
+                                  { writer.Write(left, right, frames); }));
+    writer.Commit();
+}
+
+std::string MoveAside(const std::string& path)
+{
+    const int kMaxAttempts = 1000;
+    for (int n = 1; n <= kMaxAttempts; ++n)
+    {
+        const std::string aside = path + ".unreadable" + (n == 1 ? "" : "-" + std::to_string(n));
+        // RENAME_NOREPLACE: a name taken meanwhile is never written over.
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        if (errno != EEXIST)
+            return "";
+    }
+    return "";
+}
+
+KeepLock::KeepLock(const std::string& keptPath)
+{
+    mFd = open((keptPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (mFd >= 0 && flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    {
+        close(mFd);
+        mFd = -1;
+    }
+}
+
+KeepLock::~KeepLock()
+{
+    if (mFd >= 0)
+        close(mFd);
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <unistd.h>
 
 namespace
@@ -129,7 +130,8 @@ std::vector<UInt8> stateBytes(App& app)
 }
 
 // Brings back the sound kept last time. One that cannot be read is moved
-// aside, never overwritten, so the user can still recover it.
+// aside under a name of its own, never overwritten, so the user can still
+// recover it.
 void restoreLastSound(App& app)
 {
     if (!g_file_test(app.autosave.c_str(), G_FILE_TEST_EXISTS))
@@ -141,8 +143,8 @@ void restoreLastSound(App& app)
     }
     catch (const std::exception& e)
     {
-        const std::string aside = app.autosave + ".unreadable";
-        if (std::rename(app.autosave.c_str(), aside.c_str()) == 0)
+        const std::string aside = MoveAside(app.autosave);
+        if (!aside.empty())
         {
             showStatus(app, std::string("Error: the last sound could not be restored (kept as ") +
                                 aside + "): " + e.what());
@@ -154,6 +156,21 @@ void restoreLastSound(App& app)
                             app.autosave + "; sounds are not kept this session: " + e.what());
         app.autosave.clear();
     }
+}
+
+// Only the first app started on a config folder keeps its sound there; the
+// others say so instead of overwriting it unseen.
+void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
+{
+    lock = std::make_unique<KeepLock>(app.autosave);
+    if (lock->Held())
+    {
+        restoreLastSound(app);
+        return;
+    }
+    showStatus(app, "Another Bleepforge window keeps its sound in " + app.autosave +
+                        "; this window's sound is not kept");
+    app.autosave.clear();
 }
 
 // Saves the sound when it changed since the last save; also on exit.
@@ -181,7 +198,11 @@ gboolean onTick(gpointer data)
     autosave(app);
     const std::string problem = app.io->Problem();
     if (problem != app.shownProblem)
+    {
         showStatus(app, problem);
+        if (!problem.empty()) // also for whoever started the app from a terminal
+            std::cerr << "bleepforge-standalone: " << problem << std::endl;
+    }
     app.shownProblem = problem;
     return G_SOURCE_CONTINUE;
 }
@@ -317,7 +338,8 @@ int main(int argc, char** argv)
         io.Start(options);
         buildWindow(app);
         showStatus(app, io.Problem());
-        restoreLastSound(app);
+        std::unique_ptr<KeepLock> keepLock;
+        takeKeptSound(app, keepLock);
         app.shownProblem = io.Problem();
         const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
         onSlotTick(&app);

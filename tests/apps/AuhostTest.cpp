@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,4 +77,71 @@ TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
               1);
     EXPECT_EQ(run(auhost("info /nonexistent.component")), 1);
     EXPECT_NE(read("err.txt").find("auhost: "), std::string::npos);
+}
+
+namespace
+{
+
+// A copy of the built bundle with one edit made by a shell command run inside it.
+std::string hostileBundle(const std::string& dir, const std::string& name, const std::string& edit,
+                          const std::string& bundle)
+{
+    const std::string copy = dir + "/" + name + ".component";
+    const std::string command = "cp -r '" + bundle + "' '" + copy + "' && cd '" + copy + "' && " + edit;
+    return std::system(command.c_str()) == 0 ? copy : "";
+}
+
+} // namespace
+
+// None of these may stop or hang the host: each is refused with a message.
+TEST_F(AuhostTest, HostileBundlesAndPresetsAreRefusedCleanly)
+{
+    const std::string plist = "Contents/Info.plist";
+    const std::pair<const char*, std::string> edits[] = {
+        {"nul", "sed -i 's|<string>Bleepforge.so</string>|<string>Bleep\\x00forge.so</string>|' " + plist},
+        {"fifo", "rm " + plist + " && mkfifo " + plist},
+        {"abort", "sed -i 's|<string>Bleepforge_Entry</string>|<string>abort</string>|' " + plist},
+        {"view", "sed -i 's|<string>Bleepforge_Entry</string>|<string>Bleepforge_ViewEntry</string>|' " + plist},
+        {"outside", "sed -i 's|<string>Bleepforge.so</string>|<string>../../../x.component/Contents/"
+                    "linux-x86_64/Bleepforge.so</string>|' " + plist},
+        {"image", "head -c 3000 Contents/Resources/Background.png > b && mv b Contents/Resources/Background.png"},
+    };
+    for (const auto& [name, edit] : edits)
+    {
+        const std::string bundle = hostileBundle(mDir, name, edit, mBundle);
+        ASSERT_FALSE(bundle.empty()) << name;
+        EXPECT_EQ(run("timeout 20 " + auhost("info '" + bundle + "' >/dev/null")), 1) << name;
+        EXPECT_EQ(read("err.txt").rfind("auhost: ", 0), 0u) << name << ": " << read("err.txt");
+    }
+
+    ASSERT_EQ(run(auhost("render '" + mBundle + "' --note 60 -o '" + path("a.wav") +
+                         "' --save-preset '" + path("good.aupreset") + "'")),
+              0);
+    std::string preset = read("good.aupreset");
+    const size_t name = preset.find("<string>-</string>");
+    ASSERT_NE(name, std::string::npos);
+    preset.replace(name, 18, std::string("<string>a\0b</string>", 20));
+    std::ofstream(path("nul.aupreset"), std::ios::binary) << preset;
+    ASSERT_EQ(mkfifo(path("fifo.aupreset").c_str(), 0600), 0);
+    for (const char* hostile : {"nul.aupreset", "fifo.aupreset"})
+    {
+        EXPECT_EQ(run("timeout 20 " + auhost("render '" + mBundle + "' --note 60 --preset '" +
+                                             path(hostile) + "' -o '" + path("b.wav") + "'")),
+                  1)
+            << hostile;
+    }
+    EXPECT_NE(read("err.txt").find("is not a regular file"), std::string::npos) << read("err.txt");
+    EXPECT_FALSE(std::ifstream(path("b.wav")).good());
+}
+
+TEST_F(AuhostTest, APresetIsSavedOnlyBesideASuccessfulRender)
+{
+    EXPECT_EQ(run(auhost("render '" + mBundle + "' --note 60 -o '" + path("no/dir/a.wav") +
+                         "' --save-preset '" + path("p.aupreset") + "'")),
+              1);
+    EXPECT_FALSE(std::ifstream(path("p.aupreset")).good());
+    EXPECT_EQ(run(auhost("render '" + mBundle + "' --note 60 -o '" + path("same") +
+                         "' --save-preset '" + path("same") + "'")),
+              2);
+    EXPECT_FALSE(std::ifstream(path("same")).good());
 }

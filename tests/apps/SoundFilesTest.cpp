@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace
 {
@@ -96,3 +97,26 @@ TEST_F(SoundFilesTest, ExportIsTheHeldNoteBleepforgeRenders)
 }
 
 } // namespace
+
+TEST(KeptSound, EveryUnreadableOneIsMovedAsideUnderItsOwnName)
+{
+    char pattern[] = "/tmp/bleepforge-kept-XXXXXX";
+    const std::string dir = mkdtemp(pattern), kept = dir + "/last-sound.aupreset";
+    for (const char* text : {"first", "second", "third"})
+    {
+        std::ofstream(kept) << text;
+        EXPECT_FALSE(MoveAside(kept).empty());
+    }
+    EXPECT_EQ(slurp(kept + ".unreadable"), "first");
+    EXPECT_EQ(slurp(kept + ".unreadable-2"), "second");
+    EXPECT_EQ(slurp(kept + ".unreadable-3"), "third");
+    EXPECT_EQ(MoveAside(kept), ""); // nothing left to move
+
+    // A second app on the same folder does not get to keep its sound there.
+    auto first = std::make_unique<KeepLock>(kept);
+    EXPECT_TRUE(first->Held());
+    EXPECT_FALSE(KeepLock(kept).Held());
+    first.reset();
+    EXPECT_TRUE(KeepLock(kept).Held());
+    std::system(("rm -rf '" + dir + "'").c_str());
+}

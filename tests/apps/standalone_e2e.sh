@@ -38,7 +38,8 @@ export DISPLAY=$display
 # A server name of our own, so a JACK server already running is never touched.
 export JACK_DEFAULT_SERVER=bleepforge-e2e-$$
 jackd -d dummy -r 48000 -p 256 >"$work/jack.log" 2>&1 &
-pids+=($!)
+jack_pid=$!
+pids+=($jack_pid)
 jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
 
 # The dialogs' recent files and settings stay in the work folder.
@@ -220,12 +221,17 @@ close_app
 [[ $(cat "$kept.unreadable") == damaged ]] || fail "the unreadable sound was not kept aside"
 [[ -s $kept ]] || fail "no sound was kept after an unreadable one"
 
-# One that cannot even be moved aside (a folder holds its new name) is left
-# as it is: the app keeps no sound rather than write over it.
-echo damaged >"$kept"
-rm "$kept.unreadable"
-mkdir -p "$kept.unreadable/taken"
+# A second unreadable sound gets a name of its own: the first one stays.
+echo "damaged again" >"$kept"
 start_app
 close_app
-[[ $(cat "$kept") == damaged ]] || fail "an unreadable sound that could not be moved was overwritten"
-echo "standalone end to end: window, value fields, keyboard and MIDI sound, save, export, open, autosave and restore all as expected (peaks $peak, $midi_peak, $export_peak)"
+[[ $(cat "$kept.unreadable") == damaged ]] || fail "the first unreadable sound was overwritten"
+[[ $(cat "$kept.unreadable-2") == "damaged again" ]] || fail "the second unreadable sound was not kept aside"
+
+# When the JACK server goes away, the app says so.
+start_app
+kill "$jack_pid"
+for _ in $(seq 100); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
+grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
+close_app
+echo "standalone end to end: window, value fields, keyboard and MIDI sound, save, export, open, autosave, restore and a stopped server all as expected (peaks $peak, $midi_peak, $export_peak)"
