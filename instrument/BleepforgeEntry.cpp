@@ -2,6 +2,7 @@
 // and the view factory, and the factory that builds one instance.
 #include "Bleepforge.h"
 #include "IGraphics.h"
+#include "IGraphicsLinuxGtk.h"
 #include "KIT_Mutex.h"
 #include "Layout.h"
 
@@ -16,6 +17,7 @@ IPluginAU* MakePlug()
     KIT_MutexLock lock(mutex);
     if (!LoadEditorImages().empty())
         return nullptr;
+    UseGtkWindows(); // hosts ask this bundle for its editor
     IPluginInstanceInfo info;
     info.mBundleID.Set(kBleepforgeBundleID);
     info.mCocoaViewClassName.Set("Bleepforge_View");

@@ -3,6 +3,7 @@
 #include "CFCompat.h"
 #include "PIX.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <strings.h>
 
@@ -26,7 +27,82 @@ std::string homeFolder()
     return home ? home : "";
 }
 
+// Set by the windowing library before the first window opens; read on the GUI thread.
+std::atomic<LinuxWindowFactory> gWindowFactory{nullptr};
+
 } // namespace
+
+void IGraphicsLinux::SetWindowFactory(LinuxWindowFactory factory)
+{
+    gWindowFactory.store(factory);
+}
+
+IGraphicsLinux::IGraphicsLinux(IPluginBase* plug, int width, int height, int fps)
+    : IGraphics(plug, width, height, fps)
+{
+}
+
+IGraphicsLinux::~IGraphicsLinux()
+{
+    CloseWindow();
+}
+
+void* IGraphicsLinux::OpenWindow(void* parent)
+{
+    CloseWindow();
+    const LinuxWindowFactory factory = gWindowFactory.load();
+    mWindow = factory ? factory(*this, parent) : nullptr;
+    if (!mWindow)
+        return nullptr; // no windowing library, or no display
+    UpdateTooltips();
+    SetAllControlsDirty();
+    return mWindow->View();
+}
+
+void IGraphicsLinux::CloseWindow()
+{
+    if (!mWindow)
+        return;
+    ForceEndUserEdit();
+    mWindow.reset();
+}
+
+void* IGraphicsLinux::GetWindow()
+{
+    return mWindow ? mWindow->Window() : nullptr;
+}
+
+bool IGraphicsLinux::DrawScreen(IRECT*)
+{
+    return true; // the window's draw handler copies the bitmap once Draw is done
+}
+
+void IGraphicsLinux::UpdateTooltips()
+{
+    if (mWindow)
+        mWindow->ShowTooltips(TooltipsEnabled());
+}
+
+IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* menu, IRECT* textRect)
+{
+    ReleaseMouseCapture();
+    if (!mWindow || !menu || !textRect)
+        return nullptr;
+    return mWindow->PopupMenu(menu, *textRect);
+}
+
+void IGraphicsLinux::CreateTextEntry(IControl* control, IText* text, IRECT* textRect,
+                                     const char* initial, IParam* param)
+{
+    if (mWindow && control && text && textRect)
+        mWindow->OpenTextEntry(control, *text, *textRect, initial, param);
+}
+
+void IGraphicsLinux::ForceEndUserEdit()
+{
+    if (mWindow)
+        mWindow->EndTextEntry();
+}
 
 std::string PngBaseName(const char* name)
 {

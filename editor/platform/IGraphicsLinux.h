@@ -5,14 +5,39 @@
 #include <memory>
 #include <string>
 
-struct LinuxView;
+class IGraphicsLinux;
+
+// The window side of the Linux context. It lives in a library of its own,
+// linked only by what opens windows, so that a program that never shows the
+// editor carries no toolkit. GUI thread only.
+class LinuxWindow
+{
+public:
+    virtual ~LinuxWindow() = default;
+    // What OpenWindow hands the host: the view inside the parent.
+    virtual void* View() = 0;
+    // The outermost widget: a window of its own when no parent was given.
+    virtual void* Window() = 0;
+    virtual void ShowTooltips(bool enabled) = 0;
+    // Modal; the chosen (sub)menu, or null.
+    virtual IPopupMenu* PopupMenu(IPopupMenu* menu, const IRECT& textRect) = 0;
+    virtual void OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
+                               const char* initial, IParam* param) = 0;
+    // Ends an open value field as confirmed.
+    virtual void EndTextEntry() = 0;
+};
+
+// Opens the editor's window inside parent (or on its own); null when no
+// display can be opened.
+using LinuxWindowFactory = std::unique_ptr<LinuxWindow> (*)(IGraphicsLinux& graphics, void* parent);
 
 // The Linux graphics context. Images come from the resources folder of the
 // plug-in bundle named by SetBundleID, found as the compat layer finds bundles.
-// OpenWindow shows the editor in a GTK 3 drawing area (inside the given parent
-// container, or a window of its own) with a redraw timer at 1/fps, mouse, keys,
-// value fields, pop-up menus and tooltips. Without a window it draws
-// off-screen only: DrawScreen copies nothing, menus and fields are dismissed.
+// OpenWindow shows the editor through the window factory a windowing library
+// has registered (the GTK 3 one: a drawing area with a redraw timer at 1/fps,
+// mouse, keys, value fields, pop-up menus and tooltips). Without a window, or
+// without a factory, it draws off-screen only: DrawScreen copies nothing,
+// menus and fields are dismissed.
 class IGraphicsLinux : public IGraphics
 {
 public:
@@ -24,7 +49,7 @@ public:
 
     bool DrawScreen(IRECT* r) override;
     void ForceEndUserEdit() override;
-    bool WindowIsOpen() override { return mView != nullptr; }
+    bool WindowIsOpen() override { return mWindow != nullptr; }
     const char* GetGUIAPI() override { return "GTK3"; }
     int ShowMessageBox(const char* text, const char* caption, int type) override;
     IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* textRect) override;
@@ -49,9 +74,12 @@ public:
     PIX_IBitmap* OSLoadBitmap(int id, const char* name) override;
     std::string DescribeMissingImage(const char* name) override;
 
+    // Set once, before any window opens, by the library that makes windows.
+    static void SetWindowFactory(LinuxWindowFactory factory);
+
 private:
     std::string mBundleID;
-    std::unique_ptr<LinuxView> mView; // GUI thread only; null while closed
+    std::unique_ptr<LinuxWindow> mWindow; // GUI thread only; null while closed
 };
 
 // The base name of a "png" image path ("resources/img/KnobNes.png" gives

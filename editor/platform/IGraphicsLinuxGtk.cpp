@@ -1,8 +1,9 @@
 // The editor in a GTK 3 window: drawing area, redraw timer, mouse and keys,
 // value fields, pop-up menus and tooltips. Everything here runs on the GUI
 // thread, the thread that runs GTK's main loop.
+#include "IGraphicsLinuxGtk.h"
+
 #include "IControl.h"
-#include "IGraphicsLinux.h"
 #include "IParam.h"
 #include "ViewConversions.h"
 
@@ -13,9 +14,21 @@
 #include <cstring>
 #include <vector>
 
-struct LinuxView
+namespace
 {
-    IGraphicsLinux* graphics;
+
+struct LinuxView : LinuxWindow
+{
+    ~LinuxView() override;
+    void* View() override { return overlay; }
+    void* Window() override { return toplevel ? toplevel : overlay; }
+    void ShowTooltips(bool enabled) override { gtk_widget_set_has_tooltip(area, enabled); }
+    IPopupMenu* PopupMenu(IPopupMenu* menu, const IRECT& textRect) override;
+    void OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
+                       const char* initial, IParam* param) override;
+    void EndTextEntry() override;
+
+    IGraphicsLinux* graphics = nullptr;
     GtkWidget* toplevel = nullptr; // our own window, when no parent was given
     GtkWidget* overlay = nullptr;  // holds the drawing area and, while editing, the field
     GtkWidget* area = nullptr;
@@ -28,9 +41,6 @@ struct LinuxView
     std::vector<uint32_t> pixels; // the draw bitmap in cairo's pixel format
     PIX_MemBitmap doubled;
 };
-
-namespace
-{
 
 IMouseMod modsOf(guint state, guint button)
 {
@@ -281,28 +291,15 @@ GtkWidget* buildMenu(IPopupMenu* menu, MenuChoice* choice, std::vector<MenuItemD
     return native;
 }
 
-} // namespace
-
-IGraphicsLinux::IGraphicsLinux(IPluginBase* plug, int width, int height, int fps)
-    : IGraphics(plug, width, height, fps)
+std::unique_ptr<LinuxWindow> openGtkWindow(IGraphicsLinux& graphics, void* parent)
 {
-}
-
-IGraphicsLinux::~IGraphicsLinux()
-{
-    CloseWindow();
-}
-
-void* IGraphicsLinux::OpenWindow(void* parent)
-{
-    CloseWindow();
     if (!gtk_init_check(nullptr, nullptr))
         return nullptr; // no display
-    mView = std::make_unique<LinuxView>();
-    LinuxView* view = mView.get();
-    view->graphics = this;
+    auto window = std::make_unique<LinuxView>();
+    LinuxView* view = window.get();
+    view->graphics = &graphics;
     view->area = gtk_drawing_area_new();
-    gtk_widget_set_size_request(view->area, Width(), Height());
+    gtk_widget_set_size_request(view->area, graphics.Width(), graphics.Height());
     gtk_widget_set_can_focus(view->area, TRUE);
     gtk_widget_add_events(view->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                           GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
@@ -324,46 +321,21 @@ void* IGraphicsLinux::OpenWindow(void* parent)
         gtk_window_set_resizable(GTK_WINDOW(view->toplevel), FALSE);
         gtk_container_add(GTK_CONTAINER(view->toplevel), view->overlay);
     }
-    UpdateTooltips();
     gtk_widget_show_all(view->toplevel ? view->toplevel : view->overlay);
     gtk_widget_grab_focus(view->area);
-    view->timer = g_timeout_add(static_cast<guint>(1000 / FPS()), onTimer, view);
-    SetAllControlsDirty();
-    return view->overlay;
+    view->timer = g_timeout_add(static_cast<guint>(1000 / graphics.FPS()), onTimer, view);
+    return window;
 }
 
-void IGraphicsLinux::CloseWindow()
+LinuxView::~LinuxView()
 {
-    if (!mView)
-        return;
-    ForceEndUserEdit();
-    if (mView->timer)
-        g_source_remove(mView->timer);
-    gtk_widget_destroy(mView->toplevel ? mView->toplevel : mView->overlay);
-    mView.reset();
+    if (timer)
+        g_source_remove(timer);
+    gtk_widget_destroy(toplevel ? toplevel : overlay);
 }
 
-void* IGraphicsLinux::GetWindow()
+IPopupMenu* LinuxView::PopupMenu(IPopupMenu* menu, const IRECT& textRect)
 {
-    return mView ? (mView->toplevel ? mView->toplevel : mView->overlay) : nullptr;
-}
-
-bool IGraphicsLinux::DrawScreen(IRECT*)
-{
-    return true; // the draw handler copies the bitmap once Draw is done
-}
-
-void IGraphicsLinux::UpdateTooltips()
-{
-    if (mView)
-        gtk_widget_set_has_tooltip(mView->area, TooltipsEnabled());
-}
-
-IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* menu, IRECT* textRect)
-{
-    ReleaseMouseCapture();
-    if (!mView || !menu || !textRect)
-        return nullptr;
     MenuChoice choice;
     std::vector<MenuItemData*> owned;
     GtkWidget* native = buildMenu(menu, &choice, &owned);
@@ -372,8 +344,8 @@ IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* menu, IRECT* textRect)
                      { g_main_loop_quit(static_cast<GMainLoop*>(loop)); }),
                      choice.loop);
     gtk_widget_show_all(native);
-    GdkRectangle at = {textRect->L, textRect->T, textRect->W(), textRect->H()};
-    gtk_menu_popup_at_rect(GTK_MENU(native), gtk_widget_get_window(mView->area), &at,
+    GdkRectangle at = {textRect.L, textRect.T, textRect.W(), textRect.H()};
+    gtk_menu_popup_at_rect(GTK_MENU(native), gtk_widget_get_window(area), &at,
                            GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
     g_main_loop_run(choice.loop); // the menu is modal, as on the Mac
     // Activation comes after deactivation: let it arrive.
@@ -386,68 +358,71 @@ IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* menu, IRECT* textRect)
     return choice.chosen;
 }
 
-void IGraphicsLinux::CreateTextEntry(IControl* control, IText* text, IRECT* textRect,
-                                     const char* initial, IParam* param)
+void LinuxView::OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
+                              const char* initial, IParam* param)
 {
-    if (!mView || mView->entry || !control || !text || !textRect)
+    if (entry)
         return;
-    LinuxView* view = mView.get();
-    view->edControl = control;
-    view->edParam = param;
-    view->rules = EntryRulesFor(param, param ? control->GetTextEntryLength() : 0);
-    GtkWidget* entry = gtk_entry_new();
-    view->entry = entry;
+    edControl = control;
+    edParam = param;
+    rules = EntryRulesFor(param, param ? control->GetTextEntryLength() : 0);
+    entry = gtk_entry_new();
     gtk_entry_set_text(GTK_ENTRY(entry), initial ? initial : "");
-    if (view->rules.maxLength > 0)
-        gtk_entry_set_max_length(GTK_ENTRY(entry), view->rules.maxLength);
+    if (rules.maxLength > 0)
+        gtk_entry_set_max_length(GTK_ENTRY(entry), rules.maxLength);
     gtk_entry_set_has_frame(GTK_ENTRY(entry), FALSE);
-    gtk_entry_set_alignment(GTK_ENTRY(entry), text->mAlign == IText::kAlignNear   ? 0.0f
-                                              : text->mAlign == IText::kAlignFar ? 1.0f
-                                                                                 : 0.5f);
+    gtk_entry_set_alignment(GTK_ENTRY(entry), text.mAlign == IText::kAlignNear   ? 0.0f
+                                              : text.mAlign == IText::kAlignFar ? 1.0f
+                                                                                : 0.5f);
     gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
     gtk_widget_set_halign(entry, GTK_ALIGN_START);
     gtk_widget_set_valign(entry, GTK_ALIGN_START);
-    gtk_widget_set_margin_start(entry, textRect->L);
-    gtk_widget_set_margin_top(entry, textRect->T);
-    gtk_widget_set_size_request(entry, textRect->W(), textRect->H());
+    gtk_widget_set_margin_start(entry, textRect.L);
+    gtk_widget_set_margin_top(entry, textRect.T);
+    gtk_widget_set_size_request(entry, textRect.W(), textRect.H());
     char css[256];
-    const IColor& fg = text->mTextEntryFGColor;
-    const IColor& bg = text->mTextEntryBGColor;
+    const IColor& fg = text.mTextEntryFGColor;
+    const IColor& bg = text.mTextEntryBGColor;
     std::snprintf(css, sizeof css,
                   "entry { font-size: %.1fpx; color: rgb(%d,%d,%d); background: rgb(%d,%d,%d); "
                   "min-height: 0; padding: 0; border: none; }",
-                  0.9 * text->mSize, fg.R, fg.G, fg.B, bg.R, bg.G, bg.B);
+                  0.9 * text.mSize, fg.R, fg.G, fg.B, bg.R, bg.G, bg.B);
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css, -1, nullptr);
     gtk_style_context_add_provider(gtk_widget_get_style_context(entry), GTK_STYLE_PROVIDER(provider),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
-    connect(entry, "insert-text", G_CALLBACK(onEntryInsert), view);
-    connect(entry, "activate", G_CALLBACK(onEntryActivate), view);
-    connect(entry, "focus-out-event", G_CALLBACK(onEntryFocusOut), view);
-    gtk_overlay_add_overlay(GTK_OVERLAY(view->overlay), entry);
+    connect(entry, "insert-text", G_CALLBACK(onEntryInsert), this);
+    connect(entry, "activate", G_CALLBACK(onEntryActivate), this);
+    connect(entry, "focus-out-event", G_CALLBACK(onEntryFocusOut), this);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), entry);
     gtk_widget_show(entry);
     gtk_widget_grab_focus(entry);
 }
 
-// Ends an open value field as confirmed.
-void IGraphicsLinux::ForceEndUserEdit()
+void LinuxView::EndTextEntry()
 {
-    if (!mView || !mView->entry)
+    if (!entry)
         return;
-    LinuxView* view = mView.get();
-    GtkWidget* entry = view->entry;
-    view->entry = nullptr; // before anything that may call back here
-    const std::string text = gtk_entry_get_text(GTK_ENTRY(entry));
-    IControl* control = view->edControl;
-    IParam* param = view->edParam;
-    view->edControl = nullptr;
-    view->edParam = nullptr;
-    gtk_widget_destroy(entry);
-    gtk_widget_grab_focus(view->area);
+    GtkWidget* field = entry;
+    entry = nullptr; // before anything that may call back here
+    const std::string text = gtk_entry_get_text(GTK_ENTRY(field));
+    IControl* control = edControl;
+    IParam* param = edParam;
+    edControl = nullptr;
+    edParam = nullptr;
+    gtk_widget_destroy(field);
+    gtk_widget_grab_focus(area);
     if (param)
-        SetFromStringAfterPrompt(control, param, text.c_str());
+        graphics->SetFromStringAfterPrompt(control, param, text.c_str());
     else if (control)
         control->TextFromTextEntry(text.c_str());
-    gtk_widget_queue_draw(view->area);
+    gtk_widget_queue_draw(area);
+}
+
+} // namespace
+
+void UseGtkWindows()
+{
+    IGraphicsLinux::SetWindowFactory(&openGtkWindow);
 }

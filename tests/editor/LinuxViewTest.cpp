@@ -1,6 +1,7 @@
 // The editor in a real GTK window on an X server of the test's own (Xvfb),
 // driven with xdotool as a user's mouse and keyboard would.
 #include "EditorTestSupport.h"
+#include "IGraphicsLinuxGtk.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -104,6 +105,9 @@ TEST(LinuxView, ClicksKeysAndValueFieldsReachTheEditor)
         GTEST_SKIP() << "xdotool is not installed";
     TestPlug plug;
     auto* real = new IGraphicsLinux(&plug, 200, 100);
+    // Without the windowing library a context stays off-screen.
+    EXPECT_EQ(real->OpenWindow(nullptr), nullptr);
+    UseGtkWindows();
     real->AttachPanelBackground(&COLOR_BLACK);
     auto* realProbe = new Probe(&plug, IRECT(20, 20, 80, 60), 0);
     real->AttachControl(realProbe);
