@@ -12,6 +12,8 @@
 #include <vector>
 
 class IGraphicsContext;
+struct ProgramFileOwner;
+struct ProgramValues;
 
 enum EAPI
 {
@@ -231,12 +233,11 @@ private:
     void ConvertOutputs(int nFrames, bool accumulate);
     void CopyInputsToOutputs(double** inputs, double** outputs, int nFrames);
     int ClampFrames(int nFrames) const;
-    void FillProgramRecord(ByteChunk* image, const char* name);
+    ProgramFileOwner FileOwner();
+    ProgramValues CurrentValues(const char* name);
     bool FillProgramRecords(ByteChunk* image);
     bool ApplyProgramFile(const ByteChunk& file);
     bool ApplyBankFile(const ByteChunk& file);
-    bool ReadProgramRecord(const ByteChunk& file, int* pos, char* name,
-                           std::vector<double>* values);
 
     KIT_PtrList<ChannelIO> mChannelIO;
     KIT_Mutex mMutex;

@@ -2,9 +2,10 @@
 // interchange files and the developer dumps of IPluginBase.
 #include "IPluginBase.h"
 
+#include "ProgramFiles.h"
+
 #include "KIT_Assert.h"
 #include "KIT_Base64.h"
-#include "KIT_ByteOrder.h"
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
@@ -20,111 +21,7 @@ namespace
 
 const char kFrameworkMagic[4] = {'t', 'f', 'f', 'p'};
 const int kFrameworkVersion = 0x10000;
-const int kProgramNameSize = 28; // 27 characters and a terminator
-const int kProgramChunkHeaderSize = 60;
-const int kBankChunkHeaderSize = 160;
-const int kBankReservedSize = 124;
 const double kUnsetMarker = 9.999e-08;
-
-int FourCC(const char* text)
-{
-    return static_cast<int>(static_cast<uint32_t>(static_cast<unsigned char>(text[0])) << 24 |
-                            static_cast<uint32_t>(static_cast<unsigned char>(text[1])) << 16 |
-                            static_cast<uint32_t>(static_cast<unsigned char>(text[2])) << 8 |
-                            static_cast<uint32_t>(static_cast<unsigned char>(text[3])));
-}
-
-void PutBigEndian(ByteChunk* chunk, int value)
-{
-    const uint32_t swapped = KIT_SwapBigEndian32(static_cast<uint32_t>(value));
-    chunk->Put(&swapped);
-}
-
-void PutBigEndianFloat(ByteChunk* chunk, float value)
-{
-    const uint32_t swapped = KIT_SwapBigEndian32(KIT_FloatBits(value));
-    chunk->Put(&swapped);
-}
-
-int GetBigEndian(const ByteChunk& chunk, int* value, int pos)
-{
-    uint32_t raw = 0;
-    pos = chunk.Get(&raw, pos);
-    *value = static_cast<int>(KIT_SwapBigEndian32(raw));
-    return pos;
-}
-
-int GetBigEndianFloat(const ByteChunk& chunk, float* value, int pos)
-{
-    uint32_t raw = 0;
-    pos = chunk.Get(&raw, pos);
-    *value = KIT_BitsToFloat(KIT_SwapBigEndian32(raw));
-    return pos;
-}
-
-// The integers that open every program and bank: magic, byte size, kind,
-// format version, plug-in code, plug-in version, and a count (of parameters or
-// programs).
-struct FxHeader
-{
-    int magic, byteSize, kind, version, id, plugVersion, count;
-};
-
-void PutFxHeader(ByteChunk* chunk, const FxHeader& h)
-{
-    for (int value : {h.magic, h.byteSize, h.kind, h.version, h.id, h.plugVersion, h.count})
-        PutBigEndian(chunk, value);
-}
-
-int GetFxHeader(const ByteChunk& chunk, FxHeader* h, int pos)
-{
-    for (int* field :
-         {&h->magic, &h->byteSize, &h->kind, &h->version, &h->id, &h->plugVersion, &h->count})
-        pos = GetBigEndian(chunk, field, pos);
-    return pos;
-}
-
-void PutProgramName(ByteChunk* chunk, const char* name)
-{
-    char field[kProgramNameSize] = {};
-    CopyCut(field, name, kProgramNameSize);
-    chunk->PutBytes(field, kProgramNameSize);
-}
-
-int GetProgramName(const ByteChunk& chunk, char* name, int pos)
-{
-    char field[kProgramNameSize + 1] = {};
-    pos = chunk.GetBytes(field, kProgramNameSize, pos);
-    CopyCut(name, field, kProgramNameSize);
-    return pos;
-}
-
-// A size-prefixed block of a file, copied out; contentPos is where its content
-// starts after an optional framework version header. False when the size does
-// not fit the file.
-bool ReadSizedChunk(const ByteChunk& file, int pos, ByteChunk* out, int* contentPos)
-{
-    int size = 0;
-    pos = GetBigEndian(file, &size, pos);
-    if (pos < 0 || size < 0 || size > file.Size() - pos)
-        return false;
-    out->PutBytes(file.GetBytes() + pos, size);
-    *contentPos = 0;
-    IPluginBase::GetIPluginVerFromChunk(out, contentPos);
-    return true;
-}
-
-// Normalised values from files are held to 0 ... 1; a non-finite one makes the
-// whole file invalid, so it reads as a failed read (-1).
-int GetNormalizedFromFile(const ByteChunk& chunk, double* value, int pos)
-{
-    float normalized = 0.0f;
-    pos = GetBigEndianFloat(chunk, &normalized, pos);
-    if (!std::isfinite(normalized))
-        return -1;
-    *value = normalized <= 0.0f ? 0.0 : (normalized < 1.0f ? normalized : 1.0);
-    return pos;
-}
 
 bool ReadWholeFile(const char* fileName, ByteChunk* chunk)
 {
@@ -449,13 +346,17 @@ int IPluginBase::GetIPluginVerFromChunk(ByteChunk* chunk, int* pos)
     return version;
 }
 
-void IPluginBase::FillProgramRecord(ByteChunk* image, const char* name)
+ProgramFileOwner IPluginBase::FileOwner()
 {
-    PutFxHeader(image, {FourCC("CcnK"), 0, FourCC("FxCk"), 1, GetUniqueID(), GetEffectVersion(true),
-                        NParams()});
-    PutProgramName(image, name);
+    return {GetUniqueID(), GetEffectVersion(true), NParams()};
+}
+
+ProgramValues IPluginBase::CurrentValues(const char* name)
+{
+    ProgramValues program{name, {}};
     for (int i = 0; i < NParams(); ++i)
-        PutBigEndianFloat(image, static_cast<float>(mParams.Get(i)->GetNormalized()));
+        program.values.push_back(mParams.Get(i)->GetNormalized());
+    return program;
 }
 
 // A preset's chunk is in the plug-in's own state layout, which need not start
@@ -472,7 +373,7 @@ bool IPluginBase::FillProgramRecords(ByteChunk* image)
         IPreset* preset = mPresets.Get(i);
         filled = UnserializeState(&preset->mChunk, 0) >= 0;
         if (filled)
-            FillProgramRecord(image, preset->mName);
+            PutValueProgram(image, FileOwner(), CurrentValues(preset->mName));
     }
     UnserializeState(&live, 0);
     return filled;
@@ -489,15 +390,11 @@ bool IPluginBase::SaveProgramAsFXP(const KIT_String* fileName)
         ByteChunk state;
         InitChunkWithIPluginVer(&state);
         SerializeState(&state);
-        PutFxHeader(&image, {FourCC("CcnK"), state.Size() + kProgramChunkHeaderSize, FourCC("FPCh"),
-                             1, GetUniqueID(), GetEffectVersion(true), NParams()});
-        PutProgramName(&image, name);
-        PutBigEndian(&image, state.Size());
-        image.PutChunk(&state);
+        PutChunkProgram(&image, FileOwner(), name, state);
     }
     else
     {
-        FillProgramRecord(&image, name);
+        PutValueProgram(&image, FileOwner(), CurrentValues(name));
     }
     return WriteWholeFile(fileName->Get(), image);
 }
@@ -512,45 +409,28 @@ bool IPluginBase::LoadProgramFromFXP(const KIT_String* fileName)
 
 bool IPluginBase::ApplyProgramFile(const ByteChunk& file)
 {
-    FxHeader header = {};
-    char name[kProgramNameSize];
-    int pos = GetProgramName(file, name, GetFxHeader(file, &header, 0));
-    if (pos < 0 || header.magic != FourCC("CcnK") || header.version != 1 ||
-        header.id != GetUniqueID() || header.count != NParams())
+    ProgramFile program;
+    if (!ParseProgramFile(file, FileOwner(), &program) || (program.isChunk && !DoesStateChunks()))
         return false;
-    const int kind = header.kind;
-
-    if (DoesStateChunks() && kind == FourCC("FPCh"))
+    if (program.isChunk)
     {
-        ByteChunk state;
-        int statePos = 0;
-        if (!ReadSizedChunk(file, pos, &state, &statePos))
-            return false;
         // A state that does not load whole is undone, so nothing is half-applied.
         ByteChunk live;
         SerializeState(&live);
-        if (UnserializeState(&state, statePos) < 0)
+        int statePos = 0;
+        GetIPluginVerFromChunk(&program.state, &statePos);
+        if (UnserializeState(&program.state, statePos) < 0)
         {
             UnserializeState(&live, 0);
             return false;
         }
     }
-    else if (kind == FourCC("FxCk"))
-    {
-        std::vector<double> values(static_cast<size_t>(NParams()));
-        for (double& value : values)
-        {
-            if ((pos = GetNormalizedFromFile(file, &value, pos)) < 0)
-                return false;
-        }
-        for (int i = 0; i < NParams(); ++i)
-            mParams.Get(i)->SetNormalized(values[static_cast<size_t>(i)]);
-    }
     else
     {
-        return false;
+        for (int i = 0; i < NParams(); ++i)
+            mParams.Get(i)->SetNormalized(program.program.values[static_cast<size_t>(i)]);
     }
-    ModifyCurrentPreset(name);
+    ModifyCurrentPreset(program.program.name.c_str());
     RestorePreset(GetCurrentPresetIdx());
     InformHostOfProgramChange();
     return true;
@@ -561,25 +441,16 @@ bool IPluginBase::SaveBankAsFXB(const KIT_String* fileName)
     if (!fileName || !fileName->GetLength())
         return false;
     ByteChunk image;
-    const char reserved[kBankReservedSize] = {};
     if (DoesStateChunks())
     {
         ByteChunk bank;
         InitChunkWithIPluginVer(&bank);
         SerializePresets(&bank);
-        PutFxHeader(&image, {FourCC("CcnK"), bank.Size() + kBankChunkHeaderSize, FourCC("FBCh"), 2,
-                             GetUniqueID(), GetEffectVersion(true), NPresets()});
-        PutBigEndian(&image, GetCurrentPresetIdx());
-        image.PutBytes(reserved, kBankReservedSize);
-        PutBigEndian(&image, bank.Size());
-        image.PutChunk(&bank);
+        PutChunkBank(&image, FileOwner(), NPresets(), GetCurrentPresetIdx(), bank);
     }
     else
     {
-        PutFxHeader(&image, {FourCC("CcnK"), 0, FourCC("FxBk"), 2, GetUniqueID(),
-                             GetEffectVersion(true), NPresets()});
-        PutBigEndian(&image, GetCurrentPresetIdx());
-        image.PutBytes(reserved, kBankReservedSize);
+        PutValueBankHead(&image, FileOwner(), NPresets(), GetCurrentPresetIdx());
         if (!FillProgramRecords(&image))
             return false;
     }
@@ -594,49 +465,20 @@ bool IPluginBase::LoadBankFromFXB(const KIT_String* fileName)
     return ApplyBankFile(file);
 }
 
-bool IPluginBase::ReadProgramRecord(const ByteChunk& file, int* pos, char* name,
-                                    std::vector<double>* values)
-{
-    FxHeader header = {};
-    int p = GetFxHeader(file, &header, *pos);
-    if (p < 0 || header.magic != FourCC("CcnK") || header.kind != FourCC("FxCk") ||
-        header.version != 1 || header.count != NParams())
-        return false;
-    p = GetProgramName(file, name, p);
-    values->resize(static_cast<size_t>(NParams()));
-    for (double& value : *values)
-    {
-        if ((p = GetNormalizedFromFile(file, &value, p)) < 0)
-            return false;
-    }
-    *pos = p;
-    return true;
-}
-
 bool IPluginBase::ApplyBankFile(const ByteChunk& file)
 {
-    FxHeader header = {};
-    int currentProgram = 0;
-    int pos = GetBigEndian(file, &currentProgram, GetFxHeader(file, &header, 0));
-    if (pos >= 0)
-        pos += kBankReservedSize;
-    if (pos < 0 || pos > file.Size() || header.magic != FourCC("CcnK") ||
-        header.id != GetUniqueID())
+    BankFile bank;
+    if (!ParseBankFile(file, FileOwner(), NPresets(), &bank) || (bank.isChunk && !DoesStateChunks()))
         return false;
-    const int kind = header.kind;
-    const int nPrograms = header.count;
-
-    if (DoesStateChunks() && kind == FourCC("FBCh"))
+    if (bank.isChunk)
     {
-        ByteChunk bank;
-        int bankPos = 0;
-        if (!ReadSizedChunk(file, pos, &bank, &bankPos))
-            return false;
         // A bank that does not load whole is undone: presets, then live state.
         ByteChunk presets, live;
         SerializePresets(&presets);
         SerializeState(&live);
-        if (UnserializePresets(&bank, bankPos) < 0)
+        int bankPos = 0;
+        GetIPluginVerFromChunk(&bank.bank, &bankPos);
+        if (UnserializePresets(&bank.bank, bankPos) < 0)
         {
             UnserializePresets(&presets, 0);
             UnserializeState(&live, 0);
@@ -645,28 +487,15 @@ bool IPluginBase::ApplyBankFile(const ByteChunk& file)
         InformHostOfProgramChange();
         return true;
     }
-    if (kind != FourCC("FxBk") || nPrograms < 0 || nPrograms > NPresets())
-        return false;
-
-    // Every program is read and checked before any is applied.
-    std::vector<std::string> names(static_cast<size_t>(nPrograms));
-    std::vector<std::vector<double>> programs(static_cast<size_t>(nPrograms));
-    for (int i = 0; i < nPrograms; ++i)
+    for (size_t i = 0; i < bank.programs.size(); ++i)
     {
-        char name[kProgramNameSize];
-        if (!ReadProgramRecord(file, &pos, name, &programs[static_cast<size_t>(i)]))
-            return false;
-        names[static_cast<size_t>(i)] = name;
-    }
-    for (int i = 0; i < nPrograms; ++i)
-    {
-        RestorePreset(i);
-        const std::vector<double>& values = programs[static_cast<size_t>(i)];
+        RestorePreset(static_cast<int>(i));
+        const std::vector<double>& values = bank.programs[i].values;
         for (int p = 0; p < NParams(); ++p)
             mParams.Get(p)->SetNormalized(values[static_cast<size_t>(p)]);
-        ModifyCurrentPreset(names[static_cast<size_t>(i)].c_str());
+        ModifyCurrentPreset(bank.programs[i].name.c_str());
     }
-    RestorePreset(currentProgram);
+    RestorePreset(bank.current);
     InformHostOfProgramChange();
     return true;
 }
