@@ -429,6 +429,11 @@ OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSi
         return kAudioUnitErr_InvalidPropertyValue;
     UInt32 seed;
     std::memcpy(&seed, data, sizeof seed);
-    qxDSP::seedRandom(seed);
+    SeedRandom(seed);
     return noErr;
+}
+
+void Bleepforge::SeedRandom(unsigned seed)
+{
+    qxDSP::seedRandom(seed);
 }

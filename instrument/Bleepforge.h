@@ -85,6 +85,9 @@ public:
     void RandomizeParams();
     void MutateParams();
     void ResetParams();
+    // Seeds that process-wide sequence, which the noise sources draw from too:
+    // the same seed before a generator and a render gives the same sound.
+    void SeedRandom(unsigned seed);
 
     // The sound slots: numbered sounds in memory, walked with the slot buttons.
     void PrevData();

@@ -2,7 +2,6 @@
 
 #include "Bleepforge.h"
 #include "Interrupt.h"
-#include "qxDSP.h"
 
 #include <cctype>
 #include <chrono>
@@ -101,7 +100,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
-    qxDSP::seedRandom(target.seed); // right before the generator; the render's noise continues it
+    plug.SeedRandom(target.seed); // right before the generator; the render's noise continues it
     (plug.*generators().at(request.kind))();
     RenderRequest render = request.render;
     if (render.notes.empty())

@@ -2,7 +2,6 @@
 
 #include "Bleepforge.h"
 #include "IGraphicsContext.h"
-#include "qxDSP.h"
 
 #include <algorithm>
 #include <cctype>
@@ -135,7 +134,7 @@ ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     if (request.seeded)
-        qxDSP::seedRandom(request.seed);
+        plug.SeedRandom(request.seed);
     ApplyStateAndSettings(plug, request.stateIn, request.settings);
     return RenderWith(plug, request, sink);
 }
