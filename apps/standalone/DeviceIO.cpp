@@ -4,6 +4,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <sstream>
+#include <thread>
 
 namespace
 {
@@ -91,11 +92,20 @@ bool DeviceIO::startAudio(const DeviceOptions& options)
     }
 }
 
+// After the JACK server went away, RtAudio closes its stream on a thread of
+// its own; closing other JACK clients at the same time can deadlock inside
+// libjack, so that close is waited for (a while) before anything else closes.
+void DeviceIO::awaitFailedStreamClosing()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (mAudio && gStreamFailed.load(std::memory_order_relaxed) && mAudio->isStreamOpen() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 void DeviceIO::Stop()
 {
-    for (auto& port : mMidi)
-        port->closePort();
-    mMidi.clear();
+    awaitFailedStreamClosing();
     if (mAudio && mAudio->isStreamOpen())
     {
         if (mAudio->isStreamRunning())
@@ -104,6 +114,9 @@ void DeviceIO::Stop()
     }
     mAudio.reset();
     mStreaming = false;
+    for (auto& port : mMidi)
+        port->closePort();
+    mMidi.clear();
 }
 
 std::string DeviceIO::Problem()

@@ -45,6 +45,7 @@ private:
                        void* self);
     static void onMidi(double delta, std::vector<unsigned char>* message, void* self);
     bool startAudio(const DeviceOptions& options);
+    void awaitFailedStreamClosing();
     void openMidi(int port);
 
     AUInstance& mUnit;
