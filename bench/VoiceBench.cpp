@@ -12,21 +12,21 @@ const int kVoiceRate = 48000 * 16;
 
 void heavyPatch(VoiceManager& vm)
 {
-    vm.SetOscType(0, Oscilator::kOscWhistle);
-    vm.SetOscType(1, Oscilator::kOscTan);
-    vm.SetOscType(2, Oscilator::kOscSquare);
+    vm.Apply(&Voice::SetOscType, 0, Oscilator::kOscWhistle);
+    vm.Apply(&Voice::SetOscType, 1, Oscilator::kOscTan);
+    vm.Apply(&Voice::SetOscType, 2, Oscilator::kOscSquare);
     for (int i = 0; i < 3; ++i)
-        vm.SetOscLevel(i, 1.0);
-    vm.SetOscLevel(3, 0.25);
-    vm.SetOscLevel(4, 0.25);
-    vm.SetLPFilterCutoff(2000.0);
-    vm.SetHPFilterCutoff(200.0);
-    vm.SetLPFilterDepth(0.5);
-    vm.SetHPFilterDepth(0.5);
-    vm.SetPitchStart(-1.0);
-    vm.SetPitchEnd(1.0);
-    vm.SetPitchDuration(2.0);
-    vm.SetPitchSlope(3.0);
+        vm.Apply(&Voice::SetOscLevel, i, 1.0);
+    vm.Apply(&Voice::SetOscLevel, 3, 0.25);
+    vm.Apply(&Voice::SetOscLevel, 4, 0.25);
+    vm.Apply(&Voice::SetLPFilterCutoff, 2000.0);
+    vm.Apply(&Voice::SetHPFilterCutoff, 200.0);
+    vm.Apply(&Voice::SetLPFilterDepth, 0.5);
+    vm.Apply(&Voice::SetHPFilterDepth, 0.5);
+    vm.Apply(&Voice::SetPitchStart, -1.0);
+    vm.Apply(&Voice::SetPitchEnd, 1.0);
+    vm.Apply(&Voice::SetPitchDuration, 2.0);
+    vm.Apply(&Voice::SetPitchSlope, 3.0);
 }
 
 void voiceManager(benchmark::State& state)
@@ -36,7 +36,7 @@ void voiceManager(benchmark::State& state)
     qxOscSettings::setup(kVoiceRate, 2, 512);
     VoiceManager vm;
     vm.setSampleRate(kVoiceRate);
-    vm.SetEnvSustain(1.0);
+    vm.Apply(&Voice::SetEnvSustain, 1.0);
     if (heavy)
         heavyPatch(vm);
     for (int v = 0; v < voices; ++v)

@@ -165,6 +165,19 @@ void IPluginBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
     OnParamChange(paramIdx);
 }
 
+bool IPluginBase::SetParameterFromHost(int paramIdx, double value)
+{
+    KIT_MutexLock lock(mMutex);
+    IParam* param = GetParam(paramIdx);
+    if (!param)
+        return false;
+    param->Set(value);
+    if (mGraphics)
+        mGraphics->SetParameterFromPlug(paramIdx, param->Value(), false);
+    OnParamChange(paramIdx);
+    return true;
+}
+
 void IPluginBase::AttachGraphics(IGraphicsContext* graphics)
 {
     if (!graphics)

@@ -113,6 +113,10 @@ public:
     virtual void OnHostIdentified() {}
     virtual void PopupHostContextMenuForParam(int, int, int) {}
     virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
+    // A value in real units from a host (the adapter, the command line, any
+    // later host): the parameter, then the editor's controls, then the
+    // engine. False for an index that names no parameter.
+    bool SetParameterFromHost(int paramIdx, double value);
     virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
     virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
     virtual void EndInformHostOfParamChange(int paramIdx) = 0;

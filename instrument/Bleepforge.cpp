@@ -14,8 +14,6 @@ namespace
 const int kUniqueID = 0x73706770; // 'spgp'
 const int kMfrID = 0x51726c78;    // 'Qrlx'
 const int kOverSampling = 16;
-const double kSilentLevelDb = -95.0;
-const double kSilentGainDb = -96.0;
 const double kClip = 2.0;
 // Room for pitch-jump notes still waiting beyond the current block.
 const int kPendingMidiReserve = 8192;
@@ -123,170 +121,12 @@ void Bleepforge::Reset()
     // Each message of a block may bring a pitch-jump pair; pairs wait for up
     // to seven seconds. The queue never grows on the audio thread.
     mMidiReceiver.Resize(3 * block + kPendingMidiReserve);
-    const double voiceRate = sampleRate * kOverSampling;
+    const double voiceRate = sampleRate * mOverSampling;
     mSampleRateChanged(voiceRate);
     mPeakMeter.Reset(voiceRate);
     qxOscSettings::setup(qxDSP::heldToInt(voiceRate), NOutChannels(), block);
     mInsideCrusher.Reset(voiceRate);
     mAfterCrusher.Reset(sampleRate);
-}
-
-void Bleepforge::OnParamChange(int paramIdx)
-{
-    IMutexLock lock(this);
-    IParam* param = GetParam(paramIdx);
-    if (!param)
-        return;
-    const double v = param->Value();
-    const int n = param->Int();
-    VoiceManager& vm = mVoiceManager;
-    switch (paramIdx)
-    {
-    case kOutputGain:
-        mOutputGain = v < kSilentGainDb ? 0.0 : param->DBToAmp();
-        break;
-    case kOsc1Type:
-    case kOsc2Type:
-    case kOsc3Type:
-        vm.SetOscType(paramIdx - kOsc1Type, static_cast<Oscilator::OscType>(n));
-        break;
-    case kOsc1Level:
-    case kOsc2Level:
-    case kOsc3Level:
-    case kWhiteLevel:
-    case kPinkLevel:
-        vm.SetOscLevel(paramIdx - kOsc1Level, v < kSilentLevelDb ? 0.0 : param->DBToAmp());
-        break;
-    case kOsc1Octave:
-    case kOsc2Octave:
-    case kOsc3Octave:
-        vm.SetOscOctave(paramIdx - kOsc1Octave, n);
-        break;
-    case kOsc1Transpose:
-    case kOsc2Transpose:
-    case kOsc3Transpose:
-        vm.SetOscTranspose(paramIdx - kOsc1Transpose, n);
-        break;
-    case kOsc1Cents:
-    case kOsc2Cents:
-    case kOsc3Cents:
-        vm.SetOscCent(paramIdx - kOsc1Cents, n);
-        break;
-    case kOsc1SquareDuty:
-    case kOsc2SquareDuty:
-    case kOsc3SquareDuty:
-        vm.SetSquareDuty(paramIdx - kOsc1SquareDuty, v);
-        break;
-    case kOsc1Phase:
-    case kOsc2Phase:
-    case kOsc3Phase:
-        vm.SetOscPhase(paramIdx - kOsc1Phase, v);
-        break;
-    case kOsc1EnvDepth:
-    case kOsc2EnvDepth:
-    case kOsc3EnvDepth:
-    case kWhiteEnvDepth:
-    case kPinkEnvDepth:
-        vm.SetOscEnvDepth(paramIdx - kOsc1EnvDepth, v);
-        break;
-    case kAmpEnvAttack:
-        vm.SetEnvAttack(v);
-        break;
-    case kAmpEnvHold:
-        vm.SetEnvHold(v);
-        break;
-    case kAmpEnvDecay:
-        vm.SetEnvDecay(v);
-        break;
-    case kAmpEnvSustain:
-        vm.SetEnvSustain(v);
-        break;
-    case kAmpEnvRelease:
-        vm.SetEnvRelease(v);
-        break;
-    case kPitchHighNote:
-        vm.SetPitchHighNote(n);
-        break;
-    case kPitchLowNote:
-        vm.SetPitchLowNote(n);
-        break;
-    case kPitchDuration:
-        vm.SetPitchDuration(v);
-        break;
-    case kPitchStart:
-        vm.SetPitchStart(v);
-        break;
-    case kPitchEnd:
-        vm.SetPitchEnd(v);
-        break;
-    case kPitchCurve:
-        vm.SetPitchSlope(v);
-        break;
-    case kFilterLPCutoff:
-        vm.SetLPFilterCutoff(v);
-        break;
-    case kFilterLPResonance:
-        vm.SetLPFilterResonance(v);
-        break;
-    case kFilterLPEnvDepth:
-        vm.SetLPFilterDepth(v);
-        break;
-    case kFilterHPCutoff:
-        vm.SetHPFilterCutoff(v);
-        break;
-    case kFilterHPResonance:
-        vm.SetHPFilterResonance(v);
-        break;
-    case kFilterHPEnvDepth:
-        vm.SetHPFilterDepth(v);
-        break;
-    case kCompressionFactor:
-        mCompressionExponent = 1.0 / (1.0 + 4.0 * v);
-        break;
-    case kPitchJumpTranspose:
-        mPitchJumpTranspose = n;
-        break;
-    case kPitchJumpDelay:
-        mPitchJumpDelay = v;
-        break;
-    case kPitchJumpTime:
-        mPitchJumpTime = v;
-        break;
-    case kPitchJumpTrigger:
-        mPitchJumpTrigger = n;
-        break;
-    case kFilterEnvAttack:
-        vm.SetFilterEnvAttack(v);
-        break;
-    case kFilterEnvHold:
-        vm.SetFilterEnvHold(v);
-        break;
-    case kFilterEnvDecay:
-        vm.SetFilterEnvDecay(v);
-        break;
-    case kFilterEnvSustain:
-        vm.SetFilterEnvSustain(v);
-        break;
-    case kFilterEnvRelease:
-        vm.SetFilterEnvRelease(v);
-        break;
-    case kBitCrushPosition:
-        mBitCrushPosition = n;
-        break;
-    case kBitCrushSampleRate:
-        mInsideCrusher.SetupSR(v);
-        mAfterCrusher.SetupSR(v);
-        break;
-    case kBitCrushBitDepth:
-        mInsideCrusher.SetupBD(v);
-        mAfterCrusher.SetupBD(v);
-        break;
-    case kMutation:
-        mMutationAmount = v / 100.0;
-        break;
-    default:
-        break;
-    }
 }
 
 void Bleepforge::ProcessMidiMsg(IMidiMsg* msg)

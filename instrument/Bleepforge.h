@@ -114,6 +114,10 @@ public:
     double GetMeterL() const { return mPeakMeter.GetValueL(); }
     double GetMeterR() const { return mPeakMeter.GetValueR(); }
 
+    // What each parameter changes in the engine: the rows OnParamChange runs
+    // (ParamBindings.cpp).
+    struct ParamBinding;
+
 private:
     void CreateParams();
     void CreateGraphics();

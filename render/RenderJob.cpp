@@ -1,7 +1,6 @@
 #include "RenderJob.h"
 
 #include "Bleepforge.h"
-#include "IGraphicsContext.h"
 
 #include <algorithm>
 #include <cctype>
@@ -106,10 +105,7 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
         throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number" +
                          (choices.empty() ? "" : choices + ")"));
     }
-    param->Set(value);
-    plug.OnParamChange(idx);
-    if (IGraphicsContext* editor = plug.GetGUI())
-        editor->SetParameterFromPlug(idx, param->Value(), false); // the knob follows
+    plug.SetParameterFromHost(idx, value);
 }
 
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,

@@ -355,16 +355,8 @@ OSStatus IPluginAU::SetParamProc(void* storage, AudioUnitParameterID paramID,
         return kAudioUnitErr_InvalidProperty;
     if (!plug)
         return kAudioUnitErr_InvalidParameter;
-    IMutexLock lock(plug);
-    const int idx = static_cast<int>(paramID);
-    IParam* param = plug->GetParam(idx);
-    if (!param)
-        return kAudioUnitErr_InvalidParameter;
-    param->Set(value);
-    if (plug->GetGUI())
-        plug->GetGUI()->SetParameterFromPlug(idx, param->Value(), false);
-    plug->OnParamChange(idx);
-    return noErr;
+    return plug->SetParameterFromHost(static_cast<int>(paramID), value) ? noErr
+                                                                        : kAudioUnitErr_InvalidParameter;
 }
 
 void IPluginAU::RemovePropertyListeners(AudioUnitPropertyID propID,

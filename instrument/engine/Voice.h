@@ -64,9 +64,20 @@ public:
     void SetLPFilterDepth(double depth) { setFilterSetting(mLPDepth, depth); }
     void SetHPFilterDepth(double depth) { setFilterSetting(mHPDepth, depth); }
 
-    EG& filterEnvelope() { return mFilterEnv; }
+    void SetFilterEnvAttack(double seconds) { mFilterEnv.SetAttack(seconds); }
+    void SetFilterEnvHold(double seconds) { mFilterEnv.SetHold(seconds); }
+    void SetFilterEnvDecay(double seconds) { mFilterEnv.SetDecay(seconds); }
+    void SetFilterEnvSustain(double level) { mFilterEnv.SetSustain(level); }
+    void SetFilterEnvRelease(double seconds) { mFilterEnv.SetRelease(seconds); }
+
+    void SetPitchHighNote(int note) { mPitchEnv.setHighNote(note); }
+    void SetPitchLowNote(int note) { mPitchEnv.setLowNote(note); }
+    void SetPitchDuration(double seconds) { mPitchEnv.mDuration = seconds; }
+    void SetPitchStart(double position) { mPitchEnv.mStart = position; }
+    void SetPitchEnd(double position) { mPitchEnv.mEnd = position; }
+    void SetPitchSlope(double exponent) { mPitchEnv.mSlope = exponent; }
+
     void shareCurveMemo(PitchEnvelope::CurveMemo* memo) { mCurveMemo = memo; }
-    PitchEnvelope& pitchEnvelope() { return mPitchEnv; }
 
 private:
     static constexpr double kSecondArgument = 0.5; // the oscillators ignore it

@@ -22,40 +22,13 @@ public:
     template <class Sink> Sink render(int n, Sink sink);
     void setSampleRate(double rate);
 
-    void SetOscType(int i, Oscilator::OscType type);
-    void SetOscLevel(int i, double level);
-    void SetOscOctave(int i, int octaves);
-    void SetOscTranspose(int i, int semitones);
-    void SetOscCent(int i, int cents);
-    void SetOscEnvDepth(int i, double depth);
-    void SetSquareDuty(int i, double duty);
-    void SetOscPhase(int i, double phase);
-
-    void SetEnvAttack(double seconds);
-    void SetEnvHold(double seconds);
-    void SetEnvDecay(double seconds);
-    void SetEnvSustain(double level);
-    void SetEnvRelease(double seconds);
-
-    void SetPitchHighNote(int note);
-    void SetPitchLowNote(int note);
-    void SetPitchDuration(double seconds);
-    void SetPitchStart(double position);
-    void SetPitchEnd(double position);
-    void SetPitchSlope(double exponent);
-
-    void SetLPFilterCutoff(double hz);
-    void SetHPFilterCutoff(double hz);
-    void SetLPFilterResonance(double q);
-    void SetHPFilterResonance(double q);
-    void SetLPFilterDepth(double depth);
-    void SetHPFilterDepth(double depth);
-
-    void SetFilterEnvAttack(double seconds);
-    void SetFilterEnvHold(double seconds);
-    void SetFilterEnvDecay(double seconds);
-    void SetFilterEnvSustain(double level);
-    void SetFilterEnvRelease(double seconds);
+    // Applies one setting to every voice, as Apply(&Voice::SetEnvAttack, 0.1):
+    // every per-voice setting is one of Voice's.
+    template <class... Params, class... Args> void Apply(void (Voice::*set)(Params...), Args... args)
+    {
+        for (Voice& voice : mVoices)
+            (voice.*set)(args...);
+    }
 
     const Voice& voice(int index) const { return mVoices[index]; }
     bool anyActive() const
@@ -69,11 +42,6 @@ public:
 private:
     int gatherSounding(Voice** sounding);
     static double sumSounding(Voice** sounding, int count);
-    template <class Change> void forEachVoice(Change change)
-    {
-        for (Voice& voice : mVoices)
-            change(voice);
-    }
 
     Voice mVoices[kNumVoices];
     PitchEnvelope::CurveMemo mCurveMemo;

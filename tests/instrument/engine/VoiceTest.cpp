@@ -27,8 +27,8 @@ protected:
     // each note's own frequency.
     static void holdPitch(VoiceManager& vm)
     {
-        vm.SetPitchStart(0.0);
-        vm.SetPitchEnd(0.0);
+        vm.Apply(&Voice::SetPitchStart, 0.0);
+        vm.Apply(&Voice::SetPitchEnd, 0.0);
     }
 
     std::vector<double> render(VoiceManager& vm, int samples)
@@ -69,7 +69,7 @@ TEST_F(VoiceTest, DefaultPatchIsASineOnTheFirstSourceOnly)
 
     VoiceManager silent;
     silent.setSampleRate(kRate);
-    silent.SetOscLevel(0, 0.0);
+    silent.Apply(&Voice::SetOscLevel, 0, 0.0);
     silent.onNoteOn(69, 127);
     for (double v : render(silent, 2000))
         ASSERT_EQ(v, 0.0);
@@ -77,7 +77,7 @@ TEST_F(VoiceTest, DefaultPatchIsASineOnTheFirstSourceOnly)
 
 TEST_F(VoiceTest, FifthNoteIsDroppedUntilAReleaseRunsOut)
 {
-    manager.SetEnvRelease(0.01); // 441 samples
+    manager.Apply(&Voice::SetEnvRelease, 0.01); // 441 samples
     for (int note : {60, 62, 64, 65})
         manager.onNoteOn(note, 100);
     manager.onNoteOn(67, 100);
@@ -100,7 +100,7 @@ TEST_F(VoiceTest, FifthNoteIsDroppedUntilAReleaseRunsOut)
 
 TEST_F(VoiceTest, SameNoteTwiceSoundsTwiceAndOneNoteOffReleasesBoth)
 {
-    manager.SetEnvRelease(0.001);
+    manager.Apply(&Voice::SetEnvRelease, 0.001);
     manager.onNoteOn(60, 100);
     render(manager, 10);
     manager.onNoteOn(60, 100);
@@ -133,11 +133,11 @@ TEST_F(VoiceTest, FilterEnvelopeDepthOpensTheLowPass)
     {
         vm.setSampleRate(kRate);
         holdPitch(vm);
-        vm.SetOscTranspose(0, 12 * 5 + 3); // note 12 + 63 = 75, about 600 Hz
-        vm.SetOscOctave(0, 3);             // about 4.9 kHz
-        vm.SetLPFilterCutoff(100.0);
-        vm.SetLPFilterDepth(depth);
-        vm.SetFilterEnvSustain(1.0);
+        vm.Apply(&Voice::SetOscTranspose, 0, 12 * 5 + 3); // note 12 + 63 = 75, about 600 Hz
+        vm.Apply(&Voice::SetOscOctave, 0, 3);             // about 4.9 kHz
+        vm.Apply(&Voice::SetLPFilterCutoff, 100.0);
+        vm.Apply(&Voice::SetLPFilterDepth, depth);
+        vm.Apply(&Voice::SetFilterEnvSustain, 1.0);
         vm.onNoteOn(12, 127);
     };
     VoiceManager closed, opened;
@@ -154,12 +154,12 @@ TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
 {
     using Change = void (*)(VoiceManager&);
     const Change changes[] = {
-        [](VoiceManager& vm) { vm.SetLPFilterCutoff(300.0); },
-        [](VoiceManager& vm) { vm.SetHPFilterCutoff(3000.0); },
-        [](VoiceManager& vm) { vm.SetLPFilterDepth(-1.0); },
-        [](VoiceManager& vm) { vm.SetHPFilterDepth(1.0); },
+        [](VoiceManager& vm) { vm.Apply(&Voice::SetLPFilterCutoff, 300.0); },
+        [](VoiceManager& vm) { vm.Apply(&Voice::SetHPFilterCutoff, 3000.0); },
+        [](VoiceManager& vm) { vm.Apply(&Voice::SetLPFilterDepth, -1.0); },
+        [](VoiceManager& vm) { vm.Apply(&Voice::SetHPFilterDepth, 1.0); },
         [](VoiceManager& vm) { vm.setSampleRate(kRate / 4); },
-        [](VoiceManager& vm) { vm.SetFilterEnvSustain(0.1); },
+        [](VoiceManager& vm) { vm.Apply(&Voice::SetFilterEnvSustain, 0.1); },
     };
     for (const Change& change : changes)
     {
@@ -168,11 +168,11 @@ TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
         {
             vm->setSampleRate(kRate);
             holdPitch(*vm);
-            vm->SetLPFilterCutoff(8000.0);
-            vm->SetHPFilterCutoff(100.0);
-            vm->SetEnvSustain(1.0);
-            vm->SetFilterEnvSustain(0.5);
-            vm->SetLPFilterDepth(0.5);
+            vm->Apply(&Voice::SetLPFilterCutoff, 8000.0);
+            vm->Apply(&Voice::SetHPFilterCutoff, 100.0);
+            vm->Apply(&Voice::SetEnvSustain, 1.0);
+            vm->Apply(&Voice::SetFilterEnvSustain, 0.5);
+            vm->Apply(&Voice::SetLPFilterDepth, 0.5);
             vm->onNoteOn(60, 127);
         }
         EXPECT_EQ(render(changed, 2000), render(kept, 2000)); // into the sustain
@@ -186,15 +186,15 @@ TEST_F(VoiceTest, SourceIndicesOutsideTheirRangeAreIgnored)
     VoiceManager reference;
     reference.setSampleRate(kRate);
     holdPitch(reference);
-    manager.SetOscLevel(5, 1.0);
-    manager.SetOscLevel(-1, 1.0);
-    manager.SetOscEnvDepth(7, 0.0);
-    manager.SetOscType(3, Oscilator::kOscSquare);
-    manager.SetOscPhase(4, 0.5);
-    manager.SetOscOctave(1000000, 2);
-    manager.SetOscTranspose(-5, 2);
-    manager.SetOscCent(3, 50);
-    manager.SetSquareDuty(9, 0.1);
+    manager.Apply(&Voice::SetOscLevel, 5, 1.0);
+    manager.Apply(&Voice::SetOscLevel, -1, 1.0);
+    manager.Apply(&Voice::SetOscEnvDepth, 7, 0.0);
+    manager.Apply(&Voice::SetOscType, 3, Oscilator::kOscSquare);
+    manager.Apply(&Voice::SetOscPhase, 4, 0.5);
+    manager.Apply(&Voice::SetOscOctave, 1000000, 2);
+    manager.Apply(&Voice::SetOscTranspose, -5, 2);
+    manager.Apply(&Voice::SetOscCent, 3, 50);
+    manager.Apply(&Voice::SetSquareDuty, 9, 0.1);
     manager.onNoteOn(60, 100);
     reference.onNoteOn(60, 100);
     EXPECT_EQ(render(manager, 500), render(reference, 500));
@@ -204,7 +204,7 @@ TEST_F(VoiceTest, TranspositionRetunesTheSoundingNote)
 {
     manager.onNoteOn(45, 127);
     const auto before = render(manager, 44100);
-    manager.SetOscTranspose(0, 12);
+    manager.Apply(&Voice::SetOscTranspose, 0, 12);
     const auto after = render(manager, 44100);
     auto crossings = [](const std::vector<double>& x)
     {
