@@ -97,7 +97,7 @@ double EG::nextSample()
         // A stage shorter than one sample is left at once instead of never.
         while (isTimed(mStage) && mSampleIndex == mStageEndIndex)
             enterStage(static_cast<EGStages>((mStage + 1) % kNumStages));
-        mLevel *= mMultiplier;
+        mLevel = step(mLevel, mMultiplier);
         ++mSampleIndex;
     }
     return mLevel;

@@ -41,6 +41,9 @@ public:
         return isTimed(mStage) && mStageEndIndex - mSampleIndex < n;
     }
     bool isMoving() const { return isTimed(mStage); }
+    // One sample of a timed segment: the level times the segment's factor.
+    // nextSample and a Run both step through here.
+    static double step(double level, double multiplier) { return level * multiplier; }
     // The level over samples in which no stage ends, as nextSample moves it,
     // held in locals by a loop over a frame; endRun takes it back.
     struct Run
@@ -51,7 +54,7 @@ public:
         double next()
         {
             if (moving)
-                level *= multiplier;
+                level = step(level, multiplier);
             return level;
         }
     };

@@ -6,21 +6,6 @@ const double kWhistleOvertone = 20.0;
 const double kWhistleOvertoneLevel = 0.25;
 } // namespace
 
-double Oscilator::plainSample(double frequency)
-{
-    switch (mType)
-    {
-    case kOscTriangle:
-        return triangle(frequency);
-    case kOscSquare:
-        return square(frequency, mDuty);
-    case kOscSaw:
-        return saw(frequency);
-    default:
-        return breaker(frequency);
-    }
-}
-
 double Oscilator::nextSample(double frequency, double /*second*/)
 {
     if (isPlain())
@@ -72,7 +57,9 @@ void Oscilator::skipTonal(double frequency)
     case kOscSquare:
         square(frequency, mDuty);
         return;
-    default: // off: nothing moves
+    case kOscOff: // nothing moves
+    case kOscNoise:
+    case kOscPinkNoise:
         return;
     }
 }

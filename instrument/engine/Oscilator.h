@@ -1,7 +1,10 @@
 #pragma once
 
 #include "Noise.h"
+#include "KIT_Assert.h"
 #include "qxOsc.h"
+
+#include <type_traits>
 
 // One audio-rate source of a voice; the frequency is given per call so that the
 // pitch envelope can move it every sample.
@@ -22,25 +25,53 @@ public:
         kOscPinkNoise,
     };
 
+    // The plain waveforms: plain arithmetic, no maths library call, no draw.
+    // The one list every kernel dispatches through.
+    template <OscType... kTypes> struct WaveList
+    {
+        static constexpr bool holds(OscType type) { return ((type == kTypes) || ...); }
+        // f(std::integral_constant<OscType, kType>()) for the listed type that
+        // type is; a type not in the list is a programming error.
+        template <class F> static decltype(auto) dispatch(OscType type, F&& f)
+        {
+            return dispatchFrom<kTypes...>(type, f);
+        }
+
+    private:
+        template <OscType kFirst, OscType... kRest, class F>
+        static decltype(auto) dispatchFrom(OscType type, F& f)
+        {
+            if constexpr (sizeof...(kRest) == 0)
+            {
+                KIT_ASSERT_MSG(type == kFirst, "not a waveform of the list");
+                return f(std::integral_constant<OscType, kFirst>());
+            }
+            else
+            {
+                if (type == kFirst)
+                    return f(std::integral_constant<OscType, kFirst>());
+                return dispatchFrom<kRest...>(type, f);
+            }
+        }
+    };
+    using PlainWaves = WaveList<kOscTriangle, kOscSquare, kOscSaw, kOscBreaker>;
+
     virtual ~Oscilator() = default;
 
     double nextSample(double frequency, double second);
-    // Whether the waveform is plain arithmetic: no maths library call, no draw.
-    bool isPlain() const
-    {
-        return mType == kOscTriangle || mType == kOscSquare || mType == kOscSaw ||
-               mType == kOscBreaker;
-    }
+    bool isPlain() const { return PlainWaves::holds(mType); }
     // nextSample of a plain waveform, kept free of calls so that a loop around
     // it can hold its state in registers.
-    double plainSample(double frequency);
+    double plainSample(double frequency)
+    {
+        return PlainWaves::dispatch(mType, [&](auto type)
+                                    { return plainWave<type.value>(mOscA, frequency, mDuty); });
+    }
     // A plain waveform chosen at compile time, on any phase accumulator: a
     // loop over one oscillator keeps a copy of its mOscA in registers.
     template <OscType kType> static double plainWave(qxOsc& osc, double frequency, double duty)
     {
-        static_assert(kType == kOscTriangle || kType == kOscSquare || kType == kOscSaw ||
-                          kType == kOscBreaker,
-                      "not a plain waveform");
+        static_assert(PlainWaves::holds(kType), "not a plain waveform");
         if constexpr (kType == kOscTriangle)
             return osc.triangle(frequency);
         else if constexpr (kType == kOscSquare)

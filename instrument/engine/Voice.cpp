@@ -1,4 +1,4 @@
-#include "Voice.h"
+#include "VoiceKernels.h"
 
 #include "qxDSP.h"
 
@@ -33,7 +33,7 @@ void Voice::SetOscLevel(int i, double level)
     if (!isSource(i))
         return;
     mSourceLevel[i] = level;
-    mNoiseSilent = mSourceLevel[kWhiteNoiseSource] == 0.0 && mSourceLevel[kPinkNoiseSource] == 0.0;
+    settingsChanged();
 }
 
 void Voice::SetOscOctave(int i, int octaves)
@@ -41,7 +41,7 @@ void Voice::SetOscOctave(int i, int octaves)
     if (!isTonal(i))
         return;
     mOctave[i] = octaves;
-    mFrequencyDirty = true;
+    settingsChanged();
 }
 
 void Voice::SetOscTranspose(int i, int semitones)
@@ -49,7 +49,7 @@ void Voice::SetOscTranspose(int i, int semitones)
     if (!isTonal(i))
         return;
     mTranspose[i] = semitones;
-    mFrequencyDirty = true;
+    settingsChanged();
 }
 
 void Voice::SetOscCent(int i, int cents)
@@ -57,7 +57,7 @@ void Voice::SetOscCent(int i, int cents)
     if (!isTonal(i))
         return;
     mCents[i] = cents;
-    mFrequencyDirty = true;
+    settingsChanged();
 }
 
 void Voice::SetOscEnvDepth(int i, double depth)
@@ -70,6 +70,14 @@ void Voice::SetOscPhase(int i, double phase)
 {
     if (isTonal(i))
         mPhase[i] = phase;
+}
+
+void Voice::settingsChanged()
+{
+    mCache.noiseSilent =
+        mSourceLevel[kWhiteNoiseSource] == 0.0 && mSourceLevel[kPinkNoiseSource] == 0.0;
+    mCache.frequencyDirty = true;
+    mCache.cutoffs = kCutoffsStale;
 }
 
 void Voice::NoteOn(int noteNumber, int velocity)
@@ -87,7 +95,7 @@ void Voice::NoteOn(int noteNumber, int velocity)
     mHighPass.reset();
     mFilterEnv.reset();
     mFilterEnv.StartEnvelope();
-    mFrequencyDirty = true;
+    settingsChanged();
 }
 
 void Voice::NoteOff(int, int)
@@ -106,7 +114,7 @@ void Voice::setSampleRate(double rate)
     mPitchEnv.setSampleRate(rate);
     mLowPass.setSampleRate(rate);
     mHighPass.setSampleRate(rate);
-    mCutoffs = kCutoffsStale;
+    settingsChanged();
     mLowPass.reset();
     mHighPass.reset();
 }
@@ -118,7 +126,7 @@ void Voice::updateBaseFrequencies()
         const int note = mNoteNumber + mTranspose[i] + 12 * mOctave[i];
         mBaseFreq[i] = qxDSP::CentsToHerz(qxDSP::MIDItoHz(note), mCents[i]);
     }
-    mFrequencyDirty = false;
+    mCache.frequencyDirty = false;
 }
 
 // The cutoffs are a function of the settings and the envelope's value: with
@@ -126,9 +134,9 @@ void Voice::updateBaseFrequencies()
 // are what the filters already have.
 bool Voice::cutoffsMove(double env) const
 {
-    if (mCutoffs == kCutoffsFixed)
+    if (mCache.cutoffs == kCutoffsFixed)
         return false;
-    return mCutoffs == kCutoffsStale || std::memcmp(&env, &mHeldEnv, sizeof env) != 0;
+    return mCache.cutoffs == kCutoffsStale || std::memcmp(&env, &mCache.heldEnv, sizeof env) != 0;
 }
 
 double Voice::lowPassCutoff(double env) const
@@ -171,15 +179,15 @@ double Voice::lowPassStage(double x)
 
 bool Voice::cutoffsHeld() const
 {
-    if (mCutoffs != kCutoffsAtHeldEnv)
-        return mCutoffs == kCutoffsFixed;
+    if (mCache.cutoffs != kCutoffsAtHeldEnv)
+        return mCache.cutoffs == kCutoffsFixed;
     const double env = mFilterEnv.getLevel();
-    return !mFilterEnv.isMoving() && std::memcmp(&env, &mHeldEnv, sizeof env) == 0;
+    return !mFilterEnv.isMoving() && std::memcmp(&env, &mCache.heldEnv, sizeof env) == 0;
 }
 
 bool Voice::sourcesArePlain() const
 {
-    if (!mNoiseSilent)
+    if (!mCache.noiseSilent)
         return false;
     for (int i = 0; i < kNumTonalSources; ++i)
     {
@@ -208,13 +216,13 @@ int Voice::onlySoundingSlot() const
 bool Voice::isSteadyFor(int n) const
 {
     const uint64_t samples = static_cast<uint64_t>(n);
-    return mIsActive && !mFrequencyDirty && !mAmpEnv.changesWithin(samples) &&
+    return mIsActive && !mCache.frequencyDirty && !mAmpEnv.changesWithin(samples) &&
            !mFilterEnv.changesWithin(samples) && cutoffsHeld() && mPitchEnv.isSettled();
 }
 
 double Voice::mixSources()
 {
-    if (mFrequencyDirty)
+    if (mCache.frequencyDirty)
         updateBaseFrequencies();
 
     mPitchEnv.step(mCurveMemo);
@@ -225,8 +233,8 @@ double Voice::mixSources()
     {
         mLowPass.setFrequency(lowPassCutoff(env));
         mHighPass.setFrequency(highPassCutoff(env));
-        mCutoffs = mLPDepth != 0.0 || mHPDepth != 0.0 ? kCutoffsAtHeldEnv : kCutoffsFixed;
-        mHeldEnv = env;
+        mCache.cutoffs = mLPDepth != 0.0 || mHPDepth != 0.0 ? kCutoffsAtHeldEnv : kCutoffsFixed;
+        mCache.heldEnv = env;
     }
     return mixAt<false>(amp);
 }

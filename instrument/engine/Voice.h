@@ -34,6 +34,7 @@ public:
     // in a loop whose state the compiler can hold in registers, handing each
     // sample to sink(k, sample). A call anywhere in that loop would spill it
     // all, so sources that call the maths library or draw run ahead of it.
+    // The kernels live in VoiceKernels.h, which opens with the route choice.
     bool isSteadyFor(int n) const;
     template <class Sink> Sink renderSteady(int n, Sink sink);
     void setSampleRate(double rate);
@@ -88,8 +89,9 @@ private:
     void setFilterSetting(double& setting, double value)
     {
         setting = value;
-        mCutoffs = kCutoffsStale;
+        settingsChanged();
     }
+    void settingsChanged();
     bool cutoffsMove(double env) const;
     bool cutoffsHeld() const;
     bool sourcesArePlain() const;
@@ -111,8 +113,6 @@ private:
     EG mAmpEnv;
     Oscilator mOscillators[kNumSources];
     double mSourceLevel[kNumSources] = {1.0, 0.0, 0.0, 0.0, 0.0};
-    bool mNoiseSilent = true;
-    bool mFrequencyDirty = true;
     int mNoteNumber = 0;
     int mVelocity = 0;
     double mVelocityGain = 0.0; // mVelocity / 127, once per note
@@ -122,17 +122,23 @@ private:
     double mLPDepth = 0.0;
     double mHPDepth = 0.0;
     EG mFilterEnv;
-    // Whether the filters have the cutoffs of the current settings: always
-    // (no depth uses the envelope), or while the filter envelope stays at
-    // mHeldEnv. Setting them again then would change nothing.
+    // What the route choice and the per-sample path keep between samples,
+    // worked out from the settings; settingsChanged() marks it all stale, and
+    // every setter that moves a frequency, a level, a cutoff or the rate calls it.
     enum Cutoffs
     {
         kCutoffsStale,
-        kCutoffsAtHeldEnv,
-        kCutoffsFixed
+        kCutoffsAtHeldEnv, // the filters have the cutoffs while the filter envelope stays at heldEnv
+        kCutoffsFixed      // no depth uses the envelope: setting them again would change nothing
     };
-    Cutoffs mCutoffs = kCutoffsStale;
-    double mHeldEnv = 0.0;
+    struct RouteCache
+    {
+        bool noiseSilent = true;    // both noise levels are 0
+        bool frequencyDirty = true; // the base frequencies need working out
+        Cutoffs cutoffs = kCutoffsStale;
+        double heldEnv = 0.0;
+    };
+    RouteCache mCache;
     double mLPCutoff = 22050.0;
     double mHPCutoff = 0.0;
     int mTranspose[kNumSources] = {};
@@ -144,146 +150,3 @@ private:
     PitchEnvelope::CurveMemo* mCurveMemo = nullptr; // shared with the other voices
     double mBaseFreq[kNumTonalSources] = {};
 };
-
-template <class Sink> Sink Voice::renderSteady(int n, Sink sink)
-{
-    if (!sourcesArePlain())
-        return renderSplit(n, sink);
-    const int slot = onlySoundingSlot();
-    if (slot < 0)
-        return renderMixed(n, sink);
-    switch (mOscillators[slot].mType)
-    {
-    case Oscilator::kOscTriangle:
-        return renderOneWave<Oscilator::kOscTriangle>(n, sink, slot);
-    case Oscilator::kOscSquare:
-        return renderOneWave<Oscilator::kOscSquare>(n, sink, slot);
-    case Oscilator::kOscSaw:
-        return renderOneWave<Oscilator::kOscSaw>(n, sink, slot);
-    default:
-        return renderOneWave<Oscilator::kOscBreaker>(n, sink, slot);
-    }
-}
-
-// Each kernel is a function of its own, so that its registers are allocated
-// apart from the general path's.
-template <class Sink> __attribute__((noinline, flatten)) Sink Voice::renderMixed(int n, Sink sink)
-{
-    return runSteady(0, n, sink, [this](double amp) { return mixAt<true>(amp); });
-}
-
-// The sources' calls run first, a chunk of samples at a time, so that the
-// loop of the filters and the sink is free of them.
-template <class Sink> __attribute__((noinline, flatten)) Sink Voice::renderSplit(int n, Sink sink)
-{
-    const int kChunk = 16;
-    for (int first = 0; first < n; first += kChunk)
-    {
-        const int count = n - first < kChunk ? n - first : kChunk;
-        double mixes[kChunk];
-        EG::Run amp = mAmpEnv.run(); // as runSteady will step it
-        for (int k = 0; k < count; ++k)
-            mixes[k] = mixAt<false>(amp.next());
-        const double* mix = mixes;
-        sink = runSteady(first, count, sink, [&mix](double) { return *mix++; });
-    }
-    return sink;
-}
-
-// One oscillator sounds: its waveform is known here, and its phase and the
-// mix's factors stay in registers.
-template <Oscilator::OscType kType, class Sink>
-__attribute__((noinline, flatten)) Sink Voice::renderOneWave(int n, Sink sink, int slot)
-{
-    Oscilator& oscillator = mOscillators[slot];
-    qxOsc phase = oscillator.mOscA;
-    const double frequency = mPitchEnv.nextSample(mBaseFreq[slot]);
-    const double duty = oscillator.mDuty;
-    const double level = mSourceLevel[slot];
-    const double depth = mEnvDepth[slot];
-    const double gain = mVelocityGain;
-    Sink result = runSteady(0, n, sink,
-                            [&](double amp)
-                            {
-                                const double sample =
-                                    Oscilator::plainWave<kType>(phase, frequency, duty);
-                                return weighted(level, depth, sample, amp) * gain;
-                            });
-    oscillator.mOscA = phase;
-    return result;
-}
-
-// The loop of every kernel, over samples first ... first + n - 1 of a frame:
-// the envelopes' levels, the filters and the sink run on local copies, which
-// the source's stores cannot reach.
-template <class Sink, class Source>
-Sink Voice::runSteady(int first, int n, Sink sink, Source source)
-{
-    StateVariableFilter highPass = mHighPass;
-    StateVariableFilter lowPass = mLowPass;
-    EG::Run amp = mAmpEnv.run();
-    EG::Run filterEnv = mFilterEnv.run();
-    Sink local = sink;
-    for (int k = first; k < first + n; ++k)
-    {
-        const double mix = source(amp.next());
-        filterEnv.next();
-        local(k, lowPass.getSample(highPass.getSample(mix)));
-    }
-    const uint64_t samples = static_cast<uint64_t>(n);
-    mPitchEnv.skipSettled(samples);
-    mAmpEnv.endRun(amp, samples);
-    mFilterEnv.endRun(filterEnv, samples);
-    mHighPass = highPass;
-    mLowPass = lowPass;
-    // Copied out: returned by name, the sink would live in the caller's
-    // memory all along.
-    return Sink(local);
-}
-
-// A source whose level is 0 contributes a signed zero to the mix, and the sign
-// of a zero mix never reaches the output (the filters give +0 either way), so
-// only audible sources are summed, in source order.
-template <bool kPlain> double Voice::mixAt(double amp)
-{
-    double mix = 0.0;
-    bool audible = false;
-    auto add = [&](int i, double sample)
-    {
-        const double m = weighted(mSourceLevel[i], mEnvDepth[i], sample, amp);
-        mix = audible ? mix + m : m;
-        audible = true;
-    };
-    // Unrolled: three fixed slots need no loop counter.
-#pragma GCC unroll 3
-    for (int i = 0; i < kNumTonalSources; ++i)
-    {
-        Oscilator& osc = mOscillators[i];
-        if (osc.mType == Oscilator::kOscOff)
-            continue; // silent, and its phase stays where it is
-        // The phase runs on even when the level is 0; only the sample is skipped.
-        const double frequency = mPitchEnv.nextSample(mBaseFreq[i]);
-        if (kPlain)
-        {
-            if (mSourceLevel[i] != 0.0)
-                add(i, osc.plainSample(frequency));
-            else
-                osc.skipTonal(frequency);
-        }
-        else if (mSourceLevel[i] != 0.0)
-            add(i, osc.nextSample(frequency, kSecondArgument));
-        else
-            osc.skipSample(frequency, kSecondArgument);
-    }
-    // Silent noise draws nothing, which keeps every other draw where it was.
-    if (!kPlain && !mNoiseSilent)
-    {
-        const double white = mOscillators[kWhiteNoiseSource].noise();
-        const double pink = mOscillators[kPinkNoiseSource].pinknoise();
-        if (mSourceLevel[kWhiteNoiseSource] != 0.0)
-            add(kWhiteNoiseSource, white);
-        if (mSourceLevel[kPinkNoiseSource] != 0.0)
-            add(kPinkNoiseSource, pink);
-    }
-    return mix * mVelocityGain;
-}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Voice.h"
+#include "VoiceKernels.h"
 
 // Four voices: notes go to the first free one (no stealing), every setting goes
 // to all of them, and their outputs are summed.
