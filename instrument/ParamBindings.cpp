@@ -58,29 +58,15 @@ struct Bleepforge::ParamBinding
     {
         source<kSource, double, &Voice::SetOscLevel, levelOf>(plug, p);
     }
-    template <int kSource> static void octave(Bleepforge& plug, const IParam& p)
+    template <int kSource, void (Voice::*kSet)(int, int)>
+    static void sourceWhole(Bleepforge& plug, const IParam& p)
     {
-        source<kSource, int, &Voice::SetOscOctave, intOf>(plug, p);
+        source<kSource, int, kSet, intOf>(plug, p);
     }
-    template <int kSource> static void transpose(Bleepforge& plug, const IParam& p)
+    template <int kSource, void (Voice::*kSet)(int, double)>
+    static void sourceReal(Bleepforge& plug, const IParam& p)
     {
-        source<kSource, int, &Voice::SetOscTranspose, intOf>(plug, p);
-    }
-    template <int kSource> static void cents(Bleepforge& plug, const IParam& p)
-    {
-        source<kSource, int, &Voice::SetOscCent, intOf>(plug, p);
-    }
-    template <int kSource> static void duty(Bleepforge& plug, const IParam& p)
-    {
-        source<kSource, double, &Voice::SetSquareDuty, realOf>(plug, p);
-    }
-    template <int kSource> static void phase(Bleepforge& plug, const IParam& p)
-    {
-        source<kSource, double, &Voice::SetOscPhase, realOf>(plug, p);
-    }
-    template <int kSource> static void envDepth(Bleepforge& plug, const IParam& p)
-    {
-        source<kSource, double, &Voice::SetOscEnvDepth, realOf>(plug, p);
+        source<kSource, double, kSet, realOf>(plug, p);
     }
     template <void (Voice::*kSet)(double)> static void real(Bleepforge& plug, const IParam& p)
     {
@@ -133,26 +119,26 @@ constexpr B kRows[] = {
     {kOsc3Level, B::level<2>},
     {kWhiteLevel, B::level<Voice::kWhiteNoiseSource>},
     {kPinkLevel, B::level<Voice::kPinkNoiseSource>},
-    {kOsc1Octave, B::octave<0>},
-    {kOsc2Octave, B::octave<1>},
-    {kOsc3Octave, B::octave<2>},
-    {kOsc1Transpose, B::transpose<0>},
-    {kOsc2Transpose, B::transpose<1>},
-    {kOsc3Transpose, B::transpose<2>},
-    {kOsc1Cents, B::cents<0>},
-    {kOsc2Cents, B::cents<1>},
-    {kOsc3Cents, B::cents<2>},
-    {kOsc1SquareDuty, B::duty<0>},
-    {kOsc2SquareDuty, B::duty<1>},
-    {kOsc3SquareDuty, B::duty<2>},
-    {kOsc1Phase, B::phase<0>},
-    {kOsc2Phase, B::phase<1>},
-    {kOsc3Phase, B::phase<2>},
-    {kOsc1EnvDepth, B::envDepth<0>},
-    {kOsc2EnvDepth, B::envDepth<1>},
-    {kOsc3EnvDepth, B::envDepth<2>},
-    {kWhiteEnvDepth, B::envDepth<Voice::kWhiteNoiseSource>},
-    {kPinkEnvDepth, B::envDepth<Voice::kPinkNoiseSource>},
+    {kOsc1Octave, B::sourceWhole<0, &Voice::SetOscOctave>},
+    {kOsc2Octave, B::sourceWhole<1, &Voice::SetOscOctave>},
+    {kOsc3Octave, B::sourceWhole<2, &Voice::SetOscOctave>},
+    {kOsc1Transpose, B::sourceWhole<0, &Voice::SetOscTranspose>},
+    {kOsc2Transpose, B::sourceWhole<1, &Voice::SetOscTranspose>},
+    {kOsc3Transpose, B::sourceWhole<2, &Voice::SetOscTranspose>},
+    {kOsc1Cents, B::sourceWhole<0, &Voice::SetOscCent>},
+    {kOsc2Cents, B::sourceWhole<1, &Voice::SetOscCent>},
+    {kOsc3Cents, B::sourceWhole<2, &Voice::SetOscCent>},
+    {kOsc1SquareDuty, B::sourceReal<0, &Voice::SetSquareDuty>},
+    {kOsc2SquareDuty, B::sourceReal<1, &Voice::SetSquareDuty>},
+    {kOsc3SquareDuty, B::sourceReal<2, &Voice::SetSquareDuty>},
+    {kOsc1Phase, B::sourceReal<0, &Voice::SetOscPhase>},
+    {kOsc2Phase, B::sourceReal<1, &Voice::SetOscPhase>},
+    {kOsc3Phase, B::sourceReal<2, &Voice::SetOscPhase>},
+    {kOsc1EnvDepth, B::sourceReal<0, &Voice::SetOscEnvDepth>},
+    {kOsc2EnvDepth, B::sourceReal<1, &Voice::SetOscEnvDepth>},
+    {kOsc3EnvDepth, B::sourceReal<2, &Voice::SetOscEnvDepth>},
+    {kWhiteEnvDepth, B::sourceReal<Voice::kWhiteNoiseSource, &Voice::SetOscEnvDepth>},
+    {kPinkEnvDepth, B::sourceReal<Voice::kPinkNoiseSource, &Voice::SetOscEnvDepth>},
     {kAmpEnvAttack, B::real<&Voice::SetEnvAttack>},
     {kAmpEnvHold, B::real<&Voice::SetEnvHold>},
     {kAmpEnvDecay, B::real<&Voice::SetEnvDecay>},
