@@ -63,7 +63,6 @@ SampleFormat ParseSampleFormat(const std::string& name)
 
 AudioWriter::AudioWriter(const std::string& path, SampleFormat format, double rate,
                          const std::string& comment)
-    : mPath(path)
 {
     SF_INFO info = {};
     info.samplerate = static_cast<int>(rate);

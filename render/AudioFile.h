@@ -45,7 +45,7 @@ private:
     void CloseSound();
     void SendSpool();
 
-    std::string mPath, mWhat;
+    std::string mWhat;
     std::unique_ptr<KIT_SafeFile> mFile; // null for standard output
     FILE* mSpool = nullptr;              // for outputs that cannot seek
     sf_private_tag* mSound = nullptr;

@@ -16,15 +16,9 @@ namespace
 
 ByteChunk readStateFile(const std::string& path)
 {
-    // One byte more than a state is enough to tell that a file is too long.
     std::string bytes, error;
-    if (!KIT_ReadFile(path, kStateSize, &bytes, &error))
-    {
-        if (error.find("is larger than") == std::string::npos)
-            throw std::runtime_error("cannot read state file: " + error);
-        throw std::runtime_error("'" + path + "' is not a complete state (more than " +
-                                 std::to_string(kStateSize) + " bytes)");
-    }
+    if (!KIT_ReadFile(path, kStateSize, &bytes, &error)) // a longer file is refused here too
+        throw std::runtime_error("cannot read state file: " + error);
     if (bytes.size() != kStateSize)
         throw std::runtime_error("'" + path + "' is not a complete state (" +
                                  std::to_string(bytes.size()) + " bytes, expected " +
