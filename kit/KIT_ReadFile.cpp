@@ -1,5 +1,6 @@
 #include "KIT_ReadFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -54,12 +55,19 @@ bool KIT_ReadFile(const std::string& path, size_t maxBytes, std::string* bytes,
     const int fd = KIT_OpenRegularFile(path, error);
     if (fd < 0)
         return false;
-    // One byte more than allowed tells a file that is too large.
-    std::string data(maxBytes + 1, '\0');
+    // Read in pieces the file's announced size (it may grow meanwhile) up to one
+    // byte more than allowed, which tells a file that is too large; a large
+    // limit then costs nothing for a small file.
+    struct stat info;
+    const size_t announced = fstat(fd, &info) == 0 ? static_cast<size_t>(info.st_size) : 0;
+    const size_t kPiece = std::max(announced + 1, size_t(1) << 12);
+    std::string data;
     size_t size = 0;
-    while (size < data.size())
+    while (size <= maxBytes)
     {
-        const ssize_t n = read(fd, &data[size], data.size() - size);
+        const size_t want = std::min(kPiece, maxBytes + 1 - size);
+        data.resize(size + want);
+        const ssize_t n = read(fd, &data[size], want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
