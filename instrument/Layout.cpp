@@ -156,11 +156,11 @@ std::string LoadEditorImages()
         if (path.empty())
             return std::string("cannot find the editor image '") + baseNameOf(image.name) +
                    ".png'; looked in: " + CFCompatDescribeBundleSearch();
-        PIX_IBitmap* decoded = PIX_LoadPNG(path.c_str(), nullptr);
-        if (!decoded)
+        PIX_IBitmap* opened = PIX_OpenPNG(path.c_str());
+        if (!opened)
             return "the editor image '" + path +
                    "' is damaged, too large or not a PNG file; reinstall Bleepforge";
-        IGraphics::CacheBitmap(decoded, image.id);
+        IGraphics::CacheBitmap(opened, image.id);
     }
     return "";
 }

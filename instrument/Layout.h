@@ -48,7 +48,7 @@ extern const char* const kBleepforgeBundleID;
 
 // Creates the Linux graphics context for the instrument's bundle.
 IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps = 0);
-// Decodes every editor image into the shared image cache ahead of the editor,
-// which then finds them there. Empty when all are there and sound; otherwise
+// Opens every editor image into the shared image cache ahead of the editor,
+// which then finds them there; pixels are decoded at first draw. Empty when all are there and sound; otherwise
 // which one is missing (and where it was looked for) or damaged.
 std::string LoadEditorImages();

@@ -36,6 +36,12 @@ void PIX_Copy(PIX_IBitmap* dest, PIX_IBitmap* src);
 // PIX_MemBitmap when dest is null. Null for any file that is not a whole,
 // sane PNG.
 PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest);
+// A PNG file whose pixels are decoded when first asked for, so that a program
+// that never draws never inflates. At once only what costs no inflating is
+// checked: the signature, a sane header, every chunk whole with its checksum,
+// image data and the end. Null when that fails; should the deferred decoding
+// fail all the same, the image keeps its announced size, fully transparent.
+PIX_IBitmap* PIX_OpenPNG(const char* fileName);
 // Writes the bitmap as an 8-bit RGBA PNG; false when the file cannot be written.
 bool PIX_WritePNG(const char* fileName, PIX_IBitmap* src);
 

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <new>
-#include <vector>
 
 namespace
 {
@@ -84,9 +83,20 @@ bool PIX_MemBitmap::resize(int width, int height)
     return true;
 }
 
+// The frame buffer comes from calloc: a large one arrives as zeroed pages
+// that are touched only when drawn, so opening an editor that never draws
+// costs nothing.
 struct PIX_SysBitmap::MemoryContext
 {
-    std::vector<PIX_Pixel> frameBuffer;
+    explicit MemoryContext(size_t pixels)
+        : frameBuffer(static_cast<PIX_Pixel*>(std::calloc(pixels, sizeof(PIX_Pixel))))
+    {
+    }
+    ~MemoryContext() { std::free(frameBuffer); }
+    MemoryContext(const MemoryContext&) = delete;
+    MemoryContext& operator=(const MemoryContext&) = delete;
+
+    PIX_Pixel* frameBuffer;
 };
 
 PIX_SysBitmap::PIX_SysBitmap(int width, int height)
@@ -120,13 +130,9 @@ bool PIX_SysBitmap::resize(int width, int height)
         return false;
     if (sizeAllowed(mAllocWidth, height))
     {
-        try
-        {
-            mContext = new MemoryContext;
-            mContext->frameBuffer.assign(static_cast<size_t>(mAllocWidth) * height, 0);
-            mBits = mContext->frameBuffer.data();
-        }
-        catch (const std::bad_alloc&)
+        mContext = new (std::nothrow) MemoryContext(static_cast<size_t>(mAllocWidth) * height);
+        mBits = mContext ? mContext->frameBuffer : nullptr;
+        if (!mBits)
         {
             delete mContext;
             mContext = nullptr;

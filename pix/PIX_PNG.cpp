@@ -4,10 +4,14 @@
 #include "KIT_SafeFile.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace
@@ -97,10 +101,8 @@ bool decode(FILE* file, PIX_IBitmap** created, std::vector<png_bytep>* rows)
     return true;
 }
 
-} // namespace
-
-// dest is touched only once the whole image has decoded.
-PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
+// A new bitmap holding the whole decoded file, or null.
+std::unique_ptr<PIX_IBitmap> decodeFile(const char* fileName)
 {
     FILE* file = fileName ? KIT_OpenRegularStream(fileName, nullptr) : nullptr;
     if (!file)
@@ -110,7 +112,114 @@ PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
     const bool decoded = decode(file, &created, &rows);
     std::fclose(file);
     std::unique_ptr<PIX_IBitmap> image(created);
-    if (!decoded)
+    return decoded ? std::move(image) : nullptr;
+}
+
+uint32_t bigEndian(const unsigned char* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+bool saneHeader(const unsigned char* data, uint32_t length)
+{
+    if (length != 13)
+        return false;
+    const int depth = data[8], colorType = data[9];
+    const bool depthKnown = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    const bool typeKnown = colorType == 0 || colorType == 2 || colorType == 3 || colorType == 4 ||
+                           colorType == 6;
+    return decodable(bigEndian(data), bigEndian(data + 4)) && depthKnown && typeKnown &&
+           data[10] == 0 && data[11] == 0 && data[12] <= 1;
+}
+
+// The file's structure without inflating anything: the signature, a sane
+// header first, every chunk whole with a matching checksum, image data, and
+// the end chunk last.
+bool checkStructure(const std::string& bytes, int* width, int* height)
+{
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (bytes.size() < 8 || std::memcmp(data, kSignature, 8) != 0)
+        return false;
+    size_t at = 8;
+    bool headerSeen = false, imageSeen = false;
+    while (bytes.size() - at >= 12)
+    {
+        const uint32_t length = bigEndian(data + at);
+        if (length > bytes.size() - at - 12)
+            return false;
+        const unsigned char* type = data + at + 4;
+        const unsigned char* body = type + 4;
+        if (crc32(crc32(0, nullptr, 0), type, length + 4) != bigEndian(body + length))
+            return false;
+        const bool isHeader = std::memcmp(type, "IHDR", 4) == 0;
+        if (isHeader != !headerSeen || (isHeader && !saneHeader(body, length)))
+            return false;
+        if (isHeader)
+        {
+            *width = static_cast<int>(bigEndian(body));
+            *height = static_cast<int>(bigEndian(body + 4));
+        }
+        headerSeen = true;
+        imageSeen = imageSeen || std::memcmp(type, "IDAT", 4) == 0;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return imageSeen && length == 0;
+        at += 12 + length;
+    }
+    return false;
+}
+
+// An image whose pixels are decoded when they are first asked for. A decoding
+// that fails after all leaves it its announced size, fully transparent.
+class DeferredPNG : public PIX_IBitmap
+{
+public:
+    DeferredPNG(const char* fileName, int width, int height)
+        : mFileName(fileName), mWidth(width), mHeight(height)
+    {
+    }
+    PIX_Pixel* getBits() override { return pixels().getBits(); }
+    int getWidth() override { return mWidth; }
+    int getHeight() override { return mHeight; }
+    int getRowSpan() override { return pixels().getRowSpan(); }
+    bool resize(int width, int height) override
+    {
+        const bool changed = pixels().resize(width, height);
+        mWidth = mPixels->getWidth();
+        mHeight = mPixels->getHeight();
+        return changed;
+    }
+
+private:
+    PIX_IBitmap& pixels()
+    {
+        std::call_once(mDecoded, [this] { mPixels = decodeAnnounced(); });
+        return *mPixels;
+    }
+    std::unique_ptr<PIX_IBitmap> decodeAnnounced() const
+    {
+        std::unique_ptr<PIX_IBitmap> image = decodeFile(mFileName.c_str());
+        if (image && image->getWidth() == mWidth && image->getHeight() == mHeight)
+            return image;
+        image = std::make_unique<PIX_MemBitmap>(mWidth, mHeight, 4);
+        std::memset(image->getBits(), 0,
+                    static_cast<size_t>(image->getRowSpan()) * static_cast<size_t>(mHeight) * 4);
+        return image;
+    }
+
+    const std::string mFileName;
+    int mWidth, mHeight;
+    std::once_flag mDecoded;
+    std::unique_ptr<PIX_IBitmap> mPixels; // set once, by the first caller that needs pixels
+};
+
+} // namespace
+
+// dest is touched only once the whole image has decoded.
+PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
+{
+    std::unique_ptr<PIX_IBitmap> image = decodeFile(fileName);
+    if (!image)
         return nullptr;
     if (!dest)
         return image.release();
@@ -118,6 +227,17 @@ PIX_IBitmap* PIX_LoadPNG(const char* fileName, PIX_IBitmap* dest)
     const bool copied = dest->getWidth() == image->getWidth() &&
                         dest->getHeight() == image->getHeight() && dest->getBits();
     return copied ? dest : nullptr;
+}
+
+PIX_IBitmap* PIX_OpenPNG(const char* fileName)
+{
+    const size_t kMostBytes = size_t(64) << 20;
+    std::string bytes;
+    int width = 0, height = 0;
+    if (!fileName || !KIT_ReadFile(fileName, kMostBytes, &bytes, nullptr) ||
+        !checkStructure(bytes, &width, &height))
+        return nullptr;
+    return new DeferredPNG(fileName, width, height);
 }
 
 namespace

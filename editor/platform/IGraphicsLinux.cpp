@@ -186,7 +186,7 @@ PIX_IBitmap* IGraphicsLinux::OSLoadBitmap(int, const char* name)
     UInt8 path[4096];
     if (!url || !CFURLGetFileSystemRepresentation(url, true, path, sizeof path))
         return nullptr;
-    return PIX_LoadPNG(reinterpret_cast<const char*>(path), nullptr);
+    return PIX_OpenPNG(reinterpret_cast<const char*>(path));
 }
 
 std::string IGraphicsLinux::DescribeMissingImage(const char* name)

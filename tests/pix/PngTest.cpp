@@ -4,9 +4,11 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -249,6 +251,13 @@ TEST(Png, EveryColourTypeAndDepthDecodesToAlphaRedGreenBlue)
                 ASSERT_EQ(bitmap->getBits()[y * bitmap->getRowSpan() + x], expected[y * kW + x])
                     << describe(f) << " at " << x << "," << y;
         delete bitmap;
+        std::unique_ptr<PIX_IBitmap> deferred(PIX_OpenPNG(path.c_str()));
+        ASSERT_NE(deferred, nullptr) << describe(f);
+        ASSERT_EQ(deferred->getWidth(), kW);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                ASSERT_EQ(deferred->getBits()[y * deferred->getRowSpan() + x], expected[y * kW + x])
+                    << "deferred " << describe(f) << " at " << x << "," << y;
     }
 }
 
@@ -305,10 +314,36 @@ TEST(Png, MalformedFilesGiveNull)
     {
         bad.write(cases[i]);
         EXPECT_EQ(PIX_LoadPNG(bad.c_str(), nullptr), nullptr) << "case " << i;
+        EXPECT_EQ(PIX_OpenPNG(bad.c_str()), nullptr) << "case " << i;
         PIX_MemBitmap given(3, 3, 4);
         given.getBits()[4] = 0x12345678;
         EXPECT_EQ(PIX_LoadPNG(bad.c_str(), &given), nullptr) << "case " << i;
         EXPECT_EQ(given.getWidth(), 3) << "case " << i; // untouched by a failed load
         EXPECT_EQ(given.getBits()[4], 0x12345678u) << "case " << i;
     }
+}
+
+// A file whose chunks are whole but whose image data does not inflate passes
+// the opening check; its deferred pixels then come out blank, at full size.
+TEST(Png, DeferredDecodingThatFailsLeavesABlankImageOfTheAnnouncedSize)
+{
+    TempPath path;
+    writeImage(path.c_str(), {PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false});
+    Bytes png = path.read();
+    const std::string bytes(png.begin(), png.end());
+    const size_t idat = bytes.find("IDAT") - 4;
+    const uint32_t length = uint32_t(png[idat]) << 24 | uint32_t(png[idat + 1]) << 16 |
+                            uint32_t(png[idat + 2]) << 8 | png[idat + 3];
+    std::fill(png.begin() + long(idat) + 8, png.begin() + long(idat + 8 + length), 0xff);
+    setCrc(png, idat, length);
+    path.write(png);
+
+    std::unique_ptr<PIX_IBitmap> image(PIX_OpenPNG(path.c_str()));
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(image->getWidth(), kW);
+    ASSERT_EQ(image->getHeight(), kH);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            ASSERT_EQ(image->getBits()[y * image->getRowSpan() + x], 0u);
+    EXPECT_EQ(PIX_LoadPNG(path.c_str(), nullptr), nullptr);
 }
