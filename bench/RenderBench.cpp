@@ -2,11 +2,15 @@
 #include "RenderJob.h"
 #include "StateVariableFilter.h"
 #include "besselfilter.h"
+#include "denormal.h"
+#include "qxDSP.h"
+#include "qxOsc.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include <string>
@@ -86,12 +90,12 @@ void noiseWithSilentSine(benchmark::State& state)
 }
 
 // The decimation recursion written by hand: its state in named locals, which
-// the compiler keeps in registers. The caller flushes the sum its own way.
+// the compiler keeps in registers, and the engine's flush.
 struct HandDecimation
 {
     double s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0, s6 = 0, s7 = 0, s8 = 0;
 
-    double sum(const double* c, double x) const
+    double step(const double* c, double x)
     {
         double y = c[0] * x;
         y += c[1] * s1;
@@ -102,10 +106,7 @@ struct HandDecimation
         y += c[6] * s6;
         y += c[7] * s7;
         y += c[8] * s8;
-        return y;
-    }
-    void push(double y)
-    {
+        denormal_fix_double_aggressive(&y);
         s8 = s7;
         s7 = s6;
         s6 = s5;
@@ -114,8 +115,25 @@ struct HandDecimation
         s3 = s2;
         s2 = s1;
         s1 = y;
+        return y;
     }
 };
+
+const double kVoiceRate = kRate * 16;
+
+// A hand-written loop is timed only once it gives the engine's numbers; the
+// first difference ends the benchmark with an error instead.
+bool agrees(benchmark::State& state, const char* what, long sample, double hand, double engine)
+{
+    if (std::memcmp(&hand, &engine, sizeof hand) == 0)
+        return true;
+    char message[200];
+    std::snprintf(message, sizeof message,
+                  "%s differs from the engine at sample %ld: %.17g by hand, %.17g in the engine",
+                  what, sample, hand, engine);
+    state.SkipWithError(message);
+    return false;
+}
 
 // The ceiling for every patch: only the decimation recursion, 16 steps per
 // output frame, each waiting on the one before; state in registers and the
@@ -125,6 +143,15 @@ void decimationChainAlone(benchmark::State& state)
     KIT_BesselFilterCoeffs design;
     design.Calc(0.5 / 16);
     const double* c = design.Coeffs();
+    HandDecimation check;
+    KIT_BesselFilterStage engine;
+    for (long k = 0; k < kBlock * 16; ++k)
+    {
+        const double input = k % 2 ? -1e-3 : 1e-3;
+        engine.Process(input, c);
+        if (!agrees(state, "the decimation", k, check.step(c, input), engine.Output()))
+            return;
+    }
     HandDecimation chain;
     double input = 1e-3;
     for (auto _ : state)
@@ -132,12 +159,7 @@ void decimationChainAlone(benchmark::State& state)
         for (int frame = 0; frame < kBlock; ++frame)
         {
             for (int k = 0; k < 16; ++k)
-            {
-                double y = chain.sum(c, input);
-                if (y > -1e-15 && y < 1e-15)
-                    y = 0.0;
-                chain.push(y);
-            }
+                chain.step(c, input);
             input = -input;
         }
         benchmark::DoNotOptimize(chain.s1);
@@ -146,60 +168,149 @@ void decimationChainAlone(benchmark::State& state)
         static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
 }
 
-// The default patch's own arithmetic in the engine's order, as a loop written
-// by hand: triangle, mix, the idle high-pass, the low-pass, every flush, the
-// decimation step, and per frame the output stage's compression. Parameters
-// arrive at run time, everything stays in registers, nothing is checked: a
-// ceiling for the default patch that no per-sample engine code reaches.
+// The default patch's factors; one and zero are the filters' mix weights.
+struct DefaultFactors
+{
+    double frequency = 261.6, level = 1.0, depth = 1.0, amp = 1.0, gain = 1.0, one = 1.0,
+           zero = 0.0, lowPassCutoff = 22050.0, q = 1.0 / 1.4142135623730951,
+           exponent = 1.0 / 2.2;
+};
+
+// The factors as the timed loop sees them: read at run time, so that the
+// compiler folds none of them.
+DefaultFactors runtimeFactors()
+{
+    volatile DefaultFactors stored;
+    DefaultFactors f;
+    f.frequency = stored.frequency;
+    f.level = stored.level;
+    f.depth = stored.depth;
+    f.amp = stored.amp;
+    f.gain = stored.gain;
+    f.one = stored.one;
+    f.zero = stored.zero;
+    f.lowPassCutoff = stored.lowPassCutoff;
+    f.q = stored.q;
+    f.exponent = stored.exponent;
+    return f;
+}
+
+// The default patch's own arithmetic in the engine's order, written by hand:
+// triangle, mix, the idle high-pass, the low-pass, every flush, the decimation
+// step. Everything stays in registers and nothing is checked: a ceiling for
+// the default patch that no per-sample engine code reaches.
+struct HandDefaultPatch
+{
+    HandDefaultPatch(const DefaultFactors& f, double increment, const double* coefficients)
+        : inc(increment), level(f.level), depth(f.depth), amp(f.amp), gain(f.gain), one(f.one),
+          zero(f.zero), d(1.0 / f.q), g(std::tan(f.lowPassCutoff * 3.141592653589793 / kVoiceRate)),
+          h(1.0 / (d * g + 1.0 + g * g)), c(coefficients)
+    {
+    }
+    // One voice sample, through the decimation step.
+    double step()
+    {
+        if (phase >= 1.0)
+            phase -= 1.0;
+        phase += inc;
+        const double wave = phase <= 0.5 ? (phase - 0.25) * 4.0 : ((1.0 - phase) - 0.25) * 4.0;
+        const double scaled = level * wave;
+        const double mix = ((1.0 - depth) * scaled + depth * (scaled * amp)) * gain;
+        double passed = (zero * 0.0 + zero * 0.0) + one * mix; // the high-pass at rest
+        denormal_fix_double_aggressive(&passed);
+        const double high = (passed - d * l1 - g * l1 - l2) * h;
+        const double band = g * high + l1;
+        l1 = g * high + band;
+        const double low = g * band + l2;
+        l2 = g * band + low;
+        double x = one * low + zero * band + zero * high;
+        denormal_fix_double_aggressive(&x);
+        denormal_fix_double_aggressive(&x);
+        return chain.step(c, x);
+    }
+
+    const double inc, level, depth, amp, gain, one, zero, d, g, h;
+    const double* c;
+    double phase = 0, l1 = 0, l2 = 0;
+    HandDecimation chain;
+};
+
+// The engine's objects set up as the default patch's voice holds them.
+struct EngineDefaultPatch
+{
+    explicit EngineDefaultPatch(const DefaultFactors& f) : factors(f)
+    {
+        oscillator.setSampleRate(static_cast<int>(kVoiceRate));
+        for (StateVariableFilter* filter : {&highPass, &lowPass})
+        {
+            filter->setSampleRate(kVoiceRate);
+            filter->setGain(f.q);
+        }
+        highPass.setMode(2);
+        highPass.setFrequency(0.0);
+        lowPass.setMode(1);
+        lowPass.setFrequency(f.lowPassCutoff);
+    }
+    double step(const double* c)
+    {
+        const double scaled = factors.level * oscillator.triangle(factors.frequency);
+        const double mix = qxDSP::lerp(scaled, scaled * factors.amp, factors.depth) * factors.gain;
+        double x = lowPass.getSample(highPass.getSample(mix));
+        denormal_fix_double_aggressive(&x);
+        stage.Process(x, c);
+        return stage.Output();
+    }
+
+    const DefaultFactors factors;
+    qxOsc oscillator;
+    StateVariableFilter highPass, lowPass;
+    KIT_BesselFilterStage stage;
+};
+
+// The increment the engine's oscillator works out for a frequency: the phase
+// after one step from 0.
+double engineIncrement(double frequency)
+{
+    qxOsc oscillator;
+    oscillator.setSampleRate(static_cast<int>(kVoiceRate));
+    oscillator.triangle(frequency);
+    return oscillator.phase;
+}
+
+bool handPatchAgrees(benchmark::State& state, const DefaultFactors& f, const double* c)
+{
+    HandDefaultPatch hand(f, engineIncrement(f.frequency), c);
+    EngineDefaultPatch engine(f);
+    for (long k = 0; k < kBlock * 16; ++k)
+    {
+        const double y = hand.step();
+        if (!agrees(state, "the default patch", k, y, engine.step(c)))
+            return false;
+        const double out = y > 0.0 ? std::pow(y, f.exponent) : -std::pow(-y, f.exponent);
+        if (k % 16 == 0 && !agrees(state, "the compression", k, out, qxDSP::compress(y, f.exponent)))
+            return false;
+    }
+    return true;
+}
+
+// The hand-written default patch, and per frame the output stage's compression.
 void defaultArithmeticAlone(benchmark::State& state)
 {
-    auto flush = [](double x)
-    {
-        uint64_t bits;
-        std::memcpy(&bits, &x, sizeof bits);
-        const uint32_t hi = static_cast<uint32_t>(bits >> 32);
-        return ((hi + 0x100000u) & 0x7ff00000u) < 0x3ca00000u ? 0.0 : x;
-    };
     KIT_BesselFilterCoeffs design;
     design.Calc(0.5 / 16);
     const double* c = design.Coeffs();
-    // Volatile, so that the compiler folds none of them.
-    volatile double parameters[] = {261.6 / (kRate * 16),     1.0,     1.0,      1.0, 1.0, 1.0, 0.0,
-                                    1.0 / 0.7071067811865476, 22050.0, 1.0 / 2.2};
-    const double inc = parameters[0], level = parameters[1], depth = parameters[2];
-    const double amp = parameters[3], gain = parameters[4];
-    const double one = parameters[5], zero = parameters[6]; // the filters' mix weights
-    const double d = parameters[7], exponent = parameters[9];
-    const double g = std::tan(parameters[8] * 3.141592653589793 / (kRate * 16));
-    const double h = 1.0 / (d * g + 1.0 + g * g);
-    double phase = 0, l1 = 0, l2 = 0;
-    HandDecimation chain;
+    const DefaultFactors factors = runtimeFactors();
+    if (!handPatchAgrees(state, factors, c))
+        return;
+    HandDefaultPatch hand(factors, engineIncrement(factors.frequency), c);
+    const double exponent = factors.exponent;
     for (auto _ : state)
     {
         for (int frame = 0; frame < kBlock; ++frame)
         {
-            double out = 0.0;
-            for (int k = 0; k < 16; ++k)
-            {
-                if (phase >= 1.0)
-                    phase -= 1.0;
-                phase += inc;
-                const double wave =
-                    phase <= 0.5 ? (phase - 0.25) * 4.0 : ((1.0 - phase) - 0.25) * 4.0;
-                const double scaled = level * wave;
-                const double mix = ((1.0 - depth) * scaled + depth * (scaled * amp)) * gain;
-                const double passed = flush((zero * 0.0 + zero * 0.0) + one * mix);
-                const double high = (passed - d * l1 - g * l1 - l2) * h;
-                const double band = g * high + l1;
-                l1 = g * high + band;
-                const double low = g * band + l2;
-                l2 = g * band + low;
-                const double x = flush(flush(one * low + zero * band + zero * high));
-                const double y = flush(chain.sum(c, x));
-                chain.push(y);
-                if (k == 0)
-                    out = y;
-            }
+            double out = hand.step();
+            for (int k = 1; k < 16; ++k)
+                hand.step();
             out = out > 0.0 ? std::pow(out, exponent) : -std::pow(-out, exponent);
             benchmark::DoNotOptimize(out);
         }

@@ -2,6 +2,7 @@
 
 #include "IGraphics.h"
 #include "denormal.h"
+#include "qxDSP.h"
 #include "qxOsc.h"
 
 #include <cmath>
@@ -60,14 +61,6 @@ int OffsetAfter(int offset, double frames)
 {
     const double later = static_cast<double>(offset) + std::trunc(frames);
     return TruncateToInt(later);
-}
-
-// pow(x, 1) is x, so the usual exponent of 1 skips the two calls.
-double compress(double x, double exponent)
-{
-    if (exponent == 1.0)
-        return x;
-    return x > 0.0 ? std::pow(x, exponent) : -std::pow(-x, exponent);
 }
 
 double clip(double x)
@@ -199,7 +192,7 @@ __attribute__((flatten)) double Bleepforge::RenderFrame(int rate)
         mDecimation.FlushIfBelow(kDecimationFlushLevel);
     if (mBitCrushPosition == kCrushAfter)
         out = mAfterCrusher.Process(out, 0);
-    out = clip(compress(out, mCompressionExponent));
+    out = clip(qxDSP::compress(out, mCompressionExponent));
     denormal_fix_double_aggressive(&out);
     return mGainSmoother(mOutputGain) * out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // Pitch, interpolation, clamp, decibel, shape and random helpers of the engine.
 // The pitch functions use the approximate fastPow on purpose: every stored sound
 // is tuned by it.
@@ -14,6 +16,14 @@ double clamp(double x, double lo, double hi);
 double lin2dB(double x);
 double CalcShapeValue(double a, double b, double c);
 double rand01();
+// The output stage's compression: the magnitude raised to the exponent, the
+// sign kept. pow(x, 1) is x, so the usual exponent of 1 skips the two calls.
+inline double compress(double x, double exponent)
+{
+    if (exponent == 1.0)
+        return x;
+    return x > 0.0 ? std::pow(x, exponent) : -std::pow(-x, exponent);
+}
 // Truncated toward zero and held to the int range; NaN gives 0.
 int heldToInt(double x);
 
