@@ -1,9 +1,13 @@
 #include "AudioFile.h"
 
+#include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
+#include "ShareCode.h"
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +31,40 @@ int subtype(SampleFormat format)
     default:
         return SF_FORMAT_DOUBLE;
     }
+}
+
+const char kSoundChunk[] = "bfst";
+
+struct ContainerName
+{
+    Container container;
+    const char* extension;
+    int format;
+};
+const ContainerName kContainers[] = {{Container::kWav, ".wav", SF_FORMAT_WAV},
+                                     {Container::kFlac, ".flac", SF_FORMAT_FLAC},
+                                     {Container::kOgg, ".ogg", SF_FORMAT_OGG},
+                                     {Container::kAiff, ".aiff", SF_FORMAT_AIFF},
+                                     {Container::kAiff, ".aif", SF_FORMAT_AIFF}};
+
+const ContainerName& nameOf(Container container)
+{
+    return *std::find_if(std::begin(kContainers), std::end(kContainers),
+                         [container](const ContainerName& n) { return n.container == container; });
+}
+
+// The libsndfile format of a container and sample format; UsageError when the
+// container cannot hold it.
+int fileFormat(const AudioFormat& format)
+{
+    const int container = nameOf(format.container).format;
+    if (format.container == Container::kOgg)
+        return container | SF_FORMAT_VORBIS;
+    const bool integer =
+        format.sample == SampleFormat::kPcm16 || format.sample == SampleFormat::kPcm24;
+    if (format.container == Container::kFlac && !integer)
+        throw UsageError("FLAC holds 16- or 24-bit samples (pcm16 or pcm24), not floating point");
+    return container | subtype(format.sample);
 }
 
 bool seekable(int fd)
@@ -61,21 +99,49 @@ SampleFormat ParseSampleFormat(const std::string& name)
     throw UsageError("--format '" + name + "': expected pcm16, pcm24, float or double");
 }
 
-AudioWriter::AudioWriter(const std::string& path, SampleFormat format, double rate,
-                         const std::string& comment)
+Container ContainerOf(const std::string& path)
 {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    std::string extension = dot == std::string::npos ||
+                                    (slash != std::string::npos && dot < slash)
+                                ? ""
+                                : path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string known;
+    for (const ContainerName& name : kContainers)
+    {
+        if (extension == name.extension)
+            return name.container;
+        known += std::string(known.empty() ? "" : ", ") + name.extension;
+    }
+    throw UsageError("'" + path + "': unknown kind of audio file; use one of " + known);
+}
+
+const char* ExtensionOf(Container container)
+{
+    return nameOf(container).extension;
+}
+
+AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, double rate,
+                         const AudioTags& tags)
+    : mChannels(format.channels)
+{
+    if (mChannels != 1 && mChannels != 2)
+        throw UsageError("channels: expected 1 or 2");
     SF_INFO info = {};
     info.samplerate = static_cast<int>(rate);
-    info.channels = 2;
+    info.channels = mChannels;
     if (path == "-")
     {
         mWhat = "standard output";
-        info.format = SF_FORMAT_RAW | subtype(format) | SF_ENDIAN_LITTLE;
+        info.format = SF_FORMAT_RAW | subtype(format.sample) | SF_ENDIAN_LITTLE;
         mSound = openSound(STDOUT_FILENO, &info, mWhat);
         return;
     }
     mWhat = "'" + path + "'";
-    info.format = SF_FORMAT_WAV | subtype(format);
+    info.format = fileFormat(format);
     mFile = std::make_unique<KIT_SafeFile>(path);
     if (!mFile->IsOpen())
         throw std::runtime_error(mFile->Error());
@@ -89,8 +155,27 @@ AudioWriter::AudioWriter(const std::string& path, SampleFormat format, double ra
         fd = fileno(mSpool);
     }
     mSound = openSound(fd, &info, mWhat);
+    Tag(tags, format.container);
+}
+
+// Before any sample: the chunk and the strings go into the file's head.
+void AudioWriter::Tag(const AudioTags& tags, Container container)
+{
+    const std::string comment =
+        tags.comment + (tags.comment.empty() || tags.soundCode.empty() ? "" : " ") + tags.soundCode;
     if (!comment.empty())
         sf_set_string(mSound, SF_STR_COMMENT, comment.c_str());
+    if (tags.soundCode.empty() || container != Container::kWav)
+        return;
+    std::string code = tags.soundCode;
+    SF_CHUNK_INFO chunk = {};
+    std::memcpy(chunk.id, kSoundChunk, 4);
+    chunk.id_size = 4;
+    chunk.datalen = static_cast<unsigned>(code.size());
+    chunk.data = &code[0];
+    if (sf_set_chunk(mSound, &chunk) != SF_ERR_NO_ERROR)
+        throw std::runtime_error("cannot write the sound into " + mWhat + ": " +
+                                 sf_strerror(mSound));
 }
 
 AudioWriter::~AudioWriter()
@@ -103,9 +188,14 @@ AudioWriter::~AudioWriter()
 
 void AudioWriter::Write(const double* left, const double* right, long frames)
 {
-    mInterleaved.resize(static_cast<size_t>(frames) * 2);
+    mInterleaved.resize(static_cast<size_t>(frames) * static_cast<size_t>(mChannels));
     for (long i = 0; i < frames; ++i)
     {
+        if (mChannels == 1)
+        {
+            mInterleaved[static_cast<size_t>(i)] = 0.5 * (left[i] + right[i]);
+            continue;
+        }
         mInterleaved[static_cast<size_t>(2 * i)] = left[i];
         mInterleaved[static_cast<size_t>(2 * i + 1)] = right[i];
     }
@@ -160,6 +250,99 @@ void WriteAudio(const std::string& path, SampleFormat format, double rate,
     const std::string state(reinterpret_cast<const char*>(audio.state.GetBytes()),
                             static_cast<size_t>(audio.state.Size()));
     writer.Commit(statePath, state);
+}
+
+namespace
+{
+
+struct SoundFileReader
+{
+    explicit SoundFileReader(const std::string& path) : what("'" + path + "'")
+    {
+        std::string error;
+        const int fd = KIT_OpenRegularFile(path, &error);
+        if (fd < 0)
+            throw std::runtime_error(error);
+        sound = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+        if (!sound)
+            throw std::runtime_error(what + " is not an audio file that can be read: " +
+                                     sf_strerror(nullptr));
+    }
+    ~SoundFileReader() { sf_close(sound); }
+    SoundFileReader(const SoundFileReader&) = delete;
+    SoundFileReader& operator=(const SoundFileReader&) = delete;
+
+    // The bytes of our own chunk; empty when there is none.
+    std::string chunk()
+    {
+        SF_CHUNK_INFO wanted = {};
+        std::memcpy(wanted.id, kSoundChunk, 4);
+        wanted.id_size = 4;
+        SF_CHUNK_ITERATOR* found = sf_get_chunk_iterator(sound, &wanted);
+        SF_CHUNK_INFO data = {};
+        if (!found || sf_get_chunk_size(found, &data) != SF_ERR_NO_ERROR || data.datalen == 0 ||
+            data.datalen > kMostCodeBytes)
+            return "";
+        std::string bytes(data.datalen, '\0');
+        data.data = &bytes[0];
+        if (sf_get_chunk_data(found, &data) != SF_ERR_NO_ERROR)
+            return "";
+        // libsndfile pads a chunk it writes to a multiple of four bytes.
+        return bytes.substr(0, bytes.find('\0'));
+    }
+    // The first sound code in the comment; empty when there is none.
+    std::string commentCode() const
+    {
+        const char* comment = sf_get_string(sound, SF_STR_COMMENT);
+        const std::string text = comment ? comment : "";
+        const size_t start = text.find("bfs1:");
+        if (start == std::string::npos)
+            return "";
+        const size_t end = text.find_first_of(" \t\r\n", start);
+        return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+
+    static const unsigned kMostCodeBytes = 4096;
+    const std::string what;
+    SF_INFO info = {};
+    SNDFILE* sound = nullptr;
+};
+
+} // namespace
+
+ByteChunk ReadSoundFromAudio(const std::string& path)
+{
+    SoundFileReader reader(path);
+    std::string code = reader.chunk();
+    if (code.empty())
+        code = reader.commentCode();
+    if (code.empty())
+        throw std::runtime_error(reader.what + " holds no Bleepforge sound: only audio files "
+                                               "that Bleepforge wrote can be opened as sounds");
+    try
+    {
+        return DecodeShareCode(code);
+    }
+    catch (const std::exception& e)
+    {
+        throw std::runtime_error("the sound in " + reader.what + " is damaged: " + e.what());
+    }
+}
+
+bool LooksLikeAudioFile(const std::string& path)
+{
+    const int fd = KIT_OpenRegularFile(path, nullptr);
+    if (fd < 0)
+        return false;
+    char head[12] = {};
+    const ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    if (n < 4)
+        return false;
+    const std::string start(head, static_cast<size_t>(n));
+    const bool riff = start.compare(0, 4, "RIFF") == 0 || start.compare(0, 4, "RF64") == 0;
+    return (riff && n == 12 && start.compare(8, 4, "WAVE") == 0) || start.compare(0, 4, "fLaC") == 0 ||
+           start.compare(0, 4, "OggS") == 0 || (start.compare(0, 4, "FORM") == 0 && n == 12 && start.compare(8, 3, "AIF") == 0);
 }
 
 void RefuseSharedOutputs(const std::vector<std::string>& paths)

@@ -16,10 +16,41 @@ enum class SampleFormat
 
 SampleFormat ParseSampleFormat(const std::string& name);
 
+// File kinds libsndfile writes for us.
+enum class Container
+{
+    kWav,
+    kFlac,
+    kOgg,
+    kAiff
+};
+
+// The container a file name's extension names (any case); throws UsageError
+// naming the known extensions otherwise.
+Container ContainerOf(const std::string& path);
+// The usual extension, with its dot.
+const char* ExtensionOf(Container container);
+
+struct AudioFormat
+{
+    Container container = Container::kWav;
+    SampleFormat sample = SampleFormat::kPcm16; // Ogg Vorbis has none of its own
+    int channels = 2;                           // 1: the two channels' mean
+};
+
+// What a file carries beside its samples. A sound code goes into the
+// comment and, in a WAV, into a chunk of our own ("bfst"); both carry the
+// state with its checksum, so the file opens again as the sound it plays.
+struct AudioTags
+{
+    std::string comment;
+    std::string soundCode;
+};
+
 class KIT_SafeFile;
 struct sf_private_tag;
 
-// Writes a stereo WAV file block by block, or headerless little-endian
+// Writes an audio file block by block, or headerless little-endian
 // interleaved samples to standard output when the path is "-". A file appears
 // only on Commit; anything that ends the writer before then (an error, an
 // interruption) leaves no new file and changes no existing one. A pipe or
@@ -28,9 +59,15 @@ struct sf_private_tag;
 class AudioWriter
 {
 public:
-    // A comment, when given, goes into the file's INFO metadata.
+    // Throws UsageError for a format the container cannot hold.
+    AudioWriter(const std::string& path, const AudioFormat& format, double rate,
+                const AudioTags& tags);
+    // A stereo WAV; a comment, when given, goes into its INFO metadata.
     AudioWriter(const std::string& path, SampleFormat format, double rate,
-                const std::string& comment = "");
+                const std::string& comment = "")
+        : AudioWriter(path, AudioFormat{Container::kWav, format, 2}, rate, AudioTags{comment, ""})
+    {
+    }
     ~AudioWriter();
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;
@@ -44,12 +81,14 @@ public:
 private:
     void CloseSound();
     void SendSpool();
+    void Tag(const AudioTags& tags, Container container);
 
     std::string mWhat;
     std::unique_ptr<KIT_SafeFile> mFile; // null for standard output
     FILE* mSpool = nullptr;              // for outputs that cannot seek
     sf_private_tag* mSound = nullptr;
     std::vector<double> mInterleaved;
+    int mChannels = 2;
 };
 
 // A whole result through an AudioWriter, with the state beside it unless the
@@ -57,6 +96,13 @@ private:
 void WriteAudio(const std::string& path, SampleFormat format, double rate,
                 const RenderResult& audio, const std::string& statePath = "",
                 const std::string& comment = "");
+
+// The state a Bleepforge audio file carries: in WAV its chunk, else the sound
+// code in its comment. Throws std::runtime_error saying what is wrong: not an
+// audio file, none of ours, or a damaged code (the checksum catches it).
+ByteChunk ReadSoundFromAudio(const std::string& path);
+// Whether a file begins as a WAV, FLAC, Ogg or AIFF file does.
+bool LooksLikeAudioFile(const std::string& path);
 
 // Refuses (UsageError) outputs of which two would write one file; "-" is
 // standard output. Paths that are empty are no output.

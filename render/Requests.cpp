@@ -1,5 +1,6 @@
 #include "Requests.h"
 
+#include "AudioFile.h"
 #include "ShareCode.h"
 
 #include "KIT_ReadFile.h"
@@ -169,7 +170,9 @@ ByteChunk ReadState(const std::string& fileOrCode)
     // A code copied from a terminal may bring blanks and line ends along.
     const std::string code = TrimSpace(fileOrCode);
     const bool isCode = LooksLikeShareCode(code) && access(fileOrCode.c_str(), F_OK) != 0;
-    const ByteChunk state = isCode ? DecodeShareCode(code) : readStateFile(fileOrCode);
+    const ByteChunk state = isCode                            ? DecodeShareCode(code)
+                            : LooksLikeAudioFile(fileOrCode) ? ReadSoundFromAudio(fileOrCode)
+                                                             : readStateFile(fileOrCode);
     checkStateValues(state, isCode ? std::string("the sound code") : "'" + fileOrCode + "'");
     return state;
 }

@@ -55,8 +55,9 @@ double ParseLength(const std::string& text);
 // Refuses a request whose numbers cannot make a render: a non-finite or
 // fractional rate, a length shorter than one frame.
 void CheckRequest(const RenderRequest& request);
-// A 484-byte state from a file, or from a sound code given in its place
-// (surrounding white space ignored); refused unless every value is finite.
+// A 484-byte state from a file, from an audio file Bleepforge wrote, or from a
+// sound code given in its place (surrounding white space ignored); refused
+// unless every value is finite.
 ByteChunk ReadState(const std::string& fileOrCode);
 
 // Within one frame: the offs of notes that began earlier, then the ons, then

@@ -1,8 +1,9 @@
 // Sounds in files: 484-byte states, .aupreset files and exported WAVs.
 #include "SoundFiles.h"
 
-#include "AudioFile.h"
 #include "KIT_SafeFile.h"
+#include "Levels.h"
+#include "ShareCode.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -86,22 +87,54 @@ float parameterNamed(AUInstance& unit, const std::vector<AUParameterDescription>
 
 } // namespace
 
-// One note held through attack, hold and decay, then as long as it sounds.
-void ExportWav(const AUBundle& bundle, AUInstance& unit, const std::string& path)
+HostRender ExportJob(AUInstance& unit, double rate)
 {
     const std::vector<AUParameterDescription> params = unit.Parameters();
     HostRender job;
     job.state = CurrentState(unit);
+    job.request.rate = rate;
     NoteSpec note;
     note.duration = parameterNamed(unit, params, "Amp Env Attack") +
                     parameterNamed(unit, params, "Amp Env Hold") +
                     parameterNamed(unit, params, "Amp Env Decay");
     job.request.notes.push_back(note);
-    AudioWriter writer(path, SampleFormat::kPcm16, job.request.rate);
-    CFRelease(RenderThroughBundle(bundle, job,
-                                  [&writer](const double* left, const double* right, long frames)
-                                  { writer.Write(left, right, frames); }));
+    return job;
+}
+
+ExportedSound RenderExport(const AUBundle& bundle, const HostRender& job, bool normalise)
+{
+    ExportedSound sound;
+    sound.audio = RenderThroughBundle(bundle, job);
+    if (normalise)
+    {
+        sound.gain = PeakGain(MeasureLevels(sound.audio).peak, kExportPeak);
+        ApplyGain(sound.audio, sound.gain);
+    }
+    return sound;
+}
+
+double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSettings& settings,
+                   const std::string& path)
+{
+    const HostRender job = ExportJob(unit, settings.rate);
+    const ExportedSound sound = RenderExport(bundle, job, settings.normalise);
+    AudioWriter writer(path, settings.format, settings.rate,
+                       AudioTags{"", EncodeShareCode(job.state)});
+    writer.Write(sound.audio.left.data(), sound.audio.right.data(),
+                 static_cast<long>(sound.audio.left.size()));
     writer.Commit();
+    return sound.gain;
+}
+
+std::string SuggestExportName(const std::string& folder, const std::string& kind,
+                              Container container)
+{
+    for (int n = 1;; ++n)
+    {
+        const std::string name = kind + "-" + std::to_string(n) + ExtensionOf(container);
+        if (access((folder + "/" + name).c_str(), F_OK) != 0)
+            return name;
+    }
 }
 
 std::string MoveAside(const std::string& path)

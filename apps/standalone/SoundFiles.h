@@ -1,16 +1,44 @@
 #pragma once
 
+#include "AudioFile.h"
 #include "HostRender.h"
 
 // The instrument's state as its 484 bytes; empty when it gives none.
 ByteChunk CurrentState(AUInstance& unit);
 // A state file, or an .aupreset by its extension; never half-written.
 void SaveSound(AUInstance& unit, const std::string& path);
-// Either kind, checked whole by the instrument before any of it applies.
+// Either kind, an audio file Bleepforge wrote, or a sound code in place of a
+// path; checked whole by the instrument before any of it applies.
 void OpenSound(const AUBundle& bundle, AUInstance& unit, const std::string& path);
-// The current sound rendered offline as bleepforge generate renders: one note
-// held through attack, hold and decay, then until it has died away.
-void ExportWav(const AUBundle& bundle, AUInstance& unit, const std::string& path);
+
+struct ExportSettings
+{
+    AudioFormat format{Container::kWav, SampleFormat::kPcm16, 1};
+    double rate = 44100;
+    bool normalise = true; // the peak to kExportPeak
+};
+const double kExportPeak = -1.0; // dBFS
+
+// The sound as Export writes it, before its samples are quantised.
+struct ExportedSound
+{
+    RenderResult audio;
+    double gain = 1.0; // what normalising applied
+};
+
+// The render of the current sound that Export makes: one note held through
+// attack, hold and decay (as bleepforge generate renders it), then until it
+// has died away. Read on the thread that owns the instance.
+HostRender ExportJob(AUInstance& unit, double rate);
+// Renders in a fresh instance of the bundle, so any thread may call it.
+ExportedSound RenderExport(const AUBundle& bundle, const HostRender& job, bool normalise);
+// Writes the sound with the state and its sound code inside, so that it opens
+// again; returns the gain normalising applied.
+double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSettings& settings,
+                   const std::string& path);
+// "kind-N.ext" in the folder with the lowest N from 1 whose file is not there.
+std::string SuggestExportName(const std::string& folder, const std::string& kind,
+                              Container container);
 
 // Moves a kept sound that cannot be read out of the way under the first free
 // name of path.unreadable, path.unreadable-2, …, never replacing a file, so

@@ -120,7 +120,7 @@ void onExport(GtkButton*, gpointer data)
     App& app = *static_cast<App*>(data);
     const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Export WAV", "_Export");
     if (!path.empty())
-        attempt(app, "Exported " + path, [&] { ExportWav(*app.bundle, *app.unit, path); });
+        attempt(app, "Exported " + path, [&] { ExportSound(*app.bundle, *app.unit, ExportSettings(), path); });
 }
 
 std::vector<UInt8> stateBytes(App& app)

@@ -4,13 +4,15 @@
 #include "SoundFiles.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
-#include <cstdint>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -71,29 +73,98 @@ TEST_F(SoundFilesTest, BothFormatsBringTheSoundBackAndDamageChangesNothing)
     EXPECT_THROW(SaveSound(unit, path("no-such-folder/x.bin")), std::exception);
 }
 
+struct Read
+{
+    SF_INFO info = {};
+    std::vector<double> samples;
+};
+
+Read readAudio(const std::string& path)
+{
+    Read read;
+    SNDFILE* sound = sf_open(path.c_str(), SFM_READ, &read.info);
+    if (!sound)
+        return read;
+    read.samples.resize(static_cast<size_t>(read.info.frames * read.info.channels));
+    sf_readf_double(sound, read.samples.data(), read.info.frames);
+    sf_close(sound);
+    return read;
+}
+
 TEST_F(SoundFilesTest, ExportIsTheHeldNoteBleepforgeRenders)
 {
     // The default envelope: attack 0.01 s, hold and decay 0.001 s each.
-    ExportWav(bundle, unit, path("export.wav"));
+    ExportSettings stereo;
+    stereo.format.channels = 2;
+    stereo.normalise = false;
+    EXPECT_EQ(ExportSound(bundle, unit, stereo, path("export.wav")), 1.0);
     const std::string command = std::string(BLEEPFORGE_CLI) + " render --note 60:127:0:0.012 -o '" +
                                 path("render.wav") + "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string exported = slurp(path("export.wav")), rendered = slurp(path("render.wav"));
-    ASSERT_EQ(exported.size(), rendered.size());
-    ASSERT_GT(exported.size(), 44u + 4 * 4410); // more than a tenth of a second
-    EXPECT_EQ(exported.substr(0, 44), rendered.substr(0, 44));
+    const Read exported = readAudio(path("export.wav")), rendered = readAudio(path("render.wav"));
+    ASSERT_EQ(exported.info.channels, 2);
+    ASSERT_EQ(exported.samples.size(), rendered.samples.size());
+    ASSERT_GT(exported.info.frames, 4410); // more than a tenth of a second
     // A host hears single precision, so a 16-bit sample may round one step apart.
-    int worst = 0;
-    for (size_t at = 44; at + 1 < exported.size(); at += 2)
+    double worst = 0;
+    for (size_t i = 0; i < exported.samples.size(); ++i)
+        worst = std::max(worst, std::fabs(exported.samples[i] - rendered.samples[i]));
+    EXPECT_LE(worst, 1.0 / 32768 + 1e-12);
+}
+
+// Mono, 24-bit, normalised, in each container that keeps the sound: the file
+// reads back as asked, and opens again as the very sound (every state byte).
+TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
+{
+    ASSERT_EQ(unit.SetParameter(kOsc1Type, 3), noErr);
+    const std::string before = BytesOf(CurrentState(unit));
+    for (Container container : {Container::kWav, Container::kFlac})
     {
-        const auto sample = [at](const std::string& wav)
-        {
-            return static_cast<int16_t>(static_cast<uint8_t>(wav[at]) |
-                                        (static_cast<uint8_t>(wav[at + 1]) << 8));
-        };
-        worst = std::max(worst, std::abs(sample(exported) - sample(rendered)));
+        ExportSettings settings;
+        settings.format = {container, SampleFormat::kPcm24, 1};
+        settings.rate = 48000;
+        const std::string file = path(std::string("sound") + ExtensionOf(container));
+        const double gain = ExportSound(bundle, unit, settings, file);
+        const Read read = readAudio(file);
+        ASSERT_EQ(read.info.channels, 1) << file;
+        EXPECT_EQ(read.info.samplerate, 48000);
+        EXPECT_EQ(read.info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_24);
+        double peak = 0;
+        for (double x : read.samples)
+            peak = std::max(peak, std::fabs(x));
+        EXPECT_NEAR(20 * std::log10(peak), kExportPeak, 0.01) << file;
+        EXPECT_NE(gain, 1.0);
+
+        unit.SetParameter(kOsc1Type, 0);
+        OpenSound(bundle, unit, file);
+        EXPECT_EQ(BytesOf(CurrentState(unit)), before) << file;
     }
-    EXPECT_LE(worst, 1);
+
+    // A damaged code, a WAV of someone else's and a truncated file change nothing.
+    std::string wav = slurp(path("sound.wav"));
+    const size_t code = wav.rfind("bfs1:"); // in the chunk, which counts before the comment
+    ASSERT_NE(code, std::string::npos);
+    wav[code + 20] = wav[code + 20] == 'A' ? 'B' : 'A';
+    std::ofstream(path("damaged.wav"), std::ios::binary) << wav;
+    ASSERT_EQ(std::system((std::string(BLEEPFORGE_CLI) + " render --note 60 -o '" +
+                           path("foreign.wav") + "' >/dev/null").c_str()), 0);
+    std::ofstream(path("cut.wav"), std::ios::binary) << wav.substr(0, 30);
+    unit.SetParameter(kOsc1Type, 1);
+    const std::string kept = BytesOf(CurrentState(unit));
+    for (const char* name : {"damaged.wav", "foreign.wav", "cut.wav"})
+    {
+        EXPECT_THROW(OpenSound(bundle, unit, path(name)), std::exception) << name;
+        EXPECT_EQ(BytesOf(CurrentState(unit)), kept) << name;
+    }
+}
+
+TEST_F(SoundFilesTest, SuggestedNamesNeverReplaceAFile)
+{
+    EXPECT_EQ(SuggestExportName(mDir, "pickup", Container::kWav), "pickup-1.wav");
+    std::ofstream(path("pickup-1.wav")) << "x";
+    std::ofstream(path("pickup-2.wav")) << "x";
+    EXPECT_EQ(SuggestExportName(mDir, "pickup", Container::kWav), "pickup-3.wav");
+    EXPECT_EQ(SuggestExportName(mDir, "pickup", Container::kFlac), "pickup-1.flac");
 }
 
 } // namespace
