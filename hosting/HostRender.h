@@ -4,10 +4,12 @@
 #include "Requests.h"
 
 // The plug-in's own properties: frames since the sound went silent, the seed
-// of its random sequence, and the sound slot shown with the slot count.
+// of its random sequence, the sound slot shown with the slot count, and the
+// kind of sound the last generator made (char[16], "" before one).
 const AudioUnitPropertyID kIdleFramesProperty = 64000;
 const AudioUnitPropertyID kRandomSeedProperty = 64001;
 const AudioUnitPropertyID kSoundSlotProperty = 64002;
+const AudioUnitPropertyID kLastKindProperty = 64003;
 
 struct HostRender
 {

@@ -250,6 +250,12 @@ OSStatus Bleepforge::GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataS
         const SInt32 slot[2] = {mSlotIndex, GetNumSlots()};
         return answerProperty(slot, sizeof slot, dataSize, data);
     }
+    if (propID == kPropertyLastKind)
+    {
+        char kind[16] = {};
+        std::strncpy(kind, mLastKind, sizeof kind - 1);
+        return answerProperty(kind, sizeof kind, dataSize, data);
+    }
     return kAudioUnitErr_InvalidProperty;
 }
 

@@ -56,12 +56,14 @@ public:
 
     // Our host's window into the instance: how many frames have been idle
     // (to end a render where the sound ends), the random sequence's seed (for
-    // sounds made again exactly) and the sound slot shown. All global scope.
+    // sounds made again exactly), the sound slot shown and the kind of sound
+    // the last generator made. All global scope.
     enum ECustomProperty : AudioUnitPropertyID
     {
         kPropertyIdleFrames = kFirstCustomProperty, // UInt64, read only
         kPropertyRandomSeed,                        // UInt32, write only
-        kPropertySoundSlot // SInt32 current slot and SInt32 slot count, read only
+        kPropertySoundSlot, // SInt32 current slot and SInt32 slot count, read only
+        kPropertyLastKind   // char[16]: the last generator's kind, "" before one; read only
     };
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
@@ -163,6 +165,7 @@ private:
     int mMeterIdxL = -1, mMeterIdxR = -1;
     // Editor thread only.
     int mSlotIndex = 0;
+    const char* mLastKind = ""; // a name of the generator kinds, for a host to name files by
     std::vector<std::vector<double>> mSlots;
     static const int kNoProgram = -1;
     std::atomic<int> mPendingProgram{kNoProgram}; // audio thread writes, OnIdle takes

@@ -24,6 +24,9 @@ enum EKind
     kSlash,
     kNumKinds
 };
+// As the command line names them.
+const char* const kKindNames[kNumKinds] = {"pickup", "shoot", "powerup", "hit",
+                                           "jump",   "blip",  "slash"};
 
 // One cell of a recipe.
 struct Cell
@@ -194,6 +197,7 @@ void Bleepforge::ApplyRecipe(int kind)
         return;
     for (const Step& step : kRecipes)
         SetFromGenerator(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind]));
+    mLastKind = kKindNames[kind];
     PrevData();
 }
 
@@ -230,6 +234,7 @@ void Bleepforge::RandomizeParams()
 {
     if (!mEditor)
         return;
+    mLastKind = "random";
     const int k = qxDSP::random() % 9;
     const bool pinkOnly = k == 8, whiteOnly = k == 7;
     SetFromGenerator(kOsc1Level, pinkOnly || whiteOnly ? 0.0 : 1.0);

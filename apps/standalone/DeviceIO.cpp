@@ -3,6 +3,7 @@
 #include <rtaudio/RtAudio.h>
 #include <rtmidi/RtMidi.h>
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -12,6 +13,12 @@ namespace
 // RtAudio's error callback carries no context: a stream error from its thread
 // is published here for the window to show.
 std::atomic<bool> gStreamFailed{false};
+
+// Messages of the window's own, beside MIDI: status bytes no MIDI message has.
+const uint32_t kAuditionStart = 0x01;
+const uint32_t kAuditionStop = 0x02;
+const uint8_t kAuditionNote = 60;
+const uint8_t kAuditionVelocity = 127;
 
 // Far longer than any block: a stream without a callback for this long has stopped.
 const std::chrono::seconds kStallTime(2);
@@ -33,7 +40,6 @@ DeviceIO::~DeviceIO()
 
 bool DeviceIO::Start(const DeviceOptions& options)
 {
-    mRate = options.rate;
     const bool playing = startAudio(options);
     try
     {
@@ -47,12 +53,30 @@ bool DeviceIO::Start(const DeviceOptions& options)
     return playing;
 }
 
+namespace
+{
+
+// The rate to ask for: the one given, else the device's own (a JACK server
+// runs at one rate only).
+unsigned rateToAsk(RtAudio& audio, unsigned device, unsigned given)
+{
+    if (given > 0)
+        return given;
+    const RtAudio::DeviceInfo info = audio.getDeviceInfo(device);
+    return info.preferredSampleRate > 0 ? info.preferredSampleRate : kFallbackRate;
+}
+
+} // namespace
+
+// The instance is set up after the stream opens, for the rate and block the
+// device settled on: a JACK server decides both.
 bool DeviceIO::startAudio(const DeviceOptions& options)
 {
     unsigned frames = options.buffer;
     try
     {
         mAudio = std::make_unique<RtAudio>();
+        mAudio->showWarnings(options.verbose);
         if (mAudio->getDeviceCount() == 0)
             throw RtAudioError("no audio output device was found", RtAudioError::NO_DEVICES_FOUND);
         RtAudio::StreamParameters out;
@@ -62,20 +86,11 @@ bool DeviceIO::startAudio(const DeviceOptions& options)
         RtAudio::StreamOptions flags;
         flags.flags = RTAUDIO_NONINTERLEAVED;
         flags.streamName = "Bleepforge";
-        mUnit.Uninitialize();
-        mUnit.Configure(mRate, frames);
-        mUnit.Initialize();
+        mRate = rateToAsk(*mAudio, out.deviceId, options.rate);
         mAudio->openStream(&out, nullptr, RTAUDIO_FLOAT32, mRate, &frames, &DeviceIO::onAudio, this,
                            &flags, &onStreamError);
-        if (frames > options.buffer)
-        {
-            // The device chose a larger block than the instance was set up for.
-            mAudio->closeStream();
-            throw RtAudioError("the device asks for blocks of " + std::to_string(frames) +
-                                   " frames; try --buffer " + std::to_string(frames),
-                               RtAudioError::INVALID_PARAMETER);
-        }
         mRate = mAudio->getStreamSampleRate();
+        configureUnit(std::max(frames, options.buffer));
         mAudio->startStream();
         mStreaming = true;
         mBlocksMoved = std::chrono::steady_clock::now();
@@ -84,12 +99,18 @@ bool DeviceIO::startAudio(const DeviceOptions& options)
     catch (const RtAudioError& e)
     {
         mAudio.reset();
-        mUnit.Uninitialize();
-        mUnit.Configure(mRate, options.buffer);
-        mUnit.Initialize();
+        mRate = options.rate > 0 ? options.rate : kFallbackRate;
+        configureUnit(options.buffer);
         mProblem = "No sound: " + e.getMessage() + ". Sounds can still be made and exported.";
         return false;
     }
+}
+
+void DeviceIO::configureUnit(unsigned maxFrames)
+{
+    mUnit.Uninitialize();
+    mUnit.Configure(mRate, maxFrames);
+    mUnit.Initialize();
 }
 
 // After the JACK server went away, RtAudio closes its stream on a thread of
@@ -176,6 +197,61 @@ void DeviceIO::onMidi(double, std::vector<unsigned char>* message, void* self)
     static_cast<DeviceIO*>(self)->mRing.Push(PackMidi((*message)[0], data1, data2));
 }
 
+void DeviceIO::sendFromWindow(uint32_t message)
+{
+    if (mStreaming)
+        mWindowRing.Push(message);
+}
+
+void DeviceIO::Audition(double holdSeconds)
+{
+    mAuditionHold.store(holdSeconds, std::memory_order_relaxed);
+    sendFromWindow(kAuditionStart); // the ring's release publishes the hold with it
+}
+
+void DeviceIO::StopAudition()
+{
+    sendFromWindow(kAuditionStop);
+}
+
+void DeviceIO::PlayNote(int note, bool on)
+{
+    if (note >= 0 && note <= 127)
+        sendFromWindow(PackMidi(on ? 0x90 : 0x80, static_cast<uint8_t>(note), on ? 100 : 0));
+}
+
+// Audio thread.
+void DeviceIO::takeWindowMessage(uint32_t message)
+{
+    const uint32_t status = message & 0xFF;
+    if (status != kAuditionStart && status != kAuditionStop)
+    {
+        mUnit.MIDIEvent(status, (message >> 8) & 0x7F, (message >> 16) & 0x7F, 0);
+        return;
+    }
+    if (mAuditionLeft >= 0)
+        mUnit.MIDIEvent(0x80, kAuditionNote, 0, 0);
+    mAuditionLeft = -1;
+    if (status == kAuditionStop)
+        return;
+    mUnit.MIDIEvent(0x90, kAuditionNote, kAuditionVelocity, 0);
+    mAuditionLeft = static_cast<long>(mAuditionHold.load(std::memory_order_relaxed) * mRate);
+}
+
+// Audio thread: the audition's release at its frame.
+void DeviceIO::endAuditionWithin(unsigned frames)
+{
+    if (mAuditionLeft < 0)
+        return;
+    if (mAuditionLeft >= static_cast<long>(frames))
+    {
+        mAuditionLeft -= frames;
+        return;
+    }
+    mUnit.MIDIEvent(0x80, kAuditionNote, 0, static_cast<UInt32>(mAuditionLeft));
+    mAuditionLeft = -1;
+}
+
 // Audio thread: MIDI that arrived since the last block starts it, then one
 // block of stereo output. Nothing here blocks or allocates.
 int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void* self)
@@ -184,6 +260,9 @@ int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void*
     uint32_t message = 0;
     while (io->mRing.Pop(&message))
         io->mUnit.MIDIEvent(message & 0xFF, (message >> 8) & 0x7F, (message >> 16) & 0x7F, 0);
+    while (io->mWindowRing.Pop(&message))
+        io->takeWindowMessage(message);
+    io->endAuditionWithin(frames);
     auto* left = static_cast<float*>(out);
     if (io->mUnit.RenderStereo(left, left + frames, frames, io->mSampleTime) != noErr)
         std::fill(left, left + 2 * frames, 0.0f);

@@ -16,8 +16,13 @@ struct DeviceOptions
 {
     int audioDevice = -1; // -1: the default output
     int midiPort = -1;    // -1: every input port
-    unsigned rate = 48000, buffer = 256;
+    unsigned rate = 0; // 0: the device's own
+    unsigned buffer = 256;
+    bool verbose = false; // the audio libraries' own messages on the terminal
 };
+
+// The rate without a device that names one.
+const unsigned kFallbackRate = 48000;
 
 // Audio out through RtAudio (JACK first when a server runs) and MIDI in through
 // RtMidi, driving one instance. Failures are kept as text for the window.
@@ -36,6 +41,13 @@ public:
     // only as a warning, or not at all) counts as stopped.
     std::string Problem();
     unsigned Rate() const { return mRate; }
+    // GUI thread. Plays the sound as bleepforge generate renders it: note 60
+    // at full velocity, released after holdSeconds; an audition still
+    // sounding is cut first. Without a running stream nothing happens.
+    void Audition(double holdSeconds);
+    void StopAudition();
+    // GUI thread: a note from the computer keyboard.
+    void PlayNote(int note, bool on);
 
     // Lists audio outputs and MIDI inputs, as the options number them.
     static std::string ListDevices();
@@ -44,15 +56,22 @@ private:
     static int onAudio(void* out, void* in, unsigned frames, double time, unsigned status,
                        void* self);
     static void onMidi(double delta, std::vector<unsigned char>* message, void* self);
+    void sendFromWindow(uint32_t message);
+    void takeWindowMessage(uint32_t message);
+    void endAuditionWithin(unsigned frames);
     bool startAudio(const DeviceOptions& options);
+    void configureUnit(unsigned maxFrames);
     void awaitFailedStreamClosing();
     void openMidi(int port);
 
     AUInstance& mUnit;
     std::unique_ptr<RtAudio> mAudio;
     std::vector<std::unique_ptr<RtMidiIn>> mMidi;
-    MidiRing mRing;
-    unsigned mRate = 48000;
+    MidiRing mRing;       // the MIDI devices' thread to the audio thread
+    MidiRing mWindowRing; // the GUI thread to the audio thread: notes and auditions
+    std::atomic<double> mAuditionHold{0.0}; // GUI thread, written before its message
+    long mAuditionLeft = -1; // audio thread: frames to the audition's release, -1: none sounds
+    unsigned mRate = kFallbackRate; // set before the stream starts, read by the audio thread after
     double mSampleTime = 0.0; // audio thread only
     std::string mProblem;     // GUI thread: what Start could not open
     std::atomic<uint64_t> mBlocks{0}; // written by the audio thread, read by the GUI thread

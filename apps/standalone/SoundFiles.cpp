@@ -87,6 +87,11 @@ float parameterNamed(AUInstance& unit, const std::vector<AUParameterDescription>
 
 } // namespace
 
+namespace
+{
+const unsigned kExportSeed = 1;
+} // namespace
+
 HostRender ExportJob(AUInstance& unit, double rate)
 {
     const std::vector<AUParameterDescription> params = unit.Parameters();
@@ -98,6 +103,9 @@ HostRender ExportJob(AUInstance& unit, double rate)
                     parameterNamed(unit, params, "Amp Env Hold") +
                     parameterNamed(unit, params, "Amp Env Decay");
     job.request.notes.push_back(note);
+    // Seeded, so that a sound with noise exports as its picture shows it.
+    job.request.seeded = true;
+    job.request.seed = kExportSeed;
     return job;
 }
 

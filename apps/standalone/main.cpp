@@ -1,13 +1,15 @@
 // bleepforge-standalone: the instrument's editor in a desktop window with audio
 // out and MIDI in, hosting the bundle through its component entry as any host.
-#include "DeviceIO.h"
-#include "SoundFiles.h"
+#include "App.h"
+#include "ShareCode.h"
 
 #include <CLI/CLI.hpp>
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
@@ -17,17 +19,8 @@ namespace
 
 const guint kAutosaveSeconds = 3;
 const guint kSlotMilliseconds = 200;
-
-// Where the last sound lives between runs.
-std::string autosavePath()
-{
-    const char* config = getenv("XDG_CONFIG_HOME");
-    const char* home = getenv("HOME");
-    std::string folder = config && *config ? config : std::string(home ? home : ".") + "/.config";
-    folder += "/bleepforge";
-    g_mkdir_with_parents(folder.c_str(), 0755);
-    return folder + "/last-sound.aupreset";
-}
+// How often the sound is looked at: a change is heard within two looks.
+const guint kWatchMilliseconds = 30;
 
 // The bundle beside an installed program, else the one in the build tree.
 std::string defaultBundle()
@@ -45,83 +38,35 @@ std::string defaultBundle()
     return BLEEPFORGE_BUILD_BUNDLE;
 }
 
-struct App
+std::string configFolder()
 {
-    AUBundle* bundle = nullptr;
-    AUInstance* unit = nullptr;
-    DeviceIO* io = nullptr;
-    GtkWidget* window = nullptr;
-    GtkWidget* status = nullptr;
-    GtkWidget* slot = nullptr;
-    std::string autosave; // empty: sounds are not kept this session
-    std::vector<UInt8> lastSaved; // GUI thread: the state the autosave holds
-    std::string shownProblem;     // GUI thread: the device problem last shown
-};
-
-void showStatus(App& app, const std::string& text)
-{
-    gtk_label_set_text(GTK_LABEL(app.status), text.c_str());
-    gtk_widget_set_tooltip_text(app.status, text.c_str()); // the whole text when cut short
+    const char* config = getenv("XDG_CONFIG_HOME");
+    const char* home = getenv("HOME");
+    std::string folder = config && *config ? config : std::string(home ? home : ".") + "/.config";
+    folder += "/bleepforge";
+    g_mkdir_with_parents(folder.c_str(), 0755);
+    return folder;
 }
 
-// Runs a file action, showing its outcome in the status line.
-template <class Action> void attempt(App& app, const std::string& done, Action action)
+// Where the last sound lives between runs.
+std::string autosavePath()
 {
-    try
-    {
-        action();
-        showStatus(app, done);
-    }
-    catch (const std::exception& e)
-    {
-        showStatus(app, std::string("Error: ") + e.what());
-    }
+    return configFolder() + "/last-sound.aupreset";
 }
 
-std::string chooseFile(App& app, GtkFileChooserAction action, const char* title, const char* accept)
+} // namespace
+
+void ShowStatus(App& app, const std::string& text)
 {
-    GtkWidget* dialog =
-        gtk_file_chooser_dialog_new(title, GTK_WINDOW(app.window), action, "_Cancel",
-                                    GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
-    if (action == GTK_FILE_CHOOSER_ACTION_SAVE)
-        gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
-    std::string path;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT)
-    {
-        char* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
-        path = chosen ? chosen : "";
-        g_free(chosen);
-    }
-    gtk_widget_destroy(dialog);
-    // The dialog leaves the screen now, not after the file work that follows
-    // (an export takes a moment) has let the main loop run again.
-    gdk_display_flush(gdk_display_get_default());
-    return path;
+    gtk_label_set_text(GTK_LABEL(app.infoText), text.c_str());
+    const bool error = text.rfind("Error", 0) == 0 || text.rfind("No sound", 0) == 0 ||
+                       text.rfind("The audio", 0) == 0;
+    gtk_info_bar_set_message_type(GTK_INFO_BAR(app.infoBar), error ? GTK_MESSAGE_WARNING : GTK_MESSAGE_INFO);
+    gtk_widget_set_visible(app.infoBar, !text.empty());
 }
 
-void onOpen(GtkButton*, gpointer data)
+namespace
 {
-    App& app = *static_cast<App*>(data);
-    const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_OPEN, "Open sound", "_Open");
-    if (!path.empty())
-        attempt(app, "Opened " + path, [&] { OpenSound(*app.bundle, *app.unit, path); });
-}
-
-void onSave(GtkButton*, gpointer data)
-{
-    App& app = *static_cast<App*>(data);
-    const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Save sound", "_Save");
-    if (!path.empty())
-        attempt(app, "Saved " + path, [&] { SaveSound(*app.unit, path); });
-}
-
-void onExport(GtkButton*, gpointer data)
-{
-    App& app = *static_cast<App*>(data);
-    const std::string path = chooseFile(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Export WAV", "_Export");
-    if (!path.empty())
-        attempt(app, "Exported " + path, [&] { ExportSound(*app.bundle, *app.unit, ExportSettings(), path); });
-}
 
 std::vector<UInt8> stateBytes(App& app)
 {
@@ -146,13 +91,13 @@ void restoreLastSound(App& app)
         const std::string aside = MoveAside(app.autosave);
         if (!aside.empty())
         {
-            showStatus(app, std::string("Error: the last sound could not be restored (kept as ") +
+            ShowStatus(app, std::string("Error: the last sound could not be restored (kept as ") +
                                 aside + "): " + e.what());
             return;
         }
         // It cannot be moved aside either: keeping no sound this session
         // is better than writing over it.
-        showStatus(app, std::string("Error: the last sound could not be restored, and is left in ") +
+        ShowStatus(app, std::string("Error: the last sound could not be restored, and is left in ") +
                             app.autosave + "; sounds are not kept this session: " + e.what());
         app.autosave.clear();
     }
@@ -168,7 +113,7 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
         restoreLastSound(app);
         return;
     }
-    showStatus(app, "Another Bleepforge window keeps its sound in " + app.autosave +
+    ShowStatus(app, "Another Bleepforge window keeps its sound in " + app.autosave +
                         "; this window's sound is not kept");
     app.autosave.clear();
 }
@@ -188,7 +133,7 @@ void autosave(App& app)
     }
     catch (const std::exception& e)
     {
-        showStatus(app, std::string("Error: the sound could not be kept: ") + e.what());
+        ShowStatus(app, std::string("Error: the sound could not be kept: ") + e.what());
     }
 }
 
@@ -199,7 +144,7 @@ gboolean onTick(gpointer data)
     const std::string problem = app.io->Problem();
     if (problem != app.shownProblem)
     {
-        showStatus(app, problem);
+        ShowStatus(app, problem);
         if (!problem.empty()) // also for whoever started the app from a terminal
             std::cerr << "bleepforge-standalone: " << problem << std::endl;
     }
@@ -224,17 +169,31 @@ gboolean onSlotTick(gpointer data)
     if (app.unit->GetProperty(kSoundSlotProperty, kAudioUnitScope_Global, 0, slot, &size) ==
             noErr &&
         size == sizeof slot && slot[1] > 0)
-        text = "Slot " + std::to_string(slot[0]) + " of " + std::to_string(slot[1]);
+        text = slot[0] < slot[1] ? "Slot " + std::to_string(slot[0] + 1) + " of " + std::to_string(slot[1])
+                                 : "New sound, " + std::to_string(slot[1]) + " in slots";
     if (text != gtk_label_get_text(GTK_LABEL(app.slot)))
         gtk_label_set_text(GTK_LABEL(app.slot), text.c_str());
     return G_SOURCE_CONTINUE;
 }
 
-void addButton(GtkWidget* bar, const char* label, GCallback handler, App& app)
+GtkWidget* addButton(GtkWidget* bar, const char* label, const char* tooltip, void (*action)(App&),
+                     App& app, bool atStart = true)
 {
     GtkWidget* button = gtk_button_new_with_mnemonic(label);
-    g_signal_connect(button, "clicked", handler, &app);
-    gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), button);
+    gtk_widget_set_tooltip_text(button, tooltip);
+    g_object_set_data(G_OBJECT(button), "action", reinterpret_cast<gpointer>(action));
+    g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* b, gpointer data)
+                                                   {
+                                                       auto run = reinterpret_cast<void (*)(App&)>(
+                                                           g_object_get_data(G_OBJECT(b), "action"));
+                                                       run(*static_cast<App*>(data));
+                                                   }),
+                     &app);
+    if (atStart)
+        gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), button);
+    else
+        gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), button);
+    return button;
 }
 
 // The editor comes from the view factory the instrument names, as a host finds it.
@@ -261,42 +220,165 @@ GtkWidget* openEditor(App& app)
     return view;
 }
 
-// The title with the status line under it. The status is cut short to keep
-// the bar no wider than the editor; a long message never widens the window.
-GtkWidget* titleWithStatus(App& app)
+// A status that wraps instead of being cut, under the strip, so that the
+// editor never moves when it comes and goes.
+GtkWidget* buildInfoBar(App& app)
 {
-    GtkWidget* title = gtk_label_new("Bleepforge");
-    gtk_style_context_add_class(gtk_widget_get_style_context(title), "title");
-    app.status = gtk_label_new("");
-    gtk_style_context_add_class(gtk_widget_get_style_context(app.status), "subtitle");
-    gtk_label_set_ellipsize(GTK_LABEL(app.status), PANGO_ELLIPSIZE_END);
-    gtk_label_set_max_width_chars(GTK_LABEL(app.status), 28);
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_widget_set_valign(box, GTK_ALIGN_CENTER);
-    gtk_box_pack_start(GTK_BOX(box), title, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), app.status, FALSE, FALSE, 0);
-    return box;
+    app.infoBar = gtk_info_bar_new();
+    app.infoText = gtk_label_new("");
+    gtk_label_set_line_wrap(GTK_LABEL(app.infoText), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(app.infoText), 0.0f);
+    gtk_label_set_selectable(GTK_LABEL(app.infoText), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(app.infoText), 100);
+    gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(app.infoBar))),
+                      app.infoText);
+    gtk_info_bar_set_show_close_button(GTK_INFO_BAR(app.infoBar), TRUE);
+    g_signal_connect(app.infoBar, "response",
+                     G_CALLBACK(+[](GtkInfoBar* bar, gint, gpointer) { gtk_widget_hide(GTK_WIDGET(bar)); }),
+                     nullptr);
+    gtk_widget_set_no_show_all(app.infoBar, TRUE);
+    return app.infoBar;
+}
+
+GtkWidget* buildHeader(App& app)
+{
+    GtkWidget* bar = gtk_header_bar_new();
+    gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
+    addButton(bar, "_Open…", "Open a sound: a state, a preset, or a WAV or FLAC Bleepforge wrote (Ctrl+O)",
+              OpenAction, app);
+    addButton(bar, "_Save…", "Save the sound as a state or a preset (Ctrl+S)", SaveAction, app);
+    addButton(bar, "_Export…", "Write the sound as an audio file (Ctrl+E)", ExportAction, app);
+    app.undoButton = addButton(bar, "↶", "Undo the last change of the sound (Ctrl+Z)", Undo, app);
+    app.redoButton = addButton(bar, "↷", "Redo what was undone (Ctrl+Shift+Z or Ctrl+Y)", Redo, app);
+    // The window's title needs no room here: the editor says what this is.
+    gtk_header_bar_set_custom_title(GTK_HEADER_BAR(bar), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+    gtk_widget_set_sensitive(app.undoButton, FALSE);
+    gtk_widget_set_sensitive(app.redoButton, FALSE);
+    addButton(bar, "?", "Keys (F1)", ShowKeys, app, false);
+    GtkWidget* play = gtk_check_button_new_with_label("Play on change");
+    gtk_widget_set_tooltip_text(play, "Hear the sound after every change (Space plays it, Escape stops it)");
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(play), app.settings.playOnChange);
+    gtk_widget_set_can_focus(play, FALSE);
+    g_signal_connect(play, "toggled", G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
+                                                 {
+                                                     App& app = *static_cast<App*>(data);
+                                                     app.settings.playOnChange =
+                                                         gtk_toggle_button_get_active(button);
+                                                     KeepSettings(app);
+                                                 }),
+                     &app);
+    gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), play);
+    app.slot = gtk_label_new("");
+    gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.slot);
+    return bar;
 }
 
 void buildWindow(App& app)
 {
-    GtkWidget* view = openEditor(app);
-    app.window = gtk_widget_get_toplevel(view);
+    app.window = gtk_widget_get_toplevel(openEditor(app));
+    app.view = gtk_bin_get_child(GTK_BIN(app.window));
     // The title bar can only be replaced before the window is realised.
     gtk_widget_hide(app.window);
     gtk_widget_unrealize(app.window);
-    GtkWidget* bar = gtk_header_bar_new();
-    gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
-    addButton(bar, "_Open sound…", G_CALLBACK(onOpen), app);
-    addButton(bar, "_Save sound…", G_CALLBACK(onSave), app);
-    addButton(bar, "_Export WAV…", G_CALLBACK(onExport), app);
-    app.slot = gtk_label_new("");
-    gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.slot);
-    gtk_header_bar_set_custom_title(GTK_HEADER_BAR(bar), titleWithStatus(app));
-    gtk_window_set_titlebar(GTK_WINDOW(app.window), bar);
+    gtk_window_set_titlebar(GTK_WINDOW(app.window), buildHeader(app));
     gtk_window_set_title(GTK_WINDOW(app.window), "Bleepforge");
+    // The editor moves into a column above the strip and the status.
+    g_object_ref(app.view);
+    gtk_container_remove(GTK_CONTAINER(app.window), app.view);
+    GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(column), app.view, FALSE, FALSE, 0);
+    g_object_unref(app.view);
+    app.strip = std::make_unique<WaveStrip>(*app.bundle, [&app] { Audition(app); });
+    gtk_box_pack_start(GTK_BOX(column), app.strip->Widget(), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), buildInfoBar(app), FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(app.window), column);
     g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
+    g_signal_connect(app.window, "key-press-event", G_CALLBACK(OnKeyPress), &app);
+    g_signal_connect(app.window, "key-release-event", G_CALLBACK(OnKeyRelease), &app);
     gtk_widget_show_all(app.window);
+}
+
+gboolean onWatch(gpointer data)
+{
+    WatchSound(*static_cast<App*>(data));
+    return G_SOURCE_CONTINUE;
+}
+
+// The audio libraries write their own warnings to stderr (a JACK server that
+// is not running, ALSA's configuration); unless asked for, they stay quiet
+// while the devices open. What matters reaches the window.
+class QuietLibraries
+{
+public:
+    explicit QuietLibraries(bool verbose)
+    {
+        if (verbose)
+            return;
+        std::fflush(stderr);
+        mSaved = dup(STDERR_FILENO);
+        const int nothing = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (mSaved >= 0 && nothing >= 0)
+            dup2(nothing, STDERR_FILENO);
+        if (nothing >= 0)
+            close(nothing);
+    }
+    ~QuietLibraries()
+    {
+        if (mSaved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(mSaved, STDERR_FILENO);
+        close(mSaved);
+    }
+    QuietLibraries(const QuietLibraries&) = delete;
+    QuietLibraries& operator=(const QuietLibraries&) = delete;
+
+private:
+    int mSaved = -1;
+};
+
+// The kept sound is where the history starts; the strip draws it.
+void beginSession(App& app, std::unique_ptr<KeepLock>& keepLock)
+{
+    takeKeptSound(app, keepLock);
+    app.seen = BytesOf(CurrentState(*app.unit));
+    app.history.Reset(app.seen);
+    app.strip->Show(ExportJob(*app.unit, app.settings.exportSettings.rate), app.settings.exportSettings);
+}
+
+int runApp(const std::string& bundlePath, const DeviceOptions& options)
+{
+    AUBundle bundle(bundlePath);
+    AUInstance unit(bundle, "bleepforge-standalone");
+    DeviceIO io(unit);
+    App app;
+    app.bundle = &bundle;
+    app.unit = &unit;
+    app.io = &io;
+    app.autosave = autosavePath();
+    app.settingsPath = configFolder() + "/settings.ini";
+    app.settings = LoadSettings(app.settingsPath);
+    {
+        QuietLibraries quiet(options.verbose);
+        io.Start(options);
+    }
+    buildWindow(app);
+    ShowStatus(app, io.Problem());
+    std::unique_ptr<KeepLock> keepLock;
+    beginSession(app, keepLock);
+    app.shownProblem = io.Problem();
+    const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
+    onSlotTick(&app);
+    const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
+    const guint watchTimer = g_timeout_add(kWatchMilliseconds, onWatch, &app);
+    gtk_main();
+    g_source_remove(watchTimer);
+    g_source_remove(slotTimer);
+    g_source_remove(timer);
+    autosave(app);
+    app.strip.reset();
+    io.Stop();
+    return 0;
 }
 
 } // namespace
@@ -309,15 +391,28 @@ int main(int argc, char** argv)
     bool listDevices = false;
     std::string bundlePath = defaultBundle();
     cli.add_flag("--list-devices", listDevices, "List audio outputs and MIDI inputs");
-    cli.add_option("--audio-device", options.audioDevice, "Audio output number");
-    cli.add_option("--midi-port", options.midiPort, "MIDI input number (default: all)");
-    cli.add_option("--rate", options.rate, "Sample rate in Hz")->check(CLI::Range(8000, 192000));
-    cli.add_option("--buffer", options.buffer, "Frames per block")->check(CLI::Range(16, 8192));
-    cli.add_option("--bundle", bundlePath, "The .component folder");
+    cli.add_option("--audio-device", options.audioDevice,
+                   "Audio output number, as --list-devices numbers them (default: the system's)");
+    cli.add_option("--midi-port", options.midiPort,
+                   "MIDI input number, as --list-devices numbers them (default: all)");
+    cli.add_option("--rate", options.rate,
+                   "Sample rate in Hz (default: the device's own; a JACK server's rate)")
+        ->check(CLI::Range(8000, 192000));
+    cli.add_option("--buffer", options.buffer,
+                   "Frames per block asked of the device; a JACK server keeps its own")
+        ->check(CLI::Range(16, 8192))
+        ->capture_default_str();
+    cli.add_option("--bundle", bundlePath, "The .component folder")->capture_default_str();
+    cli.add_flag("--verbose", options.verbose, "Let the audio libraries' own messages through");
     CLI11_PARSE(cli, argc, argv);
     if (listDevices)
     {
-        std::cout << DeviceIO::ListDevices();
+        std::string devices;
+        {
+            QuietLibraries quiet(options.verbose);
+            devices = DeviceIO::ListDevices();
+        }
+        std::cout << devices;
         return 0;
     }
     if (!gtk_init_check(&argc, &argv))
@@ -327,29 +422,7 @@ int main(int argc, char** argv)
     }
     try
     {
-        AUBundle bundle(bundlePath);
-        AUInstance unit(bundle, "bleepforge-standalone");
-        DeviceIO io(unit);
-        App app;
-        app.bundle = &bundle;
-        app.unit = &unit;
-        app.io = &io;
-        app.autosave = autosavePath();
-        io.Start(options);
-        buildWindow(app);
-        showStatus(app, io.Problem());
-        std::unique_ptr<KeepLock> keepLock;
-        takeKeptSound(app, keepLock);
-        app.shownProblem = io.Problem();
-        const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
-        onSlotTick(&app);
-        const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
-        gtk_main();
-        g_source_remove(slotTimer);
-        g_source_remove(timer);
-        autosave(app);
-        io.Stop();
-        return 0;
+        return runApp(bundlePath, options);
     }
     catch (const std::exception& e)
     {

@@ -20,7 +20,7 @@ fail() {
     cat "$work/app.log" "$work/xvfb.log" 2>/dev/null || true
     exit 1
 }
-for tool in Xvfb xdotool jackd jack_wait jack_capture import compare sox; do
+for tool in Xvfb xdotool jackd jack_wait jack_capture import compare sox soxi; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
@@ -37,13 +37,18 @@ export DISPLAY=$display
 
 # A server name of our own, so a JACK server already running is never touched.
 export JACK_DEFAULT_SERVER=bleepforge-e2e-$$
-jackd -d dummy -r 48000 -p 256 >"$work/jack.log" 2>&1 &
+# Blocks of 512 frames: more than the app asks for, which it follows.
+jackd -d dummy -r 48000 -p 512 >"$work/jack.log" 2>&1 &
 jack_pid=$!
 pids+=($jack_pid)
 jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
 
 # The dialogs' recent files and settings stay in the work folder.
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data GSETTINGS_BACKEND=memory
+# Export choices as a user left them last time: mono, 24-bit, normalised.
+mkdir -p "$XDG_CONFIG_HOME/bleepforge"
+printf '[bleepforge]\nexport-channels=1\nexport-format=pcm24\nexport-normalise=true\n' \
+    >"$XDG_CONFIG_HOME/bleepforge/settings.ini"
 start_app() {
     "$app" >"$work/app.log" 2>&1 &
     app_pid=$!
@@ -55,7 +60,14 @@ start_app() {
         sleep 0.1
     done
     [[ -n $window ]] || fail "no window appeared"
+    app_window=$window
     sleep 1
+}
+# Keys go to the focused window; a server without a window manager gives
+# focus to nobody until asked.
+keys() {
+    xdotool windowfocus --sync "$app_window" 2>/dev/null || true
+    xdotool key "$@"
 }
 start_app
 
@@ -90,7 +102,7 @@ sleep 0.3
 xdotool type --delay 50 "3.9"
 xdotool key Return
 xdotool mousemove --sync 1270 890 # off the window: no tooltip
-sleep 1
+sleep 2.5 # each typed value plays the sound: the meters fall back to silence
 "$cli" snapshot --set "Amp Env Attack=0.5" --set "Osc1 Octave=6" -o "$work/expected.png" >/dev/null
 import -window root "$work/screen.png"
 size=$(identify -format '%wx%h' "$work/expected.png")
@@ -98,17 +110,50 @@ convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "$work/editor.png"
 differing=$(compare -metric AE "$work/editor.png" "$work/expected.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the window differs from the snapshot in $differing pixels"
 
-# A Pickup sound, played on the on-screen keyboard, comes out of JACK.
+# Pickup is heard at once, with no key pressed: the app auditions every change.
+record() { # FILE SECONDS, in the background; sets capture
+    jack_capture --daemon -d "$2" --port 'Bleepforge:*' "$1" &
+    capture=$!
+    sleep 1
+}
+peak_of() { sox "$1" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'; }
+audible() { awk -v p="$1" 'BEGIN { exit !(p > 0.01) }'; }
+record "$work/audition.wav" 3
 click 315 578
-jack_capture --daemon -d 3 --port 'Bleepforge:*' "$work/take.wav" &
-capture=$!
+wait "$capture" || fail "jack_capture failed"
+audition_peak=$(peak_of "$work/audition.wav")
+audible "$audition_peak" || fail "a generator click plays nothing (peak $audition_peak)"
+
+# Undo brings back the sound before Pickup, pixels and all; redo returns to it.
+xdotool mousemove --sync 1270 890
+keys ctrl+z
 sleep 1
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage -fill black -draw "rectangle 755,95 825,245" \
+    -draw "rectangle 150,555 695,655" "$work/undone.png"
+convert "$work/expected.png" -fill black -draw "rectangle 755,95 825,245" \
+    -draw "rectangle 150,555 695,655" "$work/expected-masked.png"
+differing=$(compare -metric AE "$work/undone.png" "$work/expected-masked.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "after undo the window differs from the earlier sound in $differing pixels"
+keys ctrl+shift+z
+sleep 0.5
+
+# The sound plays on the on-screen keyboard and on the computer's keys.
+record "$work/take.wav" 3
 xdotool mousemove --sync $((ox + 395)) $((oy + 739)) mousedown 1
 sleep 0.6
 xdotool mouseup 1
 wait "$capture" || fail "jack_capture failed"
-peak=$(sox "$work/take.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
-awk -v p="$peak" 'BEGIN { exit !(p > 0.01) }' || fail "the recording is silent (peak $peak)"
+peak=$(peak_of "$work/take.wav")
+audible "$peak" || fail "the recording is silent (peak $peak)"
+record "$work/typed.wav" 3
+xdotool windowfocus --sync "$app_window" 2>/dev/null || true
+xdotool keydown a
+sleep 0.6
+xdotool keyup a
+wait "$capture" || fail "jack_capture failed"
+typed_peak=$(peak_of "$work/typed.wav")
+audible "$typed_peak" || fail "musical typing plays nothing (peak $typed_peak)"
 
 # A note from a MIDI sequencer on the app's own JACK MIDI port sounds too.
 midi_in=$(jack_lsp | grep -m1 ':MIDI in$') || fail "the app has no JACK MIDI input"
@@ -133,14 +178,14 @@ editor_shot() {
         -draw "rectangle 755,95 825,245" -draw "rectangle 150,555 695,655" -draw "rectangle 130,700 720,768" "$1"
 }
 close_app() {
-    click 823 -25 # the title bar's close button
+    keys ctrl+q
     for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
     wait "$app_pid" || fail "the app did not end cleanly"
 }
 
 # The header bar's buttons (above the editor) and their file dialogs.
-choose_file() { # BUTTON_X TITLE PATH
-    click "$1" -31
+choose_file() { # SHORTCUT TITLE PATH
+    keys "$1"
     local dialog=""
     for _ in $(seq 50); do
         dialog=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -1) && [[ -n $dialog ]] && break
@@ -158,6 +203,7 @@ choose_file() { # BUTTON_X TITLE PATH
         sleep 0.5
         xdotool key ctrl+l # the location field, in both kinds of dialog
         sleep 0.3
+        xdotool key ctrl+a # over the suggested name
         xdotool type --delay 20 "$3"
         for _ in 1 2 3; do
             sleep 0.3
@@ -189,19 +235,23 @@ dialog_gone() {
 # Save, export, reset and reopen: the sound comes back as it was.
 sleep 1.5 # the meters fall back to silence
 editor_shot "$work/made.png"
-choose_file 195 "Save sound" "$work/mine.bin"
+choose_file ctrl+s "Save sound" "$work/mine.bin"
 wait_for_file "$work/mine.bin"
 [[ $(stat -c %s "$work/mine.bin") == 484 ]] || fail "the saved sound is not a 484-byte state"
-choose_file 315 "Export WAV" "$work/mine.wav"
+# The export takes the choices remembered from last time.
+choose_file ctrl+e "Export sound" "$work/mine"
 wait_for_file "$work/mine.wav"
-export_peak=$(sox "$work/mine.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
-awk -v p="$export_peak" 'BEGIN { exit !(p > 0.01) }' || fail "the exported sound is silent (peak $export_peak)"
+[[ $(soxi -c "$work/mine.wav") == 1 && $(soxi -b "$work/mine.wav") == 24 ]] ||
+    fail "the export is not mono 24-bit ($(soxi -c "$work/mine.wav") channels, $(soxi -b "$work/mine.wav") bits)"
+export_peak=$(peak_of "$work/mine.wav")
+awk -v p="$export_peak" 'BEGIN { d = 20 * log(p) / log(10); exit !(d > -1.1 && d < -0.9) }' ||
+    fail "the export is not normalised to -1 dBFS (peak $export_peak)"
 click 207 578 # Reset
-choose_file 50 "Open sound" "$work/mine.bin"
+choose_file ctrl+o "Open sound" "$work/mine.wav"
 sleep 0.5
 editor_shot "$work/reopened.png"
 differing=$(compare -metric AE "$work/reopened.png" "$work/made.png" null: 2>&1 || true)
-[[ $differing == 0 ]] || fail "the reopened sound differs from the saved one in $differing pixels"
+[[ $differing == 0 ]] || fail "the sound opened from its WAV differs from the saved one in $differing pixels"
 
 # Closing the window keeps the sound; the next start shows it again.
 close_app
@@ -234,4 +284,4 @@ kill "$jack_pid"
 for _ in $(seq 100); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: window, value fields, keyboard and MIDI sound, save, export, open, autosave, restore and a stopped server all as expected (peaks $peak, $midi_peak, $export_peak)"
+echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak)"

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "DeviceIO.h"
+#include "History.h"
+#include "Settings.h"
+#include "SoundFiles.h"
+#include "WaveStrip.h"
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <map>
+#include <string>
+#include <vector>
+
+// The app's window and what it keeps. Everything here belongs to the GUI
+// thread; the audio thread is reached only through DeviceIO.
+struct App
+{
+    AUBundle* bundle = nullptr;
+    AUInstance* unit = nullptr;
+    DeviceIO* io = nullptr;
+    GtkWidget* window = nullptr;
+    GtkWidget* view = nullptr;
+    GtkWidget* infoBar = nullptr;
+    GtkWidget* infoText = nullptr;
+    GtkWidget* slot = nullptr;
+    GtkWidget* undoButton = nullptr;
+    GtkWidget* redoButton = nullptr;
+    std::unique_ptr<WaveStrip> strip;
+
+    AppSettings settings;
+    std::string settingsPath;
+    std::string autosave;         // empty: sounds are not kept this session
+    std::vector<UInt8> lastSaved; // the state the autosave holds
+    std::string shownProblem;     // the device problem last shown
+
+    SoundHistory history;
+    std::string seen;          // the state at the last look, to see it settle
+    std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
+    int octave = 0;            // musical typing: octaves from middle C
+};
+
+// The line above the editor: what just happened or went wrong, shown whole.
+void ShowStatus(App& app, const std::string& text);
+
+// The sound changed: hear it (when asked to), draw it, and let undo reach it.
+void SoundChanged(App& app);
+// Looks at the sound; a change that has settled (no mouse button held, the
+// same at two looks in a row) becomes one step of the history.
+void WatchSound(App& app);
+// The sound was replaced whole (Open, a pasted code): one step, heard at once.
+void SoundReplaced(App& app);
+void Undo(App& app);
+void Redo(App& app);
+// Plays the current sound once; cuts one still sounding.
+void Audition(App& app);
+
+// Keys for the whole window: shortcuts and musical typing.
+gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer app);
+gboolean OnKeyRelease(GtkWidget* window, GdkEventKey* event, gpointer app);
+void ShowKeys(App& app);
+
+// Writes the settings down; a failure shows in the status line.
+void KeepSettings(App& app);
+
+// File actions of the header bar and their shortcuts.
+void OpenAction(App& app);
+void SaveAction(App& app);
+void ExportAction(App& app);
+void PasteAction(App& app);

@@ -1,0 +1,275 @@
+// The header bar's file actions: open, save, export and paste.
+#include "App.h"
+#include "Levels.h"
+#include "ShareCode.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+
+namespace
+{
+
+// Runs a file action, showing its outcome in the status line.
+template <class Action> void attempt(App& app, const std::string& done, Action action)
+{
+    try
+    {
+        const std::string more = action();
+        ShowStatus(app, done + more);
+    }
+    catch (const std::exception& e)
+    {
+        ShowStatus(app, std::string("Error: ") + e.what());
+    }
+}
+
+void addFilter(GtkWidget* dialog, const char* name, std::initializer_list<const char*> patterns)
+{
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, name);
+    for (const char* pattern : patterns)
+        gtk_file_filter_add_pattern(filter, pattern);
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
+}
+
+GtkWidget* fileDialog(App& app, GtkFileChooserAction action, const char* title, const char* accept)
+{
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(title, GTK_WINDOW(app.window), action, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    return dialog;
+}
+
+// The chosen path, "" when cancelled; the dialog is gone when it returns.
+// Before it goes, an accepted dialog's other choices can be read.
+std::string runFileDialog(GtkWidget* dialog, const std::function<void()>& accepted = [] {})
+{
+    std::string path;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT)
+    {
+        char* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
+        path = chosen ? chosen : "";
+        g_free(chosen);
+        accepted();
+    }
+    gtk_widget_destroy(dialog);
+    // The dialog leaves the screen now, not after the file work that follows
+    // (an export takes a moment) has let the main loop run again.
+    gdk_display_flush(gdk_display_get_default());
+    return path;
+}
+
+bool hasExtension(const std::string& path, const char* extension)
+{
+    const size_t length = std::strlen(extension);
+    return path.size() > length &&
+           g_ascii_strcasecmp(path.c_str() + path.size() - length, extension) == 0;
+}
+
+} // namespace
+
+void KeepSettings(App& app)
+{
+    try
+    {
+        SaveSettings(app.settings, app.settingsPath);
+    }
+    catch (const std::exception& e)
+    {
+        ShowStatus(app, std::string("Error: ") + e.what());
+    }
+}
+
+
+void OpenAction(App& app)
+{
+    GtkWidget* dialog = fileDialog(app, GTK_FILE_CHOOSER_ACTION_OPEN, "Open sound", "_Open");
+    addFilter(dialog, "Sounds (states, presets, WAV and FLAC from Bleepforge)",
+              {"*.bin", "*.state", "*.aupreset", "*.wav", "*.WAV", "*.flac", "*.FLAC"});
+    addFilter(dialog, "All files", {"*"});
+    const std::string path = runFileDialog(dialog);
+    if (path.empty())
+        return;
+    attempt(app, "Opened " + path,
+            [&]
+            {
+                OpenSound(*app.bundle, *app.unit, path);
+                SoundReplaced(app);
+                return std::string();
+            });
+}
+
+void SaveAction(App& app)
+{
+    GtkWidget* dialog = fileDialog(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Save sound", "_Save");
+    addFilter(dialog, "Bleepforge state (.bin)", {"*.bin"});
+    addFilter(dialog, "Preset (.aupreset)", {"*.aupreset"});
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), "sound.bin");
+    std::string path = runFileDialog(dialog);
+    if (path.empty())
+        return;
+    if (!hasExtension(path, ".bin") && !hasExtension(path, ".aupreset"))
+        path += ".bin";
+    attempt(app, "Saved " + path,
+            [&]
+            {
+                SaveSound(*app.unit, path);
+                return std::string();
+            });
+}
+
+void PasteAction(App& app)
+{
+    gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    const std::string code = text ? text : "";
+    g_free(text);
+    attempt(app, "Pasted a sound code",
+            [&]
+            {
+                if (!LooksLikeShareCode(TrimSpace(code)))
+                    throw std::runtime_error("the clipboard holds no sound code (they begin with bfs1:)");
+                OpenSound(*app.bundle, *app.unit, TrimSpace(code));
+                SoundReplaced(app);
+                return std::string();
+            });
+}
+
+namespace
+{
+
+struct ExportChoices
+{
+    GtkWidget* channels;
+    GtkWidget* format;
+    GtkWidget* rate;
+    GtkWidget* container;
+    GtkWidget* normalise;
+};
+
+GtkWidget* comboOf(std::initializer_list<const char*> texts, int active)
+{
+    GtkWidget* combo = gtk_combo_box_text_new();
+    for (const char* text : texts)
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), text);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), active);
+    return combo;
+}
+
+void addChoice(GtkWidget* grid, int column, const char* label, GtkWidget* choice)
+{
+    gtk_grid_attach(GTK_GRID(grid), gtk_label_new(label), column, 0, 1, 1);
+    gtk_grid_attach(GTK_GRID(grid), choice, column, 1, 1, 1);
+}
+
+int rateIndex(double rate)
+{
+    for (int i = 0; i < static_cast<int>(sizeof kExportRates / sizeof kExportRates[0]); ++i)
+        if (kExportRates[i] == static_cast<int>(rate))
+            return i;
+    return 1;
+}
+
+// The export's choices under the file list, as last chosen.
+GtkWidget* exportOptions(const ExportSettings& settings, ExportChoices* choices)
+{
+    choices->channels = comboOf({"Mono", "Stereo"}, settings.format.channels - 1);
+    choices->format = comboOf({"16-bit", "24-bit", "32-bit float"}, static_cast<int>(settings.format.sample));
+    choices->rate = comboOf({"22050 Hz", "44100 Hz", "48000 Hz", "96000 Hz"}, rateIndex(settings.rate));
+    choices->container = comboOf({"WAV", "FLAC", "Ogg Vorbis"}, static_cast<int>(settings.format.container));
+    choices->normalise = gtk_check_button_new_with_label("Normalise the peak to −1 dBFS");
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(choices->normalise), settings.normalise);
+    GtkWidget* grid = gtk_grid_new();
+    gtk_grid_set_column_spacing(GTK_GRID(grid), 12);
+    addChoice(grid, 0, "Channels", choices->channels);
+    addChoice(grid, 1, "Samples", choices->format);
+    addChoice(grid, 2, "Rate", choices->rate);
+    addChoice(grid, 3, "File type", choices->container);
+    gtk_grid_attach(GTK_GRID(grid), choices->normalise, 4, 1, 1, 1);
+    return grid;
+}
+
+ExportSettings chosenSettings(const ExportChoices& choices)
+{
+    ExportSettings settings;
+    settings.format.channels = gtk_combo_box_get_active(GTK_COMBO_BOX(choices.channels)) + 1;
+    settings.format.sample = static_cast<SampleFormat>(gtk_combo_box_get_active(GTK_COMBO_BOX(choices.format)));
+    settings.rate = kExportRates[gtk_combo_box_get_active(GTK_COMBO_BOX(choices.rate))];
+    settings.format.container =
+        static_cast<Container>(gtk_combo_box_get_active(GTK_COMBO_BOX(choices.container)));
+    settings.normalise = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(choices.normalise));
+    return settings;
+}
+
+// The name in the dialog follows the chosen file type.
+void followFileType(GtkComboBox* combo, gpointer dialog)
+{
+    gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(dialog));
+    std::string current = name ? name : "";
+    g_free(name);
+    const size_t dot = current.rfind('.');
+    if (dot != std::string::npos)
+        current.erase(dot);
+    current += ExtensionOf(static_cast<Container>(gtk_combo_box_get_active(combo)));
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), current.c_str());
+}
+
+// The kind of sound the last generator made, to name the file by.
+std::string lastKind(App& app)
+{
+    char kind[16] = {};
+    UInt32 size = sizeof kind;
+    if (app.unit->GetProperty(kLastKindProperty, kAudioUnitScope_Global, 0, kind, &size) != noErr)
+        return "sound";
+    kind[sizeof kind - 1] = '\0';
+    return kind[0] ? kind : "sound";
+}
+
+std::string folderOf(const std::string& path)
+{
+    gchar* folder = g_path_get_dirname(path.c_str());
+    const std::string result = folder ? folder : ".";
+    g_free(folder);
+    return result;
+}
+
+} // namespace
+
+void ExportAction(App& app)
+{
+    ExportSettings& settings = app.settings.exportSettings;
+    GtkWidget* dialog = fileDialog(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Export sound", "_Export");
+    addFilter(dialog, "WAV (.wav)", {"*.wav", "*.WAV"});
+    addFilter(dialog, "FLAC (.flac)", {"*.flac", "*.FLAC"});
+    addFilter(dialog, "Ogg Vorbis (.ogg)", {"*.ogg", "*.OGG"});
+    ExportChoices choices;
+    gtk_file_chooser_set_extra_widget(GTK_FILE_CHOOSER(dialog), exportOptions(settings, &choices));
+    g_signal_connect(choices.container, "changed", G_CALLBACK(followFileType), dialog);
+    const std::string folder = app.settings.exportFolder.empty() ? g_get_current_dir() : app.settings.exportFolder;
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+    gtk_file_chooser_set_current_name(
+        GTK_FILE_CHOOSER(dialog),
+        SuggestExportName(folder, lastKind(app), settings.format.container).c_str());
+    gtk_widget_show_all(gtk_file_chooser_get_extra_widget(GTK_FILE_CHOOSER(dialog)));
+    std::string path = runFileDialog(dialog, [&] { settings = chosenSettings(choices); });
+    if (path.empty())
+        return;
+    const char* extension = ExtensionOf(settings.format.container);
+    if (!hasExtension(path, extension))
+        path += extension;
+    app.settings.exportFolder = folderOf(path);
+    KeepSettings(app);
+    attempt(app, "Exported " + path,
+            [&]
+            {
+                const double gain = ExportSound(*app.bundle, *app.unit, settings, path);
+                char change[64] = "";
+                if (gain != 1.0)
+                    std::snprintf(change, sizeof change, " (normalised by %+.1f dB)", GainInDecibels(gain));
+                return std::string(change);
+            });
+    SoundChanged(app); // the picture follows the export's settings
+}

@@ -1,0 +1,142 @@
+// The window's keys: shortcuts, and a piano on the computer keyboard.
+#include "App.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include <algorithm>
+
+namespace
+{
+
+// One octave from C, white and black keys where a piano has them.
+const guint kPianoKeys[] = {GDK_KEY_a, GDK_KEY_w, GDK_KEY_s, GDK_KEY_e, GDK_KEY_d,
+                            GDK_KEY_f, GDK_KEY_t, GDK_KEY_g, GDK_KEY_y, GDK_KEY_h,
+                            GDK_KEY_u, GDK_KEY_j, GDK_KEY_k};
+const int kMiddleC = 60;
+const int kOctaveReach = 4; // octaves from middle C either way
+
+int semitoneOf(guint key)
+{
+    for (int i = 0; i < static_cast<int>(sizeof kPianoKeys / sizeof kPianoKeys[0]); ++i)
+        if (kPianoKeys[i] == key)
+            return i;
+    return -1;
+}
+
+// A value being typed, or any other text field, keeps its keys.
+bool typingInField(App& app)
+{
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(app.window));
+    return focus && GTK_IS_EDITABLE(focus);
+}
+
+bool shortcut(App& app, guint key, bool shift)
+{
+    switch (key)
+    {
+    case GDK_KEY_o:
+        OpenAction(app);
+        return true;
+    case GDK_KEY_s:
+        SaveAction(app);
+        return true;
+    case GDK_KEY_e:
+        ExportAction(app);
+        return true;
+    case GDK_KEY_v:
+        PasteAction(app);
+        return true;
+    case GDK_KEY_q:
+        gtk_window_close(GTK_WINDOW(app.window));
+        return true;
+    case GDK_KEY_z:
+        shift ? Redo(app) : Undo(app);
+        return true;
+    case GDK_KEY_y:
+        Redo(app);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool plainKey(App& app, guint key)
+{
+    switch (key)
+    {
+    case GDK_KEY_F1:
+        ShowKeys(app);
+        return true;
+    case GDK_KEY_space:
+        Audition(app);
+        return true;
+    case GDK_KEY_Escape:
+        app.io->StopAudition();
+        return true;
+    case GDK_KEY_z:
+        app.octave = std::max(app.octave - 1, -kOctaveReach);
+        return true;
+    case GDK_KEY_x:
+        app.octave = std::min(app.octave + 1, kOctaveReach);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    App& app = *static_cast<App*>(data);
+    if (typingInField(app))
+        return FALSE;
+    const guint key = gdk_keyval_to_lower(event->keyval);
+    if (event->state & GDK_CONTROL_MASK)
+        return shortcut(app, key, (event->state & GDK_SHIFT_MASK) != 0);
+    if (event->state & (GDK_MOD1_MASK | GDK_SUPER_MASK))
+        return FALSE;
+    if (plainKey(app, key))
+        return TRUE;
+    const int semitone = semitoneOf(key);
+    if (semitone < 0)
+        return FALSE;
+    // A held key repeats its press; the note sounds once.
+    const int note = kMiddleC + 12 * app.octave + semitone;
+    if (app.heldNotes.emplace(event->hardware_keycode, note).second)
+        app.io->PlayNote(note, true);
+    return TRUE;
+}
+
+gboolean OnKeyRelease(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    App& app = *static_cast<App*>(data);
+    const auto held = app.heldNotes.find(event->hardware_keycode);
+    if (held == app.heldNotes.end())
+        return FALSE;
+    app.io->PlayNote(held->second, false);
+    app.heldNotes.erase(held);
+    return TRUE;
+}
+
+void ShowKeys(App& app)
+{
+    GtkWidget* dialog = gtk_message_dialog_new(
+        GTK_WINDOW(app.window), GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_CLOSE, "Keys");
+    gtk_message_dialog_format_secondary_text(
+        GTK_MESSAGE_DIALOG(dialog),
+        "Space\tplay the sound\n"
+        "Escape\tstop it\n"
+        "Ctrl+Z\tundo\n"
+        "Ctrl+Shift+Z, Ctrl+Y\tredo\n"
+        "Ctrl+O\topen a sound (state, preset, or a WAV or FLAC from Bleepforge)\n"
+        "Ctrl+S\tsave the sound\n"
+        "Ctrl+E\texport\n"
+        "Ctrl+V\tpaste a sound code\n"
+        "Ctrl+Q\tquit\n"
+        "F1\tthis list\n\n"
+        "A W S E D F T G Y H U J K\tplay C to the next C\n"
+        "Z, X\tan octave down, up");
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}

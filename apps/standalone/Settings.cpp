@@ -1,0 +1,110 @@
+#include "Settings.h"
+
+#include "KIT_SafeFile.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+
+namespace
+{
+
+const char kGroup[] = "bleepforge";
+
+struct KeyFile
+{
+    KeyFile() : file(g_key_file_new()) {}
+    ~KeyFile() { g_key_file_free(file); }
+    KeyFile(const KeyFile&) = delete;
+    KeyFile& operator=(const KeyFile&) = delete;
+
+    std::string text(const char* key) const
+    {
+        gchar* value = g_key_file_get_string(file, kGroup, key, nullptr);
+        const std::string result = value ? value : "";
+        g_free(value);
+        return result;
+    }
+
+    GKeyFile* file;
+};
+
+struct Choice
+{
+    const char* name;
+    int value;
+};
+
+const Choice kSampleFormats[] = {{"pcm16", static_cast<int>(SampleFormat::kPcm16)},
+                                 {"pcm24", static_cast<int>(SampleFormat::kPcm24)},
+                                 {"float", static_cast<int>(SampleFormat::kFloat)}};
+const Choice kContainers[] = {{"wav", static_cast<int>(Container::kWav)},
+                              {"flac", static_cast<int>(Container::kFlac)},
+                              {"ogg", static_cast<int>(Container::kOgg)}};
+
+template <size_t N> void readChoice(const std::string& text, const Choice (&choices)[N], int* value)
+{
+    for (const Choice& choice : choices)
+        if (text == choice.name)
+            *value = choice.value;
+}
+
+template <size_t N> const char* nameOf(int value, const Choice (&choices)[N])
+{
+    for (const Choice& choice : choices)
+        if (choice.value == value)
+            return choice.name;
+    return choices[0].name;
+}
+
+} // namespace
+
+AppSettings LoadSettings(const std::string& path)
+{
+    AppSettings settings;
+    KeyFile keys;
+    if (!g_key_file_load_from_file(keys.file, path.c_str(), G_KEY_FILE_NONE, nullptr))
+        return settings;
+    ExportSettings& out = settings.exportSettings;
+    settings.playOnChange = keys.text("play-on-change") != "false";
+    const std::string channels = keys.text("export-channels");
+    if (channels == "1" || channels == "2")
+        out.format.channels = channels[0] - '0';
+    int sample = static_cast<int>(out.format.sample), container = static_cast<int>(out.format.container);
+    readChoice(keys.text("export-format"), kSampleFormats, &sample);
+    readChoice(keys.text("export-container"), kContainers, &container);
+    out.format.sample = static_cast<SampleFormat>(sample);
+    out.format.container = static_cast<Container>(container);
+    const std::string rate = keys.text("export-rate");
+    for (int offered : kExportRates)
+        if (rate == std::to_string(offered))
+            out.rate = offered;
+    out.normalise = keys.text("export-normalise") != "false";
+    settings.exportFolder = keys.text("export-folder");
+    return settings;
+}
+
+void SaveSettings(const AppSettings& settings, const std::string& path)
+{
+    const ExportSettings& out = settings.exportSettings;
+    KeyFile keys;
+    g_key_file_set_string(keys.file, kGroup, "play-on-change", settings.playOnChange ? "true" : "false");
+    g_key_file_set_string(keys.file, kGroup, "export-channels", std::to_string(out.format.channels).c_str());
+    g_key_file_set_string(keys.file, kGroup, "export-format",
+                          nameOf(static_cast<int>(out.format.sample), kSampleFormats));
+    g_key_file_set_string(keys.file, kGroup, "export-container",
+                          nameOf(static_cast<int>(out.format.container), kContainers));
+    g_key_file_set_string(keys.file, kGroup, "export-rate",
+                          std::to_string(static_cast<int>(out.rate)).c_str());
+    g_key_file_set_string(keys.file, kGroup, "export-normalise", out.normalise ? "true" : "false");
+    g_key_file_set_string(keys.file, kGroup, "export-folder", settings.exportFolder.c_str());
+    gsize length = 0;
+    gchar* data = g_key_file_to_data(keys.file, &length, nullptr);
+    std::string error;
+    const bool written = KIT_WriteFileSafely(path, data, length, &error);
+    g_free(data);
+    if (!written)
+        throw std::runtime_error("cannot keep the settings in '" + path + "': " + error);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "SoundFiles.h"
+
+#include <string>
+
+// The app's remembered choices, kept between runs.
+struct AppSettings
+{
+    bool playOnChange = true;
+    ExportSettings exportSettings;
+    std::string exportFolder; // empty: the current folder
+};
+
+// The rates Export offers.
+const int kExportRates[] = {22050, 44100, 48000, 96000};
+
+// What the file says; a missing or unreadable file, or a value out of place,
+// leaves the default for it.
+AppSettings LoadSettings(const std::string& path);
+// Written whole under a temporary name first; throws saying what failed.
+void SaveSettings(const AppSettings& settings, const std::string& path);

@@ -1,0 +1,88 @@
+// How a change of the sound reaches the ear, the picture and the history.
+#include "App.h"
+
+namespace
+{
+
+std::string currentState(App& app)
+{
+    return BytesOf(CurrentState(*app.unit));
+}
+
+// A mouse button held anywhere on the window: a knob gesture still going.
+bool pointerHeld(App& app)
+{
+    GdkWindow* window = gtk_widget_get_window(app.window);
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    if (!window || !pointer)
+        return false;
+    GdkModifierType mask = static_cast<GdkModifierType>(0);
+    gdk_device_get_state(pointer, window, nullptr, &mask);
+    return (mask & (GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK)) != 0;
+}
+
+void updateUndoButtons(App& app)
+{
+    gtk_widget_set_sensitive(app.undoButton, app.history.CanUndo());
+    gtk_widget_set_sensitive(app.redoButton, app.history.CanRedo());
+}
+
+// Restores without recording: undo and redo move through the history.
+void restore(App& app, const std::string& state)
+{
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    RestoreFrom(*app.unit, StateDictionary(*app.bundle, chunk), "the sound");
+    app.seen = state;
+}
+
+} // namespace
+
+void Audition(App& app)
+{
+    const HostRender job = ExportJob(*app.unit, app.io->Rate());
+    app.io->Audition(job.request.notes.front().duration);
+}
+
+void SoundChanged(App& app)
+{
+    if (app.settings.playOnChange)
+        Audition(app);
+    app.strip->Show(ExportJob(*app.unit, app.settings.exportSettings.rate), app.settings.exportSettings);
+    updateUndoButtons(app);
+}
+
+void WatchSound(App& app)
+{
+    const std::string now = currentState(app);
+    const bool settled = !now.empty() && now == app.seen && !pointerHeld(app);
+    app.seen = now;
+    if (settled && app.history.Record(now))
+        SoundChanged(app);
+}
+
+void SoundReplaced(App& app)
+{
+    app.seen = currentState(app);
+    app.history.Record(app.seen);
+    SoundChanged(app);
+}
+
+void Undo(App& app)
+{
+    if (const std::string* state = app.history.Undo())
+    {
+        restore(app, *state);
+        SoundChanged(app);
+    }
+}
+
+void Redo(App& app)
+{
+    if (const std::string* state = app.history.Redo())
+    {
+        restore(app, *state);
+        SoundChanged(app);
+    }
+}

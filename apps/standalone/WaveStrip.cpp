@@ -1,0 +1,181 @@
+#include "WaveStrip.h"
+
+#include "Levels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+
+const int kStripHeight = 72;
+const double kDcWarning = 0.02; // of full scale
+
+} // namespace
+
+WaveStrip::WaveStrip(const AUBundle& bundle, std::function<void()> onClick)
+    : mBundle(bundle), mOnClick(std::move(onClick)), mArea(gtk_drawing_area_new())
+{
+    gtk_widget_set_size_request(mArea, -1, kStripHeight);
+    gtk_widget_add_events(mArea, GDK_BUTTON_PRESS_MASK);
+    gtk_widget_set_tooltip_text(mArea, "The sound as Export writes it; click to play it");
+    g_signal_connect(mArea, "draw", G_CALLBACK(&WaveStrip::draw), this);
+    g_signal_connect(mArea, "button-press-event", G_CALLBACK(&WaveStrip::click), this);
+    mWorker = std::thread(&WaveStrip::work, this);
+}
+
+WaveStrip::~WaveStrip()
+{
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mStopping = true;
+    }
+    mWake.notify_one();
+    mWorker.join();
+    if (mDelivery)
+        g_source_remove(mDelivery);
+}
+
+void WaveStrip::Show(const HostRender& job, const ExportSettings& settings)
+{
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mPending = std::make_unique<Request>(Request{job, settings});
+    }
+    mWake.notify_one();
+}
+
+WaveStrip::Picture WaveStrip::render(const Request& request) const
+{
+    Picture picture;
+    picture.rate = request.job.request.rate;
+    try
+    {
+        picture.sound = RenderExport(mBundle, request.job, request.settings.normalise);
+    }
+    catch (const std::exception& e)
+    {
+        picture.error = e.what();
+    }
+    return picture;
+}
+
+// The worker: renders the newest request, then hands it to the GUI thread.
+void WaveStrip::work()
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;)
+    {
+        mWake.wait(lock, [this] { return mStopping || mPending; });
+        if (mStopping)
+            return;
+        const std::unique_ptr<Request> request = std::move(mPending);
+        lock.unlock();
+        auto picture = std::make_unique<Picture>(render(*request));
+        lock.lock();
+        mDone = std::move(picture);
+        if (!mDelivery)
+            mDelivery = g_idle_add(&WaveStrip::deliver, this);
+    }
+}
+
+gboolean WaveStrip::deliver(gpointer self)
+{
+    auto* strip = static_cast<WaveStrip*>(self);
+    std::unique_ptr<Picture> done;
+    {
+        std::lock_guard<std::mutex> lock(strip->mMutex);
+        done = std::move(strip->mDone);
+        strip->mDelivery = 0;
+    }
+    if (done)
+        strip->mShown = std::move(*done);
+    gtk_widget_queue_draw(strip->mArea);
+    return G_SOURCE_REMOVE;
+}
+
+gboolean WaveStrip::click(GtkWidget*, GdkEventButton* event, gpointer self)
+{
+    if (event->type == GDK_BUTTON_PRESS && event->button == 1)
+        static_cast<WaveStrip*>(self)->mOnClick();
+    return TRUE;
+}
+
+gboolean WaveStrip::draw(GtkWidget* area, cairo_t* cr, gpointer self)
+{
+    const auto* strip = static_cast<WaveStrip*>(self);
+    const int width = gtk_widget_get_allocated_width(area);
+    const int height = gtk_widget_get_allocated_height(area);
+    cairo_set_source_rgb(cr, 0.10, 0.11, 0.13);
+    cairo_paint(cr);
+    strip->drawWave(cr, width, height);
+    strip->drawCaption(cr, width, height);
+    return TRUE;
+}
+
+// Per pixel column the lowest and highest sample of the channels' mean, as a
+// mono export holds it; columns with a clipped sample get a red mark.
+void WaveStrip::drawWave(cairo_t* cr, int width, int height) const
+{
+    const std::vector<double>& left = mShown.sound.audio.left;
+    const std::vector<double>& right = mShown.sound.audio.right;
+    const size_t frames = left.size();
+    if (frames == 0 || width < 1)
+        return;
+    const double middle = height / 2.0, scale = (height - 4) / 2.0;
+    for (int x = 0; x < width; ++x)
+    {
+        const size_t first = frames * static_cast<size_t>(x) / static_cast<size_t>(width);
+        const size_t last = std::max(first + 1, frames * static_cast<size_t>(x + 1) / static_cast<size_t>(width));
+        double low = 1e9, high = -1e9;
+        bool clipped = false;
+        for (size_t i = first; i < last && i < frames; ++i)
+        {
+            const double sample = 0.5 * (left[i] + right[i]);
+            low = std::min(low, sample);
+            high = std::max(high, sample);
+            clipped = clipped || std::fabs(left[i]) >= 1.0 || std::fabs(right[i]) >= 1.0;
+        }
+        if (clipped)
+        {
+            cairo_set_source_rgb(cr, 0.85, 0.15, 0.15);
+            cairo_rectangle(cr, x, 0, 1, height);
+            cairo_fill(cr);
+        }
+        cairo_set_source_rgb(cr, 0.45, 0.85, 0.55);
+        const double top = middle - std::min(high, 1.0) * scale;
+        const double bottom = middle - std::max(low, -1.0) * scale;
+        cairo_rectangle(cr, x, top, 1, std::max(1.0, bottom - top));
+        cairo_fill(cr);
+    }
+}
+
+void WaveStrip::drawCaption(cairo_t* cr, int, int height) const
+{
+    char caption[160];
+    const RenderResult& audio = mShown.sound.audio;
+    const SoundLevels levels = MeasureLevels(audio);
+    if (!mShown.error.empty())
+        std::snprintf(caption, sizeof caption, "Cannot draw the sound: %s", mShown.error.c_str());
+    else if (audio.left.empty())
+        std::snprintf(caption, sizeof caption, "Rendering…");
+    else
+        std::snprintf(caption, sizeof caption, "%.3f s   peak %.1f dBFS%s",
+                      static_cast<double>(audio.left.size()) / mShown.rate,
+                      levels.peak > 0 ? GainInDecibels(levels.peak) : -INFINITY,
+                      levels.clipped ? "   clips" : "");
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 11);
+    cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
+    cairo_move_to(cr, 6, 14);
+    cairo_show_text(cr, caption);
+    if (std::fabs(levels.dcOffset) > kDcWarning)
+    {
+        std::snprintf(caption, sizeof caption, "DC offset %.1f %% of full scale",
+                      100.0 * levels.dcOffset);
+        cairo_set_source_rgb(cr, 1.0, 0.65, 0.2);
+        cairo_move_to(cr, 6, height - 6);
+        cairo_show_text(cr, caption);
+    }
+}
