@@ -10,6 +10,8 @@ const AudioUnitPropertyID kIdleFramesProperty = 64000;
 const AudioUnitPropertyID kRandomSeedProperty = 64001;
 const AudioUnitPropertyID kSoundSlotProperty = 64002;
 const AudioUnitPropertyID kLastKindProperty = 64003;
+// The sound slots: SInt32 slot shown, then 60 normalised doubles a slot.
+const AudioUnitPropertyID kSlotsProperty = 64004;
 
 struct HostRender
 {

@@ -250,6 +250,16 @@ OSStatus Bleepforge::GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataS
         const SInt32 slot[2] = {mSlotIndex, GetNumSlots()};
         return answerProperty(slot, sizeof slot, dataSize, data);
     }
+    if (propID == kPropertySlots)
+    {
+        std::vector<unsigned char> bytes(sizeof(SInt32) + mSlots.size() * kNumParams * sizeof(double));
+        const SInt32 shown = mSlotIndex;
+        std::memcpy(bytes.data(), &shown, sizeof shown);
+        for (size_t s = 0; s < mSlots.size(); ++s)
+            std::memcpy(&bytes[sizeof shown + s * kNumParams * sizeof(double)], mSlots[s].data(),
+                        kNumParams * sizeof(double));
+        return answerProperty(bytes.data(), static_cast<UInt32>(bytes.size()), dataSize, data);
+    }
     if (propID == kPropertyLastKind)
     {
         char kind[16] = {};
@@ -262,6 +272,8 @@ OSStatus Bleepforge::GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataS
 OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize,
                                        const void* data)
 {
+    if (propID == kPropertySlots)
+        return SetSlots(dataSize, data);
     if (propID != kPropertyRandomSeed)
         return kAudioUnitErr_InvalidProperty;
     if (!data || dataSize < sizeof(UInt32))

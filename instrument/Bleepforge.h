@@ -63,7 +63,9 @@ public:
         kPropertyIdleFrames = kFirstCustomProperty, // UInt64, read only
         kPropertyRandomSeed,                        // UInt32, write only
         kPropertySoundSlot, // SInt32 current slot and SInt32 slot count, read only
-        kPropertyLastKind   // char[16]: the last generator's kind, "" before one; read only
+        kPropertyLastKind,  // char[16]: the last generator's kind, "" before one; read only
+        kPropertySlots      // SInt32 slot shown, then kNumParams normalised doubles a slot;
+                            // read and write, whole or refused whole
     };
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
@@ -131,6 +133,7 @@ private:
     void ApplyRecipe(int kind);
     void SetFromGenerator(int paramIdx, double normalized);
     void ShowSlotIndex();
+    OSStatus SetSlots(UInt32 dataSize, const void* data);
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
 

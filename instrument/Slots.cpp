@@ -62,6 +62,34 @@ void Bleepforge::BtnNext()
     ShowSlotIndex();
 }
 
+// A host's kept slots: checked whole (a size of whole slots, every value a
+// normalised number, the slot shown among them or just past them) before any
+// of it replaces the slots of this session.
+OSStatus Bleepforge::SetSlots(UInt32 dataSize, const void* data)
+{
+    const size_t slotBytes = kNumParams * sizeof(double);
+    if (!data || dataSize < sizeof(SInt32) || (dataSize - sizeof(SInt32)) % slotBytes != 0)
+        return kAudioUnitErr_InvalidPropertyValue;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    SInt32 shown;
+    std::memcpy(&shown, bytes, sizeof shown);
+    const size_t count = (dataSize - sizeof(SInt32)) / slotBytes;
+    if (shown < 0 || static_cast<size_t>(shown) > count)
+        return kAudioUnitErr_InvalidPropertyValue;
+    std::vector<std::vector<double>> slots(count, std::vector<double>(kNumParams));
+    for (size_t s = 0; s < count; ++s)
+    {
+        std::memcpy(slots[s].data(), bytes + sizeof shown + s * slotBytes, slotBytes);
+        for (double value : slots[s])
+            if (!(value >= 0.0 && value <= 1.0))
+                return kAudioUnitErr_InvalidPropertyValue;
+    }
+    mSlots = std::move(slots);
+    mSlotIndex = shown;
+    ShowSlotIndex();
+    return noErr;
+}
+
 void Bleepforge::BtnSave()
 {
     SaveData();

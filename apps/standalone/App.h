@@ -33,6 +33,8 @@ struct App
     std::string settingsPath;
     std::string autosave;         // empty: sounds are not kept this session
     std::vector<UInt8> lastSaved; // the state the autosave holds
+    std::string slotsPath;        // empty: slots are not kept this session
+    std::string lastSlots;        // the slots the file holds
     std::string shownProblem;     // the device problem last shown
 
     SoundHistory history;

@@ -5,8 +5,12 @@
 #include "Levels.h"
 #include "ShareCode.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -143,6 +147,79 @@ std::string SuggestExportName(const std::string& folder, const std::string& kind
         if (access((folder + "/" + name).c_str(), F_OK) != 0)
             return name;
     }
+}
+
+std::string SlotsOf(AUInstance& unit)
+{
+    UInt32 size = 0;
+    Boolean writable = false;
+    if (unit.GetPropertyInfo(kSlotsProperty, kAudioUnitScope_Global, 0, &size, &writable) != noErr ||
+        size < sizeof(SInt32))
+        return "";
+    std::string slots(size, '\0');
+    if (unit.GetProperty(kSlotsProperty, kAudioUnitScope_Global, 0, &slots[0], &size) != noErr)
+        return "";
+    slots.resize(size);
+    return slots;
+}
+
+void RestoreSlots(AUInstance& unit, const std::string& slots)
+{
+    if (unit.SetProperty(kSlotsProperty, kAudioUnitScope_Global, 0, slots.data(),
+                         static_cast<UInt32>(slots.size())) != noErr)
+        throw std::runtime_error("the instrument refused the kept slots");
+}
+
+namespace
+{
+
+const char kSlotsMagic[] = "BFSL";
+const uint32_t kSlotsVersion = 1;
+const size_t kSlotBytes = 60 * sizeof(double);
+const size_t kHeadBytes = 8; // name and version
+
+uint32_t checksum(const std::string& bytes)
+{
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+} // namespace
+
+std::string SlotsFileBytes(const std::string& slots)
+{
+    std::string kept = slots;
+    const size_t count = (slots.size() - sizeof(SInt32)) / kSlotBytes;
+    if (count > kKeptSlots)
+    {
+        const size_t dropped = count - kKeptSlots;
+        SInt32 shown;
+        std::memcpy(&shown, slots.data(), sizeof shown);
+        shown = std::max<SInt32>(0, shown - static_cast<SInt32>(dropped));
+        kept = std::string(reinterpret_cast<const char*>(&shown), sizeof shown) +
+               slots.substr(sizeof shown + dropped * kSlotBytes);
+    }
+    std::string file(kSlotsMagic, 4);
+    file.append(reinterpret_cast<const char*>(&kSlotsVersion), sizeof kSlotsVersion);
+    file += kept;
+    const uint32_t sum = checksum(file);
+    file.append(reinterpret_cast<const char*>(&sum), sizeof sum);
+    return file;
+}
+
+std::string SlotsFromFileBytes(const std::string& file)
+{
+    uint32_t version = 0, sum = 0;
+    if (file.size() < kHeadBytes + sizeof(SInt32) + sizeof sum || file.compare(0, 4, kSlotsMagic) != 0)
+        throw std::runtime_error("not a file of kept slots");
+    std::memcpy(&version, file.data() + 4, sizeof version);
+    std::memcpy(&sum, file.data() + file.size() - sizeof sum, sizeof sum);
+    if (version != kSlotsVersion)
+        throw std::runtime_error("kept slots of version " + std::to_string(version) +
+                                 ", which this Bleepforge cannot read");
+    if (checksum(file.substr(0, file.size() - sizeof sum)) != sum)
+        throw std::runtime_error("the kept slots are damaged (their checksum does not match)");
+    return file.substr(kHeadBytes, file.size() - kHeadBytes - sizeof sum);
 }
 
 std::string MoveAside(const std::string& path)

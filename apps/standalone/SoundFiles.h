@@ -40,6 +40,18 @@ double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSetting
 std::string SuggestExportName(const std::string& folder, const std::string& kind,
                               Container container);
 
+// The instrument's sound slots as its property holds them: the slot shown,
+// then every slot's values. Empty when it gives none.
+std::string SlotsOf(AUInstance& unit);
+// Throws when the instrument refuses them; its slots are then unchanged.
+void RestoreSlots(AUInstance& unit, const std::string& slots);
+// The slots as a file keeps them: the newest kKeptSlots only, behind a name
+// and version and ahead of a checksum.
+const size_t kKeptSlots = 500;
+std::string SlotsFileBytes(const std::string& slots);
+// Throws std::runtime_error saying what is wrong with a damaged file.
+std::string SlotsFromFileBytes(const std::string& file);
+
 // Moves a kept sound that cannot be read out of the way under the first free
 // name of path.unreadable, path.unreadable-2, …, never replacing a file, so
 // that every such sound can still be recovered. The new name, or "" when it

@@ -1,6 +1,8 @@
 // bleepforge-standalone: the instrument's editor in a desktop window with audio
 // out and MIDI in, hosting the bundle through its component entry as any host.
 #include "App.h"
+#include "KIT_ReadFile.h"
+#include "KIT_SafeFile.h"
 #include "ShareCode.h"
 
 #include <CLI/CLI.hpp>
@@ -19,6 +21,7 @@ namespace
 
 const guint kAutosaveSeconds = 3;
 const guint kSlotMilliseconds = 200;
+const size_t kMostSlotsBytes = size_t(1) << 26;
 // How often the sound is looked at: a change is heard within two looks.
 const guint kWatchMilliseconds = 30;
 
@@ -46,6 +49,18 @@ std::string configFolder()
     folder += "/bleepforge";
     g_mkdir_with_parents(folder.c_str(), 0755);
     return folder;
+}
+
+// Where the session's slots live between runs.
+std::string slotsPath()
+{
+    const char* data = getenv("XDG_DATA_HOME");
+    const char* home = getenv("HOME");
+    std::string folder =
+        data && *data ? data : std::string(home ? home : ".") + "/.local/share";
+    folder += "/bleepforge";
+    g_mkdir_with_parents(folder.c_str(), 0755);
+    return folder + "/slots.bin";
 }
 
 // Where the last sound lives between runs.
@@ -103,14 +118,42 @@ void restoreLastSound(App& app)
     }
 }
 
-// Only the first app started on a config folder keeps its sound there; the
-// others say so instead of overwriting it unseen.
+// The slots of the last session come back; a file that cannot be read is
+// moved aside as an unreadable sound is.
+void restoreSlots(App& app)
+{
+    if (!g_file_test(app.slotsPath.c_str(), G_FILE_TEST_EXISTS))
+        return;
+    try
+    {
+        std::string bytes, error;
+        if (!KIT_ReadFile(app.slotsPath, kMostSlotsBytes, &bytes, &error))
+            throw std::runtime_error(error);
+        RestoreSlots(*app.unit, SlotsFromFileBytes(bytes));
+        app.lastSlots = SlotsOf(*app.unit);
+    }
+    catch (const std::exception& e)
+    {
+        const std::string aside = MoveAside(app.slotsPath);
+        ShowStatus(app, "Error: the kept slots could not be restored" +
+                            (aside.empty() ? std::string(", and slots are not kept this session")
+                                           : " (kept as " + aside + ")") +
+                            ": " + e.what());
+        if (aside.empty())
+            app.slotsPath.clear();
+    }
+}
+
+// Only the first app started on a config folder keeps its sound and slots
+// there; the others say so instead of overwriting them unseen.
 void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
 {
     lock = std::make_unique<KeepLock>(app.autosave);
     if (lock->Held())
     {
         restoreLastSound(app);
+        app.slotsPath = slotsPath();
+        restoreSlots(app);
         return;
     }
     ShowStatus(app, "Another Bleepforge window keeps its sound in " + app.autosave +
@@ -118,9 +161,24 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
     app.autosave.clear();
 }
 
-// Saves the sound when it changed since the last save; also on exit.
+// Saves the slots when they changed since the last save.
+void keepSlots(App& app)
+{
+    const std::string now = app.slotsPath.empty() ? "" : SlotsOf(*app.unit);
+    if (now.empty() || now == app.lastSlots)
+        return;
+    const std::string file = SlotsFileBytes(now);
+    std::string error;
+    if (KIT_WriteFileSafely(app.slotsPath, file.data(), file.size(), &error))
+        app.lastSlots = now;
+    else
+        ShowStatus(app, "Error: the slots could not be kept: " + error);
+}
+
+// Saves the sound and the slots when they changed since the last save; also on exit.
 void autosave(App& app)
 {
+    keepSlots(app);
     if (app.autosave.empty())
         return;
     const std::vector<UInt8> now = stateBytes(app);

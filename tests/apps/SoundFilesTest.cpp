@@ -158,6 +158,48 @@ TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
     }
 }
 
+std::string slotsOfValues(int32_t shown, const std::vector<double>& firstValues)
+{
+    std::string slots(reinterpret_cast<const char*>(&shown), sizeof shown);
+    for (double first : firstValues)
+    {
+        std::vector<double> values(60, 0.25);
+        values[0] = first;
+        slots.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(double));
+    }
+    return slots;
+}
+
+// Slots go into the instrument whole or not at all, and through their file
+// come back byte for byte, the newest kKeptSlots of them.
+TEST_F(SoundFilesTest, SlotsAreKeptWholeAndDamageIsCaught)
+{
+    const std::string three = slotsOfValues(2, {0.1, 0.2, 0.3});
+    RestoreSlots(unit, three);
+    EXPECT_EQ(SlotsOf(unit), three);
+    EXPECT_THROW(RestoreSlots(unit, slotsOfValues(0, {0.5, 2.0})), std::exception);
+    EXPECT_THROW(RestoreSlots(unit, slotsOfValues(4, {0.5})), std::exception); // shown beyond them
+    EXPECT_THROW(RestoreSlots(unit, three.substr(0, three.size() - 8)), std::exception);
+    EXPECT_EQ(SlotsOf(unit), three);
+
+    const std::string file = SlotsFileBytes(three);
+    EXPECT_EQ(SlotsFromFileBytes(file), three);
+    for (size_t at : {size_t(0), size_t(5), size_t(100), file.size() - 1})
+    {
+        std::string damaged = file;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x40);
+        EXPECT_THROW(SlotsFromFileBytes(damaged), std::runtime_error) << "byte " << at;
+    }
+    EXPECT_THROW(SlotsFromFileBytes(file.substr(0, 10)), std::runtime_error);
+
+    std::vector<double> many(kKeptSlots + 3);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i] = static_cast<double>(i) / static_cast<double>(many.size());
+    const std::string kept = SlotsFromFileBytes(SlotsFileBytes(slotsOfValues(10, many)));
+    const std::vector<double> newest(many.begin() + 3, many.end());
+    EXPECT_EQ(kept, slotsOfValues(7, newest));
+}
+
 TEST_F(SoundFilesTest, SuggestedNamesNeverReplaceAFile)
 {
     EXPECT_EQ(SuggestExportName(mDir, "pickup", Container::kWav), "pickup-1.wav");

@@ -102,12 +102,16 @@ sleep 0.3
 xdotool type --delay 50 "3.9"
 xdotool key Return
 xdotool mousemove --sync 1270 890 # off the window: no tooltip
-sleep 2.5 # each typed value plays the sound: the meters fall back to silence
+sleep 1
+# Each typed value plays the sound, so the meters are masked: they show sound,
+# not settings.
 "$cli" snapshot --set "Amp Env Attack=0.5" --set "Osc1 Octave=6" -o "$work/expected.png" >/dev/null
 import -window root "$work/screen.png"
 size=$(identify -format '%wx%h' "$work/expected.png")
-convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "$work/editor.png"
-differing=$(compare -metric AE "$work/editor.png" "$work/expected.png" null: 2>&1 || true)
+meters=(-fill black -draw "rectangle 755,95 825,245")
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "$work/editor.png"
+convert "$work/expected.png" "${meters[@]}" "$work/expected-masked.png"
+differing=$(compare -metric AE "$work/editor.png" "$work/expected-masked.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the window differs from the snapshot in $differing pixels"
 
 # Pickup is heard at once, with no key pressed: the app auditions every change.
@@ -129,11 +133,11 @@ xdotool mousemove --sync 1270 890
 keys ctrl+z
 sleep 1
 import -window root "$work/screen.png"
-convert "$work/screen.png" -crop "$size+$ox+$oy" +repage -fill black -draw "rectangle 755,95 825,245" \
-    -draw "rectangle 150,555 695,655" "$work/undone.png"
-convert "$work/expected.png" -fill black -draw "rectangle 755,95 825,245" \
-    -draw "rectangle 150,555 695,655" "$work/expected-masked.png"
-differing=$(compare -metric AE "$work/undone.png" "$work/expected-masked.png" null: 2>&1 || true)
+# The generator buttons too: the one clicked keeps its hover frame.
+buttons=(-draw "rectangle 150,555 695,655")
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/undone.png"
+convert "$work/expected.png" "${meters[@]}" "${buttons[@]}" "$work/expected-unbuttoned.png"
+differing=$(compare -metric AE "$work/undone.png" "$work/expected-unbuttoned.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "after undo the window differs from the earlier sound in $differing pixels"
 keys ctrl+shift+z
 sleep 0.5
@@ -256,12 +260,17 @@ differing=$(compare -metric AE "$work/reopened.png" "$work/made.png" null: 2>&1 
 # Closing the window keeps the sound; the next start shows it again.
 close_app
 [[ -s $XDG_CONFIG_HOME/bleepforge/last-sound.aupreset ]] || fail "the sound was not kept on exit"
+slots=$XDG_DATA_HOME/bleepforge/slots.bin
+# Name, version, the slot shown, 60 values a slot, checksum: Pickup made one.
+[[ $(stat -c %s "$slots" 2>/dev/null) == $((8 + 4 + 480 + 4)) ]] || fail "the session's slot was not kept"
+cp "$slots" "$work/slots-before.bin"
 start_app
 sleep 0.5
 editor_shot "$work/after-start.png"
 differing=$(compare -metric AE "$work/after-start.png" "$work/made.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the restored sound differs from the kept one in $differing pixels"
 close_app
+cmp -s "$slots" "$work/slots-before.bin" || fail "the slots changed across a restart"
 
 # A kept sound that cannot be read is moved aside, never overwritten.
 kept=$XDG_CONFIG_HOME/bleepforge/last-sound.aupreset
