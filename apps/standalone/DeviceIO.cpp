@@ -278,17 +278,23 @@ std::string DeviceIO::ListDevices()
     {
         RtAudio audio;
         text << "audio outputs (" << RtAudio::getApiDisplayName(audio.getCurrentApi()) << "):\n";
+        unsigned listed = 0;
         for (unsigned d = 0; d < audio.getDeviceCount(); ++d)
         {
             const RtAudio::DeviceInfo info = audio.getDeviceInfo(d);
-            if (info.probed && info.outputChannels > 0)
-                text << "  " << d << "\t" << info.name << (info.isDefaultOutput ? " (default)" : "")
-                     << "\n";
+            if (!info.probed || info.outputChannels == 0)
+                continue;
+            text << "  " << d << "\t" << info.name << (info.isDefaultOutput ? " (default)" : "")
+                 << "\n";
+            ++listed;
         }
+        if (listed == 0)
+            text << "  none: no sound card or sound server was found; sounds can still be made "
+                    "and exported\n";
     }
     catch (const RtAudioError& e)
     {
-        text << "audio: " << e.getMessage() << "\n";
+        text << "audio outputs: none (" << e.getMessage() << ")\n";
     }
     try
     {
@@ -296,10 +302,15 @@ std::string DeviceIO::ListDevices()
         text << "MIDI inputs:\n";
         for (unsigned p = 0; p < midi.getPortCount(); ++p)
             text << "  " << p << "\t" << midi.getPortName(p) << "\n";
+        if (midi.getPortCount() == 0)
+            text << "  none: no MIDI device is connected\n";
     }
     catch (const RtMidiError& e)
     {
-        text << "MIDI: " << e.getMessage() << "\n";
+        text << "MIDI inputs: none, because this system has no MIDI system running (the ALSA "
+                "sequencer or a JACK server); the computer keyboard and the on-screen keys "
+                "still play. The MIDI library said: "
+             << e.getMessage() << "\n";
     }
     return text.str();
 }
