@@ -340,6 +340,8 @@ void buildWindow(App& app)
     gtk_widget_unrealize(app.window);
     gtk_window_set_titlebar(GTK_WINDOW(app.window), buildHeader(app));
     gtk_window_set_title(GTK_WINDOW(app.window), "Bleepforge");
+    // Typed text that is not a number keeps the value here, and the field says so.
+    g_object_set_data(G_OBJECT(app.window), "bleepforge-keeps-unparsed-values", GINT_TO_POINTER(1));
     // The editor moves into a column above the strip and the status.
     g_object_ref(app.view);
     gtk_container_remove(GTK_CONTAINER(app.window), app.view);

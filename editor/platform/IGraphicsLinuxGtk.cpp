@@ -223,9 +223,35 @@ void onEntryInsert(GtkEditable* editable, gchar* newText, gint length, gint* pos
         g_signal_stop_emission_by_name(editable, "insert-text");
 }
 
-void onEntryActivate(GtkEntry*, gpointer data)
+// A window that asks for it (the standalone app sets this on its toplevel)
+// keeps a value whose text is not a number, and says so, instead of setting
+// the parameter from it; elsewhere such text sets what it always has.
+const char kKeepsUnparsedValues[] = "bleepforge-keeps-unparsed-values";
+
+bool keepsUnparsedValues(GtkWidget* widget)
 {
-    static_cast<LinuxView*>(data)->graphics->ForceEndUserEdit();
+    return g_object_get_data(G_OBJECT(gtk_widget_get_toplevel(widget)), kKeepsUnparsedValues) != nullptr;
+}
+
+// Text the field cannot take as its value.
+bool unparsed(GtkWidget* field, IParam* param)
+{
+    return param && keepsUnparsedValues(field) &&
+           !IsNumberText(gtk_entry_get_text(GTK_ENTRY(field)));
+}
+
+void onEntryActivate(GtkEntry* field, gpointer data)
+{
+    auto* view = static_cast<LinuxView*>(data);
+    if (unparsed(GTK_WIDGET(field), view->edParam))
+    {
+        gtk_widget_error_bell(GTK_WIDGET(field));
+        gtk_widget_set_tooltip_text(GTK_WIDGET(field),
+                                    "Not a number: type one, or click elsewhere to keep the value");
+        gtk_editable_select_region(GTK_EDITABLE(field), 0, -1);
+        return;
+    }
+    view->graphics->ForceEndUserEdit();
 }
 
 gboolean onEntryFocusOut(GtkWidget*, GdkEvent*, gpointer data)
@@ -411,9 +437,10 @@ void LinuxView::EndTextEntry()
     IParam* param = edParam;
     edControl = nullptr;
     edParam = nullptr;
+    const bool keep = unparsed(field, param);
     gtk_widget_destroy(field);
     gtk_widget_grab_focus(area);
-    if (param)
+    if (param && !keep)
         graphics->SetFromStringAfterPrompt(control, param, text.c_str());
     else if (control)
         control->TextFromTextEntry(text.c_str());

@@ -59,6 +59,13 @@ bool EntryAccepts(const EntryRules& rules, const std::string& text)
     return rules.maxValue <= 0 || std::atoi(text.c_str()) <= rules.maxValue;
 }
 
+bool IsNumberText(const std::string& text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
 void PixelDouble(PIX_IBitmap* src, PIX_IBitmap* dest)
 {
     const int w = src->getWidth(), h = src->getHeight();

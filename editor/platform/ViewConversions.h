@@ -39,6 +39,8 @@ struct EntryRules
 
 EntryRules EntryRulesFor(const IParam* param, int maxLength);
 bool EntryAccepts(const EntryRules& rules, const std::string& text);
+// Whether a typed value is a whole, finite number ("-", "1.2.3" and "" are not).
+bool IsNumberText(const std::string& text);
 
 // dest becomes src with every pixel a 2 x 2 block; never smoothed.
 void PixelDouble(PIX_IBitmap* src, PIX_IBitmap* dest);

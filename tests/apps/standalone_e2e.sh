@@ -101,6 +101,15 @@ click 283 90
 sleep 0.3
 xdotool type --delay 50 "3.9"
 xdotool key Return
+# Text that is not a number keeps the value: Return leaves the field open,
+# and leaving it changes nothing.
+click 67 462
+sleep 0.3
+xdotool key ctrl+a
+xdotool type --delay 50 "1.2.3"
+xdotool key Return
+sleep 0.3
+click 300 385
 xdotool mousemove --sync 1270 890 # off the window: no tooltip
 sleep 1
 # Each typed value plays the sound, so the meters are masked: they show sound,

@@ -40,6 +40,10 @@ TEST(ViewConversions, ValueFieldsRefuseWhatTheParameterCannotTake)
     EXPECT_FALSE(EntryAccepts(doubleRules, "1.555")); // longer than 4
     EXPECT_FALSE(EntryAccepts(doubleRules, "1e3"));
     EXPECT_TRUE(EntryAccepts(EntryRulesFor(nullptr, 0), "anything"));
+    for (const char* number : {"0", "-12", "+1.5", ".5", "3."})
+        EXPECT_TRUE(IsNumberText(number)) << number;
+    for (const char* notNumber : {"", "-", "+", ".", "1.2.3", "1-2", "--5"})
+        EXPECT_FALSE(IsNumberText(notNumber)) << notNumber;
 
     PIX_MemBitmap one(2, 1), two;
     one.getBits()[0] = 1;
