@@ -95,8 +95,23 @@ void IKeyboardControl::OnMouseDrag(int x, int y, int, int, IMouseMod* mod)
     OnMouseDown(x, y, mod);
 }
 
+std::bitset<128> IKeyboardControl::heldByPlug() const
+{
+    std::bitset<128> held;
+    auto* source = dynamic_cast<const IKeyStatusSource*>(mPlug);
+    for (int key = 0; source && key <= mNKeys && key + mMinNote < 128; ++key)
+        held[static_cast<size_t>(key)] = source->GetKeyStatus(key + mMinNote);
+    return held;
+}
+
+bool IKeyboardControl::IsDirty()
+{
+    return IControl::IsDirty() || heldByPlug() != mDrawnHeld;
+}
+
 bool IKeyboardControl::Draw(IGraphics* graphics)
 {
+    mDrawnHeld = heldByPlug();
     auto* source = dynamic_cast<const IKeyStatusSource*>(mPlug);
     if ((!source || source->GetNumKeys() == 0) && GetKey() < 0)
         return true; // the background shows the keyboard at rest

@@ -3,6 +3,7 @@
 #include "IControl.h"
 
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 
 // What the keyboard asks of its plug-in: which notes are sounding.
@@ -45,6 +46,9 @@ public:
     void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) override;
     void OnMouseWheel(int, int, IMouseMod*, int) override {}
     bool Draw(IGraphics* graphics) override;
+    // Also when the notes the plug-in holds have changed since the last draw:
+    // keys played from MIDI or a computer keyboard light up and go out too.
+    bool IsDirty() override;
     virtual void DrawKey(IGraphics* graphics, IRECT* rect, int key, int noteInOctave, bool black);
 
 private:
@@ -57,11 +61,13 @@ private:
     static int unpackVelocity(int64_t pair) { return static_cast<int32_t>(pair & 0xFFFFFFFF); }
     bool IsSounding(int key) const;
     void SetCurrentKey(int key);
+    std::bitset<128> heldByPlug() const;
 
     IBitmap mWhite, mBlack;
     int mKeyCoords[12];
     int mOctaveWidth, mNOctaves, mMinNote, mNKeys;
     int mBlackHeight;
     double mVelocityFraction = 0.0; // of the last hit, GUI thread only
+    std::bitset<128> mDrawnHeld;    // the plug-in's held notes at the last draw, GUI thread only
     std::atomic<int64_t> mKeyAndVelocity{pack(-1, 1)};
 };

@@ -161,9 +161,18 @@ peak=$(peak_of "$work/take.wav")
 audible "$peak" || fail "the recording is silent (peak $peak)"
 record "$work/typed.wav" 3
 xdotool windowfocus --sync "$app_window" 2>/dev/null || true
+keyboard_shot() {
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "560x60+$((ox + 135))+$((oy + 705))" +repage "$1"
+}
 xdotool keydown a
 sleep 0.6
+keyboard_shot "$work/key-held.png"
 xdotool keyup a
+sleep 0.5
+keyboard_shot "$work/key-released.png"
+differing=$(compare -metric AE "$work/key-held.png" "$work/key-released.png" null: 2>&1 || true)
+[[ $differing != 0 ]] || fail "a note typed on the computer keyboard does not show on the on-screen keys"
 wait "$capture" || fail "jack_capture failed"
 typed_peak=$(peak_of "$work/typed.wav")
 audible "$typed_peak" || fail "musical typing plays nothing (peak $typed_peak)"
