@@ -12,6 +12,19 @@ namespace
 const int kStripHeight = 72;
 const double kDcWarning = 0.02; // of full scale
 
+// Text over the wave stays readable on a shade of the strip's ground.
+void showOnShade(cairo_t* cr, const char* text, double x, double y, double r, double g, double b)
+{
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, text, &extents);
+    cairo_set_source_rgba(cr, 0.10, 0.11, 0.13, 0.8);
+    cairo_rectangle(cr, x - 3, y + extents.y_bearing - 2, extents.x_advance + 6, extents.height + 4);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, r, g, b);
+    cairo_move_to(cr, x, y);
+    cairo_show_text(cr, text);
+}
+
 } // namespace
 
 WaveStrip::WaveStrip(const AUBundle& bundle, std::function<void()> onClick)
@@ -167,15 +180,11 @@ void WaveStrip::drawCaption(cairo_t* cr, int, int height) const
                       levels.clipped ? "   clips" : "");
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 11);
-    cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
-    cairo_move_to(cr, 6, 14);
-    cairo_show_text(cr, caption);
+    showOnShade(cr, caption, 6, 14, 0.9, 0.9, 0.9);
     if (std::fabs(levels.dcOffset) > kDcWarning)
     {
         std::snprintf(caption, sizeof caption, "DC offset %.1f %% of full scale",
                       100.0 * levels.dcOffset);
-        cairo_set_source_rgb(cr, 1.0, 0.65, 0.2);
-        cairo_move_to(cr, 6, height - 6);
-        cairo_show_text(cr, caption);
+        showOnShade(cr, caption, 6, height - 6, 1.0, 0.65, 0.2);
     }
 }

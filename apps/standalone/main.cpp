@@ -294,6 +294,7 @@ GtkWidget* buildInfoBar(App& app)
     g_signal_connect(app.infoBar, "response",
                      G_CALLBACK(+[](GtkInfoBar* bar, gint, gpointer) { gtk_widget_hide(GTK_WIDGET(bar)); }),
                      nullptr);
+    gtk_widget_show(app.infoText); // shown with the bar, which show_all leaves alone
     gtk_widget_set_no_show_all(app.infoBar, TRUE);
     return app.infoBar;
 }
