@@ -268,6 +268,9 @@ wait_for_file "$work/mine.wav"
 export_peak=$(peak_of "$work/mine.wav")
 awk -v p="$export_peak" 'BEGIN { d = 20 * log(p) / log(10); exit !(d > -1.1 && d < -0.9) }' ||
     fail "the export is not normalised to -1 dBFS (peak $export_peak)"
+# The command line takes the exported file as a state too.
+"$cli" render --state "$work/mine.wav" --note 60 -o "$work/again.wav" >/dev/null 2>&1 ||
+    fail "bleepforge render --state does not take the exported WAV"
 click 207 578 # Reset
 choose_file ctrl+o "Open sound" "$work/mine.wav"
 sleep 0.5
