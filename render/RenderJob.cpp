@@ -132,7 +132,22 @@ ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
     if (request.seeded)
         plug.SeedRandom(request.seed);
     ApplyStateAndSettings(plug, request.stateIn, request.settings);
-    return RenderWith(plug, request, sink);
+    if (!request.notes.empty() || !request.generatedNoteWhenNone)
+        return RenderWith(plug, request, sink);
+    RenderRequest played = request;
+    played.notes.push_back(GeneratedNote(plug));
+    return RenderWith(plug, played, sink);
+}
+
+NoteSpec GeneratedNote(Bleepforge& plug)
+{
+    NoteSpec note;
+    note.note = 60;
+    note.velocity = 127;
+    note.start = 0.0;
+    note.duration = plug.GetParam(kAmpEnvAttack)->Value() + plug.GetParam(kAmpEnvHold)->Value() +
+                    plug.GetParam(kAmpEnvDecay)->Value();
+    return note;
 }
 
 RenderResult Render(const RenderRequest& request)

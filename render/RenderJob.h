@@ -18,6 +18,9 @@ RenderResult Render(const RenderRequest& request);
 // Renders the request's notes on an instrument already set up; its state,
 // settings and seed are not applied again.
 ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const FrameSink& sink);
+// The note generate plays: 60 at full velocity, held through the sound's
+// attack, hold and decay, then released.
+NoteSpec GeneratedNote(Bleepforge& plug);
 // The 60 parameters with defaults, ranges, units and display texts.
 std::string DescribeParams();
 

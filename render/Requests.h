@@ -35,6 +35,7 @@ struct RenderRequest
     double lengthSeconds = -1.0; // below 0: until every voice has finished
     bool seeded = false;
     unsigned seed = 0;
+    bool generatedNoteWhenNone = false; // no notes: the note generate plays
 };
 
 struct RenderResult

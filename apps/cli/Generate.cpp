@@ -15,8 +15,6 @@
 namespace
 {
 
-const int kGeneratedNote = 60;
-const int kGeneratedVelocity = 127;
 const int kProgressWidth = 30;
 
 const std::map<std::string, void (Bleepforge::*)()>& generators()
@@ -28,18 +26,6 @@ const std::map<std::string, void (Bleepforge::*)()>& generators()
         {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
         {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
     return all;
-}
-
-// One note held through the sound's attack, hold and decay, then released.
-NoteSpec defaultNote(Bleepforge& plug)
-{
-    NoteSpec note;
-    note.note = kGeneratedNote;
-    note.velocity = kGeneratedVelocity;
-    note.start = 0.0;
-    note.duration = plug.GetParam(kAmpEnvAttack)->Value() + plug.GetParam(kAmpEnvHold)->Value() +
-                    plug.GetParam(kAmpEnvDecay)->Value();
-    return note;
 }
 
 struct Target
@@ -104,7 +90,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     (plug.*generators().at(request.kind))();
     RenderRequest render = request.render;
     if (render.notes.empty())
-        render.notes.push_back(defaultNote(plug));
+        render.notes.push_back(GeneratedNote(plug));
     AudioWriter writer(target.audio, request.format, render.rate,
                        "bleepforge " + request.kind + " seed " + std::to_string(target.seed));
     const ByteChunk state = RenderWith(plug, render,

@@ -42,7 +42,9 @@ struct RenderOptions
                             "\"NAME=VALUE\", repeatable, applied in order");
         command->add_option("--state", request.stateIn,
                             "A 484-byte state file, or a sound code, applied before any --set");
-        command->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
+        command->add_option("--note", notes,
+                            "N[:VEL[:START[:DUR]]], repeatable (default: 60 at 127, held through "
+                            "attack, hold and decay, as generate plays it)");
         command->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
         command->add_option("--format", format, "pcm16, pcm24, float or double")
             ->default_val("pcm16");
@@ -158,6 +160,7 @@ int main(int argc, char** argv)
             return 0;
         }
         RenderRequest& request = renderOptions.request;
+        request.generatedNoteWhenNone = true;
         request.seeded = render->count("--seed") > 0;
         if (request.seeded)
             request.seed = parseSeed(renderSeed);

@@ -173,6 +173,22 @@ TEST_F(CliTest, StateRoundTripsAndSeedMakesNoiseReproducible)
     EXPECT_GT(energy, 1.0); // the white noise from the state sounds
 }
 
+// Without --note a state sounds as generate rendered it, not as silence.
+TEST_F(CliTest, AStateWithoutNotesRendersAsGenerateDid)
+{
+    ASSERT_EQ(run("generate pickup --seed 4 --state-out '" + path("g.state") + "' -o '" +
+                  path("g.wav") + "'")
+                  .status,
+              0);
+    const CliRun r = run("render --state '" + path("g.state") + "' -o '" + path("r.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    SF_INFO a = {}, b = {};
+    const std::vector<double> generated = readWav(path("g.wav"), &a);
+    EXPECT_GT(generated.size(), 2u * 4410);
+    EXPECT_EQ(readWav(path("r.wav"), &b), generated);
+    EXPECT_NE(run("render --help").out.find("as generate plays it"), std::string::npos);
+}
+
 TEST_F(CliTest, BadInputGivesClearErrorsAndNoFile)
 {
     CliRun r = run("render --set \"Osc1 Tpye=Sin\" -o '" + path("x.wav") + "'");
