@@ -45,7 +45,8 @@ const ContainerName kContainers[] = {{Container::kWav, ".wav", SF_FORMAT_WAV},
                                      {Container::kFlac, ".flac", SF_FORMAT_FLAC},
                                      {Container::kOgg, ".ogg", SF_FORMAT_OGG},
                                      {Container::kAiff, ".aiff", SF_FORMAT_AIFF},
-                                     {Container::kAiff, ".aif", SF_FORMAT_AIFF}};
+                                     {Container::kAiff, ".aif", SF_FORMAT_AIFF},
+                                     {Container::kMp3, ".mp3", SF_FORMAT_MPEG}};
 
 const ContainerName& nameOf(Container container)
 {
@@ -60,6 +61,8 @@ int fileFormat(const AudioFormat& format)
     const int container = nameOf(format.container).format;
     if (format.container == Container::kOgg)
         return container | SF_FORMAT_VORBIS;
+    if (format.container == Container::kMp3)
+        return container | SF_FORMAT_MPEG_LAYER_III;
     const bool integer =
         format.sample == SampleFormat::kPcm16 || format.sample == SampleFormat::kPcm24;
     if (format.container == Container::kFlac && !integer)
@@ -124,6 +127,13 @@ const char* ExtensionOf(Container container)
     return nameOf(container).extension;
 }
 
+AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int channels)
+{
+    if (channels != 1 && channels != 2)
+        throw UsageError("--channels: expected 1 or 2");
+    return AudioFormat{path == "-" ? Container::kWav : ContainerOf(path), sample, channels};
+}
+
 AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, double rate,
                          const AudioTags& tags)
     : mChannels(format.channels)
@@ -133,6 +143,14 @@ AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, dou
     SF_INFO info = {};
     info.samplerate = static_cast<int>(rate);
     info.channels = mChannels;
+    if (path != "-")
+    {
+        info.format = fileFormat(format);
+        if (!sf_format_check(&info))
+            throw UsageError(std::string("this system's libsndfile cannot write ") +
+                             ExtensionOf(format.container) + " files at " + std::to_string(info.samplerate) +
+                             " Hz; try .wav, .flac or .ogg");
+    }
     if (path == "-")
     {
         mWhat = "standard output";
@@ -141,7 +159,6 @@ AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, dou
         return;
     }
     mWhat = "'" + path + "'";
-    info.format = fileFormat(format);
     mFile = std::make_unique<KIT_SafeFile>(path);
     if (!mFile->IsOpen())
         throw std::runtime_error(mFile->Error());

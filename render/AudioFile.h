@@ -22,7 +22,8 @@ enum class Container
     kWav,
     kFlac,
     kOgg,
-    kAiff
+    kAiff,
+    kMp3
 };
 
 // The container a file name's extension names (any case); throws UsageError
@@ -34,9 +35,14 @@ const char* ExtensionOf(Container container);
 struct AudioFormat
 {
     Container container = Container::kWav;
-    SampleFormat sample = SampleFormat::kPcm16; // Ogg Vorbis has none of its own
+    SampleFormat sample = SampleFormat::kPcm16; // Ogg Vorbis and MP3 have none of their own
     int channels = 2;                           // 1: the two channels' mean
 };
+
+// The format of an output: its container by the path's extension (standard
+// output, "-", is raw), the sample format and channels given; throws
+// UsageError for an unknown extension or channels other than 1 or 2.
+AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int channels);
 
 // What a file carries beside its samples. A sound code goes into the
 // comment and, in a WAV, into a chunk of our own ("bfst"); both carry the

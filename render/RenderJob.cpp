@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -124,6 +125,12 @@ void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
 
 ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
 {
+    return Render(request, sink, [](const ByteChunk&) {});
+}
+
+ByteChunk Render(const RenderRequest& request, const FrameSink& sink,
+                 const std::function<void(const ByteChunk&)>& settled)
+{
     if (!request.stateIn.empty())
         ReadState(request.stateIn); // refused before anything is built or rendered
 
@@ -132,6 +139,9 @@ ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
     if (request.seeded)
         plug.SeedRandom(request.seed);
     ApplyStateAndSettings(plug, request.stateIn, request.settings);
+    ByteChunk state;
+    plug.SerializeState(&state);
+    settled(state);
     if (!request.notes.empty() || !request.generatedNoteWhenNone)
         return RenderWith(plug, request, sink);
     RenderRequest played = request;
@@ -185,6 +195,31 @@ ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const Frame
     ByteChunk state;
     plug.SerializeState(&state);
     return state;
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsOf(const std::string& sound)
+{
+    ReadState(sound); // refused before anything is built
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    ApplyStateAndSettings(plug, sound, {});
+    std::vector<std::pair<std::string, std::string>> settings;
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const IParam* param = plug.GetParam(i);
+        const double value = param->Value();
+        char text[64];
+        std::snprintf(text, sizeof text, "%.17g", value);
+        for (int t = 0; t < param->GetNDisplayTexts(); ++t)
+        {
+            int v = 0;
+            const char* display = param->GetDisplayTextAtIdx(t, &v);
+            if (v == value)
+                std::snprintf(text, sizeof text, "%s", display);
+        }
+        settings.emplace_back(param->GetNameForHost(), text);
+    }
+    return settings;
 }
 
 std::string DescribeParams()

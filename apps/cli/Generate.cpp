@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "Interrupt.h"
+#include "ShareCode.h"
 
 #include <cctype>
 #include <chrono>
@@ -26,6 +27,13 @@ const std::map<std::string, void (Bleepforge::*)()>& generators()
         {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
         {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
     return all;
+}
+
+ByteChunk settledState(Bleepforge& plug)
+{
+    ByteChunk state;
+    plug.SerializeState(&state);
+    return state;
 }
 
 struct Target
@@ -91,8 +99,11 @@ void generateOne(const GenerateRequest& request, const Target& target)
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
-    AudioWriter writer(target.audio, request.format, render.rate,
-                       "bleepforge " + request.kind + " seed " + std::to_string(target.seed));
+    AudioWriter writer(target.audio,
+                       OutputFormat(target.audio, request.format.sample, request.format.channels),
+                       render.rate,
+                       AudioTags{"bleepforge " + request.kind + " seed " + std::to_string(target.seed),
+                                 EncodeShareCode(settledState(plug))});
     const ByteChunk state = RenderWith(plug, render,
                                        [&writer](const double* left, const double* right, long frames)
                                        {

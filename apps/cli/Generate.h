@@ -11,7 +11,7 @@ struct GenerateRequest
 {
     std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
     RenderRequest render;  // rate, block, notes, settings, state and length; its seed is below
-    SampleFormat format = SampleFormat::kPcm16;
+    AudioFormat format;    // the container follows each file's extension
     bool seeded = false;
     unsigned seed = 0;     // the first sound's; sound k uses seed + k
     int count = 1;

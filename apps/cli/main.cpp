@@ -12,6 +12,8 @@
 #include <CLI/CLI.hpp>
 
 #include <climits>
+#include <cstdlib>
+#include <memory>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -31,6 +33,7 @@ struct RenderOptions
     RenderRequest request;
     std::vector<std::string> notes;
     std::string length = "auto", format = "pcm16";
+    int channels = 2;
 
     void Add(CLI::App* command)
     {
@@ -46,20 +49,59 @@ struct RenderOptions
                             "N[:VEL[:START[:DUR]]], repeatable (default: 60 at 127, held through "
                             "attack, hold and decay, as generate plays it)");
         command->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
-        command->add_option("--format", format, "pcm16, pcm24, float or double")
+        command->add_option("--format", format,
+                            "pcm16, pcm24, float or double, where the file type has a choice "
+                            "(FLAC: pcm16 or pcm24; Ogg Vorbis and MP3 have none)")
             ->default_val("pcm16");
+        command->add_option("--channels", channels, "1 or 2 (both channels are the same)")
+            ->default_val(2);
     }
 
     // Parses what CLI11 leaves as text; throws UsageError.
-    SampleFormat Finish()
+    AudioFormat Finish(const std::string& output)
     {
         request.lengthSeconds = ParseLength(length);
         for (const std::string& note : notes)
             request.notes.push_back(ParseNote(note));
         CheckRequest(request);
-        return ParseSampleFormat(format);
+        return OutputFormat(output, ParseSampleFormat(format), channels);
     }
 };
+
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+// One --set a line, quoted for a shell.
+std::string SettingsAsArguments(const Settings& settings)
+{
+    std::string text;
+    for (const auto& [name, value] : settings)
+        text += "--set \"" + name + "=" + value + "\"\n";
+    return text;
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    return quoted + "\"";
+}
+
+// Numbers stay numbers; display texts are strings.
+std::string SettingsAsJson(const Settings& settings)
+{
+    std::string text = "{";
+    for (size_t i = 0; i < settings.size(); ++i)
+    {
+        const std::string& value = settings[i].second;
+        char* end = nullptr;
+        std::strtod(value.c_str(), &end);
+        const bool number = !value.empty() && end == value.c_str() + value.size();
+        text += std::string(i ? ",\n " : "\n ") + jsonString(settings[i].first) + ": " +
+                (number ? value : jsonString(value));
+    }
+    return text + "\n}\n";
+}
 
 unsigned parseSeed(const std::string& text)
 {
@@ -75,12 +117,15 @@ int main(int argc, char** argv)
 
     RenderOptions renderOptions;
     std::string output, stateOut;
-    CLI::App* render = app.add_subcommand("render", "Render notes to a stereo WAV file");
+    CLI::App* render = app.add_subcommand("render", "Render notes to an audio file");
     renderOptions.Add(render);
     render->add_option("--state-out", stateOut, "Write the state after all settings");
     std::string renderSeed, generateSeed, generateCount = "1";
     render->add_option("--seed", renderSeed, "Seed the random generator, 0 ... 4294967295");
-    render->add_option("-o,--output", output, "Output WAV file, or - for raw samples")->required();
+    render->add_option("-o,--output", output,
+                       "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), or - "
+                       "for raw samples")
+        ->required();
 
     GenerateRequest generate;
     RenderOptions generateOptions;
@@ -96,7 +141,8 @@ int main(int argc, char** argv)
     gen->add_flag("--force", generate.force, "Overwrite files a batch would write");
     gen->add_option("--state-out", generate.stateOut, "Write each sound's state (a pattern too)");
     gen->add_option("-o,--output", generate.output,
-                    "Output WAV file, - for raw samples, or a pattern such as coin-%03d.wav")
+                    "Output file (.wav, .flac, .ogg, .aiff, .mp3), - for raw samples, or a "
+                    "pattern such as coin-%03d.wav")
         ->required();
 
     std::string shared;
@@ -104,6 +150,15 @@ int main(int argc, char** argv)
     share->add_option("state", shared, "A 484-byte state file (or a code)")->required();
 
     app.add_subcommand("params", "List the 60 parameters");
+
+    std::string shown;
+    bool showJson = false;
+    CLI::App* show = app.add_subcommand(
+        "show", "Print a sound's 60 values as --set arguments that make it again exactly");
+    show->add_option("sound", shown,
+                     "A state file, a WAV or FLAC Bleepforge wrote, or a sound code")
+        ->required();
+    show->add_flag("--json", showJson, "Print one JSON object, names to values");
 
     SnapshotRequest snapshot;
     std::string snapshotOutput;
@@ -144,6 +199,11 @@ int main(int argc, char** argv)
             WriteSnapshot(snapshot, snapshotOutput);
             return 0;
         }
+        if (app.got_subcommand("show"))
+        {
+            std::cout << (showJson ? SettingsAsJson(SettingsOf(shown)) : SettingsAsArguments(SettingsOf(shown)));
+            return 0;
+        }
         if (app.got_subcommand("params"))
         {
             std::cout << DescribeParams();
@@ -151,7 +211,7 @@ int main(int argc, char** argv)
         }
         if (app.got_subcommand("generate"))
         {
-            generate.format = generateOptions.Finish();
+            generate.format = generateOptions.Finish(generate.output);
             generate.render = generateOptions.request;
             generate.seeded = gen->count("--seed") > 0;
             generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
@@ -164,17 +224,25 @@ int main(int argc, char** argv)
         request.seeded = render->count("--seed") > 0;
         if (request.seeded)
             request.seed = parseSeed(renderSeed);
-        const SampleFormat sampleFormat = renderOptions.Finish();
+        const AudioFormat audioFormat = renderOptions.Finish(output);
         RefuseSharedOutputs({output, stateOut});
-        AudioWriter writer(output, sampleFormat, request.rate);
-        const ByteChunk state =
-            Render(request, [&writer](const double* left, const double* right, long frames)
-                   {
-                       StopIfInterrupted();
-                       writer.Write(left, right, frames);
-                   });
+        // The writer opens once the sound is settled, so that the file's head
+        // carries it.
+        std::unique_ptr<AudioWriter> writer;
+        const ByteChunk state = Render(
+            request,
+            [&writer](const double* left, const double* right, long frames)
+            {
+                StopIfInterrupted();
+                writer->Write(left, right, frames);
+            },
+            [&](const ByteChunk& settled)
+            {
+                writer = std::make_unique<AudioWriter>(output, audioFormat, request.rate,
+                                                       AudioTags{"", EncodeShareCode(settled)});
+            });
         StopIfInterrupted();
-        writer.Commit(stateOut, BytesOf(state));
+        writer->Commit(stateOut, BytesOf(state));
         return 0;
     }
     catch (const Interrupted&)

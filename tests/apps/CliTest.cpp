@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -187,6 +188,65 @@ TEST_F(CliTest, AStateWithoutNotesRendersAsGenerateDid)
     EXPECT_GT(generated.size(), 2u * 4410);
     EXPECT_EQ(readWav(path("r.wav"), &b), generated);
     EXPECT_NE(run("render --help").out.find("as generate plays it"), std::string::npos);
+}
+
+// The extension picks the container; channels and sample format hold.
+TEST_F(CliTest, EachContainerReadsBackAsAsked)
+{
+    struct Case
+    {
+        const char* name;
+        const char* options;
+        int major, subtype, channels;
+    };
+    const Case cases[] = {{"a.wav", "", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 2},
+                          {"a.flac", "--format pcm24 --channels 1", SF_FORMAT_FLAC, SF_FORMAT_PCM_24, 1},
+                          {"a.ogg", "--channels 1", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 1},
+                          {"a.AIFF", "--format float", SF_FORMAT_AIFF, SF_FORMAT_FLOAT, 2}};
+    for (const Case& c : cases)
+    {
+        const CliRun r = run(std::string("render --note 60 ") + c.options + " -o '" + path(c.name) + "'");
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        SF_INFO info = {};
+        EXPECT_FALSE(readWav(path(c.name), &info).empty()) << c.name;
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, c.major) << c.name;
+        EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, c.subtype) << c.name;
+        EXPECT_EQ(info.channels, c.channels) << c.name;
+    }
+    CliRun r = run("render -o '" + path("a.mp4") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(".wav, .flac, .ogg"), std::string::npos) << r.err;
+    EXPECT_EQ(run("render --format float -o '" + path("b.flac") + "'").status, 2);
+    EXPECT_EQ(run("render --channels 3 -o '" + path("b.wav") + "'").status, 2);
+    EXPECT_FALSE(exists("a.mp4") || exists("b.flac") || exists("b.wav"));
+}
+
+// What render and generate write carries the sound: show reads it back from
+// the file as settings that make the very same audio.
+TEST_F(CliTest, ShowGivesSettingsThatMakeTheSameAudio)
+{
+    ASSERT_EQ(run("generate hit --seed 3 --state-out '" + path("g.state") + "' -o '" +
+                  path("g.flac") + "'")
+                  .status,
+              0);
+    const CliRun fromFile = run("show '" + path("g.flac") + "'");
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+    EXPECT_EQ(fromFile.out, run("show '" + path("g.state") + "'").out);
+    std::istringstream lines(fromFile.out);
+    std::string line, settings;
+    int count = 0;
+    for (; std::getline(lines, line); ++count)
+        settings += " " + line;
+    EXPECT_EQ(count, 60);
+    ASSERT_EQ(run("render --seed 7" + settings + " -o '" + path("set.wav") + "'").status, 0);
+    ASSERT_EQ(run("render --seed 7 --state '" + path("g.flac") + "' -o '" + path("state.wav") + "'").status, 0);
+    SF_INFO a = {}, b = {};
+    const std::vector<double> fromSettings = readWav(path("set.wav"), &a);
+    EXPECT_GT(fromSettings.size(), 1000u);
+    EXPECT_EQ(fromSettings, readWav(path("state.wav"), &b));
+    const CliRun json = run("show --json '" + path("g.state") + "'");
+    EXPECT_NE(json.out.find("\"Osc1 Type\": \""), std::string::npos) << json.out;
+    EXPECT_EQ(run("show '" + path("set.wav") + "x'").status, 1);
 }
 
 TEST_F(CliTest, BadInputGivesClearErrorsAndNoFile)
