@@ -112,6 +112,8 @@ Container ContainerOf(const std::string& path)
                                 : path.substr(dot);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension.empty())
+        return Container::kWav; // devices, pipes and bare names, as always
     std::string known;
     for (const ContainerName& name : kContainers)
     {

@@ -26,8 +26,9 @@ enum class Container
     kMp3
 };
 
-// The container a file name's extension names (any case); throws UsageError
-// naming the known extensions otherwise.
+// The container a file name's extension names (any case), WAV for a name
+// without one (devices, pipes); throws UsageError naming the known extensions
+// for any other.
 Container ContainerOf(const std::string& path);
 // The usual extension, with its dot.
 const char* ExtensionOf(Container container);

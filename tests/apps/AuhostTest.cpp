@@ -2,8 +2,10 @@
 // presets that carry a sound from one run to the next.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -44,6 +46,23 @@ protected:
     const std::string mBundle = BLEEPFORGE_BUNDLE;
 };
 
+// A WAV's format and samples, walked chunk by chunk: the files may carry
+// other chunks (the command line's holds its sound).
+std::string formatAndSamples(const std::string& wav)
+{
+    std::string kept;
+    for (size_t at = 12; at + 8 <= wav.size();)
+    {
+        uint32_t size = 0;
+        std::memcpy(&size, &wav[at + 4], 4);
+        const std::string id = wav.substr(at, 4);
+        if (id == "fmt " || id == "data")
+            kept += wav.substr(at, 8 + size);
+        at += 8 + size + (size & 1);
+    }
+    return kept;
+}
+
 } // namespace
 
 TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
@@ -56,8 +75,8 @@ TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
               0)
         << read("err.txt");
     ASSERT_EQ(run(std::string(BLEEPFORGE_CLI) + " render" + notes + " -o '" + path("cli.wav") + "'"), 0);
-    EXPECT_FALSE(read("au.wav").empty());
-    EXPECT_EQ(read("au.wav"), read("cli.wav"));
+    EXPECT_FALSE(formatAndSamples(read("au.wav")).empty());
+    EXPECT_EQ(formatAndSamples(read("au.wav")), formatAndSamples(read("cli.wav")));
     EXPECT_NE(read("p.aupreset").find("<key>data</key>"), std::string::npos);
 
     // The preset alone brings the sound back.

@@ -146,8 +146,18 @@ TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
     ASSERT_NE(code, std::string::npos);
     wav[code + 20] = wav[code + 20] == 'A' ? 'B' : 'A';
     std::ofstream(path("damaged.wav"), std::ios::binary) << wav;
-    ASSERT_EQ(std::system((std::string(BLEEPFORGE_CLI) + " render --note 60 -o '" +
-                           path("foreign.wav") + "' >/dev/null").c_str()), 0);
+    {
+        // Someone else's WAV: a plain header and a few silent samples.
+        SF_INFO info = {};
+        info.samplerate = 44100;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* foreign = sf_open(path("foreign.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(foreign, nullptr);
+        const short silence[64] = {};
+        sf_write_short(foreign, silence, 64);
+        sf_close(foreign);
+    }
     std::ofstream(path("cut.wav"), std::ios::binary) << wav.substr(0, 30);
     unit.SetParameter(kOsc1Type, 1);
     const std::string kept = BytesOf(CurrentState(unit));
