@@ -251,7 +251,13 @@ void AudioWriter::Commit(const std::string& companionPath, const std::string& co
     if (mSpool)
         SendSpool();
     std::unique_ptr<KIT_SafeFile> companion;
-    if (!companionPath.empty())
+    if (companionPath == "-")
+    {
+        if (std::fwrite(companionBytes.data(), 1, companionBytes.size(), stdout) != companionBytes.size() ||
+            std::fflush(stdout) != 0)
+            throw std::runtime_error("cannot write the state to standard output");
+    }
+    else if (!companionPath.empty())
     {
         companion = std::make_unique<KIT_SafeFile>(companionPath);
         if (!companion->Write(companionBytes.data(), companionBytes.size()) || !companion->Commit())

@@ -84,6 +84,19 @@ bool mapDisplayText(const IParam& param, const std::string& text, double* value)
     return false;
 }
 
+// A value outside its parameter's range, or not whole where the parameter
+// is, is refused with the range instead of being held to it.
+void refuseOutOfRange(const IParam& param, const std::string& name, double value)
+{
+    char lo[IParam::kDisplaySize], hi[IParam::kDisplaySize];
+    param.GetDisplayForHost(param.GetMin(), false, lo, false);
+    param.GetDisplayForHost(param.GetMax(), false, hi, false);
+    const bool whole = param.Type() != IParam::kTypeDouble;
+    const std::string range = std::string(whole ? "a whole number " : "") + Trim(lo) + " ... " + Trim(hi);
+    if (value < param.GetMin() || value > param.GetMax() || (whole && value != std::floor(value)))
+        throw UsageError("--set \"" + name + "\": expected " + range);
+}
+
 } // namespace
 
 void ApplySetting(Bleepforge& plug, const std::string& assignment)
@@ -106,6 +119,7 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
         throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number" +
                          (choices.empty() ? "" : choices + ")"));
     }
+    refuseOutOfRange(*param, name, value);
     plug.SetParameterFromHost(idx, value);
 }
 

@@ -74,13 +74,11 @@ void refuseOverwrites(const std::vector<Target>& targets)
     }
 }
 
-void showProgress(int done, int total, const std::string& file, unsigned seed)
+// A bar on a terminal; elsewhere nothing, as the file lines on stdout say it all.
+void showProgress(int done, int total, const std::string& file)
 {
     if (!isatty(STDERR_FILENO))
-    {
-        std::cerr << "bleepforge: wrote " << file << " (seed " << seed << ")" << std::endl;
         return;
-    }
     const int filled = total ? done * kProgressWidth / total : kProgressWidth;
     std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
               << std::string(static_cast<size_t>(kProgressWidth - filled), '.') << "] " << done
@@ -95,14 +93,14 @@ void generateOne(const GenerateRequest& request, const Target& target)
     Bleepforge plug(info);
     ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
     plug.SeedRandom(target.seed); // right before the generator; the render's noise continues it
-    (plug.*generators().at(request.kind))();
+    (plug.*generators().at(CanonicalKind(request.kind)))();
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
     AudioWriter writer(target.audio,
                        OutputFormat(target.audio, request.format.sample, request.format.channels),
                        render.rate,
-                       AudioTags{"bleepforge " + request.kind + " seed " + std::to_string(target.seed),
+                       AudioTags{"bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed),
                                  EncodeShareCode(settledState(plug))});
     const ByteChunk state = RenderWith(plug, render,
                                        [&writer](const double* left, const double* right, long frames)
@@ -118,8 +116,8 @@ void checkRequest(const GenerateRequest& request)
 {
     if (!IsGeneratorKind(request.kind))
         throw UsageError("unknown kind '" + request.kind +
-                         "'; one of pickup, shoot, powerup, hit, jump, blip, slash, random, "
-                         "mutate, reset");
+                         "'; one of pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, "
+                         "slash, random, mutate, reset");
     if (request.count < 1 || request.count > kMaxCount)
         throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
     if (request.count > 1 && request.output == "-")
@@ -136,9 +134,21 @@ void checkRequest(const GenerateRequest& request)
 
 } // namespace
 
+std::string CanonicalKind(const std::string& kind)
+{
+    static const std::map<std::string, std::string> aliases = {
+        {"coin", "pickup"},     {"laser", "shoot"}, {"power-up", "powerup"},
+        {"hurt", "hit"},        {"blips", "blip"},  {"randomize", "random"}};
+    std::string lower;
+    for (char c : kind)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto alias = aliases.find(lower);
+    return alias != aliases.end() ? alias->second : lower;
+}
+
 bool IsGeneratorKind(const std::string& kind)
 {
-    return generators().count(kind) > 0;
+    return generators().count(CanonicalKind(kind)) > 0;
 }
 
 std::string ExpandPattern(const std::string& pattern, int number)
@@ -204,7 +214,7 @@ void RunGenerate(const GenerateRequest& request)
             // interrupted batch, sees exactly the files that exist.
             std::cout << t.audio << "\tseed " << t.seed << (t.state.empty() ? "" : "\tstate " + t.state)
                       << std::endl;
-            showProgress(static_cast<int>(k) + 1, request.count, t.audio, t.seed);
+            showProgress(static_cast<int>(k) + 1, request.count, t.audio);
         }
     }
 }

@@ -20,6 +20,9 @@ struct GenerateRequest
     std::string stateOut;  // likewise, optional
 };
 
+// The generator a kind names, in any case and by the names people use
+// ("coin" is pickup, "laser" shoot, "power-up" powerup, "hurt" hit).
+std::string CanonicalKind(const std::string& kind);
 // Whether KIND names a generator.
 bool IsGeneratorKind(const std::string& kind);
 // Expands a pattern's one "%d" (with optional zero padding and width, like

@@ -37,7 +37,10 @@ struct RenderOptions
 
     void Add(CLI::App* command)
     {
-        command->add_option("--rate", request.rate, "Sample rate in Hz")->default_val(44100);
+        command->add_option("--rate", request.rate,
+                            "Sample rate in Hz, a whole number " + std::to_string(kMinRate) +
+                                " ... " + std::to_string(kMaxRate))
+            ->default_val(44100);
         command->add_option("--block", request.block, "Block size in frames (1 ... 8192)")
             ->default_val(512)
             ->check(CLI::Range(1, 8192));
@@ -48,7 +51,10 @@ struct RenderOptions
         command->add_option("--note", notes,
                             "N[:VEL[:START[:DUR]]], repeatable (default: 60 at 127, held through "
                             "attack, hold and decay, as generate plays it)");
-        command->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
+        command->add_option("--length", length,
+                            "Seconds, more than 0 and at most 3600, or 'auto' (until the sound "
+                            "has died away)")
+            ->default_val("auto");
         command->add_option("--format", format,
                             "pcm16, pcm24, float or double, where the file type has a choice "
                             "(FLAC: pcm16 or pcm24; Ogg Vorbis and MP3 have none)")
@@ -114,12 +120,19 @@ int main(int argc, char** argv)
 {
     CLI::App app{"Bleepforge: short retro-game sound effects", "bleepforge"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "bleepforge " BLEEPFORGE_VERSION);
+    if (argc == 1)
+    {
+        std::cerr << app.help();
+        return 2;
+    }
 
     RenderOptions renderOptions;
     std::string output, stateOut;
     CLI::App* render = app.add_subcommand("render", "Render notes to an audio file");
     renderOptions.Add(render);
-    render->add_option("--state-out", stateOut, "Write the state after all settings");
+    render->add_option("--state-out", stateOut,
+                       "Write the state after all settings (- for standard output)");
     std::string renderSeed, generateSeed, generateCount = "1";
     render->add_option("--seed", renderSeed, "Seed the random generator, 0 ... 4294967295");
     render->add_option("-o,--output", output,
@@ -131,7 +144,8 @@ int main(int argc, char** argv)
     RenderOptions generateOptions;
     CLI::App* gen = app.add_subcommand("generate", "Make a new sound of a kind and render it");
     gen->add_option("kind", generate.kind,
-                    "pickup, shoot, powerup, hit, jump, blip, slash, random, mutate or reset")
+                    "pickup (or coin), shoot (laser), powerup (power-up), hit (hurt), jump, blip, "
+                    "slash, random, mutate or reset, in any case")
         ->required();
     generateOptions.Add(gen);
     gen->add_option("--seed", generateSeed,

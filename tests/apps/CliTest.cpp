@@ -5,6 +5,7 @@
 #include <sndfile.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <csignal>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -247,6 +249,46 @@ TEST_F(CliTest, ShowGivesSettingsThatMakeTheSameAudio)
     const CliRun json = run("show --json '" + path("g.state") + "'");
     EXPECT_NE(json.out.find("\"Osc1 Type\": \""), std::string::npos) << json.out;
     EXPECT_EQ(run("show '" + path("set.wav") + "x'").status, 1);
+}
+
+TEST_F(CliTest, FriendlierEdges)
+{
+    CliRun r = run("");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage"), std::string::npos) << r.err;
+    r = run("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("bleepforge ", 0), 0u) << r.out;
+
+    // Kinds in any case and by their common names; the sound is the same.
+    ASSERT_EQ(run("generate pickup --seed 2 -o '" + path("p.wav") + "'").status, 0);
+    ASSERT_EQ(run("generate COIN --seed 2 -o '" + path("c.wav") + "'").status, 0);
+    const auto bytesOf = [this](const char* name)
+    {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytesOf("c.wav"), bytesOf("p.wav"));
+    EXPECT_EQ(run("generate Laser --seed 2 -o '" + path("l.wav") + "'").status, 0);
+
+    // Values outside a range, or not whole where they must be, are refused.
+    for (const char* bad : {"Osc1 Type=9", "Osc1 Octave=2.5", "Output Gain=20", "Osc1 Level=-97"})
+    {
+        r = run(std::string("render --set \"") + bad + "\" -o '" + path("bad.wav") + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find(" ... "), std::string::npos) << r.err;
+        EXPECT_FALSE(exists("bad.wav")) << bad;
+    }
+
+    // The state on standard output; a batch says each file once, on stdout.
+    r = run("render --note 60 --state-out - -o '" + path("s.wav") + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.size(), 484u);
+    EXPECT_FALSE(exists("-"));
+    r = run("generate blip --seed 1 --count 3 -o '" + path("b%d.wav") + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    EXPECT_TRUE(r.err.empty()) << r.err;
 }
 
 TEST_F(CliTest, BadInputGivesClearErrorsAndNoFile)
