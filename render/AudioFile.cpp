@@ -370,6 +370,18 @@ bool LooksLikeAudioFile(const std::string& path)
            start.compare(0, 4, "OggS") == 0 || (start.compare(0, 4, "FORM") == 0 && n == 12 && start.compare(8, 3, "AIF") == 0);
 }
 
+double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,
+                       RenderResult audio, const Normalization& asked,
+                       const std::string& statePath, const std::string& comment)
+{
+    const double gain = NormalizationGain(audio, rate, asked);
+    ApplyGain(audio, gain);
+    AudioWriter writer(path, format, rate, AudioTags{comment, EncodeShareCode(audio.state)});
+    writer.Write(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
+    writer.Commit(statePath, BytesOf(audio.state));
+    return gain;
+}
+
 void RefuseSharedOutputs(const std::vector<std::string>& paths)
 {
     std::map<std::string, std::string> seen; // identity -> the path first given

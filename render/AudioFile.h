@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Levels.h"
 #include "Requests.h"
 
 #include <memory>
@@ -103,6 +104,13 @@ private:
 void WriteAudio(const std::string& path, SampleFormat format, double rate,
                 const RenderResult& audio, const std::string& statePath = "",
                 const std::string& comment = "");
+
+// A whole result brought to a level as asked, then written with its sound in
+// the file and its state beside it unless the state path is empty. Returns
+// the gain applied.
+double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,
+                       RenderResult audio, const Normalization& asked,
+                       const std::string& statePath, const std::string& comment = "");
 
 // The state a Bleepforge audio file carries: in WAV its chunk, else the sound
 // code in its comment. Throws std::runtime_error saying what is wrong: not an

@@ -97,19 +97,32 @@ void generateOne(const GenerateRequest& request, const Target& target)
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
-    AudioWriter writer(target.audio,
-                       OutputFormat(target.audio, request.format.sample, request.format.channels),
-                       render.rate,
-                       AudioTags{"bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed),
-                                 EncodeShareCode(settledState(plug))});
+    const AudioFormat format =
+        OutputFormat(target.audio, request.format.sample, request.format.channels);
+    const std::string comment =
+        "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
+    if (request.normalization.kind != Normalization::kNone)
+    {
+        RenderResult audio;
+        audio.state = RenderWith(plug, render, CollectFrames(&audio));
+        StopIfInterrupted();
+        ReportGain(WriteNormalized(target.audio, format, render.rate, audio, request.normalization,
+                                   target.state, comment));
+        return;
+    }
+    AudioWriter writer(target.audio, format, render.rate,
+                       AudioTags{comment, EncodeShareCode(settledState(plug))});
+    long clipped = 0;
     const ByteChunk state = RenderWith(plug, render,
-                                       [&writer](const double* left, const double* right, long frames)
+                                       [&writer, &clipped](const double* left, const double* right, long frames)
                                        {
                                            StopIfInterrupted();
+                                           clipped += CountFullScale(left, right, frames);
                                            writer.Write(left, right, frames);
                                        });
     StopIfInterrupted();
     writer.Commit(target.state, BytesOf(state));
+    WarnIfClipped(target.audio, clipped);
 }
 
 void checkRequest(const GenerateRequest& request)
@@ -217,6 +230,20 @@ void RunGenerate(const GenerateRequest& request)
             showProgress(static_cast<int>(k) + 1, request.count, t.audio);
         }
     }
+}
+
+void ReportGain(double gain)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%+.2f dB", GainInDecibels(gain));
+    std::cerr << "bleepforge: normalised by " << text << std::endl;
+}
+
+void WarnIfClipped(const std::string& file, long clipped)
+{
+    const std::string warning = ClippingWarning(file, clipped);
+    if (!warning.empty())
+        std::cerr << "bleepforge: " << warning << std::endl;
 }
 
 unsigned ClockSeed()

@@ -12,6 +12,7 @@ struct GenerateRequest
     std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
     RenderRequest render;  // rate, block, notes, settings, state and length; its seed is below
     AudioFormat format;    // the container follows each file's extension
+    Normalization normalization;
     bool seeded = false;
     unsigned seed = 0;     // the first sound's; sound k uses seed + k
     int count = 1;
@@ -31,5 +32,9 @@ std::string ExpandPattern(const std::string& pattern, int number);
 // Runs the generator once per sound and writes each with its state; progress on
 // stderr and, for batches, a summary line on stdout as each file is finished.
 void RunGenerate(const GenerateRequest& request);
+// On stderr: the gain normalising applied.
+void ReportGain(double gain);
+// On stderr: a warning when samples reached full scale.
+void WarnIfClipped(const std::string& file, long clipped);
 // A seed from the clock, for a run given none.
 unsigned ClockSeed();

@@ -32,8 +32,9 @@ struct RenderOptions
 {
     RenderRequest request;
     std::vector<std::string> notes;
-    std::string length = "auto", format = "pcm16";
+    std::string length = "auto", format = "pcm16", normalize;
     int channels = 2;
+    Normalization normalization;
 
     void Add(CLI::App* command)
     {
@@ -61,12 +62,18 @@ struct RenderOptions
             ->default_val("pcm16");
         command->add_option("--channels", channels, "1 or 2 (both channels are the same)")
             ->default_val(2);
+        command->add_option("--normalize", normalize,
+                            "peak[:DBFS] (-1 by default) or lufs[:LUFS] (EBU R128, -16 by "
+                            "default, true peak at most -1 dBTP); the gain goes to stderr. "
+                            "Without it the sound is written as it renders");
     }
 
     // Parses what CLI11 leaves as text; throws UsageError.
     AudioFormat Finish(const std::string& output)
     {
         request.lengthSeconds = ParseLength(length);
+        if (!normalize.empty())
+            normalization = ParseNormalization(normalize);
         for (const std::string& note : notes)
             request.notes.push_back(ParseNote(note));
         CheckRequest(request);
@@ -226,6 +233,7 @@ int main(int argc, char** argv)
         if (app.got_subcommand("generate"))
         {
             generate.format = generateOptions.Finish(generate.output);
+            generate.normalization = generateOptions.normalization;
             generate.render = generateOptions.request;
             generate.seeded = gen->count("--seed") > 0;
             generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
@@ -240,14 +248,24 @@ int main(int argc, char** argv)
             request.seed = parseSeed(renderSeed);
         const AudioFormat audioFormat = renderOptions.Finish(output);
         RefuseSharedOutputs({output, stateOut});
+        if (renderOptions.normalization.kind != Normalization::kNone)
+        {
+            const RenderResult audio = Render(request);
+            StopIfInterrupted();
+            ReportGain(WriteNormalized(output, audioFormat, request.rate, audio,
+                                       renderOptions.normalization, stateOut));
+            return 0;
+        }
         // The writer opens once the sound is settled, so that the file's head
         // carries it.
         std::unique_ptr<AudioWriter> writer;
+        long clipped = 0;
         const ByteChunk state = Render(
             request,
-            [&writer](const double* left, const double* right, long frames)
+            [&writer, &clipped](const double* left, const double* right, long frames)
             {
                 StopIfInterrupted();
+                clipped += CountFullScale(left, right, frames);
                 writer->Write(left, right, frames);
             },
             [&](const ByteChunk& settled)
@@ -257,6 +275,7 @@ int main(int argc, char** argv)
             });
         StopIfInterrupted();
         writer->Commit(stateOut, BytesOf(state));
+        WarnIfClipped(output, clipped);
         return 0;
     }
     catch (const Interrupted&)

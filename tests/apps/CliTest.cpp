@@ -2,6 +2,7 @@
 #include "qxDSP.h"
 
 #include <gtest/gtest.h>
+#include <ebur128.h>
 #include <sndfile.h>
 #include <zlib.h>
 
@@ -249,6 +250,45 @@ TEST_F(CliTest, ShowGivesSettingsThatMakeTheSameAudio)
     const CliRun json = run("show --json '" + path("g.state") + "'");
     EXPECT_NE(json.out.find("\"Osc1 Type\": \""), std::string::npos) << json.out;
     EXPECT_EQ(run("show '" + path("set.wav") + "x'").status, 1);
+}
+
+// Measured on the written file, as a pipeline downstream would measure it.
+TEST_F(CliTest, NormalizingLandsWhereAskedAndClippingIsSaid)
+{
+    ASSERT_EQ(run("generate pickup --seed 1 --format float -o '" + path("peak.wav") + "' --normalize peak:-3").status, 0);
+    SF_INFO info = {};
+    const std::vector<double> peakSamples = readWav(path("peak.wav"), &info);
+    double peak = 0;
+    for (double x : peakSamples)
+        peak = std::max(peak, std::fabs(x));
+    EXPECT_NEAR(20 * std::log10(peak), -3.0, 0.01);
+
+    // A second of sound, so that loudness and not the true-peak ceiling sets the gain.
+    const CliRun r = run("render --note 60:127:0:1 --format float -o '" + path("lufs.wav") +
+                         "' --normalize lufs:-23");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("normalised by"), std::string::npos) << r.err;
+    const std::vector<double> frames = readWav(path("lufs.wav"), &info);
+    ebur128_state* meter = ebur128_init(2, static_cast<unsigned long>(info.samplerate),
+                                        EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+    ebur128_add_frames_double(meter, frames.data(), frames.size() / 2);
+    double lufs = 0, truePeak = 0, channelPeak = 0;
+    ebur128_loudness_global(meter, &lufs);
+    for (unsigned c = 0; c < 2; ++c)
+    {
+        ebur128_true_peak(meter, c, &channelPeak);
+        truePeak = std::max(truePeak, channelPeak);
+    }
+    ebur128_destroy(&meter);
+    EXPECT_NEAR(lufs, -23.0, 0.1);
+    EXPECT_LE(20 * std::log10(truePeak), -1.0 + 0.05);
+
+    const CliRun loud = run("render --note 60 --set 'Output Gain=12' --set 'Osc1 Type=Square' -o '" + path("loud.wav") + "'");
+    EXPECT_EQ(loud.status, 0);
+    EXPECT_NE(loud.err.find("reach full scale"), std::string::npos) << loud.err;
+    EXPECT_NE(loud.err.find("--normalize"), std::string::npos);
+    EXPECT_TRUE(run("render --note 60 -o '" + path("quiet.wav") + "'").err.empty());
+    EXPECT_EQ(run("render --normalize peak:5 -o '" + path("no.wav") + "'").status, 2);
 }
 
 TEST_F(CliTest, FriendlierEdges)
