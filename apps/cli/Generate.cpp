@@ -92,8 +92,15 @@ void generateOne(const GenerateRequest& request, const Target& target)
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
+    // Locked values are put back after the generator, which draws as it
+    // always does, so every other value is what the seed gives without locks.
+    std::vector<std::pair<int, double>> kept;
+    for (int idx : LockedParams(request.locks))
+        kept.emplace_back(idx, plug.GetParam(idx)->Value());
     plug.SeedRandom(target.seed); // right before the generator; the render's noise continues it
     (plug.*generators().at(CanonicalKind(request.kind)))();
+    for (const auto& [idx, value] : kept)
+        plug.SetParameterFromHost(idx, value);
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
@@ -131,6 +138,7 @@ void checkRequest(const GenerateRequest& request)
         throw UsageError("unknown kind '" + request.kind +
                          "'; one of pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, "
                          "slash, random, mutate, reset");
+    LockedParams(request.locks); // refused before anything is written
     if (request.count < 1 || request.count > kMaxCount)
         throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
     if (request.count > 1 && request.output == "-")
@@ -146,6 +154,58 @@ void checkRequest(const GenerateRequest& request)
 }
 
 } // namespace
+
+namespace
+{
+
+// Each group by the names of its parameters: a prefix, or exact names.
+struct LockGroup
+{
+    const char* group;
+    std::vector<std::string> prefixes;
+};
+const LockGroup kLockGroups[] = {
+    {"osc1", {"Osc1 "}},
+    {"osc2", {"Osc2 "}},
+    {"osc3", {"Osc3 "}},
+    {"noise", {"White Level", "Pink Level", "Whiite EnvDepth", "Pink EnvDepth"}},
+    {"amp-env", {"Amp Env "}},
+    {"filter-env", {"Filter Env "}},
+    {"filters", {"Filter LP ", "Filter HP "}},
+    {"pitch", {"Pitch "}},
+    {"crusher", {"BitCrush "}},
+    {"output", {"Output Gain", "Compression Factor"}}};
+
+bool startsWith(const std::string& text, const std::string& start)
+{
+    return text.compare(0, start.size(), start) == 0;
+}
+
+} // namespace
+
+std::vector<int> LockedParams(const std::vector<std::string>& locks)
+{
+    std::vector<int> locked;
+    for (const std::string& lock : locks)
+    {
+        const size_t before = locked.size();
+        for (int i = 0; i < kNumParams; ++i)
+        {
+            const std::string name = paramProperties[i].name;
+            bool inGroup = false;
+            for (const LockGroup& g : kLockGroups)
+                for (const std::string& prefix : g.prefixes)
+                    inGroup = inGroup || (lock == g.group && startsWith(name, prefix));
+            if (name == lock || inGroup)
+                locked.push_back(i);
+        }
+        if (locked.size() == before)
+            throw UsageError("--lock '" + lock + "': not a parameter name (see bleepforge params) "
+                             "nor a group: osc1, osc2, osc3, noise, amp-env, filter-env, "
+                             "filters, pitch, crusher, output");
+    }
+    return locked;
+}
 
 std::string CanonicalKind(const std::string& kind)
 {

@@ -4,6 +4,7 @@
 #include "RenderJob.h"
 
 #include <string>
+#include <vector>
 
 const int kMaxCount = 100000;
 
@@ -19,11 +20,16 @@ struct GenerateRequest
     bool force = false;    // with a count, overwrite existing files
     std::string output;    // a file, "-", or with a count a pattern holding one %d
     std::string stateOut;  // likewise, optional
+    std::vector<std::string> locks; // parameter names or groups kept through the generator
 };
 
 // The generator a kind names, in any case and by the names people use
 // ("coin" is pickup, "laser" shoot, "power-up" powerup, "hurt" hit).
 std::string CanonicalKind(const std::string& kind);
+// The parameters that --lock names keep: exact names, or the groups osc1,
+// osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher and output.
+// Throws UsageError for a name that is neither.
+std::vector<int> LockedParams(const std::vector<std::string>& locks);
 // Whether KIND names a generator.
 bool IsGeneratorKind(const std::string& kind);
 // Expands a pattern's one "%d" (with optional zero padding and width, like

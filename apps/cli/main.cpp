@@ -160,6 +160,10 @@ int main(int argc, char** argv)
     gen->add_option("--count", generateCount, "How many sounds (then -o is a pattern)")
         ->default_val("1");
     gen->add_flag("--force", generate.force, "Overwrite files a batch would write");
+    gen->add_option("--lock", generate.locks,
+                    "Keep a parameter (its exact name) or a group through the generator: "
+                    "osc1, osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher, "
+                    "output; repeatable");
     gen->add_option("--state-out", generate.stateOut, "Write each sound's state (a pattern too)");
     gen->add_option("-o,--output", generate.output,
                     "Output file (.wav, .flac, .ogg, .aiff, .mp3), - for raw samples, or a "

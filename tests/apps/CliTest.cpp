@@ -291,6 +291,39 @@ TEST_F(CliTest, NormalizingLandsWhereAskedAndClippingIsSaid)
     EXPECT_EQ(run("render --normalize peak:5 -o '" + path("no.wav") + "'").status, 2);
 }
 
+// Locked values come through the generator; every other value is the seed's.
+TEST_F(CliTest, LocksKeepTheirValuesAndLeaveTheRestToTheSeed)
+{
+    ASSERT_EQ(run("generate pickup --seed 3 --state-out '" + path("free.state") + "' -o '" +
+                  path("free.wav") + "'")
+                  .status,
+              0);
+    ASSERT_EQ(run("generate pickup --seed 3 --set 'Osc1 Type=Whistle' --lock 'Osc1 Type' --lock "
+                  "amp-env --state-out '" + path("locked.state") + "' -o '" + path("locked.wav") + "'")
+                  .status,
+              0);
+    std::istringstream free(run("show '" + path("free.state") + "'").out),
+        locked(run("show '" + path("locked.state") + "'").out);
+    std::string a, b;
+    int kept = 0, lines = 0;
+    while (std::getline(free, a) && std::getline(locked, b))
+    {
+        ++lines;
+        const bool lockedLine = b.find("Osc1 Type=") != std::string::npos ||
+                                b.find("Amp Env ") != std::string::npos;
+        if (lockedLine)
+            ++kept;
+        else
+            EXPECT_EQ(a, b);
+    }
+    EXPECT_EQ(lines, 60);
+    EXPECT_EQ(kept, 6);
+    EXPECT_NE(run("show '" + path("locked.state") + "'").out.find("Osc1 Type=Whistle"), std::string::npos);
+    EXPECT_NE(run("show '" + path("locked.state") + "'").out.find("Amp Env Sustain=1\""), std::string::npos);
+    EXPECT_EQ(run("generate pickup --lock bogus -o '" + path("no.wav") + "'").status, 2);
+    EXPECT_FALSE(exists("no.wav"));
+}
+
 TEST_F(CliTest, FriendlierEdges)
 {
     CliRun r = run("");
