@@ -4,13 +4,20 @@
 #include "Interrupt.h"
 #include "ShareCode.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <stdexcept>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -262,6 +269,117 @@ std::string ExpandPattern(const std::string& pattern, int number)
     return out;
 }
 
+namespace
+{
+
+// Each line as its file is finished: a pipeline downstream, or an
+// interrupted batch, sees exactly the files that exist.
+void reportFinished(const Target& t, int done, int total)
+{
+    std::cout << t.audio << "\tseed " << t.seed << (t.state.empty() ? "" : "\tstate " + t.state)
+              << std::endl;
+    showProgress(done, total, t.audio);
+}
+
+// A worker process makes every jobs-th sound from its first and says each
+// one it finished down the pipe. Each sound seeds its own draws, so a worker
+// gives the bytes one process would; the random source is the process's own.
+[[noreturn]] void runWorker(const GenerateRequest& request, const std::vector<Target>& targets,
+                            int first, int jobs, int finished)
+{
+    int status = 0;
+    try
+    {
+        for (size_t k = static_cast<size_t>(first); k < targets.size(); k += static_cast<size_t>(jobs))
+        {
+            StopIfInterrupted();
+            generateOne(request, targets[k]);
+            const uint32_t index = static_cast<uint32_t>(k);
+            if (write(finished, &index, sizeof index) != sizeof index)
+                break;
+        }
+    }
+    catch (const Interrupted&)
+    {
+        status = InterruptedStatus();
+    }
+    catch (const std::exception& e)
+    {
+        std::cerr << "bleepforge: " << e.what() << std::endl;
+        status = 1;
+    }
+    std::cout.flush();
+    _exit(status);
+}
+
+// Reports each sound as a worker finishes it, until every worker is done. An
+// interruption of this process (a signal to it alone) is passed on, so that
+// the workers too stop between blocks and keep only whole files.
+int collectFinished(int finished, const std::vector<Target>& targets, int total,
+                    const std::vector<pid_t>& workers)
+{
+    const int kLookMilliseconds = 50;
+    bool passedOn = false;
+    int done = 0;
+    for (;;)
+    {
+        if (InterruptRequested() && !passedOn)
+        {
+            for (pid_t pid : workers)
+                kill(pid, SIGTERM);
+            passedOn = true;
+        }
+        pollfd ready = {finished, POLLIN, 0};
+        if (poll(&ready, 1, kLookMilliseconds) <= 0)
+            continue;
+        uint32_t index = 0;
+        const ssize_t got = read(finished, &index, sizeof index);
+        if (got == sizeof index && index < targets.size())
+            reportFinished(targets[index], ++done, total);
+        else if (got == 0 || (got < 0 && errno != EINTR))
+            return done;
+    }
+}
+
+void runInWorkers(const GenerateRequest& request, const std::vector<Target>& targets, int jobs)
+{
+    int finished[2];
+    if (pipe(finished) != 0)
+        throw std::runtime_error("cannot start the batch's workers: " + std::string(std::strerror(errno)));
+    std::cout.flush();
+    std::vector<pid_t> workers;
+    for (int w = 0; w < jobs; ++w)
+    {
+        const pid_t pid = fork();
+        if (pid == 0)
+        {
+            close(finished[0]);
+            runWorker(request, targets, w, jobs, finished[1]);
+        }
+        if (pid > 0)
+            workers.push_back(pid);
+    }
+    close(finished[1]);
+    const int done = collectFinished(finished[0], targets, request.count, workers);
+    close(finished[0]);
+    int failed = 0;
+    for (pid_t pid : workers)
+    {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+        {
+        }
+        if (!failed && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))
+            failed = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    }
+    StopIfInterrupted();
+    if (workers.size() != static_cast<size_t>(jobs) || failed)
+        throw std::runtime_error("the batch stopped: " + std::to_string(done) + " of " +
+                                 std::to_string(request.count) + " sounds were made");
+}
+
+} // namespace
+
 void RunGenerate(const GenerateRequest& request)
 {
     checkRequest(request);
@@ -276,19 +394,18 @@ void RunGenerate(const GenerateRequest& request)
     if (!request.seeded)
         std::cerr << "bleepforge: seed " << request.seed << std::endl;
 
+    const int jobs = std::min(request.jobs, request.count);
+    if (jobs > 1)
+    {
+        runInWorkers(request, targets, jobs);
+        return;
+    }
     for (size_t k = 0; k < targets.size(); ++k)
     {
-        const Target& t = targets[k];
         StopIfInterrupted();
-        generateOne(request, t);
+        generateOne(request, targets[k]);
         if (batch)
-        {
-            // Each line as its file is finished: a pipeline downstream, or an
-            // interrupted batch, sees exactly the files that exist.
-            std::cout << t.audio << "\tseed " << t.seed << (t.state.empty() ? "" : "\tstate " + t.state)
-                      << std::endl;
-            showProgress(static_cast<int>(k) + 1, request.count, t.audio);
-        }
+            reportFinished(targets[k], static_cast<int>(k) + 1, request.count);
     }
 }
 

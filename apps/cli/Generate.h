@@ -21,6 +21,7 @@ struct GenerateRequest
     std::string output;    // a file, "-", or with a count a pattern holding one %d
     std::string stateOut;  // likewise, optional
     std::vector<std::string> locks; // parameter names or groups kept through the generator
+    int jobs = 1;          // sounds made at once, each in a process of its own
 };
 
 // The generator a kind names, in any case and by the names people use

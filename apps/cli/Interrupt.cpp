@@ -24,9 +24,14 @@ void CatchInterrupts()
     sigaction(SIGTERM, &action, nullptr);
 }
 
+bool InterruptRequested()
+{
+    return gSignal != 0;
+}
+
 void StopIfInterrupted()
 {
-    if (gSignal != 0)
+    if (InterruptRequested())
         throw Interrupted();
 }
 

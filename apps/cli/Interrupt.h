@@ -12,6 +12,8 @@ struct Interrupted : std::runtime_error
 };
 
 void CatchInterrupts();
+// Whether a signal has come.
+bool InterruptRequested();
 // Throws Interrupted once a signal has come.
 void StopIfInterrupted();
 // The exit status for the signal that came: 128 + its number.

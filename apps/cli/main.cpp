@@ -11,12 +11,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 
 namespace
 {
@@ -160,6 +162,12 @@ int main(int argc, char** argv)
     gen->add_option("--count", generateCount, "How many sounds (then -o is a pattern)")
         ->default_val("1");
     gen->add_flag("--force", generate.force, "Overwrite files a batch would write");
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    generate.jobs = cores;
+    gen->add_option("--jobs", generate.jobs,
+                    "Sounds of a batch made at once (default: " + std::to_string(cores) +
+                        ", the cores); the files are the same whatever the number")
+        ->check(CLI::Range(1, 256));
     gen->add_option("--lock", generate.locks,
                     "Keep a parameter (its exact name) or a group through the generator: "
                     "osc1, osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher, "
