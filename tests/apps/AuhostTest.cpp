@@ -79,6 +79,12 @@ TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
     EXPECT_EQ(formatAndSamples(read("au.wav")), formatAndSamples(read("cli.wav")));
     EXPECT_NE(read("p.aupreset").find("<key>data</key>"), std::string::npos);
 
+    // Raw samples on standard output, as bleepforge render -o - writes them.
+    ASSERT_EQ(run(auhost("render " + mBundle + notes + " -o - > '" + path("au.raw") + "'")), 0);
+    ASSERT_EQ(run(std::string(BLEEPFORGE_CLI) + " render" + notes + " -o - > '" + path("cli.raw") + "'"), 0);
+    EXPECT_FALSE(read("au.raw").empty());
+    EXPECT_EQ(read("au.raw"), read("cli.raw"));
+
     // The preset alone brings the sound back.
     ASSERT_EQ(run(auhost("render " + mBundle + " --note 60:120:0:0.2 --seed 9 --format float --preset '" +
                          path("p.aupreset") + "' -o '" + path("again.wav") + "'")),

@@ -205,7 +205,8 @@ TEST_F(CliTest, EachContainerReadsBackAsAsked)
     const Case cases[] = {{"a.wav", "", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 2},
                           {"a.flac", "--format pcm24 --channels 1", SF_FORMAT_FLAC, SF_FORMAT_PCM_24, 1},
                           {"a.ogg", "--channels 1", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 1},
-                          {"a.AIFF", "--format float", SF_FORMAT_AIFF, SF_FORMAT_FLOAT, 2}};
+                          {"a.AIFF", "--format float", SF_FORMAT_AIFF, SF_FORMAT_FLOAT, 2},
+                          {"a.mp3", "--channels 1", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, 1}};
     for (const Case& c : cases)
     {
         const CliRun r = run(std::string("render --note 60 ") + c.options + " -o '" + path(c.name) + "'");
