@@ -39,17 +39,29 @@ void restore(App& app, const std::string& state)
 
 } // namespace
 
-void Audition(App& app)
+namespace
 {
-    const HostRender job = ExportJob(*app.unit, app.io->Rate());
+
+// The note is held as long as the export's: through attack, hold and decay.
+void auditionFor(App& app, const HostRender& job)
+{
     app.io->Audition(job.request.notes.front().duration);
 }
 
+} // namespace
+
+void Audition(App& app)
+{
+    auditionFor(app, ExportJob(*app.unit, app.settings.exportSettings.rate));
+}
+
+// One look at the instrument serves the audition and the picture.
 void SoundChanged(App& app)
 {
+    const HostRender job = ExportJob(*app.unit, app.settings.exportSettings.rate);
     if (app.settings.playOnChange)
-        Audition(app);
-    app.strip->Show(ExportJob(*app.unit, app.settings.exportSettings.rate), app.settings.exportSettings);
+        auditionFor(app, job);
+    app.strip->Show(job, app.settings.exportSettings);
     updateUndoButtons(app);
 }
 

@@ -81,6 +81,12 @@ std::string shellOutput(const std::string& command)
     return out;
 }
 
+std::string slurp(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 std::vector<double> readWav(const std::string& file, SF_INFO* info)
 {
     SNDFILE* in = sf_open(file.c_str(), SFM_READ, info);
@@ -339,17 +345,12 @@ TEST_F(CliTest, BatchesOnSeveralJobsWriteTheSameFiles)
     ASSERT_EQ(one.status, 0) << one.err;
     ASSERT_EQ(three.status, 0) << three.err;
     EXPECT_EQ(std::count(three.out.begin(), three.out.end(), '\n'), 7);
-    const auto bytesOf = [this](const std::string& name)
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
     for (int k = 0; k < 7; ++k)
         for (const char* kind : {".wav", ".state"})
         {
             const std::string name = "s" + std::to_string(k) + kind;
-            EXPECT_FALSE(bytesOf("one/" + name).empty()) << name;
-            EXPECT_EQ(bytesOf("three/" + name), bytesOf("one/" + name)) << name;
+            EXPECT_FALSE(slurp(path("one/" + name)).empty()) << name;
+            EXPECT_EQ(slurp(path("three/" + name)), slurp(path("one/" + name))) << name;
         }
 }
 
@@ -365,12 +366,7 @@ TEST_F(CliTest, FriendlierEdges)
     // Kinds in any case and by their common names; the sound is the same.
     ASSERT_EQ(run("generate pickup --seed 2 -o '" + path("p.wav") + "'").status, 0);
     ASSERT_EQ(run("generate COIN --seed 2 -o '" + path("c.wav") + "'").status, 0);
-    const auto bytesOf = [this](const char* name)
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_EQ(bytesOf("c.wav"), bytesOf("p.wav"));
+    EXPECT_EQ(slurp(path("c.wav")), slurp(path("p.wav")));
     EXPECT_EQ(run("generate Laser --seed 2 -o '" + path("l.wav") + "'").status, 0);
 
     // Values outside a range, or not whole where they must be, are refused.
@@ -604,12 +600,6 @@ TEST_F(CliTest, ShareCodesRenderLikeTheirFileAndRefuseDamage)
 
 namespace
 {
-
-std::string slurp(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 int countEntries(const std::string& dir)
 {
