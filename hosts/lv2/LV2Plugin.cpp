@@ -1,0 +1,172 @@
+#include "LV2Plugin.h"
+
+#include "CFCompat.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
+
+#include <cstring>
+
+namespace
+{
+
+const void* findFeature(const LV2_Feature* const* features, const char* uri)
+{
+    for (int i = 0; features && features[i]; ++i)
+    {
+        if (std::strcmp(features[i]->URI, uri) == 0)
+            return features[i]->data;
+    }
+    return nullptr;
+}
+
+// The host's maximum block length, or 0 when it gives none.
+int maxBlockLength(const LV2_Options_Option* options, LV2_URID_Map* map)
+{
+    const LV2_URID key = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
+    const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
+    for (const LV2_Options_Option* o = options; o && o->key; ++o)
+    {
+        if (o->key == key && o->type == intType && o->size == sizeof(int32_t))
+            return *static_cast<const int32_t*>(o->value);
+    }
+    return 0;
+}
+
+} // namespace
+
+BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
+                                     const LV2_Feature* const* features)
+{
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    const auto* options = static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options));
+    if (!map || !(rate >= 1000.0 && rate <= 768000.0))
+        return nullptr;
+    const int maxBlock = maxBlockLength(options, map);
+    if (maxBlock <= 0 || maxBlock > (1 << 20))
+        return nullptr;
+    // The editor's images lie in the bundle; the instance builds its editor headless.
+    CFCompatAddBundleSearchPath(bundlePath);
+    return new BleepforgeLV2(rate, maxBlock, map);
+}
+
+BleepforgeLV2::BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map)
+    : mPlug(new Bleepforge(IPluginInstanceInfo())), mMaxBlock(maxBlock),
+      mMidiEvent(map->map(map->handle, LV2_MIDI__MidiEvent)),
+      mChunk(map->map(map->handle, LV2_ATOM__Chunk)),
+      mStateKey(map->map(map->handle, BLEEPFORGE_LV2_STATE_URI))
+{
+    mPlug->SetSampleRate(rate);
+    mPlug->SetBlockSize(maxBlock);
+    mPlug->SetOutputChannelConnections(0, 2, true);
+    RememberParamsAsSeen();
+}
+
+void BleepforgeLV2::RememberParamsAsSeen()
+{
+    for (int i = 0; i < kNumParams; ++i)
+        mSeen[i] = static_cast<float>(mPlug->GetParam(i)->Value());
+}
+
+void BleepforgeLV2::ConnectPort(uint32_t port, void* data)
+{
+    if (port < static_cast<uint32_t>(kNumParams))
+        mControls[port] = static_cast<const float*>(data);
+    else if (port == kLV2MidiIn)
+        mMidiIn = static_cast<const LV2_Atom_Sequence*>(data);
+    else if (port == kLV2OutLeft || port == kLV2OutRight)
+        mOut[port - kLV2OutLeft] = static_cast<float*>(data);
+    else if (port == kLV2MeterLeft || port == kLV2MeterRight)
+        mMeter[port - kLV2MeterLeft] = static_cast<float*>(data);
+}
+
+void BleepforgeLV2::Activate()
+{
+    mPlug->Reset();
+}
+
+void BleepforgeLV2::PushChangedControls()
+{
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        if (!mControls[i])
+            continue;
+        const float value = *mControls[i];
+        // A NaN never equals itself: it is ignored rather than pushed each block.
+        if (value == mSeen[i] || value != value)
+            continue;
+        mSeen[i] = value;
+        mPlug->SetParameterFromHost(i, value);
+    }
+}
+
+// The events from *next that fall before end, each at its frame within the
+// span, then the span's frames.
+void BleepforgeLV2::RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end)
+{
+    while (mMidiIn && !lv2_atom_sequence_is_end(&mMidiIn->body, mMidiIn->atom.size, *next) &&
+           (*next)->time.frames < end)
+    {
+        const LV2_Atom_Event* event = *next;
+        *next = lv2_atom_sequence_next(event);
+        if (event->body.type != mMidiEvent || event->body.size == 0 || event->body.size > 3)
+            continue;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(event + 1);
+        const int64_t frame = event->time.frames < start ? start : event->time.frames;
+        IMidiMsg msg(static_cast<int>(frame - start), bytes[0], event->body.size > 1 ? bytes[1] : 0,
+                     event->body.size > 2 ? bytes[2] : 0);
+        mPlug->ProcessMidiMsg(&msg);
+    }
+    float* outputs[] = {mOut[0], mOut[1]};
+    mPlug->AttachOutputBuffers(0, 2, outputs);
+    mPlug->ProcessBuffers(0.0f, static_cast<int>(end - start));
+}
+
+void BleepforgeLV2::Run(uint32_t frames)
+{
+    if (!mOut[0] || !mOut[1])
+        return;
+    PushChangedControls();
+    const LV2_Atom_Event* next = mMidiIn ? lv2_atom_sequence_begin(&mMidiIn->body) : nullptr;
+    // A host that breaks its promised bound still gets every frame, in pieces.
+    for (uint32_t start = 0; start < frames;)
+    {
+        const uint32_t end = start + std::min<uint32_t>(frames - start, static_cast<uint32_t>(mMaxBlock));
+        RenderSpan(&next, start, end);
+        start = end;
+    }
+    if (mMeter[0])
+        *mMeter[0] = static_cast<float>(mPlug->GetMeterL());
+    if (mMeter[1])
+        *mMeter[1] = static_cast<float>(mPlug->GetMeterR());
+}
+
+LV2_State_Status BleepforgeLV2::Save(LV2_State_Store_Function store, LV2_State_Handle handle)
+{
+    ByteChunk state;
+    mPlug->SerializeState(&state);
+    return store(handle, mStateKey, state.GetBytes(), static_cast<size_t>(state.Size()), mChunk,
+                 LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+}
+
+LV2_State_Status BleepforgeLV2::Restore(LV2_State_Retrieve_Function retrieve,
+                                        LV2_State_Handle handle)
+{
+    size_t size = 0;
+    uint32_t type = 0, flags = 0;
+    const void* data = retrieve(handle, mStateKey, &size, &type, &flags);
+    if (!data)
+        return LV2_STATE_ERR_NO_PROPERTY;
+    ByteChunk probe;
+    mPlug->SerializeState(&probe);
+    if (type != mChunk || size != static_cast<size_t>(probe.Size()))
+        return LV2_STATE_ERR_BAD_TYPE;
+    ByteChunk state;
+    state.PutBytes(data, static_cast<int>(size));
+    if (mPlug->UnserializeState(&state, 0) != static_cast<int>(size))
+        return LV2_STATE_ERR_UNKNOWN;
+    RememberParamsAsSeen();
+    return LV2_STATE_SUCCESS;
+}

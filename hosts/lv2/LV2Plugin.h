@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Bleepforge.h"
+#include "LV2Ports.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+
+#include <memory>
+
+// The instrument behind LV2's calls.
+//
+// Threads. The host's audio thread runs Run; instantiation, activation and
+// state run on its main thread, never during Run (LV2's threading classes),
+// so Run shares nothing with them but the instrument itself. The editor is a
+// separate instance in the UI binary and reaches this one only through the
+// ports. Run takes no lock the main thread could hold and allocates nothing.
+class BleepforgeLV2
+{
+public:
+    // Null when a required feature (URID map, a maximum block length) is missing.
+    static BleepforgeLV2* Create(double rate, const char* bundlePath,
+                                 const LV2_Feature* const* features);
+
+    void ConnectPort(uint32_t port, void* data);
+    void Activate();
+    void Run(uint32_t frames);
+    LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
+    LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+
+    void Seed(uint32_t seed) { mPlug->SeedRandom(seed); }
+    uint64_t IdleFrames() const { return static_cast<uint64_t>(mPlug->GetIdleFrames()); }
+
+private:
+    BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map);
+    void PushChangedControls();
+    void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end);
+    void RememberParamsAsSeen();
+
+    std::unique_ptr<Bleepforge> mPlug;
+    int mMaxBlock;
+    LV2_URID mMidiEvent, mChunk, mStateKey;
+    // Connected by the host on its main thread before Run uses them.
+    const float* mControls[kNumParams] = {};
+    const LV2_Atom_Sequence* mMidiIn = nullptr;
+    float* mOut[2] = {};
+    float* mMeter[2] = {};
+    // The control values already pushed: a port is pushed only when it moves,
+    // so a state's exact values survive the host's single-precision ports.
+    // Run and Restore only (never concurrent).
+    float mSeen[kNumParams] = {};
+};
