@@ -8,6 +8,7 @@
 #include <lv2/options/options.h>
 
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -48,7 +49,7 @@ BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
     if (maxBlock <= 0 || maxBlock > (1 << 20))
         return nullptr;
     // The editor's images lie in the bundle; the instance builds its editor headless.
-    CFCompatAddBundleSearchPath(bundlePath);
+    CFCompatAddBundleSearchPath((std::string(bundlePath ? bundlePath : ".") + "/Resources").c_str());
     return new BleepforgeLV2(rate, maxBlock, map);
 }
 

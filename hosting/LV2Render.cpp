@@ -1,0 +1,115 @@
+#include "LV2Render.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+
+// The values a state holds, after its version word.
+std::vector<double> valuesOf(const std::vector<uint8_t>& state)
+{
+    std::vector<double> values((state.size() - 4) / sizeof(double));
+    std::memcpy(values.data(), state.data() + 4, values.size() * sizeof(double));
+    return values;
+}
+
+// The plug-in's state and its control ports agree again, as a host's restore
+// leaves them; the ports then carry nothing new to the plug-in.
+void restoreSound(LV2Instance& instance, const ByteChunk& state)
+{
+    const std::vector<uint8_t> bytes(state.GetBytes(), state.GetBytes() + state.Size());
+    instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, bytes);
+    const std::vector<double> values = valuesOf(bytes);
+    for (size_t i = 0; i < values.size() && i < static_cast<size_t>(kNumParams); ++i)
+        instance.SetControl(static_cast<uint32_t>(i), static_cast<float>(values[i]));
+}
+
+// The note generate plays, from the values the plug-in will render with:
+// its state, then each setting as its port carries it.
+NoteSpec generatedNote(LV2Instance& instance)
+{
+    const std::vector<double> values = valuesOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI));
+    double duration = 0.0;
+    for (int param : {kAmpEnvAttack, kAmpEnvHold, kAmpEnvDecay})
+    {
+        const float port = instance.Control(static_cast<uint32_t>(param));
+        const double value = values.at(static_cast<size_t>(param));
+        duration += port == static_cast<float>(value) ? value : static_cast<double>(port);
+    }
+    NoteSpec note;
+    note.duration = duration;
+    return note;
+}
+
+} // namespace
+
+void ApplySetting(LV2Instance& instance, const std::string& assignment)
+{
+    const size_t equals = assignment.find('=');
+    if (equals == std::string::npos)
+        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
+    const std::string name = Trim(assignment.substr(0, equals)), text = Trim(assignment.substr(equals + 1));
+    const int index = instance.ControlNamed(name);
+    if (index < 0)
+        throw UsageError("--set: the plug-in has no control \"" + name + "\" (see 'lv2host info')");
+    const LV2PortInfo& port = instance.Port(index);
+    double value = 0.0;
+    bool found = false;
+    for (const auto& point : port.scalePoints)
+    {
+        if (Lower(point.second) == Lower(text))
+        {
+            value = point.first;
+            found = true;
+        }
+    }
+    if (!found && !ParseNumber(text, &value))
+        throw UsageError("--set \"" + name + "\": '" + text + "' is not a number");
+    const float single = static_cast<float>(value);
+    if (single < port.minimum || single > port.maximum || (port.integer && value != std::floor(value)))
+        throw UsageError("--set \"" + name + "\": expected " + std::string(port.integer ? "a whole number " : "") +
+                         std::to_string(port.minimum) + " ... " + std::to_string(port.maximum));
+    instance.SetControl(static_cast<uint32_t>(index), single);
+}
+
+std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink)
+{
+    RenderRequest request = job.request;
+    LV2Instance instance(world, request.rate, request.block);
+    if (request.seeded)
+        instance.Seed(request.seed);
+    if (!job.preset.empty())
+        instance.RestorePreset(job.preset);
+    if (!request.stateIn.empty())
+        restoreSound(instance, ReadState(request.stateIn));
+    for (const std::string& setting : request.settings)
+        ApplySetting(instance, setting);
+    if (request.notes.empty() && request.generatedNoteWhenNone)
+        request.notes.push_back(generatedNote(instance));
+
+    RenderTarget target;
+    target.sendNote = [&instance](const NoteEvent& e, int offset)
+    {
+        const bool on = e.rank == kOn;
+        instance.QueueMidi(offset, on ? 0x90 : 0x80, static_cast<uint8_t>(e.note),
+                           on ? static_cast<uint8_t>(e.velocity) : 0);
+    };
+    target.renderBlock = [&instance](double* left, double* right, int frames)
+    {
+        instance.Run(frames);
+        std::copy(instance.Output(0), instance.Output(0) + frames, left);
+        std::copy(instance.Output(1), instance.Output(1) + frames, right);
+    };
+    target.idleFrames = [&instance] { return instance.IdleFrames(); };
+    RunRenderLoop(request, target, sink);
+    return instance.StateProperty(BLEEPFORGE_LV2_STATE_URI);
+}
+
+RenderResult RenderThroughLV2(LV2World& world, const LV2Render& job)
+{
+    RenderResult result;
+    const std::vector<uint8_t> state = RenderThroughLV2(world, job, CollectFrames(&result));
+    result.state.PutBytes(state.data(), static_cast<int>(state.size()));
+    return result;
+}
