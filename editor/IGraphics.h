@@ -26,6 +26,20 @@ class IPluginBase;
 // only touch controls' values and dirty and redraw flags, which are atomics
 // (see IControl), so no lock is taken on those paths. The control list itself
 // changes only during set-up and Resize, never while audio or host threads run.
+class IGraphics;
+
+// Text in the editor's own pixel font, for the value fields and menus a view
+// without a toolkit draws itself. The plug-in supplies it.
+class IPixelFont
+{
+public:
+    virtual ~IPixelFont() = default;
+    virtual int Width(const char* text) const = 0;
+    virtual int Height() const = 0;
+    // The text's top-left corner at x, y on the draw bitmap.
+    virtual void Draw(IGraphics* graphics, const char* text, int x, int y) = 0;
+};
+
 class IGraphics : public IGraphicsContext
 {
 public:
@@ -67,6 +81,9 @@ public:
     int FPS() const { return mFPS; }
     IPluginBase* GetPlug() { return mPlug; }
     void HandleMouseOver(bool canHandle) { mHandleMouseOver = canHandle; }
+    // Owned once set; null until the plug-in gives one.
+    void SetPixelFont(IPixelFont* font) { mPixelFont.reset(font); }
+    IPixelFont* GetPixelFont() { return mPixelFont.get(); }
     void EnableTooltips(bool enable);
     bool TooltipsEnabled() const { return mEnableTooltips; }
     void SetStrictDrawing(bool strict);
@@ -187,6 +204,7 @@ public:
     virtual std::string DescribeMissingImage(const char* name);
 
 private:
+    std::unique_ptr<IPixelFont> mPixelFont; // GUI thread only
     PIX_IFont* CacheFont(IText* text);
     bool DrawControlsStrict(IRECT* r);
     void DrawControlsAfterDirty();

@@ -92,8 +92,11 @@ const char* URIDMap::Unmap(LV2_URID id) const
 LV2World::LV2World(const std::string& uri) : mWorld(lilv_world_new())
 {
     lilv_world_load_all(mWorld);
-    const Node wanted(lilv_new_uri(mWorld, uri.c_str()));
-    mPlugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(mWorld), wanted);
+    {
+        const Node wanted(lilv_new_uri(mWorld, uri.c_str()));
+        mPlugin = wanted.mNode ? lilv_plugins_get_by_uri(lilv_world_get_all_plugins(mWorld), wanted)
+                               : nullptr;
+    }
     if (!mPlugin)
     {
         lilv_world_free(mWorld);

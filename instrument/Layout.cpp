@@ -209,6 +209,7 @@ void Bleepforge::CreateGraphics()
     mSlotLabel = new ITextControlBitmapFont(this, IRECT(548, 240, 603, 270), &style,
                                             image(kFont14Image), advList_Eyetype_3_14, "0");
     mSlotLabel->SetTooltip("Current data index");
+    graphics->SetPixelFont(new BitmapPixelFont(image(kFont14Image), advList_Eyetype_3_14));
     graphics->AttachControl(mSlotLabel);
 
     for (int i = 0; i < kNumParams; ++i)

@@ -76,6 +76,21 @@ void BitmapFontText::Draw(IGraphics* graphics, const char* text, int x, const IC
     }
 }
 
+int BitmapPixelFont::Width(const char* text) const
+{
+    return BitmapFontText(const_cast<IBitmap*>(&mFont), mAdvances, IRECT()).Width(text);
+}
+
+int BitmapPixelFont::Height() const
+{
+    return frameHeightOf(mFont);
+}
+
+void BitmapPixelFont::Draw(IGraphics* graphics, const char* text, int x, int y)
+{
+    BitmapFontText(&mFont, mAdvances, IRECT(x, y, x + mFont.W, y + Height())).Draw(graphics, text, x, nullptr);
+}
+
 IButtonControl::IButtonControl(IPluginBase* plug, IRECT rect, IBitmap* bitmap, int frameBase)
     : IControl(plug, rect), mBitmapRECT(rect.L, rect.T, rect.L + bitmap->W,
                                         rect.T + frameHeightOf(*bitmap)),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IControl.h"
+#include "IGraphics.h"
 #include "RelaySignal.h"
 
 // The instrument's controls: buttons that fire a signal, knobs and meters that
@@ -62,6 +63,20 @@ private:
 };
 
 // A label in a bitmap font, centred at the top of its 20-pixel text area.
+// The bitmap font as the editor's pixel font, for fields and menus a view draws.
+class BitmapPixelFont : public IPixelFont
+{
+public:
+    BitmapPixelFont(IBitmap* font, const short* advances) : mFont(*font), mAdvances(advances) {}
+    int Width(const char* text) const override;
+    int Height() const override;
+    void Draw(IGraphics* graphics, const char* text, int x, int y) override;
+
+private:
+    IBitmap mFont;
+    const short* mAdvances;
+};
+
 class ITextControlBitmapFont : public IControl
 {
 public:

@@ -25,6 +25,9 @@ public:
                                const char* initial, IParam* param) = 0;
     // Ends an open value field as confirmed.
     virtual void EndTextEntry() = 0;
+    // For views that have no event loop of their own: handles what the window
+    // received and redraws what changed. The host's idle call.
+    virtual void Idle() {}
 };
 
 // Opens the editor's window inside parent (or on its own); null when no
@@ -69,6 +72,12 @@ public:
     void* OpenWindow(void* window, void* parent, short, short) override { return OpenWindow(parent ? parent : window); }
     void CloseWindow() override;
     void* GetWindow() override;
+    // The window's share of the host's idle call.
+    void IdleWindow()
+    {
+        if (mWindow)
+            mWindow->Idle();
+    }
     bool GetTextFromClipboard(KIT_String* text) override;
     void UpdateTooltips() override;
     PIX_IBitmap* OSLoadBitmap(int id, const char* name) override;

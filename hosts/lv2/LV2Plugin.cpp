@@ -7,6 +7,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -88,6 +89,12 @@ void BleepforgeLV2::Activate()
     mPlug->Reset();
 }
 
+// Hosts store port values with fewer digits than a float needs (jalv keeps
+// eight decimals), so the ports a restore brings back can miss the restored
+// values a little; they would nudge an exact sound, so the first look after a
+// restore lets them be.
+const float kEchoTolerance = 1e-6f, kEchoDecimals = 1e-8f;
+
 void BleepforgeLV2::PushChangedControls()
 {
     for (int i = 0; i < kNumParams; ++i)
@@ -98,7 +105,11 @@ void BleepforgeLV2::PushChangedControls()
         // A NaN never equals itself: it is ignored rather than pushed each block.
         if (value == mSeen[i] || value != value)
             continue;
+        const bool echo = mRestored && 
+                          std::fabs(value - mSeen[i]) <= kEchoTolerance * std::fabs(mSeen[i]) + kEchoDecimals;
         mSeen[i] = value;
+        if (echo)
+            continue;
         mPlug->SetParameterFromHost(i, value);
     }
 }
@@ -120,7 +131,7 @@ void BleepforgeLV2::RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint
                      event->body.size > 2 ? bytes[2] : 0);
         mPlug->ProcessMidiMsg(&msg);
     }
-    float* outputs[] = {mOut[0], mOut[1]};
+    float* outputs[] = {mOut[0] + start, mOut[1] + start};
     mPlug->AttachOutputBuffers(0, 2, outputs);
     mPlug->ProcessBuffers(0.0f, static_cast<int>(end - start));
 }
@@ -138,6 +149,7 @@ void BleepforgeLV2::Run(uint32_t frames)
         RenderSpan(&next, start, end);
         start = end;
     }
+    mRestored = false;
     if (mMeter[0])
         *mMeter[0] = static_cast<float>(mPlug->GetMeterL());
     if (mMeter[1])
@@ -169,5 +181,6 @@ LV2_State_Status BleepforgeLV2::Restore(LV2_State_Retrieve_Function retrieve,
     if (mPlug->UnserializeState(&state, 0) != static_cast<int>(size))
         return LV2_STATE_ERR_UNKNOWN;
     RememberParamsAsSeen();
+    mRestored = true;
     return LV2_STATE_SUCCESS;
 }

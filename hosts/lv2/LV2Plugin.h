@@ -51,4 +51,5 @@ private:
     // so a state's exact values survive the host's single-precision ports.
     // Run and Restore only (never concurrent).
     float mSeen[kNumParams] = {};
+    bool mRestored = false; // until the first Run after a restore
 };

@@ -1,5 +1,6 @@
 // The audio thread's promises: no heap allocation inside a block, and
 // instances that share nothing but the process.
+#include "LV2PluginHarness.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,26 @@ TEST(Realtime, BlocksOfABusyPatchAllocateNothing)
     gCounting = false;
     EXPECT_EQ(gAllocations.load(), 0);
     EXPECT_GT(host.plug.GetDroppedMidiCount(), 0u); // the flood overflowed and was counted
+}
+
+TEST(Realtime, LV2RunsWithMovingPortsAndMidiAllocateNothing)
+{
+    if (__sanitizer_install_malloc_and_free_hooks)
+        __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    LV2PluginHarness h(256);
+    h.controls[kPitchJumpDelay] = 0.5f;
+    h.run(256); // warm-up outside the count
+    gCounting = true;
+    for (int b = 0; b < 50; ++b)
+    {
+        for (int n = 0; n < 100; ++n)
+            h.queue(n * 2, static_cast<uint8_t>(n % 2 ? 0x80 : 0x90), static_cast<uint8_t>(30 + n % 60), 100);
+        h.controls[kFilterLPCutoff] = 500.0f + 10.0f * static_cast<float>(b);
+        h.controls[kOsc2Type] = static_cast<float>(b % 8);
+        h.run(b % 5 ? 256 : 700); // a host over its bound, now and then
+    }
+    gCounting = false;
+    EXPECT_EQ(gAllocations.load(), 0);
 }
 
 TEST(Realtime, InstancesAtDifferentRatesOnTwoThreadsPlayAsAlone)

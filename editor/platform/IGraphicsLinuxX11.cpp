@@ -1,0 +1,596 @@
+// The editor in a plain X11 window inside a host's window. Everything runs on
+// the host's UI thread, in the idle calls it makes and in the menus, which
+// keep the thread until a choice is made, as a native menu does.
+#include "IGraphicsLinuxX11.h"
+
+#include "IGraphicsLinux.h"
+
+#include "IControl.h"
+#include "IParam.h"
+#include "ViewConversions.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+std::atomic<int> gScale{1};
+const unsigned kDoubleClickMs = 400;
+const IColor kMenuBack(255, 236, 236, 224), kMenuHighlight(255, 60, 60, 60),
+    kMenuText(255, 0, 0, 0), kFieldBorder(255, 0, 0, 0);
+
+int shiftOf(unsigned long mask)
+{
+    int shift = 0;
+    while (mask && !(mask & 1))
+    {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+IMouseMod modsOf(unsigned state, unsigned button)
+{
+    const bool right = button == Button3 || (state & Button3Mask);
+    const bool command = (state & Mod4Mask) != 0; // a command-click counts as right
+    return IMouseMod(!right, right || command, (state & ShiftMask) != 0, (state & ControlMask) != 0,
+                     (state & Mod1Mask) != 0);
+}
+
+// An XImage of the window's size, in shared memory when the server offers it.
+class Canvas
+{
+public:
+    Canvas(Display* display, Visual* visual, int depth, int w, int h);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    bool Valid() const { return mImage != nullptr; }
+    // Copies the bitmap's pixels in r (bitmap coordinates) at the scale.
+    void Fill(PIX_IBitmap* bitmap, const IRECT& r, int scale);
+    void Put(Drawable window, GC gc, const IRECT& r, int scale);
+
+private:
+    Display* mDisplay;
+    XImage* mImage = nullptr;
+    XShmSegmentInfo mShm = {};
+    bool mShared = false;
+    int mRed = 16, mGreen = 8, mBlue = 0;
+};
+
+bool gShmFailed = false;
+int noteShmFailure(Display*, XErrorEvent*)
+{
+    gShmFailed = true;
+    return 0;
+}
+
+Canvas::Canvas(Display* display, Visual* visual, int depth, int w, int h) : mDisplay(display)
+{
+    mRed = shiftOf(visual->red_mask);
+    mGreen = shiftOf(visual->green_mask);
+    mBlue = shiftOf(visual->blue_mask);
+    if (XShmQueryExtension(display))
+    {
+        mImage = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &mShm,
+                                 static_cast<unsigned>(w), static_cast<unsigned>(h));
+        if (mImage)
+        {
+            mShm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(mImage->bytes_per_line) * h, IPC_CREAT | 0600);
+            mShm.shmaddr = mShm.shmid >= 0 ? static_cast<char*>(shmat(mShm.shmid, nullptr, 0)) : nullptr;
+            mImage->data = mShm.shmaddr;
+            mShm.readOnly = False;
+            gShmFailed = false;
+            XErrorHandler previous = XSetErrorHandler(noteShmFailure);
+            const bool attached = mShm.shmaddr && mShm.shmaddr != reinterpret_cast<char*>(-1) &&
+                                  XShmAttach(display, &mShm);
+            XSync(display, False);
+            XSetErrorHandler(previous);
+            if (mShm.shmid >= 0)
+                shmctl(mShm.shmid, IPC_RMID, nullptr); // freed once both sides detach
+            mShared = attached && !gShmFailed;
+            if (!mShared)
+            {
+                if (mShm.shmaddr && mShm.shmaddr != reinterpret_cast<char*>(-1))
+                    shmdt(mShm.shmaddr);
+                mImage->data = nullptr;
+                XDestroyImage(mImage);
+                mImage = nullptr;
+            }
+        }
+    }
+    if (!mImage)
+    {
+        mImage = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                              static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+        if (mImage)
+            mImage->data = static_cast<char*>(std::calloc(static_cast<size_t>(mImage->bytes_per_line), h));
+    }
+}
+
+Canvas::~Canvas()
+{
+    if (!mImage)
+        return;
+    if (mShared)
+    {
+        XShmDetach(mDisplay, &mShm);
+        XSync(mDisplay, False);
+        shmdt(mShm.shmaddr);
+        mImage->data = nullptr;
+    }
+    XDestroyImage(mImage); // frees calloc'd data too
+}
+
+void Canvas::Fill(PIX_IBitmap* bitmap, const IRECT& r, int scale)
+{
+    for (int y = r.T; y < r.B; ++y)
+    {
+        const PIX_Pixel* row = bitmap->getBits() + static_cast<long>(y) * bitmap->getRowSpan();
+        for (int x = r.L; x < r.R; ++x)
+        {
+            const PIX_Pixel p = row[x];
+            const uint32_t pixel = static_cast<uint32_t>(PIX_Channel(p, 1)) << mRed |
+                                   static_cast<uint32_t>(PIX_Channel(p, 2)) << mGreen |
+                                   static_cast<uint32_t>(PIX_Channel(p, 3)) << mBlue;
+            for (int dy = 0; dy < scale; ++dy)
+            {
+                auto* out = reinterpret_cast<uint32_t*>(mImage->data + (y * scale + dy) * mImage->bytes_per_line);
+                for (int dx = 0; dx < scale; ++dx)
+                    out[x * scale + dx] = pixel;
+            }
+        }
+    }
+}
+
+void Canvas::Put(Drawable window, GC gc, const IRECT& r, int scale)
+{
+    const int x = r.L * scale, y = r.T * scale;
+    const auto w = static_cast<unsigned>(r.W() * scale), h = static_cast<unsigned>(r.H() * scale);
+    if (mShared)
+        XShmPutImage(mDisplay, window, gc, mImage, x, y, x, y, w, h, False);
+    else
+        XPutImage(mDisplay, window, gc, mImage, x, y, x, y, w, h);
+}
+
+// A value field drawn over the editor: the typed text and a caret.
+struct Field
+{
+    IControl* control = nullptr;
+    IParam* param = nullptr;
+    IRECT rect;
+    IColor fg, bg;
+    std::string text;
+    EntryRules rules;
+};
+
+struct X11View : LinuxWindow
+{
+    ~X11View() override;
+    void* View() override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
+    void* Window() override { return View(); }
+    void ShowTooltips(bool) override {}
+    IPopupMenu* PopupMenu(IPopupMenu* menu, const IRECT& textRect) override;
+    void OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
+                       const char* initial, IParam* param) override;
+    void EndTextEntry() override;
+    void Idle() override;
+
+    void handle(XEvent& event);
+    void onButton(const XButtonEvent& event, bool press);
+    void onKey(XKeyEvent& event);
+    void onFieldKey(KeySym sym, const char* text);
+    void editorPoint(int x, int y, int* ex, int* ey);
+    void present(bool everything);
+    void drawField();
+    void closeField(bool confirm);
+
+    IGraphicsLinux* graphics = nullptr;
+    Display* display = nullptr;
+    ::Window window = 0;
+    GC gc = nullptr;
+    int scale = 1;
+    std::unique_ptr<Canvas> canvas;
+    bool exposed = true;
+    Field field;
+    bool fieldOpen = false;
+    int prevX = 0, prevY = 0; // the last mouse position, for key presses
+    Time lastClick = 0;
+    unsigned lastButton = 0;
+};
+
+void X11View::editorPoint(int x, int y, int* ex, int* ey)
+{
+    EditorPointFromView(static_cast<double>(x) / scale, static_cast<double>(y) / scale, graphics->Height(), ex, ey);
+    prevX = *ex;
+    prevY = *ey;
+}
+
+void X11View::Idle()
+{
+    while (XPending(display))
+    {
+        XEvent event;
+        XNextEvent(display, &event);
+        handle(event);
+    }
+    present(false);
+}
+
+void X11View::present(bool everything)
+{
+    IRECT dirty;
+    const bool changed = graphics->IsDirty(&dirty);
+    if (changed)
+        graphics->Draw(&dirty);
+    PIX_IBitmap* image = graphics->GetDrawBitmap();
+    if (!image || !(changed || exposed || everything || fieldOpen))
+        return;
+    if (fieldOpen)
+    {
+        drawField();
+        dirty = changed ? dirty.Union(field.rect) : field.rect;
+    }
+    IRECT all(0, 0, graphics->Width(), graphics->Height());
+    const IRECT& area = (exposed || everything) ? all : dirty;
+    canvas->Fill(image, area, scale);
+    canvas->Put(window, gc, area, scale);
+    XFlush(display);
+    exposed = false;
+}
+
+void X11View::handle(XEvent& event)
+{
+    int x, y;
+    switch (event.type)
+    {
+    case Expose:
+        exposed = true;
+        break;
+    case ButtonPress:
+    case ButtonRelease:
+        onButton(event.xbutton, event.type == ButtonPress);
+        break;
+    case MotionNotify:
+    {
+        editorPoint(event.xmotion.x, event.xmotion.y, &x, &y);
+        IMouseMod mod = modsOf(event.xmotion.state, 0);
+        const bool dragging = (event.xmotion.state & (Button1Mask | Button3Mask)) != 0;
+        if (dragging && !fieldOpen)
+            graphics->OnMouseDrag(x, y, &mod);
+        else if (!dragging)
+            graphics->OnMouseOver(x, y, &mod);
+        break;
+    }
+    case LeaveNotify:
+        graphics->OnMouseOut();
+        break;
+    case KeyPress:
+        onKey(event.xkey);
+        break;
+    default:
+        break;
+    }
+}
+
+void X11View::onButton(const XButtonEvent& event, bool press)
+{
+    int x, y;
+    editorPoint(event.x, event.y, &x, &y);
+    IMouseMod mod = modsOf(event.state, event.button);
+    if (event.button == Button4 || event.button == Button5)
+    {
+        if (press)
+        {
+            if (fieldOpen)
+                closeField(true); // an open field is confirmed first
+            graphics->OnMouseWheel(x, y, &mod, event.button == Button4 ? 1 : -1);
+        }
+        return;
+    }
+    if (event.button != Button1 && event.button != Button3)
+        return;
+    if (!press)
+    {
+        graphics->OnMouseUp(x, y, &mod);
+        return;
+    }
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    if (fieldOpen)
+    {
+        if (field.rect.Contains(x, y))
+            return;
+        closeField(true); // a click elsewhere confirms, as leaving a field does
+    }
+    const bool twice = event.button == lastButton && event.time - lastClick < kDoubleClickMs;
+    lastClick = twice ? 0 : event.time;
+    lastButton = event.button;
+    if (twice && event.button == Button1)
+        graphics->OnMouseDblClick(x, y, &mod);
+    else
+        graphics->OnMouseDown(x, y, &mod);
+}
+
+ViewKey viewKeyOf(KeySym sym)
+{
+    switch (sym)
+    {
+    case XK_space:
+        return ViewKey::kSpace;
+    case XK_Up:
+        return ViewKey::kUp;
+    case XK_Down:
+        return ViewKey::kDown;
+    case XK_Left:
+        return ViewKey::kLeft;
+    case XK_Right:
+        return ViewKey::kRight;
+    default:
+        return ViewKey::kCharacter;
+    }
+}
+
+void X11View::onKey(XKeyEvent& event)
+{
+    char text[8] = "";
+    KeySym sym = NoSymbol;
+    const int length = XLookupString(&event, text, sizeof text - 1, &sym, nullptr);
+    text[length > 0 ? length : 0] = '\0';
+    if (fieldOpen)
+    {
+        onFieldKey(sym, text);
+        return;
+    }
+    const ViewKey key = viewKeyOf(sym);
+    const int code = EditorKeyCode(key, key == ViewKey::kCharacter ? text : "");
+    if (code >= 0)
+        graphics->OnKeyDown(prevX, prevY, code);
+}
+
+void X11View::onFieldKey(KeySym sym, const char* text)
+{
+    if (sym == XK_Return || sym == XK_KP_Enter)
+        closeField(true);
+    else if (sym == XK_Escape)
+        closeField(false);
+    else if (sym == XK_BackSpace && !field.text.empty())
+        field.text.pop_back();
+    else if (text[0] && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f &&
+             EntryAccepts(field.rules, field.text + text))
+        field.text += text;
+}
+
+void X11View::drawField()
+{
+    IPixelFont* font = graphics->GetPixelFont();
+    IRECT r = field.rect;
+    graphics->FillIRect(&field.bg, &r);
+    graphics->DrawRect(&kFieldBorder, &r);
+    const int textW = font ? font->Width(field.text.c_str()) : 0;
+    const int textH = font ? font->Height() : 0;
+    const int x = std::max(r.L + 2, r.L + (r.W() - textW) / 2), y = r.T + (r.H() - textH) / 2;
+    if (font)
+        font->Draw(graphics, field.text.c_str(), x, y);
+    IRECT caret(x + textW + 1, r.T + 2, x + textW + 2, r.B - 2);
+    graphics->FillIRect(&field.fg, &caret);
+}
+
+void X11View::OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
+                            const char* initial, IParam* param)
+{
+    if (fieldOpen)
+        return;
+    field = Field();
+    field.control = control;
+    field.param = param;
+    field.rect = textRect;
+    field.fg = text.mTextEntryFGColor;
+    field.bg = text.mTextEntryBGColor;
+    field.text = initial ? initial : "";
+    field.rules = EntryRulesFor(param, param ? control->GetTextEntryLength() : 0);
+    fieldOpen = true;
+}
+
+void X11View::closeField(bool confirm)
+{
+    if (!fieldOpen)
+        return;
+    fieldOpen = false; // before anything that may call back here
+    const Field closing = field;
+    graphics->SetAllControlsDirty(); // the field's pixels go
+    if (!confirm)
+        return;
+    if (closing.param)
+        graphics->SetFromStringAfterPrompt(closing.control, closing.param, closing.text.c_str());
+    else if (closing.control)
+        closing.control->TextFromTextEntry(closing.text.c_str());
+}
+
+void X11View::EndTextEntry()
+{
+    closeField(true);
+}
+
+// A menu drawn in the editor's bitmap below the text it belongs to; entries
+// with a submenu open it in its place.
+class DrawnMenu
+{
+public:
+    DrawnMenu(X11View& view, IPopupMenu* menu, const IRECT& under) : mView(view) { Show(menu, under); }
+    void Show(IPopupMenu* menu, const IRECT& under);
+    // The entry under the point, or -1.
+    int EntryAt(int x, int y) const;
+    void Draw(int highlighted);
+    IPopupMenu* Menu() const { return mMenu; }
+    const IRECT& Rect() const { return mRect; }
+
+private:
+    X11View& mView;
+    IPopupMenu* mMenu = nullptr;
+    IRECT mRect;
+    int mRowH = 16;
+};
+
+void DrawnMenu::Show(IPopupMenu* menu, const IRECT& under)
+{
+    mMenu = menu;
+    IPixelFont* font = mView.graphics->GetPixelFont();
+    mRowH = (font ? font->Height() : 14) + 4;
+    int width = under.W();
+    for (int i = 0; i < menu->GetNItems(); ++i)
+        width = std::max(width, (font ? font->Width(menu->GetDisplayText(i).Get()) : 60) + 24);
+    const int height = mRowH * menu->GetNItems() + 4;
+    const int editorW = mView.graphics->Width(), editorH = mView.graphics->Height();
+    int left = std::min(under.L, editorW - width), top = under.B;
+    if (top + height > editorH)
+        top = std::max(0, under.T - height);
+    mRect = IRECT(std::max(0, left), top, std::max(0, left) + width, top + height);
+}
+
+int DrawnMenu::EntryAt(int x, int y) const
+{
+    if (!mRect.Contains(x, y))
+        return -1;
+    const int i = (y - mRect.T - 2) / mRowH;
+    return i >= 0 && i < mMenu->GetNItems() ? i : -1;
+}
+
+void DrawnMenu::Draw(int highlighted)
+{
+    IGraphics* g = mView.graphics;
+    IPixelFont* font = g->GetPixelFont();
+    IRECT r = mRect;
+    g->FillIRect(&kMenuBack, &r);
+    g->DrawRect(&kMenuText, &r);
+    for (int i = 0; i < mMenu->GetNItems(); ++i)
+    {
+        IPopupMenuItem* item = mMenu->GetItem(i);
+        IRECT row(mRect.L + 1, mRect.T + 2 + i * mRowH, mRect.R - 1, mRect.T + 2 + (i + 1) * mRowH);
+        if (item->GetIsSeparator())
+        {
+            const int middle = (row.T + row.B) / 2;
+            IRECT line(row.L + 4, middle, row.R - 4, middle + 1);
+            g->FillIRect(&kMenuText, &line);
+            continue;
+        }
+        if (i == highlighted && item->GetEnabled())
+            g->FillIRect(&kMenuHighlight, &row);
+        std::string label = mMenu->GetDisplayText(i).Get();
+        if (item->GetChecked())
+            label = "* " + label;
+        if (item->GetSubmenu())
+            label += " >";
+        if (font)
+            font->Draw(g, label.c_str(), row.L + 10, row.T + 2);
+    }
+}
+
+IPopupMenu* X11View::PopupMenu(IPopupMenu* menu, const IRECT& textRect)
+{
+    if (!menu || menu->GetNItems() == 0)
+        return nullptr;
+    DrawnMenu drawn(*this, menu, textRect);
+    int highlighted = -1;
+    IPopupMenu* chosen = nullptr;
+    for (bool open = true; open;)
+    {
+        IRECT all(0, 0, graphics->Width(), graphics->Height());
+        graphics->SetAllControlsDirty();
+        graphics->Draw(&all);
+        drawn.Draw(highlighted);
+        present(true);
+        XEvent event;
+        XNextEvent(display, &event); // the menu keeps the thread until it closes
+        int x = 0, y = 0;
+        if (event.type == MotionNotify)
+        {
+            editorPoint(event.xmotion.x, event.xmotion.y, &x, &y);
+            highlighted = drawn.EntryAt(x, y);
+        }
+        else if (event.type == ButtonRelease && (event.xbutton.button == Button1 || event.xbutton.button == Button3))
+        {
+            editorPoint(event.xbutton.x, event.xbutton.y, &x, &y);
+            const int i = drawn.EntryAt(x, y);
+            IPopupMenuItem* item = i >= 0 ? drawn.Menu()->GetItem(i) : nullptr;
+            if (item && item->GetSubmenu())
+                drawn.Show(item->GetSubmenu(), drawn.Rect());
+            else if (item && item->GetEnabled() && !item->GetIsSeparator())
+            {
+                drawn.Menu()->SetChosenItemIdx(i);
+                chosen = drawn.Menu();
+                open = false;
+            }
+            else if (!drawn.Rect().Contains(x, y) && !textRect.Contains(x, y))
+                open = false;
+        }
+        else if (event.type == KeyPress && XLookupKeysym(&event.xkey, 0) == XK_Escape)
+            open = false;
+        else if (event.type == Expose)
+            exposed = true;
+    }
+    graphics->SetAllControlsDirty();
+    present(true);
+    return chosen;
+}
+
+std::unique_ptr<LinuxWindow> openX11Window(IGraphicsLinux& graphics, void* parent)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return nullptr;
+    auto view = std::make_unique<X11View>();
+    view->graphics = &graphics;
+    view->display = display;
+    view->scale = gScale.load() >= 2 ? 2 : 1;
+    const int screen = DefaultScreen(display);
+    const ::Window owner = parent ? static_cast<::Window>(reinterpret_cast<uintptr_t>(parent))
+                                  : RootWindow(display, screen);
+    const auto w = static_cast<unsigned>(graphics.Width() * view->scale),
+               h = static_cast<unsigned>(graphics.Height() * view->scale);
+    XSetWindowAttributes attributes = {};
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            KeyPressMask | LeaveWindowMask | StructureNotifyMask;
+    attributes.background_pixel = BlackPixel(display, screen);
+    view->window = XCreateWindow(display, owner, 0, 0, w, h, 0, CopyFromParent, InputOutput,
+                                 CopyFromParent, CWEventMask | CWBackPixel, &attributes);
+    if (!parent)
+        XStoreName(display, view->window, "Bleepforge");
+    view->gc = XCreateGC(display, view->window, 0, nullptr);
+    view->canvas = std::make_unique<Canvas>(display, DefaultVisual(display, screen),
+                                            DefaultDepth(display, screen), static_cast<int>(w),
+                                            static_cast<int>(h));
+    if (!view->canvas->Valid())
+        return nullptr;
+    XMapRaised(display, view->window);
+    XSync(display, False);
+    return view;
+}
+
+X11View::~X11View()
+{
+    canvas.reset();
+    if (gc)
+        XFreeGC(display, gc);
+    if (window)
+        XDestroyWindow(display, window);
+    XCloseDisplay(display);
+}
+
+} // namespace
+
+void UseX11Windows(int scale)
+{
+    gScale.store(scale);
+    IGraphicsLinux::SetWindowFactory(&openX11Window);
+}

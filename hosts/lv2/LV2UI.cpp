@@ -1,0 +1,193 @@
+// The editor as an LV2 X11 UI: an instance of the instrument of its own whose
+// editor sits in a plain X11 child of the host's window. It reaches the DSP
+// only through the host: parameter moves as control-port writes, on-screen
+// keys as MIDI events, meters from the output ports. Generators, Mutate and
+// the slots run here, as they run on the editor's thread in the plug-in.
+// Everything runs on the host's UI thread.
+#include "Bleepforge.h"
+#include "CFCompat.h"
+#include "IGraphicsLinux.h"
+#include "IGraphicsLinuxX11.h"
+#include "LV2Ports.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace
+{
+
+const void* findFeature(const LV2_Feature* const* features, const char* uri)
+{
+    for (int i = 0; features && features[i]; ++i)
+    {
+        if (std::strcmp(features[i]->URI, uri) == 0)
+            return features[i]->data;
+    }
+    return nullptr;
+}
+
+// 2 when the host or the desktop asks for doubled pixels.
+int scaleOf(const LV2_Options_Option* options, LV2_URID_Map* map)
+{
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
+    for (const LV2_Options_Option* o = options; o && o->key; ++o)
+    {
+        if (o->key == key && o->type == floatType && o->size == sizeof(float))
+            return *static_cast<const float*>(o->value) >= 2.0f ? 2 : 1;
+    }
+    const char* desktop = std::getenv("GDK_SCALE");
+    return desktop && std::atoi(desktop) >= 2 ? 2 : 1;
+}
+
+class BleepforgeLV2UI
+{
+public:
+    BleepforgeLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller, LV2_URID_Map* map)
+        : mWrite(write), mController(controller), mPlug(new Bleepforge(IPluginInstanceInfo())),
+          mMidiEvent(map->map(map->handle, LV2_MIDI__MidiEvent)),
+          mEventTransfer(map->map(map->handle, LV2_ATOM__eventTransfer))
+    {
+        for (int i = 0; i < kNumParams; ++i)
+            mKnown[i] = static_cast<float>(mPlug->GetParam(i)->Value());
+    }
+    ~BleepforgeLV2UI() { Graphics()->CloseWindow(); }
+
+    IGraphicsLinux* Graphics() { return static_cast<IGraphicsLinux*>(mPlug->GetGraphics()); }
+
+    void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer)
+    {
+        if (format != 0 || size != sizeof(float))
+            return;
+        const float value = *static_cast<const float*>(buffer);
+        if (value != value)
+            return;
+        if (port < static_cast<uint32_t>(kNumParams))
+        {
+            mKnown[port] = value;
+            mPlug->SetParameterFromHost(static_cast<int>(port), value);
+        }
+        else if (port == kLV2MeterLeft || port == kLV2MeterRight)
+            Graphics()->SetControlFromPlug(port == kLV2MeterLeft ? mPlug->GetMeterIndexL() : mPlug->GetMeterIndexR(),
+                                           value);
+    }
+
+    int Idle()
+    {
+        Graphics()->IdleWindow();
+        writeMovedParams();
+        sendKeyboardNotes();
+        return 0;
+    }
+
+private:
+    // Every value the editor, a generator or a slot changed goes to the host,
+    // and the editor keeps what the port carries, as the DSP does.
+    void writeMovedParams()
+    {
+        for (int i = 0; i < kNumParams; ++i)
+        {
+            const float value = static_cast<float>(mPlug->GetParam(i)->Value());
+            if (value == mKnown[i])
+                continue;
+            mKnown[i] = value;
+            mWrite(mController, static_cast<uint32_t>(i), sizeof value, 0, &value);
+            mPlug->SetParameterFromHost(i, value);
+        }
+    }
+
+    void sendMidi(uint8_t status, uint8_t note, uint8_t velocity)
+    {
+        struct
+        {
+            LV2_Atom atom;
+            uint8_t bytes[3];
+        } event = {{3, mMidiEvent}, {status, note, velocity}};
+        mWrite(mController, kLV2MidiIn, sizeof event, mEventTransfer, &event);
+    }
+
+    // The on-screen key becomes a note-off and a note-on, as the plug-in
+    // turns it into MIDI on its audio thread.
+    void sendKeyboardNotes()
+    {
+        IKeyboardControl* keyboard = mPlug->GetKeyboard();
+        if (!keyboard)
+            return;
+        int key = -1, velocity = 0;
+        keyboard->GetKeyAndVelocity(&key, &velocity);
+        const int note = key + 12;
+        if (mLastNote >= 12 && mLastNote != note)
+            sendMidi(0x80, static_cast<uint8_t>(mLastNote), 0);
+        if (note >= 12 && note <= 127 && note != mLastNote)
+            sendMidi(0x90, static_cast<uint8_t>(note), static_cast<uint8_t>(std::min(velocity, 127)));
+        mLastNote = note;
+    }
+
+    LV2UI_Write_Function mWrite;
+    LV2UI_Controller mController;
+    std::unique_ptr<Bleepforge> mPlug;
+    LV2_URID mMidiEvent, mEventTransfer;
+    float mKnown[kNumParams] = {}; // what the host's ports hold, as far as the UI knows
+    int mLastNote = 11;            // below 12: no key held
+};
+
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundlePath,
+                         LV2UI_Write_Function write, LV2UI_Controller controller,
+                         LV2UI_Widget* widget, const LV2_Feature* const* features)
+{
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    if (!map)
+        return nullptr;
+    CFCompatAddBundleSearchPath((std::string(bundlePath ? bundlePath : ".") + "/Resources").c_str());
+    const int scale =
+        scaleOf(static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options)), map);
+    UseX11Windows(scale);
+    auto ui = std::make_unique<BleepforgeLV2UI>(write, controller, map);
+    void* view = ui->Graphics()->OpenWindow(const_cast<void*>(findFeature(features, LV2_UI__parent)));
+    if (!view)
+        return nullptr; // no display
+    *widget = view;
+    if (const auto* resize = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize)))
+        resize->ui_resize(resize->handle, ui->Graphics()->Width() * scale, ui->Graphics()->Height() * scale);
+    return ui.release();
+}
+
+void cleanup(LV2UI_Handle handle)
+{
+    delete static_cast<BleepforgeLV2UI*>(handle);
+}
+
+void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format, const void* buffer)
+{
+    static_cast<BleepforgeLV2UI*>(handle)->PortEvent(port, size, format, buffer);
+}
+
+int idle(LV2UI_Handle handle)
+{
+    return static_cast<BleepforgeLV2UI*>(handle)->Idle();
+}
+
+const void* extensionData(const char* uri)
+{
+    static const LV2UI_Idle_Interface idleInterface = {idle};
+    return std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &idleInterface : nullptr;
+}
+
+const LV2UI_Descriptor kDescriptor = {BLEEPFORGE_LV2_UI_URI, instantiate, cleanup, portEvent, extensionData};
+
+} // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
+{
+    return index == 0 ? &kDescriptor : nullptr;
+}

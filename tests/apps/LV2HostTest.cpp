@@ -1,0 +1,106 @@
+// lv2host against the built LV2 bundle: the samples bleepforge render makes,
+// factory presets that are the generators' sounds, and clear refusals.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+
+class LV2HostTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/bleepforge-lv2host-XXXXXX";
+        mDir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
+    std::string path(const std::string& name) const { return mDir + "/" + name; }
+    int run(const std::string& command)
+    {
+        const int status = std::system((command + " 2>'" + path("err.txt") + "'").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string lv2host(const std::string& args) const
+    {
+        return "LV2_PATH='" BLEEPFORGE_LV2_PATH "' " BLEEPFORGE_LV2HOST " " + args;
+    }
+    std::string cli(const std::string& args) const { return BLEEPFORGE_CLI " " + args; }
+    // Both programs' raw float samples for the same options.
+    void expectSameSamples(const std::string& options)
+    {
+        ASSERT_EQ(run(lv2host("render " + options + " --format float -o - > '" + path("lv2.raw") + "'")), 0)
+            << options << ": " << read("err.txt");
+        ASSERT_EQ(run(cli("render " + options + " --format float -o - > '" + path("cli.raw") + "'")), 0)
+            << options << ": " << read("err.txt");
+        EXPECT_GT(read("lv2.raw").size(), 1000u) << options;
+        EXPECT_TRUE(read("lv2.raw") == read("cli.raw")) << options;
+    }
+
+    std::string mDir;
+};
+
+} // namespace
+
+TEST_F(LV2HostTest, RendersWhatTheCommandLineRenders)
+{
+    ASSERT_EQ(run(cli("generate pickup --seed 3 -o '" + path("pickup.wav") + "' > /dev/null")), 0);
+    ASSERT_EQ(run(cli("generate hit --seed 8 --state-out '" + path("hit.state") + "' -o '" +
+                      path("hit.wav") + "' > /dev/null")),
+              0);
+    const std::string optionSets[] = {
+        "",
+        "--state '" + path("pickup.wav") + "' --rate 22050 --block 100",
+        "--state '" + path("hit.state") + "' --seed 4 --rate 96000 --block 1",
+        // Whole numbers, display texts and values single precision holds exactly.
+        "--set 'Osc1 Type=Square' --set 'Osc2 Type=Saw' --set 'Osc2 Level=-12' --set 'Osc2 Octave=-1'"
+        " --set 'Filter LP Cutoff=2048' --set 'Amp Env Decay=0.25' --note 60:127:0:0.3 --rate 48000",
+        // Notes on and beside block edges, a same-frame restrike, noise.
+        "--block 64 --seed 11 --set 'White Level=-6' --note 60:100:0:0.00145124716553288"
+        " --note 64:90:0.00145124716553288:0.1 --note 64:80:0.1:0.05 --note 67:127:0.0029024943310657:0",
+        "--block 4096 --rate 8000 --length 0.7 --note 48:64:0.25:0.2",
+    };
+    for (const std::string& options : optionSets)
+        expectSameSamples(options);
+}
+
+TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused)
+{
+    ASSERT_EQ(run(lv2host("info > '" + path("info.txt") + "'")), 0) << read("err.txt");
+    for (const char* label : {"Pickup", "Shoot", "Powerup", "Hit", "Jump", "Blip", "Slash"})
+        EXPECT_NE(read("info.txt").find(std::string("preset\t") + label + "\t"), std::string::npos) << label;
+
+    ASSERT_EQ(run(cli("generate jump --seed 1 -o '" + path("jump.wav") + "' > /dev/null")), 0);
+    ASSERT_EQ(run(lv2host("render --preset Jump --seed 2 --format float -o - > '" + path("preset.raw") + "'")), 0)
+        << read("err.txt");
+    ASSERT_EQ(run(cli("render --state '" + path("jump.wav") + "' --seed 2 --format float -o - > '" +
+                      path("state.raw") + "'")),
+              0);
+    EXPECT_TRUE(read("preset.raw") == read("state.raw"));
+
+    const std::pair<std::string, int> refused[] = {
+        {"render --preset Nothing -o x.wav", 2},
+        {"render --set 'Osc1 Level=5' -o x.wav", 2},
+        {"render --set 'Osc1 Octave=1.5' -o x.wav", 2},
+        {"render --set 'No Such=1' -o x.wav", 2},
+        {"render --state /nonexistent -o x.wav", 1},
+        {"render --uri urn:nothing:here -o x.wav", 1},
+    };
+    for (const auto& [args, status] : refused)
+    {
+        EXPECT_EQ(run("cd '" + mDir + "' && " + lv2host(args)), status) << args;
+        EXPECT_EQ(read("err.txt").rfind("lv2host: ", 0), 0u) << args << ": " << read("err.txt");
+        EXPECT_NE(access(path("x.wav").c_str(), F_OK), 0) << args;
+    }
+}

@@ -1,0 +1,122 @@
+// The LV2 adapter itself: states taken whole or refused whole, exact values
+// kept across single-precision ports, and MIDI at its frame however a host
+// cuts the blocks.
+#include "LV2PluginHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+struct Stored
+{
+    LV2_URID key = 0, type = 0;
+    std::vector<uint8_t> bytes;
+};
+
+std::vector<uint8_t> saved(LV2PluginHarness& h)
+{
+    Stored stored;
+    auto store = [](LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type,
+                    uint32_t)
+    {
+        auto* s = static_cast<Stored*>(handle);
+        s->key = key;
+        s->type = type;
+        s->bytes.assign(static_cast<const uint8_t*>(value), static_cast<const uint8_t*>(value) + size);
+        return LV2_STATE_SUCCESS;
+    };
+    EXPECT_EQ(h.plugin->Save(store, &stored), LV2_STATE_SUCCESS);
+    EXPECT_EQ(stored.key, h.urids.Map(BLEEPFORGE_LV2_STATE_URI));
+    EXPECT_EQ(stored.type, h.urids.Map(LV2_ATOM__Chunk));
+    return stored.bytes;
+}
+
+LV2_State_Status restore(LV2PluginHarness& h, const std::vector<uint8_t>& bytes, LV2_URID type)
+{
+    Stored offered{h.urids.Map(BLEEPFORGE_LV2_STATE_URI), type, bytes};
+    auto retrieve = [](LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* t, uint32_t* flags)
+        -> const void*
+    {
+        auto* s = static_cast<Stored*>(handle);
+        if (key != s->key)
+            return nullptr;
+        *size = s->bytes.size();
+        *t = s->type;
+        *flags = 0;
+        return s->bytes.data();
+    };
+    return h.plugin->Restore(retrieve, &offered);
+}
+
+void setValue(std::vector<uint8_t>& state, int param, double value)
+{
+    std::memcpy(state.data() + 4 + 8 * param, &value, sizeof value);
+}
+
+} // namespace
+
+TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
+{
+    LV2PluginHarness h;
+    const std::vector<uint8_t> original = saved(h);
+    ASSERT_EQ(original.size(), 484u);
+    const LV2_URID chunk = h.urids.Map(LV2_ATOM__Chunk);
+
+    std::vector<uint8_t> nan = original, shorter(original.begin(), original.end() - 8),
+                         longer = original;
+    setValue(nan, kPinkLevel, std::numeric_limits<double>::quiet_NaN());
+    longer.push_back(0);
+    EXPECT_NE(restore(h, nan, chunk), LV2_STATE_SUCCESS);
+    EXPECT_NE(restore(h, shorter, chunk), LV2_STATE_SUCCESS);
+    EXPECT_NE(restore(h, longer, chunk), LV2_STATE_SUCCESS);
+    EXPECT_NE(restore(h, original, h.urids.Map(LV2_ATOM__String)), LV2_STATE_SUCCESS);
+    EXPECT_EQ(saved(h), original);
+
+    // Values single precision cannot hold survive ports that carry them rounded.
+    std::vector<uint8_t> exact = original;
+    setValue(exact, kAmpEnvAttack, 0.0123456789);
+    setValue(exact, kFilterLPCutoff, 1000.3);
+    ASSERT_EQ(restore(h, exact, chunk), LV2_STATE_SUCCESS);
+    h.controls[kAmpEnvAttack] = 0.01234568f; // as a host keeps it, to eight decimals
+    h.controls[kFilterLPCutoff] = static_cast<float>(1000.3);
+    h.controls[kPinkLevel] = std::numeric_limits<float>::quiet_NaN();
+    h.run(64);
+    EXPECT_EQ(saved(h), exact);
+
+    // A port that moves reaches the instrument as the port carries it.
+    h.controls[kFilterLPCutoff] = 500.25f;
+    h.run(64);
+    std::vector<uint8_t> moved = exact;
+    setValue(moved, kFilterLPCutoff, 500.25);
+    EXPECT_EQ(saved(h), moved);
+}
+
+TEST(LV2Plugin, OneLongRunSoundsAsTheBlocksAHostWouldCut)
+{
+    LV2PluginHarness whole(128), cut(128);
+    whole.queue(10, 0x90, 60, 100);
+    whole.queue(300, 0x90, 67, 90);
+    whole.queue(383, 0x80, 60, 0);
+    whole.run(384); // longer than the host promised: rendered in pieces
+    const std::vector<float> wholeLeft(whole.left.begin(), whole.left.begin() + 384);
+
+    std::vector<float> cutLeft;
+    cut.queue(10, 0x90, 60, 100);
+    for (int block = 0; block < 3; ++block)
+    {
+        if (block == 2)
+        {
+            cut.queue(300 - 256, 0x90, 67, 90);
+            cut.queue(383 - 256, 0x80, 60, 0);
+        }
+        cut.run(128);
+        cutLeft.insert(cutLeft.end(), cut.left.begin(), cut.left.begin() + 128);
+    }
+    EXPECT_EQ(wholeLeft, cutLeft);
+    EXPECT_GT(*std::max_element(wholeLeft.begin(), wholeLeft.end()), 0.01f);
+    EXPECT_GT(whole.meters[0], 0.0f);
+}

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The LV2 plug-in in jalv.gtk3, a host we did not write: on an X server and a
+# JACK dummy server of its own, its editor inside jalv's window, driven with
+# xdotool, its sound recorded with jack_capture, its state saved and reloaded
+# through jalv's own menu.
+# Usage: lv2_jalv_e2e.sh LV2-FOLDER CLI   (exit 77: a server cannot start here)
+set -Eeuo pipefail
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"' ERR
+lv2=$(cd "$1" && pwd) cli=$2
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    [[ -n ${BLEEPFORGE_E2E_KEEP:-} ]] && echo "kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+skip() { echo "SKIP: $*"; exit 77; }
+fail() {
+    echo "FAIL: $*"
+    [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null || true
+    cat "$work/jalv.log" 2>/dev/null || true
+    exit 1
+}
+for tool in Xvfb xdotool xwininfo jackd jack_wait jack_capture jack_midiseq jack_connect jalv.gtk3 import compare sox; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+for n in $(seq 200 249); do
+    [[ -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
+[[ -e /tmp/.X11-unix/X${display#:} ]] || skip "Xvfb cannot start"
+export DISPLAY=$display
+export JACK_DEFAULT_SERVER=bleepforge-lv2-e2e-$$
+jackd -d dummy -r 48000 -p 256 >"$work/jack.log" 2>&1 &
+pids+=($!)
+jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
+export LV2_PATH=$lv2 XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data GSETTINGS_BACKEND=memory
+
+# Starts jalv.gtk3 with the given options; sets editor to the plug-in's own
+# X11 window, the one of the editor's size inside jalv's.
+start_jalv() {
+    jalv.gtk3 --jack-name Bleepforge "$@" urn:vantrell:bleepforge >"$work/jalv.log" 2>&1 &
+    jalv_pid=$!
+    pids+=($jalv_pid)
+    editor=""
+    for _ in $(seq 150); do
+        editor=$(xwininfo -root -tree 2>/dev/null | awk '/\(has no name\): \(\)  846x768/{print $1; exit}')
+        [[ -n $editor ]] && break
+        kill -0 "$jalv_pid" 2>/dev/null || fail "jalv ended before the editor appeared"
+        sleep 0.1
+    done
+    [[ -n $editor ]] || fail "no editor appeared inside jalv"
+    main=$(xdotool search --name '^Bleepforge$' | head -1)
+    sleep 1.5
+}
+stop_jalv() {
+    kill "$jalv_pid"
+    wait "$jalv_pid" 2>/dev/null || true
+}
+# Through jalv's File > Save, into a new folder.
+save_state() {
+    xdotool mousemove --window "$main" 19 12 click 1
+    sleep 0.7
+    xdotool mousemove --window "$main" 45 38 click 1
+    local dialog=""
+    for _ in $(seq 50); do
+        dialog=$(xdotool search --name '^Save State$' 2>/dev/null | head -1) && [[ -n $dialog ]] && break
+        sleep 0.1
+    done
+    [[ -n $dialog ]] || fail "jalv's Save State dialog did not open"
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool type --delay 10 "$1"
+    sleep 0.3
+    eval "$(xdotool getwindowgeometry --shell "$dialog")"
+    xdotool mousemove --window "$dialog" $((WIDTH - 48)) $((HEIGHT - 24)) click 1
+    for _ in $(seq 50); do [[ -s $1/state.ttl && -s $1/manifest.ttl ]] && break; sleep 0.1; done
+    [[ -s $1/state.ttl ]] || fail "jalv saved no state into $1"
+    sleep 0.5 # written whole
+}
+# The plug-in's own part of a saved state: the ports and its property.
+sound_of() { sed -n '/lv2:port/,$p' "$1/state.ttl"; }
+play_and_record() {
+    rm -f "$1"
+    jack_capture -d 2 -p Bleepforge:out_left -p Bleepforge:out_right "$1" >/dev/null 2>&1 &
+    local capture=$!
+    sleep 0.4
+    jack_midiseq seq 48000 0 60 12000 >/dev/null 2>&1 &
+    local seq=$!
+    for _ in $(seq 50); do jack_connect seq:out Bleepforge:midi_in 2>/dev/null && break; sleep 0.1; done
+    wait "$capture" || true
+    kill "$seq" 2>/dev/null || true
+    peak=$(sox "$1" -n stat 2>&1 | awk '/Maximum amplitude/{print $3}')
+}
+
+start_jalv
+# The editor in jalv is the editor bleepforge snapshot draws.
+"$cli" snapshot -o "$work/default.png" >/dev/null
+import -window "$editor" "$work/shown.png"
+differing=$(compare -metric AE "$work/shown.png" "$work/default.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "the editor in jalv differs from the snapshot in $differing pixels"
+
+# PICKUP makes a sound in the editor, which reaches jalv's controls.
+save_state "$work/before"
+xdotool mousemove --window "$editor" 313 578 click 1
+sleep 1
+import -window "$editor" "$work/pickup.png"
+save_state "$work/after"
+[[ "$(sound_of "$work/before")" != "$(sound_of "$work/after")" ]] || fail "PICKUP changed no control jalv keeps"
+attack=$(awk '/"amp_env_attack"/{getline; print $2}' "$work/after/state.ttl")
+[[ $attack != 0.01 && -n $attack ]] || fail "the attack jalv holds is still the default ($attack)"
+
+# A MIDI note from a JACK sequencer into jalv's MIDI port plays it.
+play_and_record "$work/played.wav"
+awk -v p="$peak" 'BEGIN{exit !(p > 0.01)}' || fail "the note played silence (peak $peak)"
+stop_jalv
+
+# jalv's own reload brings the same sound back: the same editor, the same state.
+start_jalv -l "$work/after"
+import -window "$editor" "$work/reloaded.png"
+# The button clicked last keeps its pressed look, as in every host.
+unbutton() { convert "$1" -fill black -draw "rectangle 258,552 370,608" "$2"; }
+unbutton "$work/reloaded.png" "$work/reloaded-masked.png"
+unbutton "$work/pickup.png" "$work/pickup-masked.png"
+differing=$(compare -metric AE "$work/reloaded-masked.png" "$work/pickup-masked.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "the reloaded editor differs from the saved one in $differing pixels"
+save_state "$work/again"
+[[ "$(sound_of "$work/again")" == "$(sound_of "$work/after")" ]] || fail "the reloaded state is not the saved one"
+play_and_record "$work/replayed.wav"
+awk -v p="$peak" 'BEGIN{exit !(p > 0.01)}' || fail "the reloaded sound played silence (peak $peak)"
+stop_jalv
+echo "lv2 jalv end to end: passed"
