@@ -75,7 +75,7 @@ const LV2_Descriptor kDescriptor = {BLEEPFORGE_LV2_URI, instantiate, connectPort
 
 } // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
 {
     return index == 0 ? &kDescriptor : nullptr;
 }

@@ -187,7 +187,7 @@ const LV2UI_Descriptor kDescriptor = {BLEEPFORGE_LV2_UI_URI, instantiate, cleanu
 
 } // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
 {
     return index == 0 ? &kDescriptor : nullptr;
 }
