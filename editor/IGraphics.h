@@ -150,6 +150,9 @@ public:
     virtual bool MeasureIText(IText* text, const char* str, IRECT* r);
     PIX_IBitmap* GetDrawBitmap() { return mDrawBitmap; }
     const IRECT& GetDrawRect() const { return mDrawRECT; }
+    // Lets a view draw its own field or menu over the editor, within area,
+    // after Draw; the controls' next draw covers it again.
+    void SetOverlayArea(const IRECT& area) { mDrawRECT = area; }
 
     // Events from the platform view, in editor coordinates, on the GUI thread.
     void OnMouseDown(int x, int y, IMouseMod* mod);

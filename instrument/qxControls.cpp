@@ -88,7 +88,8 @@ int BitmapPixelFont::Height() const
 
 void BitmapPixelFont::Draw(IGraphics* graphics, const char* text, int x, int y)
 {
-    BitmapFontText(&mFont, mAdvances, IRECT(x, y, x + mFont.W, y + Height())).Draw(graphics, text, x, nullptr);
+    const int right = x + Width(text) + mFont.W;
+    BitmapFontText(&mFont, mAdvances, IRECT(x, y, right, y + Height())).Draw(graphics, text, x, nullptr);
 }
 
 IButtonControl::IButtonControl(IPluginBase* plug, IRECT rect, IBitmap* bitmap, int frameBase)

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -26,8 +27,8 @@ namespace
 
 std::atomic<int> gScale{1};
 const unsigned kDoubleClickMs = 400;
-const IColor kMenuBack(255, 236, 236, 224), kMenuHighlight(255, 60, 60, 60),
-    kMenuText(255, 0, 0, 0), kFieldBorder(255, 0, 0, 0);
+// The editor's own colours: its pixel font is light on dark panels.
+const IColor kPanel(255, 18, 20, 30), kInk(255, 236, 226, 196), kSelection(255, 190, 48, 44);
 
 int shiftOf(unsigned long mask)
 {
@@ -38,6 +39,12 @@ int shiftOf(unsigned long mask)
         ++shift;
     }
     return shift;
+}
+
+// A rectangle with the border DrawRect puts on its right and bottom edges.
+IRECT withBorder(const IRECT& r, const IGraphics& graphics)
+{
+    return IRECT(r.L, r.T, std::min(r.R + 1, graphics.Width()), std::min(r.B + 1, graphics.Height()));
 }
 
 IMouseMod modsOf(unsigned state, unsigned button)
@@ -170,9 +177,9 @@ struct Field
     IControl* control = nullptr;
     IParam* param = nullptr;
     IRECT rect;
-    IColor fg, bg;
     std::string text;
     EntryRules rules;
+    bool selected = true; // the first key typed replaces the value, as in a text field
 };
 
 struct X11View : LinuxWindow
@@ -240,7 +247,8 @@ void X11View::present(bool everything)
     if (fieldOpen)
     {
         drawField();
-        dirty = changed ? dirty.Union(field.rect) : field.rect;
+        const IRECT fieldArea = withBorder(field.rect, *graphics);
+        dirty = changed ? dirty.Union(fieldArea) : fieldArea;
     }
     IRECT all(0, 0, graphics->Width(), graphics->Height());
     const IRECT& area = (exposed || everything) ? all : dirty;
@@ -360,33 +368,46 @@ void X11View::onKey(XKeyEvent& event)
 
 void X11View::onFieldKey(KeySym sym, const char* text)
 {
+
     if (sym == XK_Return || sym == XK_KP_Enter)
         closeField(true);
     else if (sym == XK_Escape)
         closeField(false);
     else if (sym == XK_BackSpace && !field.text.empty())
-        field.text.pop_back();
-    else if (text[0] && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f &&
-             EntryAccepts(field.rules, field.text + text))
-        field.text += text;
+        field.selected ? field.text.clear() : field.text.pop_back();
+    else if (text[0] && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f)
+    {
+        const std::string typed = (field.selected ? "" : field.text) + text;
+        if (EntryAccepts(field.rules, typed))
+            field.text = typed;
+    }
+    else
+        return;
+    field.selected = false;
 }
 
 void X11View::drawField()
 {
     IPixelFont* font = graphics->GetPixelFont();
     IRECT r = field.rect;
-    graphics->FillIRect(&field.bg, &r);
-    graphics->DrawRect(&kFieldBorder, &r);
+    graphics->SetOverlayArea(withBorder(r, *graphics));
+    graphics->FillIRect(&kPanel, &r);
+    graphics->DrawRect(&kInk, &r);
     const int textW = font ? font->Width(field.text.c_str()) : 0;
     const int textH = font ? font->Height() : 0;
     const int x = std::max(r.L + 2, r.L + (r.W() - textW) / 2), y = r.T + (r.H() - textH) / 2;
+    if (field.selected && !field.text.empty())
+    {
+        IRECT selection(x - 1, r.T + 2, x + textW + 1, r.B - 2);
+        graphics->FillIRect(&kSelection, &selection);
+    }
     if (font)
         font->Draw(graphics, field.text.c_str(), x, y);
-    IRECT caret(x + textW + 1, r.T + 2, x + textW + 2, r.B - 2);
-    graphics->FillIRect(&field.fg, &caret);
+    IRECT caret(x + textW + 1, r.T + 3, x + textW + 2, r.B - 3);
+    graphics->FillIRect(&kInk, &caret);
 }
 
-void X11View::OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
+void X11View::OpenTextEntry(IControl* control, const IText&, const IRECT& textRect,
                             const char* initial, IParam* param)
 {
     if (fieldOpen)
@@ -395,8 +416,6 @@ void X11View::OpenTextEntry(IControl* control, const IText& text, const IRECT& t
     field.control = control;
     field.param = param;
     field.rect = textRect;
-    field.fg = text.mTextEntryFGColor;
-    field.bg = text.mTextEntryBGColor;
     field.text = initial ? initial : "";
     field.rules = EntryRulesFor(param, param ? control->GetTextEntryLength() : 0);
     fieldOpen = true;
@@ -471,8 +490,9 @@ void DrawnMenu::Draw(int highlighted)
     IGraphics* g = mView.graphics;
     IPixelFont* font = g->GetPixelFont();
     IRECT r = mRect;
-    g->FillIRect(&kMenuBack, &r);
-    g->DrawRect(&kMenuText, &r);
+    g->SetOverlayArea(withBorder(r, *g));
+    g->FillIRect(&kPanel, &r);
+    g->DrawRect(&kInk, &r);
     for (int i = 0; i < mMenu->GetNItems(); ++i)
     {
         IPopupMenuItem* item = mMenu->GetItem(i);
@@ -481,11 +501,11 @@ void DrawnMenu::Draw(int highlighted)
         {
             const int middle = (row.T + row.B) / 2;
             IRECT line(row.L + 4, middle, row.R - 4, middle + 1);
-            g->FillIRect(&kMenuText, &line);
+            g->FillIRect(&kInk, &line);
             continue;
         }
         if (i == highlighted && item->GetEnabled())
-            g->FillIRect(&kMenuHighlight, &row);
+            g->FillIRect(&kSelection, &row);
         std::string label = mMenu->GetDisplayText(i).Get();
         if (item->GetChecked())
             label = "* " + label;

@@ -131,5 +131,23 @@ save_state "$work/again"
 [[ "$(sound_of "$work/again")" == "$(sound_of "$work/after")" ]] || fail "the reloaded state is not the saved one"
 play_and_record "$work/replayed.wav"
 awk -v p="$peak" 'BEGIN{exit !(p > 0.01)}' || fail "the reloaded sound played silence (peak $peak)"
+
+# The editor's own value field and menu, drawn in its bitmap: a typed attack
+# and a waveform picked from the menu reach jalv's controls.
+value_of() { awk -v s="\"$2\"" '$2 == s {getline; print $2}' "$1/state.ttl"; }
+xdotool mousemove --window "$editor" 67 462 click 1
+sleep 0.5
+xdotool type --delay 30 "0.5"
+xdotool key Return
+sleep 0.5
+xdotool mousemove --window "$editor" 68 90 click 1
+sleep 0.7
+xdotool mousemove --window "$editor" 60 175 click 1 # Square
+sleep 0.7
+save_state "$work/edited"
+[[ $(value_of "$work/edited" amp_env_attack) =~ ^0\.50*$ ]] ||
+    fail "the typed attack is not jalv's ($(value_of "$work/edited" amp_env_attack))"
+[[ $(value_of "$work/edited" osc1_type) =~ ^3(\.0*)?$ ]] ||
+    fail "the waveform picked from the menu is not jalv's ($(value_of "$work/edited" osc1_type))"
 stop_jalv
 echo "lv2 jalv end to end: passed"
