@@ -1,6 +1,7 @@
 #include "LV2Plugin.h"
 
 #include "CFCompat.h"
+#include "Layout.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
@@ -8,7 +9,9 @@
 #include <lv2/options/options.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace
@@ -39,6 +42,20 @@ int maxBlockLength(const LV2_Options_Option* options, LV2_URID_Map* map)
 
 } // namespace
 
+// The images lie in the bundle; the instance builds its editor, headless here.
+// A missing or damaged one refuses the instance instead of stopping the host
+// at the editor's assertion. Instances may be made on several threads at once.
+bool OpenEditorImages(const char* bundlePath)
+{
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
+    CFCompatAddBundleSearchPath((std::string(bundlePath ? bundlePath : ".") + "/Resources").c_str());
+    const std::string unusable = LoadEditorImages();
+    if (!unusable.empty())
+        std::fprintf(stderr, "Bleepforge: %s\n", unusable.c_str());
+    return unusable.empty();
+}
+
 BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
                                      const LV2_Feature* const* features)
 {
@@ -49,9 +66,7 @@ BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
     const int maxBlock = maxBlockLength(options, map);
     if (maxBlock <= 0 || maxBlock > (1 << 20))
         return nullptr;
-    // The editor's images lie in the bundle; the instance builds its editor headless.
-    CFCompatAddBundleSearchPath((std::string(bundlePath ? bundlePath : ".") + "/Resources").c_str());
-    return new BleepforgeLV2(rate, maxBlock, map);
+    return OpenEditorImages(bundlePath) ? new BleepforgeLV2(rate, maxBlock, map) : nullptr;
 }
 
 BleepforgeLV2::BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map)
@@ -63,13 +78,22 @@ BleepforgeLV2::BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map)
     mPlug->SetSampleRate(rate);
     mPlug->SetBlockSize(maxBlock);
     mPlug->SetOutputChannelConnections(0, 2, true);
+    mStateVersion = mPlug->GetEffectVersion(false);
     RememberParamsAsSeen();
+}
+
+void BleepforgeLV2::PublishParam(int index)
+{
+    mValues[index].store(mPlug->GetParam(index)->Value(), std::memory_order_relaxed);
 }
 
 void BleepforgeLV2::RememberParamsAsSeen()
 {
     for (int i = 0; i < kNumParams; ++i)
+    {
         mSeen[i] = static_cast<float>(mPlug->GetParam(i)->Value());
+        PublishParam(i);
+    }
 }
 
 void BleepforgeLV2::ConnectPort(uint32_t port, void* data)
@@ -111,6 +135,7 @@ void BleepforgeLV2::PushChangedControls()
         if (echo)
             continue;
         mPlug->SetParameterFromHost(i, value);
+        PublishParam(i);
     }
 }
 
@@ -158,10 +183,16 @@ void BleepforgeLV2::Run(uint32_t frames)
 
 LV2_State_Status BleepforgeLV2::Save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
-    ByteChunk state;
-    mPlug->SerializeState(&state);
-    return store(handle, mStateKey, state.GetBytes(), static_cast<size_t>(state.Size()), mChunk,
-                 LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+    // The instrument's own layout: the version word, then the values.
+    unsigned char state[sizeof(int32_t) + kNumParams * sizeof(double)];
+    const int32_t version = mStateVersion;
+    std::memcpy(state, &version, sizeof version);
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const double value = mValues[i].load(std::memory_order_relaxed);
+        std::memcpy(state + sizeof version + i * sizeof value, &value, sizeof value);
+    }
+    return store(handle, mStateKey, state, sizeof state, mChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
 LV2_State_Status BleepforgeLV2::Restore(LV2_State_Retrieve_Function retrieve,
@@ -172,9 +203,7 @@ LV2_State_Status BleepforgeLV2::Restore(LV2_State_Retrieve_Function retrieve,
     const void* data = retrieve(handle, mStateKey, &size, &type, &flags);
     if (!data)
         return LV2_STATE_ERR_NO_PROPERTY;
-    ByteChunk probe;
-    mPlug->SerializeState(&probe);
-    if (type != mChunk || size != static_cast<size_t>(probe.Size()))
+    if (type != mChunk || size != sizeof(int32_t) + kNumParams * sizeof(double))
         return LV2_STATE_ERR_BAD_TYPE;
     ByteChunk state;
     state.PutBytes(data, static_cast<int>(size));

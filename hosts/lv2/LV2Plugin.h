@@ -8,15 +8,21 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include <atomic>
 #include <memory>
+
+// Opens the editor's images from the bundle's Resources; false (and said on
+// standard error) when one is missing or damaged. Both binaries call it first.
+bool OpenEditorImages(const char* bundlePath);
 
 // The instrument behind LV2's calls.
 //
-// Threads. The host's audio thread runs Run; instantiation, activation and
-// state run on its main thread, never during Run (LV2's threading classes),
-// so Run shares nothing with them but the instrument itself. The editor is a
-// separate instance in the UI binary and reaches this one only through the
-// ports. Run takes no lock the main thread could hold and allocates nothing.
+// Threads. The host's audio thread runs Run. Instantiation, activation and
+// Restore run on its main thread, never during Run (LV2's threading classes).
+// Save may run during Run on another thread: it reads only mValues, which Run
+// and Restore publish, never the instrument. The editor is a separate instance
+// in the UI binary and reaches this one only through the ports. Run allocates
+// nothing; the instrument's own mutex it takes is never held by another thread.
 class BleepforgeLV2
 {
 public:
@@ -38,6 +44,7 @@ private:
     void PushChangedControls();
     void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end);
     void RememberParamsAsSeen();
+    void PublishParam(int index);
 
     std::unique_ptr<Bleepforge> mPlug;
     int mMaxBlock;
@@ -52,4 +59,8 @@ private:
     // Run and Restore only (never concurrent).
     float mSeen[kNumParams] = {};
     bool mRestored = false; // until the first Run after a restore
+    // The parameter values as the last Run or Restore left them, for Save:
+    // written by Run (audio thread) and Restore, read by Save (any thread).
+    std::atomic<double> mValues[kNumParams];
+    int mStateVersion = 0;
 };

@@ -5,10 +5,9 @@
 // the slots run here, as they run on the editor's thread in the plug-in.
 // Everything runs on the host's UI thread.
 #include "Bleepforge.h"
-#include "CFCompat.h"
 #include "IGraphicsLinux.h"
 #include "IGraphicsLinuxX11.h"
-#include "LV2Ports.h"
+#include "LV2Plugin.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
@@ -148,7 +147,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
     if (!map)
         return nullptr;
-    CFCompatAddBundleSearchPath((std::string(bundlePath ? bundlePath : ".") + "/Resources").c_str());
+    if (!OpenEditorImages(bundlePath))
+        return nullptr;
     const int scale =
         scaleOf(static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options)), map);
     UseX11Windows(scale);

@@ -97,6 +97,13 @@ TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused
         {"render --state /nonexistent -o x.wav", 1},
         {"render --uri urn:nothing:here -o x.wav", 1},
     };
+    // A damaged image refuses the instance; the host goes on.
+    ASSERT_EQ(run("cp -r '" BLEEPFORGE_LV2_PATH "' '" + path("lv2") + "' && cd '" + path("lv2") +
+                  "/Bleepforge.lv2/Resources' && head -c 3000 Background.png > b && mv b Background.png"),
+              0);
+    EXPECT_EQ(run("LV2_PATH='" + path("lv2") + "' " BLEEPFORGE_LV2HOST " render -o '" + path("x.wav") + "'"), 1);
+    EXPECT_NE(read("err.txt").find("Background"), std::string::npos) << read("err.txt");
+    EXPECT_NE(read("err.txt").find("lv2host: the LV2 plug-in refused"), std::string::npos) << read("err.txt");
     for (const auto& [args, status] : refused)
     {
         EXPECT_EQ(run("cd '" + mDir + "' && " + lv2host(args)), status) << args;

@@ -166,6 +166,40 @@ TEST(Realtime, LV2RunsWithMovingPortsAndMidiAllocateNothing)
     EXPECT_EQ(gAllocations.load(), 0);
 }
 
+// A host may save the state on its main thread while the audio thread runs.
+TEST(Realtime, LV2StateSavedWhileRunningHoldsValuesTheRunsSet)
+{
+    LV2PluginHarness h(64);
+    std::atomic<bool> done{false};
+    std::thread audio([&]
+    {
+        for (int b = 0; b < 400; ++b)
+        {
+            h.controls[kFilterLPCutoff] = 1000.0f + static_cast<float>(b % 4);
+            h.queue(0, 0x90, 60, 100);
+            h.run(64);
+        }
+        done = true;
+    });
+    auto store = [](LV2_State_Handle handle, uint32_t, const void* value, size_t size, uint32_t, uint32_t)
+    {
+        static_cast<std::vector<uint8_t>*>(handle)->assign(static_cast<const uint8_t*>(value),
+                                                            static_cast<const uint8_t*>(value) + size);
+        return LV2_STATE_SUCCESS;
+    };
+    int saves = 0;
+    while (!done || saves == 0)
+    {
+        std::vector<uint8_t> state;
+        ASSERT_EQ(h.plugin->Save(store, &state), LV2_STATE_SUCCESS);
+        double cutoff = 0.0;
+        std::memcpy(&cutoff, state.data() + 4 + 8 * kFilterLPCutoff, sizeof cutoff);
+        EXPECT_TRUE(cutoff == 22050.0 || (cutoff >= 1000.0 && cutoff <= 1003.0)) << cutoff;
+        ++saves;
+    }
+    audio.join();
+}
+
 TEST(Realtime, InstancesAtDifferentRatesOnTwoThreadsPlayAsAlone)
 {
     auto request = [](double rate)
