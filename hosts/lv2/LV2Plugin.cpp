@@ -14,10 +14,7 @@
 #include <mutex>
 #include <string>
 
-namespace
-{
-
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
+const void* FindLV2Feature(const LV2_Feature* const* features, const char* uri)
 {
     for (int i = 0; features && features[i]; ++i)
     {
@@ -27,20 +24,18 @@ const void* findFeature(const LV2_Feature* const* features, const char* uri)
     return nullptr;
 }
 
-// The host's maximum block length, or 0 when it gives none.
-int maxBlockLength(const LV2_Options_Option* options, LV2_URID_Map* map)
+const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map, const char* key,
+                          const char* type, uint32_t size)
 {
-    const LV2_URID key = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
-    const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
+    const auto* options = static_cast<const LV2_Options_Option*>(FindLV2Feature(features, LV2_OPTIONS__options));
+    const LV2_URID keyId = map->map(map->handle, key), typeId = map->map(map->handle, type);
     for (const LV2_Options_Option* o = options; o && o->key; ++o)
     {
-        if (o->key == key && o->type == intType && o->size == sizeof(int32_t))
-            return *static_cast<const int32_t*>(o->value);
+        if (o->key == keyId && o->type == typeId && o->size == size)
+            return o->value;
     }
-    return 0;
+    return nullptr;
 }
-
-} // namespace
 
 // The images lie in the bundle; the instance builds its editor, headless here.
 // A missing or damaged one refuses the instance instead of stopping the host
@@ -59,11 +54,11 @@ bool OpenEditorImages(const char* bundlePath)
 BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
                                      const LV2_Feature* const* features)
 {
-    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
-    const auto* options = static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options));
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map || !(rate >= 1000.0 && rate <= 768000.0))
         return nullptr;
-    const int maxBlock = maxBlockLength(options, map);
+    const void* bound = FindLV2Option(features, map, LV2_BUF_SIZE__maxBlockLength, LV2_ATOM__Int, sizeof(int32_t));
+    const int maxBlock = bound ? *static_cast<const int32_t*>(bound) : 0;
     if (maxBlock <= 0 || maxBlock > (1 << 20))
         return nullptr;
     return OpenEditorImages(bundlePath) ? new BleepforgeLV2(rate, maxBlock, map) : nullptr;

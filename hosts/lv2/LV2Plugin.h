@@ -11,6 +11,12 @@
 #include <atomic>
 #include <memory>
 
+// The data of a feature the host gives, or null.
+const void* FindLV2Feature(const LV2_Feature* const* features, const char* uri);
+// The value of the host's option with this key, type and size, or null.
+const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map, const char* key,
+                          const char* type, uint32_t size);
+
 // Opens the editor's images from the bundle's Resources; false (and said on
 // standard error) when one is missing or damaged. Both binaries call it first.
 bool OpenEditorImages(const char* bundlePath);

@@ -11,7 +11,6 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
-#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
@@ -25,26 +24,11 @@
 namespace
 {
 
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-    for (int i = 0; features && features[i]; ++i)
-    {
-        if (std::strcmp(features[i]->URI, uri) == 0)
-            return features[i]->data;
-    }
-    return nullptr;
-}
-
 // 2 when the host or the desktop asks for doubled pixels.
-int scaleOf(const LV2_Options_Option* options, LV2_URID_Map* map)
+int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
 {
-    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
-    const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
-    for (const LV2_Options_Option* o = options; o && o->key; ++o)
-    {
-        if (o->key == key && o->type == floatType && o->size == sizeof(float))
-            return *static_cast<const float*>(o->value) >= 2.0f ? 2 : 1;
-    }
+    if (const void* scale = FindLV2Option(features, map, LV2_UI__scaleFactor, LV2_ATOM__Float, sizeof(float)))
+        return *static_cast<const float*>(scale) >= 2.0f ? 2 : 1;
     const char* desktop = std::getenv("GDK_SCALE");
     return desktop && std::atoi(desktop) >= 2 ? 2 : 1;
 }
@@ -144,20 +128,19 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
                          LV2UI_Write_Function write, LV2UI_Controller controller,
                          LV2UI_Widget* widget, const LV2_Feature* const* features)
 {
-    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map)
         return nullptr;
     if (!OpenEditorImages(bundlePath))
         return nullptr;
-    const int scale =
-        scaleOf(static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options)), map);
+    const int scale = scaleOf(features, map);
     UseX11Windows(scale);
     auto ui = std::make_unique<BleepforgeLV2UI>(write, controller, map);
-    void* view = ui->Graphics()->OpenWindow(const_cast<void*>(findFeature(features, LV2_UI__parent)));
+    void* view = ui->Graphics()->OpenWindow(const_cast<void*>(FindLV2Feature(features, LV2_UI__parent)));
     if (!view)
         return nullptr; // no display
     *widget = view;
-    if (const auto* resize = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize)))
+    if (const auto* resize = static_cast<const LV2UI_Resize*>(FindLV2Feature(features, LV2_UI__resize)))
         resize->ui_resize(resize->handle, ui->Graphics()->Width() * scale, ui->Graphics()->Height() * scale);
     return ui.release();
 }

@@ -1,6 +1,6 @@
 // auhost against the built bundle: the same sound as bleepforge render, and
 // presets that carry a sound from one run to the next.
-#include <gtest/gtest.h>
+#include "CommandTest.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -17,32 +17,14 @@
 namespace
 {
 
-class AuhostTest : public ::testing::Test
+class AuhostTest : public CommandTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-auhost-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
-    int run(const std::string& command)
-    {
-        const int status = std::system((command + " 2>'" + path("err.txt") + "'").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string read(const std::string& name) const
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     std::string auhost(const std::string& args) const
     {
         return std::string(BLEEPFORGE_AUHOST) + " " + args;
     }
 
-    std::string mDir;
     const std::string mBundle = BLEEPFORGE_BUNDLE;
 };
 

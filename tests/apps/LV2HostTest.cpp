@@ -1,37 +1,13 @@
 // lv2host against the built LV2 bundle: the samples bleepforge render makes,
 // factory presets that are the generators' sounds, and clear refusals.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "CommandTest.h"
 
 namespace
 {
 
-class LV2HostTest : public ::testing::Test
+class LV2HostTest : public CommandTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-lv2host-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
-    int run(const std::string& command)
-    {
-        const int status = std::system((command + " 2>'" + path("err.txt") + "'").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string read(const std::string& name) const
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     std::string lv2host(const std::string& args) const
     {
         return "LV2_PATH='" BLEEPFORGE_LV2_PATH "' " BLEEPFORGE_LV2HOST " " + args;
@@ -47,8 +23,6 @@ protected:
         EXPECT_GT(read("lv2.raw").size(), 1000u) << options;
         EXPECT_TRUE(read("lv2.raw") == read("cli.raw")) << options;
     }
-
-    std::string mDir;
 };
 
 } // namespace
