@@ -2,46 +2,13 @@
 # bleepforge-standalone from the outside: on an X server and a JACK dummy
 # server of its own, driven with xdotool, its sound recorded with jack_capture.
 # Usage: standalone_e2e.sh APP CLI   (exit 77: a server cannot start here)
-set -Eeuo pipefail
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"' ERR
 app=$1 cli=$2
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    [[ -n ${BLEEPFORGE_E2E_KEEP:-} ]] && echo "kept $work" || rm -rf "$work"
-}
-trap cleanup EXIT
-skip() { echo "SKIP: $*"; exit 77; }
-fail() {
-    echo "FAIL: $*"
-    [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null || true
-    cat "$work/app.log" "$work/xvfb.log" 2>/dev/null || true
-    exit 1
-}
-for tool in Xvfb xdotool jackd jack_wait jack_capture import compare sox soxi; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
-
-for n in $(seq 150 199); do
-    [[ -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
-done
-# -noreset: an X server that resets when its last client leaves drops a client
-# that connects meanwhile, as the app does when it is started again.
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
-[[ -e /tmp/.X11-unix/X${display#:} ]] || skip "Xvfb cannot start"
-export DISPLAY=$display
-
-# A server name of our own, so a JACK server already running is never touched.
-export JACK_DEFAULT_SERVER=bleepforge-e2e-$$
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e_servers.sh"
+logs+=(app.log)
+need Xvfb xdotool jackd jack_wait jack_capture import compare sox soxi
+start_x 150
 # Blocks of 512 frames: more than the app asks for, which it follows.
-jackd -d dummy -r 48000 -p 512 >"$work/jack.log" 2>&1 &
-jack_pid=$!
-pids+=($jack_pid)
-jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
+start_jack bleepforge-e2e 512
 
 # The dialogs' recent files and settings stay in the work folder.
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data GSETTINGS_BACKEND=memory

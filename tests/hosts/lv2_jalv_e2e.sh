@@ -4,40 +4,12 @@
 # xdotool, its sound recorded with jack_capture, its state saved and reloaded
 # through jalv's own menu.
 # Usage: lv2_jalv_e2e.sh LV2-FOLDER CLI   (exit 77: a server cannot start here)
-set -Eeuo pipefail
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"' ERR
 lv2=$(cd "$1" && pwd) cli=$2
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    [[ -n ${BLEEPFORGE_E2E_KEEP:-} ]] && echo "kept $work" || rm -rf "$work"
-}
-trap cleanup EXIT
-skip() { echo "SKIP: $*"; exit 77; }
-fail() {
-    echo "FAIL: $*"
-    [[ -n ${DISPLAY:-} ]] && import -window root "$work/failed.png" 2>/dev/null || true
-    cat "$work/jalv.log" 2>/dev/null || true
-    exit 1
-}
-for tool in Xvfb xdotool xwininfo jackd jack_wait jack_capture jack_midiseq jack_connect jalv.gtk3 import compare sox; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
-
-for n in $(seq 200 249); do
-    [[ -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
-[[ -e /tmp/.X11-unix/X${display#:} ]] || skip "Xvfb cannot start"
-export DISPLAY=$display
-export JACK_DEFAULT_SERVER=bleepforge-lv2-e2e-$$
-jackd -d dummy -r 48000 -p 256 >"$work/jack.log" 2>&1 &
-pids+=($!)
-jack_wait -w -t 10 >/dev/null 2>&1 || skip "jackd cannot start"
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e_servers.sh"
+logs+=(jalv.log)
+need Xvfb xdotool xwininfo jackd jack_wait jack_capture jack_midiseq jack_connect jalv.gtk3 import compare sox
+start_x 200
+start_jack bleepforge-lv2-e2e 256
 export LV2_PATH=$lv2 XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data GSETTINGS_BACKEND=memory
 
 # Starts jalv.gtk3 with the given options; sets editor to the plug-in's own

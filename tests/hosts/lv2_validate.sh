@@ -7,7 +7,8 @@ build=$1
 prefix=$(mktemp -d /tmp/bleepforge-lv2-install-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 
-cmake --install "$build" --prefix "$prefix" >/dev/null
+# The bundle alone: a tree may have built only what the LV2 plug-in needs.
+cmake --install "$build" --prefix "$prefix" --component lv2 >/dev/null
 bundle=$prefix/lib/lv2/Bleepforge.lv2
 for file in manifest.ttl bleepforge.ttl presets.ttl bleepforge.so bleepforge_ui.so Resources/Background.png; do
     [[ -e $bundle/$file ]] || { echo "installed bundle lacks $file"; exit 1; }
