@@ -104,8 +104,9 @@ save_state "$work/again"
 play_and_record "$work/replayed.wav"
 awk -v p="$peak" 'BEGIN{exit !(p > 0.01)}' || fail "the reloaded sound played silence (peak $peak)"
 
-# The editor's own value field and menu, drawn in its bitmap: a typed attack
-# and a waveform picked from the menu reach jalv's controls.
+# The editor's own value field and menu, drawn in its bitmap, and the wheel:
+# a typed attack, a waveform picked from the menu and turned cents reach
+# jalv's controls.
 value_of() { awk -v s="\"$2\"" '$2 == s {getline; print $2}' "$1/state.ttl"; }
 xdotool mousemove --window "$editor" 67 462 click 1
 sleep 0.5
@@ -116,10 +117,14 @@ xdotool mousemove --window "$editor" 68 90 click 1
 sleep 0.7
 xdotool mousemove --window "$editor" 60 175 click 1 # Square
 sleep 0.7
+xdotool mousemove --window "$editor" 427 50 click 4 click 4 click 4 # Osc1 Cents, three notches up
+sleep 0.7
 save_state "$work/edited"
 [[ $(value_of "$work/edited" amp_env_attack) =~ ^0\.50*$ ]] ||
     fail "the typed attack is not jalv's ($(value_of "$work/edited" amp_env_attack))"
 [[ $(value_of "$work/edited" osc1_type) =~ ^3(\.0*)?$ ]] ||
     fail "the waveform picked from the menu is not jalv's ($(value_of "$work/edited" osc1_type))"
+[[ $(value_of "$work/edited" osc1_cents) =~ ^6(\.0*)?$ ]] ||
+    fail "the wheel's cents are not jalv's ($(value_of "$work/edited" osc1_cents))"
 stop_jalv
 echo "lv2 jalv end to end: passed"
