@@ -17,10 +17,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -187,7 +189,7 @@ struct X11View : LinuxWindow
     ~X11View() override;
     void* View() override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
     void* Window() override { return View(); }
-    void ShowTooltips(bool) override {}
+    void ShowTooltips(bool enabled) override { tooltipsOn = enabled; }
     IPopupMenu* PopupMenu(IPopupMenu* menu, const IRECT& textRect) override;
     void OpenTextEntry(IControl* control, const IText& text, const IRECT& textRect,
                        const char* initial, IParam* param) override;
@@ -201,6 +203,9 @@ struct X11View : LinuxWindow
     void editorPoint(int x, int y, int* ex, int* ey);
     void present(bool everything);
     void drawField();
+    bool tooltipDue() const;
+    void drawTooltip();
+    void restartTooltip();
     void closeField(bool confirm);
 
     IGraphicsLinux* graphics = nullptr;
@@ -215,6 +220,9 @@ struct X11View : LinuxWindow
     int prevX = 0, prevY = 0; // the last mouse position, for key presses
     Time lastClick = 0;
     unsigned lastButton = 0;
+    bool tooltipsOn = false, pointerInside = false, tooltipShown = false;
+    std::chrono::steady_clock::time_point restingSince = std::chrono::steady_clock::now();
+    IRECT tooltipRect;
 };
 
 void X11View::editorPoint(int x, int y, int* ex, int* ey)
@@ -242,13 +250,20 @@ void X11View::present(bool everything)
     if (changed)
         graphics->Draw(&dirty);
     PIX_IBitmap* image = graphics->GetDrawBitmap();
-    if (!image || !(changed || exposed || everything || fieldOpen))
+    tooltipShown = tooltipShown || tooltipDue();
+    if (!image || !(changed || exposed || everything || fieldOpen || tooltipShown))
         return;
+    if (!changed)
+        dirty = IRECT();
     if (fieldOpen)
     {
         drawField();
-        const IRECT fieldArea = withBorder(field.rect, *graphics);
-        dirty = changed ? dirty.Union(fieldArea) : fieldArea;
+        dirty = dirty.Union(withBorder(field.rect, *graphics));
+    }
+    if (tooltipShown)
+    {
+        drawTooltip();
+        dirty = dirty.Union(withBorder(tooltipRect, *graphics));
     }
     IRECT all(0, 0, graphics->Width(), graphics->Height());
     const IRECT& area = (exposed || everything) ? all : dirty;
@@ -261,6 +276,12 @@ void X11View::present(bool everything)
 void X11View::handle(XEvent& event)
 {
     int x, y;
+    if (event.type == MotionNotify || event.type == ButtonPress || event.type == KeyPress ||
+        event.type == LeaveNotify)
+    {
+        pointerInside = event.type != LeaveNotify;
+        restartTooltip();
+    }
     switch (event.type)
     {
     case Expose:
@@ -384,6 +405,71 @@ void X11View::onFieldKey(KeySym sym, const char* text)
     else
         return;
     field.selected = false;
+}
+
+// A tooltip shows once the pointer has rested this long over a control that has one.
+const std::chrono::milliseconds kTooltipDelay(600);
+const int kTooltipWidth = 300;
+
+void X11View::restartTooltip()
+{
+    restingSince = std::chrono::steady_clock::now();
+    if (!tooltipShown)
+        return;
+    tooltipShown = false;
+    graphics->SetAllControlsDirty(); // its pixels go
+}
+
+bool X11View::tooltipDue() const
+{
+    if (!tooltipsOn || !pointerInside || fieldOpen || !graphics->GetPixelFont() ||
+        std::chrono::steady_clock::now() - restingSince < kTooltipDelay)
+        return false;
+    IControl* control = graphics->GetControl(graphics->GetMouseOver());
+    return control && !control->IsHidden() && control->GetTooltip() && control->GetTooltip()[0];
+}
+
+// The words of text in lines no wider than width.
+std::vector<std::string> wrapped(IPixelFont& font, const std::string& text, int width)
+{
+    std::vector<std::string> lines(1);
+    size_t at = 0;
+    while (at < text.size())
+    {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        const std::string longer = lines.back().empty() ? word : lines.back() + " " + word;
+        if (!lines.back().empty() && font.Width(longer.c_str()) > width)
+            lines.push_back(word);
+        else
+            lines.back() = longer;
+        at = end + 1;
+    }
+    return lines;
+}
+
+void X11View::drawTooltip()
+{
+    IControl* control = graphics->GetControl(graphics->GetMouseOver());
+    IPixelFont* font = graphics->GetPixelFont();
+    if (!control || !font)
+        return;
+    const std::vector<std::string> lines = wrapped(*font, control->GetTooltip(), kTooltipWidth);
+    int width = 0;
+    for (const std::string& line : lines)
+        width = std::max(width, font->Width(line.c_str()));
+    const int lineH = font->Height() + 2, w = width + 12, h = lineH * static_cast<int>(lines.size()) + 8;
+    const int left = std::max(0, std::min(prevX + 12, graphics->Width() - w - 1));
+    int top = prevY + 20;
+    if (top + h >= graphics->Height())
+        top = std::max(0, prevY - h - 8);
+    tooltipRect = IRECT(left, top, left + w, top + h);
+    IRECT r = tooltipRect;
+    graphics->SetOverlayArea(withBorder(r, *graphics));
+    graphics->FillIRect(&kPanel, &r);
+    graphics->DrawRect(&kInk, &r);
+    for (size_t i = 0; i < lines.size(); ++i)
+        font->Draw(graphics, lines[i].c_str(), left + 6, top + 4 + static_cast<int>(i) * lineH);
 }
 
 void X11View::drawField()

@@ -75,9 +75,24 @@ import -window "$editor" "$work/shown.png"
 differing=$(compare -metric AE "$work/shown.png" "$work/default.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the editor in jalv differs from the snapshot in $differing pixels"
 
+# A pointer resting on a knob shows its tooltip, drawn by the editor; moving on hides it.
+xdotool mousemove --window "$editor" 560 340
+sleep 0.1
+xdotool mousemove --window "$editor" 562 342
+sleep 1.2
+import -window "$editor" "$work/tooltip.png"
+differing=$(compare -metric AE "$work/tooltip.png" "$work/default.png" null: 2>&1 || true)
+[[ $differing -gt 500 ]] || fail "no tooltip appeared ($differing pixels differ)"
+xdotool mousemove --window "$editor" 100 740
+sleep 0.5
+import -window "$editor" "$work/untooltip.png"
+differing=$(compare -metric AE "$work/untooltip.png" "$work/default.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "the tooltip stayed ($differing pixels differ)"
+
 # PICKUP makes a sound in the editor, which reaches jalv's controls.
 save_state "$work/before"
 xdotool mousemove --window "$editor" 313 578 click 1
+xdotool mousemove --window "$editor" 100 740 # off every control: no tooltip in the picture
 sleep 1
 import -window "$editor" "$work/pickup.png"
 save_state "$work/after"
@@ -92,6 +107,8 @@ stop_jalv
 
 # jalv's own reload brings the same sound back: the same editor, the same state.
 start_jalv -l "$work/after"
+xdotool mousemove --window "$editor" 100 740
+sleep 0.3
 import -window "$editor" "$work/reloaded.png"
 # The button clicked last keeps its pressed look, as in every host.
 unbutton() { convert "$1" -fill black -draw "rectangle 258,552 370,608" "$2"; }
