@@ -226,7 +226,7 @@ std::string describeManifest(const std::string& dsp, const std::string& ui)
         << "    lv2:binary <" << dsp << "> ;\n    rdfs:seeAlso <bleepforge.ttl> .\n\n"
         << "<" BLEEPFORGE_LV2_UI_URI ">\n    a ui:X11UI ;\n    ui:binary <" << ui << "> ;\n"
         << "    lv2:requiredFeature ui:idleInterface , urid:map ;\n"
-        << "    lv2:optionalFeature ui:parent , ui:resize ;\n"
+        << "    lv2:optionalFeature ui:parent , ui:resize , ui:touch ;\n"
         << "    lv2:extensionData ui:idleInterface ;\n";
     const char* const meters[] = {"meter_left", "meter_right"};
     for (const char* meter : meters)

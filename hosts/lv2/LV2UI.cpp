@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,11 +34,42 @@ int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
     return desktop && std::atoi(desktop) >= 2 ? 2 : 1;
 }
 
+// The editor's instance of the instrument. A control's grab and release reach
+// the host as touch (hosts recording automation need them), the value it
+// moved written first.
+class EditorInstance : public Bleepforge
+{
+public:
+    EditorInstance(const LV2UI_Touch* touch, std::function<void()> writeMoved)
+        : Bleepforge(IPluginInstanceInfo()), mTouch(touch), mWriteMoved(std::move(writeMoved))
+    {
+    }
+    void BeginInformHostOfParamChange(int paramIdx) override
+    {
+        Bleepforge::BeginInformHostOfParamChange(paramIdx);
+        if (mTouch)
+            mTouch->touch(mTouch->handle, static_cast<uint32_t>(paramIdx), true);
+    }
+    void EndInformHostOfParamChange(int paramIdx) override
+    {
+        Bleepforge::EndInformHostOfParamChange(paramIdx);
+        mWriteMoved();
+        if (mTouch)
+            mTouch->touch(mTouch->handle, static_cast<uint32_t>(paramIdx), false);
+    }
+
+private:
+    const LV2UI_Touch* mTouch; // null when the host offers none
+    std::function<void()> mWriteMoved;
+};
+
 class BleepforgeLV2UI
 {
 public:
-    BleepforgeLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller, LV2_URID_Map* map)
-        : mWrite(write), mController(controller), mPlug(new Bleepforge(IPluginInstanceInfo())),
+    BleepforgeLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller, LV2_URID_Map* map,
+                    const LV2UI_Touch* touch)
+        : mWrite(write), mController(controller),
+          mPlug(new EditorInstance(touch, [this] { writeMovedParams(); })),
           mMidiEvent(map->map(map->handle, LV2_MIDI__MidiEvent)),
           mEventTransfer(map->map(map->handle, LV2_ATOM__eventTransfer))
     {
@@ -118,7 +150,7 @@ private:
 
     LV2UI_Write_Function mWrite;
     LV2UI_Controller mController;
-    std::unique_ptr<Bleepforge> mPlug;
+    std::unique_ptr<EditorInstance> mPlug;
     LV2_URID mMidiEvent, mEventTransfer;
     float mKnown[kNumParams] = {}; // what the host's ports hold, as far as the UI knows
     int mLastNote = 11;            // below 12: no key held
@@ -135,7 +167,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
         return nullptr;
     const int scale = scaleOf(features, map);
     UseX11Windows(scale);
-    auto ui = std::make_unique<BleepforgeLV2UI>(write, controller, map);
+    auto ui = std::make_unique<BleepforgeLV2UI>(
+        write, controller, map, static_cast<const LV2UI_Touch*>(FindLV2Feature(features, LV2_UI__touch)));
     void* view = ui->Graphics()->OpenWindow(const_cast<void*>(FindLV2Feature(features, LV2_UI__parent)));
     if (!view)
         return nullptr; // no display
