@@ -8,12 +8,10 @@
 #include "IControl.h"
 #include "IParam.h"
 #include "ViewConversions.h"
+#include "X11Canvas.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,17 +30,6 @@ const unsigned kDoubleClickMs = 400;
 // The editor's own colours: its pixel font is light on dark panels.
 const IColor kPanel(255, 18, 20, 30), kInk(255, 236, 226, 196), kSelection(255, 190, 48, 44);
 
-int shiftOf(unsigned long mask)
-{
-    int shift = 0;
-    while (mask && !(mask & 1))
-    {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
 // A rectangle with the border DrawRect puts on its right and bottom edges.
 IRECT withBorder(const IRECT& r, const IGraphics& graphics)
 {
@@ -55,122 +42,6 @@ IMouseMod modsOf(unsigned state, unsigned button)
     const bool command = (state & Mod4Mask) != 0; // a command-click counts as right
     return IMouseMod(!right, right || command, (state & ShiftMask) != 0, (state & ControlMask) != 0,
                      (state & Mod1Mask) != 0);
-}
-
-// An XImage of the window's size, in shared memory when the server offers it.
-class Canvas
-{
-public:
-    Canvas(Display* display, Visual* visual, int depth, int w, int h);
-    ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    bool Valid() const { return mImage != nullptr; }
-    // Copies the bitmap's pixels in r (bitmap coordinates) at the scale.
-    void Fill(PIX_IBitmap* bitmap, const IRECT& r, int scale);
-    void Put(Drawable window, GC gc, const IRECT& r, int scale);
-
-private:
-    Display* mDisplay;
-    XImage* mImage = nullptr;
-    XShmSegmentInfo mShm = {};
-    bool mShared = false;
-    int mRed = 16, mGreen = 8, mBlue = 0;
-};
-
-bool gShmFailed = false;
-int noteShmFailure(Display*, XErrorEvent*)
-{
-    gShmFailed = true;
-    return 0;
-}
-
-Canvas::Canvas(Display* display, Visual* visual, int depth, int w, int h) : mDisplay(display)
-{
-    mRed = shiftOf(visual->red_mask);
-    mGreen = shiftOf(visual->green_mask);
-    mBlue = shiftOf(visual->blue_mask);
-    if (XShmQueryExtension(display))
-    {
-        mImage = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &mShm,
-                                 static_cast<unsigned>(w), static_cast<unsigned>(h));
-        if (mImage)
-        {
-            mShm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(mImage->bytes_per_line) * h, IPC_CREAT | 0600);
-            mShm.shmaddr = mShm.shmid >= 0 ? static_cast<char*>(shmat(mShm.shmid, nullptr, 0)) : nullptr;
-            mImage->data = mShm.shmaddr;
-            mShm.readOnly = False;
-            gShmFailed = false;
-            XErrorHandler previous = XSetErrorHandler(noteShmFailure);
-            const bool attached = mShm.shmaddr && mShm.shmaddr != reinterpret_cast<char*>(-1) &&
-                                  XShmAttach(display, &mShm);
-            XSync(display, False);
-            XSetErrorHandler(previous);
-            if (mShm.shmid >= 0)
-                shmctl(mShm.shmid, IPC_RMID, nullptr); // freed once both sides detach
-            mShared = attached && !gShmFailed;
-            if (!mShared)
-            {
-                if (mShm.shmaddr && mShm.shmaddr != reinterpret_cast<char*>(-1))
-                    shmdt(mShm.shmaddr);
-                mImage->data = nullptr;
-                XDestroyImage(mImage);
-                mImage = nullptr;
-            }
-        }
-    }
-    if (!mImage)
-    {
-        mImage = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                              static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
-        if (mImage)
-            mImage->data = static_cast<char*>(std::calloc(static_cast<size_t>(mImage->bytes_per_line), h));
-    }
-}
-
-Canvas::~Canvas()
-{
-    if (!mImage)
-        return;
-    if (mShared)
-    {
-        XShmDetach(mDisplay, &mShm);
-        XSync(mDisplay, False);
-        shmdt(mShm.shmaddr);
-        mImage->data = nullptr;
-    }
-    XDestroyImage(mImage); // frees calloc'd data too
-}
-
-void Canvas::Fill(PIX_IBitmap* bitmap, const IRECT& r, int scale)
-{
-    for (int y = r.T; y < r.B; ++y)
-    {
-        const PIX_Pixel* row = bitmap->getBits() + static_cast<long>(y) * bitmap->getRowSpan();
-        for (int x = r.L; x < r.R; ++x)
-        {
-            const PIX_Pixel p = row[x];
-            const uint32_t pixel = static_cast<uint32_t>(PIX_Channel(p, 1)) << mRed |
-                                   static_cast<uint32_t>(PIX_Channel(p, 2)) << mGreen |
-                                   static_cast<uint32_t>(PIX_Channel(p, 3)) << mBlue;
-            for (int dy = 0; dy < scale; ++dy)
-            {
-                auto* out = reinterpret_cast<uint32_t*>(mImage->data + (y * scale + dy) * mImage->bytes_per_line);
-                for (int dx = 0; dx < scale; ++dx)
-                    out[x * scale + dx] = pixel;
-            }
-        }
-    }
-}
-
-void Canvas::Put(Drawable window, GC gc, const IRECT& r, int scale)
-{
-    const int x = r.L * scale, y = r.T * scale;
-    const auto w = static_cast<unsigned>(r.W() * scale), h = static_cast<unsigned>(r.H() * scale);
-    if (mShared)
-        XShmPutImage(mDisplay, window, gc, mImage, x, y, x, y, w, h, False);
-    else
-        XPutImage(mDisplay, window, gc, mImage, x, y, x, y, w, h);
 }
 
 // A value field drawn over the editor: the typed text and a caret.
@@ -213,7 +84,7 @@ struct X11View : LinuxWindow
     ::Window window = 0;
     GC gc = nullptr;
     int scale = 1;
-    std::unique_ptr<Canvas> canvas;
+    std::unique_ptr<X11Canvas> canvas;
     bool exposed = true;
     Field field;
     bool fieldOpen = false;
@@ -673,7 +544,7 @@ std::unique_ptr<LinuxWindow> openX11Window(IGraphicsLinux& graphics, void* paren
     if (!parent)
         XStoreName(display, view->window, "Bleepforge");
     view->gc = XCreateGC(display, view->window, 0, nullptr);
-    view->canvas = std::make_unique<Canvas>(display, DefaultVisual(display, screen),
+    view->canvas = std::make_unique<X11Canvas>(display, DefaultVisual(display, screen),
                                             DefaultDepth(display, screen), static_cast<int>(w),
                                             static_cast<int>(h));
     if (!view->canvas->Valid())
