@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string>
 
 const void* FindLV2Feature(const LV2_Feature* const* features, const char* uri)
@@ -43,8 +44,11 @@ const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map,
 bool OpenEditorImages(const char* bundlePath)
 {
     static std::mutex mutex;
+    static std::set<std::string> searched;
     std::lock_guard<std::mutex> lock(mutex);
-    CFCompatAddBundleSearchPath((std::string(bundlePath ? bundlePath : ".") + "/Resources").c_str());
+    const std::string resources = std::string(bundlePath ? bundlePath : ".") + "/Resources";
+    if (searched.insert(resources).second)
+        CFCompatAddBundleSearchPath(resources.c_str());
     const std::string unusable = LoadEditorImages();
     if (!unusable.empty())
         std::fprintf(stderr, "Bleepforge: %s\n", unusable.c_str());
