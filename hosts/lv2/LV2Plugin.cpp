@@ -8,6 +8,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -139,18 +140,20 @@ void BleepforgeLV2::PushChangedControls()
 }
 
 // The events from *next that fall before end, each at its frame within the
-// span, then the span's frames.
-void BleepforgeLV2::RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end)
+// span, then the span's frames. The last span takes every event left, at its
+// last frame at the latest: hosts put events from their UI at the block's end
+// (jalv does), and a note must not be lost for that.
+void BleepforgeLV2::RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end, bool last)
 {
     while (mMidiIn && !lv2_atom_sequence_is_end(&mMidiIn->body, mMidiIn->atom.size, *next) &&
-           (*next)->time.frames < end)
+           ((*next)->time.frames < end || last))
     {
         const LV2_Atom_Event* event = *next;
         *next = lv2_atom_sequence_next(event);
         if (event->body.type != mMidiEvent || event->body.size == 0 || event->body.size > 3)
             continue;
         const auto* bytes = reinterpret_cast<const uint8_t*>(event + 1);
-        const int64_t frame = event->time.frames < start ? start : event->time.frames;
+        const int64_t frame = std::min<int64_t>(std::max<int64_t>(event->time.frames, start), end - 1);
         IMidiMsg msg(static_cast<int>(frame - start), bytes[0], event->body.size > 1 ? bytes[1] : 0,
                      event->body.size > 2 ? bytes[2] : 0);
         mPlug->ProcessMidiMsg(&msg);
@@ -170,7 +173,7 @@ void BleepforgeLV2::Run(uint32_t frames)
     for (uint32_t start = 0; start < frames;)
     {
         const uint32_t end = start + std::min<uint32_t>(frames - start, static_cast<uint32_t>(mMaxBlock));
-        RenderSpan(&next, start, end);
+        RenderSpan(&next, start, end, end == frames);
         start = end;
     }
     mRestored = false;

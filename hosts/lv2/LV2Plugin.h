@@ -48,7 +48,7 @@ public:
 private:
     BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map);
     void PushChangedControls();
-    void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end);
+    void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end, bool last);
     void RememberParamsAsSeen();
     void PublishParam(int index);
 

@@ -120,6 +120,14 @@ TEST(LV2Plugin, OneLongRunSoundsAsTheBlocksAHostWouldCut)
         cutLeft.insert(cutLeft.end(), cut.left.begin(), cut.left.begin() + 128);
     }
     EXPECT_EQ(wholeLeft, cutLeft);
+
+    // An event a host puts at the block's end (as jalv does with its UI's)
+    // still sounds, at the block's last frame.
+    LV2PluginHarness late(128);
+    late.queue(128, 0x90, 60, 100);
+    late.run(128);
+    late.run(128);
+    EXPECT_GT(*std::max_element(late.left.begin(), late.left.begin() + 128), 0.001f);
     EXPECT_GT(*std::max_element(wholeLeft.begin(), wholeLeft.end()), 0.01f);
     EXPECT_GT(whole.meters[0], 0.0f);
 }

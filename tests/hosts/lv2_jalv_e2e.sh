@@ -103,6 +103,18 @@ attack=$(awk '/"amp_env_attack"/{getline; print $2}' "$work/after/state.ttl")
 # A MIDI note from a JACK sequencer into jalv's MIDI port plays it.
 play_and_record "$work/played.wav"
 awk -v p="$peak" 'BEGIN{exit !(p > 0.01)}' || fail "the note played silence (peak $peak)"
+
+# A key held on the editor's keyboard reaches the DSP as MIDI through jalv.
+jack_capture -d 2 -p Bleepforge:out_left -p Bleepforge:out_right "$work/key.wav" >/dev/null 2>&1 &
+capture=$!
+sleep 0.4
+xdotool mousemove --window "$editor" 300 740 mousedown 1
+sleep 0.8
+xdotool mouseup 1
+xdotool mousemove --window "$editor" 100 740
+wait "$capture" || true
+peak=$(sox "$work/key.wav" -n stat 2>&1 | awk '/Maximum amplitude/{print $3}')
+awk -v p="$peak" 'BEGIN{exit !(p > 0.01)}' || fail "the editor's key played silence (peak $peak)"
 stop_jalv
 
 # jalv's own reload brings the same sound back: the same editor, the same state.
