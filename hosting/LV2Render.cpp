@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 namespace
 {
@@ -9,6 +10,8 @@ namespace
 // The values a state holds, after its version word.
 std::vector<double> valuesOf(const std::vector<uint8_t>& state)
 {
+    if (state.size() != static_cast<size_t>(kStateSize))
+        throw std::runtime_error("the LV2 plug-in gives no Bleepforge state");
     std::vector<double> values((state.size() - 4) / sizeof(double));
     std::memcpy(values.data(), state.data() + 4, values.size() * sizeof(double));
     return values;
@@ -25,20 +28,11 @@ void restoreSound(LV2Instance& instance, const ByteChunk& state)
         instance.SetControl(static_cast<uint32_t>(i), static_cast<float>(values[i]));
 }
 
-// The note generate plays, from the values the plug-in will render with:
-// its state, then each setting as its port carries it.
-NoteSpec generatedNote(LV2Instance& instance)
+// The note generate plays, from the values the plug-in will render with.
+NoteSpec generatedNote(const std::vector<double>& values)
 {
-    const std::vector<double> values = valuesOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI));
-    double duration = 0.0;
-    for (int param : {kAmpEnvAttack, kAmpEnvHold, kAmpEnvDecay})
-    {
-        const float port = instance.Control(static_cast<uint32_t>(param));
-        const double value = values.at(static_cast<size_t>(param));
-        duration += port == static_cast<float>(value) ? value : static_cast<double>(port);
-    }
     NoteSpec note;
-    note.duration = duration;
+    note.duration = values.at(kAmpEnvAttack) + values.at(kAmpEnvHold) + values.at(kAmpEnvDecay);
     return note;
 }
 
@@ -75,6 +69,12 @@ void ApplySetting(LV2Instance& instance, const std::string& assignment)
 
 std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink)
 {
+    return RenderThroughLV2(world, job, sink, [](const ByteChunk&) {});
+}
+
+std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink,
+                                      const std::function<void(const ByteChunk&)>& settled)
+{
     RenderRequest request = job.request;
     LV2Instance instance(world, request.rate, request.block);
     if (request.seeded)
@@ -85,8 +85,15 @@ std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, con
         restoreSound(instance, ReadState(request.stateIn));
     for (const std::string& setting : request.settings)
         ApplySetting(instance, setting);
+    // A block of no frames: the plug-in takes the ports, and its state is the
+    // one it will render.
+    instance.Run(0);
+    const std::vector<uint8_t> state = instance.StateProperty(BLEEPFORGE_LV2_STATE_URI);
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    settled(chunk);
     if (request.notes.empty() && request.generatedNoteWhenNone)
-        request.notes.push_back(generatedNote(instance));
+        request.notes.push_back(generatedNote(valuesOf(state)));
 
     RenderTarget target;
     target.sendNote = [&instance](const NoteEvent& e, int offset)

@@ -2,6 +2,8 @@
 
 #include "LV2Host.h"
 
+#include <functional>
+
 struct LV2Render
 {
     RenderRequest request;
@@ -13,6 +15,10 @@ struct LV2Render
 // state property after the render. Settings reach the plug-in as its
 // single-precision control ports carry them.
 std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink);
+// The same, telling settled the state the plug-in will render (its settings
+// taken, before any frame), so that a file can carry it from its head.
+std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink,
+                                      const std::function<void(const ByteChunk&)>& settled);
 RenderResult RenderThroughLV2(LV2World& world, const LV2Render& job);
 // "NAME=VALUE" onto the instance's control ports: a port's name or symbol, a
 // scale point's label or a number within the port's range.

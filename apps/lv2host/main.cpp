@@ -2,11 +2,15 @@
 // it offline as bleepforge render does.
 #include "AudioFile.h"
 #include "LV2Render.h"
+#include "RenderOptions.h"
+#include "ShareCode.h"
 
 #include <CLI/CLI.hpp>
 
 #include <climits>
+#include <cstdio>
 #include <iostream>
+#include <memory>
 
 namespace
 {
@@ -59,24 +63,20 @@ int main(int argc, char** argv)
     info->add_option("--uri", uri, "The plug-in's URI")->capture_default_str();
 
     LV2Render job;
-    std::vector<std::string> notes;
-    std::string length = "auto", format = "pcm16", output, seed;
-    CLI::App* rendering = app.add_subcommand("render", "Render notes through the plug-in");
+    RenderOptions options;
+    std::string output, stateOut, seed;
+    CLI::App* rendering = app.add_subcommand("render", "Render notes through the plug-in, as bleepforge render does");
     rendering->add_option("--uri", uri, "The plug-in's URI")->capture_default_str();
-    rendering->add_option("--rate", job.request.rate, "Sample rate in Hz")->default_val(44100);
-    rendering->add_option("--block", job.request.block, "Block size in frames")
-        ->default_val(512)
-        ->check(CLI::Range(1, 8192));
-    rendering->add_option("--set", job.request.settings, "\"NAME=VALUE\", repeatable");
-    rendering->add_option("--state", job.request.stateIn,
-                          "A state file, an audio file Bleepforge wrote, or a sound code");
-    rendering->add_option("--preset", job.preset, "A preset's label or URI (see 'lv2host info')");
-    rendering->add_option("--note", notes,
-                          "N[:VEL[:START[:DUR]]], repeatable; none plays the note generate plays");
-    rendering->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
-    rendering->add_option("--seed", seed, "Seed the random sequence, 0 ... 4294967295");
-    rendering->add_option("--format", format, "pcm16, pcm24, float or double")->default_val("pcm16");
-    rendering->add_option("-o,--output", output, "Output WAV file, or - for raw samples")->required();
+    options.Add(rendering);
+    rendering->add_option("--preset", job.preset,
+                          "A preset's label or URI (see 'lv2host info'), restored before --state");
+    rendering->add_option("--state-out", stateOut,
+                          "Write the plug-in's state after the render (- for standard output)");
+    rendering->add_option("--seed", seed, "Seed the random generator, 0 ... 4294967295");
+    rendering->add_option("-o,--output", output,
+                          "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), or - "
+                          "for raw samples")
+        ->required();
 
     try
     {
@@ -96,20 +96,36 @@ int main(int argc, char** argv)
             describe(world, uri);
             return 0;
         }
-        job.request.seeded = rendering->count("--seed") > 0;
-        if (job.request.seeded)
-            job.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
-        job.request.lengthSeconds = ParseLength(length);
-        job.request.generatedNoteWhenNone = true;
-        for (const std::string& note : notes)
-            job.request.notes.push_back(ParseNote(note));
-        CheckRequest(job.request);
-        if (!job.request.stateIn.empty())
-            ReadState(job.request.stateIn); // refused before any file is made
-        AudioWriter writer(output, ParseSampleFormat(format), job.request.rate);
-        RenderThroughLV2(world, job, [&writer](const double* left, const double* right, long frames)
-                         { writer.Write(left, right, frames); });
-        writer.Commit("", "");
+        RenderRequest& request = options.request;
+        request.generatedNoteWhenNone = true;
+        request.seeded = rendering->count("--seed") > 0;
+        if (request.seeded)
+            request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
+        const AudioFormat format = options.Finish(output);
+        if (!request.stateIn.empty())
+            ReadState(request.stateIn); // refused before any file is made
+        RefuseSharedOutputs({output, stateOut});
+        job.request = request;
+        if (options.normalization.kind != Normalization::kNone)
+        {
+            const double gain = WriteNormalized(output, format, request.rate, RenderThroughLV2(world, job),
+                                                options.normalization, stateOut);
+            char text[64];
+            std::snprintf(text, sizeof text, "%+.2f dB", GainInDecibels(gain));
+            std::cerr << "lv2host: normalised by " << text << std::endl;
+            return 0;
+        }
+        // The writer opens once the sound is settled, so that the file's head carries it.
+        std::unique_ptr<AudioWriter> writer;
+        const std::vector<uint8_t> state = RenderThroughLV2(
+            world, job,
+            [&writer](const double* left, const double* right, long frames) { writer->Write(left, right, frames); },
+            [&](const ByteChunk& settled)
+            {
+                writer = std::make_unique<AudioWriter>(output, format, request.rate,
+                                                       AudioTags{"", EncodeShareCode(settled)});
+            });
+        writer->Commit(stateOut, std::string(state.begin(), state.end()));
         return 0;
     }
     catch (const UsageError& e)

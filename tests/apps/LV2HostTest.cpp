@@ -13,15 +13,16 @@ protected:
         return "LV2_PATH='" BLEEPFORGE_LV2_PATH "' " BLEEPFORGE_LV2HOST " " + args;
     }
     std::string cli(const std::string& args) const { return BLEEPFORGE_CLI " " + args; }
-    // Both programs' raw float samples for the same options.
-    void expectSameSamples(const std::string& options)
+    // Both programs' float WAV files for the same options: the same samples
+    // and the same sound in the file.
+    void expectSameFiles(const std::string& options)
     {
-        ASSERT_EQ(run(lv2host("render " + options + " --format float -o - > '" + path("lv2.raw") + "'")), 0)
+        ASSERT_EQ(run(lv2host("render " + options + " --format float -o '" + path("lv2.wav") + "'")), 0)
             << options << ": " << read("err.txt");
-        ASSERT_EQ(run(cli("render " + options + " --format float -o - > '" + path("cli.raw") + "'")), 0)
+        ASSERT_EQ(run(cli("render " + options + " --format float -o '" + path("cli.wav") + "'")), 0)
             << options << ": " << read("err.txt");
-        EXPECT_GT(read("lv2.raw").size(), 1000u) << options;
-        EXPECT_TRUE(read("lv2.raw") == read("cli.raw")) << options;
+        EXPECT_GT(read("lv2.wav").size(), 1000u) << options;
+        EXPECT_TRUE(read("lv2.wav") == read("cli.wav")) << options;
     }
 };
 
@@ -46,7 +47,7 @@ TEST_F(LV2HostTest, RendersWhatTheCommandLineRenders)
         "--block 4096 --rate 8000 --length 0.7 --note 48:64:0.25:0.2",
     };
     for (const std::string& options : optionSets)
-        expectSameSamples(options);
+        expectSameFiles(options);
 }
 
 TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused)

@@ -1,0 +1,67 @@
+#pragma once
+
+// The options every render command shares (bleepforge render and generate,
+// lv2host render), as the user typed them. Header only: CLI11 stays in each
+// program's one translation unit that parses its command line.
+#include "AudioFile.h"
+#include "Levels.h"
+#include "Requests.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <vector>
+
+struct RenderOptions
+{
+    RenderRequest request;
+    std::vector<std::string> notes;
+    std::string length = "auto", format = "pcm16", normalize;
+    int channels = 2;
+    Normalization normalization;
+
+    void Add(CLI::App* command)
+    {
+        command->add_option("--rate", request.rate,
+                            "Sample rate in Hz, a whole number " + std::to_string(kMinRate) +
+                                " ... " + std::to_string(kMaxRate))
+            ->default_val(44100);
+        command->add_option("--block", request.block, "Block size in frames (1 ... 8192)")
+            ->default_val(512)
+            ->check(CLI::Range(1, 8192));
+        command->add_option("--set", request.settings,
+                            "\"NAME=VALUE\", repeatable, applied in order");
+        command->add_option("--state", request.stateIn,
+                            "A 484-byte state file, or a sound code, applied before any --set");
+        command->add_option("--note", notes,
+                            "N[:VEL[:START[:DUR]]], repeatable (default: 60 at 127, held through "
+                            "attack, hold and decay, as generate plays it)");
+        command->add_option("--length", length,
+                            "Seconds, more than 0 and at most 3600, or 'auto' (until the sound "
+                            "has died away)")
+            ->default_val("auto");
+        command->add_option("--format", format,
+                            "pcm16, pcm24, float or double, where the file type has a choice "
+                            "(FLAC: pcm16 or pcm24; Ogg Vorbis and MP3 have none)")
+            ->default_val("pcm16");
+        command->add_option("--channels", channels, "1 or 2 (both channels are the same)")
+            ->default_val(2);
+        command->add_option("--normalize", normalize,
+                            "peak[:DBFS] (-1 by default) or lufs[:LUFS] (EBU R128, -16 by "
+                            "default, true peak at most -1 dBTP); the gain goes to stderr. "
+                            "Without it the sound is written as it renders");
+    }
+
+    // Parses what CLI11 leaves as text; throws UsageError.
+    AudioFormat Finish(const std::string& output)
+    {
+        request.lengthSeconds = ParseLength(length);
+        if (!normalize.empty())
+            normalization = ParseNormalization(normalize);
+        for (const std::string& note : notes)
+            request.notes.push_back(ParseNote(note));
+        CheckRequest(request);
+        return OutputFormat(output, ParseSampleFormat(format), channels);
+    }
+};
+
