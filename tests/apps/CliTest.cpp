@@ -1,7 +1,7 @@
+#include "CommandTest.h"
 #include "PIX.h"
 #include "qxDSP.h"
 
-#include <gtest/gtest.h>
 #include <ebur128.h>
 #include <sndfile.h>
 #include <zlib.h>
@@ -33,18 +33,10 @@ struct CliRun
     std::string err;
 };
 
-class CliTest : public ::testing::Test
+class CliTest : public CommandTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-cli-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
-
+    // bleepforge with the arguments: its status, standard output and error.
     CliRun run(const std::string& args)
     {
         const std::string err = path("stderr.txt");
@@ -63,8 +55,6 @@ protected:
     }
 
     bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
-
-    std::string mDir;
 };
 
 // What a shell command prints.
