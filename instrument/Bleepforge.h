@@ -70,6 +70,10 @@ public:
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
 
+    // SetParameterFromHost without the plug-in mutex, for a host whose rules
+    // keep every other caller off this instance while its audio thread runs
+    // (the LV2 plug-in's Run); the editor's controls follow through atomics.
+    void SetParameterOnAudioThread(int paramIdx, double value);
     void SetOverSamping(int factor);
     bool GetKeyStatus(int key) const override { return mMidiReceiver.getKeyStatus(key); }
     int GetNumKeys() const override { return mMidiReceiver.getNumKeys(); }

@@ -3,6 +3,7 @@
 // parameter gets its row here; a per-voice setting is one of Voice's and
 // reaches every voice through VoiceManager::Apply.
 #include "Bleepforge.h"
+#include "IGraphics.h"
 
 namespace
 {
@@ -191,4 +192,15 @@ void Bleepforge::OnParamChange(int paramIdx)
     IMutexLock lock(this);
     if (const IParam* param = GetParam(paramIdx))
         kRows[paramIdx].apply(*this, *param);
+}
+
+void Bleepforge::SetParameterOnAudioThread(int paramIdx, double value)
+{
+    IParam* param = GetParam(paramIdx);
+    if (!param)
+        return;
+    param->Set(value);
+    if (mEditor)
+        mEditor->SetParameterFromPlug(paramIdx, param->Value(), false);
+    kRows[paramIdx].apply(*this, *param);
 }

@@ -134,7 +134,7 @@ void BleepforgeLV2::PushChangedControls()
         mSeen[i] = value;
         if (echo)
             continue;
-        mPlug->SetParameterFromHost(i, value);
+        mPlug->SetParameterOnAudioThread(i, value);
         PublishParam(i);
     }
 }

@@ -28,7 +28,7 @@ bool OpenEditorImages(const char* bundlePath);
 // Save may run during Run on another thread: it reads only mValues, which Run
 // and Restore publish, never the instrument. The editor is a separate instance
 // in the UI binary and reaches this one only through the ports. Run allocates
-// nothing; the instrument's own mutex it takes is never held by another thread.
+// nothing and takes no lock: nothing else touches the instrument meanwhile.
 class BleepforgeLV2
 {
 public:
@@ -43,6 +43,8 @@ public:
     LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
     void Seed(uint32_t seed) { mPlug->SeedRandom(seed); }
+    // The instrument inside, for what must look at it directly (tests).
+    Bleepforge& Instrument() { return *mPlug; }
     uint64_t IdleFrames() const { return static_cast<uint64_t>(mPlug->GetIdleFrames()); }
 
 private:

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <thread>
 
 // The replacements pair malloc with free, which GCC cannot see through inlining.
@@ -164,6 +166,32 @@ TEST(Realtime, LV2RunsWithMovingPortsAndMidiAllocateNothing)
     }
     gCounting = false;
     EXPECT_EQ(gAllocations.load(), 0);
+}
+
+// Run takes no lock: it finishes while another thread holds the instrument's mutex.
+TEST(Realtime, LV2RunsWithMovingPortsWhileTheInstrumentIsLocked)
+{
+    LV2PluginHarness h(64);
+    std::atomic<bool> finished{false};
+    std::optional<IPluginBase::IMutexLock> held;
+    held.emplace(&h.plugin->Instrument());
+    std::thread audio([&]
+    {
+        for (int b = 0; b < 20; ++b)
+        {
+            h.controls[kFilterLPCutoff] = 1000.0f + static_cast<float>(b);
+            h.controls[kOsc1Type] = static_cast<float>(b % 8);
+            h.queue(0, 0x90, 60, 100);
+            h.run(64);
+        }
+        finished = true;
+    });
+    for (int wait = 0; wait < 500 && !finished; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool ranThrough = finished;
+    held.reset(); // lets a blocked run finish, so the thread can be joined
+    audio.join();
+    EXPECT_TRUE(ranThrough);
 }
 
 // A host may save the state on its main thread while the audio thread runs.
