@@ -33,6 +33,9 @@
 // feeds the meters through IGraphics::SetControlFromPlug and marks the keyboard
 // dirty; both only touch controls' atomics. The GUI thread's on-screen key
 // reaches the audio thread through the keyboard's atomic key-and-velocity pair.
+// The LV2 plug-in's Run sets parameters on the audio thread without the mutex
+// (SetParameterOnAudioThread): under LV2's rules nothing else touches that
+// instance meanwhile, and its editor is another instance in another binary.
 class IBitmapOverlayControl;
 class IGraphics;
 class ITextControlBitmapFont;
