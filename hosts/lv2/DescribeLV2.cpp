@@ -169,9 +169,9 @@ std::string describePlugin(Bleepforge& plug)
         << "    doap:shortdesc \"Short retro-game sound effects\" ;\n"
         << "    doap:maintainer [ foaf:name \"Vantrell\" ] ;\n"
         << "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n"
-        << "    lv2:requiredFeature urid:map , bufsz:boundedBlockLength , opts:options ;\n"
-        << "    opts:requiredOption bufsz:maxBlockLength ;\n"
-        << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    lv2:requiredFeature urid:map ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable , bufsz:boundedBlockLength , opts:options ;\n"
+        << "    opts:supportedOption bufsz:maxBlockLength ;\n"
         << "    lv2:extensionData state:interface ;\n"
         << "    ui:ui <" BLEEPFORGE_LV2_UI_URI "> ;\n"
         << "    lv2:port\n";

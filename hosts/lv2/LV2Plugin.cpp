@@ -56,14 +56,18 @@ bool OpenEditorImages(const char* bundlePath)
     return unusable.empty();
 }
 
+const int kUnboundedPiece = 4096;
+
 BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
                                      const LV2_Feature* const* features)
 {
     auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map || !(rate >= 1000.0 && rate <= 768000.0))
         return nullptr;
+    // The host's bound when it gives one; otherwise Run cuts what it is given
+    // into pieces of a size of our own.
     const void* bound = FindLV2Option(features, map, LV2_BUF_SIZE__maxBlockLength, LV2_ATOM__Int, sizeof(int32_t));
-    const int maxBlock = bound ? *static_cast<const int32_t*>(bound) : 0;
+    const int maxBlock = bound ? *static_cast<const int32_t*>(bound) : kUnboundedPiece;
     if (maxBlock <= 0 || maxBlock > (1 << 20))
         return nullptr;
     return OpenEditorImages(bundlePath) ? new BleepforgeLV2(rate, maxBlock, map) : nullptr;

@@ -32,7 +32,8 @@ bool OpenEditorImages(const char* bundlePath);
 class BleepforgeLV2
 {
 public:
-    // Null when a required feature (URID map, a maximum block length) is missing.
+    // Null without a URID map, at an impossible rate or bound, or when the
+    // editor's images cannot be opened.
     static BleepforgeLV2* Create(double rate, const char* bundlePath,
                                  const LV2_Feature* const* features);
 

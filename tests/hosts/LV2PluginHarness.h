@@ -15,7 +15,9 @@
 // every port connected, MIDI queued per run.
 struct LV2PluginHarness
 {
-    explicit LV2PluginHarness(int maxBlock = 256, double rate = 48000.0)
+    // Buffers for four blocks of maxBlock; a host that gives no bound gives
+    // no options at all.
+    explicit LV2PluginHarness(int maxBlock = 256, double rate = 48000.0, bool bounded = true)
         : maxLength(maxBlock), left(static_cast<size_t>(maxBlock) * 4), right(left.size()),
           sequence(1 << 13)
     {
@@ -27,7 +29,7 @@ struct LV2PluginHarness
                    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
         const LV2_Feature map = {LV2_URID__map, urids.MapFeature()},
                           opts = {LV2_OPTIONS__options, options.data()};
-        const LV2_Feature* features[] = {&map, &opts, nullptr};
+        const LV2_Feature* features[] = {&map, bounded ? &opts : nullptr, nullptr};
         plugin.reset(BleepforgeLV2::Create(rate, ".", features));
         for (int i = 0; i < kNumParams; ++i)
         {

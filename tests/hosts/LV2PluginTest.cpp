@@ -121,6 +121,15 @@ TEST(LV2Plugin, OneLongRunSoundsAsTheBlocksAHostWouldCut)
     }
     EXPECT_EQ(wholeLeft, cutLeft);
 
+    // A host that gives no bound may run any length: the same sound.
+    LV2PluginHarness unbounded(10000, 48000.0, false), oneBlock(10000);
+    for (LV2PluginHarness* h : {&unbounded, &oneBlock})
+    {
+        h->queue(5000, 0x90, 64, 90);
+        h->run(10000);
+    }
+    EXPECT_EQ(unbounded.left, oneBlock.left);
+
     // An event a host puts at the block's end (as jalv does with its UI's)
     // still sounds, at the block's last frame.
     LV2PluginHarness late(128);
