@@ -7,7 +7,9 @@
 #include <lv2/state/state.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <stdexcept>
 
 namespace
@@ -89,9 +91,20 @@ const char* URIDMap::Unmap(LV2_URID id) const
     return id >= 1 && id <= mUris.size() ? mUris[id - 1]->c_str() : nullptr;
 }
 
-LV2World::LV2World(const std::string& uri) : mWorld(lilv_world_new())
+LV2World::LV2World(const std::string& uri, const std::vector<std::string>& ownBundles)
+    : mWorld(lilv_world_new())
 {
     lilv_world_load_all(mWorld);
+    // Without LV2_PATH, the bundles the caller knows of count too.
+    for (const std::string& bundle : std::getenv("LV2_PATH") ? std::vector<std::string>() : ownBundles)
+    {
+        if (LilvNode* node = lilv_new_file_uri(mWorld, nullptr, (bundle + "/").c_str()))
+        {
+            if (access((bundle + "/manifest.ttl").c_str(), R_OK) == 0)
+                lilv_world_load_bundle(mWorld, node);
+            lilv_node_free(node);
+        }
+    }
     {
         const Node wanted(lilv_new_uri(mWorld, uri.c_str()));
         mPlugin = wanted.mNode ? lilv_plugins_get_by_uri(lilv_world_get_all_plugins(mWorld), wanted)
@@ -101,7 +114,7 @@ LV2World::LV2World(const std::string& uri) : mWorld(lilv_world_new())
     {
         lilv_world_free(mWorld);
         throw std::runtime_error("no LV2 plug-in <" + uri +
-                                 "> on LV2_PATH (give the folder that holds Bleepforge.lv2)");
+                                 "> found; set LV2_PATH to the folder that holds Bleepforge.lv2");
     }
     for (uint32_t i = 0; i < lilv_plugin_get_num_ports(mPlugin); ++i)
         mPorts.push_back(describePort(mWorld, mPlugin, i));

@@ -46,8 +46,9 @@ struct LV2PortInfo
 class LV2World
 {
 public:
-    // Throws std::runtime_error when no plug-in on LV2_PATH has the URI.
-    explicit LV2World(const std::string& uri);
+    // Throws std::runtime_error when no plug-in on LV2_PATH has the URI. When
+    // LV2_PATH is not set, the bundle folders given are searched too.
+    explicit LV2World(const std::string& uri, const std::vector<std::string>& ownBundles = {});
     ~LV2World();
     LV2World(const LV2World&) = delete;
     LV2World& operator=(const LV2World&) = delete;

@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include <climits>
+#include <unistd.h>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -51,6 +52,21 @@ void describe(const LV2World& world, const std::string& uri)
         std::cout << "preset\t" << label << "\t" << presetUri << "\n";
 }
 
+// Where an install puts the bundle beside this program, and the build's own.
+std::vector<std::string> ownBundles()
+{
+    std::vector<std::string> bundles;
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0)
+    {
+        const std::string program(exe, static_cast<size_t>(n));
+        bundles.push_back(program.substr(0, program.rfind('/')) + "/../lib/lv2/Bleepforge.lv2");
+    }
+    bundles.push_back(BLEEPFORGE_BUILD_LV2);
+    return bundles;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -90,7 +106,7 @@ int main(int argc, char** argv)
     }
     try
     {
-        LV2World world(uri);
+        LV2World world(uri, ownBundles());
         if (app.got_subcommand("info"))
         {
             describe(world, uri);
