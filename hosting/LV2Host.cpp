@@ -265,12 +265,18 @@ const void* LV2Instance::portValue(const char* symbol, void* self, uint32_t* siz
     return &instance->mValues[static_cast<size_t>(port)];
 }
 
-void LV2Instance::RestoreState(const LilvState* state)
+const LV2_State_Interface* LV2Instance::stateInterface() const
 {
     const auto* iface = static_cast<const LV2_State_Interface*>(
         lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
     if (!iface)
         throw std::runtime_error("the LV2 plug-in keeps no state");
+    return iface;
+}
+
+void LV2Instance::RestoreState(const LilvState* state)
+{
+    stateInterface();
     lilv_state_restore(state, mInstance, setPortValue, this, 0, mFeatures.data());
 }
 
@@ -303,15 +309,12 @@ LilvState* LV2Instance::SaveState()
 
 std::vector<uint8_t> LV2Instance::StateProperty(const char* key)
 {
-    const auto* iface = static_cast<const LV2_State_Interface*>(
-        lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
+    const LV2_State_Interface* iface = stateInterface();
     struct Found
     {
         LV2_URID key;
         std::vector<uint8_t> bytes;
     } found{mWorld.Urids().Map(key), {}};
-    if (!iface)
-        return {};
     auto store = [](LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t,
                     uint32_t) -> LV2_State_Status
     {
@@ -327,10 +330,7 @@ std::vector<uint8_t> LV2Instance::StateProperty(const char* key)
 
 void LV2Instance::RestoreStateProperty(const char* key, const std::vector<uint8_t>& bytes)
 {
-    const auto* iface = static_cast<const LV2_State_Interface*>(
-        lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
-    if (!iface)
-        throw std::runtime_error("the LV2 plug-in keeps no state");
+    const LV2_State_Interface* iface = stateInterface();
     struct Offer
     {
         LV2_URID key, type;

@@ -6,6 +6,7 @@
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
 #include <lv2/options/options.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include <map>
@@ -95,7 +96,7 @@ public:
     void RestorePreset(const std::string& labelOrUri);
     // The state as the plug-in saves it (its own property), with the ports.
     LilvState* SaveState();
-    // The plug-in's own state property, or empty when it has none.
+    // The plug-in's own state property, or empty when it saves no such key.
     std::vector<uint8_t> StateProperty(const char* key);
     // Offers the bytes under the key, as a restore of a saved project would.
     void RestoreStateProperty(const char* key, const std::vector<uint8_t>& bytes);
@@ -106,6 +107,8 @@ public:
     long IdleFrames() const;
 
 private:
+    // Throws std::runtime_error when the plug-in keeps no state.
+    const LV2_State_Interface* stateInterface() const;
     static void setPortValue(const char* symbol, void* self, const void* value, uint32_t size,
                              uint32_t type);
     static const void* portValue(const char* symbol, void* self, uint32_t* size, uint32_t* type);

@@ -1,39 +1,19 @@
 #include "LV2Render.h"
 
 #include <cmath>
-#include <cstring>
-#include <stdexcept>
 
 namespace
 {
-
-// The values a state holds, after its version word.
-std::vector<double> valuesOf(const std::vector<uint8_t>& state)
-{
-    if (state.size() != static_cast<size_t>(kStateSize))
-        throw std::runtime_error("the LV2 plug-in gives no Bleepforge state");
-    std::vector<double> values((state.size() - 4) / sizeof(double));
-    std::memcpy(values.data(), state.data() + 4, values.size() * sizeof(double));
-    return values;
-}
 
 // The plug-in's state and its control ports agree again, as a host's restore
 // leaves them; the ports then carry nothing new to the plug-in.
 void restoreSound(LV2Instance& instance, const ByteChunk& state)
 {
-    const std::vector<uint8_t> bytes(state.GetBytes(), state.GetBytes() + state.Size());
-    instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, bytes);
-    const std::vector<double> values = valuesOf(bytes);
-    for (size_t i = 0; i < values.size() && i < static_cast<size_t>(kNumParams); ++i)
+    instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI,
+                                  std::vector<uint8_t>(state.GetBytes(), state.GetBytes() + state.Size()));
+    const std::vector<double> values = StateValues(state);
+    for (size_t i = 0; i < values.size(); ++i)
         instance.SetControl(static_cast<uint32_t>(i), static_cast<float>(values[i]));
-}
-
-// The note generate plays, from the values the plug-in will render with.
-NoteSpec generatedNote(const std::vector<double>& values)
-{
-    NoteSpec note;
-    note.duration = values.at(kAmpEnvAttack) + values.at(kAmpEnvHold) + values.at(kAmpEnvDecay);
-    return note;
 }
 
 } // namespace
@@ -88,12 +68,13 @@ std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, con
     // A block of no frames: the plug-in takes the ports, and its state is the
     // one it will render.
     instance.Run(0);
-    const std::vector<uint8_t> state = instance.StateProperty(BLEEPFORGE_LV2_STATE_URI);
-    ByteChunk chunk;
-    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
-    settled(chunk);
+    const std::vector<uint8_t> bytes = instance.StateProperty(BLEEPFORGE_LV2_STATE_URI);
+    ByteChunk state;
+    state.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+    const std::vector<double> values = StateValues(state); // refuses a plug-in without our state
+    settled(state);
     if (request.notes.empty() && request.generatedNoteWhenNone)
-        request.notes.push_back(generatedNote(valuesOf(state)));
+        request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold], values[kAmpEnvDecay]));
 
     RenderTarget target;
     target.sendNote = [&instance](const NoteEvent& e, int offset)

@@ -165,13 +165,8 @@ ByteChunk Render(const RenderRequest& request, const FrameSink& sink,
 
 NoteSpec GeneratedNote(Bleepforge& plug)
 {
-    NoteSpec note;
-    note.note = 60;
-    note.velocity = 127;
-    note.start = 0.0;
-    note.duration = plug.GetParam(kAmpEnvAttack)->Value() + plug.GetParam(kAmpEnvHold)->Value() +
-                    plug.GetParam(kAmpEnvDecay)->Value();
-    return note;
+    return GeneratedNote(plug.GetParam(kAmpEnvAttack)->Value(), plug.GetParam(kAmpEnvHold)->Value(),
+                         plug.GetParam(kAmpEnvDecay)->Value());
 }
 
 RenderResult Render(const RenderRequest& request)

@@ -27,8 +27,7 @@ ByteChunk Render(const RenderRequest& request, const FrameSink& sink,
 // Renders the request's notes on an instrument already set up; its state,
 // settings and seed are not applied again.
 ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const FrameSink& sink);
-// The note generate plays: 60 at full velocity, held through the sound's
-// attack, hold and decay, then released.
+// The note generate plays, for the instrument's sound.
 NoteSpec GeneratedNote(Bleepforge& plug);
 // Every parameter of a sound (a state file, an audio file Bleepforge wrote or a
 // sound code) as a NAME and a VALUE text that ApplySetting takes back to the

@@ -32,17 +32,37 @@ ByteChunk readStateFile(const std::string& path)
 // Every value a number, as the instrument checks before it applies a state.
 void checkStateValues(const ByteChunk& state, const std::string& what)
 {
-    for (int i = 0, pos = 4; i < kNumStateValues; ++i)
+    const std::vector<double> values = StateValues(state);
+    for (size_t i = 0; i < values.size(); ++i)
     {
-        double value = 0.0;
-        pos = state.Get(&value, pos);
-        if (pos < 0 || !std::isfinite(value))
+        if (!std::isfinite(values[i]))
             throw std::runtime_error(what + " holds a value that is not a finite number "
                                      "(parameter " + std::to_string(i) + ")");
     }
 }
 
 } // namespace
+
+std::vector<double> StateValues(const ByteChunk& state)
+{
+    if (state.Size() != kStateSize)
+        throw std::runtime_error("a state of " + std::to_string(state.Size()) + " bytes, not " +
+                                 std::to_string(kStateSize));
+    std::vector<double> values(kNumStateValues);
+    for (int i = 0, pos = 4; i < kNumStateValues; ++i)
+        pos = state.Get(&values[static_cast<size_t>(i)], pos);
+    return values;
+}
+
+NoteSpec GeneratedNote(double attack, double hold, double decay)
+{
+    NoteSpec note;
+    note.note = 60;
+    note.velocity = 127;
+    note.start = 0.0;
+    note.duration = attack + hold + decay;
+    return note;
+}
 
 std::string Lower(std::string text)
 {

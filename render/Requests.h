@@ -61,6 +61,13 @@ void CheckRequest(const RenderRequest& request);
 // unless every value is finite.
 ByteChunk ReadState(const std::string& fileOrCode);
 
+// The 60 values of a 484-byte state, after its version word; throws for a
+// chunk of another size.
+std::vector<double> StateValues(const ByteChunk& state);
+// The note generate plays: 60 at full velocity from the start, held through
+// the sound's attack, hold and decay (in seconds), then released.
+NoteSpec GeneratedNote(double attack, double hold, double decay);
+
 // Within one frame: the offs of notes that began earlier, then the ons, then
 // the offs of notes that begin on that frame, so a note of zero length still
 // ends and a same-key restrike sounds whatever the order of the notes given.

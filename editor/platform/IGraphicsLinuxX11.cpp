@@ -73,6 +73,8 @@ struct X11View : LinuxWindow
     void onFieldKey(KeySym sym, const char* text);
     void editorPoint(int x, int y, int* ex, int* ey);
     void present(bool everything);
+    // Copies the draw bitmap's pixels in area to the window.
+    void putArea(const IRECT& area);
     void drawField();
     bool tooltipDue() const;
     void drawTooltip();
@@ -137,11 +139,15 @@ void X11View::present(bool everything)
         dirty = dirty.Union(withBorder(tooltipRect, *graphics));
     }
     IRECT all(0, 0, graphics->Width(), graphics->Height());
-    const IRECT& area = (exposed || everything) ? all : dirty;
-    canvas->Fill(image, area, scale);
+    putArea((exposed || everything) ? all : dirty);
+    exposed = false;
+}
+
+void X11View::putArea(const IRECT& area)
+{
+    canvas->Fill(graphics->GetDrawBitmap(), area, scale);
     canvas->Put(window, gc, area, scale);
     XFlush(display);
-    exposed = false;
 }
 
 void X11View::handle(XEvent& event)
@@ -478,15 +484,24 @@ IPopupMenu* X11View::PopupMenu(IPopupMenu* menu, const IRECT& textRect)
     if (!menu || menu->GetNItems() == 0)
         return nullptr;
     DrawnMenu drawn(*this, menu, textRect);
-    int highlighted = -1;
+    int highlighted = -1, shown = -2;
+    bool editorToo = true; // at first, and when a submenu or the server asks
     IPopupMenu* chosen = nullptr;
     for (bool open = true; open;)
     {
         IRECT all(0, 0, graphics->Width(), graphics->Height());
-        graphics->SetAllControlsDirty();
-        graphics->Draw(&all);
-        drawn.Draw(highlighted);
-        present(true);
+        if (editorToo)
+        {
+            graphics->SetAllControlsDirty();
+            graphics->Draw(&all);
+        }
+        if (editorToo || highlighted != shown)
+        {
+            drawn.Draw(highlighted);
+            putArea(editorToo ? all : withBorder(drawn.Rect(), *graphics));
+            shown = highlighted;
+            editorToo = false;
+        }
         XEvent event;
         XNextEvent(display, &event); // the menu keeps the thread until it closes
         int x = 0, y = 0;
@@ -501,7 +516,10 @@ IPopupMenu* X11View::PopupMenu(IPopupMenu* menu, const IRECT& textRect)
             const int i = drawn.EntryAt(x, y);
             IPopupMenuItem* item = i >= 0 ? drawn.Menu()->GetItem(i) : nullptr;
             if (item && item->GetSubmenu())
+            {
                 drawn.Show(item->GetSubmenu(), drawn.Rect());
+                editorToo = true;
+            }
             else if (item && item->GetEnabled() && !item->GetIsSeparator())
             {
                 drawn.Menu()->SetChosenItemIdx(i);
@@ -514,8 +532,12 @@ IPopupMenu* X11View::PopupMenu(IPopupMenu* menu, const IRECT& textRect)
         else if (event.type == KeyPress && XLookupKeysym(&event.xkey, 0) == XK_Escape)
             open = false;
         else if (event.type == Expose)
-            exposed = true;
+            editorToo = true;
     }
+    // The pointer moved under the menu: what it rests on now shows its tooltip.
+    IMouseMod none;
+    graphics->OnMouseOver(prevX, prevY, &none);
+    restartTooltip();
     graphics->SetAllControlsDirty();
     present(true);
     return chosen;

@@ -138,6 +138,15 @@ void describeControl(std::ostream& out, int index, const IParam& param)
     out << "\n    ]";
 }
 
+// An output port of the type; more holds its further properties, each line ending " ;\n".
+void describeOutput(std::ostream& out, int index, const char* type, const char* symbol,
+                    const char* name, const char* more)
+{
+    out << " ,\n    [\n        a lv2:OutputPort , " << type << " ;\n"
+        << more << "        lv2:index " << index << " ;\n"
+        << "        lv2:symbol \"" << symbol << "\" ;\n        lv2:name \"" << name << "\"\n    ]";
+}
+
 void describeOtherPorts(std::ostream& out)
 {
     out << " ,\n    [\n        a lv2:InputPort , atom:AtomPort ;\n"
@@ -145,19 +154,12 @@ void describeOtherPorts(std::ostream& out)
         << "        lv2:designation lv2:control ;\n"
         << "        lv2:index " << kLV2MidiIn << " ;\n"
         << "        lv2:symbol \"midi_in\" ;\n        lv2:name \"MIDI In\"\n    ]";
-    const char* const audio[][2] = {{"out_left", "Left"}, {"out_right", "Right"}};
-    for (int c = 0; c < 2; ++c)
-        out << " ,\n    [\n        a lv2:OutputPort , lv2:AudioPort ;\n"
-            << "        lv2:index " << kLV2OutLeft + c << " ;\n"
-            << "        lv2:symbol \"" << audio[c][0] << "\" ;\n        lv2:name \"" << audio[c][1]
-            << "\"\n    ]";
-    const char* const meters[][2] = {{"meter_left", "Meter Left"}, {"meter_right", "Meter Right"}};
-    for (int c = 0; c < 2; ++c)
-        out << " ,\n    [\n        a lv2:OutputPort , lv2:ControlPort ;\n"
-            << "        lv2:index " << kLV2MeterLeft + c << " ;\n"
-            << "        lv2:symbol \"" << meters[c][0] << "\" ;\n        lv2:name \"" << meters[c][1]
-            << "\" ;\n        lv2:default 0.0 ;\n        lv2:minimum 0.0 ;\n        lv2:maximum 1.0 ;\n"
-            << "        lv2:portProperty pprop:notOnGUI\n    ]";
+    describeOutput(out, kLV2OutLeft, "lv2:AudioPort", "out_left", "Left", "");
+    describeOutput(out, kLV2OutRight, "lv2:AudioPort", "out_right", "Right", "");
+    const char* const meter = "        lv2:default 0.0 ;\n        lv2:minimum 0.0 ;\n        lv2:maximum 1.0 ;\n"
+                              "        lv2:portProperty pprop:notOnGUI ;\n";
+    describeOutput(out, kLV2MeterLeft, "lv2:ControlPort", "meter_left", "Meter Left", meter);
+    describeOutput(out, kLV2MeterRight, "lv2:ControlPort", "meter_right", "Meter Right", meter);
 }
 
 std::string describePlugin(Bleepforge& plug)

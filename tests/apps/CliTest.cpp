@@ -55,6 +55,14 @@ protected:
     }
 
     bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
+
+    // generate KIND --seed SEED, into NAME.state and NAME.EXTENSION.
+    bool generated(const std::string& kind, int seed, const std::string& name, const std::string& extension)
+    {
+        return run("generate " + kind + " --seed " + std::to_string(seed) + " --state-out '" +
+                   path(name + ".state") + "' -o '" + path(name + "." + extension) + "'")
+                   .status == 0;
+    }
 };
 
 // What a shell command prints.
@@ -176,10 +184,7 @@ TEST_F(CliTest, StateRoundTripsAndSeedMakesNoiseReproducible)
 // Without --note a state sounds as generate rendered it, not as silence.
 TEST_F(CliTest, AStateWithoutNotesRendersAsGenerateDid)
 {
-    ASSERT_EQ(run("generate pickup --seed 4 --state-out '" + path("g.state") + "' -o '" +
-                  path("g.wav") + "'")
-                  .status,
-              0);
+    ASSERT_TRUE(generated("pickup", 4, "g", "wav"));
     const CliRun r = run("render --state '" + path("g.state") + "' -o '" + path("r.wav") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     SF_INFO a = {}, b = {};
@@ -225,10 +230,7 @@ TEST_F(CliTest, EachContainerReadsBackAsAsked)
 // the file as settings that make the very same audio.
 TEST_F(CliTest, ShowGivesSettingsThatMakeTheSameAudio)
 {
-    ASSERT_EQ(run("generate hit --seed 3 --state-out '" + path("g.state") + "' -o '" +
-                  path("g.flac") + "'")
-                  .status,
-              0);
+    ASSERT_TRUE(generated("hit", 3, "g", "flac"));
     const CliRun fromFile = run("show '" + path("g.flac") + "'");
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
     EXPECT_EQ(fromFile.out, run("show '" + path("g.state") + "'").out);
@@ -291,10 +293,7 @@ TEST_F(CliTest, NormalizingLandsWhereAskedAndClippingIsSaid)
 // Locked values come through the generator; every other value is the seed's.
 TEST_F(CliTest, LocksKeepTheirValuesAndLeaveTheRestToTheSeed)
 {
-    ASSERT_EQ(run("generate pickup --seed 3 --state-out '" + path("free.state") + "' -o '" +
-                  path("free.wav") + "'")
-                  .status,
-              0);
+    ASSERT_TRUE(generated("pickup", 3, "free", "wav"));
     ASSERT_EQ(run("generate pickup --seed 3 --set 'Osc1 Type=Whistle' --lock 'Osc1 Type' --lock "
                   "amp-env --state-out '" + path("locked.state") + "' -o '" + path("locked.wav") + "'")
                   .status,
@@ -557,10 +556,7 @@ TEST_F(CliTest, GenerateIsReproduciblePerSeedAndBatchesRefuseToOverwrite)
 
 TEST_F(CliTest, ShareCodesRenderLikeTheirFileAndRefuseDamage)
 {
-    ASSERT_EQ(run("generate powerup --seed 5 --state-out '" + path("p.state") + "' -o '" +
-                  path("p.wav") + "'")
-                  .status,
-              0);
+    ASSERT_TRUE(generated("powerup", 5, "p", "wav"));
     CliRun r = run("share '" + path("p.state") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string code = r.out.substr(0, r.out.find('\n'));
@@ -650,8 +646,7 @@ TEST_F(CliTest, AWavWrittenIntoAPipeIsWhole)
 
 TEST_F(CliTest, ShareRefusesStatesThatNothingAcceptsAndCodesMayCarryBlanks)
 {
-    ASSERT_EQ(run("generate jump --seed 4 -o '" + path("j.wav") + "' --state-out '" +
-                  path("j.state") + "'").status, 0);
+    ASSERT_TRUE(generated("jump", 4, "j", "wav"));
     std::string state = slurp(path("j.state"));
     const CliRun code = run("share '" + path("j.state") + "'");
     ASSERT_EQ(code.status, 0);
