@@ -70,6 +70,54 @@ int fileFormat(const AudioFormat& format)
     return container | subtype(format.sample);
 }
 
+long long sampleBytes(SampleFormat format)
+{
+    switch (format)
+    {
+    case SampleFormat::kPcm16:
+        return 2;
+    case SampleFormat::kPcm24:
+        return 3;
+    case SampleFormat::kFloat:
+        return 4;
+    default:
+        return 8;
+    }
+}
+
+// RIFF and AIFF count their bytes in 32 bits; this leaves room for everything
+// besides the samples (format, the sound's chunk, the comment).
+bool outgrows32BitSizes(const AudioFormat& format, long frames)
+{
+    const long long most = 0xFFFFFFFFLL - (1LL << 20);
+    return static_cast<long long>(frames) * format.channels * sampleBytes(format.sample) > most;
+}
+
+const int kMostOggRate = 200000;
+const int kMostFlacRateInHz = 65535; // above it, FLAC's frames give the rate in tens of Hz
+const int kMp3Rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+
+void checkRate(Container container, int rate)
+{
+    const std::string asked = " Hz, not " + std::to_string(rate) + " Hz; ";
+    if (container == Container::kOgg && rate > kMostOggRate)
+        throw UsageError("Ogg Vorbis holds sample rates up to " + std::to_string(kMostOggRate) +
+                         asked + "choose a lower rate, or .wav or .flac");
+    if (container == Container::kFlac && rate > kMostFlacRateInHz && rate % 10 != 0)
+        throw UsageError("FLAC holds sample rates above " + std::to_string(kMostFlacRateInHz) +
+                         " Hz only in steps of 10" + asked + "choose " +
+                         std::to_string(rate / 10 * 10) + " Hz, or .wav");
+    if (container == Container::kMp3 &&
+        std::find(std::begin(kMp3Rates), std::end(kMp3Rates), rate) == std::end(kMp3Rates))
+    {
+        std::string rates;
+        for (const int r : kMp3Rates)
+            rates += (rates.empty() ? "" : ", ") + std::to_string(r);
+        throw UsageError("MP3 holds only the sample rates " + rates + " Hz, not " +
+                         std::to_string(rate) + " Hz; choose one of them, or .wav, .flac or .ogg");
+    }
+}
+
 bool seekable(int fd)
 {
     return lseek(fd, 0, SEEK_CUR) != -1;
@@ -129,16 +177,33 @@ const char* ExtensionOf(Container container)
     return nameOf(container).extension;
 }
 
-AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int channels)
+AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int channels,
+                         const RenderRequest& request)
 {
     if (channels != 1 && channels != 2)
         throw UsageError("--channels: expected 1 or 2");
-    return AudioFormat{path == "-" ? Container::kWav : ContainerOf(path), sample, channels};
+    const AudioFormat format{path == "-" ? Container::kWav : ContainerOf(path), sample, channels};
+    CheckFits(format, request.rate, MostFrames(request));
+    return format;
+}
+
+void CheckFits(const AudioFormat& format, double rate, long frames)
+{
+    checkRate(format.container, static_cast<int>(rate));
+    if (format.container == Container::kAiff && outgrows32BitSizes(format, frames))
+        throw UsageError("AIFF holds at most 4 GiB, less than " + std::to_string(frames) +
+                         " frames in this format; use .wav (RF64 past 4 GiB), .flac, a smaller "
+                         "--format or a shorter --length");
+}
+
+bool NeedsRF64(const AudioFormat& format, long frames)
+{
+    return format.container == Container::kWav && outgrows32BitSizes(format, frames);
 }
 
 AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, double rate,
-                         const AudioTags& tags)
-    : mChannels(format.channels)
+                         long mostFrames, const AudioTags& tags)
+    : mChannels(format.channels), mFramesLeft(mostFrames)
 {
     if (mChannels != 1 && mChannels != 2)
         throw UsageError("channels: expected 1 or 2");
@@ -147,7 +212,10 @@ AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, dou
     info.channels = mChannels;
     if (path != "-")
     {
+        CheckFits(format, rate, mostFrames);
         info.format = fileFormat(format);
+        if (NeedsRF64(format, mostFrames))
+            info.format = (info.format & ~SF_FORMAT_TYPEMASK) | SF_FORMAT_RF64;
         if (!sf_format_check(&info))
             throw UsageError(std::string("this system's libsndfile cannot write ") +
                              ExtensionOf(format.container) + " files at " + std::to_string(info.samplerate) +
@@ -207,6 +275,12 @@ AudioWriter::~AudioWriter()
 
 void AudioWriter::Write(const double* left, const double* right, long frames)
 {
+    // A WAV's or AIFF's sizes were settled for the frames announced; more
+    // would wrap them.
+    if (frames > mFramesLeft)
+        throw std::runtime_error("cannot write " + mWhat + ": more audio than the " +
+                                 "length it was opened for");
+    mFramesLeft -= frames;
     mInterleaved.resize(static_cast<size_t>(frames) * static_cast<size_t>(mChannels));
     for (long i = 0; i < frames; ++i)
     {
@@ -265,16 +339,6 @@ void AudioWriter::Commit(const std::string& companionPath, const std::string& co
     }
     if (mFile && !mFile->Commit())
         throw std::runtime_error(mFile->Error());
-}
-
-void WriteAudio(const std::string& path, SampleFormat format, double rate,
-                const RenderResult& audio, const std::string& statePath, const std::string& comment)
-{
-    AudioWriter writer(path, format, rate, comment);
-    writer.Write(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
-    const std::string state(reinterpret_cast<const char*>(audio.state.GetBytes()),
-                            static_cast<size_t>(audio.state.Size()));
-    writer.Commit(statePath, state);
 }
 
 namespace
@@ -376,7 +440,8 @@ double WriteNormalized(const std::string& path, const AudioFormat& format, doubl
 {
     const double gain = NormalizationGain(audio, rate, asked);
     ApplyGain(audio, gain);
-    AudioWriter writer(path, format, rate, AudioTags{comment, EncodeShareCode(audio.state)});
+    AudioWriter writer(path, format, rate, static_cast<long>(audio.left.size()),
+                       AudioTags{comment, EncodeShareCode(audio.state)});
     writer.Write(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
     writer.Commit(statePath, BytesOf(audio.state));
     return gain;

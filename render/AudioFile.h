@@ -42,9 +42,18 @@ struct AudioFormat
 };
 
 // The format of an output: its container by the path's extension (standard
-// output, "-", is raw), the sample format and channels given; throws
-// UsageError for an unknown extension or channels other than 1 or 2.
-AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int channels);
+// output, "-", is raw), the sample format and channels given. Throws
+// UsageError for an unknown extension, channels other than 1 or 2, or a rate
+// or length the container cannot carry, so that nothing renders in vain.
+AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int channels,
+                         const RenderRequest& request);
+
+// Refuses (UsageError, naming the limit) a rate the container cannot carry,
+// or more frames than an AIFF's 32-bit sizes hold.
+void CheckFits(const AudioFormat& format, double rate, long frames);
+// Whether a WAV of this many frames outgrows the 32-bit sizes of RIFF, and is
+// written as RF64 instead.
+bool NeedsRF64(const AudioFormat& format, long frames);
 
 // What a file carries beside its samples. A sound code goes into the
 // comment and, in a WAV, into a chunk of our own ("bfst"); both carry the
@@ -67,19 +76,16 @@ struct sf_private_tag;
 class AudioWriter
 {
 public:
-    // Throws UsageError for a format the container cannot hold.
-    AudioWriter(const std::string& path, const AudioFormat& format, double rate,
+    // For at most mostFrames frames, which decide between RIFF and RF64 for a
+    // WAV. Throws UsageError for a format, rate or length the container
+    // cannot hold.
+    AudioWriter(const std::string& path, const AudioFormat& format, double rate, long mostFrames,
                 const AudioTags& tags);
-    // A stereo WAV; a comment, when given, goes into its INFO metadata.
-    AudioWriter(const std::string& path, SampleFormat format, double rate,
-                const std::string& comment = "")
-        : AudioWriter(path, AudioFormat{Container::kWav, format, 2}, rate, AudioTags{comment, ""})
-    {
-    }
     ~AudioWriter();
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;
 
+    // Throws, writing nothing, past the frames announced.
     void Write(const double* left, const double* right, long frames);
     // Finishes the audio. A companion file (the state, a preset) is written
     // whole first and committed before the audio, so it is never missing
@@ -97,13 +103,8 @@ private:
     sf_private_tag* mSound = nullptr;
     std::vector<double> mInterleaved;
     int mChannels = 2;
+    long mFramesLeft = 0;
 };
-
-// A whole result through an AudioWriter, with the state beside it unless the
-// state path is empty.
-void WriteAudio(const std::string& path, SampleFormat format, double rate,
-                const RenderResult& audio, const std::string& statePath = "",
-                const std::string& comment = "");
 
 // A whole result brought to a level as asked, then written with its sound in
 // the file and its state beside it unless the state path is empty. Returns

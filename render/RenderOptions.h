@@ -61,7 +61,7 @@ struct RenderOptions
         for (const std::string& note : notes)
             request.notes.push_back(ParseNote(note));
         CheckRequest(request);
-        return OutputFormat(output, ParseSampleFormat(format), channels);
+        return OutputFormat(output, ParseSampleFormat(format), channels, request);
     }
 };
 

@@ -201,8 +201,7 @@ long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, con
 {
     const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
     const long lastEventFrame = events.empty() ? 0 : events.back().frame;
-    const long maxFrames = static_cast<long>(
-        (request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) * request.rate);
+    const long maxFrames = MostFrames(request);
     const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
     long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
 
@@ -238,6 +237,12 @@ long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, con
     if (last > 0)
         sink(heldLeft.data(), heldRight.data(), last);
     return delivered + last;
+}
+
+long MostFrames(const RenderRequest& request)
+{
+    return static_cast<long>((request.lengthSeconds > 0 ? request.lengthSeconds : kMaxAutoSeconds) *
+                             request.rate);
 }
 
 RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target)

@@ -110,6 +110,9 @@ FrameSink CollectFrames(RenderResult* result);
 long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, const FrameSink& sink);
 // The same, collected into a result.
 RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target);
+// The most frames a render loop gives for the request: its length, or the
+// longest automatic one.
+long MostFrames(const RenderRequest& request);
 
 std::string Lower(std::string text);
 std::string Trim(const std::string& text);

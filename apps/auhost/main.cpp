@@ -126,7 +126,8 @@ int main(int argc, char** argv)
         CheckRequest(job.request);
         const SampleFormat sampleFormat = ParseSampleFormat(format);
         RefuseSharedOutputs({output, presetOut});
-        AudioWriter writer(output, sampleFormat, job.request.rate);
+        AudioWriter writer(output, AudioFormat{Container::kWav, sampleFormat, 2}, job.request.rate,
+                           MostFrames(job.request), AudioTags{});
         const std::unique_ptr<const void, void (*)(CFTypeRef)> state(
             RenderThroughBundle(bundle, job,
                                 [&writer](const double* left, const double* right, long frames)

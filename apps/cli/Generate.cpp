@@ -112,7 +112,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
     const AudioFormat format =
-        OutputFormat(target.audio, request.format.sample, request.format.channels);
+        OutputFormat(target.audio, request.format.sample, request.format.channels, render);
     const std::string comment =
         "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
     if (request.normalization.kind != Normalization::kNone)
@@ -124,7 +124,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
                                    target.state, comment));
         return;
     }
-    AudioWriter writer(target.audio, format, render.rate,
+    AudioWriter writer(target.audio, format, render.rate, MostFrames(render),
                        AudioTags{comment, EncodeShareCode(settledState(plug))});
     long clipped = 0;
     const ByteChunk state = RenderWith(plug, render,

@@ -230,6 +230,7 @@ int main(int argc, char** argv)
             [&](const ByteChunk& settled)
             {
                 writer = std::make_unique<AudioWriter>(output, audioFormat, request.rate,
+                                                       MostFrames(request),
                                                        AudioTags{"", EncodeShareCode(settled)});
             });
         StopIfInterrupted();

@@ -139,6 +139,7 @@ int main(int argc, char** argv)
             [&](const ByteChunk& settled)
             {
                 writer = std::make_unique<AudioWriter>(output, format, request.rate,
+                                                       MostFrames(request),
                                                        AudioTags{"", EncodeShareCode(settled)});
             });
         writer->Commit(stateOut, std::string(state.begin(), state.end()));

@@ -129,8 +129,10 @@ double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSetting
                    const std::string& path)
 {
     const HostRender job = ExportJob(unit, settings.rate);
+    CheckFits(settings.format, settings.rate, MostFrames(job.request)); // before it renders
     const ExportedSound sound = RenderExport(bundle, job, settings.normalise);
     AudioWriter writer(path, settings.format, settings.rate,
+                       static_cast<long>(sound.audio.left.size()),
                        AudioTags{"", EncodeShareCode(job.state)});
     writer.Write(sound.audio.left.data(), sound.audio.right.data(),
                  static_cast<long>(sound.audio.left.size()));
