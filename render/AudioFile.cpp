@@ -2,6 +2,7 @@
 
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
+#include "OggPages.h"
 #include "ShareCode.h"
 
 #include <sndfile.h>
@@ -203,7 +204,7 @@ bool NeedsRF64(const AudioFormat& format, long frames)
 
 AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, double rate,
                          long mostFrames, const AudioTags& tags)
-    : mChannels(format.channels), mFramesLeft(mostFrames)
+    : mChannels(format.channels), mContainer(format.container), mFramesLeft(mostFrames)
 {
     if (mChannels != 1 && mChannels != 2)
         throw UsageError("channels: expected 1 or 2");
@@ -233,7 +234,8 @@ AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, dou
     if (!mFile->IsOpen())
         throw std::runtime_error(mFile->Error());
     int fd = mFile->Descriptor();
-    if (!seekable(fd))
+    // Ogg is renumbered once written, which needs a file it can read back.
+    if (!seekable(fd) || format.container == Container::kOgg)
     {
         mSpool = std::tmpfile();
         if (!mSpool)
@@ -302,6 +304,9 @@ void AudioWriter::CloseSound()
     mSound = nullptr;
     if (sf_close(sound) != 0)
         throw std::runtime_error("cannot finish " + mWhat);
+    // The same sound makes the same bytes.
+    if (mContainer == Container::kOgg && mSpool && !RenumberOggStream(fileno(mSpool)))
+        throw std::runtime_error("cannot finish " + mWhat + ": its Ogg pages do not read back");
 }
 
 // The spooled WAV, sizes now known, goes to the output that cannot seek.
@@ -430,8 +435,13 @@ bool LooksLikeAudioFile(const std::string& path)
         return false;
     const std::string start(head, static_cast<size_t>(n));
     const bool riff = start.compare(0, 4, "RIFF") == 0 || start.compare(0, 4, "RF64") == 0;
-    return (riff && n == 12 && start.compare(8, 4, "WAVE") == 0) || start.compare(0, 4, "fLaC") == 0 ||
-           start.compare(0, 4, "OggS") == 0 || (start.compare(0, 4, "FORM") == 0 && n == 12 && start.compare(8, 3, "AIF") == 0);
+    // MP3: its ID3 tag, or without one its first frame's sync bits.
+    const bool mp3 =
+        start.compare(0, 3, "ID3") == 0 || (static_cast<unsigned char>(head[0]) == 0xFF &&
+                                            (static_cast<unsigned char>(head[1]) & 0xE0) == 0xE0);
+    return (riff && n == 12 && start.compare(8, 4, "WAVE") == 0) ||
+           start.compare(0, 4, "fLaC") == 0 || start.compare(0, 4, "OggS") == 0 ||
+           (start.compare(0, 4, "FORM") == 0 && n == 12 && start.compare(8, 3, "AIF") == 0) || mp3;
 }
 
 double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,

@@ -72,7 +72,8 @@ struct sf_private_tag;
 // only on Commit; anything that ends the writer before then (an error, an
 // interruption) leaves no new file and changes no existing one. A pipe or
 // other output that cannot seek still gets a whole WAV, sizes included: it is
-// spooled to a temporary file and sent on Commit.
+// spooled to a temporary file and sent on Commit. An Ogg is spooled too, so
+// that its stream is renumbered before it is sent.
 class AudioWriter
 {
 public:
@@ -99,10 +100,11 @@ private:
 
     std::string mWhat;
     std::unique_ptr<KIT_SafeFile> mFile; // null for standard output
-    FILE* mSpool = nullptr;              // for outputs that cannot seek
+    FILE* mSpool = nullptr;              // for outputs that cannot seek, and Ogg
     sf_private_tag* mSound = nullptr;
     std::vector<double> mInterleaved;
     int mChannels = 2;
+    Container mContainer = Container::kWav;
     long mFramesLeft = 0;
 };
 
@@ -114,10 +116,12 @@ double WriteNormalized(const std::string& path, const AudioFormat& format, doubl
                        const std::string& statePath, const std::string& comment = "");
 
 // The state a Bleepforge audio file carries: in WAV its chunk, else the sound
-// code in its comment. Throws std::runtime_error saying what is wrong: not an
-// audio file, none of ours, or a damaged code (the checksum catches it).
+// code in its comment (an ID3 comment in MP3). Throws std::runtime_error
+// saying what is wrong: not an audio file, none of ours, or a damaged code
+// (the checksum catches it).
 ByteChunk ReadSoundFromAudio(const std::string& path);
-// Whether a file begins as a WAV, FLAC, Ogg or AIFF file does.
+// Whether a file begins as a WAV (RIFF or RF64), FLAC, Ogg, AIFF or MP3 file
+// does.
 bool LooksLikeAudioFile(const std::string& path);
 
 // Refuses (UsageError) outputs of which two would write one file; "-" is
