@@ -226,6 +226,39 @@ TEST_F(CliTest, EachContainerReadsBackAsAsked)
     EXPECT_FALSE(exists("a.mp4") || exists("b.flac") || exists("b.wav"));
 }
 
+// A game's assets under version control: the same seed rebuilds the same
+// bytes in every container, and each file opens again as its sound.
+TEST_F(CliTest, EveryContainerIsTheSameBytesForTheSameSeedAndOpensAsItsSound)
+{
+    for (const std::string extension : {"wav", "flac", "ogg", "aiff", "mp3"})
+    {
+        ASSERT_TRUE(generated("pickup", 11, "a", extension)) << extension;
+        ASSERT_TRUE(generated("pickup", 11, "b", extension)) << extension;
+        EXPECT_EQ(read("a." + extension), read("b." + extension)) << extension;
+        const CliRun shown = run("show '" + path("a." + extension) + "'");
+        EXPECT_EQ(shown.status, 0) << extension << ": " << shown.err;
+        EXPECT_EQ(shown.out, run("show '" + path("a.state") + "'").out) << extension;
+    }
+}
+
+// A rate the container cannot carry is refused before the render, naming the
+// limit, normalised or not.
+TEST_F(CliTest, ARateTheContainerCannotCarryIsRefusedBeforeRendering)
+{
+    const std::string cases[] = {"render --rate 250000 -o '" + path("a.ogg") + "'",
+                                 "render --rate 250000 --normalize peak -o '" + path("a.ogg") + "'",
+                                 "generate coin --seed 1 --rate 96000 -o '" + path("a.mp3") + "'",
+                                 "render --rate 96001 -o '" + path("a.flac") + "'"};
+    for (const std::string& command : cases)
+    {
+        const CliRun r = run(command);
+        EXPECT_EQ(r.status, 2) << command << ": " << r.err;
+        EXPECT_NE(r.err.find(" Hz"), std::string::npos) << r.err;
+    }
+    EXPECT_NE(run(cases[0]).err.find("up to 200000 Hz"), std::string::npos);
+    EXPECT_FALSE(exists("a.ogg") || exists("a.mp3") || exists("a.flac"));
+}
+
 // What render and generate write carries the sound: show reads it back from
 // the file as settings that make the very same audio.
 TEST_F(CliTest, ShowGivesSettingsThatMakeTheSameAudio)
