@@ -258,7 +258,9 @@ std::string DescribeLeveling(const std::string& file, const Leveling& done, cons
     const std::string name = file == "-" ? "standard output: " : "'" + file + "': ";
     if (done.measure == Leveling::kSilent)
         return name + "silent" +
-               (asked.kind == Normalization::kLoudness ? " (nothing above the -70 LUFS gate)" : "") +
+               (asked.kind == Normalization::kLoudness
+                    ? " (nothing above the " + decibels("%.0f", kAbsoluteGate) + " LUFS gate)"
+                    : "") +
                ", written as it renders";
     const char* measure = done.measure == Leveling::kPeak         ? "dBFS peak"
                           : done.measure == Leveling::kIntegrated ? "LUFS integrated loudness"
