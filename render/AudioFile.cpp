@@ -3,6 +3,7 @@
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 #include "OggPages.h"
+#include "NormalizedWriter.h"
 #include "ShareCode.h"
 
 #include <sndfile.h>
@@ -445,16 +446,12 @@ bool LooksLikeAudioFile(const std::string& path)
 }
 
 double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,
-                       RenderResult audio, const Normalization& asked,
+                       const RenderResult& audio, const Normalization& asked,
                        const std::string& statePath, const std::string& comment)
 {
-    const double gain = NormalizationGain(audio, rate, asked);
-    ApplyGain(audio, gain);
-    AudioWriter writer(path, format, rate, static_cast<long>(audio.left.size()),
-                       AudioTags{comment, EncodeShareCode(audio.state)});
+    NormalizedWriter writer(path, format, rate, asked);
     writer.Write(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
-    writer.Commit(statePath, BytesOf(audio.state));
-    return gain;
+    return writer.Commit(AudioTags{comment, EncodeShareCode(audio.state)}, statePath, BytesOf(audio.state)).gain;
 }
 
 void RefuseSharedOutputs(const std::vector<std::string>& paths)

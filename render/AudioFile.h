@@ -110,9 +110,10 @@ private:
 
 // A whole result brought to a level as asked, then written with its sound in
 // the file and its state beside it unless the state path is empty. Returns
-// the gain applied.
+// the gain applied. A sound that renders block by block goes through
+// NormalizedWriter instead, which needs no whole result.
 double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,
-                       RenderResult audio, const Normalization& asked,
+                       const RenderResult& audio, const Normalization& asked,
                        const std::string& statePath, const std::string& comment = "");
 
 // The state a Bleepforge audio file carries: in WAV its chunk, else the sound

@@ -48,8 +48,12 @@ struct RenderOptions
             ->default_val(2);
         command->add_option("--normalize", normalize,
                             "peak[:DBFS] (-1 by default) or lufs[:LUFS] (EBU R128, -16 by "
-                            "default, true peak at most -1 dBTP); the gain goes to stderr. "
-                            "Without it the sound is written as it renders");
+                            "default, true peak at most -1 dBTP): the gated integrated loudness, "
+                            "or for a sound shorter than 400 ms the loudness of one 400 ms window "
+                            "holding it (its maximum momentary loudness), measured on the channels "
+                            "written. A line on stderr names each file, the measure, the gain and "
+                            "whether the ceiling held it. Without it the sound is written as it "
+                            "renders");
     }
 
     // Parses what CLI11 leaves as text; throws UsageError.

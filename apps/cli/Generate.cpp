@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "Interrupt.h"
+#include "NormalizedWriter.h"
 #include "ShareCode.h"
 
 #include <algorithm>
@@ -117,11 +118,17 @@ void generateOne(const GenerateRequest& request, const Target& target)
         "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
     if (request.normalization.kind != Normalization::kNone)
     {
-        RenderResult audio;
-        audio.state = RenderWith(plug, render, CollectFrames(&audio));
+        NormalizedWriter writer(target.audio, format, render.rate, request.normalization);
+        const ByteChunk state = RenderWith(plug, render,
+                                           [&writer](const double* left, const double* right, long frames)
+                                           {
+                                               StopIfInterrupted();
+                                               writer.Write(left, right, frames);
+                                           });
         StopIfInterrupted();
-        ReportGain(WriteNormalized(target.audio, format, render.rate, audio, request.normalization,
-                                   target.state, comment));
+        const Leveling done =
+            writer.Commit(AudioTags{comment, EncodeShareCode(state)}, target.state, BytesOf(state));
+        ReportLeveling(target.audio, done, request.normalization);
         return;
     }
     AudioWriter writer(target.audio, format, render.rate, MostFrames(render),
@@ -409,11 +416,9 @@ void RunGenerate(const GenerateRequest& request)
     }
 }
 
-void ReportGain(double gain)
+void ReportLeveling(const std::string& file, const Leveling& done, const Normalization& asked)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%+.2f dB", GainInDecibels(gain));
-    std::cerr << "bleepforge: normalised by " << text << std::endl;
+    std::cerr << "bleepforge: " << DescribeLeveling(file, done, asked) << std::endl;
 }
 
 void WarnIfClipped(const std::string& file, long clipped)

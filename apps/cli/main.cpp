@@ -5,6 +5,7 @@
 #include "Generate.h"
 #include "Interrupt.h"
 #include "Layout.h"
+#include "NormalizedWriter.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
 #include "ShareCode.h"
@@ -209,10 +210,16 @@ int main(int argc, char** argv)
         RefuseSharedOutputs({output, stateOut});
         if (renderOptions.normalization.kind != Normalization::kNone)
         {
-            const RenderResult audio = Render(request);
+            NormalizedWriter writer(output, audioFormat, request.rate, renderOptions.normalization);
+            const ByteChunk state = Render(request,
+                                           [&writer](const double* left, const double* right, long frames)
+                                           {
+                                               StopIfInterrupted();
+                                               writer.Write(left, right, frames);
+                                           });
             StopIfInterrupted();
-            ReportGain(WriteNormalized(output, audioFormat, request.rate, audio,
-                                       renderOptions.normalization, stateOut));
+            const Leveling done = writer.Commit(AudioTags{"", EncodeShareCode(state)}, stateOut, BytesOf(state));
+            ReportLeveling(output, done, renderOptions.normalization);
             return 0;
         }
         // The writer opens once the sound is settled, so that the file's head

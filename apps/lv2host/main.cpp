@@ -2,6 +2,7 @@
 // it offline as bleepforge render does.
 #include "AudioFile.h"
 #include "LV2Render.h"
+#include "NormalizedWriter.h"
 #include "RenderOptions.h"
 #include "ShareCode.h"
 
@@ -124,11 +125,14 @@ int main(int argc, char** argv)
         job.request = request;
         if (options.normalization.kind != Normalization::kNone)
         {
-            const double gain = WriteNormalized(output, format, request.rate, RenderThroughLV2(world, job),
-                                                options.normalization, stateOut);
-            char text[64];
-            std::snprintf(text, sizeof text, "%+.2f dB", GainInDecibels(gain));
-            std::cerr << "lv2host: normalised by " << text << std::endl;
+            NormalizedWriter writer(output, format, request.rate, options.normalization);
+            const std::vector<uint8_t> bytes = RenderThroughLV2(
+                world, job, [&writer](const double* left, const double* right, long frames) { writer.Write(left, right, frames); });
+            ByteChunk state;
+            state.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+            const Leveling done = writer.Commit(AudioTags{"", EncodeShareCode(state)}, stateOut,
+                                                std::string(bytes.begin(), bytes.end()));
+            std::cerr << "lv2host: " << DescribeLeveling(output, done, options.normalization) << std::endl;
             return 0;
         }
         // The writer opens once the sound is settled, so that the file's head carries it.
