@@ -50,6 +50,37 @@ TEST_F(LV2HostTest, RendersWhatTheCommandLineRenders)
         expectSameFiles(options);
 }
 
+// A preset that holds only the plug-in's state, no port values, as another
+// host or a user may write one: it plays its own sound, not the defaults the
+// host's ports still show.
+TEST_F(LV2HostTest, AStateOnlyPresetPlaysItsOwnSound)
+{
+    ASSERT_EQ(run(cli("generate jump --seed 5 --state-out '" + path("jump.state") + "' -o '" +
+                      path("jump.wav") + "' > /dev/null")),
+              0);
+    const std::string bundle = path("presets/state-only.lv2");
+    ASSERT_EQ(run("mkdir -p '" + bundle + "' && { printf '%s' '"
+                  "@prefix lv2: <http://lv2plug.in/ns/lv2core#> . "
+                  "@prefix pset: <http://lv2plug.in/ns/ext/presets#> . "
+                  "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> . "
+                  "@prefix state: <http://lv2plug.in/ns/ext/state#> . "
+                  "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> . "
+                  "<urn:bleepforge-test:state-only> a pset:Preset ; lv2:appliesTo <urn:vantrell:bleepforge> ; "
+                  "rdfs:label \"State Only\" ; state:state [ <urn:vantrell:bleepforge#state> \"'; "
+                  "base64 -w0 '" + path("jump.state") + "'; printf '%s\\n' '\"^^xsd:base64Binary ] .'; } > '" +
+                  bundle + "/manifest.ttl'"),
+              0);
+    ASSERT_EQ(run("LV2_PATH='" + path("presets") + ":" BLEEPFORGE_LV2_PATH "' " BLEEPFORGE_LV2HOST
+                  " render --preset 'State Only' --seed 2 --format float -o - > '" + path("preset.raw") + "'"),
+              0)
+        << read("err.txt");
+    ASSERT_EQ(run(cli("render --state '" + path("jump.state") + "' --seed 2 --format float -o - > '" +
+                      path("state.raw") + "'")),
+              0);
+    EXPECT_GT(read("state.raw").size(), 1000u);
+    EXPECT_TRUE(read("preset.raw") == read("state.raw"));
+}
+
 TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused)
 {
     ASSERT_EQ(run(lv2host("info > '" + path("info.txt") + "'")), 0) << read("err.txt");
