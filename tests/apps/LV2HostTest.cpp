@@ -50,6 +50,28 @@ TEST_F(LV2HostTest, RendersWhatTheCommandLineRenders)
         expectSameFiles(options);
 }
 
+// Hosts store the white noise's envelope depth under a plain symbol; the
+// command line takes the plain spelling too, and the shown name stays.
+TEST_F(LV2HostTest, TheWhiteNoiseEnvelopeDepthIsSpelledPlainlyWhereUsersTypeIt)
+{
+    ASSERT_EQ(run(lv2host("info > '" + path("info.txt") + "'")), 0) << read("err.txt");
+    EXPECT_NE(read("info.txt").find("\twhite_envdepth\tWhiite EnvDepth\t"), std::string::npos);
+    EXPECT_EQ(read("info.txt").find("whiite_"), std::string::npos);
+
+    ASSERT_EQ(run(lv2host("render --set white_envdepth=0.25 --state-out '" + path("lv2.state") + "' -o '" +
+                          path("lv2.wav") + "'")),
+              0)
+        << read("err.txt");
+    for (const char* name : {"White EnvDepth", "Whiite EnvDepth"})
+    {
+        ASSERT_EQ(run(cli("render --set '" + std::string(name) + "=0.25' --state-out '" + path("cli.state") +
+                          "' -o '" + path("cli.wav") + "'")),
+                  0)
+            << name << ": " << read("err.txt");
+        EXPECT_TRUE(read("cli.state") == read("lv2.state")) << name;
+    }
+}
+
 // A preset that holds only the plug-in's state, no port values, as another
 // host or a user may write one: it plays its own sound, not the defaults the
 // host's ports still show.
