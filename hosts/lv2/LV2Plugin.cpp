@@ -41,13 +41,18 @@ const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map,
 
 // The images lie in the bundle; the instance builds its editor, headless here.
 // A missing or damaged one refuses the instance instead of stopping the host
-// at the editor's assertion. Instances may be made on several threads at once.
+// at the editor's assertion; an installed bundle never borrows another's.
+// Instances may be made on several threads at once.
 bool OpenEditorImages(const char* bundlePath)
 {
     static std::mutex mutex;
     static std::set<std::string> searched;
     std::lock_guard<std::mutex> lock(mutex);
-    const std::string resources = std::string(bundlePath ? bundlePath : ".") + "/Resources";
+    SearchOwnBundleOnly();
+    std::string resources = bundlePath ? bundlePath : ".";
+    if (resources.size() > 1 && resources.back() == '/')
+        resources.pop_back(); // hosts give the bundle's path with its slash
+    resources += "/Resources";
     if (searched.insert(resources).second)
         CFCompatAddBundleSearchPath(resources.c_str());
     const std::string unusable = LoadEditorImages();

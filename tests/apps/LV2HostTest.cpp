@@ -132,6 +132,12 @@ TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused
     EXPECT_EQ(run("LV2_PATH='" + path("lv2") + "' " BLEEPFORGE_LV2HOST " render -o '" + path("x.wav") + "'"), 1);
     EXPECT_NE(read("err.txt").find("Background"), std::string::npos) << read("err.txt");
     EXPECT_NE(read("err.txt").find("lv2host: the LV2 plug-in refused"), std::string::npos) << read("err.txt");
+    // Without its images folder, an installed bundle looks nowhere else (not
+    // in the build folder that made it) and refuses.
+    ASSERT_EQ(run("rm -r '" + path("lv2") + "/Bleepforge.lv2/Resources'"), 0);
+    EXPECT_EQ(run("LV2_PATH='" + path("lv2") + "' " BLEEPFORGE_LV2HOST " render -o '" + path("x.wav") + "'"), 1);
+    EXPECT_NE(read("err.txt").find("cannot find the editor image"), std::string::npos) << read("err.txt");
+    EXPECT_EQ(read("err.txt").find(BLEEPFORGE_BUILD_DIR), std::string::npos) << read("err.txt");
     for (const auto& [args, status] : refused)
     {
         EXPECT_EQ(run("cd '" + mDir + "' && " + lv2host(args)), status) << args;
