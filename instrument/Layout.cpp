@@ -10,6 +10,7 @@
 #include "qxControls.h"
 #include "qxFontLists.h"
 
+#include <atomic>
 #include <climits>
 #include <mutex>
 #include <unistd.h>
@@ -79,10 +80,16 @@ const ButtonPlace kSlotButtons[] = {
 };
 const int kSlotButtonW = 76, kSlotButtonH = 30;
 
+// Set once a plug-in that carries its own images says so: nothing else is
+// searched then.
+std::atomic<bool> ownBundleOnly{false};
+
 // The resources folder of the bundle the build makes, and where an install puts
 // the bundle beside the programs; the module's own bundle comes first anyway.
 void addBundleLocations()
 {
+    if (ownBundleOnly)
+        return;
     static std::once_flag once;
     std::call_once(once, []
     {
@@ -140,6 +147,11 @@ std::string imagePath(CFBundleRef bundle, const EditorImage& image)
 }
 
 } // namespace
+
+void SearchOwnBundleOnly()
+{
+    ownBundleOnly = true;
+}
 
 std::string LoadEditorImages()
 {

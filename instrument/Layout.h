@@ -52,3 +52,8 @@ IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps = 0);
 // which then finds them there; pixels are decoded at first draw. Empty when all are there and sound; otherwise
 // which one is missing (and where it was looked for) or damaged.
 std::string LoadEditorImages();
+// For a plug-in whose bundle carries the images (LV2): from now on they are
+// looked for only where BLEEPFORGE_RESOURCES points and in the folders given
+// to CFCompatAddBundleSearchPath, never beside the program that loaded it or
+// in the build folder.
+void SearchOwnBundleOnly();

@@ -119,6 +119,11 @@ const ParamProperties paramProperties[kNumParams] = {
 
 #undef ROW
 
+const char* ParamPlainName(EParams index)
+{
+    return index == kWhiteEnvDepth ? "White EnvDepth" : paramProperties[index].name;
+}
+
 double ParamShape(EParams index)
 {
     const ParamProperties& row = paramProperties[index];

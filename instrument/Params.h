@@ -85,6 +85,9 @@ class IParam;
 
 // Fills a parameter from its row: kind, range, shape and display texts.
 void InitParam(EParams index, IParam* param);
+// The name as users spell it. The table's names keep their slips ("Whiite
+// EnvDepth"), which the editor shows and stored sessions hold.
+const char* ParamPlainName(EParams index);
 // The shape a parameter has once initialised.
 double ParamShape(EParams index);
 // A random normalised value between the normalised positions of low and high;

@@ -63,7 +63,7 @@ int findParam(const std::string& name)
 {
     for (int i = 0; i < kNumParams; ++i)
     {
-        if (name == paramProperties[i].name)
+        if (name == paramProperties[i].name || name == ParamPlainName(static_cast<EParams>(i)))
             return i;
     }
     return -1;

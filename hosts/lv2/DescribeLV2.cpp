@@ -87,6 +87,12 @@ std::string symbolOf(const char* name)
     return symbol;
 }
 
+// Hosts store port values under these: spelled plainly, whatever the table's names.
+std::string portSymbol(int index)
+{
+    return symbolOf(ParamPlainName(static_cast<EParams>(index)));
+}
+
 std::string quoted(const std::string& text)
 {
     std::string out = "\"";
@@ -113,7 +119,7 @@ void describeControl(std::ostream& out, int index, const IParam& param)
     const ParamProperties& row = paramProperties[index];
     out << "    [\n        a lv2:InputPort , lv2:ControlPort ;\n"
         << "        lv2:index " << index << " ;\n"
-        << "        lv2:symbol \"" << symbolOf(row.name) << "\" ;\n"
+        << "        lv2:symbol \"" << portSymbol(index) << "\" ;\n"
         << "        lv2:name " << quoted(row.name) << " ;\n"
         << "        rdfs:comment " << quoted(row.tooltip) << " ;\n"
         << "        lv2:default " << decimal(param.GetDefault()) << " ;\n"
@@ -213,7 +219,7 @@ std::string describePresets()
             << "    a pset:Preset ;\n    lv2:appliesTo <" BLEEPFORGE_LV2_URI "> ;\n"
             << "    rdfs:label \"" << kind.label << "\" ;\n    lv2:port";
         for (int i = 0; i < kNumParams; ++i)
-            out << (i ? " , " : " ") << "[ lv2:symbol \"" << symbolOf(paramProperties[i].name)
+            out << (i ? " , " : " ") << "[ lv2:symbol \"" << portSymbol(i)
                 << "\" ; pset:value " << decimal(plug.GetParam(i)->Value()) << " ]";
         out << " ;\n    state:state [ <" BLEEPFORGE_LV2_STATE_URI "> \"" << base64Of(state)
             << "\"^^xsd:base64Binary ] .\n\n";

@@ -41,13 +41,18 @@ const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map,
 
 // The images lie in the bundle; the instance builds its editor, headless here.
 // A missing or damaged one refuses the instance instead of stopping the host
-// at the editor's assertion. Instances may be made on several threads at once.
+// at the editor's assertion; an installed bundle never borrows another's.
+// Instances may be made on several threads at once.
 bool OpenEditorImages(const char* bundlePath)
 {
     static std::mutex mutex;
     static std::set<std::string> searched;
     std::lock_guard<std::mutex> lock(mutex);
-    const std::string resources = std::string(bundlePath ? bundlePath : ".") + "/Resources";
+    SearchOwnBundleOnly();
+    std::string resources = bundlePath ? bundlePath : ".";
+    if (resources.size() > 1 && resources.back() == '/')
+        resources.pop_back(); // hosts give the bundle's path with its slash
+    resources += "/Resources";
     if (searched.insert(resources).second)
         CFCompatAddBundleSearchPath(resources.c_str());
     const std::string unusable = LoadEditorImages();
@@ -83,7 +88,11 @@ BleepforgeLV2::BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map)
     mPlug->SetBlockSize(maxBlock);
     mPlug->SetOutputChannelConnections(0, 2, true);
     mStateVersion = mPlug->GetEffectVersion(false);
-    RememberParamsAsSeen();
+    // Until the first Run, the host's ports are taken to hold the defaults
+    // its description gives them.
+    for (int i = 0; i < kNumParams; ++i)
+        mSeen[i] = static_cast<float>(mPlug->GetParam(i)->Value());
+    PublishParams();
 }
 
 void BleepforgeLV2::PublishParam(int index)
@@ -91,13 +100,10 @@ void BleepforgeLV2::PublishParam(int index)
     mValues[index].store(mPlug->GetParam(index)->Value(), std::memory_order_relaxed);
 }
 
-void BleepforgeLV2::RememberParamsAsSeen()
+void BleepforgeLV2::PublishParams()
 {
     for (int i = 0; i < kNumParams; ++i)
-    {
-        mSeen[i] = static_cast<float>(mPlug->GetParam(i)->Value());
         PublishParam(i);
-    }
 }
 
 void BleepforgeLV2::ConnectPort(uint32_t port, void* data)
@@ -123,6 +129,14 @@ void BleepforgeLV2::Activate()
 // restore lets them be.
 const float kEchoTolerance = 1e-6f, kEchoDecimals = 1e-8f;
 
+bool BleepforgeLV2::EchoesRestoredValue(int index, float value) const
+{
+    const float restored = static_cast<float>(mValues[index].load(std::memory_order_relaxed));
+    return mRestored && std::fabs(value - restored) <= kEchoTolerance * std::fabs(restored) + kEchoDecimals;
+}
+
+// A port the host left where it was before a restore carries nothing new:
+// a state restored without port values keeps its sound.
 void BleepforgeLV2::PushChangedControls()
 {
     for (int i = 0; i < kNumParams; ++i)
@@ -133,10 +147,8 @@ void BleepforgeLV2::PushChangedControls()
         // A NaN never equals itself: it is ignored rather than pushed each block.
         if (value == mSeen[i] || value != value)
             continue;
-        const bool echo = mRestored && 
-                          std::fabs(value - mSeen[i]) <= kEchoTolerance * std::fabs(mSeen[i]) + kEchoDecimals;
         mSeen[i] = value;
-        if (echo)
+        if (EchoesRestoredValue(i, value))
             continue;
         mPlug->SetParameterOnAudioThread(i, value);
         PublishParam(i);
@@ -215,7 +227,7 @@ LV2_State_Status BleepforgeLV2::Restore(LV2_State_Retrieve_Function retrieve,
     state.PutBytes(data, static_cast<int>(size));
     if (mPlug->UnserializeState(&state, 0) != static_cast<int>(size))
         return LV2_STATE_ERR_UNKNOWN;
-    RememberParamsAsSeen();
+    PublishParams();
     mRestored = true;
     return LV2_STATE_SUCCESS;
 }

@@ -52,7 +52,8 @@ private:
     BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map);
     void PushChangedControls();
     void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end, bool last);
-    void RememberParamsAsSeen();
+    bool EchoesRestoredValue(int index, float value) const;
+    void PublishParams();
     void PublishParam(int index);
 
     std::unique_ptr<Bleepforge> mPlug;
@@ -63,9 +64,10 @@ private:
     const LV2_Atom_Sequence* mMidiIn = nullptr;
     float* mOut[2] = {};
     float* mMeter[2] = {};
-    // The control values already pushed: a port is pushed only when it moves,
-    // so a state's exact values survive the host's single-precision ports.
-    // Run and Restore only (never concurrent).
+    // The host's control values as the last Run read them: a port is pushed
+    // only when it moves, so a state's exact values survive the host's
+    // single-precision ports, and a restore survives the ports it did not
+    // set. Run only.
     float mSeen[kNumParams] = {};
     bool mRestored = false; // until the first Run after a restore
     // The parameter values as the last Run or Restore left them, for Save:

@@ -50,6 +50,59 @@ TEST_F(LV2HostTest, RendersWhatTheCommandLineRenders)
         expectSameFiles(options);
 }
 
+// Hosts store the white noise's envelope depth under a plain symbol; the
+// command line takes the plain spelling too, and the shown name stays.
+TEST_F(LV2HostTest, TheWhiteNoiseEnvelopeDepthIsSpelledPlainlyWhereUsersTypeIt)
+{
+    ASSERT_EQ(run(lv2host("info > '" + path("info.txt") + "'")), 0) << read("err.txt");
+    EXPECT_NE(read("info.txt").find("\twhite_envdepth\tWhiite EnvDepth\t"), std::string::npos);
+    EXPECT_EQ(read("info.txt").find("whiite_"), std::string::npos);
+
+    ASSERT_EQ(run(lv2host("render --set white_envdepth=0.25 --state-out '" + path("lv2.state") + "' -o '" +
+                          path("lv2.wav") + "'")),
+              0)
+        << read("err.txt");
+    for (const char* name : {"White EnvDepth", "Whiite EnvDepth"})
+    {
+        ASSERT_EQ(run(cli("render --set '" + std::string(name) + "=0.25' --state-out '" + path("cli.state") +
+                          "' -o '" + path("cli.wav") + "'")),
+                  0)
+            << name << ": " << read("err.txt");
+        EXPECT_TRUE(read("cli.state") == read("lv2.state")) << name;
+    }
+}
+
+// A preset that holds only the plug-in's state, no port values, as another
+// host or a user may write one: it plays its own sound, not the defaults the
+// host's ports still show.
+TEST_F(LV2HostTest, AStateOnlyPresetPlaysItsOwnSound)
+{
+    ASSERT_EQ(run(cli("generate jump --seed 5 --state-out '" + path("jump.state") + "' -o '" +
+                      path("jump.wav") + "' > /dev/null")),
+              0);
+    const std::string bundle = path("presets/state-only.lv2");
+    ASSERT_EQ(run("mkdir -p '" + bundle + "' && { printf '%s' '"
+                  "@prefix lv2: <http://lv2plug.in/ns/lv2core#> . "
+                  "@prefix pset: <http://lv2plug.in/ns/ext/presets#> . "
+                  "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> . "
+                  "@prefix state: <http://lv2plug.in/ns/ext/state#> . "
+                  "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> . "
+                  "<urn:bleepforge-test:state-only> a pset:Preset ; lv2:appliesTo <urn:vantrell:bleepforge> ; "
+                  "rdfs:label \"State Only\" ; state:state [ <urn:vantrell:bleepforge#state> \"'; "
+                  "base64 -w0 '" + path("jump.state") + "'; printf '%s\\n' '\"^^xsd:base64Binary ] .'; } > '" +
+                  bundle + "/manifest.ttl'"),
+              0);
+    ASSERT_EQ(run("LV2_PATH='" + path("presets") + ":" BLEEPFORGE_LV2_PATH "' " BLEEPFORGE_LV2HOST
+                  " render --preset 'State Only' --seed 2 --format float -o - > '" + path("preset.raw") + "'"),
+              0)
+        << read("err.txt");
+    ASSERT_EQ(run(cli("render --state '" + path("jump.state") + "' --seed 2 --format float -o - > '" +
+                      path("state.raw") + "'")),
+              0);
+    EXPECT_GT(read("state.raw").size(), 1000u);
+    EXPECT_TRUE(read("preset.raw") == read("state.raw"));
+}
+
 TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused)
 {
     ASSERT_EQ(run(lv2host("info > '" + path("info.txt") + "'")), 0) << read("err.txt");
@@ -79,6 +132,12 @@ TEST_F(LV2HostTest, FactoryPresetsAreTheGeneratorsSoundsAndBadRequestsAreRefused
     EXPECT_EQ(run("LV2_PATH='" + path("lv2") + "' " BLEEPFORGE_LV2HOST " render -o '" + path("x.wav") + "'"), 1);
     EXPECT_NE(read("err.txt").find("Background"), std::string::npos) << read("err.txt");
     EXPECT_NE(read("err.txt").find("lv2host: the LV2 plug-in refused"), std::string::npos) << read("err.txt");
+    // Without its images folder, an installed bundle looks nowhere else (not
+    // in the build folder that made it) and refuses.
+    ASSERT_EQ(run("rm -r '" + path("lv2") + "/Bleepforge.lv2/Resources'"), 0);
+    EXPECT_EQ(run("LV2_PATH='" + path("lv2") + "' " BLEEPFORGE_LV2HOST " render -o '" + path("x.wav") + "'"), 1);
+    EXPECT_NE(read("err.txt").find("cannot find the editor image"), std::string::npos) << read("err.txt");
+    EXPECT_EQ(read("err.txt").find(BLEEPFORGE_BUILD_DIR), std::string::npos) << read("err.txt");
     for (const auto& [args, status] : refused)
     {
         EXPECT_EQ(run("cd '" + mDir + "' && " + lv2host(args)), status) << args;

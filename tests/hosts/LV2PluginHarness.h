@@ -12,7 +12,7 @@
 #include <vector>
 
 // The LV2 adapter driven as a host drives it, without loading the module:
-// every port connected, MIDI queued per run.
+// the built bundle's images, every port connected, MIDI queued per run.
 struct LV2PluginHarness
 {
     // Buffers for four blocks of maxBlock; a host that gives no bound gives
@@ -30,7 +30,7 @@ struct LV2PluginHarness
         const LV2_Feature map = {LV2_URID__map, urids.MapFeature()},
                           opts = {LV2_OPTIONS__options, options.data()};
         const LV2_Feature* features[] = {&map, bounded ? &opts : nullptr, nullptr};
-        plugin.reset(BleepforgeLV2::Create(rate, ".", features));
+        plugin.reset(BleepforgeLV2::Create(rate, BLEEPFORGE_LV2_BUNDLE, features));
         for (int i = 0; i < kNumParams; ++i)
         {
             controls[i] = static_cast<float>(paramProperties[i].defaultValue);

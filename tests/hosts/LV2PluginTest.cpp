@@ -98,6 +98,36 @@ TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
     EXPECT_EQ(saved(h), moved);
 }
 
+TEST(LV2Plugin, ARestoredStateSurvivesThePortsTheHostLeftAlone)
+{
+    LV2PluginHarness h;
+    std::vector<uint8_t> sound = saved(h);
+    setValue(sound, kOsc1Type, 3.0);
+    setValue(sound, kAmpEnvDecay, 0.375);
+    setValue(sound, kFilterLPCutoff, 1000.3);
+
+    // Restored before the first Run, every port still at its default.
+    ASSERT_EQ(restore(h, sound, h.urids.Map(LV2_ATOM__Chunk)), LV2_STATE_SUCCESS);
+    h.run(64);
+    h.run(64);
+    EXPECT_EQ(saved(h), sound);
+
+    // Restored while running, over ports a session has already moved; one
+    // port the host moves afterwards reaches the instrument, the rest stay.
+    LV2PluginHarness running;
+    running.controls[kOsc1Type] = 5.0f;
+    running.controls[kAmpEnvAttack] = 0.25f;
+    running.run(64);
+    ASSERT_EQ(restore(running, sound, running.urids.Map(LV2_ATOM__Chunk)), LV2_STATE_SUCCESS);
+    running.run(64);
+    EXPECT_EQ(saved(running), sound);
+    running.controls[kAmpEnvDecay] = 0.5f;
+    running.run(64);
+    std::vector<uint8_t> moved = sound;
+    setValue(moved, kAmpEnvDecay, 0.5);
+    EXPECT_EQ(saved(running), moved);
+}
+
 TEST(LV2Plugin, OneLongRunSoundsAsTheBlocksAHostWouldCut)
 {
     LV2PluginHarness whole(128), cut(128);

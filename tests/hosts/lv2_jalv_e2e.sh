@@ -2,7 +2,7 @@
 # The LV2 plug-in in jalv.gtk3, a host we did not write: on an X server and a
 # JACK dummy server of its own, its editor inside jalv's window, driven with
 # xdotool, its sound recorded with jack_capture, its state saved and reloaded
-# through jalv's own menu.
+# through jalv's own menu; a state-only preset played as bleepforge renders it.
 # Usage: lv2_jalv_e2e.sh LV2-FOLDER CLI   (exit 77: a server cannot start here)
 lv2=$(cd "$1" && pwd) cli=$2
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e_servers.sh"
@@ -156,4 +156,31 @@ save_state "$work/edited"
 [[ $(value_of "$work/edited" osc1_cents) =~ ^6(\.0*)?$ ]] ||
     fail "the wheel's cents are not jalv's ($(value_of "$work/edited" osc1_cents))"
 stop_jalv
+
+# A state with no port values, as another host or a user writes a preset:
+# jalv plays its own sound, the one bleepforge render makes of it, not the
+# defaults jalv's ports still hold.
+"$cli" generate jump --seed 5 --state-out "$work/jump.state" -o "$work/jump.wav" >/dev/null
+mkdir -p "$work/state-only"
+{
+    printf '@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n'
+    printf '@prefix state: <http://lv2plug.in/ns/ext/state#> .\n@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n'
+    printf '<>\n    a pset:Preset ;\n    lv2:appliesTo <urn:vantrell:bleepforge> ;\n'
+    printf '    state:state [ <urn:vantrell:bleepforge#state> "%s"^^xsd:base64Binary ] .\n' \
+        "$(base64 -w0 "$work/jump.state")"
+} >"$work/state-only/state.ttl"
+start_jalv -l "$work/state-only"
+play_and_record "$work/state-only.wav"
+stop_jalv
+# The first 0.2 s from the note on, mono. jack_midiseq plays velocity 64; the
+# render's note comes after a second of silence, as jalv's does, so that the
+# output gain has settled in both.
+sound_from_note() { od -An -v -tf4 -w4 | awk 'n < 9600 && ($1 != 0 || n) {print $1; n++}'; }
+sox "$work/state-only.wav" -t f32 - remix 1 2>/dev/null | sound_from_note >"$work/played.txt"
+"$cli" render --state "$work/jump.state" --rate 48000 --note 60:64:1:0.25 --channels 1 --format float -o - |
+    sound_from_note >"$work/rendered.txt"
+difference=$(paste "$work/played.txt" "$work/rendered.txt" |
+    awk '{d = $1 - $2; if (d < 0) d = -d; if (d > m) m = d} END{print NR == 9600 ? m : 1}')
+awk -v d="$difference" 'BEGIN{exit !(d < 1e-5)}' ||
+    fail "the state-only preset played another sound than its own (differing by up to $difference)"
 echo "lv2 jalv end to end: passed"

@@ -18,6 +18,11 @@ report=$(lv2_validate "$bundle"/*.ttl 2>&1)
 echo "$report" | grep -q "Found 0 errors" || { echo "$report"; exit 1; }
 if echo "$report" | grep -qi "warn"; then echo "$report"; exit 1; fi
 
+# Hosts restore a preset's values by port symbol: each must be the plug-in's.
+symbols() { grep -o 'lv2:symbol "[^"]*"' "$1" | sort -u; }
+unknown=$(comm -23 <(symbols "$bundle/presets.ttl") <(symbols "$bundle/bleepforge.ttl"))
+[[ -z $unknown ]] || { echo "the factory presets name ports the plug-in lacks: $unknown"; exit 1; }
+
 info=$(LV2_PATH=$prefix/lib/lv2:/usr/lib/lv2 lv2info urn:vantrell:bleepforge)
 count() { echo "$info" | grep -c "$1" || true; }
 # One record per port: its type lines joined.
