@@ -239,9 +239,20 @@ std::string MoveAside(const std::string& path)
 
 KeepLock::KeepLock(const std::string& keptPath)
 {
-    mFd = open((keptPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (mFd >= 0 && flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    const std::string lock = keptPath + ".lock";
+    // O_NONBLOCK: a FIFO in its place must not hang the app.
+    mFd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (mFd < 0)
     {
+        const std::string folder = lock.substr(0, lock.rfind('/') + 1);
+        mProblem = "the folder '" + (folder.empty() ? std::string("./") : folder) +
+                   "' cannot be written (" + std::strerror(errno) + ")";
+        return;
+    }
+    if (flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    {
+        if (errno != EWOULDBLOCK)
+            mProblem = "'" + lock + "' cannot be locked (" + std::strerror(errno) + ")";
         close(mFd);
         mFd = -1;
     }

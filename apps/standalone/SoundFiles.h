@@ -68,9 +68,13 @@ public:
     KeepLock(const KeepLock&) = delete;
     KeepLock& operator=(const KeepLock&) = delete;
 
-    // False when another app holds it (or it cannot be taken).
+    // False when another app holds it, or when it cannot be taken at all.
     bool Held() const { return mFd >= 0; }
+    // Why it cannot be taken at all (the folder cannot be written, and
+    // where); "" when it is held, here or by another app.
+    const std::string& Problem() const { return mProblem; }
 
 private:
     int mFd = -1;
+    std::string mProblem;
 };

@@ -156,8 +156,10 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
         restoreSlots(app);
         return;
     }
-    ShowStatus(app, "Another Bleepforge window keeps its sound in " + app.autosave +
-                        "; this window's sound is not kept");
+    ShowStatus(app, lock->Problem().empty()
+                        ? "Another Bleepforge window keeps its sound in " + app.autosave +
+                              "; this window's sound is not kept"
+                        : "Error: this window's sound is not kept: " + lock->Problem());
     app.autosave.clear();
 }
 
@@ -418,13 +420,16 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     app.io = &io;
     app.autosave = autosavePath();
     app.settingsPath = configFolder() + "/settings.ini";
-    app.settings = LoadSettings(app.settingsPath);
+    std::string settingsProblem;
+    app.settings = LoadSettings(app.settingsPath, &settingsProblem);
     {
         QuietLibraries quiet(options.verbose);
         io.Start(options);
     }
     buildWindow(app);
     ShowStatus(app, io.Problem());
+    if (!settingsProblem.empty())
+        ShowStatus(app, "Error: " + settingsProblem);
     std::unique_ptr<KeepLock> keepLock;
     beginSession(app, keepLock);
     app.shownProblem = io.Problem();
