@@ -71,7 +71,7 @@ bool plainKey(App& app, guint key)
         Audition(app);
         return true;
     case GDK_KEY_Escape:
-        app.io->StopAudition();
+        StopAudition(app);
         return true;
     case GDK_KEY_z:
         app.octave = std::max(app.octave - 1, -kOctaveReach);

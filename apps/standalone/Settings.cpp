@@ -95,6 +95,7 @@ AppSettings LoadSettings(const std::string& path, std::string* problem)
         if (rate == std::to_string(offered))
             out.rate = offered;
     out.normalise = keys.text("export-normalise") != "false";
+    out.loudness = keys.text("export-normalise-to") == "lufs";
     settings.exportFolder = keys.text("export-folder");
     return settings;
 }
@@ -112,6 +113,7 @@ void SaveSettings(const AppSettings& settings, const std::string& path)
     g_key_file_set_string(keys.file, kGroup, "export-rate",
                           std::to_string(static_cast<int>(out.rate)).c_str());
     g_key_file_set_string(keys.file, kGroup, "export-normalise", out.normalise ? "true" : "false");
+    g_key_file_set_string(keys.file, kGroup, "export-normalise-to", out.loudness ? "lufs" : "peak");
     g_key_file_set_string(keys.file, kGroup, "export-folder", settings.exportFolder.c_str());
     gsize length = 0;
     gchar* data = g_key_file_to_data(keys.file, &length, nullptr);

@@ -43,25 +43,57 @@ namespace
 {
 
 // The note is held as long as the export's: through attack, hold and decay.
-void auditionFor(App& app, const HostRender& job)
+void play(App& app, const HostRender& job)
 {
+    app.auditionDue.clear();
     app.io->Audition(job.request.notes.front().duration);
+}
+
+HostRender exportJob(App& app)
+{
+    return ExportJob(*app.unit, app.settings.exportSettings.rate);
 }
 
 } // namespace
 
 void Audition(App& app)
 {
-    auditionFor(app, ExportJob(*app.unit, app.settings.exportSettings.rate));
+    const HostRender job = exportJob(app);
+    const std::string state = BytesOf(job.state);
+    if (state == app.strip->ShownState())
+        return play(app, job);
+    if (app.auditionDue != state)
+        app.strip->Show(job, app.settings.exportSettings);
+    app.auditionDue = state;
+}
+
+void StopAudition(App& app)
+{
+    app.auditionDue.clear();
+    app.io->StopAudition();
+}
+
+void SoundRendered(App& app, const std::string& state, double gain)
+{
+    const HostRender job = exportJob(app);
+    if (state != BytesOf(job.state))
+        return; // an earlier sound, rendered late
+    app.io->SetListeningGain(gain);
+    if (state == app.auditionDue)
+        play(app, job);
+}
+
+void ExportChanged(App& app)
+{
+    app.strip->Show(exportJob(app), app.settings.exportSettings);
 }
 
 // One look at the instrument serves the audition and the picture.
 void SoundChanged(App& app)
 {
-    const HostRender job = ExportJob(*app.unit, app.settings.exportSettings.rate);
-    if (app.settings.playOnChange)
-        auditionFor(app, job);
+    const HostRender job = exportJob(app);
     app.strip->Show(job, app.settings.exportSettings);
+    app.auditionDue = app.settings.playOnChange ? BytesOf(job.state) : std::string();
     updateUndoButtons(app);
 }
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -113,23 +114,62 @@ HostRender ExportJob(AUInstance& unit, double rate)
     return job;
 }
 
-ExportedSound RenderExport(const AUBundle& bundle, const HostRender& job, bool normalise)
+Normalization ExportNormalization(const ExportSettings& settings)
 {
-    ExportedSound sound;
-    sound.audio = RenderThroughBundle(bundle, job);
-    if (normalise)
+    Normalization normalization;
+    if (settings.normalise)
+        normalization = settings.loudness ? Normalization{Normalization::kLoudness, kExportLoudness}
+                                          : Normalization{Normalization::kPeak, kExportPeak};
+    return normalization;
+}
+
+RenderBundle::RenderBundle(const AUBundle& bundle)
+{
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "bleepforge-renders-XXXXXX").string();
+    if (!mkdtemp(&pattern[0]))
+        throw std::runtime_error("cannot make a folder for renders in " +
+                                 fs::temp_directory_path().string() + ": " + std::strerror(errno));
+    mFolder = pattern;
+    // A copy under another name: the loader would hand out the loaded library again.
+    const std::string copy = mFolder + "/" + fs::path(bundle.Path()).filename().string();
+    try
     {
-        sound.gain = PeakGain(MeasureLevels(sound.audio).peak, kExportPeak);
-        ApplyGain(sound.audio, sound.gain);
+        fs::copy(bundle.Path(), copy, fs::copy_options::recursive);
+        mCopy = std::make_unique<AUBundle>(copy);
     }
+    catch (const std::exception& e)
+    {
+        std::error_code ignored;
+        fs::remove_all(mFolder, ignored);
+        throw std::runtime_error(std::string("cannot prepare the renders: ") + e.what());
+    }
+}
+
+// The copy stays loaded, as any bundle does; its files are no longer needed
+// once no instance opens.
+RenderBundle::~RenderBundle()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(mFolder, ignored);
+}
+
+ExportedSound RenderBundle::Render(const HostRender& job, const Normalization& normalization)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    ExportedSound sound;
+    sound.audio = RenderThroughBundle(*mCopy, job);
+    sound.gain = NormalizationGain(sound.audio, job.request.rate, normalization);
+    if (sound.gain != 1.0)
+        ApplyGain(sound.audio, sound.gain);
     return sound;
 }
 
-double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSettings& settings,
+double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
                    const std::string& path)
 {
     const HostRender job = ExportJob(unit, settings.rate);
-    const ExportedSound sound = RenderExport(bundle, job, settings.normalise);
+    const ExportedSound sound = renders.Render(job, ExportNormalization(settings));
     AudioWriter writer(path, settings.format, settings.rate,
                        AudioTags{"", EncodeShareCode(job.state)});
     writer.Write(sound.audio.left.data(), sound.audio.right.data(),

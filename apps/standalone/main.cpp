@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <unistd.h>
 
 namespace
@@ -351,7 +352,9 @@ void buildWindow(App& app)
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(column), app.view, FALSE, FALSE, 0);
     g_object_unref(app.view);
-    app.strip = std::make_unique<WaveStrip>(*app.bundle, [&app] { Audition(app); });
+    app.strip = std::make_unique<WaveStrip>(
+        *app.renders, [&app] { Audition(app); },
+        [&app](const std::string& state, double gain) { SoundRendered(app, state, gain); });
     gtk_box_pack_start(GTK_BOX(column), app.strip->Widget(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), buildInfoBar(app), FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(app.window), column);
@@ -363,7 +366,10 @@ void buildWindow(App& app)
 
 gboolean onWatch(gpointer data)
 {
-    WatchSound(*static_cast<App*>(data));
+    App& app = *static_cast<App*>(data);
+    WatchSound(app);
+    if (const long clipped = app.io->TakeClipped())
+        app.strip->LiveClipped(clipped);
     return G_SOURCE_CONTINUE;
 }
 
@@ -400,22 +406,33 @@ private:
     int mSaved = -1;
 };
 
+// The generators draw from the window's own random sequence; a session
+// never starts where another left it.
+void seedGenerators(AUInstance& unit)
+{
+    const UInt32 seed = std::random_device{}();
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+}
+
 // The kept sound is where the history starts; the strip draws it.
 void beginSession(App& app, std::unique_ptr<KeepLock>& keepLock)
 {
+    seedGenerators(*app.unit);
     takeKeptSound(app, keepLock);
     app.seen = BytesOf(CurrentState(*app.unit));
     app.history.Reset(app.seen);
-    app.strip->Show(ExportJob(*app.unit, app.settings.exportSettings.rate), app.settings.exportSettings);
+    ExportChanged(app);
 }
 
 int runApp(const std::string& bundlePath, const DeviceOptions& options)
 {
     AUBundle bundle(bundlePath);
+    RenderBundle renders(bundle);
     AUInstance unit(bundle, "bleepforge-standalone");
     DeviceIO io(unit);
     App app;
     app.bundle = &bundle;
+    app.renders = &renders;
     app.unit = &unit;
     app.io = &io;
     app.autosave = autosavePath();
