@@ -46,7 +46,15 @@ namespace
 void play(App& app, const HostRender& job)
 {
     app.auditionDue.clear();
+    if (!app.settings.exportSettings.normalise)
+        app.io->SetListeningGain(1.0);
     app.io->Audition(job.request.notes.front().duration);
+}
+
+// Export's gain is known without a render when it does not normalise.
+bool gainKnown(App& app, const std::string& state)
+{
+    return !app.settings.exportSettings.normalise || state == app.strip->ShownState();
 }
 
 HostRender exportJob(App& app)
@@ -60,7 +68,7 @@ void Audition(App& app)
 {
     const HostRender job = exportJob(app);
     const std::string state = BytesOf(job.state);
-    if (state == app.strip->ShownState())
+    if (gainKnown(app, state))
         return play(app, job);
     if (app.auditionDue != state)
         app.strip->Show(job, app.settings.exportSettings);
@@ -93,7 +101,11 @@ void SoundChanged(App& app)
 {
     const HostRender job = exportJob(app);
     app.strip->Show(job, app.settings.exportSettings);
-    app.auditionDue = app.settings.playOnChange ? BytesOf(job.state) : std::string();
+    app.auditionDue.clear();
+    if (app.settings.playOnChange && !app.settings.exportSettings.normalise)
+        play(app, job);
+    else if (app.settings.playOnChange)
+        app.auditionDue = BytesOf(job.state);
     updateUndoButtons(app);
 }
 

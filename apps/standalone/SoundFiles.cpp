@@ -284,9 +284,10 @@ KeepLock::KeepLock(const std::string& keptPath)
     mFd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (mFd < 0)
     {
+        const std::string reason = std::strerror(errno);
         const std::string folder = lock.substr(0, lock.rfind('/') + 1);
         mProblem = "the folder '" + (folder.empty() ? std::string("./") : folder) +
-                   "' cannot be written (" + std::strerror(errno) + ")";
+                   "' cannot be written (" + reason + ")";
         return;
     }
     if (flock(mFd, LOCK_EX | LOCK_NB) != 0)
