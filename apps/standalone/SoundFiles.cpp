@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -126,10 +127,13 @@ Normalization ExportNormalization(const ExportSettings& settings)
 RenderBundle::RenderBundle(const AUBundle& bundle)
 {
     namespace fs = std::filesystem;
-    std::string pattern = (fs::temp_directory_path() / "bleepforge-renders-XXXXXX").string();
+    // The user's runtime folder is emptied when the session ends, should the app not be.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const fs::path parent = runtime && *runtime ? fs::path(runtime) : fs::temp_directory_path();
+    std::string pattern = (parent / "bleepforge-renders-XXXXXX").string();
     if (!mkdtemp(&pattern[0]))
-        throw std::runtime_error("cannot make a folder for renders in " +
-                                 fs::temp_directory_path().string() + ": " + std::strerror(errno));
+        throw std::runtime_error("cannot make a folder for renders in " + parent.string() + ": " +
+                                 std::strerror(errno));
     mFolder = pattern;
     // A copy under another name: the loader would hand out the loaded library again.
     const std::string copy = mFolder + "/" + fs::path(bundle.Path()).filename().string();

@@ -6,8 +6,10 @@
 #include "ShareCode.h"
 
 #include <CLI/CLI.hpp>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -454,6 +456,11 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     onSlotTick(&app);
     const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
     const guint watchTimer = g_timeout_add(kWatchMilliseconds, onWatch, &app);
+    // Asked to stop (a session that ends, Ctrl+C in the terminal), the app
+    // closes as its window does: the sound and slots are kept.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        g_unix_signal_add(signal, +[](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; },
+                          nullptr);
     gtk_main();
     g_source_remove(watchTimer);
     g_source_remove(slotTimer);
