@@ -53,6 +53,7 @@ WaveStrip::~WaveStrip()
 
 void WaveStrip::Show(const HostRender& job, const ExportSettings& settings)
 {
+    mLiveClipped = 0; // what is played from now on is this sound
     {
         std::lock_guard<std::mutex> lock(mMutex);
         mPending = std::make_unique<Request>(Request{job, settings});
@@ -114,7 +115,6 @@ gboolean WaveStrip::deliver(gpointer self)
     if (done)
     {
         strip->mShown = std::move(*done);
-        strip->mLiveClipped = 0;
         if (strip->mShown.error.empty())
             strip->mOnRendered(strip->mShown.state, strip->mShown.sound.gain);
     }

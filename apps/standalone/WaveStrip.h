@@ -33,7 +33,7 @@ public:
     // GUI thread: the state of the sound shown, "" before the first.
     const std::string& ShownState() const { return mShown.state; }
     // GUI thread: samples of the live output that reached full scale since
-    // the sound shown was drawn; the caption says so.
+    // this sound was asked for; the caption says so.
     void LiveClipped(long samples);
 
 private:
