@@ -127,16 +127,15 @@ Normalization ExportNormalization(const ExportSettings& settings)
 RenderBundle::RenderBundle(const AUBundle& bundle)
 {
     namespace fs = std::filesystem;
-    // The user's runtime folder is emptied when the session ends, should the app not be.
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const fs::path parent = runtime && *runtime ? fs::path(runtime) : fs::temp_directory_path();
-    std::string pattern = (parent / "bleepforge-renders-XXXXXX").string();
-    if (!mkdtemp(&pattern[0]))
-        throw std::runtime_error("cannot make a folder for renders in " + parent.string() + ": " +
-                                 std::strerror(errno));
-    mFolder = pattern;
-    // A copy under another name: the loader would hand out the loaded library again.
-    const std::string copy = mFolder + "/" + fs::path(bundle.Path()).filename().string();
+    std::string folder = (fs::temp_directory_path() / "bleepforge-renders-XXXXXX").string();
+    if (!mkdtemp(&folder[0]))
+        throw std::runtime_error("cannot make a folder for renders in " +
+                                 fs::temp_directory_path().string() + ": " + std::strerror(errno));
+    // A copy under another name: the loader would hand out the loaded library
+    // again. Once loaded it needs its files no more (renders draw nothing), so
+    // they go at once and nothing is left behind, however the app ends.
+    const std::string copy = folder + "/" + fs::path(bundle.Path()).filename().string();
+    std::string error;
     try
     {
         fs::copy(bundle.Path(), copy, fs::copy_options::recursive);
@@ -144,18 +143,12 @@ RenderBundle::RenderBundle(const AUBundle& bundle)
     }
     catch (const std::exception& e)
     {
-        std::error_code ignored;
-        fs::remove_all(mFolder, ignored);
-        throw std::runtime_error(std::string("cannot prepare the renders: ") + e.what());
+        error = e.what();
     }
-}
-
-// The copy stays loaded, as any bundle does; its files are no longer needed
-// once no instance opens.
-RenderBundle::~RenderBundle()
-{
     std::error_code ignored;
-    std::filesystem::remove_all(mFolder, ignored);
+    fs::remove_all(folder, ignored);
+    if (!mCopy)
+        throw std::runtime_error("cannot prepare the renders: " + error);
 }
 
 ExportedSound RenderBundle::Render(const HostRender& job, const Normalization& normalization)

@@ -48,10 +48,9 @@ HostRender ExportJob(AUInstance& unit, double rate);
 class RenderBundle
 {
 public:
-    // Copies the bundle into a private folder and loads it from there;
-    // throws std::runtime_error saying what failed.
+    // Loads a copy of the bundle made in a private folder; throws
+    // std::runtime_error saying what failed.
     explicit RenderBundle(const AUBundle& bundle);
-    ~RenderBundle();
     RenderBundle(const RenderBundle&) = delete;
     RenderBundle& operator=(const RenderBundle&) = delete;
 
@@ -59,7 +58,6 @@ public:
     ExportedSound Render(const HostRender& job, const Normalization& normalization);
 
 private:
-    std::string mFolder;
     std::unique_ptr<AUBundle> mCopy;
     std::mutex mMutex;
 };
