@@ -242,6 +242,9 @@ void IPeakMeterBitmapBitmapFont::FormatLevel(double level, char* text, int size)
         std::snprintf(text, static_cast<size_t>(size), "-A");
     else
         std::snprintf(text, static_cast<size_t>(size), "%.*f", 1, qxDSP::lin2dB(level));
+    // A level just under full scale rounds to zero, which has no sign.
+    if (std::strcmp(text, "-0.0") == 0)
+        std::snprintf(text, static_cast<size_t>(size), "0.0");
 }
 
 bool IPeakMeterBitmapBitmapFont::Draw(IGraphics* graphics)

@@ -18,6 +18,7 @@
 struct App
 {
     AUBundle* bundle = nullptr;
+    RenderBundle* renders = nullptr; // the strip's and Export's
     AUInstance* unit = nullptr;
     DeviceIO* io = nullptr;
     GtkWidget* window = nullptr;
@@ -39,6 +40,7 @@ struct App
 
     SoundHistory history;
     std::string seen;          // the state at the last look, to see it settle
+    std::string auditionDue;   // the state to play once the strip has rendered it
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
 };
@@ -55,8 +57,15 @@ void WatchSound(App& app);
 void SoundReplaced(App& app);
 void Undo(App& app);
 void Redo(App& app);
-// Plays the current sound once; cuts one still sounding.
+// Plays the current sound once, at the gain Export gives it (so once the
+// strip has rendered it); cuts one still sounding.
 void Audition(App& app);
+void StopAudition(App& app);
+// The strip has rendered a sound: what is played is heard at its gain, and a
+// due audition of it plays.
+void SoundRendered(App& app, const std::string& state, double gain);
+// The export's settings changed: the strip and the gain follow.
+void ExportChanged(App& app);
 
 // Keys for the whole window: shortcuts and musical typing.
 gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer app);

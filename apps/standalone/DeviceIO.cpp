@@ -1,4 +1,5 @@
 #include "DeviceIO.h"
+#include "Listening.h"
 
 #include <rtaudio/RtAudio.h>
 #include <rtmidi/RtMidi.h>
@@ -220,6 +221,16 @@ void DeviceIO::PlayNote(int note, bool on)
         sendFromWindow(PackMidi(on ? 0x90 : 0x80, static_cast<uint8_t>(note), on ? 100 : 0));
 }
 
+void DeviceIO::SetListeningGain(double gain)
+{
+    mListeningGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+}
+
+long DeviceIO::TakeClipped()
+{
+    return mClipped.exchange(0, std::memory_order_relaxed);
+}
+
 // Audio thread.
 void DeviceIO::takeWindowMessage(uint32_t message)
 {
@@ -266,6 +277,8 @@ int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void*
     auto* left = static_cast<float*>(out);
     if (io->mUnit.RenderStereo(left, left + frames, frames, io->mSampleTime) != noErr)
         std::fill(left, left + 2 * frames, 0.0f);
+    io->mClipped.fetch_add(ApplyListeningGain(left, 2 * frames, io->mListeningGain.load(std::memory_order_relaxed)),
+                           std::memory_order_relaxed);
     io->mSampleTime += frames;
     io->mBlocks.fetch_add(1, std::memory_order_relaxed);
     return 0;

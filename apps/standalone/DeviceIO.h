@@ -48,6 +48,11 @@ public:
     void StopAudition();
     // GUI thread: a note from the computer keyboard.
     void PlayNote(int note, bool on);
+    // GUI thread: the gain everything played is heard at (the one Export
+    // applies to the current sound), and the samples of the output that have
+    // reached full scale since the last call.
+    void SetListeningGain(double gain);
+    long TakeClipped();
 
     // Lists audio outputs and MIDI inputs, as the options number them.
     static std::string ListDevices();
@@ -75,6 +80,8 @@ private:
     double mSampleTime = 0.0; // audio thread only
     std::string mProblem;     // GUI thread: what Start could not open
     std::atomic<uint64_t> mBlocks{0}; // written by the audio thread, read by the GUI thread
+    std::atomic<float> mListeningGain{1.0f}; // written by the GUI thread, read by the audio thread
+    std::atomic<long> mClipped{0}; // added to by the audio thread, taken by the GUI thread
     // GUI thread: whether the stream was started, the block count last seen
     // and when it last moved.
     bool mStreaming = false;

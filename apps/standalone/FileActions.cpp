@@ -180,15 +180,19 @@ GtkWidget* exportOptions(const ExportSettings& settings, ExportChoices* choices)
     choices->format = comboOf({"16-bit", "24-bit", "32-bit float"}, static_cast<int>(settings.format.sample));
     choices->rate = comboOf({"22050 Hz", "44100 Hz", "48000 Hz", "96000 Hz"}, rateIndex(settings.rate));
     choices->container = comboOf({"WAV", "FLAC", "Ogg Vorbis"}, static_cast<int>(settings.format.container));
-    choices->normalise = gtk_check_button_new_with_label("Normalise the peak to −1 dBFS");
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(choices->normalise), settings.normalise);
+    choices->normalise = comboOf({"Off", "Peak to −1 dBFS", "Loudness to −16 LUFS"},
+                                 settings.normalise ? 1 + settings.loudness : 0);
+    gtk_widget_set_tooltip_text(choices->normalise,
+                                "Peak: the highest sample to −1 dBFS. Loudness: EBU R128 loudness "
+                                "to −16 LUFS with the true peak at most −1 dBTP, as bleepforge "
+                                "render --normalize lufs measures it");
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_set_column_spacing(GTK_GRID(grid), 12);
     addChoice(grid, 0, "Channels", choices->channels);
     addChoice(grid, 1, "Samples", choices->format);
     addChoice(grid, 2, "Rate", choices->rate);
     addChoice(grid, 3, "File type", choices->container);
-    gtk_grid_attach(GTK_GRID(grid), choices->normalise, 4, 1, 1, 1);
+    addChoice(grid, 4, "Normalise", choices->normalise);
     return grid;
 }
 
@@ -200,7 +204,9 @@ ExportSettings chosenSettings(const ExportChoices& choices)
     settings.rate = kExportRates[gtk_combo_box_get_active(GTK_COMBO_BOX(choices.rate))];
     settings.format.container =
         static_cast<Container>(gtk_combo_box_get_active(GTK_COMBO_BOX(choices.container)));
-    settings.normalise = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(choices.normalise));
+    const int normalise = gtk_combo_box_get_active(GTK_COMBO_BOX(choices.normalise));
+    settings.normalise = normalise > 0;
+    settings.loudness = normalise == 2;
     return settings;
 }
 
@@ -265,11 +271,11 @@ void ExportAction(App& app)
     attempt(app, "Exported " + path,
             [&]
             {
-                const double gain = ExportSound(*app.bundle, *app.unit, settings, path);
+                const double gain = ExportSound(*app.renders, *app.unit, settings, path);
                 char change[64] = "";
                 if (gain != 1.0)
                     std::snprintf(change, sizeof change, " (normalised by %+.1f dB)", GainInDecibels(gain));
                 return std::string(change);
             });
-    SoundChanged(app); // the picture follows the export's settings
+    ExportChanged(app);
 }

@@ -71,7 +71,7 @@ bool plainKey(App& app, guint key)
         Audition(app);
         return true;
     case GDK_KEY_Escape:
-        app.io->StopAudition();
+        StopAudition(app);
         return true;
     case GDK_KEY_z:
         app.octave = std::max(app.octave - 1, -kOctaveReach);
@@ -136,7 +136,10 @@ void ShowKeys(App& app)
         "Ctrl+Q\tquit\n"
         "F1\tthis list\n\n"
         "A W S E D F T G Y H U J K\tplay C to the next C\n"
-        "Z, X\tan octave down, up");
+        "Z, X\tan octave down, up\n\n"
+        "Keys play in the instrument's own tuning, which stored sounds depend on:\n"
+        "MIDI note 69 (the A above middle C) sounds at about 414.9 Hz, not 440 Hz,\n"
+        "and semitone steps are slightly uneven.");
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }

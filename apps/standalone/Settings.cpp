@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
 #include <glib.h>
@@ -7,11 +8,13 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace
 {
 
 const char kGroup[] = "bleepforge";
+const size_t kMostSettingsBytes = 1 << 16;
 
 struct KeyFile
 {
@@ -61,12 +64,22 @@ template <size_t N> const char* nameOf(int value, const Choice (&choices)[N])
 
 } // namespace
 
-AppSettings LoadSettings(const std::string& path)
+AppSettings LoadSettings(const std::string& path, std::string* problem)
 {
     AppSettings settings;
-    KeyFile keys;
-    if (!g_key_file_load_from_file(keys.file, path.c_str(), G_KEY_FILE_NONE, nullptr))
+    if (access(path.c_str(), F_OK) != 0)
         return settings;
+    // Read as every outside file is: a FIFO or a device would block a plain open.
+    std::string text, error;
+    KeyFile keys;
+    if (!KIT_ReadFile(path, kMostSettingsBytes, &text, &error) ||
+        !g_key_file_load_from_data(keys.file, text.data(), text.size(), G_KEY_FILE_NONE, nullptr))
+    {
+        if (problem)
+            *problem = "the settings could not be read, so the defaults apply: " +
+                       (error.empty() ? "'" + path + "' is not a settings file" : error);
+        return settings;
+    }
     ExportSettings& out = settings.exportSettings;
     settings.playOnChange = keys.text("play-on-change") != "false";
     const std::string channels = keys.text("export-channels");
@@ -82,6 +95,7 @@ AppSettings LoadSettings(const std::string& path)
         if (rate == std::to_string(offered))
             out.rate = offered;
     out.normalise = keys.text("export-normalise") != "false";
+    out.loudness = keys.text("export-normalise-to") == "lufs";
     settings.exportFolder = keys.text("export-folder");
     return settings;
 }
@@ -99,6 +113,7 @@ void SaveSettings(const AppSettings& settings, const std::string& path)
     g_key_file_set_string(keys.file, kGroup, "export-rate",
                           std::to_string(static_cast<int>(out.rate)).c_str());
     g_key_file_set_string(keys.file, kGroup, "export-normalise", out.normalise ? "true" : "false");
+    g_key_file_set_string(keys.file, kGroup, "export-normalise-to", out.loudness ? "lufs" : "peak");
     g_key_file_set_string(keys.file, kGroup, "export-folder", settings.exportFolder.c_str());
     gsize length = 0;
     gchar* data = g_key_file_to_data(keys.file, &length, nullptr);

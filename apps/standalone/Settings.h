@@ -16,7 +16,8 @@ struct AppSettings
 const int kExportRates[] = {22050, 44100, 48000, 96000};
 
 // What the file says; a missing or unreadable file, or a value out of place,
-// leaves the default for it.
-AppSettings LoadSettings(const std::string& path);
+// leaves the default for it. A file that is there but cannot be read (not a
+// regular file, too large, unreadable) sets *problem to say so.
+AppSettings LoadSettings(const std::string& path, std::string* problem = nullptr);
 // Written whole under a temporary name first; throws saying what failed.
 void SaveSettings(const AppSettings& settings, const std::string& path);

@@ -43,25 +43,69 @@ namespace
 {
 
 // The note is held as long as the export's: through attack, hold and decay.
-void auditionFor(App& app, const HostRender& job)
+void play(App& app, const HostRender& job)
 {
+    app.auditionDue.clear();
+    if (!app.settings.exportSettings.normalise)
+        app.io->SetListeningGain(1.0);
     app.io->Audition(job.request.notes.front().duration);
+}
+
+// Export's gain is known without a render when it does not normalise.
+bool gainKnown(App& app, const std::string& state)
+{
+    return !app.settings.exportSettings.normalise || state == app.strip->ShownState();
+}
+
+HostRender exportJob(App& app)
+{
+    return ExportJob(*app.unit, app.settings.exportSettings.rate);
 }
 
 } // namespace
 
 void Audition(App& app)
 {
-    auditionFor(app, ExportJob(*app.unit, app.settings.exportSettings.rate));
+    const HostRender job = exportJob(app);
+    const std::string state = BytesOf(job.state);
+    if (gainKnown(app, state))
+        return play(app, job);
+    if (app.auditionDue != state)
+        app.strip->Show(job, app.settings.exportSettings);
+    app.auditionDue = state;
+}
+
+void StopAudition(App& app)
+{
+    app.auditionDue.clear();
+    app.io->StopAudition();
+}
+
+void SoundRendered(App& app, const std::string& state, double gain)
+{
+    const HostRender job = exportJob(app);
+    if (state != BytesOf(job.state))
+        return; // an earlier sound, rendered late
+    app.io->SetListeningGain(gain);
+    if (state == app.auditionDue)
+        play(app, job);
+}
+
+void ExportChanged(App& app)
+{
+    app.strip->Show(exportJob(app), app.settings.exportSettings);
 }
 
 // One look at the instrument serves the audition and the picture.
 void SoundChanged(App& app)
 {
-    const HostRender job = ExportJob(*app.unit, app.settings.exportSettings.rate);
-    if (app.settings.playOnChange)
-        auditionFor(app, job);
+    const HostRender job = exportJob(app);
     app.strip->Show(job, app.settings.exportSettings);
+    app.auditionDue.clear();
+    if (app.settings.playOnChange && !app.settings.exportSettings.normalise)
+        play(app, job);
+    else if (app.settings.playOnChange)
+        app.auditionDue = BytesOf(job.state);
     updateUndoButtons(app);
 }
 

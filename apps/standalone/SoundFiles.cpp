@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -113,24 +115,59 @@ HostRender ExportJob(AUInstance& unit, double rate)
     return job;
 }
 
-ExportedSound RenderExport(const AUBundle& bundle, const HostRender& job, bool normalise)
+Normalization ExportNormalization(const ExportSettings& settings)
 {
-    ExportedSound sound;
-    sound.audio = RenderThroughBundle(bundle, job);
-    if (normalise)
+    Normalization normalization;
+    if (settings.normalise)
+        normalization = settings.loudness ? Normalization{Normalization::kLoudness, kExportLoudness}
+                                          : Normalization{Normalization::kPeak, kExportPeak};
+    return normalization;
+}
+
+RenderBundle::RenderBundle(const AUBundle& bundle)
+{
+    namespace fs = std::filesystem;
+    std::string folder = (fs::temp_directory_path() / "bleepforge-renders-XXXXXX").string();
+    if (!mkdtemp(&folder[0]))
+        throw std::runtime_error("cannot make a folder for renders in " +
+                                 fs::temp_directory_path().string() + ": " + std::strerror(errno));
+    // A copy under another name: the loader would hand out the loaded library
+    // again. Once loaded it needs its files no more (renders draw nothing), so
+    // they go at once and nothing is left behind, however the app ends.
+    const std::string copy = folder + "/" + fs::path(bundle.Path()).filename().string();
+    std::string error;
+    try
     {
-        sound.gain = PeakGain(MeasureLevels(sound.audio).peak, kExportPeak);
-        ApplyGain(sound.audio, sound.gain);
+        fs::copy(bundle.Path(), copy, fs::copy_options::recursive);
+        mCopy = std::make_unique<AUBundle>(copy);
     }
+    catch (const std::exception& e)
+    {
+        error = e.what();
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    if (!mCopy)
+        throw std::runtime_error("cannot prepare the renders: " + error);
+}
+
+ExportedSound RenderBundle::Render(const HostRender& job, const Normalization& normalization)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    ExportedSound sound;
+    sound.audio = RenderThroughBundle(*mCopy, job);
+    sound.gain = NormalizationGain(sound.audio, job.request.rate, normalization);
+    if (sound.gain != 1.0)
+        ApplyGain(sound.audio, sound.gain);
     return sound;
 }
 
-double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSettings& settings,
+double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
                    const std::string& path)
 {
     const HostRender job = ExportJob(unit, settings.rate);
     CheckFits(settings.format, settings.rate, MostFrames(job.request)); // before it renders
-    const ExportedSound sound = RenderExport(bundle, job, settings.normalise);
+    const ExportedSound sound = renders.Render(job, ExportNormalization(settings));
     AudioWriter writer(path, settings.format, settings.rate,
                        static_cast<long>(sound.audio.left.size()),
                        AudioTags{"", EncodeShareCode(job.state)});
@@ -241,9 +278,21 @@ std::string MoveAside(const std::string& path)
 
 KeepLock::KeepLock(const std::string& keptPath)
 {
-    mFd = open((keptPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (mFd >= 0 && flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    const std::string lock = keptPath + ".lock";
+    // O_NONBLOCK: a FIFO in its place must not hang the app.
+    mFd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (mFd < 0)
     {
+        const std::string reason = std::strerror(errno);
+        const std::string folder = lock.substr(0, lock.rfind('/') + 1);
+        mProblem = "the folder '" + (folder.empty() ? std::string("./") : folder) +
+                   "' cannot be written (" + reason + ")";
+        return;
+    }
+    if (flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    {
+        if (errno != EWOULDBLOCK)
+            mProblem = "'" + lock + "' cannot be locked (" + std::strerror(errno) + ")";
         close(mFd);
         mFd = -1;
     }

@@ -2,6 +2,10 @@
 
 #include "AudioFile.h"
 #include "HostRender.h"
+#include "Levels.h"
+
+#include <memory>
+#include <mutex>
 
 // The instrument's state as its 484 bytes; empty when it gives none.
 ByteChunk CurrentState(AUInstance& unit);
@@ -15,9 +19,13 @@ struct ExportSettings
 {
     AudioFormat format{Container::kWav, SampleFormat::kPcm16, 1};
     double rate = 44100;
-    bool normalise = true; // the peak to kExportPeak
+    bool normalise = true; // the peak to kExportPeak, or with loudness the loudness
+    bool loudness = false; // to kExportLoudness, the true peak held at kTruePeakCeiling
 };
-const double kExportPeak = -1.0; // dBFS
+const double kExportPeak = -1.0;      // dBFS
+const double kExportLoudness = -16.0; // LUFS
+// What normalising brings the sound to under these settings.
+Normalization ExportNormalization(const ExportSettings& settings);
 
 // The sound as Export writes it, before its samples are quantised.
 struct ExportedSound
@@ -30,11 +38,33 @@ struct ExportedSound
 // attack, hold and decay (as bleepforge generate renders it), then until it
 // has died away. Read on the thread that owns the instance.
 HostRender ExportJob(AUInstance& unit, double rate);
-// Renders in a fresh instance of the bundle, so any thread may call it.
-ExportedSound RenderExport(const AUBundle& bundle, const HostRender& job, bool normalise);
+
+// Where the sound's renders run. A render seeds and draws the plug-in's random
+// sequence, which is one per loaded library: in the window's own library it
+// would reset the sequence the generators draw from (every press after a
+// render would make the same sound) and race them. So renders run in a copy of
+// the bundle loaded on its own, one at a time, and each render's noise is the
+// one its seed gives.
+class RenderBundle
+{
+public:
+    // Loads a copy of the bundle made in a private folder; throws
+    // std::runtime_error saying what failed.
+    explicit RenderBundle(const AUBundle& bundle);
+    RenderBundle(const RenderBundle&) = delete;
+    RenderBundle& operator=(const RenderBundle&) = delete;
+
+    // Renders in a fresh instance of the copy; any thread may call it.
+    ExportedSound Render(const HostRender& job, const Normalization& normalization);
+
+private:
+    std::unique_ptr<AUBundle> mCopy;
+    std::mutex mMutex;
+};
+
 // Writes the sound with the state and its sound code inside, so that it opens
 // again; returns the gain normalising applied.
-double ExportSound(const AUBundle& bundle, AUInstance& unit, const ExportSettings& settings,
+double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
                    const std::string& path);
 // "kind-N.ext" in the folder with the lowest N from 1 whose file is not there.
 std::string SuggestExportName(const std::string& folder, const std::string& kind,
@@ -68,9 +98,13 @@ public:
     KeepLock(const KeepLock&) = delete;
     KeepLock& operator=(const KeepLock&) = delete;
 
-    // False when another app holds it (or it cannot be taken).
+    // False when another app holds it, or when it cannot be taken at all.
     bool Held() const { return mFd >= 0; }
+    // Why it cannot be taken at all (the folder cannot be written, and
+    // where); "" when it is held, here or by another app.
+    const std::string& Problem() const { return mProblem; }
 
 private:
     int mFd = -1;
+    std::string mProblem;
 };

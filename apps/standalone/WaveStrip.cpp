@@ -27,12 +27,13 @@ void showOnShade(cairo_t* cr, const char* text, double x, double y, double r, do
 
 } // namespace
 
-WaveStrip::WaveStrip(const AUBundle& bundle, std::function<void()> onClick)
-    : mBundle(bundle), mOnClick(std::move(onClick)), mArea(gtk_drawing_area_new())
+WaveStrip::WaveStrip(RenderBundle& renders, std::function<void()> onClick, Rendered onRendered)
+    : mRenders(renders), mOnClick(std::move(onClick)), mOnRendered(std::move(onRendered)),
+      mArea(gtk_drawing_area_new())
 {
     gtk_widget_set_size_request(mArea, -1, kStripHeight);
     gtk_widget_add_events(mArea, GDK_BUTTON_PRESS_MASK);
-    gtk_widget_set_tooltip_text(mArea, "The sound as Export writes it; click to play it");
+    gtk_widget_set_tooltip_text(mArea, "The sound as Export writes it, and as it is heard; click to play it");
     g_signal_connect(mArea, "draw", G_CALLBACK(&WaveStrip::draw), this);
     g_signal_connect(mArea, "button-press-event", G_CALLBACK(&WaveStrip::click), this);
     mWorker = std::thread(&WaveStrip::work, this);
@@ -52,6 +53,7 @@ WaveStrip::~WaveStrip()
 
 void WaveStrip::Show(const HostRender& job, const ExportSettings& settings)
 {
+    mLiveClipped = 0; // what is played from now on is this sound
     {
         std::lock_guard<std::mutex> lock(mMutex);
         mPending = std::make_unique<Request>(Request{job, settings});
@@ -63,15 +65,23 @@ WaveStrip::Picture WaveStrip::render(const Request& request) const
 {
     Picture picture;
     picture.rate = request.job.request.rate;
+    picture.state = BytesOf(request.job.state);
     try
     {
-        picture.sound = RenderExport(mBundle, request.job, request.settings.normalise);
+        picture.sound = mRenders.Render(request.job, ExportNormalization(request.settings));
+        picture.levels = MeasureLevels(picture.sound.audio);
     }
     catch (const std::exception& e)
     {
         picture.error = e.what();
     }
     return picture;
+}
+
+void WaveStrip::LiveClipped(long samples)
+{
+    mLiveClipped += samples;
+    gtk_widget_queue_draw(mArea);
 }
 
 // The worker: renders the newest request, then hands it to the GUI thread.
@@ -103,7 +113,11 @@ gboolean WaveStrip::deliver(gpointer self)
         strip->mDelivery = 0;
     }
     if (done)
+    {
         strip->mShown = std::move(*done);
+        if (strip->mShown.error.empty())
+            strip->mOnRendered(strip->mShown.state, strip->mShown.sound.gain);
+    }
     gtk_widget_queue_draw(strip->mArea);
     return G_SOURCE_REMOVE;
 }
@@ -164,27 +178,52 @@ void WaveStrip::drawWave(cairo_t* cr, int width, int height) const
     }
 }
 
+std::string WaveStrip::caption() const
+{
+    const RenderResult& audio = mShown.sound.audio;
+    if (!mShown.error.empty())
+        return "Cannot draw the sound: " + mShown.error;
+    if (audio.left.empty())
+        return "Rendering…";
+    const SoundLevels& levels = mShown.levels;
+    char text[160];
+    std::snprintf(text, sizeof text, "%.3f s   peak %.1f dBFS", static_cast<double>(audio.left.size()) / mShown.rate,
+                  levels.peak > 0 ? GainInDecibels(levels.peak) : -INFINITY);
+    std::string caption = text;
+    // The meters read the instrument before this gain.
+    if (mShown.sound.gain != 1.0)
+    {
+        std::snprintf(text, sizeof text, "   heard and exported at %+.1f dB", GainInDecibels(mShown.sound.gain));
+        caption += text;
+    }
+    return caption;
+}
+
+// Clipping, in the export or in what was played live, is said in red.
+std::string WaveStrip::clipping() const
+{
+    const long exported = mShown.levels.clipped;
+    std::string text;
+    if (exported > 0)
+        text = std::to_string(exported) + " samples clip in the export";
+    if (mLiveClipped > 0)
+        text += (text.empty() ? "" : ";  ") + std::to_string(mLiveClipped) + " samples clipped in what was played";
+    return text;
+}
+
 void WaveStrip::drawCaption(cairo_t* cr, int, int height) const
 {
-    char caption[160];
-    const RenderResult& audio = mShown.sound.audio;
-    const SoundLevels levels = MeasureLevels(audio);
-    if (!mShown.error.empty())
-        std::snprintf(caption, sizeof caption, "Cannot draw the sound: %s", mShown.error.c_str());
-    else if (audio.left.empty())
-        std::snprintf(caption, sizeof caption, "Rendering…");
-    else
-        std::snprintf(caption, sizeof caption, "%.3f s   peak %.1f dBFS%s",
-                      static_cast<double>(audio.left.size()) / mShown.rate,
-                      levels.peak > 0 ? GainInDecibels(levels.peak) : -INFINITY,
-                      levels.clipped ? "   clips" : "");
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 11);
-    showOnShade(cr, caption, 6, 14, 0.9, 0.9, 0.9);
-    if (std::fabs(levels.dcOffset) > kDcWarning)
+    showOnShade(cr, caption().c_str(), 6, 14, 0.9, 0.9, 0.9);
+    const std::string clipped = clipping();
+    if (!clipped.empty())
+        showOnShade(cr, clipped.c_str(), 6, 29, 1.0, 0.35, 0.35);
+    const double dcOffset = mShown.levels.dcOffset;
+    if (std::fabs(dcOffset) > kDcWarning)
     {
-        std::snprintf(caption, sizeof caption, "DC offset %.1f %% of full scale",
-                      100.0 * levels.dcOffset);
-        showOnShade(cr, caption, 6, height - 6, 1.0, 0.65, 0.2);
+        char text[80];
+        std::snprintf(text, sizeof text, "DC offset %.1f %% of full scale", 100.0 * dcOffset);
+        showOnShade(cr, text, 6, height - 6, 1.0, 0.65, 0.2);
     }
 }

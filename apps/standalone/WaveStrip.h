@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Levels.h"
 #include "SoundFiles.h"
 
 #include <gtk/gtk.h>
@@ -18,7 +19,10 @@
 class WaveStrip
 {
 public:
-    WaveStrip(const AUBundle& bundle, std::function<void()> onClick);
+    // GUI thread: a sound has rendered; its state and the gain Export applies.
+    using Rendered = std::function<void(const std::string& state, double gain)>;
+
+    WaveStrip(RenderBundle& renders, std::function<void()> onClick, Rendered onRendered);
     ~WaveStrip();
     WaveStrip(const WaveStrip&) = delete;
     WaveStrip& operator=(const WaveStrip&) = delete;
@@ -26,11 +30,18 @@ public:
     GtkWidget* Widget() const { return mArea; }
     // GUI thread: shows this sound once it has rendered.
     void Show(const HostRender& job, const ExportSettings& settings);
+    // GUI thread: the state of the sound shown, "" before the first.
+    const std::string& ShownState() const { return mShown.state; }
+    // GUI thread: samples of the live output that reached full scale since
+    // this sound was asked for; the caption says so.
+    void LiveClipped(long samples);
 
 private:
     struct Picture
     {
         ExportedSound sound;
+        SoundLevels levels;
+        std::string state;
         double rate = 44100;
         std::string error;
     };
@@ -47,11 +58,15 @@ private:
     static gboolean click(GtkWidget* area, GdkEventButton* event, gpointer self);
     void drawWave(cairo_t* cr, int width, int height) const;
     void drawCaption(cairo_t* cr, int width, int height) const;
+    std::string caption() const;
+    std::string clipping() const;
 
-    const AUBundle& mBundle;
+    RenderBundle& mRenders;
     std::function<void()> mOnClick;
+    Rendered mOnRendered;
     GtkWidget* mArea;
     Picture mShown; // GUI thread
+    long mLiveClipped = 0; // GUI thread
 
     // Between the GUI thread and the worker, under mMutex.
     std::mutex mMutex;

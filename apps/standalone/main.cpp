@@ -6,14 +6,17 @@
 #include "ShareCode.h"
 
 #include <CLI/CLI.hpp>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <unistd.h>
 
 namespace
@@ -156,8 +159,10 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
         restoreSlots(app);
         return;
     }
-    ShowStatus(app, "Another Bleepforge window keeps its sound in " + app.autosave +
-                        "; this window's sound is not kept");
+    ShowStatus(app, lock->Problem().empty()
+                        ? "Another Bleepforge window keeps its sound in " + app.autosave +
+                              "; this window's sound is not kept"
+                        : "Error: this window's sound is not kept: " + lock->Problem());
     app.autosave.clear();
 }
 
@@ -349,7 +354,9 @@ void buildWindow(App& app)
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(column), app.view, FALSE, FALSE, 0);
     g_object_unref(app.view);
-    app.strip = std::make_unique<WaveStrip>(*app.bundle, [&app] { Audition(app); });
+    app.strip = std::make_unique<WaveStrip>(
+        *app.renders, [&app] { Audition(app); },
+        [&app](const std::string& state, double gain) { SoundRendered(app, state, gain); });
     gtk_box_pack_start(GTK_BOX(column), app.strip->Widget(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), buildInfoBar(app), FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(app.window), column);
@@ -361,7 +368,10 @@ void buildWindow(App& app)
 
 gboolean onWatch(gpointer data)
 {
-    WatchSound(*static_cast<App*>(data));
+    App& app = *static_cast<App*>(data);
+    WatchSound(app);
+    if (const long clipped = app.io->TakeClipped())
+        app.strip->LiveClipped(clipped);
     return G_SOURCE_CONTINUE;
 }
 
@@ -398,33 +408,47 @@ private:
     int mSaved = -1;
 };
 
+// The generators draw from the window's own random sequence; a session
+// never starts where another left it.
+void seedGenerators(AUInstance& unit)
+{
+    const UInt32 seed = std::random_device{}();
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+}
+
 // The kept sound is where the history starts; the strip draws it.
 void beginSession(App& app, std::unique_ptr<KeepLock>& keepLock)
 {
+    seedGenerators(*app.unit);
     takeKeptSound(app, keepLock);
     app.seen = BytesOf(CurrentState(*app.unit));
     app.history.Reset(app.seen);
-    app.strip->Show(ExportJob(*app.unit, app.settings.exportSettings.rate), app.settings.exportSettings);
+    ExportChanged(app);
 }
 
 int runApp(const std::string& bundlePath, const DeviceOptions& options)
 {
     AUBundle bundle(bundlePath);
+    RenderBundle renders(bundle);
     AUInstance unit(bundle, "bleepforge-standalone");
     DeviceIO io(unit);
     App app;
     app.bundle = &bundle;
+    app.renders = &renders;
     app.unit = &unit;
     app.io = &io;
     app.autosave = autosavePath();
     app.settingsPath = configFolder() + "/settings.ini";
-    app.settings = LoadSettings(app.settingsPath);
+    std::string settingsProblem;
+    app.settings = LoadSettings(app.settingsPath, &settingsProblem);
     {
         QuietLibraries quiet(options.verbose);
         io.Start(options);
     }
     buildWindow(app);
     ShowStatus(app, io.Problem());
+    if (!settingsProblem.empty())
+        ShowStatus(app, "Error: " + settingsProblem);
     std::unique_ptr<KeepLock> keepLock;
     beginSession(app, keepLock);
     app.shownProblem = io.Problem();
@@ -432,6 +456,11 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     onSlotTick(&app);
     const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
     const guint watchTimer = g_timeout_add(kWatchMilliseconds, onWatch, &app);
+    // Asked to stop (a session that ends, Ctrl+C in the terminal), the app
+    // closes as its window does: the sound and slots are kept.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        g_unix_signal_add(signal, +[](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; },
+                          nullptr);
     gtk_main();
     g_source_remove(watchTimer);
     g_source_remove(slotTimer);

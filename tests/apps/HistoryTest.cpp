@@ -55,6 +55,7 @@ TEST(AppSettings, ComeBackAsWrittenAndDamageLeavesDefaults)
     chosen.exportSettings.format = {Container::kFlac, SampleFormat::kPcm24, 2};
     chosen.exportSettings.rate = 96000;
     chosen.exportSettings.normalise = false;
+    chosen.exportSettings.loudness = true;
     chosen.exportFolder = "/tmp/sounds of mine";
     SaveSettings(chosen, path);
     const AppSettings read = LoadSettings(path);
@@ -64,6 +65,7 @@ TEST(AppSettings, ComeBackAsWrittenAndDamageLeavesDefaults)
     EXPECT_EQ(read.exportSettings.format.channels, 2);
     EXPECT_EQ(read.exportSettings.rate, 96000);
     EXPECT_FALSE(read.exportSettings.normalise);
+    EXPECT_TRUE(read.exportSettings.loudness);
     EXPECT_EQ(read.exportFolder, chosen.exportFolder);
 
     std::ofstream(path) << "[bleepforge]\nexport-rate=12345\nexport-channels=7\nexport-format=mp3\n";

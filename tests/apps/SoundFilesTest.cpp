@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -46,6 +47,7 @@ protected:
 
     std::string mDir;
     AUBundle bundle{BLEEPFORGE_BUNDLE};
+    RenderBundle renders{bundle};
     AUInstance unit{bundle};
 };
 
@@ -97,7 +99,7 @@ TEST_F(SoundFilesTest, ExportIsTheHeldNoteBleepforgeRenders)
     ExportSettings stereo;
     stereo.format.channels = 2;
     stereo.normalise = false;
-    EXPECT_EQ(ExportSound(bundle, unit, stereo, path("export.wav")), 1.0);
+    EXPECT_EQ(ExportSound(renders, unit, stereo, path("export.wav")), 1.0);
     const std::string command = std::string(BLEEPFORGE_CLI) + " render --note 60:127:0:0.012 -o '" +
                                 path("render.wav") + "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -124,7 +126,7 @@ TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
         settings.format = {container, SampleFormat::kPcm24, 1};
         settings.rate = 48000;
         const std::string file = path(std::string("sound") + ExtensionOf(container));
-        const double gain = ExportSound(bundle, unit, settings, file);
+        const double gain = ExportSound(renders, unit, settings, file);
         const Read read = readAudio(file);
         ASSERT_EQ(read.info.channels, 1) << file;
         EXPECT_EQ(read.info.samplerate, 48000);
@@ -166,6 +168,74 @@ TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
         EXPECT_THROW(OpenSound(bundle, unit, path(name)), std::exception) << name;
         EXPECT_EQ(BytesOf(CurrentState(unit)), kept) << name;
     }
+}
+
+// Loudness export: normalising the written file again changes nothing (its
+// loudness, or its true peak, is where asked), and it is not the peak export.
+TEST_F(SoundFilesTest, LoudnessExportLandsWhereTheCommandLineWould)
+{
+    ASSERT_EQ(unit.SetParameter(kOsc1Type, 1), noErr);
+    ExportSettings settings;
+    settings.format = {Container::kWav, SampleFormat::kFloat, 1};
+    settings.loudness = true;
+    const double loudnessGain = ExportSound(renders, unit, settings, path("loud.wav"));
+    settings.loudness = false;
+    const double peakGain = ExportSound(renders, unit, settings, path("peak.wav"));
+    EXPECT_GT(std::fabs(GainInDecibels(loudnessGain / peakGain)), 0.1);
+
+    const Read read = readAudio(path("loud.wav"));
+    RenderResult again;
+    again.left = read.samples;
+    again.right = read.samples;
+    const double residue =
+        NormalizationGain(again, read.info.samplerate, {Normalization::kLoudness, kExportLoudness});
+    EXPECT_NEAR(GainInDecibels(residue), 0.0, 0.05);
+}
+
+// The first block of a note of white noise, from a window's instance of the
+// bundle seeded with 42 just before; what happens meanwhile may not change it.
+template <class Meanwhile>
+std::vector<float> noiseAfterSeeding(const AUBundle& bundle, Meanwhile meanwhile)
+{
+    AUInstance window(bundle);
+    window.Configure(44100, 512);
+    window.Initialize();
+    const std::vector<AUParameterDescription> params = window.Parameters();
+    ApplySetting(window, params, "Osc1 Level=-96");
+    ApplySetting(window, params, "White Level=0");
+    const UInt32 seed = 42;
+    window.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    std::vector<float> left(512), right(512);
+    meanwhile([&] {
+        window.StartNote(60, 127, 0);
+        window.Render({left.data(), right.data()}, 512, 0);
+    });
+    return left;
+}
+
+// The window's instance draws its noise and its generators from one random
+// sequence. The strip's and Export's renders, even while the window draws,
+// neither reset it nor take from it: a seed there gives the same draws.
+TEST_F(SoundFilesTest, RendersNeverTouchTheWindowsRandomSequence)
+{
+    const std::vector<AUParameterDescription> params = unit.Parameters();
+    ApplySetting(unit, params, "Osc1 Level=-96");
+    ApplySetting(unit, params, "White Level=0");
+    const HostRender job = ExportJob(unit, 44100);
+
+    const std::vector<float> alone = noiseAfterSeeding(bundle, [](auto play) { play(); });
+    ASSERT_GT(*std::max_element(alone.begin(), alone.end()), 0.01f);
+    const std::vector<float> after = noiseAfterSeeding(bundle, [&](auto play) {
+        renders.Render(job, {});
+        play();
+    });
+    EXPECT_EQ(after, alone) << "a render reset the sequence";
+    const std::vector<float> during = noiseAfterSeeding(bundle, [&](auto play) {
+        std::thread strip([&] { renders.Render(job, {}); });
+        play();
+        strip.join();
+    });
+    EXPECT_EQ(during, alone) << "a render drew from the sequence";
 }
 
 std::string slotsOfValues(int32_t shown, const std::vector<double>& firstValues)

@@ -275,10 +275,108 @@ close_app
 [[ $(cat "$kept.unreadable") == damaged ]] || fail "the first unreadable sound was overwritten"
 [[ $(cat "$kept.unreadable-2") == "damaged again" ]] || fail "the second unreadable sound was not kept aside"
 
+# The core loop, as a sound designer's session: every generator pressed five
+# times with "Play on change" on, then a loud sound tuned by ear and exported.
+# Exports at the server's rate, so that what was heard can be set beside it.
+printf '[bleepforge]\nexport-channels=1\nexport-format=float\nexport-rate=48000\nexport-normalise=true\n' \
+    >"$XDG_CONFIG_HOME/bleepforge/settings.ini"
+rm -f "$slots" "$kept"
+masked() { # EDITOR-IMAGE OUT [CROP...]: the sound's pixels only
+    convert "$1" "${@:3}" -fill black -draw "rectangle 755,95 825,245" \
+        -draw "rectangle 150,555 695,655" -draw "rectangle 130,700 720,768" "$2"
+}
+same_pixels() { [[ $(compare -metric AE "$1" "$2" null: 2>&1 || true) == 0 ]]; }
+declare -A button=([reset]="207 578" [random]="207 628" [pickup]="315 578" [shoot]="315 628"
+    [powerup]="423 578" [hit]="423 628" [jump]="531 578" [blip]="531 628" [slash]="639 578"
+    [mutate]="639 628")
+kinds=(reset random pickup shoot powerup hit jump blip slash mutate)
+start_app
+"$cli" snapshot -o "$work/defaults.png" >/dev/null
+masked "$work/defaults.png" "$work/defaults-masked.png"
+for kind in "${kinds[@]}"; do
+    "$cli" generate "$kind" --seed 1 --state-out "$work/$kind-seed1.bin" -o "$work/$kind-seed1.wav" \
+        >/dev/null 2>&1 || fail "bleepforge generate $kind --seed 1 failed"
+    "$cli" snapshot --state "$work/$kind-seed1.bin" -o "$work/$kind-seed1.png" >/dev/null
+    masked "$work/$kind-seed1.png" "$work/$kind-seed1-masked.png"
+    for press in 1 2 3 4 5; do
+        click ${button[$kind]}
+        xdotool mousemove --sync 1270 890
+        sleep 0.8 # heard, drawn and settled
+        import -window root "$work/screen.png"
+        masked "$work/screen.png" "$work/$kind-$press.png" -crop "$size+$ox+$oy" +repage
+        if [[ $kind == reset ]]; then
+            same_pixels "$work/$kind-$press.png" "$work/defaults-masked.png" ||
+                fail "Reset press $press does not give the defaults"
+        elif same_pixels "$work/$kind-$press.png" "$work/$kind-seed1-masked.png"; then
+            fail "$kind press $press makes the sound of bleepforge generate $kind --seed 1"
+        fi
+    done
+done
+# Mutations go on from the last one: ten in a row from one sound.
+for press in 6 7 8 9 10; do
+    click ${button[mutate]}
+    sleep 0.8
+done
+close_app
+# Slots: Reset keeps none; then five a kind in the order pressed, and the five
+# more mutations. Each is 60 normalised doubles after the slot shown.
+[[ $(stat -c %s "$slots") == $((8 + 4 + 480 * 50 + 4)) ]] || fail "the session did not keep 50 slots"
+slot_sum() { od -A n -t x1 -j $((12 + 480 * $1)) -N 480 "$slots" | md5sum; }
+for k in $(seq 0 8); do
+    kind=${kinds[$((k + 1))]}
+    distinct=$(for n in 0 1 2 3 4; do slot_sum $((5 * k + n)); done | sort -u | wc -l)
+    [[ $distinct == 5 ]] || fail "five presses of $kind made $distinct different sounds"
+done
+value_of() { # SLOT PARAMETER
+    od -A n -t f8 -j $((12 + 480 * $1 + 8 * $2)) -N 8 "$slots" | tr -d ' '
+}
+# Before the first of the ten mutations is the fifth Slash (slot 39). Every
+# mutation drawing the same numbers moved each envelope time the same way.
+one_way=0
+for parameter in 29 30 31 33 51 52 53 55; do
+    ups=0 downs=0
+    for n in $(seq 40 49); do
+        change=$(awk -v a="$(value_of $((n - 1)) $parameter)" -v b="$(value_of $n $parameter)" \
+            'BEGIN { print (b > a) ? "up" : (b < a) ? "down" : "same" }')
+        [[ $change == up ]] && ups=$((ups + 1))
+        [[ $change == down ]] && downs=$((downs + 1))
+    done
+    [[ $ups == 0 || $downs == 0 ]] && one_way=$((one_way + 1))
+done
+[[ $one_way -lt 8 ]] || fail "ten mutations moved every envelope time one way"
+
+# A long triangle 12 dB up: heard at the gain Export applies, so the audition
+# does not clip, and the export is what was heard.
+"$cli" render --set "Output Gain=12" --set "Osc1 Type=Triangle" --set "Amp Env Attack=0.01" \
+    --set "Amp Env Hold=1.5" --set "Amp Env Decay=0.5" --note 60 --state-out "$work/loud.bin" \
+    -o "$work/loud-raw.wav" >/dev/null 2>&1 || fail "the loud triangle could not be made"
+start_app
+jack_capture --daemon -d 8 --port 'Bleepforge:*' "$work/heard.wav" &
+capture=$!
+sleep 0.5
+choose_file ctrl+o "Open sound" "$work/loud.bin"
+wait "$capture" || fail "jack_capture failed"
+xdotool mousemove --sync 1270 890
+sleep 0.3
+import -window root "$work/screen.png"
+# The strip under the editor: red marks and red text say where it clips.
+convert "$work/screen.png" -crop "$(identify -format %w "$work/expected.png")x72+$ox+$((oy + 768))" \
+    +repage "$work/strip.png"
+strip_red=$(convert "$work/strip.png" -fx '(r > 0.8 && g < 0.45 && b < 0.45) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)
+choose_file ctrl+e "Export sound" "$work/loud"
+wait_for_file "$work/loud.wav"
+close_app
+heard_peak=$(peak_of "$work/heard.wav")
+loud_peak=$(peak_of "$work/loud.wav")
+awk -v h="$heard_peak" -v e="$loud_peak" 'BEGIN { d = 20 * log(h / e) / log(10); exit !(d > -0.3 && d < 0.3) }' ||
+    fail "the audition peaks at $heard_peak, the export at $loud_peak"
+awk -v h="$heard_peak" 'BEGIN { exit !(h < 0.99) }' || fail "the audition clips (peak $heard_peak)"
+[[ $strip_red == 0 ]] || fail "the strip shows clipping ($strip_red red pixels) in a sound that does not clip"
+
 # When the JACK server goes away, the app says so.
 start_app
 kill "$jack_pid"
 for _ in $(seq 100); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak)"
+echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"

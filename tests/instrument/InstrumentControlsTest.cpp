@@ -78,6 +78,14 @@ TEST_F(InstrumentControlsTest, KnobsAndMetersDrawTheFrameOfTheirValue)
     // The engine's decibel conversion (ln x times 8.65617...) reads 0.0005 as -65.8.
     IPeakMeterBitmapBitmapFont::FormatLevel(0.0005, text, sizeof text);
     EXPECT_STREQ(text, "-65.8");
+    // Just under full scale rounds to zero, shown without a sign; just over keeps its own.
+    for (double level : {0.999, 1.0, 1.001})
+    {
+        IPeakMeterBitmapBitmapFont::FormatLevel(level, text, sizeof text);
+        EXPECT_STREQ(text, "0.0") << level;
+    }
+    IPeakMeterBitmapBitmapFont::FormatLevel(0.99, text, sizeof text);
+    EXPECT_STREQ(text, "-0.1");
     // Right-aligned, the text ends two pixels before the meter's right edge.
     graphics->SetControlFromPlug(meterIdx, 0.0005);
     drawAll();

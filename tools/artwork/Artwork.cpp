@@ -80,7 +80,13 @@ struct FontStyle
     const short* advances;
     int frameW, frameH, top, scale;
     PIX_Pixel color, shadow;
+    bool infinityForA = false;
 };
+
+const Glyph* glyphOf(const FontStyle& style, unsigned char code)
+{
+    return style.infinityForA && code == 'A' ? &InfinityGlyph() : GlyphFor(code);
+}
 
 bool drawFont(const std::string& folder, const FontStyle& style)
 {
@@ -88,7 +94,7 @@ bool drawFont(const std::string& folder, const FontStyle& style)
     Image image(style.frameW, style.frameH * n);
     for (int k = 0; k < n; ++k)
     {
-        const Glyph* glyph = GlyphFor(static_cast<unsigned char>(style.advances[0] + k));
+        const Glyph* glyph = glyphOf(style, static_cast<unsigned char>(style.advances[0] + k));
         const int advance = style.advances[2 + k];
         if (!glyph || !glyph->width || advance < 1)
             continue;
@@ -381,7 +387,8 @@ int main(int argc, char** argv)
     const PIX_Pixel none = 0;
     const PIX_Pixel metal = rgb(150, 154, 168), light = rgb(206, 208, 216);
     bool ok = true;
-    ok &= drawFont(out, {"Eyetype_3_12.png", advList_Eyetype_3_12, 8, 12, 2, 1, kCream, none});
+    // The meters' font: only they print with it, and "-A" is their silence.
+    ok &= drawFont(out, {"Eyetype_3_12.png", advList_Eyetype_3_12, 8, 12, 2, 1, kCream, none, true});
     ok &= drawFont(out, {"Eyetype_3_14.png", advList_Eyetype_3_14, 10, 14, 3, 1, kCream, kShadow});
     ok &= drawFont(out, {"Eyetype_3_14_white.png", advList_Eyetype_3_14, 10, 14, 3, 1,
                          rgb(255, 255, 255), kShadow});

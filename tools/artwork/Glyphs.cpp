@@ -150,6 +150,13 @@ void DrawGlyph(PIX_IBitmap* dest, const Glyph& glyph, int x, int y, int scale, P
     }
 }
 
+const Glyph& InfinityGlyph()
+{
+    // Two loops sharing the middle column, level with the minus sign's row.
+    static const Glyph infinity{5, {".....", ".....", ".#.#.", "#.#.#", "#.#.#", ".#.#."}};
+    return infinity;
+}
+
 int TextWidth(const std::string& text, int scale)
 {
     int width = 0;

@@ -14,6 +14,9 @@ struct Glyph
 
 // Null for a code the face has no glyph for.
 const Glyph* GlyphFor(unsigned char code);
+// An infinity sign as wide as a letter: the meter's font draws it for 'A', so
+// that the meter's "-A" for silence reads as minus infinity.
+const Glyph& InfinityGlyph();
 
 // Draws one glyph with its top-left cell corner at (x, y), each design pixel a
 // scale x scale square; a shadow colour with alpha > 0 is drawn one pixel down

@@ -1,0 +1,69 @@
+// The app's remembered choices and the files it keeps beside them, on the
+// folders users actually have: FIFOs where files belong, folders it cannot write.
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+class AppFolders : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/bleepforge-settings-XXXXXX";
+        mDir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
+
+    std::string mDir;
+};
+
+TEST_F(AppFolders, AFifoInPlaceOfTheSettingsIsRefusedWithoutWaiting)
+{
+    const std::string path = mDir + "/settings.ini";
+    std::string problem;
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    // A reader that blocks on the FIFO is let go after a while by a writer
+    // that opens and closes it, so a fault fails here instead of hanging.
+    std::atomic<bool> done{false};
+    std::thread release([&] {
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+    });
+    const AppSettings defaults = LoadSettings(path, &problem);
+    done = true;
+    release.join();
+    EXPECT_NE(problem.find("not a regular file"), std::string::npos) << problem;
+    EXPECT_TRUE(defaults.playOnChange);
+    EXPECT_TRUE(defaults.exportSettings.normalise);
+}
+
+TEST_F(AppFolders, AFolderThatCannotBeWrittenIsNamedNotTakenForAnotherWindow)
+{
+    const KeepLock lock(mDir + "/missing/last-sound.aupreset");
+    EXPECT_FALSE(lock.Held());
+    EXPECT_NE(lock.Problem().find(mDir + "/missing/"), std::string::npos) << lock.Problem();
+    EXPECT_NE(lock.Problem().find("cannot be written"), std::string::npos) << lock.Problem();
+
+    const std::string kept = mDir + "/last-sound.aupreset";
+    const KeepLock first(kept), second(kept);
+    EXPECT_TRUE(first.Held());
+    EXPECT_FALSE(second.Held());
+    EXPECT_EQ(second.Problem(), ""); // another window holds it: no fault of the folder
+}
+
+} // namespace
