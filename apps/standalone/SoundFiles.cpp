@@ -151,12 +151,15 @@ RenderBundle::RenderBundle(const AUBundle& bundle)
         throw std::runtime_error("cannot prepare the renders: " + error);
 }
 
-ExportedSound RenderBundle::Render(const HostRender& job, const Normalization& normalization)
+ExportedSound RenderBundle::Render(const HostRender& job, const ExportSettings& settings)
 {
     std::lock_guard<std::mutex> lock(mMutex);
     ExportedSound sound;
     sound.audio = RenderThroughBundle(*mCopy, job);
-    sound.gain = NormalizationGain(sound.audio, job.request.rate, normalization);
+    // Measured as the file will hold it: a mono export is the channels' mean.
+    sound.gain = LevelSound(sound.audio, job.request.rate, ExportNormalization(settings),
+                            settings.format.channels)
+                     .gain;
     if (sound.gain != 1.0)
         ApplyGain(sound.audio, sound.gain);
     return sound;
@@ -167,7 +170,7 @@ double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings
 {
     const HostRender job = ExportJob(unit, settings.rate);
     CheckFits(settings.format, settings.rate, MostFrames(job.request)); // before it renders
-    const ExportedSound sound = renders.Render(job, ExportNormalization(settings));
+    const ExportedSound sound = renders.Render(job, settings);
     AudioWriter writer(path, settings.format, settings.rate,
                        static_cast<long>(sound.audio.left.size()),
                        AudioTags{"", EncodeShareCode(job.state)});

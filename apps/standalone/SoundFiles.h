@@ -55,7 +55,7 @@ public:
     RenderBundle& operator=(const RenderBundle&) = delete;
 
     // Renders in a fresh instance of the copy; any thread may call it.
-    ExportedSound Render(const HostRender& job, const Normalization& normalization);
+    ExportedSound Render(const HostRender& job, const ExportSettings& settings);
 
 private:
     std::unique_ptr<AUBundle> mCopy;

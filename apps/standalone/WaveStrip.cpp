@@ -68,7 +68,7 @@ WaveStrip::Picture WaveStrip::render(const Request& request) const
     picture.state = BytesOf(request.job.state);
     try
     {
-        picture.sound = mRenders.Render(request.job, ExportNormalization(request.settings));
+        picture.sound = mRenders.Render(request.job, request.settings);
         picture.levels = MeasureLevels(picture.sound.audio);
     }
     catch (const std::exception& e)
