@@ -77,12 +77,6 @@ int main(int argc, char** argv)
     CLI::App app{"Bleepforge: short retro-game sound effects", "bleepforge"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "bleepforge " BLEEPFORGE_VERSION);
-    if (argc == 1)
-    {
-        std::cerr << app.help();
-        return 2;
-    }
-
     RenderOptions renderOptions;
     std::string output, stateOut;
     CLI::App* render = app.add_subcommand("render", "Render notes to an audio file");
@@ -151,6 +145,11 @@ int main(int argc, char** argv)
     shot->add_option("--scale", snapshot.scale, "1, or 2 for pixel-doubled")->default_val(1);
     shot->add_option("-o,--output", snapshotOutput, "Output PNG file")->required();
 
+    if (argc == 1)
+    {
+        std::cerr << app.help();
+        return 2;
+    }
     try
     {
         app.parse(argc, argv);

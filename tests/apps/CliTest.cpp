@@ -345,9 +345,14 @@ TEST_F(CliTest, BatchesOnSeveralJobsWriteTheSameFiles)
 
 TEST_F(CliTest, FriendlierEdges)
 {
+    // Bare, it shows what --help shows: the subcommands too.
     CliRun r = run("");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("Usage"), std::string::npos) << r.err;
+    const CliRun help = run("--help");
+    for (const char* command : {"generate", "render", "show", "share", "params", "snapshot"})
+        EXPECT_NE(r.err.find(std::string("  ") + command + " "), std::string::npos) << command << "\n" << r.err;
+    EXPECT_EQ(r.err, help.out);
     r = run("--version");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("bleepforge ", 0), 0u) << r.out;
