@@ -426,6 +426,50 @@ TEST_F(CliTest, ParamsListsAllSixty)
     EXPECT_EQ(run("render --help").status, 0);
 }
 
+// Every bound that params lists, or a refusal names, is one --set takes:
+// printed at the display's precision a minimum of 1e-06 reads 0.000 and one
+// of 0.7071... reads 0.707, both below the range.
+TEST_F(CliTest, PrintedBoundsAreAccepted)
+{
+    const CliRun params = run("params");
+    ASSERT_EQ(params.status, 0);
+    std::string sets;
+    std::istringstream lines(params.out);
+    int bounds = 0;
+    for (std::string line; std::getline(lines, line);)
+    {
+        const size_t nameAt = line.find('\t') + 1, rangeAt = line.find("\trange ");
+        const std::string name = line.substr(nameAt, line.find('\t', nameAt) - nameAt);
+        const size_t dots = line.find(" ... ", rangeAt);
+        const size_t end = line.find('\t', dots + 5);
+        ASSERT_NE(dots, std::string::npos) << line;
+        for (const std::string& bound : {line.substr(rangeAt + 7, dots - rangeAt - 7),
+                                         line.substr(dots + 5, end - dots - 5)})
+        {
+            sets += " --set \"" + name + "=" + bound + "\"";
+            ++bounds;
+        }
+    }
+    EXPECT_EQ(bounds, 120);
+    const std::string out = " --length 0.01 -o /dev/null";
+    CliRun r = run("render" + sets + out);
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    for (const char* refused : {"Amp Env Sustain=-1", "Filter LP Resonance=0.7", "Filter HP Resonance=9"})
+    {
+        const std::string setting = refused;
+        const std::string name = setting.substr(0, setting.find('='));
+        r = run("render --set \"" + setting + "\"" + out);
+        ASSERT_EQ(r.status, 2) << refused;
+        const size_t from = r.err.find("expected ") + 9, dots = r.err.find(" ... ", from);
+        ASSERT_NE(dots, std::string::npos) << r.err;
+        const std::string lo = r.err.substr(from, dots - from);
+        const std::string hi = r.err.substr(dots + 5, r.err.find('\n') - dots - 5);
+        r = run("render --set \"" + name + "=" + lo + "\" --set \"" + name + "=" + hi + "\"" + out);
+        EXPECT_EQ(r.status, 0) << refused << ": " << r.err;
+    }
+}
+
 TEST_F(CliTest, NumbersMustBeFiniteAndWhereNeededWhole)
 {
     const std::string out = " -o '" + path("x.wav") + "'";
