@@ -123,7 +123,7 @@ void refuseOutOfRange(const IParam& param, const std::string& name, double value
 
 } // namespace
 
-void ApplySetting(Bleepforge& plug, const std::string& assignment)
+int ApplySetting(Bleepforge& plug, const std::string& assignment)
 {
     const size_t equals = assignment.find('=');
     if (equals == std::string::npos)
@@ -145,6 +145,7 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
     }
     refuseOutOfRange(*param, name, value);
     plug.SetParameterFromHost(idx, value);
+    return idx;
 }
 
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,

@@ -93,21 +93,62 @@ void showProgress(int done, int total, const std::string& file)
               << std::flush;
 }
 
-// The sound of one seed, written as it renders; its state is committed with it.
-void generateOne(const GenerateRequest& request, const Target& target)
+// The state, then each setting; returns the parameter each setting set.
+std::vector<int> applySettings(Bleepforge& plug, const GenerateRequest& request)
 {
-    IPluginInstanceInfo info;
-    Bleepforge plug(info);
-    ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
+    ApplyStateAndSettings(plug, request.render.stateIn, {});
+    std::vector<int> set;
+    for (const std::string& setting : request.render.settings)
+        set.push_back(ApplySetting(plug, setting));
+    return set;
+}
+
+void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned seed)
+{
     // Locked values are put back after the generator, which draws as it
     // always does, so every other value is what the seed gives without locks.
     std::vector<std::pair<int, double>> kept;
     for (int idx : LockedParams(request.locks))
         kept.emplace_back(idx, plug.GetParam(idx)->Value());
-    plug.SeedRandom(target.seed); // right before the generator; the render's noise continues it
+    plug.SeedRandom(seed); // right before the generator; the render's noise continues it
     (plug.*generators().at(CanonicalKind(request.kind)))();
     for (const auto& [idx, value] : kept)
         plug.SetParameterFromHost(idx, value);
+}
+
+// A setting the generator draws over is lost unless locked: said once, for
+// the first sound, with the way to keep it.
+void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
+{
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    const std::vector<int> set = applySettings(plug, request);
+    std::vector<double> asSet;
+    for (int idx : set)
+        asSet.push_back(plug.GetParam(idx)->Value());
+    runGenerator(plug, request, seed);
+    std::vector<int> said;
+    for (size_t i = 0; i < set.size(); ++i)
+    {
+        const IParam* param = plug.GetParam(set[i]);
+        if (param->Value() == asSet[i] || std::count(said.begin(), said.end(), set[i]))
+            continue;
+        said.push_back(set[i]);
+        char made[IParam::kDisplaySize];
+        param->GetDisplayForHost(made);
+        std::cerr << "bleepforge: the generator replaced --set \"" << request.render.settings[i]
+                  << "\" with " << made << " (seed " << seed << "); --lock \""
+                  << param->GetNameForHost() << "\" keeps it" << std::endl;
+    }
+}
+
+// The sound of one seed, written as it renders; its state is committed with it.
+void generateOne(const GenerateRequest& request, const Target& target)
+{
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    applySettings(plug, request);
+    runGenerator(plug, request, target.seed);
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
@@ -393,6 +434,7 @@ void RunGenerate(const GenerateRequest& request)
         refuseOverwrites(targets);
     if (!request.seeded)
         std::cerr << "bleepforge: seed " << request.seed << std::endl;
+    warnOfReplacedSettings(request, request.seed);
 
     const int jobs = std::min(request.jobs, request.count);
     if (jobs > 1)

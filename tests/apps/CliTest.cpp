@@ -320,6 +320,29 @@ TEST_F(CliTest, LocksKeepTheirValuesAndLeaveTheRestToTheSeed)
     EXPECT_FALSE(exists("no.wav"));
 }
 
+// A --set the generator draws over is said, with the way to keep it; a
+// locked one stays and is not.
+TEST_F(CliTest, GenerateWarnsOfSettingsItReplaces)
+{
+    const std::string decay = " --seed 1007 --set 'Amp Env Decay=0.25' --set 'Osc1 Type=Square'";
+    CliRun r = run("generate blip" + decay + " -o '" + path("b.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\"Amp Env Decay=0.25\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--lock \"Amp Env Decay\""), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Osc1 Type"), std::string::npos) << r.err; // blip makes a square itself
+    EXPECT_EQ(run("show '" + path("b.wav") + "'").out.find("Amp Env Decay=0.25\""), std::string::npos);
+
+    r = run("generate blip" + decay + " --lock amp-env -o '" + path("kept.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Amp Env Decay"), std::string::npos) << r.err;
+    EXPECT_NE(run("show '" + path("kept.wav") + "'").out.find("Amp Env Decay=0.25\""), std::string::npos);
+
+    // A batch says it once, not once a sound.
+    r = run("generate blip" + decay + " --count 3 --jobs 2 -o '" + path("s%d.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Decay=0.25"), r.err.rfind("Decay=0.25")) << r.err;
+}
+
 // Workers make a batch's sounds at once; every file is the one a single
 // process makes.
 TEST_F(CliTest, BatchesOnSeveralJobsWriteTheSameFiles)
