@@ -2,6 +2,7 @@
 // describe it, render with it, and validate it.
 #include "AudioFile.h"
 #include "HostRender.h"
+#include "Interrupt.h"
 #include "Validate.h"
 
 #include <CLI/CLI.hpp>
@@ -106,6 +107,7 @@ int main(int argc, char** argv)
             return app.exit(e);
         return fail(e.what(), 2);
     }
+    CatchInterrupts();
     try
     {
         AUBundle bundle(bundlePath);
@@ -129,12 +131,16 @@ int main(int argc, char** argv)
         AudioWriter writer(output, sampleFormat, job.request.rate);
         const std::unique_ptr<const void, void (*)(CFTypeRef)> state(
             RenderThroughBundle(bundle, job,
-                                [&writer](const double* left, const double* right, long frames)
-                                { writer.Write(left, right, frames); }),
+                                Interruptible([&writer](const double* left, const double* right, long frames)
+                                              { writer.Write(left, right, frames); })),
             CFRelease);
         const auto dictionary = static_cast<CFDictionaryRef>(state.get());
         writer.Commit(presetOut, presetOut.empty() ? "" : AUPresetText(dictionary));
         return 0;
+    }
+    catch (const Interrupted&)
+    {
+        return fail("interrupted; the file in flight was removed", InterruptedStatus());
     }
     catch (const UsageError& e)
     {

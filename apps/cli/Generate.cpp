@@ -159,7 +159,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     if (request.normalization.kind != Normalization::kNone)
     {
         RenderResult audio;
-        audio.state = RenderWith(plug, render, CollectFrames(&audio));
+        audio.state = RenderWith(plug, render, Interruptible(CollectFrames(&audio)));
         StopIfInterrupted();
         ReportGain(WriteNormalized(target.audio, format, render.rate, audio, request.normalization,
                                    target.state, comment));
@@ -169,12 +169,11 @@ void generateOne(const GenerateRequest& request, const Target& target)
                        AudioTags{comment, EncodeShareCode(settledState(plug))});
     long clipped = 0;
     const ByteChunk state = RenderWith(plug, render,
-                                       [&writer, &clipped](const double* left, const double* right, long frames)
-                                       {
-                                           StopIfInterrupted();
-                                           clipped += CountFullScale(left, right, frames);
-                                           writer.Write(left, right, frames);
-                                       });
+                                       Interruptible([&writer, &clipped](const double* left, const double* right, long frames)
+                                                     {
+                                                         clipped += CountFullScale(left, right, frames);
+                                                         writer.Write(left, right, frames);
+                                                     }));
     StopIfInterrupted();
     writer.Commit(target.state, BytesOf(state));
     WarnIfClipped(target.audio, clipped);
@@ -395,6 +394,7 @@ void runInWorkers(const GenerateRequest& request, const std::vector<Target>& tar
         if (pid == 0)
         {
             close(finished[0]);
+            CatchInterrupts(SecondSignal::kWaitsForTheBlock);
             runWorker(request, targets, w, jobs, finished[1]);
         }
         if (pid > 0)

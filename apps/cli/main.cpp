@@ -208,7 +208,8 @@ int main(int argc, char** argv)
         RefuseSharedOutputs({output, stateOut});
         if (renderOptions.normalization.kind != Normalization::kNone)
         {
-            const RenderResult audio = Render(request);
+            RenderResult audio;
+            audio.state = Render(request, Interruptible(CollectFrames(&audio)));
             StopIfInterrupted();
             ReportGain(WriteNormalized(output, audioFormat, request.rate, audio,
                                        renderOptions.normalization, stateOut));
@@ -220,12 +221,12 @@ int main(int argc, char** argv)
         long clipped = 0;
         const ByteChunk state = Render(
             request,
-            [&writer, &clipped](const double* left, const double* right, long frames)
-            {
-                StopIfInterrupted();
-                clipped += CountFullScale(left, right, frames);
-                writer->Write(left, right, frames);
-            },
+            Interruptible(
+                [&writer, &clipped](const double* left, const double* right, long frames)
+                {
+                    clipped += CountFullScale(left, right, frames);
+                    writer->Write(left, right, frames);
+                }),
             [&](const ByteChunk& settled)
             {
                 writer = std::make_unique<AudioWriter>(output, audioFormat, request.rate,

@@ -1,6 +1,7 @@
 // lv2host: loads an LV2 plug-in through lilv (from LV2_PATH) and renders with
 // it offline as bleepforge render does.
 #include "AudioFile.h"
+#include "Interrupt.h"
 #include "LV2Render.h"
 #include "RenderOptions.h"
 #include "ShareCode.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
             return app.exit(e);
         return fail(std::string(e.what()) + " (see 'lv2host --help')", 2);
     }
+    CatchInterrupts();
     try
     {
         LV2World world(uri, ownBundles());
@@ -124,8 +126,11 @@ int main(int argc, char** argv)
         job.request = request;
         if (options.normalization.kind != Normalization::kNone)
         {
-            const double gain = WriteNormalized(output, format, request.rate, RenderThroughLV2(world, job),
-                                                options.normalization, stateOut);
+            RenderResult audio;
+            const std::vector<uint8_t> state = RenderThroughLV2(world, job, Interruptible(CollectFrames(&audio)));
+            audio.state.PutBytes(state.data(), static_cast<int>(state.size()));
+            const double gain =
+                WriteNormalized(output, format, request.rate, audio, options.normalization, stateOut);
             char text[64];
             std::snprintf(text, sizeof text, "%+.2f dB", GainInDecibels(gain));
             std::cerr << "lv2host: normalised by " << text << std::endl;
@@ -135,7 +140,8 @@ int main(int argc, char** argv)
         std::unique_ptr<AudioWriter> writer;
         const std::vector<uint8_t> state = RenderThroughLV2(
             world, job,
-            [&writer](const double* left, const double* right, long frames) { writer->Write(left, right, frames); },
+            Interruptible([&writer](const double* left, const double* right, long frames)
+                          { writer->Write(left, right, frames); }),
             [&](const ByteChunk& settled)
             {
                 writer = std::make_unique<AudioWriter>(output, format, request.rate,
@@ -143,6 +149,10 @@ int main(int argc, char** argv)
             });
         writer->Commit(stateOut, std::string(state.begin(), state.end()));
         return 0;
+    }
+    catch (const Interrupted&)
+    {
+        return fail("interrupted; the file in flight was removed", InterruptedStatus());
     }
     catch (const UsageError& e)
     {

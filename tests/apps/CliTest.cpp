@@ -808,3 +808,55 @@ TEST_F(CliTest, AnInterruptedBatchLeavesOnlyWholePairs)
         }
     }
 }
+
+// INT, TERM or HUP (a closed terminal), to the program alone or to its whole
+// process group as a terminal sends them: the files in flight are removed,
+// in one process and in each worker of a batch.
+TEST_F(CliTest, SignalsRemoveTheFilesInFlight)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        for (const int jobs : {1, 2})
+            for (const bool group : {false, true})
+            {
+                const std::string what = std::string(strsignal(signal)) + ", jobs " +
+                                         std::to_string(jobs) + (group ? ", group" : ", alone");
+                const std::string dir = path(std::to_string(signal) + "-" + std::to_string(jobs) +
+                                             (group ? "g" : "a"));
+                ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+                std::vector<std::string> args = {BLEEPFORGE_CLI, "generate", "pickup", "--seed",
+                                                 "1", "--note", "60:127:0:3600", "--length", "3600"};
+                if (jobs > 1)
+                    args.insert(args.end(), {"--count", "4", "--jobs", "2", "--state-out",
+                                             dir + "/s%d.state", "-o", dir + "/s%d.wav"});
+                else
+                    args.insert(args.end(), {"-o", dir + "/s.wav"});
+                const pid_t pid = start(args);
+                ASSERT_GT(pid, 0);
+                ASSERT_TRUE(waitForHidden(dir, static_cast<size_t>(jobs))) << what;
+                kill(group ? -pid : pid, signal);
+                const int status = waitFor(pid);
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+                    << what << ": status " << status;
+                const std::vector<std::string> left = entries(dir);
+                EXPECT_TRUE(left.empty()) << what << ": " << left.front();
+            }
+}
+
+// A second signal ends the program at once, and still removes the file in
+// flight. Both are sent while it is stopped, so they come one right after the
+// other.
+TEST_F(CliTest, ASecondSignalEndsAtOnceAndLeavesNothing)
+{
+    const pid_t pid = start({BLEEPFORGE_CLI, "render", "--note", "60:127:0:3600", "--length", "3600",
+                             "-o", path("s.wav")});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitForHidden(mDir, 1));
+    kill(pid, SIGSTOP);
+    kill(pid, SIGINT);
+    kill(pid, SIGTERM);
+    kill(pid, SIGCONT);
+    const int status = waitFor(pid);
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    for (const std::string& name : entries(mDir))
+        EXPECT_TRUE(name == "out.txt" || name == "err.txt") << name;
+}
