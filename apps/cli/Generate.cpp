@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <csignal>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -381,12 +382,24 @@ int collectFinished(int finished, const std::vector<Target>& targets, int total,
     }
 }
 
+// A worker ends with its parent however the parent ends, SIGKILL included:
+// the kernel then sends it SIGTERM, which stops it between blocks as any
+// interruption does. A parent that died before the request shows as another
+// parent process.
+void endWithParent(pid_t parent)
+{
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(128 + SIGTERM);
+}
+
 void runInWorkers(const GenerateRequest& request, const std::vector<Target>& targets, int jobs)
 {
     int finished[2];
     if (pipe(finished) != 0)
         throw std::runtime_error("cannot start the batch's workers: " + std::string(std::strerror(errno)));
     std::cout.flush();
+    const pid_t parent = getpid();
     std::vector<pid_t> workers;
     for (int w = 0; w < jobs; ++w)
     {
@@ -395,6 +408,7 @@ void runInWorkers(const GenerateRequest& request, const std::vector<Target>& tar
         {
             close(finished[0]);
             CatchInterrupts(SecondSignal::kWaitsForTheBlock);
+            endWithParent(parent);
             runWorker(request, targets, w, jobs, finished[1]);
         }
         if (pid > 0)

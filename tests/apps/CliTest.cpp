@@ -860,3 +860,56 @@ TEST_F(CliTest, ASecondSignalEndsAtOnceAndLeavesNothing)
     for (const std::string& name : entries(mDir))
         EXPECT_TRUE(name == "out.txt" || name == "err.txt") << name;
 }
+
+namespace
+{
+
+std::vector<pid_t> childrenOf(pid_t pid)
+{
+    std::istringstream list(slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                                  "/children"));
+    std::vector<pid_t> children;
+    for (pid_t child; list >> child;)
+        children.push_back(child);
+    return children;
+}
+
+// Gone, or a zombie that nobody has reaped yet.
+bool ended(pid_t pid)
+{
+    const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
+    const size_t name = stat.rfind(')');
+    return name == std::string::npos || stat.compare(name + 2, 1, "Z") == 0;
+}
+
+} // namespace
+
+// A batch's parent killed by a signal it cannot pass on: its workers end
+// with it and leave no file in flight.
+TEST_F(CliTest, WorkersEndWithTheirParent)
+{
+    for (const int signal : {SIGKILL, SIGUSR1})
+    {
+        const std::string dir = path(std::to_string(signal));
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        const pid_t pid = start({BLEEPFORGE_CLI, "generate", "pickup", "--seed", "1", "--note",
+                                 "60:127:0:3600", "--length", "3600", "--count", "4", "--jobs", "2",
+                                 "--state-out", dir + "/s%d.state", "-o", dir + "/s%d.wav"});
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitForHidden(dir, 2)) << strsignal(signal);
+        const std::vector<pid_t> workers = childrenOf(pid);
+        ASSERT_EQ(workers.size(), 2u);
+        kill(pid, signal);
+        EXPECT_TRUE(WIFSIGNALED(waitFor(pid)));
+        for (const pid_t worker : workers)
+        {
+            for (int tries = 0; tries < 3000 && !ended(worker); ++tries)
+                usleep(10000);
+            EXPECT_TRUE(ended(worker)) << strsignal(signal);
+            if (!ended(worker))
+                kill(worker, SIGKILL); // a survivor is not left running
+        }
+        const std::vector<std::string> left = entries(dir);
+        EXPECT_TRUE(left.empty()) << strsignal(signal) << ": " << left.front();
+    }
+}
