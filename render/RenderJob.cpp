@@ -98,8 +98,8 @@ std::string acceptedBound(const IParam& param, double bound)
     const int kMostDecimals = 17;
     char text[IParam::kDisplaySize];
     param.GetDisplayForHost(bound, false, text, false);
-    for (int decimals = param.GetPrecision() + 1; !withinRange(param, text) && decimals <= kMostDecimals;
-         ++decimals)
+    for (int decimals = param.GetPrecision() + 1;
+         !withinRange(param, text) && decimals <= kMostDecimals; ++decimals)
         std::snprintf(text, sizeof text, "%.*f", decimals, bound);
     if (!withinRange(param, text))
         std::snprintf(text, sizeof text, "%.17g", bound);

@@ -129,11 +129,10 @@ int main(int argc, char** argv)
         const SampleFormat sampleFormat = ParseSampleFormat(format);
         RefuseSharedOutputs({output, presetOut});
         AudioWriter writer(output, sampleFormat, job.request.rate);
+        const FrameSink written = [&writer](const double* left, const double* right, long frames)
+        { writer.Write(left, right, frames); };
         const std::unique_ptr<const void, void (*)(CFTypeRef)> state(
-            RenderThroughBundle(bundle, job,
-                                Interruptible([&writer](const double* left, const double* right, long frames)
-                                              { writer.Write(left, right, frames); })),
-            CFRelease);
+            RenderThroughBundle(bundle, job, Interruptible(written)), CFRelease);
         const auto dictionary = static_cast<CFDictionaryRef>(state.get());
         writer.Commit(presetOut, presetOut.empty() ? "" : AUPresetText(dictionary));
         return 0;

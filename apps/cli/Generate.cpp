@@ -9,14 +9,14 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <map>
-#include <stdexcept>
-#include <csignal>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,12 +169,13 @@ void generateOne(const GenerateRequest& request, const Target& target)
     AudioWriter writer(target.audio, format, render.rate,
                        AudioTags{comment, EncodeShareCode(settledState(plug))});
     long clipped = 0;
-    const ByteChunk state = RenderWith(plug, render,
-                                       Interruptible([&writer, &clipped](const double* left, const double* right, long frames)
-                                                     {
-                                                         clipped += CountFullScale(left, right, frames);
-                                                         writer.Write(left, right, frames);
-                                                     }));
+    const FrameSink written =
+        [&writer, &clipped](const double* left, const double* right, long frames)
+    {
+        clipped += CountFullScale(left, right, frames);
+        writer.Write(left, right, frames);
+    };
+    const ByteChunk state = RenderWith(plug, render, Interruptible(written));
     StopIfInterrupted();
     writer.Commit(target.state, BytesOf(state));
     WarnIfClipped(target.audio, clipped);

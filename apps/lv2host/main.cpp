@@ -127,10 +127,11 @@ int main(int argc, char** argv)
         if (options.normalization.kind != Normalization::kNone)
         {
             RenderResult audio;
-            const std::vector<uint8_t> state = RenderThroughLV2(world, job, Interruptible(CollectFrames(&audio)));
+            const std::vector<uint8_t> state =
+                RenderThroughLV2(world, job, Interruptible(CollectFrames(&audio)));
             audio.state.PutBytes(state.data(), static_cast<int>(state.size()));
-            const double gain =
-                WriteNormalized(output, format, request.rate, audio, options.normalization, stateOut);
+            const double gain = WriteNormalized(output, format, request.rate, audio,
+                                                options.normalization, stateOut);
             char text[64];
             std::snprintf(text, sizeof text, "%+.2f dB", GainInDecibels(gain));
             std::cerr << "lv2host: normalised by " << text << std::endl;

@@ -330,12 +330,14 @@ TEST_F(CliTest, GenerateWarnsOfSettingsItReplaces)
     EXPECT_NE(r.err.find("\"Amp Env Decay=0.25\""), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("--lock \"Amp Env Decay\""), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Osc1 Type"), std::string::npos) << r.err; // blip makes a square itself
-    EXPECT_EQ(run("show '" + path("b.wav") + "'").out.find("Amp Env Decay=0.25\""), std::string::npos);
+    EXPECT_EQ(run("show '" + path("b.wav") + "'").out.find("Amp Env Decay=0.25\""),
+              std::string::npos);
 
     r = run("generate blip" + decay + " --lock amp-env -o '" + path("kept.wav") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Amp Env Decay"), std::string::npos) << r.err;
-    EXPECT_NE(run("show '" + path("kept.wav") + "'").out.find("Amp Env Decay=0.25\""), std::string::npos);
+    EXPECT_NE(run("show '" + path("kept.wav") + "'").out.find("Amp Env Decay=0.25\""),
+              std::string::npos);
 
     // A batch says it once, not once a sound.
     r = run("generate blip" + decay + " --count 3 --jobs 2 -o '" + path("s%d.wav") + "'");
@@ -374,7 +376,9 @@ TEST_F(CliTest, FriendlierEdges)
     EXPECT_NE(r.err.find("Usage"), std::string::npos) << r.err;
     const CliRun help = run("--help");
     for (const char* command : {"generate", "render", "show", "share", "params", "snapshot"})
-        EXPECT_NE(r.err.find(std::string("  ") + command + " "), std::string::npos) << command << "\n" << r.err;
+        EXPECT_NE(r.err.find(std::string("  ") + command + " "), std::string::npos)
+            << command << "\n"
+            << r.err;
     EXPECT_EQ(r.err, help.out);
     r = run("--version");
     EXPECT_EQ(r.status, 0);
@@ -466,8 +470,8 @@ TEST_F(CliTest, PrintedBoundsAreAccepted)
         const size_t dots = line.find(" ... ", rangeAt);
         const size_t end = line.find('\t', dots + 5);
         ASSERT_NE(dots, std::string::npos) << line;
-        for (const std::string& bound : {line.substr(rangeAt + 7, dots - rangeAt - 7),
-                                         line.substr(dots + 5, end - dots - 5)})
+        for (const std::string& bound :
+             {line.substr(rangeAt + 7, dots - rangeAt - 7), line.substr(dots + 5, end - dots - 5)})
         {
             sets += " --set \"" + name + "=" + bound + "\"";
             ++bounds;
@@ -478,7 +482,8 @@ TEST_F(CliTest, PrintedBoundsAreAccepted)
     CliRun r = run("render" + sets + out);
     EXPECT_EQ(r.status, 0) << r.err;
 
-    for (const char* refused : {"Amp Env Sustain=-1", "Filter LP Resonance=0.7", "Filter HP Resonance=9"})
+    for (const char* refused :
+         {"Amp Env Sustain=-1", "Filter LP Resonance=0.7", "Filter HP Resonance=9"})
     {
         const std::string setting = refused;
         const std::string name = setting.substr(0, setting.find('='));
@@ -820,11 +825,12 @@ TEST_F(CliTest, SignalsRemoveTheFilesInFlight)
             {
                 const std::string what = std::string(strsignal(signal)) + ", jobs " +
                                          std::to_string(jobs) + (group ? ", group" : ", alone");
-                const std::string dir = path(std::to_string(signal) + "-" + std::to_string(jobs) +
-                                             (group ? "g" : "a"));
+                const std::string dir =
+                    path(std::to_string(signal) + "-" + std::to_string(jobs) + (group ? "g" : "a"));
                 ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-                std::vector<std::string> args = {BLEEPFORGE_CLI, "generate", "pickup", "--seed",
-                                                 "1", "--note", "60:127:0:3600", "--length", "3600"};
+                std::vector<std::string> args = {BLEEPFORGE_CLI,  "generate", "pickup",
+                                                 "--seed",        "1",        "--note",
+                                                 "60:127:0:3600", "--length", "3600"};
                 if (jobs > 1)
                     args.insert(args.end(), {"--count", "4", "--jobs", "2", "--state-out",
                                              dir + "/s%d.state", "-o", dir + "/s%d.wav"});
@@ -847,8 +853,8 @@ TEST_F(CliTest, SignalsRemoveTheFilesInFlight)
 // other.
 TEST_F(CliTest, ASecondSignalEndsAtOnceAndLeavesNothing)
 {
-    const pid_t pid = start({BLEEPFORGE_CLI, "render", "--note", "60:127:0:3600", "--length", "3600",
-                             "-o", path("s.wav")});
+    const pid_t pid = start({BLEEPFORGE_CLI, "render", "--note", "60:127:0:3600", "--length",
+                             "3600", "-o", path("s.wav")});
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(waitForHidden(mDir, 1));
     kill(pid, SIGSTOP);
@@ -866,8 +872,8 @@ namespace
 
 std::vector<pid_t> childrenOf(pid_t pid)
 {
-    std::istringstream list(slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
-                                  "/children"));
+    std::istringstream list(
+        slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children"));
     std::vector<pid_t> children;
     for (pid_t child; list >> child;)
         children.push_back(child);

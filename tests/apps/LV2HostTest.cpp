@@ -98,9 +98,9 @@ TEST_F(LV2HostTest, SignalsRemoveTheFileInFlight)
     {
         const std::string dir = path(std::to_string(signal));
         ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-        const pid_t pid = start({"/usr/bin/env", "LV2_PATH=" BLEEPFORGE_LV2_PATH, BLEEPFORGE_LV2HOST,
-                                 "render", "--note", "60:127:0:3600", "--length", "3600", "-o",
-                                 dir + "/l.wav"});
+        const pid_t pid =
+            start({"/usr/bin/env", "LV2_PATH=" BLEEPFORGE_LV2_PATH, BLEEPFORGE_LV2HOST, "render",
+                   "--note", "60:127:0:3600", "--length", "3600", "-o", dir + "/l.wav"});
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(waitForHidden(dir, 1)) << strsignal(signal);
         kill(pid, signal);
