@@ -61,6 +61,33 @@ std::string uniqueSuffix()
     return text;
 }
 
+// The temporary files being written, as pointers to their writers' own
+// names, so that a signal handler can remove them without locks or memory.
+const int kMostFilesInFlight = 64;
+std::atomic<const char*> gInFlight[kMostFilesInFlight];
+static_assert(std::atomic<const char*>::is_always_lock_free, "read by signal handlers");
+
+// Beyond the most at once, a file is removed only by its writer.
+void track(const std::string& name)
+{
+    for (std::atomic<const char*>& slot : gInFlight)
+    {
+        const char* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, name.c_str()))
+            return;
+    }
+}
+
+void untrack(const std::string& name)
+{
+    for (std::atomic<const char*>& slot : gInFlight)
+    {
+        const char* mine = name.c_str();
+        if (slot.compare_exchange_strong(mine, nullptr))
+            return;
+    }
+}
+
 bool writable(const std::string& path)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -114,6 +141,7 @@ bool KIT_SafeFile::OpenTemporary()
         if (mFd >= 0)
         {
             mTemporary = name;
+            track(mTemporary);
             return true;
         }
         if (errno != EEXIST)
@@ -156,6 +184,7 @@ bool KIT_SafeFile::Commit()
     mFd = -1;
     if (rename(mTemporary.c_str(), mTarget.c_str()) != 0)
         return Fail("cannot replace");
+    untrack(mTemporary);
     mTemporary.clear();
     return true;
 }
@@ -166,7 +195,10 @@ void KIT_SafeFile::Discard()
         close(mFd);
     mFd = -1;
     if (!mTemporary.empty())
-        unlink(mTemporary.c_str());
+    {
+        unlink(mTemporary.c_str()); // before untracking, so that a handler never misses it
+        untrack(mTemporary);
+    }
     mTemporary.clear();
 }
 
@@ -187,6 +219,15 @@ bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
     if (!written && error)
         *error = file.Error();
     return written;
+}
+
+void KIT_RemoveFilesInFlight()
+{
+    for (const std::atomic<const char*>& slot : gInFlight)
+    {
+        if (const char* name = slot.load())
+            unlink(name);
+    }
 }
 
 std::string KIT_OutputIdentity(const std::string& path)

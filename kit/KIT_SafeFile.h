@@ -43,6 +43,11 @@ private:
 bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
                          std::string* error = nullptr);
 
+// Removes the temporary files of every KIT_SafeFile still writing, for a
+// signal handler about to end the process: async-signal-safe. A file written
+// on another thread than the handler's may be missed.
+void KIT_RemoveFilesInFlight();
+
 // What an output path writes to, so that two outputs onto one file are told
 // apart from two files: equal for two paths that reach the same file (through
 // links too), whether or not it exists yet. Empty for a character device such

@@ -84,22 +84,46 @@ bool mapDisplayText(const IParam& param, const std::string& text, double* value)
     return false;
 }
 
+bool withinRange(const IParam& param, const std::string& text)
+{
+    double value = 0.0;
+    return ParseNumber(text, &value) && value >= param.GetMin() && value <= param.GetMax();
+}
+
+// A bound as --set takes it back: at the display's precision unless rounding
+// carries it outside the range (a minimum of 1e-06 would read 0.000), then
+// with as many more digits as it needs.
+std::string acceptedBound(const IParam& param, double bound)
+{
+    const int kMostDecimals = 17;
+    char text[IParam::kDisplaySize];
+    param.GetDisplayForHost(bound, false, text, false);
+    for (int decimals = param.GetPrecision() + 1;
+         !withinRange(param, text) && decimals <= kMostDecimals; ++decimals)
+        std::snprintf(text, sizeof text, "%.*f", decimals, bound);
+    if (!withinRange(param, text))
+        std::snprintf(text, sizeof text, "%.17g", bound);
+    return Trim(text);
+}
+
+std::string rangeOf(const IParam& param)
+{
+    return acceptedBound(param, param.GetMin()) + " ... " + acceptedBound(param, param.GetMax());
+}
+
 // A value outside its parameter's range, or not whole where the parameter
 // is, is refused with the range instead of being held to it.
 void refuseOutOfRange(const IParam& param, const std::string& name, double value)
 {
-    char lo[IParam::kDisplaySize], hi[IParam::kDisplaySize];
-    param.GetDisplayForHost(param.GetMin(), false, lo, false);
-    param.GetDisplayForHost(param.GetMax(), false, hi, false);
     const bool whole = param.Type() != IParam::kTypeDouble;
-    const std::string range = std::string(whole ? "a whole number " : "") + Trim(lo) + " ... " + Trim(hi);
+    const std::string range = std::string(whole ? "a whole number " : "") + rangeOf(param);
     if (value < param.GetMin() || value > param.GetMax() || (whole && value != std::floor(value)))
         throw UsageError("--set \"" + name + "\": expected " + range);
 }
 
 } // namespace
 
-void ApplySetting(Bleepforge& plug, const std::string& assignment)
+int ApplySetting(Bleepforge& plug, const std::string& assignment)
 {
     const size_t equals = assignment.find('=');
     if (equals == std::string::npos)
@@ -121,6 +145,7 @@ void ApplySetting(Bleepforge& plug, const std::string& assignment)
     }
     refuseOutOfRange(*param, name, value);
     plug.SetParameterFromHost(idx, value);
+    return idx;
 }
 
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
@@ -239,12 +264,10 @@ std::string DescribeParams()
     for (int i = 0; i < kNumParams; ++i)
     {
         const IParam* param = plug.GetParam(i);
-        char value[IParam::kDisplaySize], lo[IParam::kDisplaySize], hi[IParam::kDisplaySize];
+        char value[IParam::kDisplaySize];
         param->GetDisplayForHostNoDisplayText(value);
-        param->GetDisplayForHost(param->GetMin(), false, lo, false);
-        param->GetDisplayForHost(param->GetMax(), false, hi, false);
-        out << i << "\t" << param->GetNameForHost() << "\tdefault " << value << "\trange " << lo
-            << " ... " << hi;
+        out << i << "\t" << param->GetNameForHost() << "\tdefault " << value << "\trange "
+            << rangeOf(*param);
         const std::string unit = paramProperties[i].label;
         if (!unit.empty())
             out << "\tunit " << unit;

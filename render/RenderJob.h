@@ -9,8 +9,9 @@
 
 class Bleepforge;
 
-// One "NAME=VALUE" in real units or, for enumerations, a display text.
-void ApplySetting(Bleepforge& plug, const std::string& assignment);
+// One "NAME=VALUE" in real units or, for enumerations, a display text;
+// returns the index of the parameter set.
+int ApplySetting(Bleepforge& plug, const std::string& assignment);
 // A state file or code (checked whole before anything changes), then each
 // setting; the editor's knobs follow.
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,

@@ -2,6 +2,7 @@
 // describe it, render with it, and validate it.
 #include "AudioFile.h"
 #include "HostRender.h"
+#include "Interrupt.h"
 #include "Validate.h"
 
 #include <CLI/CLI.hpp>
@@ -106,6 +107,7 @@ int main(int argc, char** argv)
             return app.exit(e);
         return fail(e.what(), 2);
     }
+    CatchInterrupts();
     try
     {
         AUBundle bundle(bundlePath);
@@ -128,14 +130,17 @@ int main(int argc, char** argv)
         RefuseSharedOutputs({output, presetOut});
         AudioWriter writer(output, AudioFormat{Container::kWav, sampleFormat, 2}, job.request.rate,
                            MostFrames(job.request), AudioTags{});
+        const FrameSink written = [&writer](const double* left, const double* right, long frames)
+        { writer.Write(left, right, frames); };
         const std::unique_ptr<const void, void (*)(CFTypeRef)> state(
-            RenderThroughBundle(bundle, job,
-                                [&writer](const double* left, const double* right, long frames)
-                                { writer.Write(left, right, frames); }),
-            CFRelease);
+            RenderThroughBundle(bundle, job, Interruptible(written)), CFRelease);
         const auto dictionary = static_cast<CFDictionaryRef>(state.get());
         writer.Commit(presetOut, presetOut.empty() ? "" : AUPresetText(dictionary));
         return 0;
+    }
+    catch (const Interrupted&)
+    {
+        return fail("interrupted; the file in flight was removed", InterruptedStatus());
     }
     catch (const UsageError& e)
     {

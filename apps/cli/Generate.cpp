@@ -10,14 +10,15 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <map>
-#include <stdexcept>
-#include <csignal>
 #include <poll.h>
+#include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,21 +95,62 @@ void showProgress(int done, int total, const std::string& file)
               << std::flush;
 }
 
-// The sound of one seed, written as it renders; its state is committed with it.
-void generateOne(const GenerateRequest& request, const Target& target)
+// The state, then each setting; returns the parameter each setting set.
+std::vector<int> applySettings(Bleepforge& plug, const GenerateRequest& request)
 {
-    IPluginInstanceInfo info;
-    Bleepforge plug(info);
-    ApplyStateAndSettings(plug, request.render.stateIn, request.render.settings);
+    ApplyStateAndSettings(plug, request.render.stateIn, {});
+    std::vector<int> set;
+    for (const std::string& setting : request.render.settings)
+        set.push_back(ApplySetting(plug, setting));
+    return set;
+}
+
+void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned seed)
+{
     // Locked values are put back after the generator, which draws as it
     // always does, so every other value is what the seed gives without locks.
     std::vector<std::pair<int, double>> kept;
     for (int idx : LockedParams(request.locks))
         kept.emplace_back(idx, plug.GetParam(idx)->Value());
-    plug.SeedRandom(target.seed); // right before the generator; the render's noise continues it
+    plug.SeedRandom(seed); // right before the generator; the render's noise continues it
     (plug.*generators().at(CanonicalKind(request.kind)))();
     for (const auto& [idx, value] : kept)
         plug.SetParameterFromHost(idx, value);
+}
+
+// A setting the generator draws over is lost unless locked: said once, for
+// the first sound, with the way to keep it.
+void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
+{
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    const std::vector<int> set = applySettings(plug, request);
+    std::vector<double> asSet;
+    for (int idx : set)
+        asSet.push_back(plug.GetParam(idx)->Value());
+    runGenerator(plug, request, seed);
+    std::vector<int> said;
+    for (size_t i = 0; i < set.size(); ++i)
+    {
+        const IParam* param = plug.GetParam(set[i]);
+        if (param->Value() == asSet[i] || std::count(said.begin(), said.end(), set[i]))
+            continue;
+        said.push_back(set[i]);
+        char made[IParam::kDisplaySize];
+        param->GetDisplayForHost(made);
+        std::cerr << "bleepforge: the generator replaced --set \"" << request.render.settings[i]
+                  << "\" with " << made << " (seed " << seed << "); --lock \""
+                  << param->GetNameForHost() << "\" keeps it" << std::endl;
+    }
+}
+
+// The sound of one seed, written as it renders; its state is committed with it.
+void generateOne(const GenerateRequest& request, const Target& target)
+{
+    IPluginInstanceInfo info;
+    Bleepforge plug(info);
+    applySettings(plug, request);
+    runGenerator(plug, request, target.seed);
     RenderRequest render = request.render;
     if (render.notes.empty())
         render.notes.push_back(GeneratedNote(plug));
@@ -119,12 +161,10 @@ void generateOne(const GenerateRequest& request, const Target& target)
     if (request.normalization.kind != Normalization::kNone)
     {
         NormalizedWriter writer(target.audio, format, render.rate, request.normalization);
-        const ByteChunk state = RenderWith(plug, render,
-                                           [&writer](const double* left, const double* right, long frames)
-                                           {
-                                               StopIfInterrupted();
-                                               writer.Write(left, right, frames);
-                                           });
+        const ByteChunk state =
+            RenderWith(plug, render,
+                       Interruptible([&writer](const double* left, const double* right, long frames)
+                                     { writer.Write(left, right, frames); }));
         StopIfInterrupted();
         const Leveling done =
             writer.Commit(AudioTags{comment, EncodeShareCode(state)}, target.state, BytesOf(state));
@@ -134,13 +174,13 @@ void generateOne(const GenerateRequest& request, const Target& target)
     AudioWriter writer(target.audio, format, render.rate, MostFrames(render),
                        AudioTags{comment, EncodeShareCode(settledState(plug))});
     long clipped = 0;
-    const ByteChunk state = RenderWith(plug, render,
-                                       [&writer, &clipped](const double* left, const double* right, long frames)
-                                       {
-                                           StopIfInterrupted();
-                                           clipped += CountFullScale(left, right, frames);
-                                           writer.Write(left, right, frames);
-                                       });
+    const FrameSink written =
+        [&writer, &clipped](const double* left, const double* right, long frames)
+    {
+        clipped += CountFullScale(left, right, frames);
+        writer.Write(left, right, frames);
+    };
+    const ByteChunk state = RenderWith(plug, render, Interruptible(written));
     StopIfInterrupted();
     writer.Commit(target.state, BytesOf(state));
     WarnIfClipped(target.audio, clipped);
@@ -348,12 +388,24 @@ int collectFinished(int finished, const std::vector<Target>& targets, int total,
     }
 }
 
+// A worker ends with its parent however the parent ends, SIGKILL included:
+// the kernel then sends it SIGTERM, which stops it between blocks as any
+// interruption does. A parent that died before the request shows as another
+// parent process.
+void endWithParent(pid_t parent)
+{
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(128 + SIGTERM);
+}
+
 void runInWorkers(const GenerateRequest& request, const std::vector<Target>& targets, int jobs)
 {
     int finished[2];
     if (pipe(finished) != 0)
         throw std::runtime_error("cannot start the batch's workers: " + std::string(std::strerror(errno)));
     std::cout.flush();
+    const pid_t parent = getpid();
     std::vector<pid_t> workers;
     for (int w = 0; w < jobs; ++w)
     {
@@ -361,6 +413,8 @@ void runInWorkers(const GenerateRequest& request, const std::vector<Target>& tar
         if (pid == 0)
         {
             close(finished[0]);
+            CatchInterrupts(SecondSignal::kWaitsForTheBlock);
+            endWithParent(parent);
             runWorker(request, targets, w, jobs, finished[1]);
         }
         if (pid > 0)
@@ -400,6 +454,7 @@ void RunGenerate(const GenerateRequest& request)
         refuseOverwrites(targets);
     if (!request.seeded)
         std::cerr << "bleepforge: seed " << request.seed << std::endl;
+    warnOfReplacedSettings(request, request.seed);
 
     const int jobs = std::min(request.jobs, request.count);
     if (jobs > 1)

@@ -78,12 +78,6 @@ int main(int argc, char** argv)
     CLI::App app{"Bleepforge: short retro-game sound effects", "bleepforge"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "bleepforge " BLEEPFORGE_VERSION);
-    if (argc == 1)
-    {
-        std::cerr << app.help();
-        return 2;
-    }
-
     RenderOptions renderOptions;
     std::string output, stateOut;
     CLI::App* render = app.add_subcommand("render", "Render notes to an audio file");
@@ -152,6 +146,11 @@ int main(int argc, char** argv)
     shot->add_option("--scale", snapshot.scale, "1, or 2 for pixel-doubled")->default_val(1);
     shot->add_option("-o,--output", snapshotOutput, "Output PNG file")->required();
 
+    if (argc == 1)
+    {
+        std::cerr << app.help();
+        return 2;
+    }
     try
     {
         app.parse(argc, argv);
@@ -211,12 +210,9 @@ int main(int argc, char** argv)
         if (renderOptions.normalization.kind != Normalization::kNone)
         {
             NormalizedWriter writer(output, audioFormat, request.rate, renderOptions.normalization);
-            const ByteChunk state = Render(request,
-                                           [&writer](const double* left, const double* right, long frames)
-                                           {
-                                               StopIfInterrupted();
-                                               writer.Write(left, right, frames);
-                                           });
+            const ByteChunk state =
+                Render(request, Interruptible([&writer](const double* left, const double* right, long frames)
+                                              { writer.Write(left, right, frames); }));
             StopIfInterrupted();
             const Leveling done = writer.Commit(AudioTags{"", EncodeShareCode(state)}, stateOut, BytesOf(state));
             ReportLeveling(output, done, renderOptions.normalization);
@@ -228,12 +224,12 @@ int main(int argc, char** argv)
         long clipped = 0;
         const ByteChunk state = Render(
             request,
-            [&writer, &clipped](const double* left, const double* right, long frames)
-            {
-                StopIfInterrupted();
-                clipped += CountFullScale(left, right, frames);
-                writer->Write(left, right, frames);
-            },
+            Interruptible(
+                [&writer, &clipped](const double* left, const double* right, long frames)
+                {
+                    clipped += CountFullScale(left, right, frames);
+                    writer->Write(left, right, frames);
+                }),
             [&](const ByteChunk& settled)
             {
                 writer = std::make_unique<AudioWriter>(output, audioFormat, request.rate,

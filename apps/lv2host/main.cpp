@@ -1,6 +1,7 @@
 // lv2host: loads an LV2 plug-in through lilv (from LV2_PATH) and renders with
 // it offline as bleepforge render does.
 #include "AudioFile.h"
+#include "Interrupt.h"
 #include "LV2Render.h"
 #include "NormalizedWriter.h"
 #include "RenderOptions.h"
@@ -105,6 +106,7 @@ int main(int argc, char** argv)
             return app.exit(e);
         return fail(std::string(e.what()) + " (see 'lv2host --help')", 2);
     }
+    CatchInterrupts();
     try
     {
         LV2World world(uri, ownBundles());
@@ -127,7 +129,10 @@ int main(int argc, char** argv)
         {
             NormalizedWriter writer(output, format, request.rate, options.normalization);
             const std::vector<uint8_t> bytes = RenderThroughLV2(
-                world, job, [&writer](const double* left, const double* right, long frames) { writer.Write(left, right, frames); });
+                world, job,
+                Interruptible([&writer](const double* left, const double* right, long frames)
+                              { writer.Write(left, right, frames); }));
+            StopIfInterrupted();
             ByteChunk state;
             state.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
             const Leveling done = writer.Commit(AudioTags{"", EncodeShareCode(state)}, stateOut,
@@ -139,7 +144,8 @@ int main(int argc, char** argv)
         std::unique_ptr<AudioWriter> writer;
         const std::vector<uint8_t> state = RenderThroughLV2(
             world, job,
-            [&writer](const double* left, const double* right, long frames) { writer->Write(left, right, frames); },
+            Interruptible([&writer](const double* left, const double* right, long frames)
+                          { writer->Write(left, right, frames); }),
             [&](const ByteChunk& settled)
             {
                 writer = std::make_unique<AudioWriter>(output, format, request.rate,
@@ -148,6 +154,10 @@ int main(int argc, char** argv)
             });
         writer->Commit(stateOut, std::string(state.begin(), state.end()));
         return 0;
+    }
+    catch (const Interrupted&)
+    {
+        return fail("interrupted; the file in flight was removed", InterruptedStatus());
     }
     catch (const UsageError& e)
     {

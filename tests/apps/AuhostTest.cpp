@@ -152,3 +152,25 @@ TEST_F(AuhostTest, APresetIsSavedOnlyBesideASuccessfulRender)
               2);
     EXPECT_FALSE(std::ifstream(path("same")).good());
 }
+
+// INT, TERM or HUP (a closed terminal) in the middle of a render: the file in
+// flight is removed.
+TEST_F(AuhostTest, SignalsRemoveTheFileInFlight)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    {
+        const std::string dir = path(std::to_string(signal));
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        const pid_t pid = start({BLEEPFORGE_AUHOST, "render", mBundle, "--note", "60:127:0:3600",
+                                 "--length", "3600", "-o", dir + "/a.wav"});
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitForHidden(dir, 1)) << strsignal(signal);
+        kill(pid, signal);
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+            << strsignal(signal) << ": status " << status;
+        const std::vector<std::string> left = entries(dir);
+        EXPECT_TRUE(left.empty()) << strsignal(signal) << ": " << left.front();
+        EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos) << read("err.txt");
+    }
+}

@@ -353,6 +353,31 @@ TEST_F(CliTest, LocksKeepTheirValuesAndLeaveTheRestToTheSeed)
     EXPECT_FALSE(exists("no.wav"));
 }
 
+// A --set the generator draws over is said, with the way to keep it; a
+// locked one stays and is not.
+TEST_F(CliTest, GenerateWarnsOfSettingsItReplaces)
+{
+    const std::string decay = " --seed 1007 --set 'Amp Env Decay=0.25' --set 'Osc1 Type=Square'";
+    CliRun r = run("generate blip" + decay + " -o '" + path("b.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\"Amp Env Decay=0.25\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--lock \"Amp Env Decay\""), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Osc1 Type"), std::string::npos) << r.err; // blip makes a square itself
+    EXPECT_EQ(run("show '" + path("b.wav") + "'").out.find("Amp Env Decay=0.25\""),
+              std::string::npos);
+
+    r = run("generate blip" + decay + " --lock amp-env -o '" + path("kept.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Amp Env Decay"), std::string::npos) << r.err;
+    EXPECT_NE(run("show '" + path("kept.wav") + "'").out.find("Amp Env Decay=0.25\""),
+              std::string::npos);
+
+    // A batch says it once, not once a sound.
+    r = run("generate blip" + decay + " --count 3 --jobs 2 -o '" + path("s%d.wav") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Decay=0.25"), r.err.rfind("Decay=0.25")) << r.err;
+}
+
 // Workers make a batch's sounds at once; every file is the one a single
 // process makes.
 TEST_F(CliTest, BatchesOnSeveralJobsWriteTheSameFiles)
@@ -378,9 +403,16 @@ TEST_F(CliTest, BatchesOnSeveralJobsWriteTheSameFiles)
 
 TEST_F(CliTest, FriendlierEdges)
 {
+    // Bare, it shows what --help shows: the subcommands too.
     CliRun r = run("");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("Usage"), std::string::npos) << r.err;
+    const CliRun help = run("--help");
+    for (const char* command : {"generate", "render", "show", "share", "params", "snapshot"})
+        EXPECT_NE(r.err.find(std::string("  ") + command + " "), std::string::npos)
+            << command << "\n"
+            << r.err;
+    EXPECT_EQ(r.err, help.out);
     r = run("--version");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("bleepforge ", 0), 0u) << r.out;
@@ -452,6 +484,51 @@ TEST_F(CliTest, ParamsListsAllSixty)
     EXPECT_NE(r.out.find("Osc1 Type\tdefault 1\trange 0 ... 7\tvalues 0=Off, 1=Triangle"),
               std::string::npos);
     EXPECT_EQ(run("render --help").status, 0);
+}
+
+// Every bound that params lists, or a refusal names, is one --set takes:
+// printed at the display's precision a minimum of 1e-06 reads 0.000 and one
+// of 0.7071... reads 0.707, both below the range.
+TEST_F(CliTest, PrintedBoundsAreAccepted)
+{
+    const CliRun params = run("params");
+    ASSERT_EQ(params.status, 0);
+    std::string sets;
+    std::istringstream lines(params.out);
+    int bounds = 0;
+    for (std::string line; std::getline(lines, line);)
+    {
+        const size_t nameAt = line.find('\t') + 1, rangeAt = line.find("\trange ");
+        const std::string name = line.substr(nameAt, line.find('\t', nameAt) - nameAt);
+        const size_t dots = line.find(" ... ", rangeAt);
+        const size_t end = line.find('\t', dots + 5);
+        ASSERT_NE(dots, std::string::npos) << line;
+        for (const std::string& bound :
+             {line.substr(rangeAt + 7, dots - rangeAt - 7), line.substr(dots + 5, end - dots - 5)})
+        {
+            sets += " --set \"" + name + "=" + bound + "\"";
+            ++bounds;
+        }
+    }
+    EXPECT_EQ(bounds, 120);
+    const std::string out = " --length 0.01 -o /dev/null";
+    CliRun r = run("render" + sets + out);
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    for (const char* refused :
+         {"Amp Env Sustain=-1", "Filter LP Resonance=0.7", "Filter HP Resonance=9"})
+    {
+        const std::string setting = refused;
+        const std::string name = setting.substr(0, setting.find('='));
+        r = run("render --set \"" + setting + "\"" + out);
+        ASSERT_EQ(r.status, 2) << refused;
+        const size_t from = r.err.find("expected ") + 9, dots = r.err.find(" ... ", from);
+        ASSERT_NE(dots, std::string::npos) << r.err;
+        const std::string lo = r.err.substr(from, dots - from);
+        const std::string hi = r.err.substr(dots + 5, r.err.find('\n') - dots - 5);
+        r = run("render --set \"" + name + "=" + lo + "\" --set \"" + name + "=" + hi + "\"" + out);
+        EXPECT_EQ(r.status, 0) << refused << ": " << r.err;
+    }
 }
 
 TEST_F(CliTest, NumbersMustBeFiniteAndWhereNeededWhole)
@@ -767,5 +844,111 @@ TEST_F(CliTest, AnInterruptedBatchLeavesOnlyWholePairs)
             EXPECT_FALSE(readWav(dir + "/" + name + ".wav", &info).empty()) << name;
             EXPECT_EQ(slurp(dir + "/" + name + ".state").size(), 484u) << name;
         }
+    }
+}
+
+// INT, TERM or HUP (a closed terminal), to the program alone or to its whole
+// process group as a terminal sends them: the files in flight are removed,
+// in one process and in each worker of a batch.
+TEST_F(CliTest, SignalsRemoveTheFilesInFlight)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        for (const int jobs : {1, 2})
+            for (const bool group : {false, true})
+            {
+                const std::string what = std::string(strsignal(signal)) + ", jobs " +
+                                         std::to_string(jobs) + (group ? ", group" : ", alone");
+                const std::string dir =
+                    path(std::to_string(signal) + "-" + std::to_string(jobs) + (group ? "g" : "a"));
+                ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+                std::vector<std::string> args = {BLEEPFORGE_CLI,  "generate", "pickup",
+                                                 "--seed",        "1",        "--note",
+                                                 "60:127:0:3600", "--length", "3600"};
+                if (jobs > 1)
+                    args.insert(args.end(), {"--count", "4", "--jobs", "2", "--state-out",
+                                             dir + "/s%d.state", "-o", dir + "/s%d.wav"});
+                else
+                    args.insert(args.end(), {"-o", dir + "/s.wav"});
+                const pid_t pid = start(args);
+                ASSERT_GT(pid, 0);
+                ASSERT_TRUE(waitForHidden(dir, static_cast<size_t>(jobs))) << what;
+                kill(group ? -pid : pid, signal);
+                const int status = waitFor(pid);
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+                    << what << ": status " << status;
+                const std::vector<std::string> left = entries(dir);
+                EXPECT_TRUE(left.empty()) << what << ": " << left.front();
+            }
+}
+
+// A second signal ends the program at once, and still removes the file in
+// flight. Both are sent while it is stopped, so they come one right after the
+// other.
+TEST_F(CliTest, ASecondSignalEndsAtOnceAndLeavesNothing)
+{
+    const pid_t pid = start({BLEEPFORGE_CLI, "render", "--note", "60:127:0:3600", "--length",
+                             "3600", "-o", path("s.wav")});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitForHidden(mDir, 1));
+    kill(pid, SIGSTOP);
+    kill(pid, SIGINT);
+    kill(pid, SIGTERM);
+    kill(pid, SIGCONT);
+    const int status = waitFor(pid);
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    for (const std::string& name : entries(mDir))
+        EXPECT_TRUE(name == "out.txt" || name == "err.txt") << name;
+}
+
+namespace
+{
+
+std::vector<pid_t> childrenOf(pid_t pid)
+{
+    std::istringstream list(
+        slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children"));
+    std::vector<pid_t> children;
+    for (pid_t child; list >> child;)
+        children.push_back(child);
+    return children;
+}
+
+// Gone, or a zombie that nobody has reaped yet.
+bool ended(pid_t pid)
+{
+    const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
+    const size_t name = stat.rfind(')');
+    return name == std::string::npos || stat.compare(name + 2, 1, "Z") == 0;
+}
+
+} // namespace
+
+// A batch's parent killed by a signal it cannot pass on: its workers end
+// with it and leave no file in flight.
+TEST_F(CliTest, WorkersEndWithTheirParent)
+{
+    for (const int signal : {SIGKILL, SIGUSR1})
+    {
+        const std::string dir = path(std::to_string(signal));
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        const pid_t pid = start({BLEEPFORGE_CLI, "generate", "pickup", "--seed", "1", "--note",
+                                 "60:127:0:3600", "--length", "3600", "--count", "4", "--jobs", "2",
+                                 "--state-out", dir + "/s%d.state", "-o", dir + "/s%d.wav"});
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitForHidden(dir, 2)) << strsignal(signal);
+        const std::vector<pid_t> workers = childrenOf(pid);
+        ASSERT_EQ(workers.size(), 2u);
+        kill(pid, signal);
+        EXPECT_TRUE(WIFSIGNALED(waitFor(pid)));
+        for (const pid_t worker : workers)
+        {
+            for (int tries = 0; tries < 3000 && !ended(worker); ++tries)
+                usleep(10000);
+            EXPECT_TRUE(ended(worker)) << strsignal(signal);
+            if (!ended(worker))
+                kill(worker, SIGKILL); // a survivor is not left running
+        }
+        const std::vector<std::string> left = entries(dir);
+        EXPECT_TRUE(left.empty()) << strsignal(signal) << ": " << left.front();
     }
 }

@@ -2,6 +2,9 @@
 // factory presets that are the generators' sounds, and clear refusals.
 #include "CommandTest.h"
 
+#include <cstring>
+#include <sys/stat.h>
+
 namespace
 {
 
@@ -164,5 +167,28 @@ TEST_F(LV2HostTest, NormalisesAsTheCommandLineDoes)
         const std::string fromPlugin = leveling("lv2.wav");
         ASSERT_EQ(run(cli("render " + options + " -o '" + path("cli.wav") + "'")), 0) << read("err.txt");
         EXPECT_EQ(fromPlugin, leveling("cli.wav")) << options;
+    }
+}
+
+// INT, TERM or HUP (a closed terminal) in the middle of a render: the file in
+// flight is removed.
+TEST_F(LV2HostTest, SignalsRemoveTheFileInFlight)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    {
+        const std::string dir = path(std::to_string(signal));
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        const pid_t pid =
+            start({"/usr/bin/env", "LV2_PATH=" BLEEPFORGE_LV2_PATH, BLEEPFORGE_LV2HOST, "render",
+                   "--note", "60:127:0:3600", "--length", "3600", "-o", dir + "/l.wav"});
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitForHidden(dir, 1)) << strsignal(signal);
+        kill(pid, signal);
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+            << strsignal(signal) << ": status " << status;
+        const std::vector<std::string> left = entries(dir);
+        EXPECT_TRUE(left.empty()) << strsignal(signal) << ": " << left.front();
+        EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos) << read("err.txt");
     }
 }

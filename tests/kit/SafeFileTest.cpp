@@ -150,3 +150,21 @@ TEST_F(SafeFileTest, WriteProtectedFilesAreNotReplaced)
     EXPECT_EQ(get("kept.wav"), "precious");
     EXPECT_EQ(entries(), 1);
 }
+
+// What a signal handler removes is exactly the files still being written:
+// never a finished one, never an existing target.
+TEST_F(SafeFileTest, RemovingFilesInFlightSparesFinishedAndExistingFiles)
+{
+    put("kept.wav", "old");
+    KIT_SafeFile done(path("done.wav"));
+    ASSERT_TRUE(done.Write("whole", 5) && done.Commit());
+    KIT_SafeFile first(path("kept.wav")), second(path("new.wav"));
+    ASSERT_TRUE(first.Write("a", 1) && second.Write("b", 1));
+    EXPECT_EQ(entries(), 4);
+    KIT_RemoveFilesInFlight();
+    EXPECT_EQ(entries(), 2);
+    EXPECT_EQ(get("kept.wav"), "old");
+    EXPECT_EQ(get("done.wav"), "whole");
+    EXPECT_FALSE(first.Commit()); // its data is gone: refused, the target kept
+    EXPECT_EQ(get("kept.wav"), "old");
+}
