@@ -90,9 +90,9 @@ bool withinRange(const IParam& param, const std::string& text)
     return ParseNumber(text, &value) && value >= param.GetMin() && value <= param.GetMax();
 }
 
-// A bound as --set takes it back: at the display's precision unless rounding
-// carries it outside the range (a minimum of 1e-06 would read 0.000), then
-// with as many more digits as it needs.
+// A value in range as --set takes it back: at the display's precision unless
+// rounding carries it outside the range (a minimum of 1e-06 would read 0.000),
+// then with as many more digits as it needs.
 std::string acceptedBound(const IParam& param, double bound)
 {
     const int kMostDecimals = 17;
@@ -264,10 +264,8 @@ std::string DescribeParams()
     for (int i = 0; i < kNumParams; ++i)
     {
         const IParam* param = plug.GetParam(i);
-        char value[IParam::kDisplaySize];
-        param->GetDisplayForHostNoDisplayText(value);
-        out << i << "\t" << param->GetNameForHost() << "\tdefault " << value << "\trange "
-            << rangeOf(*param);
+        out << i << "\t" << param->GetNameForHost() << "\tdefault "
+            << acceptedBound(*param, param->Value()) << "\trange " << rangeOf(*param);
         const std::string unit = paramProperties[i].label;
         if (!unit.empty())
             out << "\tunit " << unit;

@@ -171,7 +171,7 @@ double ParseLength(const std::string& text)
         return -1.0;
     double seconds = 0.0;
     if (!ParseNumber(text, &seconds) || seconds <= 0.0 || seconds > 3600.0)
-        throw UsageError("--length '" + text + "': expected 'auto' or seconds, 0 ... 3600");
+        throw UsageError("--length '" + text + "': expected 'auto' or seconds, more than 0 and at most 3600");
     return seconds;
 }
 

@@ -486,20 +486,22 @@ TEST_F(CliTest, ParamsListsAllSixty)
     EXPECT_EQ(run("render --help").status, 0);
 }
 
-// Every bound that params lists, or a refusal names, is one --set takes:
-// printed at the display's precision a minimum of 1e-06 reads 0.000 and one
-// of 0.7071... reads 0.707, both below the range.
+// Every bound and default that params lists, or a refusal names, is one --set
+// takes: printed at the display's precision a minimum of 1e-06 reads 0.000 and
+// one of 0.7071... (also the resonances' default) reads 0.707, below the range.
 TEST_F(CliTest, PrintedBoundsAreAccepted)
 {
     const CliRun params = run("params");
     ASSERT_EQ(params.status, 0);
-    std::string sets;
+    std::string sets, defaults;
     std::istringstream lines(params.out);
     int bounds = 0;
     for (std::string line; std::getline(lines, line);)
     {
         const size_t nameAt = line.find('\t') + 1, rangeAt = line.find("\trange ");
         const std::string name = line.substr(nameAt, line.find('\t', nameAt) - nameAt);
+        const size_t defaultAt = line.find("\tdefault ") + 9;
+        defaults += " --set \"" + name + "=" + line.substr(defaultAt, rangeAt - defaultAt) + "\"";
         const size_t dots = line.find(" ... ", rangeAt);
         const size_t end = line.find('\t', dots + 5);
         ASSERT_NE(dots, std::string::npos) << line;
@@ -513,6 +515,8 @@ TEST_F(CliTest, PrintedBoundsAreAccepted)
     EXPECT_EQ(bounds, 120);
     const std::string out = " --length 0.01 -o /dev/null";
     CliRun r = run("render" + sets + out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = run("render" + defaults + out);
     EXPECT_EQ(r.status, 0) << r.err;
 
     for (const char* refused :
