@@ -131,7 +131,7 @@ int main(int argc, char** argv)
     CLI::App* show = app.add_subcommand(
         "show", "Print a sound's 60 values as --set arguments that make it again exactly");
     show->add_option("sound", shown,
-                     "A state file, a WAV or FLAC Bleepforge wrote, or a sound code")
+                     "A state file, an audio file Bleepforge wrote, or a sound code")
         ->required();
     show->add_flag("--json", showJson, "Print one JSON object, names to values");
 

@@ -88,8 +88,11 @@ void KeepSettings(App& app)
 void OpenAction(App& app)
 {
     GtkWidget* dialog = fileDialog(app, GTK_FILE_CHOOSER_ACTION_OPEN, "Open sound", "_Open");
-    addFilter(dialog, "Sounds (states, presets, WAV and FLAC from Bleepforge)",
-              {"*.bin", "*.state", "*.aupreset", "*.wav", "*.WAV", "*.flac", "*.FLAC"});
+    // Every container Bleepforge writes carries its sound, the command line's
+    // AIFF and MP3 as well as Export's own.
+    addFilter(dialog, "Sounds (states, presets, audio files from Bleepforge)",
+              {"*.bin", "*.state", "*.aupreset", "*.wav", "*.WAV", "*.flac", "*.FLAC", "*.ogg", "*.OGG",
+               "*.aiff", "*.AIFF", "*.aif", "*.mp3", "*.MP3"});
     addFilter(dialog, "All files", {"*"});
     const std::string path = runFileDialog(dialog);
     if (path.empty())

@@ -129,7 +129,7 @@ void ShowKeys(App& app)
         "Escape\tstop it\n"
         "Ctrl+Z\tundo\n"
         "Ctrl+Shift+Z, Ctrl+Y\tredo\n"
-        "Ctrl+O\topen a sound (state, preset, or a WAV or FLAC from Bleepforge)\n"
+        "Ctrl+O\topen a sound (state, preset, or an audio file from Bleepforge)\n"
         "Ctrl+S\tsave the sound\n"
         "Ctrl+E\texport\n"
         "Ctrl+V\tpaste a sound code\n"

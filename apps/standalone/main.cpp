@@ -308,7 +308,7 @@ GtkWidget* buildHeader(App& app)
 {
     GtkWidget* bar = gtk_header_bar_new();
     gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
-    addButton(bar, "_Open…", "Open a sound: a state, a preset, or a WAV or FLAC Bleepforge wrote (Ctrl+O)",
+    addButton(bar, "_Open…", "Open a sound: a state, a preset, or an audio file Bleepforge wrote (Ctrl+O)",
               OpenAction, app);
     addButton(bar, "_Save…", "Save the sound as a state or a preset (Ctrl+S)", SaveAction, app);
     addButton(bar, "_Export…", "Write the sound as an audio file (Ctrl+E)", ExportAction, app);
