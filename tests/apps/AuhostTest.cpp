@@ -157,20 +157,10 @@ TEST_F(AuhostTest, APresetIsSavedOnlyBesideASuccessfulRender)
 // flight is removed.
 TEST_F(AuhostTest, SignalsRemoveTheFileInFlight)
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-    {
-        const std::string dir = path(std::to_string(signal));
-        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-        const pid_t pid = start({BLEEPFORGE_AUHOST, "render", mBundle, "--note", "60:127:0:3600",
-                                 "--length", "3600", "-o", dir + "/a.wav"});
-        ASSERT_GT(pid, 0);
-        ASSERT_TRUE(waitForHidden(dir, 1)) << strsignal(signal);
-        kill(pid, signal);
-        const int status = waitFor(pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
-            << strsignal(signal) << ": status " << status;
-        const std::vector<std::string> left = entries(dir);
-        EXPECT_TRUE(left.empty()) << strsignal(signal) << ": " << left.front();
-        EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos) << read("err.txt");
-    }
+    expectSignalsRemoveTheFileInFlight(
+        [this](const std::string& dir) -> std::vector<std::string>
+        {
+            return {BLEEPFORGE_AUHOST, "render", mBundle, "--note", "60:127:0:3600", "--length", "3600",
+                    "-o", dir + "/a.wav"};
+        });
 }

@@ -1,15 +1,19 @@
 #pragma once
 
+#include "ScratchTest.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -17,16 +21,9 @@
 
 // A scratch folder for a test that runs programs, and what they wrote there;
 // each command's standard error is kept in err.txt.
-class CommandTest : public ::testing::Test
+class CommandTest : public ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-test-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
     // The command's exit status; -1 when it did not exit.
     int run(const std::string& command)
     {
@@ -106,6 +103,26 @@ protected:
         waitpid(pid, &status, 0);
         return -1;
     }
-
-    std::string mDir;
+    // Each of INT, TERM and HUP (a closed terminal) sent to the program that
+    // command(folder) starts, once its file is in flight there: it ends with
+    // 128 + the signal, says it was interrupted, and leaves the folder empty.
+    template <class Command>
+    void expectSignalsRemoveTheFileInFlight(const Command& command)
+    {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        {
+            const std::string dir = path(std::to_string(signal));
+            ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+            const pid_t pid = start(command(dir));
+            ASSERT_GT(pid, 0);
+            ASSERT_TRUE(waitForHidden(dir, 1)) << strsignal(signal);
+            kill(pid, signal);
+            const int status = waitFor(pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+                << strsignal(signal) << ": status " << status;
+            const std::vector<std::string> left = entries(dir);
+            EXPECT_TRUE(left.empty()) << strsignal(signal) << ": " << left.front();
+            EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos) << read("err.txt");
+        }
+    }
 };

@@ -1,5 +1,6 @@
 // The app's remembered choices and the files it keeps beside them, on the
 // folders users actually have: FIFOs where files belong, folders it cannot write.
+#include "ScratchTest.h"
 #include "Settings.h"
 
 #include <gtest/gtest.h>
@@ -16,17 +17,8 @@
 namespace
 {
 
-class AppFolders : public ::testing::Test
+class AppFolders : public ScratchTest
 {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-settings-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-
-    std::string mDir;
 };
 
 TEST_F(AppFolders, AFifoInPlaceOfTheSettingsIsRefusedWithoutWaiting)

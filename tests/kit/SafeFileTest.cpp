@@ -1,3 +1,4 @@
+#include "ScratchTest.h"
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
@@ -15,17 +16,9 @@
 namespace
 {
 
-class SafeFileTest : public ::testing::Test
+class SafeFileTest : public ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-safe-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
     void put(const std::string& name, const std::string& text) const
     {
         std::ofstream(path(name), std::ios::binary) << text;
@@ -45,7 +38,6 @@ protected:
         return n;
     }
 
-    std::string mDir;
 };
 
 } // namespace

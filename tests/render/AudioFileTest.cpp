@@ -1,3 +1,4 @@
+#include "ScratchTest.h"
 #include "AudioFile.h"
 #include "ShareCode.h"
 
@@ -15,16 +16,9 @@
 namespace
 {
 
-class AudioFileTest : public ::testing::Test
+class AudioFileTest : public ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-audiofile-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
     std::string bytesOf(const std::string& name) const
     {
         std::ifstream in(path(name), std::ios::binary);
@@ -72,7 +66,6 @@ protected:
     }
 
     static constexpr long kFrames = 20000;
-    std::string mDir;
 };
 
 RenderRequest requestFor(double rate, double seconds)

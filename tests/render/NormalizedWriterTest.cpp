@@ -1,3 +1,4 @@
+#include "ScratchTest.h"
 #include "NormalizedWriter.h"
 
 #include <gtest/gtest.h>
@@ -51,18 +52,10 @@ Leveling writeInBlocks(const RenderResult& sound, const std::string& file, int c
     return writer.Commit(AudioTags{});
 }
 
-class NormalizedWriterTest : public ::testing::Test
+class NormalizedWriterTest : public ScratchTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/bleepforge-levels-XXXXXX";
-        mDir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + mDir + "'").c_str()); }
-    std::string path(const std::string& name) const { return mDir + "/" + name; }
 
-    std::string mDir;
 };
 
 } // namespace
