@@ -79,7 +79,10 @@ public:
         else if constexpr (kType == kOscSaw)
             return osc.sawn(frequency);
         else
+        {
+            static_assert(kType == kOscBreaker, "a plain waveform without its code here");
             return osc.breaker(frequency);
+        }
     }
     // Leaves the state as nextSample would, without working out a sample the
     // state does not depend on: a silent source skips its sines and tangents.

@@ -95,7 +95,14 @@ TEST(Blit, AnyRectangleStaysInsideBothBitmaps)
 {
     PIX_MemBitmap src(7, 5, 4);
     paintColumns(src);
-    PIX_MemBitmap dst(9, 6, 1);
+    // Rows of 12 pixels for 9 columns: the three past the right edge are a
+    // border no drawing may touch.
+    PIX_MemBitmap dst(9, 6, 4);
+    ASSERT_GT(dst.getRowSpan(), dst.getWidth());
+    const PIX_Pixel kBorder = PIX_MakePixel(1, 2, 3, 4);
+    for (int y = 0; y < dst.getHeight(); ++y)
+        for (int x = dst.getWidth(); x < dst.getRowSpan(); ++x)
+            dst.getBits()[y * dst.getRowSpan() + x] = kBorder;
     const int extremes[] = {INT_MIN + 1, -100000, -8, -1, 0, 3, 8, 100000, INT_MAX};
     for (int x : extremes)
         for (int y : extremes)
@@ -111,6 +118,9 @@ TEST(Blit, AnyRectangleStaysInsideBothBitmaps)
     PIX_Blit(&empty, &src, 0, 0, nullptr, 1.0f, 0);
     PIX_Blit(nullptr, &src, 0, 0, nullptr, 1.0f, 0);
     PIX_FillRect(&empty, 0, 0, 5, 5, kWhite, 1.0f, 0);
+    for (int y = 0; y < dst.getHeight(); ++y)
+        for (int x = dst.getWidth(); x < dst.getRowSpan(); ++x)
+            EXPECT_EQ(at(dst, x, y), kBorder) << "column " << x << ", row " << y;
 }
 
 TEST(Blit, CopyWithSourceAlpha)
