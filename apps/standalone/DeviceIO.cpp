@@ -264,7 +264,9 @@ void DeviceIO::endAuditionWithin(unsigned frames)
 }
 
 // Audio thread: MIDI that arrived since the last block starts it, then one
-// block of stereo output. Nothing here blocks or allocates.
+// block of stereo output. Nothing here allocates; the render goes through the
+// component entry, which holds the plug-in's mutex for the block, and so waits
+// while the GUI thread holds it to read the state.
 int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void* self)
 {
     auto* io = static_cast<DeviceIO*>(self);
