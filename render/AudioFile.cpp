@@ -3,7 +3,6 @@
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 #include "OggPages.h"
-#include "NormalizedWriter.h"
 #include "ShareCode.h"
 
 #include <sndfile.h>
@@ -443,15 +442,6 @@ bool LooksLikeAudioFile(const std::string& path)
     return (riff && n == 12 && start.compare(8, 4, "WAVE") == 0) ||
            start.compare(0, 4, "fLaC") == 0 || start.compare(0, 4, "OggS") == 0 ||
            (start.compare(0, 4, "FORM") == 0 && n == 12 && start.compare(8, 3, "AIF") == 0) || mp3;
-}
-
-double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,
-                       const RenderResult& audio, const Normalization& asked,
-                       const std::string& statePath, const std::string& comment)
-{
-    NormalizedWriter writer(path, format, rate, asked);
-    writer.Write(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
-    return writer.Commit(AudioTags{comment, EncodeShareCode(audio.state)}, statePath, BytesOf(audio.state)).gain;
 }
 
 void RefuseSharedOutputs(const std::vector<std::string>& paths)

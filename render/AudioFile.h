@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Levels.h"
 #include "Requests.h"
 
 #include <memory>
@@ -107,14 +106,6 @@ private:
     Container mContainer = Container::kWav;
     long mFramesLeft = 0;
 };
-
-// A whole result brought to a level as asked, then written with its sound in
-// the file and its state beside it unless the state path is empty. Returns
-// the gain applied. A sound that renders block by block goes through
-// NormalizedWriter instead, which needs no whole result.
-double WriteNormalized(const std::string& path, const AudioFormat& format, double rate,
-                       const RenderResult& audio, const Normalization& asked,
-                       const std::string& statePath, const std::string& comment = "");
 
 // The state a Bleepforge audio file carries: in WAV its chunk, else the sound
 // code in its comment (an ID3 comment in MP3). Throws std::runtime_error

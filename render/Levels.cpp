@@ -248,11 +248,6 @@ Leveling LevelSound(const RenderResult& audio, double rate, const Normalization&
     return leveler.Finish(play);
 }
 
-double NormalizationGain(const RenderResult& audio, double rate, const Normalization& asked)
-{
-    return LevelSound(audio, rate, asked).gain;
-}
-
 std::string DescribeLeveling(const std::string& file, const Leveling& done, const Normalization& asked)
 {
     const std::string name = file == "-" ? "standard output: " : "'" + file + "': ";

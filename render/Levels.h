@@ -89,8 +89,6 @@ private:
 
 // A whole result, as Leveler measures a sound written with the channels given.
 Leveling LevelSound(const RenderResult& audio, double rate, const Normalization& asked, int channels = 2);
-// The gain that brings the sound where asked; 1 for silence.
-double NormalizationGain(const RenderResult& audio, double rate, const Normalization& asked);
 // The gain that brings a peak to the level in dBFS; 1 for silence.
 double PeakGain(double peak, double dbfs);
 void ApplyGain(RenderResult& audio, double gain);

@@ -93,22 +93,22 @@ bool withinRange(const IParam& param, const std::string& text)
 // A value in range as --set takes it back: at the display's precision unless
 // rounding carries it outside the range (a minimum of 1e-06 would read 0.000),
 // then with as many more digits as it needs.
-std::string acceptedBound(const IParam& param, double bound)
+std::string acceptedText(const IParam& param, double value)
 {
     const int kMostDecimals = 17;
     char text[IParam::kDisplaySize];
-    param.GetDisplayForHost(bound, false, text, false);
+    param.GetDisplayForHost(value, false, text, false);
     for (int decimals = param.GetPrecision() + 1;
          !withinRange(param, text) && decimals <= kMostDecimals; ++decimals)
-        std::snprintf(text, sizeof text, "%.*f", decimals, bound);
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
     if (!withinRange(param, text))
-        std::snprintf(text, sizeof text, "%.17g", bound);
+        std::snprintf(text, sizeof text, "%.17g", value);
     return Trim(text);
 }
 
 std::string rangeOf(const IParam& param)
 {
-    return acceptedBound(param, param.GetMin()) + " ... " + acceptedBound(param, param.GetMax());
+    return acceptedText(param, param.GetMin()) + " ... " + acceptedText(param, param.GetMax());
 }
 
 // A value outside its parameter's range, or not whole where the parameter
@@ -265,7 +265,7 @@ std::string DescribeParams()
     {
         const IParam* param = plug.GetParam(i);
         out << i << "\t" << param->GetNameForHost() << "\tdefault "
-            << acceptedBound(*param, param->Value()) << "\trange " << rangeOf(*param);
+            << acceptedText(*param, param->Value()) << "\trange " << rangeOf(*param);
         const std::string unit = paramProperties[i].label;
         if (!unit.empty())
             out << "\tunit " << unit;

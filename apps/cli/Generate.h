@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFile.h"
+#include "Levels.h"
 #include "RenderJob.h"
 
 #include <string>
