@@ -122,6 +122,8 @@ void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned see
 // the first sound, with the way to keep it.
 void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
 {
+    if (request.render.settings.empty())
+        return; // no instrument to build for nothing
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     const std::vector<int> set = applySettings(plug, request);
