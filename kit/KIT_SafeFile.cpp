@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,15 +138,24 @@ bool KIT_SafeFile::OpenTemporary()
     for (int attempt = 0; attempt < kNameAttempts; ++attempt)
     {
         const std::string name = stem + uniqueSuffix() + ".part";
+        // A signal between creating the file and tracking it would find it
+        // untracked and leave it behind, so signals wait for both.
+        sigset_t all, before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &before);
         // 0666 lets the user's umask decide, as for any newly created file.
         mFd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int error = errno;
         if (mFd >= 0)
         {
             mTemporary = name;
             track(mTemporary);
-            return true;
         }
-        if (errno != EEXIST)
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        if (mFd >= 0)
+            return true;
+        errno = error;
+        if (error != EEXIST)
             break;
     }
     return Fail("cannot create a file in the folder of");
