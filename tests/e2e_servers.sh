@@ -41,7 +41,14 @@ start_x() {
     export DISPLAY=$display
 }
 # A server name of our own, so a JACK server already running is never touched.
+# A server that ended without its own clean-up (killed) keeps its place in
+# JACK's table of servers, which holds eight; while no server runs at all,
+# what the table holds is stale and goes.
 start_jack() {
+    if ! pgrep -x 'jackd|jackdbus' >/dev/null; then
+        rm -f /dev/shm/jack-shm-registry /dev/shm/jack_sem.* /dev/shm/jack-[0-9]* /dev/shm/jack_db-[0-9]* \
+            2>/dev/null || true
+    fi
     export JACK_DEFAULT_SERVER=$1-$$
     jackd -d dummy -r 48000 -p "$2" >"$work/jack.log" 2>&1 &
     jack_pid=$!
