@@ -131,8 +131,6 @@ void BundleBackend::TakeState(const ByteChunk& state)
 
 void BundleBackend::TakeSetting(const ResolvedSetting& setting)
 {
-    if (mIds.empty())
-        Params();
     setParameter(*mUnit, mIds.at(static_cast<size_t>(setting.index)), setting.value);
 }
 

@@ -50,8 +50,6 @@ void LV2Backend::TakeState(const ByteChunk& state)
 
 void LV2Backend::TakeSetting(const ResolvedSetting& setting)
 {
-    if (mControls.empty())
-        Params();
     mInstance->SetControl(mControls.at(static_cast<size_t>(setting.index)),
                           static_cast<float>(setting.value));
 }

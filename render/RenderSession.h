@@ -48,6 +48,7 @@ public:
     virtual std::vector<ParamInfo> Params() = 0;
     // Throws std::runtime_error when the instrument refuses it.
     virtual void TakeState(const ByteChunk& state) = 0;
+    // The index is into the list Params gave, which the session asks for first.
     virtual void TakeSetting(const ResolvedSetting& setting) = 0;
     // The 484-byte state, as the next frame would render it.
     virtual ByteChunk State() = 0;
