@@ -2,10 +2,8 @@
 // presets that carry a sound from one run to the next.
 #include "CommandTest.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
