@@ -64,7 +64,7 @@ std::string nearMatches(const std::vector<ParamInfo>& params, const std::string&
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
     if (ranked.empty())
-        return " (see the parameter list)";
+        return " ('bleepforge params', 'auhost info' and 'lv2host info' list them)";
     std::string list = "; did you mean ";
     for (size_t i = 0; i < ranked.size() && i < 5; ++i)
         list += (i ? ", \"" : "\"") + ranked[i].second + "\"";
