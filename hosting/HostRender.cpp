@@ -1,34 +1,9 @@
 // Rendering through a hosted bundle as bleepforge render plays notes, and the
-// state and parameter helpers it needs. Shared by auhost and the standalone app.
+// state helpers it needs. Shared by auhost and the standalone app.
 #include "HostRender.h"
 
 #include <algorithm>
-#include <cmath>
-
-// "NAME=VALUE" through the parameter list: a value text of an enumeration, or
-// a plain value in the parameter's units.
-void ApplySetting(AUInstance& unit, const std::vector<AUParameterDescription>& params,
-                  const std::string& assignment)
-{
-    const size_t equals = assignment.find('=');
-    if (equals == std::string::npos)
-        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
-    const std::string name = Trim(assignment.substr(0, equals)),
-                      text = assignment.substr(equals + 1);
-    auto param = std::find_if(params.begin(), params.end(),
-                              [&](const AUParameterDescription& p) { return p.name == name; });
-    if (param == params.end())
-        throw UsageError("--set: the bundle has no parameter \"" + name + "\"");
-    double value = 0.0;
-    auto choice = std::find_if(param->valueStrings.begin(), param->valueStrings.end(),
-                               [&](const std::string& s) { return Lower(s) == Lower(Trim(text)); });
-    if (choice != param->valueStrings.end())
-        value = static_cast<double>(choice - param->valueStrings.begin());
-    else if (!ParseNumber(text, &value))
-        throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number");
-    if (unit.SetParameter(param->id, static_cast<float>(value)) != noErr)
-        throw std::runtime_error("the bundle refused \"" + name + "\"");
-}
+#include <stdexcept>
 
 CFDictionaryRef StateDictionary(const AUBundle& bundle, const ByteChunk& state)
 {
@@ -68,29 +43,117 @@ void RestoreFrom(AUInstance& unit, CFDictionaryRef state, const std::string& wha
                                  std::to_string(result) + ")");
 }
 
-// The notes of the request, block by block, as bleepforge render plays them,
-// ended where the sound ends when the length is automatic.
-CFDictionaryRef RenderThroughBundle(const AUBundle& bundle, const HostRender& job,
-                                    const FrameSink& sink)
+ByteChunk CurrentState(AUInstance& unit)
 {
-    const RenderRequest& request = job.request;
-    AUInstance unit(bundle);
-    if (request.seeded && unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0,
-                                           &request.seed, sizeof request.seed) != noErr)
-        throw std::runtime_error("the bundle cannot be seeded");
-    if (unit.Configure(request.rate, static_cast<UInt32>(request.block)) != noErr ||
-        unit.Initialize() != noErr)
-        throw std::runtime_error("the bundle refused the stream format or to initialise");
-    if (!job.presetIn.empty())
-        RestoreFrom(unit, LoadAUPreset(job.presetIn), "'" + job.presetIn + "'");
-    if (!request.stateIn.empty())
-        RestoreFrom(unit, StateDictionary(bundle, ReadState(request.stateIn)), "the state");
-    if (job.state.Size() > 0)
-        RestoreFrom(unit, StateDictionary(bundle, job.state), "the sound");
-    const std::vector<AUParameterDescription> params = unit.Parameters();
-    for (const std::string& setting : request.settings)
-        ApplySetting(unit, params, setting);
+    CFDictionaryRef state = nullptr;
+    ByteChunk bytes;
+    if (unit.SaveState(&state) != noErr || !state)
+        return bytes;
+    CFStringRef key = CFStringCreateWithCString(nullptr, "data", kCFStringEncodingUTF8);
+    auto data = static_cast<CFDataRef>(CFDictionaryGetValue(state, key));
+    if (data)
+        bytes.PutBytes(CFDataGetBytePtr(data), static_cast<int>(CFDataGetLength(data)));
+    CFRelease(key);
+    CFRelease(state);
+    return bytes;
+}
 
+namespace
+{
+
+void setParameter(AUInstance& unit, AudioUnitParameterID id, double value)
+{
+    if (unit.SetParameter(id, static_cast<float>(value)) != noErr)
+        throw std::runtime_error("the bundle refused parameter " + std::to_string(id));
+}
+
+} // namespace
+
+std::vector<ParamInfo> ParamsOf(const std::vector<AUParameterDescription>& params)
+{
+    std::vector<ParamInfo> infos;
+    for (const AUParameterDescription& p : params)
+    {
+        ParamInfo info;
+        info.name = p.name;
+        info.minimum = p.minValue;
+        info.maximum = p.maxValue;
+        info.whole = p.unitKind == kAudioUnitParameterUnit_Indexed;
+        info.single = true;
+        for (size_t i = 0; i < p.valueStrings.size(); ++i)
+            info.texts.emplace_back(p.minValue + static_cast<double>(i), p.valueStrings[i]);
+        infos.push_back(info);
+    }
+    return infos;
+}
+
+void ApplySetting(AUInstance& unit, const std::vector<AUParameterDescription>& params,
+                  const std::string& assignment)
+{
+    const ResolvedSetting setting = ResolveSetting(ParamsOf(params), assignment);
+    setParameter(unit, params[static_cast<size_t>(setting.index)].id, setting.value);
+}
+
+BundleBackend::BundleBackend(const AUBundle& bundle, const std::string& preset, const ByteChunk& sound)
+    : mBundle(bundle), mPreset(preset), mSound(sound)
+{
+}
+
+void BundleBackend::Open(double rate, int block, std::optional<unsigned> seed)
+{
+    mUnit = std::make_unique<AUInstance>(mBundle);
+    if (seed && mUnit->SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &*seed,
+                                   sizeof *seed) != noErr)
+        throw std::runtime_error("the bundle cannot be seeded");
+    if (mUnit->Configure(rate, static_cast<UInt32>(block)) != noErr || mUnit->Initialize() != noErr)
+        throw std::runtime_error("the bundle refused the stream format or to initialise");
+    mLeft.assign(static_cast<size_t>(block), 0.0f);
+    mRight.assign(mLeft.size(), 0.0f);
+    if (!mPreset.empty())
+        RestoreFrom(*mUnit, LoadAUPreset(mPreset), "'" + mPreset + "'");
+    if (mSound.Size() > 0)
+        RestoreFrom(*mUnit, StateDictionary(mBundle, mSound), "the sound");
+}
+
+std::vector<ParamInfo> BundleBackend::Params()
+{
+    const std::vector<AUParameterDescription> params = mUnit->Parameters();
+    mIds.clear();
+    for (const AUParameterDescription& p : params)
+        mIds.push_back(p.id);
+    return ParamsOf(params);
+}
+
+void BundleBackend::TakeState(const ByteChunk& state)
+{
+    RestoreFrom(*mUnit, StateDictionary(mBundle, state), "the state");
+}
+
+void BundleBackend::TakeSetting(const ResolvedSetting& setting)
+{
+    setParameter(*mUnit, mIds.at(static_cast<size_t>(setting.index)), setting.value);
+}
+
+ByteChunk BundleBackend::State()
+{
+    ByteChunk state = CurrentState(*mUnit);
+    StateValues(state); // refuses a bundle that gives no state of ours
+    return state;
+}
+
+std::string BundleBackend::PresetText()
+{
+    CFDictionaryRef state = nullptr;
+    if (mUnit->SaveState(&state) != noErr || !state)
+        throw std::runtime_error("the bundle did not give its state");
+    const std::string text = AUPresetText(state);
+    CFRelease(state);
+    return text;
+}
+
+RenderTarget BundleBackend::Target()
+{
+    AUInstance& unit = *mUnit;
     RenderTarget target;
     target.sendNote = [&unit](const NoteEvent& e, int offset)
     {
@@ -98,18 +161,17 @@ CFDictionaryRef RenderThroughBundle(const AUBundle& bundle, const HostRender& jo
         unit.MIDIEvent(on ? 0x90 : 0x80, static_cast<UInt32>(e.note),
                        on ? static_cast<UInt32>(e.velocity) : 0, static_cast<UInt32>(offset));
     };
-    double sampleTime = 0.0;
-    std::vector<float> left(static_cast<size_t>(request.block)), right(left.size());
-    target.renderBlock = [&](double* outLeft, double* outRight, int frames)
+    mSampleTime = 0.0;
+    target.renderBlock = [this](double* outLeft, double* outRight, int frames)
     {
         const OSStatus rendering =
-            unit.Render({left.data(), right.data()}, static_cast<UInt32>(frames), sampleTime);
+            mUnit->Render({mLeft.data(), mRight.data()}, static_cast<UInt32>(frames), mSampleTime);
         if (rendering != noErr)
             throw std::runtime_error("the bundle failed to render (" + std::to_string(rendering) +
                                      ")");
-        sampleTime += frames;
-        std::copy(left.begin(), left.begin() + frames, outLeft);
-        std::copy(right.begin(), right.begin() + frames, outRight);
+        mSampleTime += frames;
+        std::copy(mLeft.begin(), mLeft.begin() + frames, outLeft);
+        std::copy(mRight.begin(), mRight.begin() + frames, outRight);
     };
     target.idleFrames = [&unit]
     {
@@ -118,16 +180,15 @@ CFDictionaryRef RenderThroughBundle(const AUBundle& bundle, const HostRender& jo
         unit.GetProperty(kIdleFramesProperty, kAudioUnitScope_Global, 0, &idle, &size);
         return static_cast<long>(idle);
     };
-    RunRenderLoop(request, target, sink);
-    CFDictionaryRef state = nullptr;
-    if (unit.SaveState(&state) != noErr || !state)
-        throw std::runtime_error("the bundle did not give its state");
-    return state;
+    return target;
 }
 
 RenderResult RenderThroughBundle(const AUBundle& bundle, const HostRender& job)
 {
+    BundleBackend backend(bundle, job.presetIn, job.state);
+    RenderSession session(backend, job.request);
+    session.Prepare();
     RenderResult result;
-    CFRelease(RenderThroughBundle(bundle, job, CollectFrames(&result)));
+    result.state = session.Render(CollectFrames(&result));
     return result;
 }

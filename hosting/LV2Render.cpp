@@ -1,81 +1,74 @@
 #include "LV2Render.h"
 
-#include <cmath>
+#include <algorithm>
 
-namespace
+LV2Backend::LV2Backend(LV2World& world, const std::string& preset) : mWorld(world), mPreset(preset)
 {
+}
+
+void LV2Backend::Open(double rate, int block, std::optional<unsigned> seed)
+{
+    mInstance = std::make_unique<LV2Instance>(mWorld, rate, block);
+    if (seed)
+        mInstance->Seed(*seed);
+    if (!mPreset.empty())
+        mInstance->RestorePreset(mPreset);
+}
+
+std::vector<ParamInfo> LV2Backend::Params()
+{
+    std::vector<ParamInfo> params;
+    mControls.clear();
+    for (const LV2PortInfo& port : mWorld.Ports())
+    {
+        if (!port.control || !port.input)
+            continue;
+        ParamInfo info;
+        info.name = port.name;
+        info.symbol = port.symbol;
+        info.minimum = port.minimum;
+        info.maximum = port.maximum;
+        info.whole = port.integer;
+        info.single = true;
+        info.texts.assign(port.scalePoints.begin(), port.scalePoints.end());
+        params.push_back(info);
+        mControls.push_back(port.index);
+    }
+    return params;
+}
 
 // The plug-in's state and its control ports agree again, as a host's restore
 // leaves them; the ports then carry nothing new to the plug-in.
-void restoreSound(LV2Instance& instance, const ByteChunk& state)
+void LV2Backend::TakeState(const ByteChunk& state)
 {
-    instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI,
-                                  std::vector<uint8_t>(state.GetBytes(), state.GetBytes() + state.Size()));
+    mInstance->RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI,
+                                    std::vector<uint8_t>(state.GetBytes(), state.GetBytes() + state.Size()));
     const std::vector<double> values = StateValues(state);
     for (size_t i = 0; i < values.size(); ++i)
-        instance.SetControl(static_cast<uint32_t>(i), static_cast<float>(values[i]));
+        mInstance->SetControl(static_cast<uint32_t>(i), static_cast<float>(values[i]));
 }
 
-} // namespace
-
-void ApplySetting(LV2Instance& instance, const std::string& assignment)
+void LV2Backend::TakeSetting(const ResolvedSetting& setting)
 {
-    const size_t equals = assignment.find('=');
-    if (equals == std::string::npos)
-        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
-    const std::string name = Trim(assignment.substr(0, equals)), text = Trim(assignment.substr(equals + 1));
-    const int index = instance.ControlNamed(name);
-    if (index < 0)
-        throw UsageError("--set: the plug-in has no control \"" + name + "\" (see 'lv2host info')");
-    const LV2PortInfo& port = instance.Port(index);
-    double value = 0.0;
-    bool found = false;
-    for (const auto& point : port.scalePoints)
-    {
-        if (Lower(point.second) == Lower(text))
-        {
-            value = point.first;
-            found = true;
-        }
-    }
-    if (!found && !ParseNumber(text, &value))
-        throw UsageError("--set \"" + name + "\": '" + text + "' is not a number");
-    const float single = static_cast<float>(value);
-    if (single < port.minimum || single > port.maximum || (port.integer && value != std::floor(value)))
-        throw UsageError("--set \"" + name + "\": expected " + std::string(port.integer ? "a whole number " : "") +
-                         std::to_string(port.minimum) + " ... " + std::to_string(port.maximum));
-    instance.SetControl(static_cast<uint32_t>(index), single);
+    mInstance->SetControl(mControls.at(static_cast<size_t>(setting.index)),
+                          static_cast<float>(setting.value));
 }
 
-std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink)
+ByteChunk LV2Backend::State()
 {
-    return RenderThroughLV2(world, job, sink, [](const ByteChunk&) {});
-}
-
-std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink,
-                                      const std::function<void(const ByteChunk&)>& settled)
-{
-    RenderRequest request = job.request;
-    LV2Instance instance(world, request.rate, request.block);
-    if (request.seeded)
-        instance.Seed(request.seed);
-    if (!job.preset.empty())
-        instance.RestorePreset(job.preset);
-    if (!request.stateIn.empty())
-        restoreSound(instance, ReadState(request.stateIn));
-    for (const std::string& setting : request.settings)
-        ApplySetting(instance, setting);
     // A block of no frames: the plug-in takes the ports, and its state is the
-    // one it will render.
-    instance.Run(0);
-    const std::vector<uint8_t> bytes = instance.StateProperty(BLEEPFORGE_LV2_STATE_URI);
+    // one it renders.
+    mInstance->Run(0);
+    const std::vector<uint8_t> bytes = mInstance->StateProperty(BLEEPFORGE_LV2_STATE_URI);
     ByteChunk state;
     state.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
-    const std::vector<double> values = StateValues(state); // refuses a plug-in without our state
-    settled(state);
-    if (request.notes.empty() && request.generatedNoteWhenNone)
-        request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold], values[kAmpEnvDecay]));
+    StateValues(state); // refuses a plug-in without our state
+    return state;
+}
 
+RenderTarget LV2Backend::Target()
+{
+    LV2Instance& instance = *mInstance;
     RenderTarget target;
     target.sendNote = [&instance](const NoteEvent& e, int offset)
     {
@@ -90,14 +83,5 @@ std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, con
         std::copy(instance.Output(1), instance.Output(1) + frames, right);
     };
     target.idleFrames = [&instance] { return instance.IdleFrames(); };
-    RunRenderLoop(request, target, sink);
-    return instance.StateProperty(BLEEPFORGE_LV2_STATE_URI);
-}
-
-RenderResult RenderThroughLV2(LV2World& world, const LV2Render& job)
-{
-    RenderResult result;
-    const std::vector<uint8_t> state = RenderThroughLV2(world, job, CollectFrames(&result));
-    result.state.PutBytes(state.data(), static_cast<int>(state.size()));
-    return result;
+    return target;
 }

@@ -1,25 +1,29 @@
 #pragma once
 
 #include "LV2Host.h"
+#include "RenderSession.h"
 
-#include <functional>
+#include <memory>
 
-struct LV2Render
+// A fresh instance of the LV2 plug-in, driven offline as a host does. A
+// preset (a label or URI) is restored when it opens, before the session's own
+// state and settings; settings reach the plug-in as its single-precision
+// control ports carry them, and the state as a host's restore leaves it.
+class LV2Backend : public RenderBackend
 {
-    RenderRequest request;
-    std::string preset; // a label or URI, restored before the request's state
-};
+public:
+    LV2Backend(LV2World& world, const std::string& preset = "");
 
-// Renders the job's notes in a fresh instance, as bleepforge render plays
-// them: the frames go to the sink as they render. Returns the plug-in's
-// state property after the render. Settings reach the plug-in as its
-// single-precision control ports carry them.
-std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink);
-// The same, telling settled the state the plug-in will render (its settings
-// taken, before any frame), so that a file can carry it from its head.
-std::vector<uint8_t> RenderThroughLV2(LV2World& world, const LV2Render& job, const FrameSink& sink,
-                                      const std::function<void(const ByteChunk&)>& settled);
-RenderResult RenderThroughLV2(LV2World& world, const LV2Render& job);
-// "NAME=VALUE" onto the instance's control ports: a port's name or symbol, a
-// scale point's label or a number within the port's range.
-void ApplySetting(LV2Instance& instance, const std::string& assignment);
+    void Open(double rate, int block, std::optional<unsigned> seed) override;
+    std::vector<ParamInfo> Params() override;
+    void TakeState(const ByteChunk& state) override;
+    void TakeSetting(const ResolvedSetting& setting) override;
+    ByteChunk State() override;
+    RenderTarget Target() override;
+
+private:
+    LV2World& mWorld;
+    std::string mPreset;
+    std::unique_ptr<LV2Instance> mInstance;
+    std::vector<uint32_t> mControls; // the port of each parameter Params lists
+};

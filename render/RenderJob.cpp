@@ -2,87 +2,14 @@
 
 #include "Bleepforge.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
-#include <unistd.h>
+#include <stdexcept>
 
 namespace
 {
 
 static_assert(kStateSize == 4 + 8 * kNumParams, "a state is a version and the values");
-
-size_t editDistance(const std::string& a, const std::string& b)
-{
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i)
-    {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j)
-        {
-            const size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-std::string nearMatches(const std::string& name)
-{
-    const std::string wanted = Lower(Trim(name));
-    std::vector<std::pair<size_t, std::string>> ranked;
-    for (const ParamProperties& row : paramProperties)
-    {
-        const std::string candidate = Lower(row.name);
-        const size_t distance = candidate.find(wanted) != std::string::npos && !wanted.empty()
-                                    ? 0
-                                    : editDistance(wanted, candidate);
-        if (distance <= std::max<size_t>(3, wanted.size() / 3))
-            ranked.push_back({distance, row.name});
-    }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
-    if (ranked.empty())
-        return " (see 'bleepforge params')";
-    std::string list = "; did you mean ";
-    for (size_t i = 0; i < ranked.size() && i < 5; ++i)
-        list += (i ? ", \"" : "\"") + ranked[i].second + "\"";
-    return list + "?";
-}
-
-int findParam(const std::string& name)
-{
-    for (int i = 0; i < kNumParams; ++i)
-    {
-        if (name == paramProperties[i].name || name == ParamPlainName(static_cast<EParams>(i)))
-            return i;
-    }
-    return -1;
-}
-
-bool mapDisplayText(const IParam& param, const std::string& text, double* value)
-{
-    for (int i = 0; i < param.GetNDisplayTexts(); ++i)
-    {
-        int v = 0;
-        const char* display = param.GetDisplayTextAtIdx(i, &v);
-        if (Lower(display) == Lower(Trim(text)))
-        {
-            *value = v;
-            return true;
-        }
-    }
-    return false;
-}
 
 bool withinRange(const IParam& param, const std::string& text)
 {
@@ -111,100 +38,98 @@ std::string rangeOf(const IParam& param)
     return acceptedText(param, param.GetMin()) + " ... " + acceptedText(param, param.GetMax());
 }
 
-// A value outside its parameter's range, or not whole where the parameter
-// is, is refused with the range instead of being held to it.
-void refuseOutOfRange(const IParam& param, const std::string& name, double value)
-{
-    const bool whole = param.Type() != IParam::kTypeDouble;
-    const std::string range = std::string(whole ? "a whole number " : "") + rangeOf(param);
-    if (value < param.GetMin() || value > param.GetMax() || (whole && value != std::floor(value)))
-        throw UsageError("--set \"" + name + "\": expected " + range);
-}
-
 } // namespace
+
+std::vector<ParamInfo> InstrumentParams(Bleepforge& plug)
+{
+    std::vector<ParamInfo> params;
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const IParam* param = plug.GetParam(i);
+        ParamInfo info;
+        info.name = param->GetNameForHost();
+        info.minimum = param->GetMin();
+        info.maximum = param->GetMax();
+        info.whole = param->Type() != IParam::kTypeDouble;
+        for (int t = 0; t < param->GetNDisplayTexts(); ++t)
+        {
+            int value = 0;
+            const char* text = param->GetDisplayTextAtIdx(t, &value);
+            info.texts.emplace_back(value, text);
+        }
+        params.push_back(info);
+    }
+    return params;
+}
 
 int ApplySetting(Bleepforge& plug, const std::string& assignment)
 {
-    const size_t equals = assignment.find('=');
-    if (equals == std::string::npos)
-        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
-    const std::string name = Trim(assignment.substr(0, equals));
-    const std::string text = assignment.substr(equals + 1);
-    const int idx = findParam(name);
-    if (idx < 0)
-        throw UsageError("--set: unknown parameter \"" + name + "\"" + nearMatches(name));
-    IParam* param = plug.GetParam(idx);
-    double value = 0.0;
-    if (!mapDisplayText(*param, text, &value) && !ParseNumber(text, &value))
-    {
-        std::string choices;
-        for (int i = 0; i < param->GetNDisplayTexts(); ++i)
-            choices += std::string(i ? ", " : " (one of: ") + param->GetDisplayTextAtIdx(i);
-        throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number" +
-                         (choices.empty() ? "" : choices + ")"));
-    }
-    refuseOutOfRange(*param, name, value);
-    plug.SetParameterFromHost(idx, value);
-    return idx;
+    const ResolvedSetting setting = ResolveSetting(InstrumentParams(plug), assignment);
+    plug.SetParameterFromHost(setting.index, setting.value);
+    return setting.index;
 }
+
+namespace
+{
+
+void takeState(Bleepforge& plug, ByteChunk state)
+{
+    if (plug.UnserializeState(&state, 0) != kStateSize)
+        throw std::runtime_error("the instrument cannot apply the state");
+    plug.RedrawParamControls();
+}
+
+} // namespace
 
 void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
                            const std::vector<std::string>& settings)
 {
     if (!statePath.empty())
-    {
-        ByteChunk state = ReadState(statePath);
-        if (plug.UnserializeState(&state, 0) != kStateSize)
-            throw std::runtime_error("'" + statePath + "' holds a state that cannot be applied");
-        plug.RedrawParamControls();
-    }
+        takeState(plug, ReadState(statePath));
     for (const std::string& setting : settings)
         ApplySetting(plug, setting);
 }
 
-ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
-{
-    return Render(request, sink, [](const ByteChunk&) {});
-}
+InstrumentBackend::InstrumentBackend() = default;
+InstrumentBackend::~InstrumentBackend() = default;
 
-ByteChunk Render(const RenderRequest& request, const FrameSink& sink,
-                 const std::function<void(const ByteChunk&)>& settled)
+void InstrumentBackend::Open(double rate, int block, std::optional<unsigned> seed)
 {
-    if (!request.stateIn.empty())
-        ReadState(request.stateIn); // refused before anything is built or rendered
-
     IPluginInstanceInfo info;
-    Bleepforge plug(info);
-    if (request.seeded)
-        plug.SeedRandom(request.seed);
-    ApplyStateAndSettings(plug, request.stateIn, request.settings);
+    mPlug = std::make_unique<Bleepforge>(info);
+    mRate = rate;
+    mBlock = block;
+    if (seed)
+        mPlug->SeedRandom(*seed);
+}
+
+std::vector<ParamInfo> InstrumentBackend::Params()
+{
+    return InstrumentParams(*mPlug);
+}
+
+void InstrumentBackend::TakeState(const ByteChunk& state)
+{
+    takeState(*mPlug, state);
+}
+
+void InstrumentBackend::TakeSetting(const ResolvedSetting& setting)
+{
+    mPlug->SetParameterFromHost(setting.index, setting.value);
+}
+
+ByteChunk InstrumentBackend::State()
+{
     ByteChunk state;
-    plug.SerializeState(&state);
-    settled(state);
-    if (!request.notes.empty() || !request.generatedNoteWhenNone)
-        return RenderWith(plug, request, sink);
-    RenderRequest played = request;
-    played.notes.push_back(GeneratedNote(plug));
-    return RenderWith(plug, played, sink);
+    mPlug->SerializeState(&state);
+    return state;
 }
 
-NoteSpec GeneratedNote(Bleepforge& plug)
+RenderTarget InstrumentBackend::Target()
 {
-    return GeneratedNote(plug.GetParam(kAmpEnvAttack)->Value(), plug.GetParam(kAmpEnvHold)->Value(),
-                         plug.GetParam(kAmpEnvDecay)->Value());
-}
-
-RenderResult Render(const RenderRequest& request)
-{
-    RenderResult result;
-    result.state = Render(request, CollectFrames(&result));
-    return result;
-}
-
-ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const FrameSink& sink)
-{
-    plug.SetSampleRate(request.rate);
-    plug.SetBlockSize(request.block);
+    Bleepforge& plug = *mPlug;
+    plug.SetSampleRate(mRate);
+    plug.SetBlockSize(mBlock);
     plug.SetOutputChannelConnections(0, 2, true);
     plug.Reset();
 
@@ -225,10 +150,28 @@ ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const Frame
         plug.ProcessBuffers(0.0, frames);
     };
     target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
-    RunRenderLoop(request, target, sink);
-    ByteChunk state;
-    plug.SerializeState(&state);
-    return state;
+    return target;
+}
+
+ByteChunk Render(const RenderRequest& request, const FrameSink& sink)
+{
+    return Render(request, sink, nullptr);
+}
+
+ByteChunk Render(const RenderRequest& request, const FrameSink& sink,
+                 const std::function<void(const ByteChunk&)>& settled)
+{
+    InstrumentBackend backend;
+    RenderSession session(backend, request);
+    session.Prepare();
+    return session.Render(sink, settled);
+}
+
+RenderResult Render(const RenderRequest& request)
+{
+    RenderResult result;
+    result.state = Render(request, CollectFrames(&result));
+    return result;
 }
 
 std::vector<std::pair<std::string, std::string>> SettingsOf(const std::string& sound)

@@ -1,13 +1,41 @@
 #pragma once
 
 #include "Requests.h"
+#include "RenderSession.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 class Bleepforge;
+
+// The instrument in this process, driven as a host drives it.
+class InstrumentBackend : public RenderBackend
+{
+public:
+    InstrumentBackend();
+    ~InstrumentBackend() override;
+
+    void Open(double rate, int block, std::optional<unsigned> seed) override;
+    std::vector<ParamInfo> Params() override;
+    void TakeState(const ByteChunk& state) override;
+    void TakeSetting(const ResolvedSetting& setting) override;
+    ByteChunk State() override;
+    RenderTarget Target() override;
+
+    // The instrument opened, for what only it can do (its generators).
+    Bleepforge& Plug() { return *mPlug; }
+
+private:
+    std::unique_ptr<Bleepforge> mPlug;
+    double mRate = 44100.0;
+    int mBlock = 512;
+};
+
+// The instrument's parameters as a session reads settings for them.
+std::vector<ParamInfo> InstrumentParams(Bleepforge& plug);
 
 // One "NAME=VALUE" in real units or, for enumerations, a display text;
 // returns the index of the parameter set.
@@ -25,11 +53,6 @@ RenderResult Render(const RenderRequest& request);
 // and settings, before any frame), so that a file can carry it from its head.
 ByteChunk Render(const RenderRequest& request, const FrameSink& sink,
                  const std::function<void(const ByteChunk&)>& settled);
-// Renders the request's notes on an instrument already set up; its state,
-// settings and seed are not applied again.
-ByteChunk RenderWith(Bleepforge& plug, const RenderRequest& request, const FrameSink& sink);
-// The note generate plays, for the instrument's sound.
-NoteSpec GeneratedNote(Bleepforge& plug);
 // Every parameter of a sound (a state file, an audio file Bleepforge wrote or a
 // sound code) as a NAME and a VALUE text that ApplySetting takes back to the
 // very same value: a display text, a whole number, or 17 digits.

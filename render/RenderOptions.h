@@ -1,14 +1,16 @@
 #pragma once
 
 // The options every render command shares (bleepforge render and generate,
-// lv2host render), as the user typed them. Header only: CLI11 stays in each
+// auhost render, lv2host render), as the user typed them. Header only: CLI11 stays in each
 // program's one translation unit that parses its command line.
 #include "AudioFile.h"
 #include "Levels.h"
+#include "RenderSession.h"
 #include "Requests.h"
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,5 +69,21 @@ struct RenderOptions
         CheckRequest(request);
         return OutputFormat(output, ParseSampleFormat(format), channels, request);
     }
-};
 
+    // Renders through the backend into the output as every render command
+    // does: the sound's own note when no --note is given, the file carrying
+    // the sound, a companion written beside it (from the state after the
+    // render, the state itself by default). Throws UsageError for what was
+    // asked wrongly, before anything is written.
+    ByteChunk RenderInto(RenderBackend& backend, const std::string& output, const std::string& program,
+                         const std::string& companionPath = "",
+                         const std::function<std::string(const ByteChunk&)>& companion = nullptr)
+    {
+        request.generatedNoteWhenNone = true;
+        const AudioFormat format = Finish(output);
+        RefuseSharedOutputs({output, companionPath});
+        RenderSession session(backend, request);
+        session.Prepare();
+        return session.Write({output, format, normalization, "", companionPath, companion, program});
+    }
+};

@@ -1,21 +1,17 @@
 // auhost: loads an Audio Unit–style bundle and drives it as a host does, to
 // describe it, render with it, and validate it.
-#include "AudioFile.h"
 #include "HostRender.h"
 #include "Interrupt.h"
+#include "RenderOptions.h"
 #include "Validate.h"
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <climits>
-#include <memory>
-#include <cmath>
 #include <iostream>
 
 namespace
 {
-
 
 int fail(const std::string& message, int status)
 {
@@ -72,27 +68,20 @@ int main(int argc, char** argv)
     CLI::App* info = app.add_subcommand("info", "Describe the component, its parameters and presets");
     info->add_option("bundle", bundlePath, "The .component folder")->required();
 
-    HostRender job;
-    std::vector<std::string> notes;
-    std::string length = "auto", format = "pcm16", output;
-    CLI::App* rendering = app.add_subcommand("render", "Render notes through the bundle");
+    RenderOptions options;
+    std::string output, seed, presetIn, presetOut;
+    CLI::App* rendering =
+        app.add_subcommand("render", "Render notes through the bundle, as bleepforge render does");
     rendering->add_option("bundle", bundlePath, "The .component folder")->required();
-    rendering->add_option("--rate", job.request.rate, "Sample rate in Hz")->default_val(44100);
-    rendering->add_option("--block", job.request.block, "Block size in frames")
-        ->default_val(512)
-        ->check(CLI::Range(1, 8192));
-    rendering->add_option("--set", job.request.settings, "\"NAME=VALUE\", repeatable");
-    rendering->add_option("--state", job.request.stateIn, "A 484-byte state or sound code");
-    rendering->add_option("--note", notes, "N[:VEL[:START[:DUR]]], repeatable");
-    rendering->add_option("--length", length, "Seconds, or 'auto'")->default_val("auto");
-    std::string seed;
+    options.Add(rendering);
     rendering->add_option("--seed", seed, "Seed the random sequence, 0 ... 4294967295");
-    rendering->add_option("--format", format, "pcm16, pcm24, float or double")->default_val("pcm16");
-    rendering->add_option("--preset", job.presetIn, "Restore an .aupreset before rendering");
-    std::string presetOut;
+    rendering->add_option("--preset", presetIn, "Restore an .aupreset before --state");
     rendering->add_option("--save-preset", presetOut,
                           "Save the state as an .aupreset once the render has succeeded");
-    rendering->add_option("-o,--output", output, "Output WAV file")->required();
+    rendering->add_option("-o,--output", output,
+                          "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), or - "
+                          "for raw samples")
+        ->required();
 
     CLI::App* validate = app.add_subcommand("validate", "Run the validation suite on the bundle");
     validate->add_option("bundle", bundlePath, "The .component folder")->required();
@@ -119,23 +108,12 @@ int main(int argc, char** argv)
             describe(unit, bundle);
             return 0;
         }
-        job.request.seeded = rendering->count("--seed") > 0;
-        if (job.request.seeded)
-            job.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
-        job.request.lengthSeconds = ParseLength(length);
-        for (const std::string& note : notes)
-            job.request.notes.push_back(ParseNote(note));
-        CheckRequest(job.request);
-        const SampleFormat sampleFormat = ParseSampleFormat(format);
-        RefuseSharedOutputs({output, presetOut});
-        AudioWriter writer(output, AudioFormat{Container::kWav, sampleFormat, 2}, job.request.rate,
-                           MostFrames(job.request), AudioTags{});
-        const FrameSink written = [&writer](const double* left, const double* right, long frames)
-        { writer.Write(left, right, frames); };
-        const std::unique_ptr<const void, void (*)(CFTypeRef)> state(
-            RenderThroughBundle(bundle, job, Interruptible(written)), CFRelease);
-        const auto dictionary = static_cast<CFDictionaryRef>(state.get());
-        writer.Commit(presetOut, presetOut.empty() ? "" : AUPresetText(dictionary));
+        options.request.seeded = rendering->count("--seed") > 0;
+        if (options.request.seeded)
+            options.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
+        BundleBackend backend(bundle, presetIn);
+        options.RenderInto(backend, output, "auhost", presetOut,
+                           [&backend](const ByteChunk&) { return backend.PresetText(); });
         return 0;
     }
     catch (const Interrupted&)

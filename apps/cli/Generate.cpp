@@ -2,8 +2,6 @@
 
 #include "Bleepforge.h"
 #include "Interrupt.h"
-#include "NormalizedWriter.h"
-#include "ShareCode.h"
 
 #include <algorithm>
 #include <cctype>
@@ -36,13 +34,6 @@ const std::map<std::string, void (Bleepforge::*)()>& generators()
         {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
         {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
     return all;
-}
-
-ByteChunk settledState(Bleepforge& plug)
-{
-    ByteChunk state;
-    plug.SerializeState(&state);
-    return state;
 }
 
 struct Target
@@ -95,16 +86,6 @@ void showProgress(int done, int total, const std::string& file)
               << std::flush;
 }
 
-// The state, then each setting; returns the parameter each setting set.
-std::vector<int> applySettings(Bleepforge& plug, const GenerateRequest& request)
-{
-    ApplyStateAndSettings(plug, request.render.stateIn, {});
-    std::vector<int> set;
-    for (const std::string& setting : request.render.settings)
-        set.push_back(ApplySetting(plug, setting));
-    return set;
-}
-
 void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned seed)
 {
     // Locked values are put back after the generator, which draws as it
@@ -124,9 +105,10 @@ void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
 {
     if (request.render.settings.empty())
         return; // no instrument to build for nothing
-    IPluginInstanceInfo info;
-    Bleepforge plug(info);
-    const std::vector<int> set = applySettings(plug, request);
+    InstrumentBackend instrument;
+    RenderSession session(instrument, request.render);
+    const std::vector<int> set = session.Prepare();
+    Bleepforge& plug = instrument.Plug();
     std::vector<double> asSet;
     for (int idx : set)
         asSet.push_back(plug.GetParam(idx)->Value());
@@ -149,43 +131,18 @@ void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
 // The sound of one seed, written as it renders; its state is committed with it.
 void generateOne(const GenerateRequest& request, const Target& target)
 {
-    IPluginInstanceInfo info;
-    Bleepforge plug(info);
-    applySettings(plug, request);
-    runGenerator(plug, request, target.seed);
-    RenderRequest render = request.render;
-    if (render.notes.empty())
-        render.notes.push_back(GeneratedNote(plug));
-    const AudioFormat format =
-        OutputFormat(target.audio, request.format.sample, request.format.channels, render);
-    const std::string comment =
-        "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
-    if (request.normalization.kind != Normalization::kNone)
-    {
-        NormalizedWriter writer(target.audio, format, render.rate, request.normalization);
-        const ByteChunk state =
-            RenderWith(plug, render,
-                       Interruptible([&writer](const double* left, const double* right, long frames)
-                                     { writer.Write(left, right, frames); }));
-        StopIfInterrupted();
-        const Leveling done =
-            writer.Commit(AudioTags{comment, EncodeShareCode(state)}, target.state, BytesOf(state));
-        ReportLeveling(target.audio, done, request.normalization);
-        return;
-    }
-    AudioWriter writer(target.audio, format, render.rate, MostFrames(render),
-                       AudioTags{comment, EncodeShareCode(settledState(plug))});
-    long clipped = 0;
-    const FrameSink written =
-        [&writer, &clipped](const double* left, const double* right, long frames)
-    {
-        clipped += CountFullScale(left, right, frames);
-        writer.Write(left, right, frames);
-    };
-    const ByteChunk state = RenderWith(plug, render, Interruptible(written));
-    StopIfInterrupted();
-    writer.Commit(target.state, BytesOf(state));
-    WarnIfClipped(target.audio, clipped);
+    InstrumentBackend instrument;
+    RenderSession session(instrument, request.render);
+    session.Prepare();
+    runGenerator(instrument.Plug(), request, target.seed);
+    SoundFile file;
+    file.path = target.audio;
+    file.format = OutputFormat(target.audio, request.format.sample, request.format.channels, request.render);
+    file.normalization = request.normalization;
+    file.comment = "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
+    file.companionPath = target.state;
+    file.program = "bleepforge";
+    session.Write(file);
 }
 
 void checkRequest(const GenerateRequest& request)
@@ -471,18 +428,6 @@ void RunGenerate(const GenerateRequest& request)
         if (batch)
             reportFinished(targets[k], static_cast<int>(k) + 1, request.count);
     }
-}
-
-void ReportLeveling(const std::string& file, const Leveling& done, const Normalization& asked)
-{
-    std::cerr << "bleepforge: " << DescribeLeveling(file, done, asked) << std::endl;
-}
-
-void WarnIfClipped(const std::string& file, long clipped)
-{
-    const std::string warning = ClippingWarning(file, clipped);
-    if (!warning.empty())
-        std::cerr << "bleepforge: " << warning << std::endl;
 }
 
 unsigned ClockSeed()

@@ -40,9 +40,5 @@ std::string ExpandPattern(const std::string& pattern, int number);
 // Runs the generator once per sound and writes each with its state; progress on
 // stderr and, for batches, a summary line on stdout as each file is finished.
 void RunGenerate(const GenerateRequest& request);
-// On stderr: what normalising did to the file.
-void ReportLeveling(const std::string& file, const Leveling& done, const Normalization& asked);
-// On stderr: a warning when samples reached full scale.
-void WarnIfClipped(const std::string& file, long clipped);
 // A seed from the clock, for a run given none.
 unsigned ClockSeed();

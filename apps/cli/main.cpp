@@ -5,7 +5,6 @@
 #include "Generate.h"
 #include "Interrupt.h"
 #include "Layout.h"
-#include "NormalizedWriter.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
 #include "ShareCode.h"
@@ -16,7 +15,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <memory>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -194,51 +192,18 @@ int main(int argc, char** argv)
             generate.format = generateOptions.Finish(generate.output);
             generate.normalization = generateOptions.normalization;
             generate.render = generateOptions.request;
+            generate.render.generatedNoteWhenNone = true;
             generate.seeded = gen->count("--seed") > 0;
             generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
             generate.count = static_cast<int>(ParseWhole(generateCount, 1, kMaxCount, "--count"));
             RunGenerate(generate);
             return 0;
         }
-        RenderRequest& request = renderOptions.request;
-        request.generatedNoteWhenNone = true;
-        request.seeded = render->count("--seed") > 0;
-        if (request.seeded)
-            request.seed = parseSeed(renderSeed);
-        const AudioFormat audioFormat = renderOptions.Finish(output);
-        RefuseSharedOutputs({output, stateOut});
-        if (renderOptions.normalization.kind != Normalization::kNone)
-        {
-            NormalizedWriter writer(output, audioFormat, request.rate, renderOptions.normalization);
-            const ByteChunk state =
-                Render(request, Interruptible([&writer](const double* left, const double* right, long frames)
-                                              { writer.Write(left, right, frames); }));
-            StopIfInterrupted();
-            const Leveling done = writer.Commit(AudioTags{"", EncodeShareCode(state)}, stateOut, BytesOf(state));
-            ReportLeveling(output, done, renderOptions.normalization);
-            return 0;
-        }
-        // The writer opens once the sound is settled, so that the file's head
-        // carries it.
-        std::unique_ptr<AudioWriter> writer;
-        long clipped = 0;
-        const ByteChunk state = Render(
-            request,
-            Interruptible(
-                [&writer, &clipped](const double* left, const double* right, long frames)
-                {
-                    clipped += CountFullScale(left, right, frames);
-                    writer->Write(left, right, frames);
-                }),
-            [&](const ByteChunk& settled)
-            {
-                writer = std::make_unique<AudioWriter>(output, audioFormat, request.rate,
-                                                       MostFrames(request),
-                                                       AudioTags{"", EncodeShareCode(settled)});
-            });
-        StopIfInterrupted();
-        writer->Commit(stateOut, BytesOf(state));
-        WarnIfClipped(output, clipped);
+        renderOptions.request.seeded = render->count("--seed") > 0;
+        if (renderOptions.request.seeded)
+            renderOptions.request.seed = parseSeed(renderSeed);
+        InstrumentBackend instrument;
+        renderOptions.RenderInto(instrument, output, "bleepforge", stateOut);
         return 0;
     }
     catch (const Interrupted&)

@@ -1,19 +1,14 @@
 // lv2host: loads an LV2 plug-in through lilv (from LV2_PATH) and renders with
 // it offline as bleepforge render does.
-#include "AudioFile.h"
 #include "Interrupt.h"
 #include "LV2Render.h"
-#include "NormalizedWriter.h"
 #include "RenderOptions.h"
-#include "ShareCode.h"
 
 #include <CLI/CLI.hpp>
 
 #include <climits>
 #include <unistd.h>
-#include <cstdio>
 #include <iostream>
-#include <memory>
 
 namespace
 {
@@ -80,13 +75,12 @@ int main(int argc, char** argv)
     CLI::App* info = app.add_subcommand("info", "List the plug-in's ports and presets");
     info->add_option("--uri", uri, "The plug-in's URI")->capture_default_str();
 
-    LV2Render job;
     RenderOptions options;
-    std::string output, stateOut, seed;
+    std::string output, stateOut, seed, preset;
     CLI::App* rendering = app.add_subcommand("render", "Render notes through the plug-in, as bleepforge render does");
     rendering->add_option("--uri", uri, "The plug-in's URI")->capture_default_str();
     options.Add(rendering);
-    rendering->add_option("--preset", job.preset,
+    rendering->add_option("--preset", preset,
                           "A preset's label or URI (see 'lv2host info'), restored before --state");
     rendering->add_option("--state-out", stateOut,
                           "Write the plug-in's state after the render (- for standard output)");
@@ -115,44 +109,11 @@ int main(int argc, char** argv)
             describe(world, uri);
             return 0;
         }
-        RenderRequest& request = options.request;
-        request.generatedNoteWhenNone = true;
-        request.seeded = rendering->count("--seed") > 0;
-        if (request.seeded)
-            request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
-        const AudioFormat format = options.Finish(output);
-        if (!request.stateIn.empty())
-            ReadState(request.stateIn); // refused before any file is made
-        RefuseSharedOutputs({output, stateOut});
-        job.request = request;
-        if (options.normalization.kind != Normalization::kNone)
-        {
-            NormalizedWriter writer(output, format, request.rate, options.normalization);
-            const std::vector<uint8_t> bytes = RenderThroughLV2(
-                world, job,
-                Interruptible([&writer](const double* left, const double* right, long frames)
-                              { writer.Write(left, right, frames); }));
-            StopIfInterrupted();
-            ByteChunk state;
-            state.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
-            const Leveling done = writer.Commit(AudioTags{"", EncodeShareCode(state)}, stateOut,
-                                                std::string(bytes.begin(), bytes.end()));
-            std::cerr << "lv2host: " << DescribeLeveling(output, done, options.normalization) << std::endl;
-            return 0;
-        }
-        // The writer opens once the sound is settled, so that the file's head carries it.
-        std::unique_ptr<AudioWriter> writer;
-        const std::vector<uint8_t> state = RenderThroughLV2(
-            world, job,
-            Interruptible([&writer](const double* left, const double* right, long frames)
-                          { writer->Write(left, right, frames); }),
-            [&](const ByteChunk& settled)
-            {
-                writer = std::make_unique<AudioWriter>(output, format, request.rate,
-                                                       MostFrames(request),
-                                                       AudioTags{"", EncodeShareCode(settled)});
-            });
-        writer->Commit(stateOut, std::string(state.begin(), state.end()));
+        options.request.seeded = rendering->count("--seed") > 0;
+        if (options.request.seeded)
+            options.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
+        LV2Backend backend(world, preset);
+        options.RenderInto(backend, output, "lv2host", stateOut);
         return 0;
     }
     catch (const Interrupted&)

@@ -17,21 +17,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-ByteChunk CurrentState(AUInstance& unit)
-{
-    CFDictionaryRef state = nullptr;
-    ByteChunk bytes;
-    if (unit.SaveState(&state) != noErr || !state)
-        return bytes;
-    CFStringRef key = CFStringCreateWithCString(nullptr, "data", kCFStringEncodingUTF8);
-    auto data = static_cast<CFDataRef>(CFDictionaryGetValue(state, key));
-    if (data)
-        bytes.PutBytes(CFDataGetBytePtr(data), static_cast<int>(CFDataGetLength(data)));
-    CFRelease(key);
-    CFRelease(state);
-    return bytes;
-}
-
 namespace
 {
 

@@ -7,8 +7,6 @@
 #include <memory>
 #include <mutex>
 
-// The instrument's state as its 484 bytes; empty when it gives none.
-ByteChunk CurrentState(AUInstance& unit);
 // A state file, or an .aupreset by its extension; never half-written.
 void SaveSound(AUInstance& unit, const std::string& path);
 // Either kind, an audio file Bleepforge wrote, or a sound code in place of a

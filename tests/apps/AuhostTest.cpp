@@ -2,10 +2,8 @@
 // presets that carry a sound from one run to the next.
 #include "CommandTest.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -28,23 +26,6 @@ protected:
     const std::string mBundle = BLEEPFORGE_BUNDLE;
 };
 
-// A WAV's format and samples, walked chunk by chunk: the files may carry
-// other chunks (the command line's holds its sound).
-std::string formatAndSamples(const std::string& wav)
-{
-    std::string kept;
-    for (size_t at = 12; at + 8 <= wav.size();)
-    {
-        uint32_t size = 0;
-        std::memcpy(&size, &wav[at + 4], 4);
-        const std::string id = wav.substr(at, 4);
-        if (id == "fmt " || id == "data")
-            kept += wav.substr(at, 8 + size);
-        at += 8 + size + (size & 1);
-    }
-    return kept;
-}
-
 } // namespace
 
 TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
@@ -57,8 +38,8 @@ TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
               0)
         << read("err.txt");
     ASSERT_EQ(run(std::string(BLEEPFORGE_CLI) + " render" + notes + " -o '" + path("cli.wav") + "'"), 0);
-    EXPECT_FALSE(formatAndSamples(read("au.wav")).empty());
-    EXPECT_EQ(formatAndSamples(read("au.wav")), formatAndSamples(read("cli.wav")));
+    EXPECT_GT(read("au.wav").size(), 1000u);
+    EXPECT_TRUE(read("au.wav") == read("cli.wav")); // the sound it carries too
     EXPECT_NE(read("p.aupreset").find("<key>data</key>"), std::string::npos);
 
     // Raw samples on standard output, as bleepforge render -o - writes them.

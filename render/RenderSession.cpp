@@ -1,0 +1,254 @@
+#include "RenderSession.h"
+
+#include "Interrupt.h"
+#include "NormalizedWriter.h"
+#include "Params.h"
+#include "ShareCode.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace
+{
+
+// The table keeps the white noise's "Whiite" slip, which the editor shows and
+// stored sessions hold; users type it plainly.
+std::string plainSpelling(const std::string& name)
+{
+    const std::string slip = "Whiite ";
+    return name.compare(0, slip.size(), slip) == 0 ? "White " + name.substr(slip.size()) : name;
+}
+
+bool answersTo(const ParamInfo& param, const std::string& name)
+{
+    return name == param.name || name == plainSpelling(param.name) ||
+           (!param.symbol.empty() && name == param.symbol);
+}
+
+size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+    {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j)
+        {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string nearMatches(const std::vector<ParamInfo>& params, const std::string& name)
+{
+    const std::string wanted = Lower(Trim(name));
+    std::vector<std::pair<size_t, std::string>> ranked;
+    for (const ParamInfo& param : params)
+    {
+        const std::string candidate = Lower(plainSpelling(param.name));
+        const size_t distance = candidate.find(wanted) != std::string::npos && !wanted.empty()
+                                    ? 0
+                                    : editDistance(wanted, candidate);
+        if (distance <= std::max<size_t>(3, wanted.size() / 3))
+            ranked.push_back({distance, plainSpelling(param.name)});
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    if (ranked.empty())
+        return " ('bleepforge params', 'auhost info' and 'lv2host info' list them)";
+    std::string list = "; did you mean ";
+    for (size_t i = 0; i < ranked.size() && i < 5; ++i)
+        list += (i ? ", \"" : "\"") + ranked[i].second + "\"";
+    return list + "?";
+}
+
+// The value as the backend will hold it.
+double carried(const ParamInfo& param, double value)
+{
+    return param.single ? static_cast<double>(static_cast<float>(value)) : value;
+}
+
+bool inRange(const ParamInfo& param, double value)
+{
+    const double held = carried(param, value);
+    return held >= carried(param, param.minimum) && held <= carried(param, param.maximum);
+}
+
+// The shortest text that reads back as the bound the backend holds, so that
+// the range a refusal names is accepted as it is written.
+std::string boundText(const ParamInfo& param, double bound)
+{
+    char text[400];
+    for (int decimals = 0; decimals <= 17; ++decimals)
+    {
+        std::snprintf(text, sizeof text, "%.*f", decimals, bound);
+        if (carried(param, std::strtod(text, nullptr)) == carried(param, bound))
+            return text;
+    }
+    std::snprintf(text, sizeof text, "%.17g", bound);
+    return text;
+}
+
+void refuseOutOfRange(const ParamInfo& param, const std::string& name, double value)
+{
+    if (inRange(param, value) && (!param.whole || value == std::floor(value)))
+        return;
+    throw UsageError("--set \"" + name + "\": expected " + (param.whole ? "a whole number " : "") +
+                     boundText(param, param.minimum) + " ... " + boundText(param, param.maximum));
+}
+
+double valueOf(const ParamInfo& param, const std::string& name, const std::string& text)
+{
+    for (const auto& [value, label] : param.texts)
+    {
+        if (Lower(label) == Lower(Trim(text)))
+            return value;
+    }
+    double value = 0.0;
+    if (ParseNumber(text, &value))
+        return value;
+    std::string choices;
+    for (size_t i = 0; i < param.texts.size(); ++i)
+        choices += (i ? ", " : " (one of: ") + param.texts[i].second;
+    throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number" +
+                     (choices.empty() ? "" : choices + ")"));
+}
+
+// The hosted plug-ins hand over single-precision samples. Every backend's
+// are rounded alike, so that a sound makes one file whichever way it was
+// reached; only a file of doubles keeps what the backend gave.
+FrameSink asWritten(const AudioFormat& format, const FrameSink& sink)
+{
+    if (format.sample == SampleFormat::kDouble)
+        return sink;
+    auto rounded = std::make_shared<std::vector<double>>();
+    return [sink, rounded](const double* left, const double* right, long frames)
+    {
+        rounded->resize(2 * static_cast<size_t>(frames));
+        double* l = rounded->data();
+        double* r = l + frames;
+        for (long i = 0; i < frames; ++i)
+        {
+            l[i] = static_cast<float>(left[i]);
+            r[i] = static_cast<float>(right[i]);
+        }
+        sink(l, r, frames);
+    };
+}
+
+} // namespace
+
+ResolvedSetting ResolveSetting(const std::vector<ParamInfo>& params, const std::string& assignment)
+{
+    const size_t equals = assignment.find('=');
+    if (equals == std::string::npos)
+        throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
+    const std::string name = Trim(assignment.substr(0, equals));
+    const auto param = std::find_if(params.begin(), params.end(),
+                                    [&name](const ParamInfo& p) { return answersTo(p, name); });
+    if (param == params.end())
+        throw UsageError("--set: unknown parameter \"" + name + "\"" + nearMatches(params, name));
+    const double value = valueOf(*param, name, assignment.substr(equals + 1));
+    refuseOutOfRange(*param, name, value);
+    return {static_cast<int>(param - params.begin()), value};
+}
+
+NoteSpec DefaultNote(const ByteChunk& state)
+{
+    const std::vector<double> values = StateValues(state);
+    return GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold], values[kAmpEnvDecay]);
+}
+
+RenderSession::RenderSession(RenderBackend& backend, const RenderRequest& request)
+    : mBackend(backend), mRequest(request)
+{
+    if (!request.stateIn.empty())
+        mState = ReadState(request.stateIn);
+}
+
+std::vector<int> RenderSession::Prepare()
+{
+    mBackend.Open(mRequest.rate, mRequest.block,
+                  mRequest.seeded ? std::optional<unsigned>(mRequest.seed) : std::nullopt);
+    if (mState.Size() > 0)
+        mBackend.TakeState(mState);
+    const std::vector<ParamInfo> params = mRequest.settings.empty() ? std::vector<ParamInfo>()
+                                                                    : mBackend.Params();
+    std::vector<int> set;
+    for (const std::string& setting : mRequest.settings)
+    {
+        const ResolvedSetting resolved = ResolveSetting(params, setting);
+        mBackend.TakeSetting(resolved);
+        set.push_back(resolved.index);
+    }
+    return set;
+}
+
+ByteChunk RenderSession::Render(const FrameSink& sink,
+                                const std::function<void(const ByteChunk&)>& settled)
+{
+    const ByteChunk sound = mBackend.State();
+    RenderRequest played = mRequest;
+    if (played.notes.empty() && played.generatedNoteWhenNone)
+        played.notes.push_back(DefaultNote(sound));
+    if (settled)
+        settled(sound);
+    RunRenderLoop(played, mBackend.Target(), sink);
+    return mBackend.State();
+}
+
+ByteChunk RenderSession::Write(const SoundFile& file)
+{
+    const auto companionOf = [&file](const ByteChunk& state)
+    { return file.companion ? file.companion(state) : BytesOf(state); };
+    const auto tagsOf = [&file](const ByteChunk& state)
+    { return AudioTags{file.comment, EncodeShareCode(state)}; };
+    const auto say = [&file](const std::string& line)
+    {
+        if (!line.empty())
+            std::cerr << file.program << ": " << line << std::endl;
+    };
+
+    if (file.normalization.kind != Normalization::kNone)
+    {
+        NormalizedWriter writer(file.path, file.format, mRequest.rate, file.normalization);
+        ByteChunk sound;
+        const ByteChunk state = Render(
+            Interruptible(asWritten(file.format, [&writer](const double* left, const double* right, long frames)
+                                    { writer.Write(left, right, frames); })),
+            [&sound](const ByteChunk& settled) { sound = settled; });
+        StopIfInterrupted();
+        const Leveling done = writer.Commit(tagsOf(sound), file.companionPath, companionOf(state));
+        say(DescribeLeveling(file.path, done, file.normalization));
+        return state;
+    }
+    // The writer opens once the sound is settled, so that the file's head
+    // carries it.
+    std::unique_ptr<AudioWriter> writer;
+    long clipped = 0;
+    const ByteChunk state = Render(
+        Interruptible(asWritten(file.format,
+                                [&writer, &clipped](const double* left, const double* right, long frames)
+                                {
+                                    clipped += CountFullScale(left, right, frames);
+                                    writer->Write(left, right, frames);
+                                })),
+        [&](const ByteChunk& settled)
+        {
+            writer = std::make_unique<AudioWriter>(file.path, file.format, mRequest.rate,
+                                                   MostFrames(mRequest), tagsOf(settled));
+        });
+    StopIfInterrupted();
+    writer->Commit(file.companionPath, companionOf(state));
+    say(ClippingWarning(file.path, clipped));
+    return state;
+}

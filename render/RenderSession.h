@@ -1,0 +1,98 @@
+#pragma once
+
+// One render, whichever way the instrument is reached: the settings read by
+// one set of rules, the state, the seed and the default note applied in one
+// order, and the file written by one writer. A backend only carries out what
+// the session decides.
+#include "AudioFile.h"
+#include "Levels.h"
+#include "Requests.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A parameter as a backend shows it, what reading "NAME=VALUE" needs.
+struct ParamInfo
+{
+    std::string name;                            // as shown
+    std::string symbol;                          // another name it answers to, or ""
+    double minimum = 0.0, maximum = 1.0;
+    bool whole = false;                          // a whole number or a list entry
+    bool single = false;                         // the backend carries values in single precision
+    std::vector<std::pair<double, std::string>> texts; // list entries by their text
+};
+
+struct ResolvedSetting
+{
+    int index;
+    double value; // in the parameter's units
+};
+
+// "NAME=VALUE": a parameter by its name (the white noise's "Whiite" slip
+// may be spelled plainly) or symbol, a list entry by its text in any case, or
+// a finite number in range, whole where the parameter is. Throws UsageError
+// saying what was expected.
+ResolvedSetting ResolveSetting(const std::vector<ParamInfo>& params, const std::string& assignment);
+
+// How a session reaches one instrument. Open comes first; the rest follow in
+// the order the session calls them.
+class RenderBackend
+{
+public:
+    virtual ~RenderBackend() = default;
+    // A fresh instrument for this rate and block size, seeded when a seed is given.
+    virtual void Open(double rate, int block, std::optional<unsigned> seed) = 0;
+    virtual std::vector<ParamInfo> Params() = 0;
+    // Throws std::runtime_error when the instrument refuses it.
+    virtual void TakeState(const ByteChunk& state) = 0;
+    // The index is into the list Params gave, which the session asks for first.
+    virtual void TakeSetting(const ResolvedSetting& setting) = 0;
+    // The 484-byte state, as the next frame would render it.
+    virtual ByteChunk State() = 0;
+    // Notes in and blocks out, at the rate and block size opened.
+    virtual RenderTarget Target() = 0;
+};
+
+// Where a session's sound goes and what goes with it.
+struct SoundFile
+{
+    std::string path;                       // "-" for raw samples on standard output
+    AudioFormat format;
+    Normalization normalization;
+    std::string comment;                    // beside the sound code the file carries
+    std::string companionPath;              // written with the audio, or ""
+    // The companion's bytes from the state after the render; the state itself when empty.
+    std::function<std::string(const ByteChunk& state)> companion;
+    std::string program;                    // names the program in what is said on stderr
+};
+
+class RenderSession
+{
+public:
+    // Reads the request's state (refused here, before anything is built).
+    RenderSession(RenderBackend& backend, const RenderRequest& request);
+
+    // Opens the backend, then applies the state and each setting in order;
+    // returns the parameter each setting set.
+    std::vector<int> Prepare();
+    // Renders the request's notes, or the sound's default note when it asks
+    // for one and gives none; the frames go to the sink as they render, and
+    // settled hears the state the sound renders with before the first frame.
+    // Returns the state after the render.
+    ByteChunk Render(const FrameSink& sink,
+                     const std::function<void(const ByteChunk&)>& settled = nullptr);
+    // Renders into the file, normalised as asked, carrying the sound; stops
+    // between blocks on an interruption, leaving no file.
+    ByteChunk Write(const SoundFile& file);
+
+private:
+    RenderBackend& mBackend;
+    RenderRequest mRequest;
+    ByteChunk mState;
+};
+
+// The note the sound plays when none is given, from its state.
+NoteSpec DefaultNote(const ByteChunk& state);
