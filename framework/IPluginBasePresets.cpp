@@ -132,7 +132,7 @@ int IPluginBase::UnserializeParams(ByteChunk* chunk, int startPos)
             return -1;
     }
     for (int i = 0; i < NParams(); ++i)
-        mParams.Get(i)->Set(values[static_cast<size_t>(i)]);
+        mParams.Get(i)->SetAsPlayed(values[static_cast<size_t>(i)]);
     OnParamReset();
     return pos;
 }

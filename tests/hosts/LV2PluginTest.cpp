@@ -98,6 +98,26 @@ TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
     EXPECT_EQ(saved(h), moved);
 }
 
+TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
+{
+    LV2PluginHarness h;
+    std::vector<uint8_t> played = saved(h);
+    h.controls[kOsc1Octave] = 1.5f;
+    h.controls[kOsc1Type] = 3.7f;
+    h.run(64);
+    setValue(played, kOsc1Octave, 1.0);
+    setValue(played, kOsc1Type, 3.0);
+    EXPECT_EQ(saved(h), played);
+
+    // A state or preset restored with a fraction.
+    std::vector<uint8_t> fractional = played;
+    setValue(fractional, kOsc2Transpose, -2.5);
+    ASSERT_EQ(restore(h, fractional, h.urids.Map(LV2_ATOM__Chunk)), LV2_STATE_SUCCESS);
+    h.run(64);
+    setValue(played, kOsc2Transpose, -2.0);
+    EXPECT_EQ(saved(h), played);
+}
+
 TEST(LV2Plugin, ARestoredStateSurvivesThePortsTheHostLeftAlone)
 {
     LV2PluginHarness h;
