@@ -15,8 +15,6 @@
 namespace
 {
 
-static_assert(kStateSize == 4 + 8 * kNumParams, "a state is a version and the values");
-
 size_t editDistance(const std::string& a, const std::string& b)
 {
     std::vector<size_t> row(b.size() + 1);
