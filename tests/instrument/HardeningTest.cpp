@@ -91,9 +91,9 @@ TEST(Hardening, NonFiniteValuesNeverBecomeParameterValues)
 TEST(Hardening, WholeNumberParametersKeepTheValueTheyPlay)
 {
     Host host;
-    ASSERT_EQ(IPluginAU::SetParamProc(&host.plug, kOsc1Type, kAudioUnitScope_Global, 0, 3.7f, 0), noErr);
-    ASSERT_EQ(IPluginAU::SetParamProc(&host.plug, kOsc2Octave, kAudioUnitScope_Global, 0, -1.5f, 0), noErr);
-    ASSERT_EQ(IPluginAU::SetParamProc(&host.plug, kOsc3Cents, kAudioUnitScope_Global, 0, -0.25f, 0), noErr);
+    ASSERT_TRUE(host.plug.SetParameterFromHost(kOsc1Type, 3.7f));
+    ASSERT_TRUE(host.plug.SetParameterFromHost(kOsc2Octave, -1.5));
+    ASSERT_TRUE(host.plug.SetParameterFromHost(kOsc3Cents, -0.25));
     EXPECT_EQ(host.plug.GetParam(kOsc1Type)->Value(), 3.0);
     EXPECT_EQ(host.plug.GetParam(kOsc2Octave)->Value(), -1.0);
     EXPECT_FALSE(std::signbit(host.plug.GetParam(kOsc3Cents)->Value()));
