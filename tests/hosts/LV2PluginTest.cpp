@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace
@@ -55,6 +56,13 @@ LV2_State_Status restore(LV2PluginHarness& h, const std::vector<uint8_t>& bytes,
 void setValue(std::vector<uint8_t>& state, int param, double value)
 {
     std::memcpy(state.data() + 4 + 8 * param, &value, sizeof value);
+}
+
+double valueOf(const std::vector<uint8_t>& state, int param)
+{
+    double value = 0.0;
+    std::memcpy(&value, state.data() + 4 + 8 * param, sizeof value);
+    return value;
 }
 
 } // namespace
@@ -116,6 +124,18 @@ TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
     h.run(64);
     setValue(played, kOsc2Transpose, -2.0);
     EXPECT_EQ(saved(h), played);
+
+    // The same through the built module's descriptor, as a host loads it.
+    const std::string bundle = BLEEPFORGE_LV2_BUNDLE;
+    setenv("LV2_PATH", bundle.substr(0, bundle.rfind('/')).c_str(), 1);
+    LV2World world(BLEEPFORGE_LV2_URI);
+    LV2Instance instance(world, 48000.0, 256);
+    instance.SetControl(kOsc1Octave, -1.5f);
+    instance.Run(0);
+    EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc1Octave), -1.0);
+    instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, fractional);
+    instance.Run(0);
+    EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc2Transpose), -2.0);
 }
 
 TEST(LV2Plugin, ARestoredStateSurvivesThePortsTheHostLeftAlone)
