@@ -110,9 +110,11 @@ Read readAudio(const std::string& path)
 
 // Both of the Audio Unit's setters, as a host calls them: a fraction is kept
 // as the whole value the parameter plays, and the saved sound holds that.
-TEST_F(SoundFilesTest, TheSettersKeepTheWholeValueAParameterPlays)
+TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
 {
     const AudioUnitParameterID type = 1, octave = 9; // Osc1 Type and Osc1 Octave
+    AUBundle bundle{BLEEPFORGE_BUNDLE};
+    AUInstance unit{bundle};
     ASSERT_EQ(unit.SetParameter(type, 3.7f), noErr);
     float kept = 0.0f;
     unit.GetParameter(type, &kept);
@@ -123,8 +125,8 @@ TEST_F(SoundFilesTest, TheSettersKeepTheWholeValueAParameterPlays)
               noErr);
     ASSERT_TRUE(set);
     ASSERT_EQ(set(unit.Handle()->storage, octave, kAudioUnitScope_Global, 0, -1.5f, 0), noErr);
-    SaveSound(unit, path("fractions.state"));
-    const std::vector<double> values = StateValues(ReadState(path("fractions.state")));
+    const ByteChunk state = CurrentState(unit);
+    const std::vector<double> values = StateValues(state);
     EXPECT_EQ(values[type], 3.0);
     EXPECT_EQ(values[octave], -1.0);
 }
