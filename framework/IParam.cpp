@@ -105,6 +105,18 @@ void IParam::Set(double value)
     mValue = value < mMin ? mMin : (value > mMax ? mMax : value);
 }
 
+void IParam::SetAsPlayed(double value)
+{
+    Set(value);
+    if (mType == kTypeDouble || mType == kTypeNone)
+        return;
+    // + 0.0 turns the -0 of a small negative fraction into 0; a value already
+    // whole (-0 included) keeps its bytes.
+    const double played = mType == kTypeBool ? (Bool() ? 1.0 : 0.0) : std::trunc(mValue) + 0.0;
+    if (played != mValue)
+        mValue = played;
+}
+
 void IParam::SetNormalized(double normalized)
 {
     if (!std::isfinite(normalized))

@@ -53,7 +53,12 @@ public:
     double GetStep() const { return mStep; }
     int GetPrecision() const { return mDisplayPrecision; }
 
+    // Holds the value to the range; keeps fractions of every kind.
     void Set(double value);
+    // What every door from outside calls: Set, then a whole-number kind keeps
+    // the whole value it plays as (Int truncates, Bool is at least 0.5), so a
+    // stored state and what is heard agree. Allocation- and lock-free.
+    void SetAsPlayed(double value);
     void SetNormalized(double normalized);
     double GetNormalized() const { return GetNormalized(mValue); }
     double GetNormalized(double value) const;

@@ -171,7 +171,7 @@ bool IPluginBase::SetParameterFromHost(int paramIdx, double value)
     IParam* param = GetParam(paramIdx);
     if (!param)
         return false;
-    param->Set(value);
+    param->SetAsPlayed(value);
     if (mGraphics)
         mGraphics->SetParameterFromPlug(paramIdx, param->Value(), false);
     OnParamChange(paramIdx);

@@ -205,6 +205,9 @@ public:
     // Parameter and preset state.
     bool SerializeParams(ByteChunk* chunk);
     int UnserializeParams(ByteChunk* chunk, int startPos);
+    // Every parameter from values checked to be finite, one per parameter,
+    // as each plays; then OnParamReset.
+    void RestoreParams(const double* values);
     bool SerializePresets(ByteChunk* chunk);
     int UnserializePresets(ByteChunk* chunk, int startPos);
     void MakeDefaultPreset(const char* name, int nPresets);

@@ -131,10 +131,16 @@ int IPluginBase::UnserializeParams(ByteChunk* chunk, int startPos)
         if (pos < 0 || !std::isfinite(value))
             return -1;
     }
-    for (int i = 0; i < NParams(); ++i)
-        mParams.Get(i)->Set(values[static_cast<size_t>(i)]);
-    OnParamReset();
+    RestoreParams(values.data());
     return pos;
+}
+
+void IPluginBase::RestoreParams(const double* values)
+{
+    KIT_MutexLock lock(mMutex);
+    for (int i = 0; i < NParams(); ++i)
+        mParams.Get(i)->SetAsPlayed(values[i]);
+    OnParamReset();
 }
 
 bool IPluginBase::SerializePresets(ByteChunk* chunk)

@@ -199,7 +199,7 @@ void Bleepforge::SetParameterOnAudioThread(int paramIdx, double value)
     IParam* param = GetParam(paramIdx);
     if (!param)
         return;
-    param->Set(value);
+    param->SetAsPlayed(value);
     if (mEditor)
         mEditor->SetParameterFromPlug(paramIdx, param->Value(), false);
     kRows[paramIdx].apply(*this, *param);

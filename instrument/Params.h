@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StateCodec.h"
+
 // The instrument's 60 parameters, in table order.
 enum EParams
 {
@@ -80,6 +82,9 @@ struct ParamProperties
 };
 
 extern const ParamProperties paramProperties[kNumParams];
+
+// The instrument's state: its version, then the 60 values (484 bytes).
+constexpr int kStateSize = StateCodec::Size(kNumParams);
 
 class IParam;
 

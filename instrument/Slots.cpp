@@ -110,17 +110,29 @@ void Bleepforge::PresetsChangedByHost()
 bool Bleepforge::SerializeState(ByteChunk* chunk)
 {
     IMutexLock lock(this);
-    const int version = GetEffectVersion(false);
-    chunk->Put(&version);
-    return SerializeParams(chunk);
+    double values[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        values[i] = GetParam(i)->Value();
+    unsigned char bytes[kStateSize];
+    StateCodec::Encode(GetEffectVersion(false), values, kNumParams, bytes);
+    const int before = chunk->Size();
+    return chunk->PutBytes(bytes, kStateSize) == before + kStateSize;
 }
 
+// A state is taken whole or refused whole; the version word is not looked at.
 int Bleepforge::UnserializeState(ByteChunk* chunk, int startPos)
 {
     IMutexLock lock(this);
-    int version = 0;
-    const int pos = chunk->Get(&version, startPos);
-    return UnserializeParams(chunk, pos);
+    if (startPos < 0 || startPos > chunk->Size())
+        return -1;
+    double values[kNumParams];
+    int32_t version = 0;
+    const int size = StateCodec::Decode(chunk->GetBytes() + startPos, static_cast<size_t>(chunk->Size() - startPos),
+                                        kNumParams, &version, values);
+    if (size < 0)
+        return -1;
+    RestoreParams(values);
+    return startPos + size;
 }
 
 bool Bleepforge::CompareState(const unsigned char* data, int)

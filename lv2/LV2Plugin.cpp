@@ -201,15 +201,11 @@ void BleepforgeLV2::Run(uint32_t frames)
 
 LV2_State_Status BleepforgeLV2::Save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
-    // The instrument's own layout: the version word, then the values.
-    unsigned char state[sizeof(int32_t) + kNumParams * sizeof(double)];
-    const int32_t version = mStateVersion;
-    std::memcpy(state, &version, sizeof version);
+    double values[kNumParams];
     for (int i = 0; i < kNumParams; ++i)
-    {
-        const double value = mValues[i].load(std::memory_order_relaxed);
-        std::memcpy(state + sizeof version + i * sizeof value, &value, sizeof value);
-    }
+        values[i] = mValues[i].load(std::memory_order_relaxed);
+    unsigned char state[kStateSize];
+    StateCodec::Encode(mStateVersion, values, kNumParams, state);
     return store(handle, mStateKey, state, sizeof state, mChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
@@ -221,7 +217,7 @@ LV2_State_Status BleepforgeLV2::Restore(LV2_State_Retrieve_Function retrieve,
     const void* data = retrieve(handle, mStateKey, &size, &type, &flags);
     if (!data)
         return LV2_STATE_ERR_NO_PROPERTY;
-    if (type != mChunk || size != sizeof(int32_t) + kNumParams * sizeof(double))
+    if (type != mChunk || size != static_cast<size_t>(kStateSize))
         return LV2_STATE_ERR_BAD_TYPE;
     ByteChunk state;
     state.PutBytes(data, static_cast<int>(size));

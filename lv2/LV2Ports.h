@@ -8,7 +8,7 @@
 // URIs and the port layout.
 #define BLEEPFORGE_LV2_URI "urn:vantrell:bleepforge"
 #define BLEEPFORGE_LV2_UI_URI BLEEPFORGE_LV2_URI "#ui"
-// The 484-byte state: the version word, then the 60 values in table order.
+// The instrument's state, as StateCodec lays it out.
 #define BLEEPFORGE_LV2_STATE_URI BLEEPFORGE_LV2_URI "#state"
 // Our own extension for offline hosts: seeding the noise and knowing when the
 // sound has ended. Hosts that do not ask for it never see it.

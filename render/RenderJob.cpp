@@ -9,8 +9,6 @@
 namespace
 {
 
-static_assert(kStateSize == 4 + 8 * kNumParams, "a state is a version and the values");
-
 bool withinRange(const IParam& param, const std::string& text)
 {
     double value = 0.0;

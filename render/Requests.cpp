@@ -29,29 +29,26 @@ ByteChunk readStateFile(const std::string& path)
     return chunk;
 }
 
-// Every value a number, as the instrument checks before it applies a state.
-void checkStateValues(const ByteChunk& state, const std::string& what)
+// The values, or what is wrong with the state, named as `what`.
+std::vector<double> decodeState(const ByteChunk& state, const std::string& what)
 {
-    const std::vector<double> values = StateValues(state);
-    for (size_t i = 0; i < values.size(); ++i)
-    {
-        if (!std::isfinite(values[i]))
-            throw std::runtime_error(what + " holds a value that is not a finite number "
-                                     "(parameter " + std::to_string(i) + ")");
-    }
+    if (state.Size() != kStateSize)
+        throw std::runtime_error(what + " has " + std::to_string(state.Size()) + " bytes, not the " +
+                                 std::to_string(kStateSize) + " of a state");
+    std::vector<double> values(kNumParams);
+    int32_t version = 0, nonFinite = -1;
+    if (StateCodec::Decode(state.GetBytes(), static_cast<size_t>(state.Size()), kNumParams, &version,
+                           values.data(), &nonFinite) < 0)
+        throw std::runtime_error(what + " holds a value that is not a finite number "
+                                 "(parameter " + std::to_string(nonFinite) + ")");
+    return values;
 }
 
 } // namespace
 
 std::vector<double> StateValues(const ByteChunk& state)
 {
-    if (state.Size() != kStateSize)
-        throw std::runtime_error("a state of " + std::to_string(state.Size()) + " bytes, not " +
-                                 std::to_string(kStateSize));
-    std::vector<double> values(kNumStateValues);
-    for (int i = 0, pos = 4; i < kNumStateValues; ++i)
-        pos = state.Get(&values[static_cast<size_t>(i)], pos);
-    return values;
+    return decodeState(state, "the state");
 }
 
 NoteSpec GeneratedNote(double attack, double hold, double decay)
@@ -193,7 +190,7 @@ ByteChunk ReadState(const std::string& fileOrCode)
     const ByteChunk state = isCode                            ? DecodeShareCode(code)
                             : LooksLikeAudioFile(fileOrCode) ? ReadSoundFromAudio(fileOrCode)
                                                              : readStateFile(fileOrCode);
-    checkStateValues(state, isCode ? std::string("the sound code") : "'" + fileOrCode + "'");
+    decodeState(state, isCode ? std::string("the sound code") : "'" + fileOrCode + "'");
     return state;
 }
 

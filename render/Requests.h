@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Containers.h"
+#include "Params.h"
 
 #include <functional>
 #include <stdexcept>
@@ -62,7 +63,7 @@ void CheckRequest(const RenderRequest& request);
 ByteChunk ReadState(const std::string& fileOrCode);
 
 // The 60 values of a 484-byte state, after its version word; throws for a
-// chunk of another size.
+// chunk of another size or a value that is not a finite number.
 std::vector<double> StateValues(const ByteChunk& state);
 // The note generate plays: 60 at full velocity from the start, held through
 // the sound's attack, hold and decay (in seconds), then released.
@@ -125,5 +126,3 @@ const int kMinRate = 1000;
 const int kMaxRate = 384000;
 const double kMaxAutoSeconds = 30.0;
 const double kAutoTailSeconds = 0.05;
-const int kStateSize = 484;
-const int kNumStateValues = 60; // after the version word

@@ -1,6 +1,7 @@
 #include "ShareCode.h"
 
 #include "KIT_Base64.h"
+#include "Params.h"
 
 #include <zlib.h>
 
@@ -13,7 +14,6 @@ namespace
 
 const char kPrefix[] = "bfs";
 const int kVersion = 1;
-const int kStateSize = 484;
 const int kPayloadSize = kStateSize + 4;
 
 uint32_t checksum(const unsigned char* bytes, int size)

@@ -198,17 +198,28 @@ void everyProperty(const AUBundle& bundle, Outcome& out)
         out.Fail("a null class info was taken");
 }
 
+// An indexed or on/off parameter keeps the whole value it plays: the integer
+// part, or on from one half.
+float playedValue(const AUParameterDescription& p, float value)
+{
+    if (p.unitKind == kAudioUnitParameterUnit_Boolean)
+        return value >= 0.5f ? 1.0f : 0.0f;
+    return p.unitKind == kAudioUnitParameterUnit_Indexed ? std::trunc(value) : value;
+}
+
 void parameters(const AUBundle& bundle, Outcome& out)
 {
     AUInstance unit(bundle);
     for (const AUParameterDescription& p : unit.Parameters())
     {
         const float mid = p.minValue + 0.5f * (p.maxValue - p.minValue);
+        const float kept = playedValue(p, mid);
         float got = 0.0f;
         unit.SetParameter(p.id, mid);
         unit.GetParameter(p.id, &got);
-        if (std::fabs(got - mid) > 1e-3f * (1.0f + std::fabs(mid)))
-            return out.Fail("parameter " + p.name + " did not keep " + std::to_string(mid));
+        if (std::fabs(got - kept) > 1e-3f * (1.0f + std::fabs(kept)))
+            return out.Fail("parameter " + p.name + " did not keep " + std::to_string(kept) + " for " +
+                            std::to_string(mid));
         unit.SetParameter(p.id, p.maxValue + 1000.0f);
         unit.GetParameter(p.id, &got);
         if (got != p.maxValue)

@@ -67,6 +67,29 @@ TEST_F(AuhostTest, RendersWhatTheCommandLineRendersAndKeepsPresets)
     EXPECT_NE(read("err.txt").find("auhost: "), std::string::npos);
 }
 
+// A state whose whole-number values carry fractions is saved as the whole
+// values it plays, as the command line would have made it.
+TEST_F(AuhostTest, APresetKeepsTheWholeValuesAStatePlays)
+{
+    const std::string cli = std::string(BLEEPFORGE_CLI) + " render --note 60:100:0:0.05 -o '" + path("w.wav") + "'";
+    ASSERT_EQ(run(cli + " --set 'Osc1 Type=Square' --set 'Osc1 Octave=-1' --state-out '" + path("whole.state") + "'"),
+              0);
+    std::string fractional = read("whole.state");
+    const double type = 3.7, octave = -1.5;
+    std::memcpy(&fractional[4 + 8 * 1], &type, sizeof type);     // Osc1 Type
+    std::memcpy(&fractional[4 + 8 * 9], &octave, sizeof octave); // Osc1 Octave
+    std::ofstream(path("fractional.state"), std::ios::binary) << fractional;
+    for (const char* name : {"whole", "fractional"})
+    {
+        ASSERT_EQ(run(auhost("render " + mBundle + " --note 60:100:0:0.05 --state '" + path(name) +
+                             ".state' --save-preset '" + path(name) + ".aupreset' -o '" + path(name) + ".wav'")),
+                  0)
+            << read("err.txt");
+    }
+    EXPECT_EQ(read("fractional.aupreset"), read("whole.aupreset"));
+    EXPECT_EQ(formatAndSamples(read("fractional.wav")), formatAndSamples(read("whole.wav")));
+}
+
 namespace
 {
 

@@ -260,25 +260,43 @@ TEST_F(CliTest, ARateTheContainerCannotCarryIsRefusedBeforeRendering)
 }
 
 // What render and generate write carries the sound: show reads it back from
-// the file as settings that make the very same audio.
+// the file as settings that make the very same audio, also from a state whose
+// whole-number values carry fractions (they play as their whole part).
 TEST_F(CliTest, ShowGivesSettingsThatMakeTheSameAudio)
 {
     ASSERT_TRUE(generated("hit", 3, "g", "flac"));
     const CliRun fromFile = run("show '" + path("g.flac") + "'");
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
     EXPECT_EQ(fromFile.out, run("show '" + path("g.state") + "'").out);
-    std::istringstream lines(fromFile.out);
-    std::string line, settings;
-    int count = 0;
-    for (; std::getline(lines, line); ++count)
-        settings += " " + line;
-    EXPECT_EQ(count, 60);
-    ASSERT_EQ(run("render --seed 7" + settings + " -o '" + path("set.wav") + "'").status, 0);
-    ASSERT_EQ(run("render --seed 7 --state '" + path("g.flac") + "' -o '" + path("state.wav") + "'").status, 0);
-    SF_INFO a = {}, b = {};
-    const std::vector<double> fromSettings = readWav(path("set.wav"), &a);
-    EXPECT_GT(fromSettings.size(), 1000u);
-    EXPECT_EQ(fromSettings, readWav(path("state.wav"), &b));
+
+    std::string fractional = read("g.state");
+    const double octave = 1.5, type = 3.7;
+    std::memcpy(&fractional[4 + 8 * 9], &octave, sizeof octave); // Osc1 Octave
+    std::memcpy(&fractional[4 + 8 * 1], &type, sizeof type);     // Osc1 Type
+    std::ofstream(path("f.state"), std::ios::binary) << fractional;
+
+    for (const std::string sound : {"g.flac", "f.state"})
+    {
+        const CliRun shown = run("show '" + path(sound) + "'");
+        ASSERT_EQ(shown.status, 0) << shown.err;
+        std::istringstream lines(shown.out);
+        std::string line, settings;
+        int count = 0;
+        for (; std::getline(lines, line); ++count)
+            settings += " " + line;
+        EXPECT_EQ(count, 60);
+        const CliRun set = run("render --seed 7" + settings + " -o '" + path("set.wav") + "'");
+        ASSERT_EQ(set.status, 0) << sound << ": " << set.err;
+        ASSERT_EQ(run("render --seed 7 --state '" + path(sound) + "' -o '" + path("state.wav") + "'").status, 0);
+        SF_INFO a = {}, b = {};
+        const std::vector<double> fromSettings = readWav(path("set.wav"), &a);
+        EXPECT_GT(fromSettings.size(), 1000u);
+        EXPECT_EQ(fromSettings, readWav(path("state.wav"), &b)) << sound;
+        EXPECT_EQ(read("set.wav"), read("state.wav")) << sound;
+    }
+    const std::string shown = run("show '" + path("f.state") + "'").out;
+    EXPECT_NE(shown.find("--set \"Osc1 Type=Square\"\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("--set \"Osc1 Octave=1\"\n"), std::string::npos) << shown;
     const CliRun json = run("show --json '" + path("g.state") + "'");
     EXPECT_NE(json.out.find("\"Osc1 Type\": \""), std::string::npos) << json.out;
     EXPECT_EQ(run("show '" + path("set.wav") + "x'").status, 1);

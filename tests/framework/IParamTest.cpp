@@ -80,6 +80,39 @@ TEST(IParam, ShapeZeroKeepsThePreviousShapeAndSetHoldsTheRange)
     EXPECT_EQ(p.Value(), 0.0);
 }
 
+// What every door from outside keeps: the value Int and Bool play, held to the
+// range; Set itself keeps fractions.
+TEST(IParam, SetAsPlayedKeepsTheWholeValueEachKindPlays)
+{
+    IParam octave, type, flag, level;
+    octave.InitInt("octave", 0, -6, 6);
+    type.InitEnum("type", 1, 8);
+    flag.InitBool("flag", false);
+    level.InitDouble("level", 0.0, -96.0, 0.0, 0.1);
+
+    const struct
+    {
+        IParam* param;
+        double in, kept;
+    } cases[] = {{&octave, 1.5, 1.0},  {&octave, -1.5, -1.0}, {&octave, 9.7, 6.0}, {&octave, -9.7, -6.0},
+                 {&type, 3.7, 3.0},    {&type, 0.999, 0.0},   {&flag, 0.7, 1.0},   {&flag, 0.3, 0.0},
+                 {&flag, 0.5, 1.0},    {&level, -3.25, -3.25}, {&level, 5.0, 0.0}};
+    for (const auto& c : cases)
+    {
+        c.param->SetAsPlayed(c.in);
+        EXPECT_EQ(c.param->Value(), c.kept) << c.param->GetNameForHost() << " " << c.in;
+        EXPECT_EQ(c.param->Int(), TruncateToInt(c.kept));
+    }
+
+    octave.SetAsPlayed(-0.5); // no negative zero in a state
+    EXPECT_FALSE(std::signbit(octave.Value()));
+    octave.SetAsPlayed(std::nan(""));
+    octave.SetAsPlayed(HUGE_VAL);
+    EXPECT_EQ(octave.Value(), 0.0);
+    octave.Set(2.5);
+    EXPECT_EQ(octave.Value(), 2.5);
+}
+
 TEST(IParam, DisplayTextsKeepTheirOrder)
 {
     IParam p;

@@ -2,6 +2,8 @@
 // must survive a round trip, and the silence after the last note.
 #include "TestHost.h"
 
+#include "ShareCode.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -81,6 +83,42 @@ TEST(Hardening, NonFiniteValuesNeverBecomeParameterValues)
     EXPECT_EQ(host.plug.UnserializeState(&cut, 0), -1);
     EXPECT_EQ(host.plug.GetParam(kOutputGain)->Value(), -20.0);
     EXPECT_EQ(host.plug.GetParam(kMutation)->Value(), before[kMutation]);
+}
+
+// A fraction of a whole-number parameter in a state or a sound code is kept
+// as the whole value the engine plays, so what is stored, shown and heard
+// agree; the sound itself does not change.
+TEST(Hardening, WholeNumberParametersKeepTheValueTheyPlay)
+{
+    ByteChunk whole, fractional;
+    Host reference;
+    reference.set("Osc1 Octave=1");
+    reference.set("Osc1 Transpose=-3");
+    reference.plug.SerializeState(&whole);
+    fractional.PutChunk(&whole);
+    const double octave = 1.5, transpose = -3.75;
+    std::memcpy(fractional.GetBytes() + 4 + 8 * kOsc1Octave, &octave, sizeof octave);
+    std::memcpy(fractional.GetBytes() + 4 + 8 * kOsc1Transpose, &transpose, sizeof transpose);
+    const std::string path = tempPath(".state");
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    ASSERT_EQ(std::fwrite(fractional.GetBytes(), 1, static_cast<size_t>(fractional.Size()), file),
+              static_cast<size_t>(fractional.Size()));
+    std::fclose(file);
+    for (const std::string& sound : {path, EncodeShareCode(fractional)})
+    {
+        RenderRequest asStored, asWhole;
+        asStored.stateIn = sound;
+        asWhole.stateIn = EncodeShareCode(whole);
+        asStored.notes = asWhole.notes = {{60, 127, 0.0, 0.05}};
+        const RenderResult stored = Render(asStored), played = Render(asWhole);
+        EXPECT_EQ(StateValues(stored.state), StateValues(whole)) << sound;
+        EXPECT_EQ(stored.left, played.left) << sound;
+        const auto settings = SettingsOf(sound);
+        EXPECT_EQ(settings[kOsc1Octave].second, "1") << sound;
+        EXPECT_EQ(settings[kOsc1Transpose].second, "-3") << sound;
+    }
+    std::remove(path.c_str());
 }
 
 TEST(Hardening, ResetStartsTheGainSmootherAfresh)

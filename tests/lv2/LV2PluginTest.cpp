@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace
@@ -57,6 +58,13 @@ void setValue(std::vector<uint8_t>& state, int param, double value)
     std::memcpy(state.data() + 4 + 8 * param, &value, sizeof value);
 }
 
+double valueOf(const std::vector<uint8_t>& state, int param)
+{
+    double value = 0.0;
+    std::memcpy(&value, state.data() + 4 + 8 * param, sizeof value);
+    return value;
+}
+
 } // namespace
 
 TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
@@ -96,6 +104,38 @@ TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
     std::vector<uint8_t> moved = exact;
     setValue(moved, kFilterLPCutoff, 500.25);
     EXPECT_EQ(saved(h), moved);
+}
+
+TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
+{
+    LV2PluginHarness h;
+    std::vector<uint8_t> played = saved(h);
+    h.controls[kOsc1Octave] = 1.5f;
+    h.controls[kOsc1Type] = 3.7f;
+    h.run(64);
+    setValue(played, kOsc1Octave, 1.0);
+    setValue(played, kOsc1Type, 3.0);
+    EXPECT_EQ(saved(h), played);
+
+    // A state or preset restored with a fraction.
+    std::vector<uint8_t> fractional = played;
+    setValue(fractional, kOsc2Transpose, -2.5);
+    ASSERT_EQ(restore(h, fractional, h.urids.Map(LV2_ATOM__Chunk)), LV2_STATE_SUCCESS);
+    h.run(64);
+    setValue(played, kOsc2Transpose, -2.0);
+    EXPECT_EQ(saved(h), played);
+
+    // The same through the built module's descriptor, as a host loads it.
+    const std::string bundle = BLEEPFORGE_LV2_BUNDLE;
+    setenv("LV2_PATH", bundle.substr(0, bundle.rfind('/')).c_str(), 1);
+    LV2World world(BLEEPFORGE_LV2_URI);
+    LV2Instance instance(world, 48000.0, 256);
+    instance.SetControl(kOsc1Octave, -1.5f);
+    instance.Run(0);
+    EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc1Octave), -1.0);
+    instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, fractional);
+    instance.Run(0);
+    EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc2Transpose), -2.0);
 }
 
 TEST(LV2Plugin, ARestoredStateSurvivesThePortsTheHostLeftAlone)

@@ -60,7 +60,7 @@ protected:
         ByteChunk state;
         const int version = 0x10000;
         state.PutBytes(&version, sizeof version);
-        for (int i = 0; i < kNumStateValues; ++i)
+        for (int i = 0; i < kNumParams; ++i)
             state.PutBytes(&value, sizeof value);
         return state;
     }
