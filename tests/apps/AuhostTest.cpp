@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -87,7 +88,7 @@ TEST_F(AuhostTest, APresetKeepsTheWholeValuesAStatePlays)
             << read("err.txt");
     }
     EXPECT_EQ(read("fractional.aupreset"), read("whole.aupreset"));
-    EXPECT_EQ(formatAndSamples(read("fractional.wav")), formatAndSamples(read("whole.wav")));
+    EXPECT_TRUE(read("fractional.wav") == read("whole.wav")); // the sound it carries too
 }
 
 namespace

@@ -20,8 +20,8 @@ namespace
 
 std::vector<ParamInfo> fakeParams()
 {
-    std::vector<ParamInfo> params(kNumStateValues);
-    for (int i = 0; i < kNumStateValues; ++i)
+    std::vector<ParamInfo> params(kNumParams);
+    for (int i = 0; i < kNumParams; ++i)
     {
         params[i].name = "Param " + std::to_string(i);
         params[i].minimum = 0.0;
@@ -61,7 +61,7 @@ class FakeBackend : public RenderBackend
 {
 public:
     std::vector<std::string> log;
-    std::vector<double> values = std::vector<double>(kNumStateValues, 0.0);
+    std::vector<double> values = std::vector<double>(kNumParams, 0.0);
     std::vector<NoteEvent> notes;
 
     void Open(double rate, int block, std::optional<unsigned> seed) override
@@ -172,7 +172,7 @@ TEST(ResolveSetting, NamesListTextsAndNumbersFollowOneSetOfRules)
 
 TEST_F(RenderSessionTest, AppliesInOrderAndPlaysTheSoundsOwnNoteWhenNoneIsGiven)
 {
-    std::vector<double> sound(kNumStateValues, 0.0);
+    std::vector<double> sound(kNumParams, 0.0);
     sound[kAmpEnvAttack] = 0.1;
     sound[kAmpEnvHold] = 0.05;
     sound[kAmpEnvDecay] = 0.25;
