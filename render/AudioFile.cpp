@@ -324,23 +324,26 @@ void AudioWriter::SendSpool()
         throw std::runtime_error("cannot read back the temporary file for " + mWhat);
 }
 
-void AudioWriter::Commit(const std::string& companionPath, const std::string& companionBytes)
+void AudioWriter::Commit(const std::vector<Companion>& companions)
 {
     CloseSound();
     if (mSpool)
         SendSpool();
-    std::unique_ptr<KIT_SafeFile> companion;
-    if (companionPath == "-")
+    for (const Companion& companion : companions)
     {
-        if (std::fwrite(companionBytes.data(), 1, companionBytes.size(), stdout) != companionBytes.size() ||
-            std::fflush(stdout) != 0)
-            throw std::runtime_error("cannot write the state to standard output");
-    }
-    else if (!companionPath.empty())
-    {
-        companion = std::make_unique<KIT_SafeFile>(companionPath);
-        if (!companion->Write(companionBytes.data(), companionBytes.size()) || !companion->Commit())
-            throw std::runtime_error("cannot write '" + companionPath + "': " + companion->Error());
+        if (companion.path == "-")
+        {
+            if (std::fwrite(companion.bytes.data(), 1, companion.bytes.size(), stdout) !=
+                    companion.bytes.size() ||
+                std::fflush(stdout) != 0)
+                throw std::runtime_error("cannot write the state to standard output");
+        }
+        else if (!companion.path.empty())
+        {
+            KIT_SafeFile file(companion.path);
+            if (!file.Write(companion.bytes.data(), companion.bytes.size()) || !file.Commit())
+                throw std::runtime_error("cannot write '" + companion.path + "': " + file.Error());
+        }
     }
     if (mFile && !mFile->Commit())
         throw std::runtime_error(mFile->Error());

@@ -63,6 +63,14 @@ struct AudioTags
     std::string soundCode;
 };
 
+// A file written beside the audio (the state, a preset); "-" sends it to
+// standard output.
+struct Companion
+{
+    std::string path;
+    std::string bytes;
+};
+
 class KIT_SafeFile;
 struct sf_private_tag;
 
@@ -87,10 +95,10 @@ public:
 
     // Throws, writing nothing, past the frames announced.
     void Write(const double* left, const double* right, long frames);
-    // Finishes the audio. A companion file (the state, a preset) is written
-    // whole first and committed before the audio, so it is never missing
-    // beside a finished audio file.
-    void Commit(const std::string& companionPath = "", const std::string& companionBytes = "");
+    // Finishes the audio. Companion files are written whole first and
+    // committed before the audio, so none is missing beside a finished audio
+    // file.
+    void Commit(const std::vector<Companion>& companions = {});
 
 private:
     void CloseSound();

@@ -65,8 +65,7 @@ void NormalizedWriter::Replay(const FrameSink& sink)
     }
 }
 
-Leveling NormalizedWriter::Commit(const AudioTags& tags, const std::string& companionPath,
-                                  const std::string& companionBytes)
+Leveling NormalizedWriter::Commit(const AudioTags& tags, const std::vector<Companion>& companions)
 {
     const Leveling done = mLeveler.Finish([this](const FrameSink& sink) { Replay(sink); });
     AudioWriter writer(mPath, mFormat, mRate, mFrames, tags);
@@ -83,6 +82,6 @@ Leveling NormalizedWriter::Commit(const AudioTags& tags, const std::string& comp
             }
             writer.Write(left.data(), right.data(), frames);
         });
-    writer.Commit(companionPath, companionBytes);
+    writer.Commit(companions);
     return done;
 }

@@ -25,8 +25,7 @@ public:
     void Write(const double* left, const double* right, long frames);
     // Chooses the gain, writes the file with the tags and the companion
     // beside it (as AudioWriter::Commit), and says what normalising did.
-    Leveling Commit(const AudioTags& tags, const std::string& companionPath = "",
-                    const std::string& companionBytes = "");
+    Leveling Commit(const AudioTags& tags, const std::vector<Companion>& companions = {});
 
 private:
     void Replay(const FrameSink& sink);

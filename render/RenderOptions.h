@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,20 +71,48 @@ struct RenderOptions
         return OutputFormat(output, ParseSampleFormat(format), channels, request);
     }
 
+    // The options of a render command (bleepforge render, auhost render,
+    // lv2host render) beyond the shared ones: the seed, the state written
+    // beside the sound and the output, so that each takes the same.
+    void AddRender(CLI::App* command)
+    {
+        Add(command);
+        mSeed = command->add_option("--seed", seedText,
+                                    "Seed the random sequence the noise draws from, 0 ... "
+                                    "4294967295 (without it, a new sequence each run)");
+        command->add_option("--state-out", stateOut,
+                            "Write the state after the render (- for standard output)");
+        command->add_option("-o,--output", output,
+                            "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), "
+                            "or - for raw samples")
+            ->required();
+    }
     // Renders through the backend into the output as every render command
     // does: the sound's own note when no --note is given, the file carrying
-    // the sound, a companion written beside it (from the state after the
-    // render, the state itself by default). Throws UsageError for what was
-    // asked wrongly, before anything is written.
-    ByteChunk RenderInto(RenderBackend& backend, const std::string& output, const std::string& program,
-                         const std::string& companionPath = "",
-                         const std::function<std::string(const ByteChunk&)>& companion = nullptr)
+    // the sound, the state (--state-out) and any other companion written
+    // beside it. Throws UsageError for what was asked wrongly, before
+    // anything is written.
+    ByteChunk RenderInto(RenderBackend& backend, const std::string& program,
+                         std::vector<CompanionOf> companions = {})
     {
+        request.seeded = mSeed && mSeed->count() > 0;
+        if (request.seeded)
+            request.seed = static_cast<unsigned>(ParseWhole(seedText, 0, UINT_MAX, "--seed"));
         request.generatedNoteWhenNone = true;
         const AudioFormat format = Finish(output);
-        RefuseSharedOutputs({output, companionPath});
+        if (!stateOut.empty())
+            companions.insert(companions.begin(), {stateOut, nullptr});
+        std::vector<std::string> outputs = {output};
+        for (const CompanionOf& companion : companions)
+            outputs.push_back(companion.path);
+        RefuseSharedOutputs(outputs);
         RenderSession session(backend, request);
         session.Prepare();
-        return session.Write({output, format, normalization, "", companionPath, companion, program});
+        return session.Write({output, format, normalization, "", companions, program});
     }
+
+    std::string output, stateOut, seedText;
+
+private:
+    CLI::Option* mSeed = nullptr;
 };

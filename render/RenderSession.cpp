@@ -208,8 +208,14 @@ ByteChunk RenderSession::Render(const FrameSink& sink,
 
 ByteChunk RenderSession::Write(const SoundFile& file)
 {
-    const auto companionOf = [&file](const ByteChunk& state)
-    { return file.companion ? file.companion(state) : BytesOf(state); };
+    const auto companionsOf = [&file](const ByteChunk& state)
+    {
+        std::vector<Companion> made;
+        for (const CompanionOf& companion : file.companions)
+            if (!companion.path.empty())
+                made.push_back({companion.path, companion.bytes ? companion.bytes(state) : BytesOf(state)});
+        return made;
+    };
     const auto tagsOf = [&file](const ByteChunk& state)
     { return AudioTags{file.comment, EncodeShareCode(state)}; };
     const auto say = [&file](const std::string& line)
@@ -227,7 +233,7 @@ ByteChunk RenderSession::Write(const SoundFile& file)
                                     { writer.Write(left, right, frames); })),
             [&sound](const ByteChunk& settled) { sound = settled; });
         StopIfInterrupted();
-        const Leveling done = writer.Commit(tagsOf(sound), file.companionPath, companionOf(state));
+        const Leveling done = writer.Commit(tagsOf(sound), companionsOf(state));
         say(DescribeLeveling(file.path, done, file.normalization));
         return state;
     }
@@ -248,7 +254,7 @@ ByteChunk RenderSession::Write(const SoundFile& file)
                                                    MostFrames(mRequest), tagsOf(settled));
         });
     StopIfInterrupted();
-    writer->Commit(file.companionPath, companionOf(state));
+    writer->Commit(companionsOf(state));
     say(ClippingWarning(file.path, clipped));
     return state;
 }

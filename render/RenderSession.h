@@ -56,6 +56,14 @@ public:
     virtual RenderTarget Target() = 0;
 };
 
+// A file beside the sound, made from the state after the render: the state
+// itself when bytes is empty.
+struct CompanionOf
+{
+    std::string path;
+    std::function<std::string(const ByteChunk& state)> bytes;
+};
+
 // Where a session's sound goes and what goes with it.
 struct SoundFile
 {
@@ -63,9 +71,8 @@ struct SoundFile
     AudioFormat format;
     Normalization normalization;
     std::string comment;                    // beside the sound code the file carries
-    std::string companionPath;              // written with the audio, or ""
-    // The companion's bytes from the state after the render; the state itself when empty.
-    std::function<std::string(const ByteChunk& state)> companion;
+    // Files written with the audio, each from the state after the render.
+    std::vector<CompanionOf> companions;
     std::string program;                    // names the program in what is said on stderr
 };
 

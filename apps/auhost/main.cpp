@@ -7,7 +7,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <climits>
 #include <iostream>
 
 namespace
@@ -69,19 +68,14 @@ int main(int argc, char** argv)
     info->add_option("bundle", bundlePath, "The .component folder")->required();
 
     RenderOptions options;
-    std::string output, seed, presetIn, presetOut;
+    std::string presetIn, presetOut;
     CLI::App* rendering =
         app.add_subcommand("render", "Render notes through the bundle, as bleepforge render does");
     rendering->add_option("bundle", bundlePath, "The .component folder")->required();
-    options.Add(rendering);
-    rendering->add_option("--seed", seed, "Seed the random sequence, 0 ... 4294967295");
+    options.AddRender(rendering);
     rendering->add_option("--preset", presetIn, "Restore an .aupreset before --state");
     rendering->add_option("--save-preset", presetOut,
                           "Save the state as an .aupreset once the render has succeeded");
-    rendering->add_option("-o,--output", output,
-                          "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), or - "
-                          "for raw samples")
-        ->required();
 
     CLI::App* validate = app.add_subcommand("validate", "Run the validation suite on the bundle");
     validate->add_option("bundle", bundlePath, "The .component folder")->required();
@@ -108,12 +102,9 @@ int main(int argc, char** argv)
             describe(unit, bundle);
             return 0;
         }
-        options.request.seeded = rendering->count("--seed") > 0;
-        if (options.request.seeded)
-            options.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
         BundleBackend backend(bundle, presetIn);
-        options.RenderInto(backend, output, "auhost", presetOut,
-                           [&backend](const ByteChunk&) { return backend.PresetText(); });
+        options.RenderInto(backend, "auhost",
+                           {{presetOut, [&backend](const ByteChunk&) { return backend.PresetText(); }}});
         return 0;
     }
     catch (const Interrupted&)

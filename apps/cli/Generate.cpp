@@ -140,7 +140,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     file.format = OutputFormat(target.audio, request.format.sample, request.format.channels, request.render);
     file.normalization = request.normalization;
     file.comment = "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
-    file.companionPath = target.state;
+    file.companions = {{target.state, nullptr}};
     file.program = "bleepforge";
     session.Write(file);
 }

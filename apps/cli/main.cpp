@@ -77,17 +77,9 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     app.set_version_flag("--version", "bleepforge " BLEEPFORGE_VERSION);
     RenderOptions renderOptions;
-    std::string output, stateOut;
     CLI::App* render = app.add_subcommand("render", "Render notes to an audio file");
-    renderOptions.Add(render);
-    render->add_option("--state-out", stateOut,
-                       "Write the state after all settings (- for standard output)");
-    std::string renderSeed, generateSeed, generateCount = "1";
-    render->add_option("--seed", renderSeed, "Seed the random generator, 0 ... 4294967295");
-    render->add_option("-o,--output", output,
-                       "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), or - "
-                       "for raw samples")
-        ->required();
+    renderOptions.AddRender(render);
+    std::string generateSeed, generateCount = "1";
 
     GenerateRequest generate;
     RenderOptions generateOptions;
@@ -199,11 +191,8 @@ int main(int argc, char** argv)
             RunGenerate(generate);
             return 0;
         }
-        renderOptions.request.seeded = render->count("--seed") > 0;
-        if (renderOptions.request.seeded)
-            renderOptions.request.seed = parseSeed(renderSeed);
         InstrumentBackend instrument;
-        renderOptions.RenderInto(instrument, output, "bleepforge", stateOut);
+        renderOptions.RenderInto(instrument, "bleepforge");
         return 0;
     }
     catch (const Interrupted&)

@@ -6,7 +6,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <climits>
 #include <unistd.h>
 #include <iostream>
 
@@ -76,19 +75,12 @@ int main(int argc, char** argv)
     info->add_option("--uri", uri, "The plug-in's URI")->capture_default_str();
 
     RenderOptions options;
-    std::string output, stateOut, seed, preset;
+    std::string preset;
     CLI::App* rendering = app.add_subcommand("render", "Render notes through the plug-in, as bleepforge render does");
     rendering->add_option("--uri", uri, "The plug-in's URI")->capture_default_str();
-    options.Add(rendering);
+    options.AddRender(rendering);
     rendering->add_option("--preset", preset,
                           "A preset's label or URI (see 'lv2host info'), restored before --state");
-    rendering->add_option("--state-out", stateOut,
-                          "Write the plug-in's state after the render (- for standard output)");
-    rendering->add_option("--seed", seed, "Seed the random generator, 0 ... 4294967295");
-    rendering->add_option("-o,--output", output,
-                          "Output file, its type by extension (.wav, .flac, .ogg, .aiff, .mp3), or - "
-                          "for raw samples")
-        ->required();
 
     try
     {
@@ -109,11 +101,8 @@ int main(int argc, char** argv)
             describe(world, uri);
             return 0;
         }
-        options.request.seeded = rendering->count("--seed") > 0;
-        if (options.request.seeded)
-            options.request.seed = static_cast<unsigned>(ParseWhole(seed, 0, UINT_MAX, "--seed"));
         LV2Backend backend(world, preset);
-        options.RenderInto(backend, output, "lv2host", stateOut);
+        options.RenderInto(backend, "lv2host");
         return 0;
     }
     catch (const Interrupted&)

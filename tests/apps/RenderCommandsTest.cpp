@@ -24,23 +24,29 @@ protected:
                 {"lv2host", "LV2_PATH='" BLEEPFORGE_LV2_PATH "' " BLEEPFORGE_LV2HOST " render"}};
     }
 
-    // Each program's file for the options, compared whole with the command line's.
+    // Each program's file and state for the options, compared whole with the
+    // command line's.
     void expectSameFiles(const std::string& options, const std::string& extension)
     {
-        std::string first;
+        std::string first, firstState;
         for (const Program& program : programs())
         {
             const std::string file = std::string(program.name) + extension;
-            ASSERT_EQ(run(program.command + " " + options + " -o '" + path(file) + "'"), 0)
+            const std::string state = std::string(program.name) + ".state";
+            ASSERT_EQ(run(program.command + " " + options + " --state-out '" + path(state) +
+                          "' -o '" + path(file) + "'"),
+                      0)
                 << program.name << " " << options << ": " << read("err.txt");
             const std::string bytes = read(file);
             if (first.empty())
             {
                 first = bytes;
+                firstState = read(state);
                 EXPECT_GT(first.size(), 2000u) << options;
                 continue;
             }
             EXPECT_TRUE(bytes == first) << program.name << " " << extension << " " << options;
+            EXPECT_TRUE(read(state) == firstState) << program.name << " state " << options;
         }
     }
 };

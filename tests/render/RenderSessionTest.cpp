@@ -232,7 +232,7 @@ TEST_F(RenderSessionTest, WritesTheFileWithItsSoundAndCompanion)
     SoundFile file;
     file.path = path("a.wav");
     file.format = AudioFormat{Container::kWav, SampleFormat::kFloat, 1};
-    file.companionPath = path("a.state");
+    file.companions = {{path("a.state"), nullptr}};
     file.program = "test";
     const ByteChunk state = session.Write(file);
 
