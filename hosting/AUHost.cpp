@@ -7,7 +7,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <stdexcept>
@@ -55,13 +54,6 @@ std::string textOf(CFStringRef text)
     std::vector<char> buffer(static_cast<size_t>(CFStringGetLength(text)) + 1);
     CFStringGetCString(text, buffer.data(), static_cast<CFIndex>(buffer.size()), kCFStringEncodingUTF8);
     return buffer.data();
-}
-
-long floatSlot(float value)
-{
-    long slot = 0;
-    std::memcpy(&slot, &value, sizeof value);
-    return slot;
 }
 
 } // namespace
@@ -303,14 +295,12 @@ OSStatus AUInstance::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
 
 OSStatus AUInstance::GetParameter(AudioUnitParameterID id, float* value)
 {
-    return Call(kAudioUnitGetParameterSelect,
-                {static_cast<long>(id), kAudioUnitScope_Global, 0, reinterpret_cast<long>(value)});
+    return AudioUnitGetParameter(&mRecord, id, kAudioUnitScope_Global, 0, value);
 }
 
 OSStatus AUInstance::SetParameter(AudioUnitParameterID id, float value, UInt32 offset)
 {
-    return Call(kAudioUnitSetParameterSelect, {static_cast<long>(id), kAudioUnitScope_Global, 0,
-                                               floatSlot(value), static_cast<long>(offset)});
+    return AudioUnitSetParameter(&mRecord, id, kAudioUnitScope_Global, 0, value, offset);
 }
 
 OSStatus AUInstance::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
@@ -400,6 +390,37 @@ OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double 
     RenderCall call(channels, frames, sampleTime);
     return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&call.flags), reinterpret_cast<long>(&call.stamp),
                                          0, static_cast<long>(frames), reinterpret_cast<long>(call.list)});
+}
+
+AUParameterListener::AUParameterListener(AUInstance& unit, Heard heard) : mHeard(std::move(heard))
+{
+    AUEventListenerCreate(&AUParameterListener::onEvent, this, nullptr, nullptr, 0.0f, 0.0f,
+                          &mListener);
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_BeginParameterChangeGesture,
+          kAudioUnitEvent_EndParameterChangeGesture})
+    {
+        AudioUnitEvent event = {};
+        event.mEventType = type;
+        event.mArgument.mParameter = {unit.Handle(), kAUParameterListener_AnyParameter,
+                                      kAudioUnitScope_Global, 0};
+        if (AUEventListenerAddEventType(mListener, nullptr, &event) != noErr)
+        {
+            AUListenerDispose(mListener);
+            throw std::runtime_error("the instance takes no parameter listener");
+        }
+    }
+}
+
+AUParameterListener::~AUParameterListener()
+{
+    AUListenerDispose(mListener);
+}
+
+void AUParameterListener::onEvent(void* self, void*, const AudioUnitEvent* event, UInt64,
+                                  AudioUnitParameterValue value)
+{
+    static_cast<AUParameterListener*>(self)->mHeard(*event, value);
 }
 
 std::vector<AUParameterDescription> AUInstance::Parameters()

@@ -2,6 +2,7 @@
 
 #include "AUCompat.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,6 +112,29 @@ private:
     ComponentInstanceRecord mRecord;
     bool mOpen = false;
     double mSampleTime = 0.0, mRate = 44100.0;
+};
+
+// Hears one instance's parameter changes and gestures, in the binary that made
+// it, through the instance's listeners: the value change carries the value the
+// instance holds. Events come on the thread that made the change; none comes
+// once this is destroyed.
+class AUParameterListener
+{
+public:
+    using Heard = std::function<void(const AudioUnitEvent& event, AudioUnitParameterValue value)>;
+
+    // Throws std::runtime_error when the instance takes no listener.
+    AUParameterListener(AUInstance& unit, Heard heard);
+    ~AUParameterListener();
+    AUParameterListener(const AUParameterListener&) = delete;
+    AUParameterListener& operator=(const AUParameterListener&) = delete;
+
+private:
+    static void onEvent(void* self, void* object, const AudioUnitEvent* event, UInt64 hostTime,
+                        AudioUnitParameterValue value);
+
+    Heard mHeard;
+    AUEventListenerRef mListener = nullptr;
 };
 
 // .aupreset files: the class-info dictionary as an XML property list. Saving
