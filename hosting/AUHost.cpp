@@ -368,8 +368,26 @@ OSStatus AUInstance::RenderFast(std::vector<float*> channels, UInt32 frames, dou
     return render(mRecord.storage, &call.flags, &call.stamp, 0, frames, call.list);
 }
 
+OSStatus AUInstance::PrepareAudioThread()
+{
+    UInt32 size = sizeof mAudioThreadRender;
+    OSStatus result = GetProperty(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
+                                  kAudioUnitRenderSelect, &mAudioThreadRender, &size);
+    size = sizeof mAudioThreadMIDI;
+    if (result == noErr)
+        result = GetProperty(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
+                             kMusicDeviceMIDIEventSelect, &mAudioThreadMIDI, &size);
+    if (result == noErr && mAudioThreadRender && mAudioThreadMIDI)
+        return noErr;
+    mAudioThreadRender = nullptr;
+    mAudioThreadMIDI = nullptr;
+    return result == noErr ? kAudioUnitErr_InvalidProperty : result;
+}
+
 OSStatus AUInstance::RenderStereo(float* left, float* right, UInt32 frames, double sampleTime)
 {
+    if (!mAudioThreadRender)
+        return kAudioUnitErr_Uninitialized;
     alignas(AudioBufferList) char memory[sizeof(AudioBufferList) + sizeof(AudioBuffer)];
     auto* list = reinterpret_cast<AudioBufferList*>(memory);
     list->mNumberBuffers = 2;
@@ -380,8 +398,14 @@ OSStatus AUInstance::RenderStereo(float* left, float* right, UInt32 frames, doub
     stamp.mSampleTime = sampleTime;
     stamp.mFlags = kAudioTimeStampSampleTimeValid;
     AudioUnitRenderActionFlags flags = 0;
-    return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&flags), reinterpret_cast<long>(&stamp),
-                                         0, static_cast<long>(frames), reinterpret_cast<long>(list)});
+    return mAudioThreadRender(mRecord.storage, &flags, &stamp, 0, frames, list);
+}
+
+OSStatus AUInstance::AudioThreadMIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
+{
+    if (!mAudioThreadMIDI)
+        return kAudioUnitErr_Uninitialized;
+    return mAudioThreadMIDI(mRecord.storage, status, data1, data2, offset);
 }
 
 OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double sampleTime)

@@ -43,6 +43,7 @@ enum : OSStatus
     kAudioUnitErr_PropertyNotInUse = -10850,
     kAudioUnitErr_TooManyFramesToProcess = -10874,
     kAudioUnitErr_FailedInitialization = -10875,
+    kAudioUnitErr_Uninitialized = -10867,
     coreFoundationUnknownErr = -4960,
     badComponentSelector = static_cast<OSStatus>(0x80008002),
 };
@@ -203,6 +204,9 @@ typedef OSStatus (*AudioUnitRenderProc)(void* inComponentStorage,
                                         AudioUnitRenderActionFlags* ioActionFlags,
                                         const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
                                         UInt32 inNumberFrames, AudioBufferList* ioData);
+typedef OSStatus (*MusicDeviceMIDIEventProc)(void* inComponentStorage, UInt32 inStatus,
+                                             UInt32 inData1, UInt32 inData2,
+                                             UInt32 inOffsetSampleFrame);
 typedef OSStatus (*AudioUnitGetParameterProc)(void* inComponentStorage, AudioUnitParameterID inID,
                                               AudioUnitScope inScope, AudioUnitElement inElement,
                                               AudioUnitParameterValue* outValue);
