@@ -108,7 +108,8 @@ gboolean settled(gpointer data)
 {
     App& app = *static_cast<App*>(data);
     app.settling = 0;
-    if (app.history.Record(currentState(app)))
+    const std::string now = currentState(app);
+    if (!now.empty() && app.history.Record(now))
         SoundChanged(app);
     return G_SOURCE_REMOVE;
 }

@@ -198,11 +198,16 @@ TEST_F(LiveAudioTest, ChangesMadeWhileBlocksRenderPlayAsTheEntryPlaysThem)
     ASSERT_EQ(entry.Configure(kRate, kFrames), noErr);
     ASSERT_EQ(entry.Initialize(), noErr);
     std::atomic<bool> rendering{true};
+    const int kOn = 0, kOff = 30; // a note sounds while the knob moves
     std::thread audio(
         [&]
         {
             for (int b = 0; b < 100; ++b)
+            {
+                if (b == kOn || b == kOff)
+                    live.PushMidi(PackMidi(b == kOn ? 0x90 : 0x80, 64, 127));
                 Block();
+            }
             rendering = false;
         });
     float value = 0.0f;
@@ -215,7 +220,11 @@ TEST_F(LiveAudioTest, ChangesMadeWhileBlocksRenderPlayAsTheEntryPlaysThem)
     entry.SetParameter(cutoff, value);
     std::vector<float> left(kFrames), right(kFrames);
     for (int b = 0; b < 100; ++b)
+    {
+        if (b == kOn || b == kOff)
+            entry.MIDIEvent(b == kOn ? 0x90 : 0x80, 64, 127, 0);
         entry.Render({left.data(), right.data()}, kFrames, b * double(kFrames));
+    }
 
     const UInt32 seed = 11;
     std::vector<float> heard, played;
