@@ -123,7 +123,7 @@ sleep 0.5
 xdotool mousemove --sync 1270 890
 sleep 1
 import -window root "$work/screen.png"
-convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "$work/before-drag.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/before-drag.png"
 xdotool mousemove --sync $((ox + 772)) $((oy + 50)) mousedown 1
 for _ in 1 2 3 4; do
     xdotool mousemove_relative --sync 0 10
@@ -133,13 +133,13 @@ xdotool mouseup 1
 sleep 0.5
 xdotool mousemove --sync 1270 890
 import -window root "$work/screen.png"
-convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "$work/dragged.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/dragged.png"
 differing=$(compare -metric AE "$work/dragged.png" "$work/before-drag.png" null: 2>&1 || true)
 [[ $differing != 0 ]] || fail "dragging the output gain knob changed nothing on screen"
 keys ctrl+z
 sleep 1
 import -window root "$work/screen.png"
-convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "$work/drag-undone.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/drag-undone.png"
 differing=$(compare -metric AE "$work/drag-undone.png" "$work/before-drag.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "one undo after a drag differs from the sound before it in $differing pixels"
 keys ctrl+shift+z
