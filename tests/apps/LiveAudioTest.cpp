@@ -66,6 +66,23 @@ void* operator new[](size_t size)
 {
     return operator new(size);
 }
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    noteAllocation();
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
 void operator delete(void* p) noexcept
 {
     std::free(p);
