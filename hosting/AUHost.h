@@ -121,10 +121,9 @@ private:
     double mSampleTime = 0.0, mRate = 44100.0;
 };
 
-// Hears one instance's parameter changes and gestures, in the binary that made
-// it, through the instance's listeners: the value change carries the value the
-// instance holds. Events come on the thread that made the change; none comes
-// once this is destroyed.
+// Hears one instance's parameter changes and gestures, wherever the bundle's
+// code runs: a value change carries the value the instance then holds. Events come on the thread that made the change; no notify
+// that begins after this is destroyed reaches it.
 class AUParameterListener
 {
 public:

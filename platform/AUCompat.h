@@ -384,7 +384,8 @@ OSStatus AUEventListenerAddEventType(AUEventListenerRef inListener, void* inObje
                                      const AudioUnitEvent* inEvent);
 OSStatus AUEventListenerRemoveEventType(AUEventListenerRef inListener, void* inObject,
                                         const AudioUnitEvent* inEvent);
-// Stops the listener and frees it: nothing reaches it once this returns.
+// Stops the listener and frees it: no notify that begins after this returns
+// reaches it.
 OSStatus AUListenerDispose(AUEventListenerRef inListener);
 // Tells the listeners of the event's instance, in whichever binary they were
 // added (the instance's record says where); the sending listener is skipped.
