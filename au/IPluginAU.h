@@ -5,6 +5,7 @@
 #include "KIT_String.h"
 #include "KIT_TypedBuf.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,13 @@ public:
     static OSStatus RenderProc(void* storage, AudioUnitRenderActionFlags* flags,
                                const AudioTimeStamp* timeStamp, UInt32 outputBusIdx,
                                UInt32 nFrames, AudioBufferList* bufferList);
+    static OSStatus MIDIEventProc(void* storage, UInt32 status, UInt32 data1, UInt32 data2,
+                                  UInt32 offset);
+
+    // Once a host has taken the render or MIDI procedure, its audio thread may
+    // call them holding no lock while its other threads change parameters:
+    // OnParamChange then hands the engine's changes to the audio thread.
+    bool AudioThreadTakesNoLock() const { return mAudioThreadTakesNoLock.load(std::memory_order_acquire); }
 
     // Property requests; data null asks only for the size and writability.
     OSStatus GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
@@ -167,6 +175,7 @@ private:
     bool mIsOffline = false;
     double mLastRenderSampleTime = -1.0;
     std::vector<AURenderCallbackStruct> mRenderNotify;
+    std::atomic<bool> mAudioThreadTakesNoLock{false}; // set on the host's main thread, never cleared
     std::vector<std::string> mParamGroups;
     double mTempo = 120.0;
     HostCallbackInfo mHostCallbacks = {};

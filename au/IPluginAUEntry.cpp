@@ -319,6 +319,9 @@ OSStatus IPluginAU::GetProc(SInt16 selector, UInt32* dataSize, void* proc)
     case kAudioUnitGetParameterSelect:
         found = reinterpret_cast<void*>(&IPluginAU::GetParamProc);
         break;
+    case kMusicDeviceMIDIEventSelect:
+        found = reinterpret_cast<void*>(&IPluginAU::MIDIEventProc);
+        break;
     default:
         return kAudioUnitErr_InvalidElement;
     }
@@ -554,8 +557,15 @@ OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
         answer(sizeof(AudioUnitParameterInfo), false);
         return GetParameterInfo(element, static_cast<AudioUnitParameterInfo*>(data));
     case kAudioUnitProperty_FastDispatch:
+    {
         answer(sizeof(void*), false);
-        return GetProc(static_cast<SInt16>(element), dataSize, data);
+        const OSStatus found = GetProc(static_cast<SInt16>(element), dataSize, data);
+        const bool audioThreadProc =
+            element == kAudioUnitRenderSelect || element == kMusicDeviceMIDIEventSelect;
+        if (found == noErr && data && audioThreadProc)
+            mAudioThreadTakesNoLock.store(true, std::memory_order_release);
+        return found;
+    }
     case kAudioUnitProperty_StreamFormat:
     {
         const BusChannels* bus = GetBus(scope, element);

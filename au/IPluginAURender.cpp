@@ -162,6 +162,19 @@ OSStatus IPluginAU::RenderProc(void* storage, AudioUnitRenderActionFlags* flags,
     return plug->Render(flags, timeStamp, outputBusIdx, nFrames, bufferList);
 }
 
+// The audio thread's MIDI, beside its render: no lock either.
+OSStatus IPluginAU::MIDIEventProc(void* storage, UInt32 status, UInt32 data1, UInt32 data2,
+                                  UInt32 offset)
+{
+    auto* plug = static_cast<IPluginAU*>(storage);
+    if (!plug)
+        return kAudioUnitErr_InvalidParameter;
+    IMidiMsg msg(static_cast<int>(offset), static_cast<uint8_t>(status), static_cast<uint8_t>(data1),
+                 static_cast<uint8_t>(data2));
+    plug->ProcessMidiMsg(&msg);
+    return noErr;
+}
+
 void IPluginAU::NotifyRender(AudioUnitRenderActionFlags flag, const AudioTimeStamp* timeStamp,
                              UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* bufferList)
 {

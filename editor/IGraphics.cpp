@@ -557,15 +557,18 @@ void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod)
     control->OnMouseDown(x, y, mod);
 }
 
+// A gesture ends only where a press began one: the host hears no end it was
+// not told the beginning of.
 void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod)
 {
+    const bool pressed = mMouseCapture >= 0;
     const int idx = GetMouseControlIdx(x, y);
     ReleaseMouseCapture();
     IControl* control = mControls.Get(idx);
     if (!control)
         return;
     control->OnMouseUp(x, y, mod);
-    if (control->ParamIdx() >= 0 && mPlug)
+    if (pressed && control->ParamIdx() >= 0 && mPlug)
         mPlug->EndInformHostOfParamChange(control->ParamIdx());
 }
 

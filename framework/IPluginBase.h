@@ -37,13 +37,17 @@ void GetVersionStr(int version, char* text);
 // Threads. The audio thread runs the process and attach calls and
 // ProcessMidiMsg; the host's main thread runs everything else: parameters,
 // presets, state and files, Reset, sample rate and block size. The adapter's
-// component entry holds the mutex around each host request, its render
-// included, and the state, preset and parameter paths take it again (it is
-// recursive), so the main thread's changes never interleave with a block
-// rendered through the entry; the fast render entry takes no lock. Channel records and scratch buffers
-// are touched only under it. The GUI thread reaches the base only through
-// SetParameterFromGUI, which takes the mutex too. Values the plug-in publishes
-// to other threads while audio runs are atomics of the plug-in itself.
+// component entry holds the mutex around each host request, its render and
+// MIDI included, and the state, preset and parameter paths take it again (it
+// is recursive), so the main thread's changes never interleave with a block
+// rendered through the entry. The adapter's fast-dispatch render and MIDI
+// procedures take no lock: a host's audio thread that calls them never waits
+// for the main or GUI thread, and the plug-in hands parameter changes made
+// meanwhile to its audio thread (the instrument's OnParamChange). Channel
+// records and scratch buffers are touched only by the render or under the
+// mutex while none runs. The GUI thread reaches the base only through
+// SetParameterFromGUI, which takes the mutex too. Values the plug-in
+// publishes to other threads while audio runs are atomics of the plug-in itself.
 class IPluginBase
 {
 public:

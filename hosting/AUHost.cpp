@@ -7,7 +7,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <stdexcept>
@@ -55,13 +54,6 @@ std::string textOf(CFStringRef text)
     std::vector<char> buffer(static_cast<size_t>(CFStringGetLength(text)) + 1);
     CFStringGetCString(text, buffer.data(), static_cast<CFIndex>(buffer.size()), kCFStringEncodingUTF8);
     return buffer.data();
-}
-
-long floatSlot(float value)
-{
-    long slot = 0;
-    std::memcpy(&slot, &value, sizeof value);
-    return slot;
 }
 
 } // namespace
@@ -303,14 +295,12 @@ OSStatus AUInstance::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
 
 OSStatus AUInstance::GetParameter(AudioUnitParameterID id, float* value)
 {
-    return Call(kAudioUnitGetParameterSelect,
-                {static_cast<long>(id), kAudioUnitScope_Global, 0, reinterpret_cast<long>(value)});
+    return AudioUnitGetParameter(&mRecord, id, kAudioUnitScope_Global, 0, value);
 }
 
 OSStatus AUInstance::SetParameter(AudioUnitParameterID id, float value, UInt32 offset)
 {
-    return Call(kAudioUnitSetParameterSelect, {static_cast<long>(id), kAudioUnitScope_Global, 0,
-                                               floatSlot(value), static_cast<long>(offset)});
+    return AudioUnitSetParameter(&mRecord, id, kAudioUnitScope_Global, 0, value, offset);
 }
 
 OSStatus AUInstance::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
@@ -378,8 +368,26 @@ OSStatus AUInstance::RenderFast(std::vector<float*> channels, UInt32 frames, dou
     return render(mRecord.storage, &call.flags, &call.stamp, 0, frames, call.list);
 }
 
+OSStatus AUInstance::PrepareAudioThread()
+{
+    UInt32 size = sizeof mAudioThreadRender;
+    OSStatus result = GetProperty(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
+                                  kAudioUnitRenderSelect, &mAudioThreadRender, &size);
+    size = sizeof mAudioThreadMIDI;
+    if (result == noErr)
+        result = GetProperty(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
+                             kMusicDeviceMIDIEventSelect, &mAudioThreadMIDI, &size);
+    if (result == noErr && mAudioThreadRender && mAudioThreadMIDI)
+        return noErr;
+    mAudioThreadRender = nullptr;
+    mAudioThreadMIDI = nullptr;
+    return result == noErr ? kAudioUnitErr_InvalidProperty : result;
+}
+
 OSStatus AUInstance::RenderStereo(float* left, float* right, UInt32 frames, double sampleTime)
 {
+    if (!mAudioThreadRender)
+        return kAudioUnitErr_Uninitialized;
     alignas(AudioBufferList) char memory[sizeof(AudioBufferList) + sizeof(AudioBuffer)];
     auto* list = reinterpret_cast<AudioBufferList*>(memory);
     list->mNumberBuffers = 2;
@@ -390,8 +398,14 @@ OSStatus AUInstance::RenderStereo(float* left, float* right, UInt32 frames, doub
     stamp.mSampleTime = sampleTime;
     stamp.mFlags = kAudioTimeStampSampleTimeValid;
     AudioUnitRenderActionFlags flags = 0;
-    return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&flags), reinterpret_cast<long>(&stamp),
-                                         0, static_cast<long>(frames), reinterpret_cast<long>(list)});
+    return mAudioThreadRender(mRecord.storage, &flags, &stamp, 0, frames, list);
+}
+
+OSStatus AUInstance::AudioThreadMIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
+{
+    if (!mAudioThreadMIDI)
+        return kAudioUnitErr_Uninitialized;
+    return mAudioThreadMIDI(mRecord.storage, status, data1, data2, offset);
 }
 
 OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double sampleTime)
@@ -400,6 +414,37 @@ OSStatus AUInstance::Render(std::vector<float*> channels, UInt32 frames, double 
     RenderCall call(channels, frames, sampleTime);
     return Call(kAudioUnitRenderSelect, {reinterpret_cast<long>(&call.flags), reinterpret_cast<long>(&call.stamp),
                                          0, static_cast<long>(frames), reinterpret_cast<long>(call.list)});
+}
+
+AUParameterListener::AUParameterListener(AUInstance& unit, Heard heard) : mHeard(std::move(heard))
+{
+    AUEventListenerCreate(&AUParameterListener::onEvent, this, nullptr, nullptr, 0.0f, 0.0f,
+                          &mListener);
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_BeginParameterChangeGesture,
+          kAudioUnitEvent_EndParameterChangeGesture})
+    {
+        AudioUnitEvent event = {};
+        event.mEventType = type;
+        event.mArgument.mParameter = {unit.Handle(), kAUParameterListener_AnyParameter,
+                                      kAudioUnitScope_Global, 0};
+        if (AUEventListenerAddEventType(mListener, nullptr, &event) != noErr)
+        {
+            AUListenerDispose(mListener);
+            throw std::runtime_error("the instance takes no parameter listener");
+        }
+    }
+}
+
+AUParameterListener::~AUParameterListener()
+{
+    AUListenerDispose(mListener);
+}
+
+void AUParameterListener::onEvent(void* self, void*, const AudioUnitEvent* event, UInt64,
+                                  AudioUnitParameterValue value)
+{
+    static_cast<AUParameterListener*>(self)->mHeard(*event, value);
 }
 
 std::vector<AUParameterDescription> AUInstance::Parameters()

@@ -2,6 +2,7 @@
 
 #include "AUCompat.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,8 +89,13 @@ public:
     // The same through the render procedure the component hands out for fast
     // dispatch, as hosts that render in a tight loop call it.
     OSStatus RenderFast(std::vector<float*> channels, UInt32 frames, double sampleTime);
-    // Stereo output with nothing allocated, for a host's audio thread.
+    // For a host's audio thread: the render and MIDI procedures the component
+    // hands out for fast dispatch, taken once beforehand on the thread that
+    // configures it. They take no lock and allocate nothing; until
+    // PrepareAudioThread succeeds they refuse.
+    OSStatus PrepareAudioThread();
     OSStatus RenderStereo(float* left, float* right, UInt32 frames, double sampleTime);
+    OSStatus AudioThreadMIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset);
     OSStatus StartNote(UInt32 note, UInt32 velocity, UInt32 offset);
     OSStatus StopNote(UInt32 note, UInt32 offset);
 
@@ -110,7 +116,31 @@ private:
 
     ComponentInstanceRecord mRecord;
     bool mOpen = false;
+    AudioUnitRenderProc mAudioThreadRender = nullptr;
+    MusicDeviceMIDIEventProc mAudioThreadMIDI = nullptr;
     double mSampleTime = 0.0, mRate = 44100.0;
+};
+
+// Hears one instance's parameter changes and gestures, wherever the bundle's
+// code runs: a value change carries the value the instance then holds. Events come on the thread that made the change; no notify
+// that begins after this is destroyed reaches it.
+class AUParameterListener
+{
+public:
+    using Heard = std::function<void(const AudioUnitEvent& event, AudioUnitParameterValue value)>;
+
+    // Throws std::runtime_error when the instance takes no listener.
+    AUParameterListener(AUInstance& unit, Heard heard);
+    ~AUParameterListener();
+    AUParameterListener(const AUParameterListener&) = delete;
+    AUParameterListener& operator=(const AUParameterListener&) = delete;
+
+private:
+    static void onEvent(void* self, void* object, const AudioUnitEvent* event, UInt64 hostTime,
+                        AudioUnitParameterValue value);
+
+    Heard mHeard;
+    AUEventListenerRef mListener = nullptr;
 };
 
 // .aupreset files: the class-info dictionary as an XML property list. Saving

@@ -93,7 +93,10 @@ void Bleepforge::CreateParams()
     for (int i = 0; i < kNumParams; ++i)
         InitParam(static_cast<EParams>(i), GetParam(i));
     for (int i = 0; i < kNumParams; ++i)
+    {
+        mEngineParams.push_back(*GetParam(i));
         OnParamChange(i);
+    }
 }
 
 void Bleepforge::SetOverSamping(int factor)
@@ -106,6 +109,7 @@ void Bleepforge::SetOverSamping(int factor)
 void Bleepforge::Reset()
 {
     IMutexLock lock(this);
+    applyPendingChanges(); // no audio runs meanwhile
     const double sampleRate = GetSampleRate();
     const int block = GetBlockSize();
     mSampleRate = sampleRate;
@@ -124,6 +128,7 @@ void Bleepforge::Reset()
 
 void Bleepforge::ProcessMidiMsg(IMidiMsg* msg)
 {
+    applyPendingChanges(); // a note plays the pitch jump set before it
     mMidiReceiver.onMessageReceived(msg);
     if (mPitchJumpDelay != 0.0)
         QueuePitchJump(*msg);
@@ -199,6 +204,7 @@ __attribute__((flatten)) double Bleepforge::RenderFrame(int rate)
 
 void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
 {
+    applyPendingChanges();
     processVirtualKeyboard();
     const bool rightConnected = IsOutChannelConnected(1);
     mPeakMeter.ProcessInit();

@@ -6,6 +6,7 @@
 #include "MIDIReceiver.h"
 #include "Params.h"
 #include "PeakMeter.h"
+#include "PendingValues.h"
 #include "QXBitCrusher2.h"
 #include "RelaySignal.h"
 #include "VoiceManager.h"
@@ -21,9 +22,13 @@
 // Threads. The audio thread runs ProcessDoubleReplacing and ProcessMidiMsg; the
 // host's main thread runs Reset, OnParamChange, state and OnIdle; all of these
 // but the audio entries hold the plug-in mutex, and the host never runs an
-// audio entry concurrently with Reset. What other threads read while audio
-// runs is written by the audio thread alone and published through atomics
-// (relaxed: each is a single value, read on the next look):
+// audio entry concurrently with Reset. Once a host has taken the adapter's
+// lock-free render or MIDI procedure, OnParamChange applies nothing to the
+// engine: it posts the value (mPendingChanges) and the audio thread applies
+// it before its next block or MIDI event (Reset too, before it resets).
+// What other threads read while audio runs is written by the audio thread
+// alone and published through atomics (relaxed: each is a single value, read
+// on the next look):
 // - the meter values, once per block (PeakMeter);
 // - the held-key table and key count, per MIDI event (MIDIReceiver);
 // - the idle-frame count, once per block (mIdleFrames);
@@ -143,6 +148,7 @@ private:
     OSStatus SetSlots(UInt32 dataSize, const void* data);
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
+    void applyPendingChanges();
 
     int mLastVirtualKeyboardNote = 11; // audio thread; below 12 means none
     IKeyboardControl* mKeyboard = nullptr;
@@ -179,4 +185,9 @@ private:
     std::vector<std::vector<double>> mSlots;
     static const int kNoProgram = -1;
     std::atomic<int> mPendingProgram{kNoProgram}; // audio thread writes, OnIdle takes
+    // Once the host's audio thread takes no lock: the values OnParamChange
+    // posts (under the mutex) for the audio thread to apply to the engine,
+    // and the audio thread's own copy of each parameter to apply them through.
+    PendingValues<kNumParams> mPendingChanges;
+    std::vector<IParam> mEngineParams;
 };

@@ -187,11 +187,29 @@ static_assert(rowsInTableOrder(), "one row per parameter, in the order of EParam
 
 } // namespace
 
+// While the host's audio thread takes no lock, the engine's changes wait for
+// it; Mutation % steers only the editor's Mutate and applies at once.
 void Bleepforge::OnParamChange(int paramIdx)
 {
     IMutexLock lock(this);
-    if (const IParam* param = GetParam(paramIdx))
+    const IParam* param = GetParam(paramIdx);
+    if (!param)
+        return;
+    if (AudioThreadTakesNoLock() && paramIdx != kMutation)
+        mPendingChanges.Post(paramIdx, param->Value());
+    else
         kRows[paramIdx].apply(*this, *param);
+}
+
+void Bleepforge::applyPendingChanges()
+{
+    mPendingChanges.TakeAll(
+        [this](int paramIdx, double value)
+        {
+            IParam& param = mEngineParams[static_cast<size_t>(paramIdx)];
+            param.Set(value);
+            kRows[paramIdx].apply(*this, param);
+        });
 }
 
 void Bleepforge::SetParameterOnAudioThread(int paramIdx, double value)

@@ -34,14 +34,15 @@ int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
     return desktop && std::atoi(desktop) >= 2 ? 2 : 1;
 }
 
-// The editor's instance of the instrument. A control's grab and release reach
-// the host as touch (hosts recording automation need them), the value it
-// moved written first.
+// The editor's instance of the instrument. Each value its editor, a generator
+// or a slot changes is written to the host as it changes; a control's grab
+// and release reach the host as touch (hosts recording automation need them),
+// after the value it moved.
 class EditorInstance : public Bleepforge
 {
 public:
-    EditorInstance(const LV2UI_Touch* touch, std::function<void()> writeMoved)
-        : Bleepforge(IPluginInstanceInfo()), mTouch(touch), mWriteMoved(std::move(writeMoved))
+    EditorInstance(const LV2UI_Touch* touch, std::function<void(int)> moved)
+        : Bleepforge(IPluginInstanceInfo()), mTouch(touch), mMoved(std::move(moved))
     {
     }
     void BeginInformHostOfParamChange(int paramIdx) override
@@ -50,17 +51,17 @@ public:
         if (mTouch)
             mTouch->touch(mTouch->handle, static_cast<uint32_t>(paramIdx), true);
     }
+    void InformHostOfParamChange(int paramIdx, double) override { mMoved(paramIdx); }
     void EndInformHostOfParamChange(int paramIdx) override
     {
         Bleepforge::EndInformHostOfParamChange(paramIdx);
-        mWriteMoved();
         if (mTouch)
             mTouch->touch(mTouch->handle, static_cast<uint32_t>(paramIdx), false);
     }
 
 private:
     const LV2UI_Touch* mTouch; // null when the host offers none
-    std::function<void()> mWriteMoved;
+    std::function<void(int)> mMoved;
 };
 
 class BleepforgeLV2UI
@@ -69,7 +70,7 @@ public:
     BleepforgeLV2UI(LV2UI_Write_Function write, LV2UI_Controller controller, LV2_URID_Map* map,
                     const LV2UI_Touch* touch)
         : mWrite(write), mController(controller),
-          mPlug(new EditorInstance(touch, [this] { writeMovedParams(); })),
+          mPlug(new EditorInstance(touch, [this](int paramIdx) { writeMoved(paramIdx); })),
           mMidiEvent(map->map(map->handle, LV2_MIDI__MidiEvent)),
           mEventTransfer(map->map(map->handle, LV2_ATOM__eventTransfer))
     {
@@ -100,25 +101,22 @@ public:
     int Idle()
     {
         Graphics()->IdleWindow();
-        writeMovedParams();
         sendKeyboardNotes();
         return 0;
     }
 
 private:
-    // Every value the editor, a generator or a slot changed goes to the host,
-    // and the editor keeps what the port carries, as the DSP does.
-    void writeMovedParams()
+    // A value the editor's instance changed goes to the host, and the editor
+    // keeps what the port carries, as the DSP does. A port the host set is
+    // known already: it goes back to no one.
+    void writeMoved(int paramIdx)
     {
-        for (int i = 0; i < kNumParams; ++i)
-        {
-            const float value = static_cast<float>(mPlug->GetParam(i)->Value());
-            if (value == mKnown[i])
-                continue;
-            mKnown[i] = value;
-            mWrite(mController, static_cast<uint32_t>(i), sizeof value, 0, &value);
-            mPlug->SetParameterFromHost(i, value);
-        }
+        const float value = static_cast<float>(mPlug->GetParam(paramIdx)->Value());
+        if (value == mKnown[paramIdx])
+            return;
+        mKnown[paramIdx] = value;
+        mWrite(mController, static_cast<uint32_t>(paramIdx), sizeof value, 0, &value);
+        mPlug->SetParameterFromHost(paramIdx, value);
     }
 
     void sendMidi(uint8_t status, uint8_t note, uint8_t velocity)

@@ -4,6 +4,7 @@
 // types and constants carry Apple's names and values, with 64-bit native layouts.
 #include "CFCompat.h"
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 
@@ -42,6 +43,7 @@ enum : OSStatus
     kAudioUnitErr_PropertyNotInUse = -10850,
     kAudioUnitErr_TooManyFramesToProcess = -10874,
     kAudioUnitErr_FailedInitialization = -10875,
+    kAudioUnitErr_Uninitialized = -10867,
     coreFoundationUnknownErr = -4960,
     badComponentSelector = static_cast<OSStatus>(0x80008002),
 };
@@ -202,6 +204,9 @@ typedef OSStatus (*AudioUnitRenderProc)(void* inComponentStorage,
                                         AudioUnitRenderActionFlags* ioActionFlags,
                                         const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
                                         UInt32 inNumberFrames, AudioBufferList* ioData);
+typedef OSStatus (*MusicDeviceMIDIEventProc)(void* inComponentStorage, UInt32 inStatus,
+                                             UInt32 inData1, UInt32 inData2,
+                                             UInt32 inOffsetSampleFrame);
 typedef OSStatus (*AudioUnitGetParameterProc)(void* inComponentStorage, AudioUnitParameterID inID,
                                               AudioUnitScope inScope, AudioUnitElement inElement,
                                               AudioUnitParameterValue* outValue);
@@ -364,12 +369,32 @@ typedef void (*AUEventListenerProc)(void* inCallbackRefCon, void* inObject,
                                     const AudioUnitEvent* inEvent, UInt64 inEventHostTime,
                                     AudioUnitParameterValue inParameterValue);
 
-// Delivers the event to every listener registered in this process.
+// Listening to an instance's parameter changes and gestures, as a host does.
+// There is no run loop here: events reach the listener on the thread that
+// notifies, and the run loop, interval and granularity are ignored. A listener
+// hears the events of the types and instances it added, for one parameter or
+// for kAUParameterListener_AnyParameter; a value change carries the value the
+// instance holds when it is told.
+const AudioUnitParameterID kAUParameterListener_AnyParameter = 0xFFFFFFFF;
+OSStatus AUEventListenerCreate(AUEventListenerProc inProc, void* inCallbackRefCon,
+                               void* inRunLoop, CFStringRef inRunLoopMode,
+                               Float32 inNotificationInterval, Float32 inValueChangeGranularity,
+                               AUEventListenerRef* outListener);
+OSStatus AUEventListenerAddEventType(AUEventListenerRef inListener, void* inObject,
+                                     const AudioUnitEvent* inEvent);
+OSStatus AUEventListenerRemoveEventType(AUEventListenerRef inListener, void* inObject,
+                                        const AudioUnitEvent* inEvent);
+// Stops the listener and frees it: no notify that begins after this returns
+// reaches it.
+OSStatus AUListenerDispose(AUEventListenerRef inListener);
+// Tells the listeners of the event's instance, in whichever binary they were
+// added (the instance's record says where); the sending listener is skipped.
 OSStatus AUEventListenerNotify(AUEventListenerRef inSendingListener, void* inSendingObject,
                                const AudioUnitEvent* inEvent);
-// In-process registration, standing in for the system's listener objects.
-OSStatus AUCompatAddEventListener(AUEventListenerProc proc, void* refCon);
-OSStatus AUCompatRemoveEventListener(AUEventListenerProc proc, void* refCon);
+// Sets a parameter through the instance's entry and tells its listeners.
+OSStatus AUParameterSet(AUEventListenerRef inSendingListener, void* inSendingObject,
+                        const AudioUnitParameter* inParameter, AudioUnitParameterValue inValue,
+                        UInt32 inBufferOffsetInFrames);
 
 typedef void (*AudioUnitPropertyListenerProc)(void* inRefCon, AudioUnit inUnit,
                                               AudioUnitPropertyID inID, AudioUnitScope inScope,
@@ -418,13 +443,22 @@ struct ComponentDescription
     UInt32 componentFlagsMask;
 };
 
-// One open component: its entry, the storage the component keeps with it, and
-// the description the host read from the bundle.
+// Delivers an event to the listeners one binary keeps for an instance.
+typedef void (*AUEventDispatchProc)(AUEventListenerRef sendingListener, void* sendingObject,
+                                    const AudioUnitEvent* event);
+
+// One open component: its entry, the storage the component keeps with it, the
+// description the host read from the bundle, and where its events go. The
+// host and the component may be separate binaries, each with its own copy of
+// these stand-ins: the record is what both see, so the binary that adds a
+// listener for the instance puts its own dispatch here for the component's
+// notify to call.
 struct ComponentInstanceRecord
 {
     ComponentRoutine entry = nullptr;
     void* storage = nullptr;
     ComponentDescription description = {};
+    std::atomic<AUEventDispatchProc> eventDispatch{nullptr};
 };
 
 void SetComponentInstanceStorage(ComponentInstance instance, void* storage);
@@ -432,10 +466,17 @@ void* GetComponentInstanceStorage(ComponentInstance instance);
 OSStatus GetComponentInfo(Component component, ComponentDescription* description, void* name,
                           void* info, void* icon);
 // Calls an instance's entry with the arguments, first to last, as a host does.
+// Closing an instance also forgets the listeners this binary added for it, so
+// that none hears a later instance opened in the same record.
 OSStatus CallComponent(ComponentInstance instance, SInt16 what, std::initializer_list<long> args);
-// Another instance's property and render calls, routed to its entry.
+// Another instance's property, parameter and render calls, routed to its entry.
 OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
                               AudioUnitElement element, void* data, UInt32* dataSize);
+OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                               AudioUnitElement element, AudioUnitParameterValue* value);
+OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                               AudioUnitElement element, AudioUnitParameterValue value,
+                               UInt32 bufferOffsetInFrames);
 OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* flags,
                          const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 frames,
                          AudioBufferList* data);

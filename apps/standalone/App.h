@@ -39,7 +39,9 @@ struct App
     std::string shownProblem;     // the device problem last shown
 
     SoundHistory history;
-    std::string seen;          // the state at the last look, to see it settle
+    std::unique_ptr<AUParameterListener> changes; // the instance's parameter changes
+    bool gesture = false;      // a knob or switch held down in the editor
+    guint settling = 0;        // the timer that records a change once it has settled
     std::string auditionDue;   // the state to play once the strip has rendered it
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
@@ -50,9 +52,9 @@ void ShowStatus(App& app, const std::string& text);
 
 // The sound changed: hear it (when asked to), draw it, and let undo reach it.
 void SoundChanged(App& app);
-// Looks at the sound; a change that has settled (no mouse button held, the
-// same at two looks in a row) becomes one step of the history.
-void WatchSound(App& app);
+// Hears the instance's parameter changes: a change that has settled (no
+// gesture open, nothing more for a moment) becomes one step of the history.
+void ListenToSound(App& app);
 // The sound was replaced whole (Open, a pasted code): one step, heard at once.
 void SoundReplaced(App& app);
 void Undo(App& app);

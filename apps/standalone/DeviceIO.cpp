@@ -1,5 +1,4 @@
 #include "DeviceIO.h"
-#include "Listening.h"
 
 #include <rtaudio/RtAudio.h>
 #include <rtmidi/RtMidi.h>
@@ -15,12 +14,6 @@ namespace
 // is published here for the window to show.
 std::atomic<bool> gStreamFailed{false};
 
-// Messages of the window's own, beside MIDI: status bytes no MIDI message has.
-const uint32_t kAuditionStart = 0x01;
-const uint32_t kAuditionStop = 0x02;
-const uint8_t kAuditionNote = 60;
-const uint8_t kAuditionVelocity = 127;
-
 // Far longer than any block: a stream without a callback for this long has stopped.
 const std::chrono::seconds kStallTime(2);
 
@@ -32,7 +25,7 @@ void onStreamError(RtAudioError::Type type, const std::string&)
 
 } // namespace
 
-DeviceIO::DeviceIO(AUInstance& unit) : mUnit(unit) {}
+DeviceIO::DeviceIO(AUInstance& unit) : mUnit(unit), mLive(unit) {}
 
 DeviceIO::~DeviceIO()
 {
@@ -112,6 +105,8 @@ void DeviceIO::configureUnit(unsigned maxFrames)
     mUnit.Uninitialize();
     mUnit.Configure(mRate, maxFrames);
     mUnit.Initialize();
+    if (mLive.Prepare(mRate) != noErr && mProblem.empty())
+        mProblem = "No sound: the instrument cannot render for a live audio device.";
 }
 
 // After the JACK server went away, RtAudio closes its stream on a thread of
@@ -144,7 +139,7 @@ void DeviceIO::Stop()
 std::string DeviceIO::Problem()
 {
     const auto now = std::chrono::steady_clock::now();
-    const uint64_t blocks = mBlocks.load(std::memory_order_relaxed);
+    const uint64_t blocks = mLive.Blocks();
     if (blocks != mBlocksSeen)
     {
         mBlocksSeen = blocks;
@@ -195,94 +190,43 @@ void DeviceIO::onMidi(double, std::vector<unsigned char>* message, void* self)
         return;
     const uint8_t data1 = message->size() > 1 ? (*message)[1] : 0;
     const uint8_t data2 = message->size() > 2 ? (*message)[2] : 0;
-    static_cast<DeviceIO*>(self)->mRing.Push(PackMidi((*message)[0], data1, data2));
+    static_cast<DeviceIO*>(self)->mLive.PushMidi(PackMidi((*message)[0], data1, data2));
 }
 
-void DeviceIO::sendFromWindow(uint32_t message)
-{
-    if (mStreaming)
-        mWindowRing.Push(message);
-}
-
+// Without a running stream nothing would take them.
 void DeviceIO::Audition(double holdSeconds)
 {
-    mAuditionHold.store(holdSeconds, std::memory_order_relaxed);
-    sendFromWindow(kAuditionStart); // the ring's release publishes the hold with it
+    if (mStreaming)
+        mLive.Audition(holdSeconds);
 }
 
 void DeviceIO::StopAudition()
 {
-    sendFromWindow(kAuditionStop);
+    if (mStreaming)
+        mLive.StopAudition();
 }
 
 void DeviceIO::PlayNote(int note, bool on)
 {
-    if (note >= 0 && note <= 127)
-        sendFromWindow(PackMidi(on ? 0x90 : 0x80, static_cast<uint8_t>(note), on ? 100 : 0));
+    if (mStreaming)
+        mLive.PlayNote(note, on);
 }
 
 void DeviceIO::SetListeningGain(double gain)
 {
-    mListeningGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+    mLive.SetListeningGain(gain);
 }
 
 long DeviceIO::TakeClipped()
 {
-    return mClipped.exchange(0, std::memory_order_relaxed);
+    return mLive.TakeClipped();
 }
 
-// Audio thread.
-void DeviceIO::takeWindowMessage(uint32_t message)
-{
-    const uint32_t status = message & 0xFF;
-    if (status != kAuditionStart && status != kAuditionStop)
-    {
-        mUnit.MIDIEvent(status, (message >> 8) & 0x7F, (message >> 16) & 0x7F, 0);
-        return;
-    }
-    if (mAuditionLeft >= 0)
-        mUnit.MIDIEvent(0x80, kAuditionNote, 0, 0);
-    mAuditionLeft = -1;
-    if (status == kAuditionStop)
-        return;
-    mUnit.MIDIEvent(0x90, kAuditionNote, kAuditionVelocity, 0);
-    mAuditionLeft = static_cast<long>(mAuditionHold.load(std::memory_order_relaxed) * mRate);
-}
-
-// Audio thread: the audition's release at its frame.
-void DeviceIO::endAuditionWithin(unsigned frames)
-{
-    if (mAuditionLeft < 0)
-        return;
-    if (mAuditionLeft >= static_cast<long>(frames))
-    {
-        mAuditionLeft -= frames;
-        return;
-    }
-    mUnit.MIDIEvent(0x80, kAuditionNote, 0, static_cast<UInt32>(mAuditionLeft));
-    mAuditionLeft = -1;
-}
-
-// Audio thread: MIDI that arrived since the last block starts it, then one
-// block of stereo output. Nothing here allocates; the render goes through the
-// component entry, which holds the plug-in's mutex for the block, and so waits
-// while the GUI thread holds it to read the state.
+// Audio thread. Nothing here allocates or takes a lock: the window's thread
+// may hold the instrument's mutex meanwhile.
 int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void* self)
 {
-    auto* io = static_cast<DeviceIO*>(self);
-    uint32_t message = 0;
-    while (io->mRing.Pop(&message))
-        io->mUnit.MIDIEvent(message & 0xFF, (message >> 8) & 0x7F, (message >> 16) & 0x7F, 0);
-    while (io->mWindowRing.Pop(&message))
-        io->takeWindowMessage(message);
-    io->endAuditionWithin(frames);
-    auto* left = static_cast<float*>(out);
-    if (io->mUnit.RenderStereo(left, left + frames, frames, io->mSampleTime) != noErr)
-        std::fill(left, left + 2 * frames, 0.0f);
-    io->mClipped.fetch_add(ApplyListeningGain(left, 2 * frames, io->mListeningGain.load(std::memory_order_relaxed)),
-                           std::memory_order_relaxed);
-    io->mSampleTime += frames;
-    io->mBlocks.fetch_add(1, std::memory_order_relaxed);
+    static_cast<DeviceIO*>(self)->mLive.Render(static_cast<float*>(out), frames);
     return 0;
 }
 

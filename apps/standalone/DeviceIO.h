@@ -1,9 +1,8 @@
 #pragma once
 
 #include "AUHost.h"
-#include "MidiRing.h"
+#include "LiveAudio.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -61,27 +60,17 @@ private:
     static int onAudio(void* out, void* in, unsigned frames, double time, unsigned status,
                        void* self);
     static void onMidi(double delta, std::vector<unsigned char>* message, void* self);
-    void sendFromWindow(uint32_t message);
-    void takeWindowMessage(uint32_t message);
-    void endAuditionWithin(unsigned frames);
     bool startAudio(const DeviceOptions& options);
     void configureUnit(unsigned maxFrames);
     void awaitFailedStreamClosing();
     void openMidi(int port);
 
     AUInstance& mUnit;
+    LiveAudio mLive; // what the audio callback does
     std::unique_ptr<RtAudio> mAudio;
     std::vector<std::unique_ptr<RtMidiIn>> mMidi;
-    MidiRing mRing;       // the MIDI devices' thread to the audio thread
-    MidiRing mWindowRing; // the GUI thread to the audio thread: notes and auditions
-    std::atomic<double> mAuditionHold{0.0}; // GUI thread, written before its message
-    long mAuditionLeft = -1; // audio thread: frames to the audition's release, -1: none sounds
-    unsigned mRate = kFallbackRate; // set before the stream starts, read by the audio thread after
-    double mSampleTime = 0.0; // audio thread only
-    std::string mProblem;     // GUI thread: what Start could not open
-    std::atomic<uint64_t> mBlocks{0}; // written by the audio thread, read by the GUI thread
-    std::atomic<float> mListeningGain{1.0f}; // written by the GUI thread, read by the audio thread
-    std::atomic<long> mClipped{0}; // added to by the audio thread, taken by the GUI thread
+    unsigned mRate = kFallbackRate;
+    std::string mProblem; // GUI thread: what Start could not open
     // GUI thread: whether the stream was started, the block count last seen
     // and when it last moved.
     bool mStreaming = false;

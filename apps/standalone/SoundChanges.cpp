@@ -9,18 +9,9 @@ std::string currentState(App& app)
     return BytesOf(CurrentState(*app.unit));
 }
 
-// A mouse button held anywhere on the window: a knob gesture still going.
-bool pointerHeld(App& app)
-{
-    GdkWindow* window = gtk_widget_get_window(app.window);
-    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
-    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
-    if (!window || !pointer)
-        return false;
-    GdkModifierType mask = static_cast<GdkModifierType>(0);
-    gdk_device_get_state(pointer, window, nullptr, &mask);
-    return (mask & (GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK)) != 0;
-}
+// Changes closer together than this are one step: a spun wheel, a generator's
+// sixty values.
+const guint kSettleMilliseconds = 30;
 
 void updateUndoButtons(App& app)
 {
@@ -34,7 +25,6 @@ void restore(App& app, const std::string& state)
     ByteChunk chunk;
     chunk.PutBytes(state.data(), static_cast<int>(state.size()));
     RestoreFrom(*app.unit, StateDictionary(*app.bundle, chunk), "the sound");
-    app.seen = state;
 }
 
 } // namespace
@@ -109,19 +99,60 @@ void SoundChanged(App& app)
     updateUndoButtons(app);
 }
 
-void WatchSound(App& app)
+namespace
 {
+
+// The sound as it is now becomes a step, unless it is the one already there
+// (an undo's restore is heard too).
+gboolean settled(gpointer data)
+{
+    App& app = *static_cast<App*>(data);
+    app.settling = 0;
     const std::string now = currentState(app);
-    const bool settled = !now.empty() && now == app.seen && !pointerHeld(app);
-    app.seen = now;
-    if (settled && app.history.Record(now))
+    if (!now.empty() && app.history.Record(now))
         SoundChanged(app);
+    return G_SOURCE_REMOVE;
+}
+
+void settleLater(App& app)
+{
+    if (app.settling)
+        g_source_remove(app.settling);
+    app.settling = g_timeout_add(kSettleMilliseconds, settled, &app);
+}
+
+// A gesture holds the step open until it ends.
+void heard(App& app, const AudioUnitEvent& event)
+{
+    switch (event.mEventType)
+    {
+    case kAudioUnitEvent_BeginParameterChangeGesture:
+        app.gesture = true;
+        break;
+    case kAudioUnitEvent_EndParameterChangeGesture:
+        app.gesture = false;
+        settleLater(app);
+        break;
+    default:
+        if (!app.gesture)
+            settleLater(app);
+        break;
+    }
+}
+
+} // namespace
+
+// Every change of the app's instance is made on the GUI thread, so that is
+// where its events come.
+void ListenToSound(App& app)
+{
+    app.changes = std::make_unique<AUParameterListener>(
+        *app.unit, [&app](const AudioUnitEvent& event, AudioUnitParameterValue) { heard(app, event); });
 }
 
 void SoundReplaced(App& app)
 {
-    app.seen = currentState(app);
-    app.history.Record(app.seen);
+    app.history.Record(currentState(app));
     SoundChanged(app);
 }
 

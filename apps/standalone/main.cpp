@@ -25,8 +25,8 @@ namespace
 const guint kAutosaveSeconds = 3;
 const guint kSlotMilliseconds = 200;
 const size_t kMostSlotsBytes = size_t(1) << 26;
-// How often the sound is looked at: a change is heard within two looks.
-const guint kWatchMilliseconds = 30;
+// How often the strip hears of samples that reached full scale.
+const guint kClipMilliseconds = 30;
 
 // The bundle beside an installed program, else the one in the build tree.
 std::string defaultBundle()
@@ -366,10 +366,9 @@ void buildWindow(App& app)
     gtk_widget_show_all(app.window);
 }
 
-gboolean onWatch(gpointer data)
+gboolean onClipTick(gpointer data)
 {
     App& app = *static_cast<App*>(data);
-    WatchSound(app);
     if (const long clipped = app.io->TakeClipped())
         app.strip->LiveClipped(clipped);
     return G_SOURCE_CONTINUE;
@@ -421,8 +420,8 @@ void beginSession(App& app, std::unique_ptr<KeepLock>& keepLock)
 {
     seedGenerators(*app.unit);
     takeKeptSound(app, keepLock);
-    app.seen = BytesOf(CurrentState(*app.unit));
-    app.history.Reset(app.seen);
+    app.history.Reset(BytesOf(CurrentState(*app.unit)));
+    ListenToSound(app);
     ExportChanged(app);
 }
 
@@ -455,14 +454,17 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     const guint timer = g_timeout_add_seconds(kAutosaveSeconds, onTick, &app);
     onSlotTick(&app);
     const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
-    const guint watchTimer = g_timeout_add(kWatchMilliseconds, onWatch, &app);
+    const guint clipTimer = g_timeout_add(kClipMilliseconds, onClipTick, &app);
     // Asked to stop (a session that ends, Ctrl+C in the terminal), the app
     // closes as its window does: the sound and slots are kept.
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         g_unix_signal_add(signal, +[](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; },
                           nullptr);
     gtk_main();
-    g_source_remove(watchTimer);
+    app.changes.reset();
+    if (app.settling)
+        g_source_remove(app.settling);
+    g_source_remove(clipTimer);
     g_source_remove(slotTimer);
     g_source_remove(timer);
     autosave(app);

@@ -118,6 +118,33 @@ differing=$(compare -metric AE "$work/undone.png" "$work/expected-unbuttoned.png
 keys ctrl+shift+z
 sleep 0.5
 
+# A knob dragged slowly, pausing between moves, is one step: one undo brings
+# back the sound before the drag.
+xdotool mousemove --sync 1270 890
+sleep 1
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/before-drag.png"
+xdotool mousemove --sync $((ox + 772)) $((oy + 50)) mousedown 1
+for _ in 1 2 3 4; do
+    xdotool mousemove_relative --sync 0 10
+    sleep 0.2
+done
+xdotool mouseup 1
+sleep 0.5
+xdotool mousemove --sync 1270 890
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/dragged.png"
+differing=$(compare -metric AE "$work/dragged.png" "$work/before-drag.png" null: 2>&1 || true)
+[[ $differing != 0 ]] || fail "dragging the output gain knob changed nothing on screen"
+keys ctrl+z
+sleep 1
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "$size+$ox+$oy" +repage "${meters[@]}" "${buttons[@]}" "$work/drag-undone.png"
+differing=$(compare -metric AE "$work/drag-undone.png" "$work/before-drag.png" null: 2>&1 || true)
+[[ $differing == 0 ]] || fail "one undo after a drag differs from the sound before it in $differing pixels"
+keys ctrl+shift+z
+sleep 0.5
+
 # The sound plays on the on-screen keyboard and on the computer's keys.
 record "$work/take.wav" 3
 xdotool mousemove --sync $((ox + 395)) $((oy + 739)) mousedown 1

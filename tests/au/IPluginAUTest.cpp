@@ -58,25 +58,52 @@ OSStatus musicalTime(void*, UInt32*, Float32* numerator, UInt32* denominator, Fl
 
 } // namespace
 
-TEST(IPluginAU, ParameterChangesReachEventListeners)
+AUEventListenerRef listenTo(ComponentInstance instance, AudioUnitParameterID id)
 {
-    AUPlug plug("0-2", true);
-    auto* instance = reinterpret_cast<ComponentInstance>(&plug);
-    plug.SetComponentInstance(instance);
+    AUEventListenerRef listener = nullptr;
+    EXPECT_EQ(AUEventListenerCreate(&recordEvent, nullptr, nullptr, nullptr, 0.0f, 0.0f, &listener),
+              noErr);
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_BeginParameterChangeGesture,
+          kAudioUnitEvent_EndParameterChangeGesture})
+    {
+        AudioUnitEvent event = {};
+        event.mEventType = type;
+        event.mArgument.mParameter = {instance, id, kAudioUnitScope_Global, 0};
+        EXPECT_EQ(AUEventListenerAddEventType(listener, nullptr, &event), noErr);
+    }
+    return listener;
+}
+
+TEST(IPluginAU, ParameterChangesReachTheInstancesListeners)
+{
+    AUPlug plug("0-2", true), other("0-2", true);
+    ComponentInstanceRecord instance, otherInstance;
+    plug.SetComponentInstance(&instance);
+    other.SetComponentInstance(&otherInstance);
     gEvents.clear();
-    AUCompatAddEventListener(&recordEvent, nullptr);
+    AUEventListenerRef any = listenTo(&instance, kAUParameterListener_AnyParameter);
+    AUEventListenerRef first = listenTo(&instance, 1);
     plug.BeginInformHostOfParamChange(2);
     plug.SetParameterFromGUI(2, 0.5);
     plug.EndInformHostOfParamChange(2);
-    AUCompatRemoveEventListener(&recordEvent, nullptr);
-    plug.SetParameterFromGUI(1, 0.5); // no listener any more
+    other.SetParameterFromGUI(2, 0.5); // another instance's listeners only
     ASSERT_EQ(gEvents.size(), 3u);
     EXPECT_EQ(gEvents[0].mEventType, kAudioUnitEvent_BeginParameterChangeGesture);
     EXPECT_EQ(gEvents[1].mEventType, kAudioUnitEvent_ParameterValueChange);
     EXPECT_EQ(gEvents[2].mEventType, kAudioUnitEvent_EndParameterChangeGesture);
     EXPECT_EQ(gEvents[1].mArgument.mParameter.mParameterID, 2u);
-    EXPECT_EQ(gEvents[1].mArgument.mParameter.mAudioUnit, instance);
+    EXPECT_EQ(gEvents[1].mArgument.mParameter.mAudioUnit, &instance);
     EXPECT_EQ(gEvents[1].mArgument.mParameter.mScope, 0u);
+
+    gEvents.clear();
+    plug.SetParameterFromGUI(1, 0.5); // heard by both
+    EXPECT_EQ(gEvents.size(), 2u);
+    AUListenerDispose(any);
+    AUListenerDispose(first);
+    gEvents.clear();
+    plug.SetParameterFromGUI(1, 0.25);
+    EXPECT_TRUE(gEvents.empty());
 }
 
 TEST(IPluginAU, ProgramAndLatencyChangesReachPropertyListeners)

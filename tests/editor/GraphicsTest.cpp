@@ -124,6 +124,21 @@ TEST_F(GraphicsTest, MouseFindsTheTopmostLiveControlAndKeepsCapture)
     EXPECT_EQ(lower->drags[0], (std::vector<int>{120, 95, 105, 80}));
 }
 
+// A host counts on every gesture it was told of ending, wherever the button is let go.
+TEST_F(GraphicsTest, AGestureEndsForTheControlItBeganOn)
+{
+    graphics->AttachControl(new ProbeControl(&plug, IRECT(10, 10, 50, 50), 1));
+    graphics->AttachControl(new ProbeControl(&plug, IRECT(60, 10, 100, 50), 2));
+    attach();
+    IMouseMod left(true);
+    graphics->OnMouseDown(15, 15, &left);
+    graphics->OnMouseUp(70, 15, &left); // over another control's parameter
+    graphics->OnMouseDown(15, 15, &left);
+    graphics->OnMouseUp(150, 90, &left); // over no control's parameter
+    graphics->OnMouseUp(70, 15, &left); // no gesture to end
+    EXPECT_EQ(plug.gestures, (std::vector<std::string>{"begin 1", "end 1", "begin 1", "end 1"}));
+}
+
 TEST_F(GraphicsTest, KeysGoToTheControlUnderThePointerElseTheCatcher)
 {
     auto* control = new ProbeControl(&plug, IRECT(10, 10, 50, 50));

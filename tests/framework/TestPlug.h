@@ -41,12 +41,12 @@ public:
                 outputs[c][s] = writeValue;
     }
 
-    void BeginInformHostOfParamChange(int) override {}
+    void BeginInformHostOfParamChange(int idx) override { gestures.push_back("begin " + std::to_string(idx)); }
     void InformHostOfParamChange(int idx, double value) override
     {
         calls.push_back("inform " + std::to_string(idx) + " " + std::to_string(value));
     }
-    void EndInformHostOfParamChange(int) override {}
+    void EndInformHostOfParamChange(int idx) override { gestures.push_back("end " + std::to_string(idx)); }
     void InformHostOfProgramChange() override { ++programChanges; }
     int GetSamplePos() override { return 0; }
     double GetTempo() override { return tempo; }
@@ -65,6 +65,7 @@ public:
     }
 
     std::vector<std::string> calls;
+    std::vector<std::string> gestures;
     double writeValue = 0.25;
     double tempo = 120.0;
     bool sendResult = true;

@@ -18,14 +18,16 @@ CFStringRef text(const std::string& s)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static ComponentInstanceRecord record = []
+    // Opened in place: the instance keeps its record's address.
+    static ComponentInstanceRecord record;
+    static const bool opened = []
     {
-        ComponentInstanceRecord r;
-        r.entry = &Bleepforge_Entry;
-        r.description = {0x61756D75, 0x73706770, 0x51726C78, 0, 0};
-        CallComponent(&r, kComponentOpenSelect, {reinterpret_cast<long>(&r)});
-        return r;
+        record.entry = &Bleepforge_Entry;
+        record.description = {0x61756D75, 0x73706770, 0x51726C78, 0, 0};
+        return CallComponent(&record, kComponentOpenSelect, {reinterpret_cast<long>(&record)}) ==
+               noErr;
     }();
+    (void)opened;
     auto* plug = static_cast<Bleepforge*>(record.storage);
     // Each entry: a key byte, a kind byte, a length byte, then that many bytes.
     static const char* const keys[] = {"version", "type", "subtype", "manufacturer", "name", "data", "x"};

@@ -29,14 +29,28 @@ void expectSameSound(const std::vector<double>& a, const std::vector<double>& b)
 // Counts the parameter-change events the plug-in sends its host.
 struct HostEvents
 {
-    HostEvents() { AUCompatAddEventListener(&HostEvents::onEvent, this); }
-    ~HostEvents() { AUCompatRemoveEventListener(&HostEvents::onEvent, this); }
-    static void onEvent(void* self, void*, const AudioUnitEvent* event, UInt64,
-                        AudioUnitParameterValue)
+    explicit HostEvents(Bleepforge& plug) : plug(plug)
     {
-        if (event->mEventType == kAudioUnitEvent_ParameterValueChange)
-            ++static_cast<HostEvents*>(self)->changes;
+        plug.SetComponentInstance(&instance);
+        AUEventListenerCreate(&HostEvents::onEvent, this, nullptr, nullptr, 0.0f, 0.0f, &listener);
+        AudioUnitEvent event = {};
+        event.mEventType = kAudioUnitEvent_ParameterValueChange;
+        event.mArgument.mParameter = {&instance, kAUParameterListener_AnyParameter,
+                                      kAudioUnitScope_Global, 0};
+        AUEventListenerAddEventType(listener, nullptr, &event);
     }
+    ~HostEvents()
+    {
+        AUListenerDispose(listener);
+        plug.SetComponentInstance(nullptr);
+    }
+    static void onEvent(void* self, void*, const AudioUnitEvent*, UInt64, AudioUnitParameterValue)
+    {
+        ++static_cast<HostEvents*>(self)->changes;
+    }
+    Bleepforge& plug;
+    ComponentInstanceRecord instance;
+    AUEventListenerRef listener = nullptr;
     int changes = 0;
 };
 
@@ -138,7 +152,7 @@ TEST(Generators, UnchangedStepsAreSilentAndMutationIsBounded)
     Bleepforge& plug = host.plug;
     qxDSP::seedRandom(5);
     plug.JumpParams();
-    HostEvents events;
+    HostEvents events(plug);
     qxDSP::seedRandom(5);
     plug.JumpParams(); // the same sound again: every control already shows it
     EXPECT_EQ(events.changes, 0);

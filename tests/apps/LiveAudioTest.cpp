@@ -1,0 +1,264 @@
+// The app's audio callback on the built bundle, loaded as the app loads it:
+// it allocates nothing, takes no lock, and never waits for the window.
+#include "HostRender.h"
+#include "LiveAudio.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <new>
+#include <pthread.h>
+#include <thread>
+#include <vector>
+
+// The replacements pair malloc with free, which GCC cannot see through inlining.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace
+{
+
+// Only what the counting thread does inside a block counts.
+thread_local bool tCounting = false;
+std::atomic<long> gAllocations{0}, gLocks{0};
+
+void noteAllocation()
+{
+    if (tCounting)
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+using LockFunction = int (*)(pthread_mutex_t*);
+LockFunction realLock()
+{
+    static const auto real = reinterpret_cast<LockFunction>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+    return real;
+}
+
+} // namespace
+
+// The bundle's locks and allocations come here too: the executable exports them.
+extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
+{
+    if (tCounting)
+        gLocks.fetch_add(1, std::memory_order_relaxed);
+    return realLock()(mutex);
+}
+
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*))
+    __attribute__((weak));
+
+void* operator new(size_t size)
+{
+    noteAllocation();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size)
+{
+    return operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    noteAllocation();
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace
+{
+
+void onMalloc(const volatile void*, size_t)
+{
+    noteAllocation();
+}
+void onFree(const volatile void*) {}
+
+const unsigned kRate = 48000, kFrames = 256;
+
+class LiveAudioTest : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        realLock();
+        ASSERT_EQ(unit.Configure(kRate, kFrames), noErr);
+        ASSERT_EQ(unit.Initialize(), noErr);
+        ASSERT_EQ(live.Prepare(kRate), noErr);
+        for (const AUParameterDescription& p : unit.Parameters())
+        {
+            if (p.name == "Filter LP Cutoff")
+                cutoff = p.id;
+        }
+    }
+
+    // A block as the device asks for it; its loudest sample.
+    float Block()
+    {
+        live.Render(out.data(), kFrames);
+        float peak = 0.0f;
+        for (float sample : out)
+            peak = std::max(peak, std::fabs(sample));
+        return peak;
+    }
+
+    AUBundle bundle{BLEEPFORGE_BUNDLE};
+    AUInstance unit{bundle};
+    LiveAudio live{unit};
+    AudioUnitParameterID cutoff = 0;
+    std::vector<float> out = std::vector<float>(2 * kFrames);
+};
+
+} // namespace
+
+TEST_F(LiveAudioTest, BlocksWithNotesAuditionsAndMidiAllocateAndLockNothing)
+{
+    if (__sanitizer_install_malloc_and_free_hooks)
+        __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    live.Audition(0.1);
+    Block(); // warm-up outside the count
+    float peak = 0.0f;
+    for (int b = 0; b < 60; ++b)
+    {
+        unit.SetParameter(cutoff, 500.0f + 10.0f * static_cast<float>(b));
+        live.PushMidi(PackMidi(b % 2 ? 0x80 : 0x90, static_cast<uint8_t>(40 + b % 30), 100));
+        live.PlayNote(70, b % 3 == 0);
+        if (b % 20 == 0)
+            live.Audition(0.05);
+        tCounting = true;
+        peak = std::max(peak, Block());
+        tCounting = false;
+    }
+    EXPECT_GT(peak, 0.0f); // the blocks played
+    EXPECT_EQ(gAllocations.load(), 0);
+    EXPECT_EQ(gLocks.load(), 0);
+}
+
+// The window's thread holds the instrument's mutex (its property listeners
+// are called under it) while the audio thread renders.
+TEST_F(LiveAudioTest, BlocksRenderWhileTheWindowHoldsTheInstrument)
+{
+    struct Held
+    {
+        LiveAudioTest* test;
+        std::thread audio;
+        std::atomic<bool> finished{false};
+        bool ranThrough = false;
+    } held;
+    held.test = this;
+    const AudioUnitPropertyListenerProc holding =
+        [](void* data, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+    {
+        auto& h = *static_cast<Held*>(data);
+        h.audio = std::thread(
+            [&h]
+            {
+                h.test->live.Audition(0.05);
+                for (int b = 0; b < 20; ++b)
+                    h.test->Block();
+                h.finished = true;
+            });
+        for (int wait = 0; wait < 300 && !h.finished; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        h.ranThrough = h.finished;
+    };
+    ASSERT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect,
+                        {static_cast<long>(kRandomSeedProperty), reinterpret_cast<long>(holding),
+                         reinterpret_cast<long>(&held)}),
+              noErr);
+    const UInt32 seed = 7;
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    held.audio.join(); // a blocked audio thread finishes once the mutex is let go
+    EXPECT_TRUE(held.ranThrough);
+}
+
+// Values the window sets while the audio thread renders reach the blocks that
+// follow, as a host's settings between blocks reach them through the entry.
+TEST_F(LiveAudioTest, ChangesMadeWhileBlocksRenderPlayAsTheEntryPlaysThem)
+{
+    AUInstance entry(bundle);
+    ASSERT_EQ(entry.Configure(kRate, kFrames), noErr);
+    ASSERT_EQ(entry.Initialize(), noErr);
+    std::atomic<bool> rendering{true};
+    const int kOn = 0, kOff = 30; // a note sounds while the knob moves
+    std::thread audio(
+        [&]
+        {
+            for (int b = 0; b < 100; ++b)
+            {
+                if (b == kOn || b == kOff)
+                    live.PushMidi(PackMidi(b == kOn ? 0x90 : 0x80, 64, 127));
+                Block();
+            }
+            rendering = false;
+        });
+    float value = 0.0f;
+    for (int n = 0; rendering; ++n)
+    {
+        value = 300.0f + static_cast<float>(n % 500);
+        unit.SetParameter(cutoff, value);
+    }
+    audio.join();
+    entry.SetParameter(cutoff, value);
+    std::vector<float> left(kFrames), right(kFrames);
+    for (int b = 0; b < 100; ++b)
+    {
+        if (b == kOn || b == kOff)
+            entry.MIDIEvent(b == kOn ? 0x90 : 0x80, 64, 127, 0);
+        entry.Render({left.data(), right.data()}, kFrames, b * double(kFrames));
+    }
+
+    const UInt32 seed = 11;
+    std::vector<float> heard, played;
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    live.PushMidi(PackMidi(0x90, 60, 127));
+    for (int b = 0; b < 20; ++b)
+    {
+        Block();
+        heard.insert(heard.end(), out.begin(), out.begin() + kFrames);
+    }
+    entry.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    entry.MIDIEvent(0x90, 60, 127, 0);
+    for (int b = 100; b < 120; ++b)
+    {
+        entry.Render({left.data(), right.data()}, kFrames, b * double(kFrames));
+        played.insert(played.end(), left.begin(), left.end());
+    }
+    EXPECT_GT(*std::max_element(played.begin(), played.end()), 0.0f);
+    EXPECT_EQ(heard, played);
+}
