@@ -1,6 +1,7 @@
 // The app's audio callback on the built bundle, loaded as the app loads it:
 // it allocates nothing, takes no lock, and never waits for the window.
 #include "HostRender.h"
+#include "CountingAllocator.h"
 #include "LiveAudio.h"
 
 #include <gtest/gtest.h>
@@ -9,17 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <dlfcn.h>
-#include <new>
 #include <pthread.h>
 #include <thread>
 #include <vector>
-
-// The replacements pair malloc with free, which GCC cannot see through inlining.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
 
 namespace
 {
@@ -27,12 +21,6 @@ namespace
 // Only what the counting thread does inside a block counts.
 thread_local bool tCounting = false;
 std::atomic<long> gAllocations{0}, gLocks{0};
-
-void noteAllocation()
-{
-    if (tCounting)
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
 
 using LockFunction = int (*)(pthread_mutex_t*);
 LockFunction realLock()
@@ -43,6 +31,12 @@ LockFunction realLock()
 
 } // namespace
 
+void noteAllocation()
+{
+    if (tCounting)
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+
 // The bundle's locks and allocations come here too: the executable exports them.
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
 {
@@ -51,63 +45,8 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
     return realLock()(mutex);
 }
 
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*))
-    __attribute__((weak));
-
-void* operator new(size_t size)
-{
-    noteAllocation();
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    noteAllocation();
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    std::free(p);
-}
-
 namespace
 {
-
-void onMalloc(const volatile void*, size_t)
-{
-    noteAllocation();
-}
-void onFree(const volatile void*) {}
 
 const unsigned kRate = 48000, kFrames = 256;
 
@@ -148,8 +87,7 @@ public:
 
 TEST_F(LiveAudioTest, BlocksWithNotesAuditionsAndMidiAllocateAndLockNothing)
 {
-    if (__sanitizer_install_malloc_and_free_hooks)
-        __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    CountSanitizerAllocations();
     live.Audition(0.1);
     Block(); // warm-up outside the count
     float peak = 0.0f;

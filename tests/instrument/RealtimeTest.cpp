@@ -1,5 +1,6 @@
 // The audio thread's promises: no heap allocation inside a block, and
 // instances that share nothing but the process.
+#include "CountingAllocator.h"
 #include "LV2PluginHarness.h"
 #include "TestHost.h"
 
@@ -7,15 +8,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <new>
 #include <optional>
 #include <thread>
-
-// The replacements pair malloc with free, which GCC cannot see through inlining.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
 
 namespace
 {
@@ -23,73 +17,16 @@ namespace
 std::atomic<bool> gCounting{false};
 std::atomic<long> gAllocations{0};
 
+} // namespace
+
 void noteAllocation()
 {
     if (gCounting.load(std::memory_order_relaxed))
         gAllocations.fetch_add(1, std::memory_order_relaxed);
 }
 
-} // namespace
-
-// malloc itself belongs to the sanitizer runtime when there is one; its hook
-// sees every allocation, C and C++ alike.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*))
-    __attribute__((weak));
-
-void* operator new(size_t size)
-{
-    noteAllocation();
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    noteAllocation();
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    std::free(p);
-}
-
 namespace
 {
-
-void onMalloc(const volatile void*, size_t)
-{
-    noteAllocation();
-}
-void onFree(const volatile void*) {}
 
 // Whole blocks of a busy patch: notes with pitch jumps pending across blocks,
 // parameter changes between blocks, program changes and every kind of message.
@@ -118,8 +55,7 @@ void playBusyBlocks(Host& host, int blocks)
 
 TEST(Realtime, BlocksOfABusyPatchAllocateNothing)
 {
-    if (__sanitizer_install_malloc_and_free_hooks)
-        __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    CountSanitizerAllocations();
     Host host(256, 48000.0);
     for (const char* s : {"Osc1 Type=Whistle", "Osc3 Type=Saw", "White Level=-12",
                           "Pitch Jump Delay=2", "Pitch Jump Time=1", "Pitch Jump Trigger=Both",
@@ -150,8 +86,7 @@ TEST(Realtime, BlocksOfABusyPatchAllocateNothing)
 
 TEST(Realtime, LV2RunsWithMovingPortsAndMidiAllocateNothing)
 {
-    if (__sanitizer_install_malloc_and_free_hooks)
-        __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    CountSanitizerAllocations();
     LV2PluginHarness h(256);
     h.controls[kPitchJumpDelay] = 0.5f;
     h.run(256); // warm-up outside the count
