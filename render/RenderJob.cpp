@@ -1,6 +1,7 @@
 #include "RenderJob.h"
 
 #include "Bleepforge.h"
+#include "PresetSound.h"
 
 #include <cstdio>
 #include <sstream>
@@ -83,7 +84,7 @@ void ApplyStateAndSettings(Bleepforge& plug, const std::string& statePath,
                            const std::vector<std::string>& settings)
 {
     if (!statePath.empty())
-        takeState(plug, ReadState(statePath));
+        takeState(plug, ReadSound(statePath));
     for (const std::string& setting : settings)
         ApplySetting(plug, setting);
 }
@@ -174,7 +175,7 @@ RenderResult Render(const RenderRequest& request)
 
 std::vector<std::pair<std::string, std::string>> SettingsOf(const std::string& sound)
 {
-    ReadState(sound); // refused before anything is built
+    ReadSound(sound); // refused before anything is built
     IPluginInstanceInfo info;
     Bleepforge plug(info);
     ApplyStateAndSettings(plug, sound, {});

@@ -3,6 +3,7 @@
 #include "Interrupt.h"
 #include "NormalizedWriter.h"
 #include "Params.h"
+#include "PresetSound.h"
 #include "ShareCode.h"
 
 #include <algorithm>
@@ -172,7 +173,7 @@ RenderSession::RenderSession(RenderBackend& backend, const RenderRequest& reques
     : mBackend(backend), mRequest(request)
 {
     if (!request.stateIn.empty())
-        mState = ReadState(request.stateIn);
+        mState = ReadSound(request.stateIn);
 }
 
 std::vector<int> RenderSession::Prepare()

@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "Interrupt.h"
+#include "PresetSound.h"
 
 #include <algorithm>
 #include <cctype>
@@ -162,7 +163,7 @@ void checkRequest(const GenerateRequest& request)
                          std::to_string(request.count) + " would pass the largest seed, " +
                          std::to_string(UINT_MAX));
     if (!request.render.stateIn.empty())
-        ReadState(request.render.stateIn); // refused before anything is made
+        ReadSound(request.render.stateIn); // refused before anything is made
     CheckRequest(request.render);
 }
 

@@ -1,6 +1,7 @@
 // The bleepforge command line: renders sounds and generated sounds to audio
 // files, shares states as codes, draws the editor and lists the parameters.
 // CLI11 lives in this translation unit only.
+#include "PresetSound.h"
 #include "AudioFile.h"
 #include "Generate.h"
 #include "Interrupt.h"
@@ -157,7 +158,7 @@ int main(int argc, char** argv)
     {
         if (app.got_subcommand("share"))
         {
-            std::cout << EncodeShareCode(ReadState(shared)) << "\n";
+            std::cout << EncodeShareCode(ReadSound(shared)) << "\n";
             return 0;
         }
         // Every other command builds the instrument, and with it the editor.

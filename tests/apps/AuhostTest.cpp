@@ -91,6 +91,37 @@ TEST_F(AuhostTest, APresetKeepsTheWholeValuesAStatePlays)
     EXPECT_TRUE(read("fractional.wav") == read("whole.wav")); // the sound it carries too
 }
 
+// The command line opens a preset auhost saved as the sound it holds, and
+// refuses one that holds none, saying why.
+TEST_F(AuhostTest, TheCommandLineOpensAPresetAsItsSound)
+{
+    const std::string cli = std::string(BLEEPFORGE_CLI);
+    ASSERT_EQ(run(auhost("render " + mBundle + " --set 'Osc1 Type=Saw' --set 'Amp Env Decay=0.3' --state-out '" +
+                         path("s.state") + "' --save-preset '" + path("p.aupreset") + "' -o '" + path("au.wav") + "'")),
+              0)
+        << read("err.txt");
+    ASSERT_EQ(run(cli + " render --state '" + path("p.aupreset") + "' -o '" + path("preset.wav") + "'"), 0)
+        << read("err.txt");
+    ASSERT_EQ(run(cli + " render --state '" + path("s.state") + "' -o '" + path("state.wav") + "'"), 0);
+    EXPECT_TRUE(read("preset.wav") == read("state.wav"));
+    EXPECT_TRUE(read("preset.wav") == read("au.wav"));
+    EXPECT_EQ(run(cli + " show '" + path("p.aupreset") + "' > '" + path("shown.txt") + "'"), 0);
+    EXPECT_NE(read("shown.txt").find("Osc1 Type=Saw"), std::string::npos);
+
+    std::string other = read("p.aupreset");
+    other.replace(other.find("<key>data</key>"), 15, "<key>dat</key>");
+    std::ofstream(path("other.aupreset")) << other;
+    EXPECT_EQ(run(cli + " render --state '" + path("other.aupreset") + "' -o '" + path("x.wav") + "'"), 1);
+    EXPECT_NE(read("err.txt").find("is not a preset"), std::string::npos) << read("err.txt");
+    std::string shorter = read("p.aupreset");
+    const size_t data = shorter.find("<data>") + 6;
+    shorter.replace(data, shorter.find("</data>") - data, "AAAB");
+    std::ofstream(path("short.aupreset")) << shorter;
+    EXPECT_EQ(run(cli + " render --state '" + path("short.aupreset") + "' -o '" + path("x.wav") + "'"), 1);
+    EXPECT_NE(read("err.txt").find("holds no Bleepforge sound"), std::string::npos) << read("err.txt");
+    EXPECT_NE(access(path("x.wav").c_str(), F_OK), 0);
+}
+
 namespace
 {
 
