@@ -1,0 +1,312 @@
+// The module's C++ side: the instrument driven as the command line drives it,
+// reached from JavaScript through a handful of calls. Every call answers an
+// object; a refusal carries `error` with the reason instead of throwing, so
+// JavaScript gets a readable message rather than an exception pointer.
+#include "Bleepforge.h"
+#include "IGraphics.h"
+#include "Layout.h"
+#include "Requests.h"
+#include "ShareCode.h"
+#include "qxDSP.h"
+
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using emscripten::val;
+
+namespace
+{
+
+const unsigned kFreshSeed = 1; // the random source's seed when a process starts
+
+// The editor's images are not decoded in the module (the page draws the
+// editor): each is cached as a blank strip of one pixel per frame, so the
+// editor the instrument builds lays out without a file or a decoder.
+void cacheBlankEditorImages()
+{
+    for (const EditorImage& image : kEditorImages)
+    {
+        if (!IGraphics::IsBitmapCached(image.id))
+            IGraphics::CacheBitmap(new PIX_MemBitmap(1, image.frames), image.id);
+    }
+}
+
+std::unique_ptr<Bleepforge> openInstrument()
+{
+    cacheBlankEditorImages();
+    IPluginInstanceInfo info;
+    return std::make_unique<Bleepforge>(info);
+}
+
+const std::map<std::string, void (Bleepforge::*)()>& generators()
+{
+    static const std::map<std::string, void (Bleepforge::*)()> all = {
+        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
+        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
+        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
+        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
+        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
+    return all;
+}
+
+val valuesOf(const ByteChunk& state)
+{
+    val values = val::array();
+    for (double value : StateValues(state))
+        values.call<void>("push", value);
+    return val(values);
+}
+
+val refusal(const std::string& reason)
+{
+    val answer = val::object();
+    answer.set("error", reason);
+    return answer;
+}
+
+template <typename Call>
+val answer(Call call)
+{
+    try
+    {
+        return call();
+    }
+    catch (const std::exception& e)
+    {
+        return refusal(e.what());
+    }
+}
+
+// A checked state: the code's checksum and every value finite.
+ByteChunk stateOf(const std::string& code)
+{
+    const ByteChunk state = DecodeShareCode(TrimSpace(code));
+    StateValues(state);
+    return state;
+}
+
+void takeState(Bleepforge& plug, ByteChunk state)
+{
+    if (plug.UnserializeState(&state, 0) != kStateSize)
+        throw std::runtime_error("the instrument cannot apply the state");
+}
+
+val sound(Bleepforge& plug)
+{
+    ByteChunk state;
+    plug.SerializeState(&state);
+    val result = val::object();
+    result.set("code", EncodeShareCode(state));
+    result.set("values", valuesOf(state));
+    return result;
+}
+
+val generate(const std::string& kind, unsigned seed)
+{
+    return answer(
+        [&]
+        {
+            const auto generator = generators().find(kind);
+            if (generator == generators().end())
+                throw std::runtime_error("unknown kind '" + kind + "'");
+            std::unique_ptr<Bleepforge> plug = openInstrument();
+            plug->SeedRandom(seed);
+            ((*plug).*(generator->second))();
+            return sound(*plug);
+        });
+}
+
+val parse(const std::string& code)
+{
+    return answer(
+        [&]
+        {
+            std::unique_ptr<Bleepforge> plug = openInstrument();
+            takeState(*plug, stateOf(code));
+            return sound(*plug);
+        });
+}
+
+// Values by index, each set as a host sets it (ranges and whole numbers kept).
+val fromValues(const std::vector<double>& values)
+{
+    return answer(
+        [&]
+        {
+            if (values.size() != kNumParams)
+                throw std::runtime_error("expected " + std::to_string(kNumParams) + " values, not " +
+                                         std::to_string(values.size()));
+            std::unique_ptr<Bleepforge> plug = openInstrument();
+            for (int i = 0; i < kNumParams; ++i)
+            {
+                const IParam& param = *plug->GetParam(i);
+                const double value = values[static_cast<size_t>(i)];
+                if (!std::isfinite(value) || value < param.GetMin() || value > param.GetMax())
+                    throw std::runtime_error("'" + std::string(param.GetNameForHost()) + "': " +
+                                             std::to_string(value) + " is outside " +
+                                             std::to_string(param.GetMin()) + " ... " +
+                                             std::to_string(param.GetMax()));
+                plug->SetParameterFromHost(i, value);
+            }
+            return sound(*plug);
+        });
+}
+
+RenderTarget targetOf(Bleepforge& plug, const RenderRequest& request)
+{
+    plug.SetSampleRate(request.rate);
+    plug.SetBlockSize(request.block);
+    plug.SetOutputChannelConnections(0, 2, true);
+    plug.Reset();
+    RenderTarget target;
+    target.sendNote = [&plug](const NoteEvent& e, int offset)
+    {
+        IMidiMsg msg;
+        if (e.rank == kOn)
+            msg.MakeNoteOnMsg(e.note, e.velocity, offset);
+        else
+            msg.MakeNoteOffMsg(e.note, offset);
+        plug.ProcessMidiMsg(&msg);
+    };
+    target.renderBlock = [&plug](double* left, double* right, int frames)
+    {
+        double* outputs[] = {left, right};
+        plug.AttachOutputBuffers(0, 2, outputs);
+        plug.ProcessBuffers(0.0, frames);
+    };
+    target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
+    return target;
+}
+
+std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
+{
+    if (flat.size() % 4 != 0)
+        throw std::runtime_error("notes: expected note, velocity, start and duration for each");
+    std::vector<NoteSpec> notes;
+    for (size_t i = 0; i < flat.size(); i += 4)
+    {
+        NoteSpec note;
+        note.note = static_cast<int>(flat[i]);
+        note.velocity = static_cast<int>(flat[i + 1]);
+        note.start = flat[i + 2];
+        note.duration = flat[i + 3];
+        if (flat[i] != note.note || note.note < 0 || note.note > 127 || flat[i + 1] != note.velocity ||
+            note.velocity < 1 || note.velocity > 127 || !std::isfinite(note.start) ||
+            note.start < 0 || !std::isfinite(note.duration) || note.duration < 0)
+            throw std::runtime_error("notes: a note is 0 ... 127, velocity 1 ... 127, start and "
+                                     "duration finite and not negative");
+        notes.push_back(note);
+    }
+    return notes;
+}
+
+val floats(const std::vector<float>& samples)
+{
+    val array = val::global("Float32Array").new_(samples.size());
+    array.call<void>("set", val(emscripten::typed_memory_view(samples.size(), samples.data())));
+    return array;
+}
+
+// Samples as a 32-bit float file holds them; one channel is the two's mean.
+val channelsOf(const RenderResult& result, int channels)
+{
+    std::vector<float> left(result.left.size()), right(result.right.size());
+    for (size_t i = 0; i < left.size(); ++i)
+    {
+        const double l = static_cast<float>(result.left[i]), r = static_cast<float>(result.right[i]);
+        left[i] = static_cast<float>(channels == 1 ? 0.5 * (l + r) : l);
+        right[i] = static_cast<float>(r);
+    }
+    val out = val::array();
+    out.call<void>("push", floats(left));
+    if (channels == 2)
+        out.call<void>("push", floats(right));
+    return out;
+}
+
+// Without a seed, noise comes as in a fresh process of the command line:
+// the sequence starts from its first seed before the instrument is built.
+val render(const std::string& code, double rate, int block, bool seeded, unsigned seed,
+           const std::vector<double>& notes, double lengthSeconds, int channels)
+{
+    return answer(
+        [&]
+        {
+            RenderRequest request;
+            request.rate = rate;
+            request.block = block;
+            request.notes = notesOf(notes);
+            request.lengthSeconds = lengthSeconds;
+            CheckRequest(request);
+            if (block < 1 || block > 8192)
+                throw std::runtime_error("block: expected 1 ... 8192");
+            if (channels != 1 && channels != 2)
+                throw std::runtime_error("channels: expected 1 or 2");
+            const ByteChunk state = stateOf(code);
+            if (request.notes.empty())
+            {
+                const std::vector<double> values = StateValues(state);
+                request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold],
+                                                      values[kAmpEnvDecay]));
+            }
+            if (!seeded)
+                qxDSP::seedRandom(kFreshSeed);
+            std::unique_ptr<Bleepforge> plug = openInstrument();
+            if (seeded)
+                plug->SeedRandom(seed);
+            takeState(*plug, state);
+            val result = val::object();
+            result.set("channels", channelsOf(RunRenderLoop(request, targetOf(*plug, request)), channels));
+            return result;
+        });
+}
+
+val params()
+{
+    std::unique_ptr<Bleepforge> plug = openInstrument();
+    val list = val::array();
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const IParam& param = *plug->GetParam(i);
+        val entry = val::object();
+        entry.set("index", i);
+        entry.set("name", std::string(param.GetNameForHost()));
+        entry.set("min", param.GetMin());
+        entry.set("max", param.GetMax());
+        entry.set("default", param.GetDefault());
+        entry.set("unit", std::string(paramProperties[i].label));
+        entry.set("whole", param.Type() != IParam::kTypeDouble);
+        val texts = val::array();
+        for (int t = 0; t < param.GetNDisplayTexts(); ++t)
+        {
+            int value = 0;
+            const char* text = param.GetDisplayTextAtIdx(t, &value);
+            val choice = val::object();
+            choice.set("value", value);
+            choice.set("text", std::string(text));
+            texts.call<void>("push", choice);
+        }
+        entry.set("texts", texts);
+        list.call<void>("push", entry);
+    }
+    return list;
+}
+
+} // namespace
+
+EMSCRIPTEN_BINDINGS(bleepforge)
+{
+    emscripten::register_vector<double>("VectorDouble");
+    emscripten::function("generate", &generate);
+    emscripten::function("parse", &parse);
+    emscripten::function("fromValues", &fromValues);
+    emscripten::function("render", &render);
+    emscripten::function("params", &params);
+}

@@ -1,0 +1,221 @@
+// Bleepforge in JavaScript: make, open, play and save sounds. The instrument
+// itself runs in WebAssembly (bleepforge-core.mjs + bleepforge-core.wasm).
+import createCore from './bleepforge-core.mjs';
+
+const KIND_ALIASES = {
+    coin: 'pickup', laser: 'shoot', 'power-up': 'powerup', hurt: 'hit', blips: 'blip',
+    randomize: 'random',
+};
+const SOUND_CHUNK = 'bfst';
+
+function isNode() {
+    return typeof process === 'object' && process.versions != null && process.versions.node != null;
+}
+
+async function wasmBytes(wasm) {
+    if (wasm instanceof ArrayBuffer || ArrayBuffer.isView(wasm))
+        return wasm;
+    const url = wasm ?? new URL('./bleepforge-core.wasm', import.meta.url);
+    if (isNode() && String(url).startsWith('file:')) {
+        const { readFile } = await import('node:fs/promises');
+        return readFile(new URL(url));
+    }
+    const response = await fetch(url);
+    if (!response.ok)
+        throw new Error(`cannot load ${url}: ${response.status} ${response.statusText}`);
+    return response.arrayBuffer();
+}
+
+function answered(result) {
+    if (result.error !== undefined)
+        throw new Error(result.error);
+    return result;
+}
+
+function canonicalKind(kind) {
+    const lower = String(kind).toLowerCase();
+    return KIND_ALIASES[lower] ?? lower;
+}
+
+function wholeNumber(value, min, max, what) {
+    if (!Number.isInteger(value) || value < min || value > max)
+        throw new RangeError(`${what}: expected a whole number ${min} ... ${max}`);
+    return value;
+}
+
+function codeOf(sound) {
+    if (typeof sound === 'string')
+        return sound;
+    if (sound && typeof sound.code === 'string')
+        return sound.code;
+    throw new TypeError('expected a sound (from generate or parse) or a sound code');
+}
+
+function pcm16(x) {
+    const scaled = Math.max(-32768, Math.min(32767, x * 32767));
+    const rounded = Math.round(scaled);
+    // Halves go to the even neighbour, as lrint does.
+    return Math.abs(scaled - Math.trunc(scaled)) === 0.5 && rounded % 2 !== 0 ? rounded - 1 : rounded;
+}
+
+function ascii(text) {
+    return new TextEncoder().encode(text);
+}
+
+// A RIFF chunk: id, little-endian size, data, a pad byte to an even size.
+function chunk(id, data) {
+    const bytes = new Uint8Array(8 + data.length + (data.length & 1));
+    bytes.set(ascii(id), 0);
+    new DataView(bytes.buffer).setUint32(4, data.length, true);
+    bytes.set(data, 8);
+    return bytes;
+}
+
+function concat(parts) {
+    const out = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
+    let at = 0;
+    for (const part of parts) {
+        out.set(part, at);
+        at += part.length;
+    }
+    return out;
+}
+
+function wavBytes(channels, rate, format, code, comment) {
+    const float = format === 'float';
+    const bytesPerSample = float ? 4 : 2;
+    const frames = channels[0].length;
+    const fmt = new DataView(new ArrayBuffer(16));
+    fmt.setUint16(0, float ? 3 : 1, true);
+    fmt.setUint16(2, channels.length, true);
+    fmt.setUint32(4, rate, true);
+    fmt.setUint32(8, rate * channels.length * bytesPerSample, true);
+    fmt.setUint16(12, channels.length * bytesPerSample, true);
+    fmt.setUint16(14, 8 * bytesPerSample, true);
+    const samples = new DataView(new ArrayBuffer(frames * channels.length * bytesPerSample));
+    for (let i = 0, at = 0; i < frames; ++i) {
+        for (const channel of channels) {
+            if (float)
+                samples.setFloat32(at, channel[i], true);
+            else
+                samples.setInt16(at, pcm16(channel[i]), true);
+            at += bytesPerSample;
+        }
+    }
+    const info = concat([ascii('INFO'), chunk('ICMT', ascii(`${comment}\0`))]);
+    const body = concat([
+        ascii('WAVE'), chunk('fmt ', new Uint8Array(fmt.buffer)),
+        chunk(SOUND_CHUNK, ascii(code)), chunk('LIST', info),
+        chunk('data', new Uint8Array(samples.buffer)),
+    ]);
+    return concat([ascii('RIFF'), (() => {
+        const size = new Uint8Array(4);
+        new DataView(size.buffer).setUint32(0, body.length, true);
+        return size;
+    })(), body]);
+}
+
+// The sound code a WAV carries in its own chunk; null when it has none.
+function codeInWav(bytes) {
+    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    const view = new DataView(data.buffer, data.byteOffset, data.byteLength);
+    const text = (at, n) => String.fromCharCode(...data.subarray(at, at + n));
+    if (data.length < 12 || text(0, 4) !== 'RIFF' || text(8, 4) !== 'WAVE')
+        throw new Error('not a WAV file');
+    for (let at = 12; at + 8 <= data.length;) {
+        const size = view.getUint32(at + 4, true);
+        if (size > data.length - at - 8)
+            throw new Error('the WAV file is cut short');
+        if (text(at, 4) === SOUND_CHUNK)
+            return new TextDecoder().decode(data.subarray(at + 8, at + 8 + size)).replace(/\0.*$/s, '');
+        at += 8 + size + (size & 1);
+    }
+    return null;
+}
+
+export class Bleepforge {
+    // Loads the module; `wasm` may be the .wasm's URL or its bytes (the
+    // default is the file beside this one).
+    static async load({ wasm } = {}) {
+        const wasmBinary = await wasmBytes(wasm);
+        return new Bleepforge(await createCore({ wasmBinary }));
+    }
+
+    constructor(core) {
+        this.core = core;
+    }
+
+    // A new sound of a kind; the same seed gives the same sound everywhere.
+    generate(kind, { seed } = {}) {
+        const drawn = seed ?? Math.floor(Math.random() * 4294967296);
+        wholeNumber(drawn, 0, 4294967295, 'seed');
+        const canonical = canonicalKind(kind);
+        return { kind: canonical, seed: drawn, ...answered(this.core.generate(canonical, drawn)) };
+    }
+
+    // The sound a code holds; throws saying why a code is refused.
+    parse(code) {
+        if (typeof code !== 'string')
+            throw new TypeError('expected a sound code (a string starting "bfs1:")');
+        return answered(this.core.parse(code));
+    }
+
+    // A sound from its 60 values, in parameter order and real units.
+    fromValues(values) {
+        const vector = new this.core.VectorDouble();
+        try {
+            for (const value of values)
+                vector.push_back(Number(value));
+            return answered(this.core.fromValues(vector));
+        } finally {
+            vector.delete();
+        }
+    }
+
+    // The sound's samples, a Float32Array per channel: what the command line's
+    // render gives for it. Without notes it plays the note a generated sound
+    // plays; length in seconds, or the sound's own. Noise follows the seed, or
+    // without one is what the command line's render gives without --seed.
+    render(sound, { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = {}) {
+        if (seed !== undefined)
+            wholeNumber(seed, 0, 4294967295, 'seed');
+        const flat = new this.core.VectorDouble();
+        try {
+            for (const n of notes) {
+                for (const value of [n.note ?? 60, n.velocity ?? 127, n.start ?? 0, n.duration ?? 0.5])
+                    flat.push_back(Number(value));
+            }
+            return answered(this.core.render(codeOf(sound), Number(rate), Number(block), seed !== undefined,
+                                             seed ?? 0, flat,
+                                             length === undefined ? -1 : Number(length),
+                                             Number(channels))).channels;
+        } finally {
+            flat.delete();
+        }
+    }
+
+    // The sound rendered as WAV bytes (pcm16 or float) that carry its code,
+    // so that the file opens again as the sound it plays.
+    wav(sound, { format = 'pcm16', comment = 'bleepforge', ...options } = {}) {
+        if (format !== 'pcm16' && format !== 'float')
+            throw new RangeError("format: expected 'pcm16' or 'float'");
+        const code = codeOf(sound);
+        const rate = options.rate ?? 44100;
+        return wavBytes(this.render(code, options), rate, format, code, `${comment} ${code}`);
+    }
+
+    // The sound a WAV from Bleepforge carries.
+    parseWav(bytes) {
+        const code = codeInWav(bytes);
+        if (code === null)
+            throw new Error('the WAV file holds no Bleepforge sound');
+        return this.parse(code);
+    }
+
+    // The 60 parameters: name, range, default, unit and, for lists, their texts.
+    params() {
+        return this.core.params();
+    }
+}
+
+export default Bleepforge;
