@@ -3,10 +3,9 @@
 // object; a refusal carries `error` with the reason instead of throwing, so
 // JavaScript gets a readable message rather than an exception pointer.
 #include "Bleepforge.h"
-#include "IGraphics.h"
-#include "Layout.h"
 #include "Requests.h"
 #include "ShareCode.h"
+#include "WebInstrument.h"
 #include "qxDSP.h"
 
 #include <emscripten/bind.h>
@@ -23,27 +22,6 @@ using emscripten::val;
 
 namespace
 {
-
-const unsigned kFreshSeed = 1; // the random source's seed when a process starts
-
-// The editor's images are not decoded in the module (the page draws the
-// editor): each is cached as a blank strip of one pixel per frame, so the
-// editor the instrument builds lays out without a file or a decoder.
-void cacheBlankEditorImages()
-{
-    for (const EditorImage& image : kEditorImages)
-    {
-        if (!IGraphics::IsBitmapCached(image.id))
-            IGraphics::CacheBitmap(new PIX_MemBitmap(1, image.frames), image.id);
-    }
-}
-
-std::unique_ptr<Bleepforge> openInstrument()
-{
-    cacheBlankEditorImages();
-    IPluginInstanceInfo info;
-    return std::make_unique<Bleepforge>(info);
-}
 
 const std::map<std::string, void (Bleepforge::*)()>& generators()
 {
@@ -116,7 +94,7 @@ val generate(const std::string& kind, unsigned seed)
             const auto generator = generators().find(kind);
             if (generator == generators().end())
                 throw std::runtime_error("unknown kind '" + kind + "'");
-            std::unique_ptr<Bleepforge> plug = openInstrument();
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             plug->SeedRandom(seed);
             ((*plug).*(generator->second))();
             return sound(*plug);
@@ -128,7 +106,7 @@ val parse(const std::string& code)
     return answer(
         [&]
         {
-            std::unique_ptr<Bleepforge> plug = openInstrument();
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             takeState(*plug, stateOf(code));
             return sound(*plug);
         });
@@ -143,7 +121,7 @@ val fromValues(const std::vector<double>& values)
             if (values.size() != kNumParams)
                 throw std::runtime_error("expected " + std::to_string(kNumParams) + " values, not " +
                                          std::to_string(values.size()));
-            std::unique_ptr<Bleepforge> plug = openInstrument();
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             for (int i = 0; i < kNumParams; ++i)
             {
                 const IParam& param = *plug->GetParam(i);
@@ -257,8 +235,8 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
                                                       values[kAmpEnvDecay]));
             }
             if (!seeded)
-                qxDSP::seedRandom(kFreshSeed);
-            std::unique_ptr<Bleepforge> plug = openInstrument();
+                qxDSP::seedRandom(kFreshProcessSeed);
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             if (seeded)
                 plug->SeedRandom(seed);
             takeState(*plug, state);
@@ -270,7 +248,7 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
 
 val params()
 {
-    std::unique_ptr<Bleepforge> plug = openInstrument();
+    std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
     val list = val::array();
     for (int i = 0; i < kNumParams; ++i)
     {
@@ -309,4 +287,5 @@ EMSCRIPTEN_BINDINGS(bleepforge)
     emscripten::function("fromValues", &fromValues);
     emscripten::function("render", &render);
     emscripten::function("params", &params);
+    emscripten::function("liveSound", &SetLiveSound);
 }

@@ -51,11 +51,20 @@ function codeOf(sound) {
     throw new TypeError('expected a sound (from generate or parse) or a sound code');
 }
 
+function roundHalfEven(x) {
+    const r = Math.round(x);
+    return Math.abs(x - Math.trunc(x)) === 0.5 && r % 2 !== 0 ? r - 1 : r;
+}
+
+// As libsndfile stores a sample with clipping on: rounded to 32 bits, then
+// the top 16 kept, so that a file matches the command line's byte for byte.
 function pcm16(x) {
-    const scaled = Math.max(-32768, Math.min(32767, x * 32767));
-    const rounded = Math.round(scaled);
-    // Halves go to the even neighbour, as lrint does.
-    return Math.abs(scaled - Math.trunc(scaled)) === 0.5 && rounded % 2 !== 0 ? rounded - 1 : rounded;
+    const scaled = x * 2147483648;
+    if (scaled >= 2147483647)
+        return 32767;
+    if (scaled <= -2147483648)
+        return -32768;
+    return Math.floor(roundHalfEven(scaled) / 65536);
 }
 
 function ascii(text) {
@@ -137,12 +146,32 @@ export class Bleepforge {
     // Loads the module; `wasm` may be the .wasm's URL or its bytes (the
     // default is the file beside this one).
     static async load({ wasm } = {}) {
-        const wasmBinary = await wasmBytes(wasm);
-        return new Bleepforge(await createCore({ wasmBinary }));
+        const module = await WebAssembly.compile(await wasmBytes(wasm));
+        const core = await createCore({
+            instantiateWasm(imports, receive) {
+                WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+                return {};
+            },
+        });
+        return new Bleepforge(core, module);
     }
 
-    constructor(core) {
+    constructor(core, module) {
         this.core = core;
+        this.module = module;
+    }
+
+    // An AudioWorkletNode that plays one instrument live in the context,
+    // starting with the sound given (see bleepforge-worklet.js for its
+    // messages).
+    async createNode(context, { sound } = {}) {
+        await context.audioWorklet.addModule(new URL('./bleepforge-worklet.js', import.meta.url));
+        return new AudioWorkletNode(context, 'bleepforge', {
+            numberOfInputs: 0,
+            numberOfOutputs: 1,
+            outputChannelCount: [2],
+            processorOptions: { module: this.module, sound: sound === undefined ? undefined : codeOf(sound) },
+        });
     }
 
     // A new sound of a kind; the same seed gives the same sound everywhere.

@@ -1,0 +1,124 @@
+// The module through its JavaScript API, against the native command line.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { difference, nativeRender, readFloatWav, run, withTempFolder } from './native.mjs';
+import { oneFloatStep } from './exactness.mjs';
+
+const bf = await Bleepforge.load();
+
+function crc32(bytes) {
+    let c = 0xFFFFFFFF;
+    for (const byte of bytes) {
+        c ^= byte;
+        for (let bit = 0; bit < 8; ++bit)
+            c = (c >>> 1) ^ (0xEDB88320 & -(c & 1));
+    }
+    return (c ^ 0xFFFFFFFF) >>> 0;
+}
+
+// A code whose checksum is right around a state edited by `edit`.
+function resealed(code, edit) {
+    const payload = Buffer.from(code.slice('bfs1:'.length), 'base64');
+    const state = payload.subarray(0, payload.length - 4);
+    edit(new DataView(state.buffer, state.byteOffset, state.length));
+    payload.writeUInt32BE(crc32(state), state.length);
+    return 'bfs1:' + payload.toString('base64');
+}
+
+test('a code renders the samples the command line renders', async (t) => {
+    const coin = bf.generate('coin', { seed: 11 });
+    const laser = bf.generate('laser', { seed: 12 });
+    const cases = [
+        ['a generated sound, its own note', coin, {}, []],
+        ['noise seeded, another rate', laser, { seed: 5, rate: 22050 }, ['--seed', '5', '--rate', '22050']],
+        ['notes and a length, odd block', coin,
+         { notes: [{ note: 48, velocity: 90, start: 0, duration: 0.1 }, { note: 67, start: 0.05 }],
+           length: 0.4, block: 100 },
+         ['--note', '48:90:0:0.1', '--note', '67:127:0.05', '--length', '0.4', '--block', '100']],
+        ['one channel is the mean of two', laser, { channels: 1 }, ['--channels', '1']],
+    ];
+    for (const [name, sound, options, args] of cases) {
+        await t.test(name, () => {
+            const native = nativeRender(['--state', sound.code, ...args]);
+            assert.deepEqual(difference(bf.render(sound, options), native), { largest: 0, differing: 0 });
+        });
+    }
+});
+
+test('hostile codes and options are refused with the reason', () => {
+    const good = bf.generate('blip', { seed: 3 }).code;
+    const refusals = [
+        ['', /must start with "bfs1:"/],
+        ['bfs9:' + good.slice(5), /newer than this bleepforge reads/],
+        [good.slice(0, -8), /holds \d+ bytes|not base64/],
+        [good.slice(0, 40) + (good[40] === 'A' ? 'B' : 'A') + good.slice(41), /checksum does not match/],
+        [good.slice(0, 5) + '!'.repeat(good.length - 5), /not base64/],
+        ['bfs1:' + 'A'.repeat(4 * 1024 * 1024), /holds \d+ bytes/],
+        [resealed(good, (state) => state.setFloat64(4 + 8 * 7, NaN, true)), /not a finite number/],
+    ];
+    for (const [code, reason] of refusals) {
+        assert.throws(() => bf.parse(code), reason);
+        assert.throws(() => bf.render(code), reason);
+    }
+    assert.throws(() => bf.parse(42), TypeError);
+    assert.throws(() => bf.generate('explosion', { seed: 1 }), /unknown kind 'explosion'/);
+    assert.throws(() => bf.generate('coin', { seed: -1 }), /seed: expected a whole number/);
+    assert.throws(() => bf.render(good, { rate: 44100.5 }), /--rate: expected a whole number/);
+    assert.throws(() => bf.render(good, { notes: [{ note: 200 }] }), /a note is 0 \.\.\. 127/);
+    assert.throws(() => bf.render(good, { channels: 3 }), /channels: expected 1 or 2/);
+    assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);
+    // A refusal leaves the module working.
+    assert.equal(bf.parse(good).code, good);
+});
+
+test('wav() writes a file libsndfile reads back with the sound and its samples inside', () => {
+    withTempFolder((folder) => {
+        const sound = bf.generate('powerup', { seed: 21 });
+        for (const format of ['pcm16', 'float']) {
+            const path = join(folder, `${format}.wav`);
+            const bytes = bf.wav(sound, { format, rate: 48000 });
+            writeFileSync(path, bytes);
+            assert.equal(run(['share', path]).trim(), sound.code);
+            assert.deepEqual(bf.parseWav(readFileSync(path)).values, sound.values);
+            // Rendered again from the file it names, by the native build.
+            const again = join(folder, `again-${format}.wav`);
+            run(['render', '--state', path, '--rate', '48000', '--format', format === 'float' ? 'float' : 'pcm16',
+                 '-o', again]);
+            const ours = readFileSync(path), theirs = readFileSync(again);
+            if (format === 'float') {
+                const { largest } = difference(readFloatWav(ours), readFloatWav(theirs));
+                assert.ok(largest <= oneFloatStep, `largest difference ${largest}`);
+            } else {
+                const ours16 = samplesOf16(ours), theirs16 = samplesOf16(theirs);
+                assert.equal(ours16.length, theirs16.length);
+                assert.ok(ours16.every((s, i) => Math.abs(s - theirs16[i]) <= 1));
+            }
+        }
+    });
+});
+
+test('params() lists the 60 parameters with ranges and units', () => {
+    const params = bf.params();
+    assert.equal(params.length, 60);
+    const listed = run(['params']).trim().split('\n');
+    params.forEach((p, i) => {
+        assert.ok(listed[i].startsWith(`${i}\t${p.name}\t`), listed[i]);
+        assert.ok(p.min <= p.default && p.default <= p.max, p.name);
+        if (p.unit)
+            assert.ok(listed[i].includes(`\tunit ${p.unit}`), p.name);
+    });
+});
+
+function samplesOf16(bytes) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    for (let at = 12; at + 8 <= bytes.length;) {
+        const size = view.getUint32(at + 4, true);
+        if (String.fromCharCode(...bytes.subarray(at, at + 4)) === 'data')
+            return Array.from(new Int16Array(bytes.buffer.slice(bytes.byteOffset + at + 8, bytes.byteOffset + at + 8 + size)));
+        at += 8 + size + (size & 1);
+    }
+    throw new Error('no samples');
+}
