@@ -4,7 +4,10 @@
 //   {type: 'noteOff', note, frame}
 //   {type: 'param', index, value}             a parameter in its own units
 //   {type: 'sound', code}                     a whole sound at once
-// It answers {type: 'error', message} for what it refuses. process() renders
+// It answers {type: 'error', message} for what it refuses. processorOptions
+// carry the compiled module, the sound to start with and notes as the
+// messages give them, queued before the first quantum (an offline context
+// renders before messages arrive). process() renders
 // each quantum without allocating; notes wait in a preallocated queue.
 import createCore from './bleepforge-core.mjs';
 
@@ -14,7 +17,7 @@ const MOST_WAITING_NOTES = 1024;
 class BleepforgeProcessor extends AudioWorkletProcessor {
     constructor(options) {
         super();
-        const { module, sound } = options.processorOptions ?? {};
+        const { module, sound, notes = [] } = options.processorOptions ?? {};
         // Frame, note and velocity of each waiting note, in the order they play.
         this.waiting = new Float64Array(3 * MOST_WAITING_NOTES);
         this.count = 0;
@@ -24,6 +27,8 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
             this.core = this.open(module);
             if (sound !== undefined)
                 this.take({ type: 'sound', code: sound });
+            for (const note of notes)
+                this.take(note);
         } catch (error) {
             this.port.postMessage({ type: 'error', message: `cannot start the instrument: ${error}` });
         }
@@ -35,6 +40,8 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
         if (!(module instanceof WebAssembly.Module))
             throw new Error('processorOptions.module: expected the compiled bleepforge-core.wasm');
         const core = {
+            // The worklet's scope has no URL; the file is never fetched here.
+            locateFile: (path) => path,
             instantiateWasm(imports, receive) {
                 const instance = new WebAssembly.Instance(module, imports);
                 receive(instance, module);

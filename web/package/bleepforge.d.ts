@@ -27,6 +27,14 @@ export interface Note {
     duration?: number;
 }
 
+/** A note message for the worklet; frame is the context's frame it plays on. */
+export interface LiveNote {
+    type: 'noteOn' | 'noteOff';
+    note: number;
+    velocity?: number;
+    frame?: number;
+}
+
 export interface RenderOptions {
     /** Hz, a whole number 1000 ... 384000; 44100 by default. */
     rate?: number;
@@ -87,8 +95,10 @@ export class Bleepforge {
      * An AudioWorkletNode playing one instrument live, starting with the sound given. Its port takes
      * {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},
      * {type: 'param', index, value} and {type: 'sound', code}; it answers {type: 'error', message}.
+     * Notes given here are queued before the first quantum, as an offline context needs.
      */
-    createNode(context: BaseAudioContext, options?: { sound?: Sound | string }): Promise<AudioWorkletNode>;
+    createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[] }):
+        Promise<AudioWorkletNode>;
     /** The 60 parameters. */
     params(): Param[];
 }

@@ -162,15 +162,15 @@ export class Bleepforge {
     }
 
     // An AudioWorkletNode that plays one instrument live in the context,
-    // starting with the sound given (see bleepforge-worklet.js for its
-    // messages).
-    async createNode(context, { sound } = {}) {
+    // starting with the sound given and the notes as messages (see
+    // bleepforge-worklet.js for those).
+    async createNode(context, { sound, notes = [] } = {}) {
         await context.audioWorklet.addModule(new URL('./bleepforge-worklet.js', import.meta.url));
         return new AudioWorkletNode(context, 'bleepforge', {
             numberOfInputs: 0,
             numberOfOutputs: 1,
             outputChannelCount: [2],
-            processorOptions: { module: this.module, sound: sound === undefined ? undefined : codeOf(sound) },
+            processorOptions: { module: this.module, sound: sound === undefined ? undefined : codeOf(sound), notes },
         });
     }
 
