@@ -69,6 +69,8 @@ test('hostile codes and options are refused with the reason', () => {
     assert.throws(() => bf.render(good, { rate: 44100.5 }), /--rate: expected a whole number/);
     assert.throws(() => bf.render(good, { notes: [{ note: 200 }] }), /a note is 0 \.\.\. 127/);
     assert.throws(() => bf.render(good, { channels: 3 }), /channels: expected 1 or 2/);
+    assert.throws(() => bf.render(good, { note: 60 }), /unknown option 'note'/);
+    assert.throws(() => bf.wav(good, { normalize: 'peak' }), /the module does not normalise/);
     assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);
     // A refusal leaves the module working.
     assert.equal(bf.parse(good).code, good);

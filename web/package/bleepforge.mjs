@@ -43,6 +43,20 @@ function wholeNumber(value, min, max, what) {
     return value;
 }
 
+const RENDER_OPTIONS = ['rate', 'channels', 'block', 'seed', 'notes', 'length'];
+const WAV_OPTIONS = [...RENDER_OPTIONS, 'format', 'comment'];
+
+// A misspelt option would otherwise be ignored without a word.
+function refuseUnknown(options, known) {
+    for (const name of Object.keys(options)) {
+        if (name === 'normalize')
+            throw new RangeError('normalize: the module does not normalise; scale the samples, or use ' +
+                                 "the command line's --normalize");
+        if (!known.includes(name))
+            throw new RangeError(`unknown option '${name}' (known: ${known.join(', ')})`);
+    }
+}
+
 function codeOf(sound) {
     if (typeof sound === 'string')
         return sound;
@@ -205,7 +219,9 @@ export class Bleepforge {
     // render gives for it. Without notes it plays the note a generated sound
     // plays; length in seconds, or the sound's own. Noise follows the seed, or
     // without one is what the command line's render gives without --seed.
-    render(sound, { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = {}) {
+    render(sound, options = {}) {
+        refuseUnknown(options, RENDER_OPTIONS);
+        const { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = options;
         if (seed !== undefined)
             wholeNumber(seed, 0, 4294967295, 'seed');
         const flat = new this.core.VectorDouble();
@@ -225,7 +241,9 @@ export class Bleepforge {
 
     // The sound rendered as WAV bytes (pcm16 or float) that carry its code,
     // so that the file opens again as the sound it plays.
-    wav(sound, { format = 'pcm16', comment = 'bleepforge', ...options } = {}) {
+    wav(sound, allOptions = {}) {
+        refuseUnknown(allOptions, WAV_OPTIONS);
+        const { format = 'pcm16', comment = 'bleepforge', ...options } = allOptions;
         if (format !== 'pcm16' && format !== 'float')
             throw new RangeError("format: expected 'pcm16' or 'float'");
         const code = codeOf(sound);
