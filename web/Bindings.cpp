@@ -23,6 +23,10 @@ using emscripten::val;
 namespace
 {
 
+const double kMostSeconds = 3600.0;   // as the command line's notes and lengths
+const double kOwnLength = -1.0;       // the sound's own length, until it has died away
+const double kMostSampleBytes = 512.0 * 1024 * 1024;
+
 const std::map<std::string, void (Bleepforge::*)()>& generators()
 {
     static const std::map<std::string, void (Bleepforge::*)()> all = {
@@ -163,6 +167,17 @@ RenderTarget targetOf(Bleepforge& plug, const RenderRequest& request)
     return target;
 }
 
+bool within(double value, double lo, double hi)
+{
+    return value >= lo && value <= hi; // false for NaN
+}
+
+bool wholeWithin(double value, double lo, double hi)
+{
+    return within(value, lo, hi) && value == std::floor(value);
+}
+
+// Checked as the command line checks --note, before any conversion.
 std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
 {
     if (flat.size() % 4 != 0)
@@ -170,19 +185,30 @@ std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
     std::vector<NoteSpec> notes;
     for (size_t i = 0; i < flat.size(); i += 4)
     {
+        if (!wholeWithin(flat[i], 0, 127) || !wholeWithin(flat[i + 1], 1, 127) ||
+            !within(flat[i + 2], 0, kMostSeconds) || !within(flat[i + 3], 0, kMostSeconds))
+            throw std::runtime_error("notes: a note is a whole 0 ... 127, velocity a whole 1 ... 127, "
+                                     "start and duration 0 ... 3600 s");
         NoteSpec note;
         note.note = static_cast<int>(flat[i]);
         note.velocity = static_cast<int>(flat[i + 1]);
         note.start = flat[i + 2];
         note.duration = flat[i + 3];
-        if (flat[i] != note.note || note.note < 0 || note.note > 127 || flat[i + 1] != note.velocity ||
-            note.velocity < 1 || note.velocity > 127 || !std::isfinite(note.start) ||
-            note.start < 0 || !std::isfinite(note.duration) || note.duration < 0)
-            throw std::runtime_error("notes: a note is 0 ... 127, velocity 1 ... 127, start and "
-                                     "duration finite and not negative");
         notes.push_back(note);
     }
     return notes;
+}
+
+// The module's memory is at most 2 GiB, and running out ends the module:
+// a render that would not fit is refused before it starts.
+void refuseTooLong(const RenderRequest& request, int channels)
+{
+    const double bytes = static_cast<double>(MostFrames(request)) * channels * sizeof(float);
+    if (bytes > kMostSampleBytes)
+        throw std::runtime_error("length: at most " +
+                                 std::to_string(static_cast<long>(kMostSampleBytes / channels / sizeof(float) /
+                                                                  request.rate)) +
+                                 " s at this rate and channel count");
 }
 
 val floats(const std::vector<float>& samples)
@@ -193,20 +219,18 @@ val floats(const std::vector<float>& samples)
 }
 
 // Samples as a 32-bit float file holds them; one channel is the two's mean.
-val channelsOf(const RenderResult& result, int channels)
+FrameSink collectFloats(std::vector<float>* left, std::vector<float>* right, int channels)
 {
-    std::vector<float> left(result.left.size()), right(result.right.size());
-    for (size_t i = 0; i < left.size(); ++i)
+    return [=](const double* l, const double* r, long frames)
     {
-        const double l = static_cast<float>(result.left[i]), r = static_cast<float>(result.right[i]);
-        left[i] = static_cast<float>(channels == 1 ? 0.5 * (l + r) : l);
-        right[i] = static_cast<float>(r);
-    }
-    val out = val::array();
-    out.call<void>("push", floats(left));
-    if (channels == 2)
-        out.call<void>("push", floats(right));
-    return out;
+        for (long i = 0; i < frames; ++i)
+        {
+            const double lf = static_cast<float>(l[i]), rf = static_cast<float>(r[i]);
+            left->push_back(static_cast<float>(channels == 1 ? 0.5 * (lf + rf) : lf));
+            if (channels == 2)
+                right->push_back(static_cast<float>(rf));
+        }
+    };
 }
 
 // Without a seed, noise comes as in a fresh process of the command line:
@@ -222,11 +246,14 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
             request.block = block;
             request.notes = notesOf(notes);
             request.lengthSeconds = lengthSeconds;
+            if (lengthSeconds != kOwnLength && !(lengthSeconds > 0 && lengthSeconds <= kMostSeconds))
+                throw std::runtime_error("length: expected seconds, more than 0 and at most 3600");
             CheckRequest(request);
             if (block < 1 || block > 8192)
                 throw std::runtime_error("block: expected 1 ... 8192");
             if (channels != 1 && channels != 2)
                 throw std::runtime_error("channels: expected 1 or 2");
+            refuseTooLong(request, channels);
             const ByteChunk state = stateOf(code);
             if (request.notes.empty())
             {
@@ -240,8 +267,14 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
             if (seeded)
                 plug->SeedRandom(seed);
             takeState(*plug, state);
+            std::vector<float> left, right;
+            RunRenderLoop(request, targetOf(*plug, request), collectFloats(&left, &right, channels));
+            val out = val::array();
+            out.call<void>("push", floats(left));
+            if (channels == 2)
+                out.call<void>("push", floats(right));
             val result = val::object();
-            result.set("channels", channelsOf(RunRenderLoop(request, targetOf(*plug, request)), channels));
+            result.set("channels", out);
             return result;
         });
 }

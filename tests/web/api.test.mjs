@@ -67,8 +67,14 @@ test('hostile codes and options are refused with the reason', () => {
     assert.throws(() => bf.generate('explosion', { seed: 1 }), /unknown kind 'explosion'/);
     assert.throws(() => bf.generate('coin', { seed: -1 }), /seed: expected a whole number/);
     assert.throws(() => bf.render(good, { rate: 44100.5 }), /--rate: expected a whole number/);
-    assert.throws(() => bf.render(good, { notes: [{ note: 200 }] }), /a note is 0 \.\.\. 127/);
-    assert.throws(() => bf.render(good, { channels: 3 }), /channels: expected 1 or 2/);
+    for (const note of [{ note: 200 }, { note: 1e300 }, { note: 60.5 }, { velocity: 0 }, { start: NaN },
+                        { start: 1e300 }, { duration: -1 }])
+        assert.throws(() => bf.render(good, { notes: [note] }), /a note is a whole 0 \.\.\. 127/);
+    for (const length of [0, -2, NaN, 1e300])
+        assert.throws(() => bf.render(good, { length }), /length: expected seconds/);
+    assert.throws(() => bf.render(good, { length: 3600, rate: 384000 }), /length: at most 174 s at this rate/);
+    assert.throws(() => bf.render(good, { channels: 3 }), /channels: expected a whole number 1 \.\.\. 2/);
+    assert.throws(() => bf.render(good, { block: 1e20 }), /block: expected a whole number 1 \.\.\. 8192/);
     assert.throws(() => bf.render(good, { note: 60 }), /unknown option 'note'/);
     assert.throws(() => bf.wav(good, { normalize: 'peak' }), /the module does not normalise/);
     assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);

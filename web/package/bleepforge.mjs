@@ -222,6 +222,10 @@ export class Bleepforge {
     render(sound, options = {}) {
         refuseUnknown(options, RENDER_OPTIONS);
         const { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = options;
+        wholeNumber(block, 1, 8192, 'block');
+        if (length !== undefined && !(Number(length) > 0))
+            throw new RangeError('length: expected seconds, more than 0 and at most 3600');
+        wholeNumber(channels, 1, 2, 'channels');
         if (seed !== undefined)
             wholeNumber(seed, 0, 4294967295, 'seed');
         const flat = new this.core.VectorDouble();
