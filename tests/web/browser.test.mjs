@@ -36,7 +36,7 @@ window.played = (async () => {
 })();
 </script>`;
 
-test('the worklet in Chromium plays what bf.render gives, with no console errors', async () => {
+test('the worklet in Chromium plays what bf.render gives, with no console errors', { timeout: 120000 }, async () => {
     const server = await serve(webBuild, { '/worklet-test.html': page });
     const browser = new Chromium();
     try {

@@ -50,7 +50,14 @@ export class Chromium {
             for (let end; (end = pending.indexOf('\0')) >= 0; pending = pending.slice(end + 1))
                 this.receive(JSON.parse(pending.slice(0, end)));
         });
-        this.exited = new Promise((resolve) => this.process.on('exit', resolve));
+        // A browser that does not start or goes away fails what waits on it.
+        this.exited = new Promise((resolve) => this.process.on('close', resolve));
+        this.exited.then(() => {
+            for (const { reject, method } of this.waiting.values())
+                reject(new Error(`${method}: Chromium ended: ${this.stderr.slice(-2000)}`));
+            this.waiting.clear();
+        });
+        this.process.on('error', () => {});
     }
 
     receive(message) {
