@@ -85,13 +85,24 @@ function ascii(text) {
     return new TextEncoder().encode(text);
 }
 
+function uint32(value) {
+    const bytes = new Uint8Array(4);
+    new DataView(bytes.buffer).setUint32(0, value, true);
+    return bytes;
+}
+
 // A RIFF chunk: id, little-endian size, data, a pad byte to an even size.
 function chunk(id, data) {
-    const bytes = new Uint8Array(8 + data.length + (data.length & 1));
-    bytes.set(ascii(id), 0);
-    new DataView(bytes.buffer).setUint32(4, data.length, true);
-    bytes.set(data, 8);
-    return bytes;
+    return concat([ascii(id), uint32(data.length), data, new Uint8Array(data.length & 1)]);
+}
+
+// Text as libsndfile stores it: ended by a NUL, padded with NULs to a
+// multiple of `align` bytes (two in the comment, four in a chunk of ours).
+function textData(text, align) {
+    const bytes = ascii(text);
+    const padded = new Uint8Array(Math.ceil((bytes.length + 1) / align) * align);
+    padded.set(bytes);
+    return padded;
 }
 
 function concat(parts) {
@@ -104,6 +115,8 @@ function concat(parts) {
     return out;
 }
 
+// The chunks in the order the command line's files have them, so that the
+// same sound and samples make the same bytes.
 function wavBytes(channels, rate, format, code, comment) {
     const float = format === 'float';
     const bytesPerSample = float ? 4 : 2;
@@ -125,17 +138,14 @@ function wavBytes(channels, rate, format, code, comment) {
             at += bytesPerSample;
         }
     }
-    const info = concat([ascii('INFO'), chunk('ICMT', ascii(`${comment}\0`))]);
     const body = concat([
         ascii('WAVE'), chunk('fmt ', new Uint8Array(fmt.buffer)),
-        chunk(SOUND_CHUNK, ascii(code)), chunk('LIST', info),
+        float ? chunk('fact', uint32(frames)) : new Uint8Array(0),
+        chunk('LIST', concat([ascii('INFO'), chunk('ICMT', textData(comment, 2))])),
+        chunk(SOUND_CHUNK, textData(code, 4)),
         chunk('data', new Uint8Array(samples.buffer)),
     ]);
-    return concat([ascii('RIFF'), (() => {
-        const size = new Uint8Array(4);
-        new DataView(size.buffer).setUint32(0, body.length, true);
-        return size;
-    })(), body]);
+    return concat([ascii('RIFF'), uint32(body.length), body]);
 }
 
 // The sound code a WAV carries in its own chunk; null when it has none.
@@ -247,12 +257,15 @@ export class Bleepforge {
     // so that the file opens again as the sound it plays.
     wav(sound, allOptions = {}) {
         refuseUnknown(allOptions, WAV_OPTIONS);
-        const { format = 'pcm16', comment = 'bleepforge', ...options } = allOptions;
+        // A generated sound's file names its kind and seed, as the command line's do.
+        const named = sound?.kind !== undefined && sound?.seed !== undefined;
+        const { format = 'pcm16', comment = named ? `bleepforge ${sound.kind} seed ${sound.seed}` : '',
+                ...options } = allOptions;
         if (format !== 'pcm16' && format !== 'float')
             throw new RangeError("format: expected 'pcm16' or 'float'");
         const code = codeOf(sound);
         const rate = options.rate ?? 44100;
-        return wavBytes(this.render(code, options), rate, format, code, `${comment} ${code}`);
+        return wavBytes(this.render(code, options), rate, format, code, comment ? `${comment} ${code}` : code);
     }
 
     // The sound a WAV from Bleepforge carries.
