@@ -6,7 +6,6 @@
 #include "Requests.h"
 #include "ShareCode.h"
 #include "WebInstrument.h"
-#include "qxDSP.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -233,8 +232,7 @@ FrameSink collectFloats(std::vector<float>* left, std::vector<float>* right, int
     };
 }
 
-// Without a seed, noise comes as in a fresh process of the command line:
-// the sequence starts from its first seed before the instrument is built.
+// Without a seed the noise is drawn from the clock, as the command line's is.
 val render(const std::string& code, double rate, int block, bool seeded, unsigned seed,
            const std::vector<double>& notes, double lengthSeconds, int channels)
 {
@@ -261,8 +259,6 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
                 request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold],
                                                       values[kAmpEnvDecay]));
             }
-            if (!seeded)
-                qxDSP::seedRandom(kFreshProcessSeed);
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             if (seeded)
                 plug->SeedRandom(seed);

@@ -6,7 +6,6 @@
 #include "Requests.h"
 #include "ShareCode.h"
 #include "WebInstrument.h"
-#include "qxDSP.h"
 
 #include <emscripten/emscripten.h>
 
@@ -30,14 +29,16 @@ Live live;
 
 extern "C" {
 
-// A fresh instrument at this rate, for quanta of at most maxFrames; false for
-// a rate or size it cannot play.
-EMSCRIPTEN_KEEPALIVE int bf_live_open(double rate, int maxFrames)
+// A fresh instrument at this rate, for quanta of at most maxFrames, its noise
+// seeded when asked (else drawn from the clock); false for a rate or size it
+// cannot play.
+EMSCRIPTEN_KEEPALIVE int bf_live_open(double rate, int maxFrames, int seeded, unsigned seed)
 {
     if (!(rate >= 1000 && rate <= 384000) || maxFrames < 1 || maxFrames > 8192)
         return 0;
-    qxDSP::seedRandom(kFreshProcessSeed);
     live.plug = OpenWebInstrument();
+    if (seeded)
+        live.plug->SeedRandom(seed);
     live.maxFrames = maxFrames;
     live.left.assign(static_cast<size_t>(maxFrames), 0.0);
     live.right.assign(static_cast<size_t>(maxFrames), 0.0);

@@ -5,9 +5,6 @@
 
 class Bleepforge;
 
-// The random source's seed when a process starts: renders without a seed
-// begin there, as the command line's do.
-const unsigned kFreshProcessSeed = 1;
 
 // A new instrument as the module builds it: headless, its editor's images
 // standing in as blank strips (the page draws the editor).

@@ -12,15 +12,15 @@ import { Bleepforge } from './bleepforge.mjs';
 window.played = (async () => {
     const bf = await Bleepforge.load();
     const rate = 48000, frames = 24000, offFrame = 9600;
-    const sound = bf.generate('coin', { seed: 5 });
+    const sound = bf.generate('slash', { seed: 5 }); // noise too, seeded alike
     const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: rate });
-    const node = await bf.createNode(context, { sound, notes: [
+    const node = await bf.createNode(context, { sound, seed: 8, notes: [
         { type: 'noteOn', note: 60, velocity: 127, frame: 0 }, { type: 'noteOff', note: 60, frame: offFrame }] });
     const refusal = new Promise((resolve) => { node.port.onmessage = (event) => resolve(event.data.message); });
     node.connect(context.destination);
     node.port.postMessage({ type: 'bogus' });
     const captured = await context.startRendering();
-    const expected = bf.render(sound, { rate, length: frames / rate,
+    const expected = bf.render(sound, { rate, seed: 8, length: (frames + 0.5) / rate,
                                         notes: [{ note: 60, velocity: 127, start: 0, duration: offFrame / rate }] });
     let differing = 0, peak = 0;
     for (let c = 0; c < 2; ++c) {

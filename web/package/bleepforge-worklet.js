@@ -5,9 +5,9 @@
 //   {type: 'param', index, value}             a parameter in its own units
 //   {type: 'sound', code}                     a whole sound at once
 // It answers {type: 'error', message} for what it refuses. processorOptions
-// carry the compiled module, the sound to start with and notes as the
-// messages give them, queued before the first quantum (an offline context
-// renders before messages arrive). process() renders
+// carry the compiled module, the sound to start with, the noise's seed (else
+// the clock's) and notes as the messages give them, queued before the first
+// quantum (an offline context renders before messages arrive). process() renders
 // each quantum without allocating; notes wait in a preallocated queue.
 import createCore from './bleepforge-core.mjs';
 
@@ -17,14 +17,14 @@ const MOST_WAITING_NOTES = 1024;
 class BleepforgeProcessor extends AudioWorkletProcessor {
     constructor(options) {
         super();
-        const { module, sound, notes = [] } = options.processorOptions ?? {};
+        const { module, sound, seed, notes = [] } = options.processorOptions ?? {};
         // Frame, note and velocity of each waiting note, in the order they play.
         this.waiting = new Float64Array(3 * MOST_WAITING_NOTES);
         this.count = 0;
         this.core = null;
         this.port.onmessage = (event) => this.take(event.data);
         try {
-            this.core = this.open(module);
+            this.core = this.open(module, seed);
             if (sound !== undefined)
                 this.take({ type: 'sound', code: sound });
             for (const note of notes)
@@ -36,7 +36,7 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
 
     // The module is instantiated at once, from the compiled module the page
     // sends, so that the first quantum already plays.
-    open(module) {
+    open(module, seed) {
         if (!(module instanceof WebAssembly.Module))
             throw new Error('processorOptions.module: expected the compiled bleepforge-core.wasm');
         const core = {
@@ -49,7 +49,7 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
             },
         };
         createCore(core);
-        if (!core._bf_live_open(sampleRate, QUANTUM))
+        if (!core._bf_live_open(sampleRate, QUANTUM, seed === undefined ? 0 : 1, seed >>> 0))
             throw new Error(`cannot play at ${sampleRate} Hz`);
         this.viewOutput(core);
         return core;

@@ -42,7 +42,7 @@ export interface RenderOptions {
     channels?: 1 | 2;
     /** Frames per block, 1 ... 8192; the samples do not depend on it. 512 by default. */
     block?: number;
-    /** Seeds the noise, 0 ... 4294967295; without it, as the command line renders without --seed. */
+    /** Seeds the noise, 0 ... 4294967295; without it the noise is drawn from the clock. */
     seed?: number;
     /** Without notes, the sound's own note: 60, held through attack, hold and decay. */
     notes?: Note[];
@@ -97,7 +97,7 @@ export class Bleepforge {
      * {type: 'param', index, value} and {type: 'sound', code}; it answers {type: 'error', message}.
      * Notes given here are queued before the first quantum, as an offline context needs.
      */
-    createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[] }):
+    createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):
         Promise<AudioWorkletNode>;
     /** The 60 parameters. */
     params(): Param[];

@@ -187,14 +187,17 @@ export class Bleepforge {
 
     // An AudioWorkletNode that plays one instrument live in the context,
     // starting with the sound given and the notes as messages (see
-    // bleepforge-worklet.js for those).
-    async createNode(context, { sound, notes = [] } = {}) {
+    // bleepforge-worklet.js for those), its noise seeded as render's.
+    async createNode(context, { sound, notes = [], seed } = {}) {
+        if (seed !== undefined)
+            wholeNumber(seed, 0, 4294967295, 'seed');
         await context.audioWorklet.addModule(new URL('./bleepforge-worklet.js', import.meta.url));
         return new AudioWorkletNode(context, 'bleepforge', {
             numberOfInputs: 0,
             numberOfOutputs: 1,
             outputChannelCount: [2],
-            processorOptions: { module: this.module, sound: sound === undefined ? undefined : codeOf(sound), notes },
+            processorOptions: { module: this.module, sound: sound === undefined ? undefined : codeOf(sound), notes,
+                                seed },
         });
     }
 
@@ -227,8 +230,8 @@ export class Bleepforge {
 
     // The sound's samples, a Float32Array per channel: what the command line's
     // render gives for it. Without notes it plays the note a generated sound
-    // plays; length in seconds, or the sound's own. Noise follows the seed, or
-    // without one is what the command line's render gives without --seed.
+    // plays; length in seconds, or the sound's own. Noise follows the seed,
+    // or without one is drawn from the clock, as the command line's is.
     render(sound, options = {}) {
         refuseUnknown(options, RENDER_OPTIONS);
         const { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = options;
