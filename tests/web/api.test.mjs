@@ -1,0 +1,115 @@
+// The module through its JavaScript API, against the native command line.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { difference, nativeRender, run, withTempFolder } from './native.mjs';
+
+const bf = await Bleepforge.load();
+
+function crc32(bytes) {
+    let c = 0xFFFFFFFF;
+    for (const byte of bytes) {
+        c ^= byte;
+        for (let bit = 0; bit < 8; ++bit)
+            c = (c >>> 1) ^ (0xEDB88320 & -(c & 1));
+    }
+    return (c ^ 0xFFFFFFFF) >>> 0;
+}
+
+// A code whose checksum is right around a state edited by `edit`.
+function resealed(code, edit) {
+    const payload = Buffer.from(code.slice('bfs1:'.length), 'base64');
+    const state = payload.subarray(0, payload.length - 4);
+    edit(new DataView(state.buffer, state.byteOffset, state.length));
+    payload.writeUInt32BE(crc32(state), state.length);
+    return 'bfs1:' + payload.toString('base64');
+}
+
+test('a code renders the samples the command line renders', async (t) => {
+    const coin = bf.generate('coin', { seed: 11 });
+    const laser = bf.generate('laser', { seed: 12 });
+    const slash = bf.generate('slash', { seed: 7 }); // white noise
+    // Seeded throughout: without a seed the noise is drawn from the clock.
+    const cases = [
+        ['a generated sound, its own note', coin, { seed: 1 }, ['--seed', '1']],
+        ['noise, another rate', slash, { seed: 5, rate: 22050 }, ['--seed', '5', '--rate', '22050']],
+        ['notes and a length, odd block', coin,
+         { seed: 2, notes: [{ note: 48, velocity: 90, start: 0, duration: 0.1 }, { note: 67, start: 0.05 }],
+           length: 0.4, block: 100 },
+         ['--seed', '2', '--note', '48:90:0:0.1', '--note', '67:127:0.05', '--length', '0.4', '--block', '100']],
+        ['one channel is the mean of two', laser, { seed: 3, channels: 1 }, ['--seed', '3', '--channels', '1']],
+    ];
+    for (const [name, sound, options, args] of cases) {
+        await t.test(name, () => {
+            const native = nativeRender(['--state', sound.code, ...args]);
+            assert.deepEqual(difference(bf.render(sound, options), native), { largest: 0, differing: 0 });
+        });
+    }
+});
+
+test('hostile codes and options are refused with the reason', () => {
+    const good = bf.generate('blip', { seed: 3 }).code;
+    const refusals = [
+        ['', /must start with "bfs1:"/],
+        ['bfs9:' + good.slice(5), /newer than this bleepforge reads/],
+        [good.slice(0, -8), /holds \d+ bytes|not base64/],
+        [good.slice(0, 40) + (good[40] === 'A' ? 'B' : 'A') + good.slice(41), /checksum does not match/],
+        [good.slice(0, 5) + '!'.repeat(good.length - 5), /not base64/],
+        ['bfs1:' + 'A'.repeat(4 * 1024 * 1024), /holds \d+ bytes/],
+        [resealed(good, (state) => state.setFloat64(4 + 8 * 7, NaN, true)), /not a finite number/],
+    ];
+    for (const [code, reason] of refusals) {
+        assert.throws(() => bf.parse(code), reason);
+        assert.throws(() => bf.render(code), reason);
+    }
+    assert.throws(() => bf.parse(42), TypeError);
+    assert.throws(() => bf.generate('explosion', { seed: 1 }), /unknown kind 'explosion'/);
+    assert.throws(() => bf.generate('coin', { seed: -1 }), /seed: expected a whole number/);
+    assert.throws(() => bf.render(good, { rate: 44100.5 }), /--rate: expected a whole number/);
+    for (const note of [{ note: 200 }, { note: 1e300 }, { note: 60.5 }, { velocity: 0 }, { start: NaN },
+                        { start: 1e300 }, { duration: -1 }])
+        assert.throws(() => bf.render(good, { notes: [note] }), /a note is a whole 0 \.\.\. 127/);
+    for (const length of [0, -2, NaN, 1e300])
+        assert.throws(() => bf.render(good, { length }), /length: expected seconds/);
+    assert.throws(() => bf.render(good, { length: 3600, rate: 384000 }), /length: at most 174 s at this rate/);
+    assert.throws(() => bf.render(good, { channels: 3 }), /channels: expected a whole number 1 \.\.\. 2/);
+    assert.throws(() => bf.render(good, { block: 1e20 }), /block: expected a whole number 1 \.\.\. 8192/);
+    assert.throws(() => bf.render(good, { note: 60 }), /unknown option 'note'/);
+    assert.throws(() => bf.wav(good, { normalize: 'peak' }), /the module does not normalise/);
+    assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);
+    // A refusal leaves the module working.
+    assert.equal(bf.parse(good).code, good);
+});
+
+test("wav() writes the bytes of the command line's file, which libsndfile reads back as the sound", () => {
+    withTempFolder((folder) => {
+        const generated = bf.generate('powerup', { seed: 21 });
+        const opened = bf.parse(generated.code);
+        for (const [format, channels] of [['pcm16', 2], ['float', 2], ['pcm16', 1], ['float', 1]]) {
+            const ours = join(folder, `${format}-${channels}.wav`), theirs = join(folder, 'native.wav');
+            writeFileSync(ours, bf.wav(opened, { format, channels, seed: 4 }));
+            run(['render', '--state', opened.code, '--seed', '4', '--format', format, '--channels', String(channels),
+                 '-o', theirs]);
+            assert.ok(readFileSync(ours).equals(readFileSync(theirs)), `${format}, ${channels} channel(s)`);
+        }
+        const named = join(folder, 'generated.wav');
+        writeFileSync(named, bf.wav(generated, { rate: 48000 }));
+        assert.equal(run(['share', named]).trim(), generated.code);
+        assert.match(run(['show', named]), /--set "Osc1 Type=/);
+        assert.deepEqual(bf.parseWav(readFileSync(named)).values, generated.values);
+    });
+});
+
+test('params() lists the 60 parameters with ranges and units', () => {
+    const params = bf.params();
+    assert.equal(params.length, 60);
+    const listed = run(['params']).trim().split('\n');
+    params.forEach((p, i) => {
+        assert.ok(listed[i].startsWith(`${i}\t${p.name}\t`), listed[i]);
+        assert.ok(p.min <= p.default && p.default <= p.max, p.name);
+        if (p.unit)
+            assert.ok(listed[i].includes(`\tunit ${p.unit}`), p.name);
+    });
+});

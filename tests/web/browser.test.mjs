@@ -1,0 +1,54 @@
+// The module and its worklet in a real browser: headless Chromium plays a
+// generated sound through an OfflineAudioContext, and what it captures must
+// be what bf.render gives for the same sound and notes.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { webBuild } from './native.mjs';
+import { Chromium, serve } from './chromium.mjs';
+
+const page = `<!doctype html><meta charset="utf-8"><title>bleepforge worklet</title><link rel="icon" href="data:,">
+<script type="module">
+import { Bleepforge } from './bleepforge.mjs';
+window.played = (async () => {
+    const bf = await Bleepforge.load();
+    const rate = 48000, frames = 24000, offFrame = 9600;
+    const sound = bf.generate('slash', { seed: 5 }); // noise too, seeded alike
+    const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: rate });
+    const node = await bf.createNode(context, { sound, seed: 8, notes: [
+        { type: 'noteOn', note: 60, velocity: 127, frame: 0 }, { type: 'noteOff', note: 60, frame: offFrame }] });
+    const refusal = new Promise((resolve) => { node.port.onmessage = (event) => resolve(event.data.message); });
+    node.connect(context.destination);
+    node.port.postMessage({ type: 'bogus' });
+    const captured = await context.startRendering();
+    const expected = bf.render(sound, { rate, seed: 8, length: (frames + 0.5) / rate,
+                                        notes: [{ note: 60, velocity: 127, start: 0, duration: offFrame / rate }] });
+    let differing = 0, peak = 0;
+    for (let c = 0; c < 2; ++c) {
+        const samples = captured.getChannelData(c);
+        for (let i = 0; i < frames; ++i) {
+            if (samples[i] !== expected[c][i])
+                ++differing;
+            peak = Math.max(peak, Math.abs(samples[i]));
+        }
+    }
+    const said = await Promise.race([refusal, new Promise((resolve) => setTimeout(resolve, 5000, 'nothing'))]);
+    return { differing, peak, length: captured.length, expectedLength: expected[0].length, said };
+})();
+</script>`;
+
+test('the worklet in Chromium plays what bf.render gives, with no console errors', { timeout: 120000 }, async () => {
+    const server = await serve(webBuild, { '/worklet-test.html': page });
+    const browser = new Chromium();
+    try {
+        const tab = await browser.open(`${server.url}/worklet-test.html`);
+        const played = await browser.evaluate(tab, 'window.played');
+        assert.deepEqual(tab.errors, []);
+        assert.equal(played.said, "unknown message type 'bogus'");
+        assert.equal(played.length, played.expectedLength);
+        assert.ok(played.peak > 0.01, `nothing audible (peak ${played.peak})`);
+        assert.equal(played.differing, 0);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+});

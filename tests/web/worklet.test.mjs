@@ -1,0 +1,116 @@
+// The worklet's processor, run quantum by quantum in Node with the few
+// globals an AudioWorkletGlobalScope gives it: what it plays must be what
+// bf.render gives for the same notes, parameters and sound.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { difference, webBuild } from './native.mjs';
+
+const QUANTUM = 128;
+const SEED = 17; // without one, the noise is the clock's
+let Processor;
+globalThis.AudioWorkletProcessor = class {
+    constructor() {
+        this.said = [];
+        this.port = { postMessage: (message) => this.said.push(message), onmessage: null };
+    }
+};
+globalThis.registerProcessor = (name, processor) => {
+    assert.equal(name, 'bleepforge');
+    Processor = processor;
+};
+globalThis.sampleRate = 44100;
+await import(join(webBuild, 'bleepforge-worklet.js'));
+const module = await WebAssembly.compile(readFileSync(join(webBuild, 'bleepforge-core.wasm')));
+const bf = await Bleepforge.load();
+
+// Plays `quanta` quanta; before each, `during` may send messages.
+function play(options, quanta, during = () => {}) {
+    globalThis.currentFrame = 0;
+    const processor = new Processor({ processorOptions: { module, seed: SEED, ...options } });
+    const left = new Float32Array(quanta * QUANTUM), right = new Float32Array(quanta * QUANTUM);
+    for (let q = 0; q < quanta; ++q) {
+        during(q, (message) => processor.port.onmessage({ data: message }));
+        const output = [new Float32Array(QUANTUM), new Float32Array(QUANTUM)];
+        assert.equal(processor.process([], [output]), true);
+        left.set(output[0], q * QUANTUM);
+        right.set(output[1], q * QUANTUM);
+        globalThis.currentFrame += QUANTUM;
+    }
+    return { channels: [left, right], said: processor.said };
+}
+
+// A note of the render's that starts and ends on exactly these frames.
+function noteOver(note, velocity, on, off) {
+    const start = on / sampleRate, duration = (off - on) / sampleRate;
+    assert.equal(Math.floor(start * sampleRate), on);
+    assert.equal(Math.floor((start + duration) * sampleRate), off);
+    return { note, velocity, start, duration };
+}
+
+const quanta = 120;
+// Seconds the render turns into exactly these frames.
+const secondsOf = (frames) => (frames + 0.5) / sampleRate;
+const length = secondsOf(quanta * QUANTUM);
+
+test('notes at frames inside quanta, given with the node or as messages, play as rendered', () => {
+    const sound = bf.generate('slash', { seed: 4 }); // noise too
+    const expected = bf.render(sound, { seed: SEED, length, notes: [noteOver(60, 127, 300, 5000), noteOver(67, 90, 4000, 9000)] });
+    const given = play({ sound: sound.code, notes: [
+        { type: 'noteOff', note: 60, frame: 5000 }, { type: 'noteOn', note: 60, velocity: 127, frame: 300 }] }, quanta,
+        (q, send) => {
+            if (q === 10) {
+                send({ type: 'noteOff', note: 67, frame: 9000 });
+                send({ type: 'noteOn', note: 67, velocity: 90, frame: 4000 });
+            }
+        });
+    assert.deepEqual(given.said, []);
+    assert.deepEqual(difference(given.channels, expected), { largest: 0, differing: 0 });
+});
+
+test('a parameter or a whole sound sent before playing is the sound rendered', () => {
+    const first = bf.generate('blip', { seed: 1 }), second = bf.generate('hit', { seed: 2 });
+    const notes = [{ type: 'noteOn', note: 64, velocity: 100, frame: 0 }, { type: 'noteOff', note: 64, frame: 6000 }];
+    const rendered = (sound) => bf.render(sound, { seed: SEED, length, notes: [noteOver(64, 100, 0, 6000)] });
+
+    const swapped = play({ sound: first.code, notes }, quanta, (q, send) => {
+        if (q === 0)
+            send({ type: 'sound', code: second.code });
+    });
+    assert.deepEqual(difference(swapped.channels, rendered(second)), { largest: 0, differing: 0 });
+
+    const louder = [...first.values];
+    louder[0] = first.values[0] + 3; // the output gain, in dB
+    const changed = play({ sound: first.code, notes }, quanta, (q, send) => {
+        if (q === 0)
+            send({ type: 'param', index: 0, value: louder[0] });
+    });
+    assert.deepEqual(difference(changed.channels, rendered(bf.fromValues(louder))), { largest: 0, differing: 0 });
+});
+
+test('what the processor refuses leaves it playing the sound it had', () => {
+    const sound = bf.generate('coin', { seed: 9 });
+    const notes = [{ type: 'noteOn', note: 72, velocity: 127, frame: 0 }];
+    const played = play({ sound: sound.code, notes }, 40, (q, send) => {
+        if (q === 0) {
+            const at = 40, flipped = sound.code[at] === 'A' ? 'B' : 'A';
+            send({ type: 'sound', code: sound.code.slice(0, at) + flipped + sound.code.slice(at + 1) });
+            send({ type: 'param', index: 999, value: 1 });
+            send({ type: 'noteOn', note: 500, frame: 0 });
+            send({ type: 'volume' });
+        }
+    });
+    assert.equal(played.said.length, 2);
+    assert.match(played.said[0].message, /checksum does not match/);
+    assert.equal(played.said[1].message, "unknown message type 'volume'");
+    const expected = bf.render(sound, { seed: SEED, length: secondsOf(40 * QUANTUM), notes: [noteOver(72, 127, 0, 40 * QUANTUM)] });
+    assert.deepEqual(difference(played.channels, expected), { largest: 0, differing: 0 });
+});
+
+test('a processor without the compiled module says so and stays silent', () => {
+    const played = play({ module: undefined }, 2);
+    assert.match(played.said[0].message, /expected the compiled bleepforge-core.wasm/);
+    assert.ok(played.channels[0].every((s) => s === 0));
+});

@@ -1,0 +1,320 @@
+// The module's C++ side: the instrument driven as the command line drives it,
+// reached from JavaScript through a handful of calls. Every call answers an
+// object; a refusal carries `error` with the reason instead of throwing, so
+// JavaScript gets a readable message rather than an exception pointer.
+#include "Bleepforge.h"
+#include "Requests.h"
+#include "ShareCode.h"
+#include "WebInstrument.h"
+
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using emscripten::val;
+
+namespace
+{
+
+const double kMostSeconds = 3600.0;   // as the command line's notes and lengths
+const double kOwnLength = -1.0;       // the sound's own length, until it has died away
+const double kMostSampleBytes = 512.0 * 1024 * 1024;
+
+const std::map<std::string, void (Bleepforge::*)()>& generators()
+{
+    static const std::map<std::string, void (Bleepforge::*)()> all = {
+        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
+        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
+        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
+        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
+        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
+    return all;
+}
+
+val valuesOf(const ByteChunk& state)
+{
+    val values = val::array();
+    for (double value : StateValues(state))
+        values.call<void>("push", value);
+    return val(values);
+}
+
+val refusal(const std::string& reason)
+{
+    val answer = val::object();
+    answer.set("error", reason);
+    return answer;
+}
+
+template <typename Call>
+val answer(Call call)
+{
+    try
+    {
+        return call();
+    }
+    catch (const std::exception& e)
+    {
+        return refusal(e.what());
+    }
+}
+
+// A checked state: the code's checksum and every value finite.
+ByteChunk stateOf(const std::string& code)
+{
+    const ByteChunk state = DecodeShareCode(TrimSpace(code));
+    StateValues(state);
+    return state;
+}
+
+void takeState(Bleepforge& plug, ByteChunk state)
+{
+    if (plug.UnserializeState(&state, 0) != kStateSize)
+        throw std::runtime_error("the instrument cannot apply the state");
+}
+
+val sound(Bleepforge& plug)
+{
+    ByteChunk state;
+    plug.SerializeState(&state);
+    val result = val::object();
+    result.set("code", EncodeShareCode(state));
+    result.set("values", valuesOf(state));
+    return result;
+}
+
+val generate(const std::string& kind, unsigned seed)
+{
+    return answer(
+        [&]
+        {
+            const auto generator = generators().find(kind);
+            if (generator == generators().end())
+                throw std::runtime_error("unknown kind '" + kind + "'");
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
+            plug->SeedRandom(seed);
+            ((*plug).*(generator->second))();
+            return sound(*plug);
+        });
+}
+
+val parse(const std::string& code)
+{
+    return answer(
+        [&]
+        {
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
+            takeState(*plug, stateOf(code));
+            return sound(*plug);
+        });
+}
+
+// Values by index, each set as a host sets it (ranges and whole numbers kept).
+val fromValues(const std::vector<double>& values)
+{
+    return answer(
+        [&]
+        {
+            if (values.size() != kNumParams)
+                throw std::runtime_error("expected " + std::to_string(kNumParams) + " values, not " +
+                                         std::to_string(values.size()));
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
+            for (int i = 0; i < kNumParams; ++i)
+            {
+                const IParam& param = *plug->GetParam(i);
+                const double value = values[static_cast<size_t>(i)];
+                if (!std::isfinite(value) || value < param.GetMin() || value > param.GetMax())
+                    throw std::runtime_error("'" + std::string(param.GetNameForHost()) + "': " +
+                                             std::to_string(value) + " is outside " +
+                                             std::to_string(param.GetMin()) + " ... " +
+                                             std::to_string(param.GetMax()));
+                plug->SetParameterFromHost(i, value);
+            }
+            return sound(*plug);
+        });
+}
+
+RenderTarget targetOf(Bleepforge& plug, const RenderRequest& request)
+{
+    plug.SetSampleRate(request.rate);
+    plug.SetBlockSize(request.block);
+    plug.SetOutputChannelConnections(0, 2, true);
+    plug.Reset();
+    RenderTarget target;
+    target.sendNote = [&plug](const NoteEvent& e, int offset)
+    {
+        IMidiMsg msg;
+        if (e.rank == kOn)
+            msg.MakeNoteOnMsg(e.note, e.velocity, offset);
+        else
+            msg.MakeNoteOffMsg(e.note, offset);
+        plug.ProcessMidiMsg(&msg);
+    };
+    target.renderBlock = [&plug](double* left, double* right, int frames)
+    {
+        double* outputs[] = {left, right};
+        plug.AttachOutputBuffers(0, 2, outputs);
+        plug.ProcessBuffers(0.0, frames);
+    };
+    target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
+    return target;
+}
+
+bool within(double value, double lo, double hi)
+{
+    return value >= lo && value <= hi; // false for NaN
+}
+
+bool wholeWithin(double value, double lo, double hi)
+{
+    return within(value, lo, hi) && value == std::floor(value);
+}
+
+// Checked as the command line checks --note, before any conversion.
+std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
+{
+    if (flat.size() % 4 != 0)
+        throw std::runtime_error("notes: expected note, velocity, start and duration for each");
+    std::vector<NoteSpec> notes;
+    for (size_t i = 0; i < flat.size(); i += 4)
+    {
+        if (!wholeWithin(flat[i], 0, 127) || !wholeWithin(flat[i + 1], 1, 127) ||
+            !within(flat[i + 2], 0, kMostSeconds) || !within(flat[i + 3], 0, kMostSeconds))
+            throw std::runtime_error("notes: a note is a whole 0 ... 127, velocity a whole 1 ... 127, "
+                                     "start and duration 0 ... 3600 s");
+        NoteSpec note;
+        note.note = static_cast<int>(flat[i]);
+        note.velocity = static_cast<int>(flat[i + 1]);
+        note.start = flat[i + 2];
+        note.duration = flat[i + 3];
+        notes.push_back(note);
+    }
+    return notes;
+}
+
+// The module's memory is at most 2 GiB, and running out ends the module:
+// a render that would not fit is refused before it starts.
+void refuseTooLong(const RenderRequest& request, int channels)
+{
+    const double bytes = static_cast<double>(MostFrames(request)) * channels * sizeof(float);
+    if (bytes > kMostSampleBytes)
+        throw std::runtime_error("length: at most " +
+                                 std::to_string(static_cast<long>(kMostSampleBytes / channels / sizeof(float) /
+                                                                  request.rate)) +
+                                 " s at this rate and channel count");
+}
+
+val floats(const std::vector<float>& samples)
+{
+    val array = val::global("Float32Array").new_(samples.size());
+    array.call<void>("set", val(emscripten::typed_memory_view(samples.size(), samples.data())));
+    return array;
+}
+
+// Samples as a 32-bit float file holds them; one channel is the two's mean.
+FrameSink collectFloats(std::vector<float>* left, std::vector<float>* right, int channels)
+{
+    return [=](const double* l, const double* r, long frames)
+    {
+        for (long i = 0; i < frames; ++i)
+        {
+            const double lf = static_cast<float>(l[i]), rf = static_cast<float>(r[i]);
+            left->push_back(static_cast<float>(channels == 1 ? 0.5 * (lf + rf) : lf));
+            if (channels == 2)
+                right->push_back(static_cast<float>(rf));
+        }
+    };
+}
+
+// Without a seed the noise is drawn from the clock, as the command line's is.
+val render(const std::string& code, double rate, int block, bool seeded, unsigned seed,
+           const std::vector<double>& notes, double lengthSeconds, int channels)
+{
+    return answer(
+        [&]
+        {
+            RenderRequest request;
+            request.rate = rate;
+            request.block = block;
+            request.notes = notesOf(notes);
+            request.lengthSeconds = lengthSeconds;
+            if (lengthSeconds != kOwnLength && !(lengthSeconds > 0 && lengthSeconds <= kMostSeconds))
+                throw std::runtime_error("length: expected seconds, more than 0 and at most 3600");
+            CheckRequest(request);
+            if (block < 1 || block > 8192)
+                throw std::runtime_error("block: expected 1 ... 8192");
+            if (channels != 1 && channels != 2)
+                throw std::runtime_error("channels: expected 1 or 2");
+            refuseTooLong(request, channels);
+            const ByteChunk state = stateOf(code);
+            if (request.notes.empty())
+            {
+                const std::vector<double> values = StateValues(state);
+                request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold],
+                                                      values[kAmpEnvDecay]));
+            }
+            std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
+            if (seeded)
+                plug->SeedRandom(seed);
+            takeState(*plug, state);
+            std::vector<float> left, right;
+            RunRenderLoop(request, targetOf(*plug, request), collectFloats(&left, &right, channels));
+            val out = val::array();
+            out.call<void>("push", floats(left));
+            if (channels == 2)
+                out.call<void>("push", floats(right));
+            val result = val::object();
+            result.set("channels", out);
+            return result;
+        });
+}
+
+val params()
+{
+    std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
+    val list = val::array();
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const IParam& param = *plug->GetParam(i);
+        val entry = val::object();
+        entry.set("index", i);
+        entry.set("name", std::string(param.GetNameForHost()));
+        entry.set("min", param.GetMin());
+        entry.set("max", param.GetMax());
+        entry.set("default", param.GetDefault());
+        entry.set("unit", std::string(paramProperties[i].label));
+        entry.set("whole", param.Type() != IParam::kTypeDouble);
+        val texts = val::array();
+        for (int t = 0; t < param.GetNDisplayTexts(); ++t)
+        {
+            int value = 0;
+            const char* text = param.GetDisplayTextAtIdx(t, &value);
+            val choice = val::object();
+            choice.set("value", value);
+            choice.set("text", std::string(text));
+            texts.call<void>("push", choice);
+        }
+        entry.set("texts", texts);
+        list.call<void>("push", entry);
+    }
+    return list;
+}
+
+} // namespace
+
+EMSCRIPTEN_BINDINGS(bleepforge)
+{
+    emscripten::register_vector<double>("VectorDouble");
+    emscripten::function("generate", &generate);
+    emscripten::function("parse", &parse);
+    emscripten::function("fromValues", &fromValues);
+    emscripten::function("render", &render);
+    emscripten::function("params", &params);
+    emscripten::function("liveSound", &SetLiveSound);
+}

@@ -1,0 +1,116 @@
+// One instrument played live, for the AudioWorklet: plain C entry points on
+// numbers, so that a quantum's calls from JavaScript allocate nothing on
+// either side. Everything that allocates happens in bf_live_open and in the
+// sound's change, outside the audio callback.
+#include "Bleepforge.h"
+#include "Requests.h"
+#include "ShareCode.h"
+#include "WebInstrument.h"
+
+#include <emscripten/emscripten.h>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+struct Live
+{
+    std::unique_ptr<Bleepforge> plug;
+    int maxFrames = 0;
+    std::vector<double> left, right;
+    std::vector<float> output; // left, then right, maxFrames each
+};
+
+Live live;
+
+} // namespace
+
+extern "C" {
+
+// A fresh instrument at this rate, for quanta of at most maxFrames, its noise
+// seeded when asked (else drawn from the clock); false for a rate or size it
+// cannot play.
+EMSCRIPTEN_KEEPALIVE int bf_live_open(double rate, int maxFrames, int seeded, unsigned seed)
+{
+    if (!(rate >= 1000 && rate <= 384000) || maxFrames < 1 || maxFrames > 8192)
+        return 0;
+    live.plug = OpenWebInstrument();
+    if (seeded)
+        live.plug->SeedRandom(seed);
+    live.maxFrames = maxFrames;
+    live.left.assign(static_cast<size_t>(maxFrames), 0.0);
+    live.right.assign(static_cast<size_t>(maxFrames), 0.0);
+    live.output.assign(2 * static_cast<size_t>(maxFrames), 0.0f);
+    Bleepforge& plug = *live.plug;
+    plug.SetSampleRate(rate);
+    plug.SetBlockSize(maxFrames);
+    plug.SetOutputChannelConnections(0, 2, true);
+    plug.Reset();
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE float* bf_live_output()
+{
+    return live.output.data();
+}
+
+// A note on (velocity 1 ... 127) or off (velocity 0) at a frame of the next quantum.
+EMSCRIPTEN_KEEPALIVE void bf_live_note(int note, int velocity, int offset)
+{
+    if (!live.plug || note < 0 || note > 127 || velocity < 0 || velocity > 127 || offset < 0 ||
+        offset >= live.maxFrames)
+        return;
+    IMidiMsg msg;
+    if (velocity > 0)
+        msg.MakeNoteOnMsg(note, velocity, offset);
+    else
+        msg.MakeNoteOffMsg(note, offset);
+    live.plug->ProcessMidiMsg(&msg);
+}
+
+// A parameter in its own units, held in its range as a host's value is.
+EMSCRIPTEN_KEEPALIVE void bf_live_param(int index, double value)
+{
+    if (live.plug && index >= 0 && index < kNumParams)
+        live.plug->SetParameterFromHost(index, value);
+}
+
+// Renders a quantum into the output; false when nothing is open or the
+// quantum is larger than opened.
+EMSCRIPTEN_KEEPALIVE int bf_live_process(int frames)
+{
+    if (!live.plug || frames < 1 || frames > live.maxFrames)
+        return 0;
+    double* outputs[] = {live.left.data(), live.right.data()};
+    live.plug->AttachOutputBuffers(0, 2, outputs);
+    live.plug->ProcessBuffers(0.0, frames);
+    float* right = live.output.data() + live.maxFrames;
+    for (int i = 0; i < frames; ++i)
+    {
+        live.output[static_cast<size_t>(i)] = static_cast<float>(live.left[static_cast<size_t>(i)]);
+        right[i] = static_cast<float>(live.right[static_cast<size_t>(i)]);
+    }
+    return 1;
+}
+
+} // extern "C"
+
+std::string SetLiveSound(const std::string& code)
+{
+    if (!live.plug)
+        return "no instrument is open";
+    try
+    {
+        ByteChunk state = DecodeShareCode(TrimSpace(code));
+        StateValues(state);
+        if (live.plug->UnserializeState(&state, 0) != kStateSize)
+            return "the instrument cannot apply the state";
+        return "";
+    }
+    catch (const std::exception& e)
+    {
+        return e.what();
+    }
+}

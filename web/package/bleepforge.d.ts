@@ -1,0 +1,106 @@
+// Bleepforge: retro-game sound effects, made and played in WebAssembly.
+
+export type Kind =
+    | 'pickup' | 'shoot' | 'powerup' | 'hit' | 'jump' | 'blip' | 'slash' | 'random' | 'mutate' | 'reset'
+    | 'coin' | 'laser' | 'power-up' | 'hurt';
+
+/** A sound: its code (one line to share) and its 60 values in parameter order. */
+export interface Sound {
+    code: string;
+    values: number[];
+}
+
+/** A generated sound also names its kind and seed. */
+export interface GeneratedSound extends Sound {
+    kind: string;
+    seed: number;
+}
+
+export interface Note {
+    /** MIDI note, 0 ... 127; 60 by default. */
+    note?: number;
+    /** 1 ... 127; 127 by default. */
+    velocity?: number;
+    /** Seconds; 0 by default. */
+    start?: number;
+    /** Seconds; 0.5 by default. */
+    duration?: number;
+}
+
+/** A note message for the worklet; frame is the context's frame it plays on. */
+export interface LiveNote {
+    type: 'noteOn' | 'noteOff';
+    note: number;
+    velocity?: number;
+    frame?: number;
+}
+
+export interface RenderOptions {
+    /** Hz, a whole number 1000 ... 384000; 44100 by default. */
+    rate?: number;
+    /** 1 or 2 (one channel is the mean of the two); 2 by default. */
+    channels?: 1 | 2;
+    /** Frames per block, 1 ... 8192; the samples do not depend on it. 512 by default. */
+    block?: number;
+    /** Seeds the noise, 0 ... 4294967295; without it the noise is drawn from the clock. */
+    seed?: number;
+    /** Without notes, the sound's own note: 60, held through attack, hold and decay. */
+    notes?: Note[];
+    /** Seconds; by default until the sound has died away (at most 30 s). */
+    length?: number;
+}
+
+export interface WavOptions extends RenderOptions {
+    /** 16-bit integers (the default) or 32-bit floats. */
+    format?: 'pcm16' | 'float';
+    /** Text before the sound code in the file's comment. */
+    comment?: string;
+}
+
+export interface ParamChoice {
+    value: number;
+    text: string;
+}
+
+export interface Param {
+    index: number;
+    name: string;
+    min: number;
+    max: number;
+    default: number;
+    /** 'dB', 'Hz', 's' ... or '' */
+    unit: string;
+    /** Whole numbers only (lists, switches, octaves). */
+    whole: boolean;
+    /** The entries of a list, by value. */
+    texts: ParamChoice[];
+}
+
+export class Bleepforge {
+    /** Loads the module; `wasm` is the .wasm's URL or bytes (default: beside this file). */
+    static load(options?: { wasm?: string | URL | ArrayBuffer | ArrayBufferView }): Promise<Bleepforge>;
+    /** A new sound of a kind; the same seed gives the same sound everywhere. */
+    generate(kind: Kind | string, options?: { seed?: number }): GeneratedSound;
+    /** The sound a code holds; throws an Error saying why a code is refused. */
+    parse(code: string): Sound;
+    /** A sound from its 60 values in real units; throws for a value out of range. */
+    fromValues(values: ArrayLike<number>): Sound;
+    /** A Float32Array per channel: what the command line's render gives for the sound. */
+    render(sound: Sound | string, options?: RenderOptions): Float32Array[];
+    /** A WAV file's bytes, carrying the sound so that it opens again as itself. */
+    wav(sound: Sound | string, options?: WavOptions): Uint8Array;
+    /** The sound a WAV from Bleepforge carries. */
+    parseWav(bytes: ArrayBuffer | Uint8Array): Sound;
+    /**
+     * An AudioWorkletNode playing one instrument live, starting with the sound given. Its port takes
+     * {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},
+     * {type: 'param', index, value} and {type: 'sound', code}; it answers {type: 'error', message}.
+     * Notes given here are queued before the first quantum, as an offline context needs.
+     */
+    createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):
+        Promise<AudioWorkletNode>;
+    /** The 60 parameters. */
+    params(): Param[];
+}
+
+export default Bleepforge;

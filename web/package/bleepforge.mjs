@@ -1,0 +1,288 @@
+// Bleepforge in JavaScript: make, open, play and save sounds. The instrument
+// itself runs in WebAssembly (bleepforge-core.mjs + bleepforge-core.wasm).
+import createCore from './bleepforge-core.mjs';
+
+const KIND_ALIASES = {
+    coin: 'pickup', laser: 'shoot', 'power-up': 'powerup', hurt: 'hit', blips: 'blip',
+    randomize: 'random',
+};
+const SOUND_CHUNK = 'bfst';
+
+function isNode() {
+    return typeof process === 'object' && process.versions != null && process.versions.node != null;
+}
+
+async function wasmBytes(wasm) {
+    if (wasm instanceof ArrayBuffer || ArrayBuffer.isView(wasm))
+        return wasm;
+    const url = wasm ?? new URL('./bleepforge-core.wasm', import.meta.url);
+    if (isNode() && String(url).startsWith('file:')) {
+        const { readFile } = await import('node:fs/promises');
+        return readFile(new URL(url));
+    }
+    const response = await fetch(url);
+    if (!response.ok)
+        throw new Error(`cannot load ${url}: ${response.status} ${response.statusText}`);
+    return response.arrayBuffer();
+}
+
+function answered(result) {
+    if (result.error !== undefined)
+        throw new Error(result.error);
+    return result;
+}
+
+function canonicalKind(kind) {
+    const lower = String(kind).toLowerCase();
+    return KIND_ALIASES[lower] ?? lower;
+}
+
+function wholeNumber(value, min, max, what) {
+    if (!Number.isInteger(value) || value < min || value > max)
+        throw new RangeError(`${what}: expected a whole number ${min} ... ${max}`);
+    return value;
+}
+
+const RENDER_OPTIONS = ['rate', 'channels', 'block', 'seed', 'notes', 'length'];
+const WAV_OPTIONS = [...RENDER_OPTIONS, 'format', 'comment'];
+
+// A misspelt option would otherwise be ignored without a word.
+function refuseUnknown(options, known) {
+    for (const name of Object.keys(options)) {
+        if (name === 'normalize')
+            throw new RangeError('normalize: the module does not normalise; scale the samples, or use ' +
+                                 "the command line's --normalize");
+        if (!known.includes(name))
+            throw new RangeError(`unknown option '${name}' (known: ${known.join(', ')})`);
+    }
+}
+
+function codeOf(sound) {
+    if (typeof sound === 'string')
+        return sound;
+    if (sound && typeof sound.code === 'string')
+        return sound.code;
+    throw new TypeError('expected a sound (from generate or parse) or a sound code');
+}
+
+function roundHalfEven(x) {
+    const r = Math.round(x);
+    return Math.abs(x - Math.trunc(x)) === 0.5 && r % 2 !== 0 ? r - 1 : r;
+}
+
+// As libsndfile stores a sample with clipping on: rounded to 32 bits, then
+// the top 16 kept, so that a file matches the command line's byte for byte.
+function pcm16(x) {
+    const scaled = x * 2147483648;
+    if (scaled >= 2147483647)
+        return 32767;
+    if (scaled <= -2147483648)
+        return -32768;
+    return Math.floor(roundHalfEven(scaled) / 65536);
+}
+
+function ascii(text) {
+    return new TextEncoder().encode(text);
+}
+
+function uint32(value) {
+    const bytes = new Uint8Array(4);
+    new DataView(bytes.buffer).setUint32(0, value, true);
+    return bytes;
+}
+
+// A RIFF chunk: id, little-endian size, data, a pad byte to an even size.
+function chunk(id, data) {
+    return concat([ascii(id), uint32(data.length), data, new Uint8Array(data.length & 1)]);
+}
+
+// Text as libsndfile stores it: ended by a NUL, padded with NULs to a
+// multiple of `align` bytes (two in the comment, four in a chunk of ours).
+function textData(text, align) {
+    const bytes = ascii(text);
+    const padded = new Uint8Array(Math.ceil((bytes.length + 1) / align) * align);
+    padded.set(bytes);
+    return padded;
+}
+
+function concat(parts) {
+    const out = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
+    let at = 0;
+    for (const part of parts) {
+        out.set(part, at);
+        at += part.length;
+    }
+    return out;
+}
+
+// The chunks in the order the command line's files have them, so that the
+// same sound and samples make the same bytes.
+function wavBytes(channels, rate, format, code, comment) {
+    const float = format === 'float';
+    const bytesPerSample = float ? 4 : 2;
+    const frames = channels[0].length;
+    const fmt = new DataView(new ArrayBuffer(16));
+    fmt.setUint16(0, float ? 3 : 1, true);
+    fmt.setUint16(2, channels.length, true);
+    fmt.setUint32(4, rate, true);
+    fmt.setUint32(8, rate * channels.length * bytesPerSample, true);
+    fmt.setUint16(12, channels.length * bytesPerSample, true);
+    fmt.setUint16(14, 8 * bytesPerSample, true);
+    const samples = new DataView(new ArrayBuffer(frames * channels.length * bytesPerSample));
+    for (let i = 0, at = 0; i < frames; ++i) {
+        for (const channel of channels) {
+            if (float)
+                samples.setFloat32(at, channel[i], true);
+            else
+                samples.setInt16(at, pcm16(channel[i]), true);
+            at += bytesPerSample;
+        }
+    }
+    const body = concat([
+        ascii('WAVE'), chunk('fmt ', new Uint8Array(fmt.buffer)),
+        float ? chunk('fact', uint32(frames)) : new Uint8Array(0),
+        chunk('LIST', concat([ascii('INFO'), chunk('ICMT', textData(comment, 2))])),
+        chunk(SOUND_CHUNK, textData(code, 4)),
+        chunk('data', new Uint8Array(samples.buffer)),
+    ]);
+    return concat([ascii('RIFF'), uint32(body.length), body]);
+}
+
+// The sound code a WAV carries in its own chunk; null when it has none.
+function codeInWav(bytes) {
+    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    const view = new DataView(data.buffer, data.byteOffset, data.byteLength);
+    const text = (at, n) => String.fromCharCode(...data.subarray(at, at + n));
+    if (data.length < 12 || text(0, 4) !== 'RIFF' || text(8, 4) !== 'WAVE')
+        throw new Error('not a WAV file');
+    for (let at = 12; at + 8 <= data.length;) {
+        const size = view.getUint32(at + 4, true);
+        if (size > data.length - at - 8)
+            throw new Error('the WAV file is cut short');
+        if (text(at, 4) === SOUND_CHUNK)
+            return new TextDecoder().decode(data.subarray(at + 8, at + 8 + size)).replace(/\0.*$/s, '');
+        at += 8 + size + (size & 1);
+    }
+    return null;
+}
+
+export class Bleepforge {
+    // Loads the module; `wasm` may be the .wasm's URL or its bytes (the
+    // default is the file beside this one).
+    static async load({ wasm } = {}) {
+        const module = await WebAssembly.compile(await wasmBytes(wasm));
+        const core = await createCore({
+            instantiateWasm(imports, receive) {
+                WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+                return {};
+            },
+        });
+        return new Bleepforge(core, module);
+    }
+
+    constructor(core, module) {
+        this.core = core;
+        this.module = module;
+    }
+
+    // An AudioWorkletNode that plays one instrument live in the context,
+    // starting with the sound given and the notes as messages (see
+    // bleepforge-worklet.js for those), its noise seeded as render's.
+    async createNode(context, { sound, notes = [], seed } = {}) {
+        if (seed !== undefined)
+            wholeNumber(seed, 0, 4294967295, 'seed');
+        await context.audioWorklet.addModule(new URL('./bleepforge-worklet.js', import.meta.url));
+        return new AudioWorkletNode(context, 'bleepforge', {
+            numberOfInputs: 0,
+            numberOfOutputs: 1,
+            outputChannelCount: [2],
+            processorOptions: { module: this.module, sound: sound === undefined ? undefined : codeOf(sound), notes,
+                                seed },
+        });
+    }
+
+    // A new sound of a kind; the same seed gives the same sound everywhere.
+    generate(kind, { seed } = {}) {
+        const drawn = seed ?? Math.floor(Math.random() * 4294967296);
+        wholeNumber(drawn, 0, 4294967295, 'seed');
+        const canonical = canonicalKind(kind);
+        return { kind: canonical, seed: drawn, ...answered(this.core.generate(canonical, drawn)) };
+    }
+
+    // The sound a code holds; throws saying why a code is refused.
+    parse(code) {
+        if (typeof code !== 'string')
+            throw new TypeError('expected a sound code (a string starting "bfs1:")');
+        return answered(this.core.parse(code));
+    }
+
+    // A sound from its 60 values, in parameter order and real units.
+    fromValues(values) {
+        const vector = new this.core.VectorDouble();
+        try {
+            for (const value of values)
+                vector.push_back(Number(value));
+            return answered(this.core.fromValues(vector));
+        } finally {
+            vector.delete();
+        }
+    }
+
+    // The sound's samples, a Float32Array per channel: what the command line's
+    // render gives for it. Without notes it plays the note a generated sound
+    // plays; length in seconds, or the sound's own. Noise follows the seed,
+    // or without one is drawn from the clock, as the command line's is.
+    render(sound, options = {}) {
+        refuseUnknown(options, RENDER_OPTIONS);
+        const { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = options;
+        wholeNumber(block, 1, 8192, 'block');
+        if (length !== undefined && !(Number(length) > 0))
+            throw new RangeError('length: expected seconds, more than 0 and at most 3600');
+        wholeNumber(channels, 1, 2, 'channels');
+        if (seed !== undefined)
+            wholeNumber(seed, 0, 4294967295, 'seed');
+        const flat = new this.core.VectorDouble();
+        try {
+            for (const n of notes) {
+                for (const value of [n.note ?? 60, n.velocity ?? 127, n.start ?? 0, n.duration ?? 0.5])
+                    flat.push_back(Number(value));
+            }
+            return answered(this.core.render(codeOf(sound), Number(rate), Number(block), seed !== undefined,
+                                             seed ?? 0, flat,
+                                             length === undefined ? -1 : Number(length),
+                                             Number(channels))).channels;
+        } finally {
+            flat.delete();
+        }
+    }
+
+    // The sound rendered as WAV bytes (pcm16 or float) that carry its code,
+    // so that the file opens again as the sound it plays.
+    wav(sound, allOptions = {}) {
+        refuseUnknown(allOptions, WAV_OPTIONS);
+        // A generated sound's file names its kind and seed, as the command line's do.
+        const named = sound?.kind !== undefined && sound?.seed !== undefined;
+        const { format = 'pcm16', comment = named ? `bleepforge ${sound.kind} seed ${sound.seed}` : '',
+                ...options } = allOptions;
+        if (format !== 'pcm16' && format !== 'float')
+            throw new RangeError("format: expected 'pcm16' or 'float'");
+        const code = codeOf(sound);
+        const rate = options.rate ?? 44100;
+        return wavBytes(this.render(code, options), rate, format, code, comment ? `${comment} ${code}` : code);
+    }
+
+    // The sound a WAV from Bleepforge carries.
+    parseWav(bytes) {
+        const code = codeInWav(bytes);
+        if (code === null)
+            throw new Error('the WAV file holds no Bleepforge sound');
+        return this.parse(code);
+    }
+
+    // The 60 parameters: name, range, default, unit and, for lists, their texts.
+    params() {
+        return this.core.params();
+    }
+}
+
+export default Bleepforge;
