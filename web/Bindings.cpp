@@ -3,6 +3,7 @@
 // object; a refusal carries `error` with the reason instead of throwing, so
 // JavaScript gets a readable message rather than an exception pointer.
 #include "Bleepforge.h"
+#include "Levels.h"
 #include "Requests.h"
 #include "ShareCode.h"
 #include "WebInstrument.h"
@@ -199,15 +200,32 @@ std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
 }
 
 // The module's memory is at most 2 GiB, and running out ends the module:
-// a render that would not fit is refused before it starts.
-void refuseTooLong(const RenderRequest& request, int channels)
+// a render that would not fit is refused before it starts. Normalising
+// keeps the rendered frames too, to measure them before they are scaled.
+void refuseTooLong(const RenderRequest& request, int channels, bool normalizing)
 {
-    const double bytes = static_cast<double>(MostFrames(request)) * channels * sizeof(float);
-    if (bytes > kMostSampleBytes)
+    const double frameBytes = channels * sizeof(float) + (normalizing ? 2 * sizeof(double) : 0);
+    if (static_cast<double>(MostFrames(request)) * frameBytes > kMostSampleBytes)
         throw std::runtime_error("length: at most " +
-                                 std::to_string(static_cast<long>(kMostSampleBytes / channels / sizeof(float) /
-                                                                  request.rate)) +
-                                 " s at this rate and channel count");
+                                 std::to_string(static_cast<long>(kMostSampleBytes / frameBytes / request.rate)) +
+                                 " s at this rate and channel count" +
+                                 (normalizing ? " when normalising" : ""));
+}
+
+// The command line's rules, the message naming the option as JavaScript does.
+Normalization normalizationOf(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    try
+    {
+        return ParseNormalization(text);
+    }
+    catch (const UsageError& e)
+    {
+        const std::string reason = e.what();
+        throw std::runtime_error(reason.compare(0, 2, "--") == 0 ? reason.substr(2) : reason);
+    }
 }
 
 val floats(const std::vector<float>& samples)
@@ -232,9 +250,29 @@ FrameSink collectFloats(std::vector<float>* left, std::vector<float>* right, int
     };
 }
 
+// The command line's normaliser is handed single-precision samples, as its
+// hosted plug-ins give them; the gain depends on that rounding.
+void roundToSingle(RenderResult& audio)
+{
+    for (std::vector<double>* channel : {&audio.left, &audio.right})
+        for (double& x : *channel)
+            x = static_cast<float>(x);
+}
+
+// The samples of the channels written, scaled by the gain the command line's
+// normaliser chooses for them.
+void renderNormalized(const RenderRequest& request, const RenderTarget& target, const Normalization& asked,
+                      int channels, const FrameSink& sink)
+{
+    RenderResult audio = RunRenderLoop(request, target);
+    roundToSingle(audio);
+    ApplyGain(audio, LevelSound(audio, request.rate, asked, channels).gain);
+    sink(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
+}
+
 // Without a seed the noise is drawn from the clock, as the command line's is.
 val render(const std::string& code, double rate, int block, bool seeded, unsigned seed,
-           const std::vector<double>& notes, double lengthSeconds, int channels)
+           const std::vector<double>& notes, double lengthSeconds, int channels, const std::string& normalize)
 {
     return answer(
         [&]
@@ -251,7 +289,8 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
                 throw std::runtime_error("block: expected 1 ... 8192");
             if (channels != 1 && channels != 2)
                 throw std::runtime_error("channels: expected 1 or 2");
-            refuseTooLong(request, channels);
+            const Normalization asked = normalizationOf(normalize);
+            refuseTooLong(request, channels, asked.kind != Normalization::kNone);
             const ByteChunk state = stateOf(code);
             if (request.notes.empty())
             {
@@ -264,7 +303,11 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
                 plug->SeedRandom(seed);
             takeState(*plug, state);
             std::vector<float> left, right;
-            RunRenderLoop(request, targetOf(*plug, request), collectFloats(&left, &right, channels));
+            const FrameSink sink = collectFloats(&left, &right, channels);
+            if (asked.kind == Normalization::kNone)
+                RunRenderLoop(request, targetOf(*plug, request), sink);
+            else
+                renderNormalized(request, targetOf(*plug, request), asked, channels, sink);
             val out = val::array();
             out.call<void>("push", floats(left));
             if (channels == 2)

@@ -48,6 +48,13 @@ export interface RenderOptions {
     notes?: Note[];
     /** Seconds; by default until the sound has died away (at most 30 s). */
     length?: number;
+    /**
+     * As the command line's --normalize, measured on the channels returned:
+     * "peak" or "peak:DBFS" (-60 ... 0, -1 by default) brings the highest
+     * sample there; "lufs" or "lufs:LUFS" (-70 ... 0, -16 by default) the
+     * loudness, true peak at most -1 dBTP. Silence is left as it renders.
+     */
+    normalize?: string;
 }
 
 export interface WavOptions extends RenderOptions {

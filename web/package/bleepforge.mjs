@@ -43,15 +43,12 @@ function wholeNumber(value, min, max, what) {
     return value;
 }
 
-const RENDER_OPTIONS = ['rate', 'channels', 'block', 'seed', 'notes', 'length'];
+const RENDER_OPTIONS = ['rate', 'channels', 'block', 'seed', 'notes', 'length', 'normalize'];
 const WAV_OPTIONS = [...RENDER_OPTIONS, 'format', 'comment'];
 
 // A misspelt option would otherwise be ignored without a word.
 function refuseUnknown(options, known) {
     for (const name of Object.keys(options)) {
-        if (name === 'normalize')
-            throw new RangeError('normalize: the module does not normalise; scale the samples, or use ' +
-                                 "the command line's --normalize");
         if (!known.includes(name))
             throw new RangeError(`unknown option '${name}' (known: ${known.join(', ')})`);
     }
@@ -232,9 +229,13 @@ export class Bleepforge {
     // render gives for it. Without notes it plays the note a generated sound
     // plays; length in seconds, or the sound's own. Noise follows the seed,
     // or without one is drawn from the clock, as the command line's is.
+    // normalize is the command line's --normalize: "peak[:DBFS]" or
+    // "lufs[:LUFS]", measured on the channels returned.
     render(sound, options = {}) {
         refuseUnknown(options, RENDER_OPTIONS);
-        const { rate = 44100, channels = 2, block = 512, seed, notes = [], length } = options;
+        const { rate = 44100, channels = 2, block = 512, seed, notes = [], length, normalize = '' } = options;
+        if (typeof normalize !== 'string')
+            throw new TypeError('normalize: expected "peak[:DBFS]" or "lufs[:LUFS]"');
         wholeNumber(block, 1, 8192, 'block');
         if (length !== undefined && !(Number(length) > 0))
             throw new RangeError('length: expected seconds, more than 0 and at most 3600');
@@ -250,7 +251,7 @@ export class Bleepforge {
             return answered(this.core.render(codeOf(sound), Number(rate), Number(block), seed !== undefined,
                                              seed ?? 0, flat,
                                              length === undefined ? -1 : Number(length),
-                                             Number(channels))).channels;
+                                             Number(channels), normalize)).channels;
         } finally {
             flat.delete();
         }
