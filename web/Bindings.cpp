@@ -16,6 +16,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using emscripten::val;
@@ -202,9 +203,9 @@ std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
 // The module's memory is at most 2 GiB, and running out ends the module:
 // a render that would not fit is refused before it starts. Normalising
 // keeps the rendered frames too, to measure them before they are scaled.
-void refuseTooLong(const RenderRequest& request, int channels, bool normalizing)
+void refuseTooLong(const RenderRequest& request, int channels, size_t sampleBytes, bool normalizing)
 {
-    const double frameBytes = channels * sizeof(float) + (normalizing ? 2 * sizeof(double) : 0);
+    const double frameBytes = channels * sampleBytes + (normalizing ? 2 * sizeof(double) : 0);
     if (static_cast<double>(MostFrames(request)) * frameBytes > kMostSampleBytes)
         throw std::runtime_error("length: at most " +
                                  std::to_string(static_cast<long>(kMostSampleBytes / frameBytes / request.rate)) +
@@ -228,35 +229,50 @@ Normalization normalizationOf(const std::string& text)
     }
 }
 
-val floats(const std::vector<float>& samples)
+template <typename Sample>
+val typedArray(const std::vector<Sample>& samples)
 {
-    val array = val::global("Float32Array").new_(samples.size());
+    val array = val::global(std::is_same<Sample, float>::value ? "Float32Array" : "Float64Array")
+                    .new_(samples.size());
     array.call<void>("set", val(emscripten::typed_memory_view(samples.size(), samples.data())));
     return array;
 }
 
-// Samples as a 32-bit float file holds them; one channel is the two's mean.
-FrameSink collectFloats(std::vector<float>* left, std::vector<float>* right, int channels)
+// The samples as the command line hands them to its file writer, kept as
+// Sample; one channel is the two's mean.
+template <typename Sample>
+FrameSink collect(std::vector<Sample>* left, std::vector<Sample>* right, int channels)
 {
     return [=](const double* l, const double* r, long frames)
     {
         for (long i = 0; i < frames; ++i)
         {
-            const double lf = static_cast<float>(l[i]), rf = static_cast<float>(r[i]);
-            left->push_back(static_cast<float>(channels == 1 ? 0.5 * (lf + rf) : lf));
+            left->push_back(static_cast<Sample>(channels == 1 ? 0.5 * (l[i] + r[i]) : l[i]));
             if (channels == 2)
-                right->push_back(static_cast<float>(rf));
+                right->push_back(static_cast<Sample>(r[i]));
         }
     };
 }
 
-// The command line's normaliser is handed single-precision samples, as its
-// hosted plug-ins give them; the gain depends on that rounding.
-void roundToSingle(RenderResult& audio)
+// The command line's writers and normaliser are handed single-precision
+// samples, as its hosted plug-ins give them; a gain and a mean of two
+// channels depend on that rounding.
+void roundToSingle(double* samples, size_t count)
 {
-    for (std::vector<double>* channel : {&audio.left, &audio.right})
-        for (double& x : *channel)
-            x = static_cast<float>(x);
+    for (size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<float>(samples[i]);
+}
+
+FrameSink inSinglePrecision(const FrameSink& sink)
+{
+    auto rounded = std::make_shared<std::vector<double>>();
+    return [sink, rounded](const double* left, const double* right, long frames)
+    {
+        rounded->assign(left, left + frames);
+        rounded->insert(rounded->end(), right, right + frames);
+        roundToSingle(rounded->data(), rounded->size());
+        sink(rounded->data(), rounded->data() + frames, frames);
+    };
 }
 
 // The samples of the channels written, scaled by the gain the command line's
@@ -265,14 +281,36 @@ void renderNormalized(const RenderRequest& request, const RenderTarget& target, 
                       int channels, const FrameSink& sink)
 {
     RenderResult audio = RunRenderLoop(request, target);
-    roundToSingle(audio);
+    for (std::vector<double>* channel : {&audio.left, &audio.right})
+        roundToSingle(channel->data(), channel->size());
     ApplyGain(audio, LevelSound(audio, request.rate, asked, channels).gain);
     sink(audio.left.data(), audio.right.data(), static_cast<long>(audio.left.size()));
 }
 
+template <typename Sample>
+val renderAs(const RenderRequest& request, Bleepforge& plug, const Normalization& asked, int channels)
+{
+    std::vector<Sample> left, right;
+    const FrameSink sink = collect(&left, &right, channels);
+    if (asked.kind == Normalization::kNone)
+        RunRenderLoop(request, targetOf(plug, request), inSinglePrecision(sink));
+    else
+        renderNormalized(request, targetOf(plug, request), asked, channels, sink);
+    val out = val::array();
+    out.call<void>("push", typedArray(left));
+    if (channels == 2)
+        out.call<void>("push", typedArray(right));
+    val result = val::object();
+    result.set("channels", out);
+    return result;
+}
+
 // Without a seed the noise is drawn from the clock, as the command line's is.
+// Float32Array channels, or for a file's writer Float64Array ones (`exact`):
+// what the command line's writer converts to 16-bit integers.
 val render(const std::string& code, double rate, int block, bool seeded, unsigned seed,
-           const std::vector<double>& notes, double lengthSeconds, int channels, const std::string& normalize)
+           const std::vector<double>& notes, double lengthSeconds, int channels, const std::string& normalize,
+           bool exact)
 {
     return answer(
         [&]
@@ -290,7 +328,8 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
             if (channels != 1 && channels != 2)
                 throw std::runtime_error("channels: expected 1 or 2");
             const Normalization asked = normalizationOf(normalize);
-            refuseTooLong(request, channels, asked.kind != Normalization::kNone);
+            refuseTooLong(request, channels, exact ? sizeof(double) : sizeof(float),
+                          asked.kind != Normalization::kNone);
             const ByteChunk state = stateOf(code);
             if (request.notes.empty())
             {
@@ -302,19 +341,8 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
             if (seeded)
                 plug->SeedRandom(seed);
             takeState(*plug, state);
-            std::vector<float> left, right;
-            const FrameSink sink = collectFloats(&left, &right, channels);
-            if (asked.kind == Normalization::kNone)
-                RunRenderLoop(request, targetOf(*plug, request), sink);
-            else
-                renderNormalized(request, targetOf(*plug, request), asked, channels, sink);
-            val out = val::array();
-            out.call<void>("push", floats(left));
-            if (channels == 2)
-                out.call<void>("push", floats(right));
-            val result = val::object();
-            result.set("channels", out);
-            return result;
+            return exact ? renderAs<double>(request, *plug, asked, channels)
+                         : renderAs<float>(request, *plug, asked, channels);
         });
 }
 

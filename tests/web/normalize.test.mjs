@@ -60,7 +60,8 @@ test('silence is returned as it renders', () => {
 test('wav() with normalize writes the command line\'s file', () => {
     withTempFolder((folder) => {
         const sound = bf.generate('powerup', { seed: 21 });
-        for (const [normalize, channels, format] of [['peak:-3', 2, 'float'], ['lufs:-14', 1, 'float']]) {
+        for (const [normalize, channels, format] of [['peak:-3', 2, 'float'], ['lufs:-14', 1, 'float'],
+                                                     ['peak:-3', 2, 'pcm16'], ['lufs', 1, 'pcm16']]) {
             const theirs = join(folder, 'native.wav');
             run(['render', '--state', sound.code, '--seed', '4', '--channels', String(channels), '--format', format,
                  '--normalize', normalize, '-o', theirs]);

@@ -233,6 +233,12 @@ export class Bleepforge {
     // "lufs[:LUFS]", measured on the channels returned.
     render(sound, options = {}) {
         refuseUnknown(options, RENDER_OPTIONS);
+        return this.#channels(sound, options, false);
+    }
+
+    // Float32Array channels, or with `exact` Float64Array ones: the samples
+    // the command line's file writer converts, before they are rounded.
+    #channels(sound, options, exact) {
         const { rate = 44100, channels = 2, block = 512, seed, notes = [], length, normalize = '' } = options;
         if (typeof normalize !== 'string')
             throw new TypeError('normalize: expected "peak[:DBFS]" or "lufs[:LUFS]"');
@@ -251,7 +257,7 @@ export class Bleepforge {
             return answered(this.core.render(codeOf(sound), Number(rate), Number(block), seed !== undefined,
                                              seed ?? 0, flat,
                                              length === undefined ? -1 : Number(length),
-                                             Number(channels), normalize)).channels;
+                                             Number(channels), normalize, exact)).channels;
         } finally {
             flat.delete();
         }
@@ -269,7 +275,8 @@ export class Bleepforge {
             throw new RangeError("format: expected 'pcm16' or 'float'");
         const code = codeOf(sound);
         const rate = options.rate ?? 44100;
-        return wavBytes(this.render(code, options), rate, format, code, comment ? `${comment} ${code}` : code);
+        return wavBytes(this.#channels(code, options, true), rate, format, code,
+                        comment ? `${comment} ${code}` : code);
     }
 
     // The sound a WAV from Bleepforge carries.
