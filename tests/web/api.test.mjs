@@ -77,9 +77,21 @@ test('hostile codes and options are refused with the reason', () => {
     assert.throws(() => bf.render(good, { channels: 3 }), /channels: expected a whole number 1 \.\.\. 2/);
     assert.throws(() => bf.render(good, { block: 1e20 }), /block: expected a whole number 1 \.\.\. 8192/);
     assert.throws(() => bf.render(good, { note: 60 }), /unknown option 'note'/);
+    assert.throws(() => bf.render(good, { notes: 60 }), /notes: expected a list/);
+    // A seed given in place of the options, or misspelt, would give a sound of the clock's.
+    assert.throws(() => bf.generate('coin', 7), /expected the options as an object/);
+    assert.throws(() => bf.generate('coin', { Seed: 7 }), /unknown option 'Seed'/);
     assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);
     // A refusal leaves the module working.
     assert.equal(bf.parse(good).code, good);
+});
+
+test('a node for a sound that is no sound is refused before it plays', async () => {
+    const context = {}; // never reached: each refusal comes first
+    await assert.rejects(bf.createNode(context, { sound: 'nope' }), /must start with "bfs1:"/);
+    await assert.rejects(bf.createNode(context, { sound: 'bfs1:AAAA' }), /holds \d+ bytes/);
+    await assert.rejects(bf.createNode(context, { snd: 'bfs1:AAAA' }), /unknown option 'snd'/);
+    await assert.rejects(bf.createNode(context, { notes: 60 }), /notes: expected a list/);
 });
 
 test("wav() writes the bytes of the command line's file, which libsndfile reads back as the sound", () => {

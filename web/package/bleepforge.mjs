@@ -54,6 +54,21 @@ function refuseUnknown(options, known) {
     }
 }
 
+// Options are an object of known names; a number or a misspelt name in their
+// place would otherwise be ignored without a word.
+function optionsOf(options, known) {
+    if (options === null || typeof options !== 'object' || Array.isArray(options))
+        throw new TypeError(`expected the options as an object (known: ${known.join(', ')})`);
+    refuseUnknown(options, known);
+    return options;
+}
+
+function notesOf(notes) {
+    if (!Array.isArray(notes))
+        throw new TypeError('notes: expected a list of notes, such as [{ note: 60 }]');
+    return notes;
+}
+
 function codeOf(sound) {
     if (typeof sound === 'string')
         return sound;
@@ -185,9 +200,14 @@ export class Bleepforge {
     // An AudioWorkletNode that plays one instrument live in the context,
     // starting with the sound given and the notes as messages (see
     // bleepforge-worklet.js for those), its noise seeded as render's.
-    async createNode(context, { sound, notes = [], seed } = {}) {
+    // A sound that is no sound is refused here, before any node plays.
+    async createNode(context, options = {}) {
+        const { sound, notes = [], seed } = optionsOf(options, ['sound', 'notes', 'seed']);
         if (seed !== undefined)
             wholeNumber(seed, 0, 4294967295, 'seed');
+        if (sound !== undefined)
+            this.parse(codeOf(sound));
+        notesOf(notes);
         await context.audioWorklet.addModule(new URL('./bleepforge-worklet.js', import.meta.url));
         return new AudioWorkletNode(context, 'bleepforge', {
             numberOfInputs: 0,
@@ -199,7 +219,8 @@ export class Bleepforge {
     }
 
     // A new sound of a kind; the same seed gives the same sound everywhere.
-    generate(kind, { seed } = {}) {
+    generate(kind, options = {}) {
+        const { seed } = optionsOf(options, ['seed']);
         const drawn = seed ?? Math.floor(Math.random() * 4294967296);
         wholeNumber(drawn, 0, 4294967295, 'seed');
         const canonical = canonicalKind(kind);
@@ -232,7 +253,7 @@ export class Bleepforge {
     // normalize is the command line's --normalize: "peak[:DBFS]" or
     // "lufs[:LUFS]", measured on the channels returned.
     render(sound, options = {}) {
-        refuseUnknown(options, RENDER_OPTIONS);
+        optionsOf(options, RENDER_OPTIONS);
         return this.#channels(sound, options, false);
     }
 
@@ -242,6 +263,7 @@ export class Bleepforge {
         const { rate = 44100, channels = 2, block = 512, seed, notes = [], length, normalize = '' } = options;
         if (typeof normalize !== 'string')
             throw new TypeError('normalize: expected "peak[:DBFS]" or "lufs[:LUFS]"');
+        notesOf(notes);
         wholeNumber(block, 1, 8192, 'block');
         if (length !== undefined && !(Number(length) > 0))
             throw new RangeError('length: expected seconds, more than 0 and at most 3600');
@@ -266,7 +288,7 @@ export class Bleepforge {
     // The sound rendered as WAV bytes (pcm16 or float) that carry its code,
     // so that the file opens again as the sound it plays.
     wav(sound, allOptions = {}) {
-        refuseUnknown(allOptions, WAV_OPTIONS);
+        optionsOf(allOptions, WAV_OPTIONS);
         // A generated sound's file names its kind and seed, as the command line's do.
         const named = sound?.kind !== undefined && sound?.seed !== undefined;
         const { format = 'pcm16', comment = named ? `bleepforge ${sound.kind} seed ${sound.seed}` : '',
