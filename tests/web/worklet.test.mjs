@@ -98,13 +98,22 @@ test('what the processor refuses leaves it playing the sound it had', () => {
             const at = 40, flipped = sound.code[at] === 'A' ? 'B' : 'A';
             send({ type: 'sound', code: sound.code.slice(0, at) + flipped + sound.code.slice(at + 1) });
             send({ type: 'param', index: 999, value: 1 });
+            send({ type: 'param', index: 0, value: NaN });
             send({ type: 'noteOn', note: 500, frame: 0 });
+            send({ type: 'noteOn', note: 60, velocity: 0 });
+            send({ type: 'noteOff', note: 60, frame: -1 });
             send({ type: 'volume' });
         }
     });
-    assert.equal(played.said.length, 2);
-    assert.match(played.said[0].message, /checksum does not match/);
-    assert.equal(played.said[1].message, "unknown message type 'volume'");
+    const said = played.said.map((answer) => answer.message);
+    assert.equal(said.length, 7);
+    assert.match(said[0], /checksum does not match/);
+    assert.match(said[1], /param: expected an index 0 \.\.\. 59/);
+    assert.match(said[2], /not 0 and NaN/);
+    assert.match(said[3], /the note must be a whole 0 \.\.\. 127, not 500/);
+    assert.match(said[4], /the velocity must be a whole 1 \.\.\. 127, not 0/);
+    assert.match(said[5], /the frame must be/);
+    assert.equal(said[6], "unknown message type 'volume'");
     const expected = bf.render(sound, { seed: SEED, length: secondsOf(40 * QUANTUM), notes: [noteOver(72, 127, 0, 40 * QUANTUM)] });
     assert.deepEqual(difference(played.channels, expected), { largest: 0, differing: 0 });
 });

@@ -14,6 +14,24 @@ import createCore from './bleepforge-core.mjs';
 const QUANTUM = 128;
 const MOST_WAITING_NOTES = 1024;
 
+const PARAMETERS = 60;
+
+function isWhole(value, min, max) {
+    return Number.isInteger(value) && value >= min && value <= max;
+}
+
+// What is wrong with a note message, or '' for none: a note the instrument
+// cannot play would otherwise pass in silence.
+function noteRefusal({ type, note, velocity = 127, frame = 0 }) {
+    if (!isWhole(note, 0, 127))
+        return `${type}: the note must be a whole 0 ... 127, not ${note}`;
+    if (type === 'noteOn' && !isWhole(velocity, 1, 127))
+        return `noteOn: the velocity must be a whole 1 ... 127, not ${velocity}`;
+    if (!Number.isFinite(frame) || frame < 0)
+        return `${type}: the frame must be a number of frames from 0, not ${frame}`;
+    return '';
+}
+
 class BleepforgeProcessor extends AudioWorkletProcessor {
     constructor(options) {
         super();
@@ -67,11 +85,22 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
             return;
         switch (message?.type) {
         case 'noteOn':
-        case 'noteOff':
-            this.queue(message);
+        case 'noteOff': {
+            const refusal = noteRefusal(message);
+            if (refusal)
+                this.port.postMessage({ type: 'error', message: refusal });
+            else
+                this.queue(message);
             break;
+        }
         case 'param':
-            this.core._bf_live_param(message.index | 0, Number(message.value));
+            if (!isWhole(message.index, 0, PARAMETERS - 1) || !Number.isFinite(message.value))
+                this.port.postMessage({ type: 'error',
+                                        message: `param: expected an index 0 ... ${PARAMETERS - 1} and a finite ` +
+                                                 'value in its units, not ' +
+                                                 `${message.index} and ${message.value}` });
+            else
+                this.core._bf_live_param(message.index, message.value);
             break;
         case 'sound': {
             const refusal = this.core.liveSound(String(message.code));
