@@ -26,6 +26,13 @@ public:
     int width() const { return mGraphics->Width(); }
     int height() const { return mGraphics->Height(); }
 
+    // Whether a control changed since the last picture.
+    bool dirty()
+    {
+        IRECT changed;
+        return mGraphics->IsDirty(&changed);
+    }
+
     // The whole editor as RGBA bytes, pixel-doubled at scale 2 as the desktop
     // view draws it; opaque, as the desktop view ignores the bitmap's alpha.
     // The view stays valid until the next call.
@@ -116,6 +123,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .constructor<>()
         .function("width", &WebEditor::width)
         .function("height", &WebEditor::height)
+        .function("dirty", &WebEditor::dirty)
         .function("pixels", &WebEditor::pixels)
         .function("mouseDown", &WebEditor::mouseDown)
         .function("mouseUp", &WebEditor::mouseUp)

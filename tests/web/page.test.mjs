@@ -28,8 +28,10 @@ function snapshot(scale) {
     }
 }
 
-// The canvas's backing store as RGB bytes, with its size.
+// The canvas's backing store as RGB bytes, with its size, once the page has
+// drawn the frame after the events sent so far.
 async function canvasPixels(browser, tab) {
+    await browser.evaluate(tab, 'new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)))');
     const shot = await browser.evaluate(tab, `(() => {
         const canvas = document.getElementById('editor');
         const rgba = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;

@@ -16,14 +16,28 @@ const height = editor.height();
 canvas.style.width = `${width}px`;
 canvas.style.height = `${height}px`;
 
-function draw() {
-    const scale = window.devicePixelRatio >= 2 ? 2 : 1;
+const ratio = () => (window.devicePixelRatio >= 2 ? 2 : 1);
+
+function show(scale) {
     if (canvas.width !== width * scale) {
         canvas.width = width * scale;
         canvas.height = height * scale;
     }
     const rgba = new Uint8ClampedArray(editor.pixels(scale));
     context2d.putImageData(new ImageData(rgba, width * scale, height * scale), 0, 0);
+}
+
+// Draws at most once a frame, and only when the editor or the ratio changed.
+let drawQueued = false;
+function draw() {
+    if (drawQueued)
+        return;
+    drawQueued = true;
+    requestAnimationFrame(() => {
+        drawQueued = false;
+        if (canvas.width !== width * ratio() || editor.dirty())
+            show(ratio());
+    });
 }
 
 // Shift 1, control 2, alt 4, meta 8, as the editor's bindings read them.
@@ -88,5 +102,5 @@ canvas.addEventListener('pointerup', (event) => {
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', draw);
 
-draw();
+show(ratio());
 document.body.dataset.ready = 'true';
