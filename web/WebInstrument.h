@@ -6,8 +6,8 @@
 class Bleepforge;
 
 
-// A new instrument as the module builds it: headless, its editor's images
-// standing in as blank strips (the page draws the editor).
+// A new instrument as the module builds it: headless, its editor drawn with
+// the images embedded in the module.
 std::unique_ptr<Bleepforge> OpenWebInstrument();
 
 // The live instrument's sound from a code: empty when applied, else why not.

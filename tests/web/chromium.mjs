@@ -80,8 +80,9 @@ export class Chromium {
         return new Promise((resolve, reject) => this.waiting.set(id, { resolve, reject, method }));
     }
 
-    // A new page; its console errors and uncaught exceptions are collected.
-    async open(url) {
+    // A new page, shown at the device pixel ratio given; its console errors and
+    // uncaught exceptions are collected.
+    async open(url, { deviceScaleFactor } = {}) {
         const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
         const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
         const page = { sessionId, errors: [] };
@@ -98,6 +99,9 @@ export class Chromium {
         await this.send('Runtime.enable', {}, sessionId);
         await this.send('Log.enable', {}, sessionId);
         await this.send('Page.enable', {}, sessionId);
+        if (deviceScaleFactor !== undefined)
+            await this.send('Emulation.setDeviceMetricsOverride',
+                            { width: 1280, height: 900, deviceScaleFactor, mobile: false }, sessionId);
         const loaded = new Promise((resolve) => this.listeners.push(
             (m) => m.sessionId === sessionId && m.method === 'Page.loadEventFired' && resolve()));
         await this.send('Page.navigate', { url }, sessionId);
