@@ -32,6 +32,8 @@ export async function serve(folder, pages) {
     return { url: `http://127.0.0.1:${server.address().port}`, close: () => server.close() };
 }
 
+const kAnswerSeconds = 60;
+
 export class Chromium {
     constructor() {
         this.profile = mkdtempSync(join(tmpdir(), 'bleepforge-chromium-'));
@@ -74,10 +76,20 @@ export class Chromium {
             listener(message);
     }
 
+    // Every call has an answer or fails within kAnswerSeconds: a page that
+    // never gets ready fails its test, which then closes the browser, instead
+    // of keeping the test run waiting for ever.
     send(method, params = {}, sessionId) {
         const id = this.next++;
         this.process.stdio[3].write(JSON.stringify({ id, method, params, sessionId }) + '\0');
-        return new Promise((resolve, reject) => this.waiting.set(id, { resolve, reject, method }));
+        return new Promise((resolve, reject) => {
+            const timer = setTimeout(() => {
+                this.waiting.delete(id);
+                reject(new Error(`${method} got no answer in ${kAnswerSeconds} s`));
+            }, kAnswerSeconds * 1000);
+            const settle = (done) => (value) => { clearTimeout(timer); done(value); };
+            this.waiting.set(id, { resolve: settle(resolve), reject: settle(reject), method });
+        });
     }
 
     // A new page, shown at the device pixel ratio given; its console errors and
@@ -105,8 +117,17 @@ export class Chromium {
         const loaded = new Promise((resolve) => this.listeners.push(
             (m) => m.sessionId === sessionId && m.method === 'Page.loadEventFired' && resolve()));
         await this.send('Page.navigate', { url }, sessionId);
-        await loaded;
+        await this.within(loaded, `loading ${url}`);
         return page;
+    }
+
+    within(promise, what) {
+        let timer;
+        const late = new Promise((_, reject) => {
+            timer = setTimeout(() => reject(new Error(`${what} took more than ${kAnswerSeconds} s`)),
+                               kAnswerSeconds * 1000);
+        });
+        return Promise.race([promise, late]).finally(() => clearTimeout(timer));
     }
 
     // The value of an expression in the page, awaited.
