@@ -14,6 +14,7 @@
 #include "qxDSP.h"
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 // The instrument: 60 parameters driving four voices at 16 times the host rate,
@@ -191,3 +192,8 @@ private:
     PendingValues<kNumParams> mPendingChanges;
     std::vector<IParam> mEngineParams;
 };
+
+// The generator a kind names ("pickup", "shoot", "powerup", "hit", "jump",
+// "blip", "slash", "random", "mutate", "reset"), or null.
+using BleepforgeGenerator = void (Bleepforge::*)();
+BleepforgeGenerator GeneratorOf(const std::string& kind);

@@ -7,6 +7,7 @@
 #include "qxDSP.h"
 
 #include <cmath>
+#include <map>
 
 namespace
 {
@@ -278,4 +279,16 @@ void Bleepforge::MutateParams()
 void Bleepforge::ResetParams()
 {
     RestorePreset(0);
+}
+
+BleepforgeGenerator GeneratorOf(const std::string& kind)
+{
+    static const std::map<std::string, BleepforgeGenerator> all = {
+        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
+        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
+        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
+        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
+        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
+    const auto found = all.find(kind);
+    return found == all.end() ? nullptr : found->second;
 }

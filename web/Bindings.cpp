@@ -28,17 +28,6 @@ const double kMostSeconds = 3600.0;   // as the command line's notes and lengths
 const double kOwnLength = -1.0;       // the sound's own length, until it has died away
 const double kMostSampleBytes = 512.0 * 1024 * 1024;
 
-const std::map<std::string, void (Bleepforge::*)()>& generators()
-{
-    static const std::map<std::string, void (Bleepforge::*)()> all = {
-        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
-        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
-        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
-        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
-        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
-    return all;
-}
-
 val valuesOf(const ByteChunk& state)
 {
     val values = val::array();
@@ -96,12 +85,12 @@ val generate(const std::string& kind, unsigned seed)
     return answer(
         [&]
         {
-            const auto generator = generators().find(kind);
-            if (generator == generators().end())
+            const BleepforgeGenerator generator = GeneratorOf(kind);
+            if (!generator)
                 throw std::runtime_error("unknown kind '" + kind + "'");
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             plug->SeedRandom(seed);
-            ((*plug).*(generator->second))();
+            ((*plug).*generator)();
             return sound(*plug);
         });
 }

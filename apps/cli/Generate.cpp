@@ -26,17 +26,6 @@ namespace
 
 const int kProgressWidth = 30;
 
-const std::map<std::string, void (Bleepforge::*)()>& generators()
-{
-    static const std::map<std::string, void (Bleepforge::*)()> all = {
-        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
-        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
-        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
-        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
-        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
-    return all;
-}
-
 struct Target
 {
     std::string audio, state;
@@ -95,7 +84,7 @@ void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned see
     for (int idx : LockedParams(request.locks))
         kept.emplace_back(idx, plug.GetParam(idx)->Value());
     plug.SeedRandom(seed); // right before the generator; the render's noise continues it
-    (plug.*generators().at(CanonicalKind(request.kind)))();
+    (plug.*GeneratorOf(CanonicalKind(request.kind)))();
     for (const auto& [idx, value] : kept)
         plug.SetParameterFromHost(idx, value);
 }
@@ -235,7 +224,7 @@ std::string CanonicalKind(const std::string& kind)
 
 bool IsGeneratorKind(const std::string& kind)
 {
-    return generators().count(CanonicalKind(kind)) > 0;
+    return GeneratorOf(CanonicalKind(kind)) != nullptr;
 }
 
 std::string ExpandPattern(const std::string& pattern, int number)
