@@ -3,6 +3,7 @@
 // converted to editor points as every platform view converts them.
 #include "Bleepforge.h"
 #include "IGraphics.h"
+#include "Requests.h"
 #include "ShareCode.h"
 #include "ViewConversions.h"
 #include "WebInstrument.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,39 @@ public:
         return EncodeShareCode(state);
     }
 
+    // Shows the sound a code holds: "" when shown, else why not (and the
+    // editor keeps its sound). The code is checked whole before any of it
+    // is applied.
+    std::string setCode(const std::string& code)
+    {
+        try
+        {
+            ByteChunk state = DecodeShareCode(TrimSpace(code));
+            StateValues(state);
+            if (mPlug->UnserializeState(&state, 0) != kStateSize)
+                return "the instrument cannot apply the state";
+            return "";
+        }
+        catch (const std::exception& e)
+        {
+            return e.what();
+        }
+    }
+
+    // The kind the last generator made ("pickup"), "" before one.
+    std::string kind()
+    {
+        char kind[16] = {};
+        UInt32 size = sizeof kind;
+        mPlug->GetCustomProperty(Bleepforge::kPropertyLastKind, &size, kind);
+        kind[sizeof kind - 1] = '\0';
+        return kind;
+    }
+
+    // Seeds the generators' random sequence: the page seeds it afresh at
+    // each load so that generators do not repeat the last visit's sounds.
+    void seed(unsigned value) { mPlug->SeedRandom(value); }
+
 private:
     // Modifier bits: 1 shift, 2 control, 4 alt, 8 meta (a meta-click counts as right).
     static IMouseMod modOf(int button, int modifiers)
@@ -129,5 +164,8 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("mouseUp", &WebEditor::mouseUp)
         .function("mouseDrag", &WebEditor::mouseDrag)
         .function("mouseOver", &WebEditor::mouseOver)
-        .function("code", &WebEditor::code);
+        .function("code", &WebEditor::code)
+        .function("setCode", &WebEditor::setCode)
+        .function("kind", &WebEditor::kind)
+        .function("seed", &WebEditor::seed);
 }

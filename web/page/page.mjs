@@ -1,106 +1,54 @@
-// The page's view of the editor: the module's editor draws into its own
-// bitmap, copied to the canvas at the screen's pixel ratio (pixel-doubled at
-// 2); pointer events go to it in CSS pixels, and a press that changes the
-// sound plays it once through the worklet.
+// The page: the module's editor in a canvas, played live through the worklet.
+// Each part of the page is a module installed here with what it needs.
 import { Bleepforge } from './bleepforge.mjs';
-
-const kNote = 60;
-const kNoteSeconds = 0.5;
+import { EditorView, modifiers } from './view.mjs';
+import { Audio } from './audio.mjs';
+import { Sound } from './sound.mjs';
+import { say } from './status.mjs';
 
 const bf = await Bleepforge.load();
 const editor = new bf.core.Editor();
+editor.seed(crypto.getRandomValues(new Uint32Array(1))[0]);
 const canvas = document.getElementById('editor');
-const context2d = canvas.getContext('2d');
-const width = editor.width();
-const height = editor.height();
-canvas.style.width = `${width}px`;
-canvas.style.height = `${height}px`;
+const view = new EditorView(editor, canvas);
+const sound = new Sound(editor);
+const audio = new Audio(bf, () => sound.current());
+const page = { bf, editor, view, sound, audio, say };
 
-const ratio = () => (window.devicePixelRatio >= 2 ? 2 : 1);
+// A change heard: every change of the sound plays it once.
+sound.listen((code) => {
+    audio.play(code);
+    view.draw();
+});
 
-function show(scale) {
-    if (canvas.width !== width * scale) {
-        canvas.width = width * scale;
-        canvas.height = height * scale;
-    }
-    const rgba = new Uint8ClampedArray(editor.pixels(scale));
-    context2d.putImageData(new ImageData(rgba, width * scale, height * scale), 0, 0);
-}
-
-// Draws at most once a frame, and only when the editor or the ratio changed.
-let drawQueued = false;
-function draw() {
-    if (drawQueued)
-        return;
-    drawQueued = true;
-    requestAnimationFrame(() => {
-        drawQueued = false;
-        if (canvas.width !== width * ratio() || editor.dirty())
-            show(ratio());
-    });
-}
-
-// Shift 1, control 2, alt 4, meta 8, as the editor's bindings read them.
-function modifiers(event) {
-    return (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0) | (event.metaKey ? 8 : 0);
-}
-
-function point(event) {
-    const box = canvas.getBoundingClientRect();
-    return [(event.clientX - box.left) * width / box.width, (event.clientY - box.top) * height / box.height];
-}
-
-// Audio may start only in a user gesture: the context and its node are made
-// at the first press, and sounds wait for the node.
-let audio = null;
-function startAudio() {
-    if (!audio) {
-        const context = new AudioContext();
-        audio = bf.createNode(context, { sound: editor.code() }).then((node) => {
-            node.connect(context.destination);
-            node.port.onmessage = (event) => console.warn(`bleepforge: ${event.data.message}`);
-            return { context, node };
-        });
-    }
-    return audio;
-}
-
-async function play(code) {
-    const { context, node } = await startAudio();
-    await context.resume();
-    const frame = Math.round(context.currentTime * context.sampleRate);
-    node.port.postMessage({ type: 'sound', code });
-    node.port.postMessage({ type: 'noteOn', note: kNote, velocity: 127, frame });
-    node.port.postMessage({ type: 'noteOff', note: kNote, frame: frame + Math.round(kNoteSeconds * context.sampleRate) });
-}
-
-let pressed = null; // the sound when the press began
+let pressed = false;
 canvas.addEventListener('pointerdown', (event) => {
     canvas.setPointerCapture(event.pointerId);
-    startAudio();
-    pressed = editor.code();
-    editor.mouseDown(...point(event), event.button, modifiers(event));
-    draw();
+    audio.start();
+    pressed = true;
+    editor.mouseDown(...view.point(event), event.button, modifiers(event));
+    view.draw();
 });
 canvas.addEventListener('pointermove', (event) => {
-    if (pressed !== null)
-        editor.mouseDrag(...point(event), event.button === 2 || event.buttons === 2 ? 2 : 0, modifiers(event));
+    if (pressed)
+        editor.mouseDrag(...view.point(event), event.button === 2 || event.buttons === 2 ? 2 : 0, modifiers(event));
     else
-        editor.mouseOver(...point(event), modifiers(event));
-    draw();
+        editor.mouseOver(...view.point(event), modifiers(event));
+    view.draw();
 });
-canvas.addEventListener('pointerup', (event) => {
-    if (pressed === null)
+// A cancelled press (a touch taken over by the browser) ends as a release
+// where it was, keeping what it moved.
+function release(event) {
+    if (!pressed)
         return;
-    editor.mouseUp(...point(event), event.button, modifiers(event));
-    draw();
-    const code = editor.code();
-    if (code !== pressed)
-        play(code);
-    pressed = null;
-});
+    pressed = false;
+    editor.mouseUp(...view.point(event), event.button, modifiers(event));
+    view.draw();
+    sound.notice('edit');
+}
+canvas.addEventListener('pointerup', release);
+canvas.addEventListener('pointercancel', release);
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
-window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', draw);
 
-show(ratio());
+window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';

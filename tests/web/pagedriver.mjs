@@ -1,0 +1,89 @@
+// Drives the page in headless Chromium: opens it, presses and drags in the
+// editor as a mouse does, reads the canvas, and records what the page sends
+// the worklet.
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { cli } from './native.mjs';
+import { decodePng } from './png.mjs';
+
+// In editor pixels: inside the PICKUP button, and on the Osc2 Level knob (at
+// its lowest by default).
+export const kPickup = { x: 281, y: 570 };
+export const kKnob = { x: 124, y: 118 };
+
+// The native snapshot at a scale, as RGB bytes.
+export function snapshot(scale) {
+    const folder = mkdtempSync(join(tmpdir(), 'bleepforge-snapshot-'));
+    try {
+        const png = join(folder, 'editor.png');
+        execFileSync(cli, ['snapshot', '--scale', String(scale), '-o', png]);
+        return decodePng(readFileSync(png));
+    } finally {
+        rmSync(folder, { recursive: true, force: true });
+    }
+}
+
+// The canvas's backing store as RGB bytes, with its size, once the page has
+// drawn the frame after the events sent so far.
+export async function canvasPixels(browser, tab) {
+    await browser.evaluate(tab, 'new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)))');
+    const shot = await browser.evaluate(tab, `(() => {
+        const canvas = document.getElementById('editor');
+        const rgba = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+        let text = '';
+        for (let i = 0; i < rgba.length; i += 4)
+            text += String.fromCharCode(rgba[i], rgba[i + 1], rgba[i + 2]);
+        return { width: canvas.width, height: canvas.height, rgb: btoa(text) };
+    })()`);
+    return { ...shot, rgb: Buffer.from(shot.rgb, 'base64') };
+}
+
+export async function openPage(browser, url, deviceScaleFactor) {
+    const tab = await browser.open(url, { deviceScaleFactor });
+    await browser.evaluate(tab, `new Promise((resolve) => {
+        const ready = () => document.body.dataset.ready ? resolve() : setTimeout(ready, 20);
+        ready();
+    })`);
+    return tab;
+}
+
+// Presses at one point, moves through the others and releases at the last,
+// as a mouse does.
+export async function gesture(browser, tab, points) {
+    const box = await browser.evaluate(tab,
+        `(() => { const b = document.getElementById('editor').getBoundingClientRect(); return { left: b.left, top: b.top }; })()`);
+    const at = ({ x, y }) => ({ x: box.left + x, y: box.top + y, button: 'left', clickCount: 1 });
+    const mouse = (type, point, buttons) =>
+        browser.send('Input.dispatchMouseEvent', { type, ...at(point), buttons }, tab.sessionId);
+    await mouse('mousePressed', points[0], 1);
+    for (const point of points.slice(1))
+        await mouse('mouseMoved', point, 1);
+    await mouse('mouseReleased', points[points.length - 1], 0);
+}
+
+// What the page sends the worklet from now on, and the sound it shows.
+export const recordMessages = `(() => {
+    if (!window.sent) {
+        const post = MessagePort.prototype.postMessage;
+        MessagePort.prototype.postMessage = function (message, ...rest) {
+            window.sent.push(message);
+            return post.call(this, message, ...rest);
+        };
+    }
+    window.sent = [];
+})()`;
+export const playedSounds = `new Promise((resolve) => {
+    const check = () => window.sent.some((m) => m.type === 'noteOn')
+        ? resolve(window.sent.filter((m) => m.type === 'sound').map((m) => m.code)) : setTimeout(check, 20);
+    check();
+})`;
+
+export function differingBytes(a, b) {
+    let count = Math.abs(a.length - b.length);
+    for (let i = 0; i < Math.min(a.length, b.length); ++i)
+        count += a[i] !== b[i] ? 1 : 0;
+    return count;
+}
+
