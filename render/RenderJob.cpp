@@ -1,6 +1,7 @@
 #include "RenderJob.h"
 
 #include "Bleepforge.h"
+#include "InstrumentTarget.h"
 #include "PresetSound.h"
 
 #include <cstdio>
@@ -126,30 +127,7 @@ ByteChunk InstrumentBackend::State()
 
 RenderTarget InstrumentBackend::Target()
 {
-    Bleepforge& plug = *mPlug;
-    plug.SetSampleRate(mRate);
-    plug.SetBlockSize(mBlock);
-    plug.SetOutputChannelConnections(0, 2, true);
-    plug.Reset();
-
-    RenderTarget target;
-    target.sendNote = [&plug](const NoteEvent& e, int offset)
-    {
-        IMidiMsg msg;
-        if (e.rank == kOn)
-            msg.MakeNoteOnMsg(e.note, e.velocity, offset);
-        else
-            msg.MakeNoteOffMsg(e.note, offset);
-        plug.ProcessMidiMsg(&msg);
-    };
-    target.renderBlock = [&plug](double* left, double* right, int frames)
-    {
-        double* outputs[] = {left, right};
-        plug.AttachOutputBuffers(0, 2, outputs);
-        plug.ProcessBuffers(0.0, frames);
-    };
-    target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
-    return target;
+    return InstrumentTarget(*mPlug, mRate, mBlock);
 }
 
 ByteChunk Render(const RenderRequest& request, const FrameSink& sink)

@@ -3,6 +3,7 @@
 // object; a refusal carries `error` with the reason instead of throwing, so
 // JavaScript gets a readable message rather than an exception pointer.
 #include "Bleepforge.h"
+#include "InstrumentTarget.h"
 #include "Levels.h"
 #include "Requests.h"
 #include "ShareCode.h"
@@ -131,32 +132,6 @@ val fromValues(const std::vector<double>& values)
         });
 }
 
-RenderTarget targetOf(Bleepforge& plug, const RenderRequest& request)
-{
-    plug.SetSampleRate(request.rate);
-    plug.SetBlockSize(request.block);
-    plug.SetOutputChannelConnections(0, 2, true);
-    plug.Reset();
-    RenderTarget target;
-    target.sendNote = [&plug](const NoteEvent& e, int offset)
-    {
-        IMidiMsg msg;
-        if (e.rank == kOn)
-            msg.MakeNoteOnMsg(e.note, e.velocity, offset);
-        else
-            msg.MakeNoteOffMsg(e.note, offset);
-        plug.ProcessMidiMsg(&msg);
-    };
-    target.renderBlock = [&plug](double* left, double* right, int frames)
-    {
-        double* outputs[] = {left, right};
-        plug.AttachOutputBuffers(0, 2, outputs);
-        plug.ProcessBuffers(0.0, frames);
-    };
-    target.idleFrames = [&plug] { return plug.GetIdleFrames(); };
-    return target;
-}
-
 bool within(double value, double lo, double hi)
 {
     return value >= lo && value <= hi; // false for NaN
@@ -282,9 +257,9 @@ val renderAs(const RenderRequest& request, Bleepforge& plug, const Normalization
     std::vector<Sample> left, right;
     const FrameSink sink = collect(&left, &right, channels);
     if (asked.kind == Normalization::kNone)
-        RunRenderLoop(request, targetOf(plug, request), inSinglePrecision(sink));
+        RunRenderLoop(request, InstrumentTarget(plug, request.rate, request.block), inSinglePrecision(sink));
     else
-        renderNormalized(request, targetOf(plug, request), asked, channels, sink);
+        renderNormalized(request, InstrumentTarget(plug, request.rate, request.block), asked, channels, sink);
     val out = val::array();
     out.call<void>("push", typedArray(left));
     if (channels == 2)
