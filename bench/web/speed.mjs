@@ -9,7 +9,7 @@ import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
 import { Bleepforge } from '../../build/web/bleepforge.mjs';
-import { cli, webBuild, withTempFolder } from '../../tests/web/native.mjs';
+import { cli, settingsCode, webBuild, withTempFolder } from '../../tests/web/native.mjs';
 import { referenceCases } from '../../tests/web/exactness.mjs';
 import { Chromium, serve } from '../../tests/web/chromium.mjs';
 
@@ -38,15 +38,6 @@ function nativeSeconds(patch) {
             execFileSync(cli, args);
             return Number(process.hrtime.bigint() - start) / 1e9;
         }));
-    });
-}
-
-function codeOf(patch) {
-    return withTempFolder((folder) => {
-        const state = join(folder, 's.state');
-        execFileSync(cli, ['render', ...patch.settings.flatMap((s) => ['--set', s]), '--length', '0.001',
-                           '--state-out', state, '-o', join(folder, 'x.wav')]);
-        return execFileSync(cli, ['share', state], { encoding: 'utf8' }).trim();
     });
 }
 
@@ -97,7 +88,7 @@ async function chromiumSeconds(jobs) {
 }
 
 const bf = await Bleepforge.load();
-const jobs = patches.map((patch) => ({ patch, code: codeOf(patch) }));
+const jobs = patches.map((patch) => ({ patch, code: settingsCode(patch.settings) }));
 const inChromium = await chromiumSeconds(jobs.map(({ patch, code }) => ({
     code, options: { rate: patch.rate, seed: patch.seed, notes: patch.notes, length: seconds } })));
 console.log(`${seconds} s of audio per render, best of 3; real-time factor = audio seconds / wall seconds`);

@@ -9,13 +9,15 @@ import { extname, join, normalize } from 'node:path';
 const types = { '.mjs': 'text/javascript', '.js': 'text/javascript', '.wasm': 'application/wasm',
                 '.html': 'text/html' };
 
-// Serves the folder, and the pages given by path.
+// Serves the folder, and the pages given by path: an HTML text, or any file
+// as { type, body }.
 export async function serve(folder, pages) {
     const server = createServer((request, response) => {
         const path = new URL(request.url, 'http://localhost').pathname;
         if (pages[path] !== undefined) {
-            response.writeHead(200, { 'content-type': 'text/html' });
-            response.end(pages[path]);
+            const { type, body } = typeof pages[path] === 'string' ? { type: 'text/html', body: pages[path] } : pages[path];
+            response.writeHead(200, { 'content-type': type });
+            response.end(body);
             return;
         }
         const file = join(folder, normalize(path).replace(/^(\.\.[/\\])+/, ''));

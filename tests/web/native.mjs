@@ -58,6 +58,17 @@ export function withTempFolder(work) {
     }
 }
 
+// The sound code of the default sound with these "NAME=VALUE" settings, as
+// the command line reads them.
+export function settingsCode(settings) {
+    return withTempFolder((folder) => {
+        const state = join(folder, 's.state');
+        run(['render', ...settings.flatMap((s) => ['--set', s]), '--length', '0.001', '--state-out', state,
+             '-o', join(folder, 'x.wav')]);
+        return run(['share', state]).trim();
+    });
+}
+
 // The largest difference and how many samples differ, over every channel.
 export function difference(a, b) {
     let largest = 0, differing = 0;
