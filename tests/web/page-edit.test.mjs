@@ -148,7 +148,7 @@ test("a list control's menu checks the current entry, a choice sets it and is he
     });
 });
 
-test('the wheel over a knob turns it without scrolling the page, heard once when it rests', { timeout: 120000 }, async () => {
+test('the wheel over a knob turns it without scrolling the page, heard once when it rests; a double-click takes it back', { timeout: 120000 }, async () => {
     await withPage(async (browser, tab) => {
         await browser.evaluate(tab, `window.scrolled = 0;
             window.addEventListener('wheel', (event) => { window.scrolled += event.defaultPrevented ? 0 : 1; })`);
@@ -163,6 +163,12 @@ test('the wheel over a knob turns it without scrolling the page, heard once when
         assert.equal(await browser.evaluate(tab, `${sent('noteOn')}.length`), 1);
         assert.ok(await browser.evaluate(tab, `${values}[${kLevelIndex}]`) > before);
         assert.equal(await browser.evaluate(tab, 'window.scrolled'), 0);
+
+        // A double-click on the knob takes it back to its default, heard too.
+        await browser.evaluate(tab, recordMessages);
+        await click(browser, tab, kKnob, 2);
+        assert.equal((await browser.evaluate(tab, playedSounds)).length, 1);
+        assert.equal(await browser.evaluate(tab, `${values}[${kLevelIndex}]`), before);
     });
 });
 

@@ -72,7 +72,8 @@ export function install(page) {
     };
 
     window.addEventListener('keydown', (event) => {
-        if (event.defaultPrevented || typingIn(event.target) || event.ctrlKey || event.altKey || event.metaKey)
+        if (event.defaultPrevented || event.isComposing || typingIn(event.target) || event.ctrlKey || event.altKey ||
+            event.metaKey)
             return;
         const key = event.key.toLowerCase();
         if (key === ' ') {

@@ -208,6 +208,8 @@ export function install(page) {
             event.preventDefault();
         }
     }, true);
+    // Whatever is open would be left behind where the editor was.
+    window.addEventListener('resize', end);
     // A press on the editor moves the keys to it, unless it opened a field or menu.
     canvas.addEventListener('mousedown', (event) => {
         event.preventDefault();
