@@ -198,31 +198,9 @@ public:
         shown.set("width", r.W());
         shown.set("height", r.H());
         if (request->kind == WebWindow::Kind::kMenu)
-        {
-            shown.set("kind", "menu");
-            emscripten::val entries = emscripten::val::array();
-            for (const WebWindow::MenuEntry& entry : request->entries)
-            {
-                emscripten::val item = emscripten::val::object();
-                item.set("text", entry.text);
-                item.set("checked", entry.checked);
-                item.set("enabled", entry.enabled);
-                item.set("separator", entry.separator);
-                entries.call<void>("push", item);
-            }
-            shown.set("entries", entries);
-            return shown;
-        }
-        const IText& style = request->style;
-        shown.set("kind", "text");
-        shown.set("text", request->text);
-        shown.set("maxLength", request->rules.maxLength);
-        shown.set("size", style.mSize);
-        shown.set("align", style.mAlign == IText::kAlignNear ? "left"
-                           : style.mAlign == IText::kAlignFar ? "right"
-                                                                : "center");
-        shown.set("color", cssColor(style.mTextEntryFGColor));
-        shown.set("background", cssColor(style.mTextEntryBGColor));
+            describeMenu(*request, shown);
+        else
+            describeField(*request, shown);
         return shown;
     }
 
@@ -238,6 +216,36 @@ public:
     bool choose(int index) { return mWindow->Choose(index); }
 
 private:
+    static void describeMenu(const WebWindow::Request& request, emscripten::val& shown)
+    {
+        shown.set("kind", "menu");
+        emscripten::val entries = emscripten::val::array();
+        for (const WebWindow::MenuEntry& entry : request.entries)
+        {
+            emscripten::val item = emscripten::val::object();
+            item.set("text", entry.text);
+            item.set("checked", entry.checked);
+            item.set("enabled", entry.enabled);
+            item.set("separator", entry.separator);
+            entries.call<void>("push", item);
+        }
+        shown.set("entries", entries);
+    }
+
+    static void describeField(const WebWindow::Request& request, emscripten::val& shown)
+    {
+        const IText& style = request.style;
+        shown.set("kind", "text");
+        shown.set("text", request.text);
+        shown.set("maxLength", request.rules.maxLength);
+        shown.set("size", style.mSize);
+        shown.set("align", style.mAlign == IText::kAlignNear  ? "left"
+                           : style.mAlign == IText::kAlignFar ? "right"
+                                                              : "center");
+        shown.set("color", cssColor(style.mTextEntryFGColor));
+        shown.set("background", cssColor(style.mTextEntryBGColor));
+    }
+
     // Modifier bits: 1 shift, 2 control, 4 alt, 8 meta (a meta-click counts as right).
     static IMouseMod modOf(int button, int modifiers)
     {

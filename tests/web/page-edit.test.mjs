@@ -88,6 +88,7 @@ test('a value typed over a knob is set as the app sets it and heard once; Escape
         await click(browser, tab, kNowhere);
         await browser.evaluate(tab, kSettle);
         assert.equal(await browser.evaluate(tab, `!${field}`), true);
+        assert.equal(await browser.evaluate(tab, "document.getElementById('status').textContent"), '');
         assert.equal(await browser.evaluate(tab, 'bleepforgePage.sound.current()'), code);
         assert.deepEqual(await browser.evaluate(tab, 'window.sent'), []);
     });

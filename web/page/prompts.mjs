@@ -39,11 +39,15 @@ export function install(page) {
         return scale;
     }
 
+    let refusal = ''; // said by an open field, taken back when it closes
     function close() {
         const was = open;
         open = null;
         was?.element.remove();
         canvas.focus({ preventScroll: true });
+        if (refusal && document.getElementById('status').textContent === refusal)
+            say('');
+        refusal = '';
     }
 
     function changed() {
@@ -86,7 +90,7 @@ export function install(page) {
                 const refused = editor.enterText(input.value);
                 if (refused) {
                     say(refused, { error: true });
-                    input.title = refused;
+                    refusal = input.title = refused;
                     input.select();
                     return;
                 }
