@@ -40,11 +40,13 @@ export function install(page) {
     }
 
     let refusal = ''; // said by an open field, taken back when it closes
-    function close() {
+    // The keys go back to the editor unless the user moved them elsewhere.
+    function close(refocus = true) {
         const was = open;
         open = null;
         was?.element.remove();
-        canvas.focus({ preventScroll: true });
+        if (refocus)
+            canvas.focus({ preventScroll: true });
         if (refusal && document.getElementById('status').textContent === refusal)
             say('');
         refusal = '';
@@ -103,14 +105,14 @@ export function install(page) {
                 view.draw();
             }
         });
-        const end = () => {
+        const end = (refocus = true) => {
             if (open?.element !== input)
                 return;
             editor.endEntry(input.value);
-            close();
+            close(refocus);
             changed();
         };
-        input.addEventListener('blur', end);
+        input.addEventListener('blur', (event) => end(!event.relatedTarget));
         // The second press of the double-click that opened it lands here.
         input.addEventListener('dblclick', () => input.select());
         open = { kind: 'text', element: input, end };
@@ -142,9 +144,9 @@ export function install(page) {
             }
             menu.append(item);
         });
-        const dismiss = () => {
+        const dismiss = (refocus = true) => {
             editor.cancelEntry();
-            close();
+            close(refocus);
         };
         const pick = (item) => {
             close();
@@ -174,7 +176,7 @@ export function install(page) {
         });
         menu.addEventListener('focusout', (event) => {
             if (open?.element === menu && !menu.contains(event.relatedTarget))
-                dismiss();
+                dismiss(!event.relatedTarget);
         });
         const scale = place(menu, request, true);
         open = { kind: 'menu', element: menu, end: dismiss };
@@ -213,7 +215,7 @@ export function install(page) {
         }
     }, true);
     // Whatever is open would be left behind where the editor was.
-    window.addEventListener('resize', end);
+    window.addEventListener('resize', () => end());
     // A press on the editor moves the keys to it, unless it opened a field or menu.
     canvas.addEventListener('mousedown', (event) => {
         event.preventDefault();
