@@ -7,11 +7,14 @@
 #include "ShareCode.h"
 #include "ViewConversions.h"
 #include "WebInstrument.h"
+#include "WebWindow.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,10 +23,26 @@
 namespace
 {
 
+std::unique_ptr<LinuxWindow> openWebWindow(IGraphicsLinux& graphics, void*)
+{
+    return std::make_unique<WebWindow>(graphics);
+}
+
+emscripten::val cssColor(const IColor& color)
+{
+    return emscripten::val("rgb(" + std::to_string(color.R) + "," + std::to_string(color.G) + "," +
+                           std::to_string(color.B) + ")");
+}
+
 class WebEditor
 {
 public:
-    WebEditor() : mPlug(OpenWebInstrument()), mGraphics(mPlug->GetGraphics()) {}
+    WebEditor() : mPlug(OpenWebInstrument()), mGraphics(mPlug->GetGraphics())
+    {
+        IGraphicsLinux::SetWindowFactory(&openWebWindow);
+        mGraphics->OpenWindow(nullptr);
+        mWindow = static_cast<WebWindow*>(mGraphics->GetWindow());
+    }
 
     int width() const { return mGraphics->Width(); }
     int height() const { return mGraphics->Height(); }
@@ -68,15 +87,15 @@ public:
     // buttons as a pointer event's: 0 left, 2 right.
     void mouseDown(double x, double y, int button, int modifiers)
     {
-        pointer(x, y, button, modifiers, &IGraphics::OnMouseDown);
+        pointer(x, y, button, modifiers, std::mem_fn(&IGraphics::OnMouseDown));
     }
     void mouseUp(double x, double y, int button, int modifiers)
     {
-        pointer(x, y, button, modifiers, &IGraphics::OnMouseUp);
+        pointer(x, y, button, modifiers, std::mem_fn(&IGraphics::OnMouseUp));
     }
     void mouseDrag(double x, double y, int button, int modifiers)
     {
-        pointer(x, y, button, modifiers, &IGraphics::OnMouseDrag);
+        pointer(x, y, button, modifiers, std::mem_fn(&IGraphics::OnMouseDrag));
     }
     void mouseOver(double x, double y, int modifiers)
     {
@@ -127,7 +146,106 @@ public:
     // each load so that generators do not repeat the last visit's sounds.
     void seed(unsigned value) { mPlug->SeedRandom(value); }
 
+    // The second press of a double-click, sent after its press as the
+    // desktop view sends it.
+    void mouseDblClick(double x, double y, int modifiers)
+    {
+        pointer(x, y, 0, modifiers, [](IGraphics& graphics, int ex, int ey, IMouseMod* mod)
+                { graphics.OnMouseDblClick(ex, ey, mod); });
+    }
+
+    // Whole wheel steps, positive downwards as the page's wheel events count
+    // them; the editor counts up as positive.
+    void mouseWheel(double x, double y, int stepsDown, int modifiers)
+    {
+        pointer(x, y, 0, modifiers, [stepsDown](IGraphics& graphics, int ex, int ey, IMouseMod* mod)
+                { graphics.OnMouseWheel(ex, ey, mod, -stepsDown); });
+    }
+
+    // The tooltip of the control under the pointer, "" for none.
+    std::string tooltip()
+    {
+        IControl* control = mGraphics->TooltipsEnabled() ? mGraphics->GetControl(mGraphics->GetMouseOver())
+                                                         : nullptr;
+        return control && !control->IsHidden() ? control->GetTooltip() : "";
+    }
+
+    // The on-screen keyboard's key as a MIDI note (-1 for none), as the
+    // plug-in turns it into notes, and its velocity.
+    emscripten::val keyboardNote()
+    {
+        int key = -1, velocity = 0;
+        if (IKeyboardControl* keyboard = mPlug->GetKeyboard())
+            keyboard->GetKeyAndVelocity(&key, &velocity);
+        const int note = key + 12;
+        emscripten::val held = emscripten::val::object();
+        held.set("note", note >= 12 && note <= 127 ? note : -1);
+        held.set("velocity", std::min(std::max(velocity, 1), 127));
+        return held;
+    }
+
+    // A value field or menu the last event opened, or null: where it goes,
+    // in editor pixels, and what it holds.
+    emscripten::val prompt()
+    {
+        const WebWindow::Request* request = mWindow->TakeNew();
+        if (!request)
+            return emscripten::val::null();
+        emscripten::val shown = emscripten::val::object();
+        const IRECT& r = request->rect;
+        shown.set("left", r.L);
+        shown.set("top", r.T);
+        shown.set("width", r.W());
+        shown.set("height", r.H());
+        if (request->kind == WebWindow::Kind::kMenu)
+            describeMenu(*request, shown);
+        else
+            describeField(*request, shown);
+        return shown;
+    }
+
+    // Whether the open field takes this text, as the user types it.
+    bool entryAccepts(const std::string& text) { return mWindow->Accepts(text); }
+    // Enter: "" when the field closed, else why it stays open.
+    std::string enterText(const std::string& text) { return mWindow->EnterText(text); }
+    // A click elsewhere: sets a typed number, keeps the value otherwise.
+    void endEntry(const std::string& text) { mWindow->EndText(text); }
+    // Escape: closes the field or menu, changing nothing.
+    void cancelEntry() { mWindow->Close(); }
+    // A menu entry chosen: false when there is none to choose at that index.
+    bool choose(int index) { return mWindow->Choose(index); }
+
 private:
+    static void describeMenu(const WebWindow::Request& request, emscripten::val& shown)
+    {
+        shown.set("kind", "menu");
+        emscripten::val entries = emscripten::val::array();
+        for (const WebWindow::MenuEntry& entry : request.entries)
+        {
+            emscripten::val item = emscripten::val::object();
+            item.set("text", entry.text);
+            item.set("checked", entry.checked);
+            item.set("enabled", entry.enabled);
+            item.set("separator", entry.separator);
+            entries.call<void>("push", item);
+        }
+        shown.set("entries", entries);
+    }
+
+    static void describeField(const WebWindow::Request& request, emscripten::val& shown)
+    {
+        const IText& style = request.style;
+        shown.set("kind", "text");
+        shown.set("text", request.text);
+        shown.set("maxLength", request.rules.maxLength);
+        shown.set("size", style.mSize);
+        shown.set("align", style.mAlign == IText::kAlignNear  ? "left"
+                           : style.mAlign == IText::kAlignFar ? "right"
+                                                              : "center");
+        shown.set("color", cssColor(style.mTextEntryFGColor));
+        shown.set("background", cssColor(style.mTextEntryBGColor));
+    }
+
     // Modifier bits: 1 shift, 2 control, 4 alt, 8 meta (a meta-click counts as right).
     static IMouseMod modOf(int button, int modifiers)
     {
@@ -135,17 +253,21 @@ private:
         return IMouseMod(!right, right, (modifiers & 1) != 0, (modifiers & 2) != 0, (modifiers & 4) != 0);
     }
 
-    void pointer(double x, double y, int button, int modifiers,
-                 void (IGraphics::*handle)(int, int, IMouseMod*))
+    // The window learns the event's point first: a menu the event opens
+    // belongs to the control there.
+    template <class Handle>
+    void pointer(double x, double y, int button, int modifiers, Handle handle)
     {
         int ex, ey;
         EditorPointFromView(x, y, height(), &ex, &ey);
         IMouseMod mod = modOf(button, modifiers);
-        (mGraphics->*handle)(ex, ey, &mod);
+        mWindow->SetEventPoint(ex, ey);
+        handle(*mGraphics, ex, ey, &mod);
     }
 
     std::unique_ptr<Bleepforge> mPlug;
     IGraphics* mGraphics;
+    WebWindow* mWindow; // owned by the graphics, open as long as the editor lives
     PIX_MemBitmap mDoubled;
     std::vector<uint8_t> mRgba;
 };
@@ -167,5 +289,15 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("code", &WebEditor::code)
         .function("setCode", &WebEditor::setCode)
         .function("kind", &WebEditor::kind)
-        .function("seed", &WebEditor::seed);
+        .function("seed", &WebEditor::seed)
+        .function("mouseDblClick", &WebEditor::mouseDblClick)
+        .function("mouseWheel", &WebEditor::mouseWheel)
+        .function("tooltip", &WebEditor::tooltip)
+        .function("keyboardNote", &WebEditor::keyboardNote)
+        .function("prompt", &WebEditor::prompt)
+        .function("entryAccepts", &WebEditor::entryAccepts)
+        .function("enterText", &WebEditor::enterText)
+        .function("endEntry", &WebEditor::endEntry)
+        .function("cancelEntry", &WebEditor::cancelEntry)
+        .function("choose", &WebEditor::choose);
 }

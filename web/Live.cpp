@@ -70,6 +70,21 @@ EMSCRIPTEN_KEEPALIVE void bf_live_note(int note, int velocity, int offset)
     live.plug->ProcessMidiMsg(&msg);
 }
 
+// Every held note released at the start of the next quantum, as their
+// note-offs would release them.
+EMSCRIPTEN_KEEPALIVE void bf_live_all_notes_off()
+{
+    if (!live.plug)
+        return;
+    IMidiMsg msg;
+    for (int note = 0; note < 128; ++note)
+        if (live.plug->GetKeyStatus(note))
+        {
+            msg.MakeNoteOffMsg(note, 0);
+            live.plug->ProcessMidiMsg(&msg);
+        }
+}
+
 // A parameter in its own units, held in its range as a host's value is.
 EMSCRIPTEN_KEEPALIVE void bf_live_param(int index, double value)
 {

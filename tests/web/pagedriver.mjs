@@ -87,3 +87,45 @@ export function differingBytes(a, b) {
     return count;
 }
 
+
+async function canvasCorner(browser, tab) {
+    return browser.evaluate(tab,
+        `(() => { const b = document.getElementById('editor').getBoundingClientRect(); return { left: b.left, top: b.top }; })()`);
+}
+
+// Clicks at a point of the editor `count` times, as a mouse does (2: a double-click).
+export async function click(browser, tab, point, count = 1) {
+    const box = await canvasCorner(browser, tab);
+    const at = { x: box.left + point.x, y: box.top + point.y, button: 'left' };
+    for (let clickCount = 1; clickCount <= count; ++clickCount) {
+        await browser.send('Input.dispatchMouseEvent', { type: 'mousePressed', ...at, buttons: 1, clickCount }, tab.sessionId);
+        await browser.send('Input.dispatchMouseEvent', { type: 'mouseReleased', ...at, buttons: 0, clickCount }, tab.sessionId);
+    }
+}
+
+// Moves the mouse to a point of the editor, or turns its wheel there.
+export async function hover(browser, tab, point, wheel = {}) {
+    const box = await canvasCorner(browser, tab);
+    await browser.send('Input.dispatchMouseEvent', {
+        type: wheel.deltaY === undefined ? 'mouseMoved' : 'mouseWheel',
+        x: box.left + point.x, y: box.top + point.y, deltaX: 0, ...wheel }, tab.sessionId);
+}
+
+// A key as the keyboard sends it: 'down', 'up' or both; a one-character key
+// also types its text.
+const kKeyCodes = { Enter: 13, Escape: 27, ' ': 32 };
+export async function pressKey(browser, tab, key, phases = ['down', 'up']) {
+    const code = key === ' ' ? 'Space' : key.length === 1 ? `Key${key.toUpperCase()}` : key;
+    const windowsVirtualKeyCode = kKeyCodes[key] ?? key.toUpperCase().charCodeAt(0);
+    const text = key.length === 1 ? key : key === 'Enter' ? '\r' : undefined;
+    for (const phase of phases)
+        await browser.send('Input.dispatchKeyEvent', {
+            type: phase === 'down' ? 'keyDown' : 'keyUp', key, code, windowsVirtualKeyCode,
+            ...(phase === 'down' && text ? { text } : {}) }, tab.sessionId);
+}
+
+// An expression awaited in the page until it is truthy.
+export const until = (expression) => `new Promise((resolve) => {
+    const check = () => { const value = (${expression}); value ? resolve(value) : setTimeout(check, 20); };
+    check();
+})`;

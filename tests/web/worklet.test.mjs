@@ -123,3 +123,19 @@ test('a processor without the compiled module says so and stays silent', () => {
     assert.match(played.said[0].message, /expected the compiled bleepforge-core.wasm/);
     assert.ok(played.channels[0].every((s) => s === 0));
 });
+
+test('all notes off releases the held notes at once and drops the waiting ones', () => {
+    const sound = bf.generate('laser', { seed: 3 });
+    const stopAt = 10 * QUANTUM;
+    const played = play({ sound: sound.code, notes: [
+        { type: 'noteOn', note: 60, velocity: 127, frame: 0 }, { type: 'noteOn', note: 64, velocity: 127, frame: 0 },
+        { type: 'noteOff', note: 60, frame: 20000 }, { type: 'noteOn', note: 67, velocity: 127, frame: 3000 }] }, quanta,
+    (q, send) => {
+        if (q === 10)
+            send({ type: 'allNotesOff' });
+    });
+    assert.deepEqual(played.said, []);
+    const expected = bf.render(sound, { seed: SEED, length,
+                                        notes: [noteOver(60, 127, 0, stopAt), noteOver(64, 127, 0, stopAt)] });
+    assert.deepEqual(difference(played.channels, expected), { largest: 0, differing: 0 });
+});

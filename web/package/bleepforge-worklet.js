@@ -4,6 +4,7 @@
 //   {type: 'noteOff', note, frame}
 //   {type: 'param', index, value}             a parameter in its own units
 //   {type: 'sound', code}                     a whole sound at once
+//   {type: 'allNotesOff'}                     releases every note now and drops those waiting
 // It answers {type: 'error', message} for what it refuses. processorOptions
 // carry the compiled module, the sound to start with, the noise's seed (else
 // the clock's) and notes as the messages give them, queued before the first
@@ -101,6 +102,10 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
                                                  `${message.index} and ${message.value}` });
             else
                 this.core._bf_live_param(message.index, message.value);
+            break;
+        case 'allNotesOff':
+            this.count = 0;
+            this.core._bf_live_all_notes_off();
             break;
         case 'sound': {
             const refusal = this.core.liveSound(String(message.code));

@@ -102,7 +102,7 @@ export class Bleepforge {
      * An AudioWorkletNode playing one instrument live, starting with the sound given. Its port takes
      * {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},
      * {type: 'param', index, value} (the value in the parameter's own units, as params() lists them)
-     * and {type: 'sound', code}; it answers {type: 'error', message} for what it refuses.
+     * {type: 'sound', code} and {type: 'allNotesOff'} (every note released now, waiting ones dropped); it answers {type: 'error', message} for what it refuses.
      * Notes given here are queued before the first quantum, as an offline context needs.
      */
     createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):

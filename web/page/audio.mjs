@@ -49,6 +49,13 @@ export class Audio {
         ]);
     }
 
+    // Releases every note now, an audition's too.
+    stop() {
+        if (this.ready)
+            return this.send(() => [{ type: 'allNotesOff' }]);
+        return Promise.resolve();
+    }
+
     noteOn(note, velocity = 127) {
         return this.send((frame) => [{ type: 'noteOn', note, velocity, frame }]);
     }

@@ -5,6 +5,7 @@ import { EditorView, modifiers } from './view.mjs';
 import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
 import { say } from './status.mjs';
+import { install as installEditing } from './edit.mjs';
 
 const bf = await Bleepforge.load();
 const editor = new bf.core.Editor();
@@ -13,11 +14,15 @@ const canvas = document.getElementById('editor');
 const view = new EditorView(editor, canvas);
 const sound = new Sound(editor);
 const audio = new Audio(bf, () => sound.current());
-const page = { bf, editor, view, sound, audio, say };
+const page = { bf, editor, view, sound, audio, say, playOnChange: true };
 
-// A change heard: every change of the sound plays it once.
+// A change heard: every change of the sound plays it once, unless the user
+// turned that off; the keys then play the new sound.
 sound.listen((code) => {
-    audio.play(code);
+    if (page.playOnChange)
+        audio.play(code);
+    else
+        audio.setSound(code);
     view.draw();
 });
 
@@ -50,5 +55,6 @@ canvas.addEventListener('pointerup', release);
 canvas.addEventListener('pointercancel', release);
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
+installEditing(page);
 window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';
