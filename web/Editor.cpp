@@ -107,6 +107,8 @@ public:
             StateValues(state);
             if (mPlug->UnserializeState(&state, 0) != kStateSize)
                 return "the instrument cannot apply the state";
+            // A state sets the parameters only: the knobs follow them here.
+            mPlug->RedrawParamControls();
             return "";
         }
         catch (const std::exception& e)
