@@ -5,6 +5,8 @@ import { EditorView, modifiers } from './view.mjs';
 import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
 import { say } from './status.mjs';
+import * as store from './store.mjs';
+import * as links from './links.mjs';
 
 const bf = await Bleepforge.load();
 const editor = new bf.core.Editor();
@@ -15,9 +17,11 @@ const sound = new Sound(editor);
 const audio = new Audio(bf, () => sound.current());
 const page = { bf, editor, view, sound, audio, say };
 
-// A change heard: every change of the sound plays it once.
-sound.listen((code) => {
-    audio.play(code);
+// A change heard: every change of the sound but the one kept from the last
+// visit plays it once.
+sound.listen((code, cause) => {
+    if (cause !== 'restore')
+        audio.play(code);
     view.draw();
 });
 
@@ -49,6 +53,9 @@ function release(event) {
 canvas.addEventListener('pointerup', release);
 canvas.addEventListener('pointercancel', release);
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+
+store.install(page);
+links.install(page);
 
 window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';
