@@ -290,7 +290,7 @@ test('a store the page cannot read is set aside under its own key, with a messag
             const shown = await look(browser, tab);
             assertPicture(shown.picture, defaultPicture, what);
             assert.deepEqual(shown.slots, { shown: 0, values: [] }, what);
-            assert.ok(shown.error && /set aside/.test(shown.status), `${what}: ${shown.status}`);
+            assert.ok(shown.error && /keeps them aside/.test(shown.status), `${what}: ${shown.status}`);
             const aside = await browser.evaluate(tab, `Object.keys(localStorage)
                 .filter((key) => key.startsWith('bleepforge.kept.damaged-')).map((key) => localStorage.getItem(key))`);
             assert.deepEqual(aside, [text], what);

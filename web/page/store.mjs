@@ -56,8 +56,8 @@ function setAside(storage, text, why, say) {
             'and nothing of this visit is kept.', { error: true });
         return false;
     }
-    say(`The sounds kept from your last visit cannot be read (${why}): they are set aside as "${key}" ` +
-        'in this site\'s storage, and the page starts afresh.', { error: true });
+    say(`The sounds kept from your last visit cannot be read (${why}): the page starts afresh, and keeps ` +
+        `them aside in this site's storage as "${key}".`, { error: true });
     return true;
 }
 
