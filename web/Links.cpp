@@ -1,7 +1,8 @@
-// A sound as a link's fragment: the bytes of its code (the state and its
-// checksum) deflated and written in URL-safe base64 behind "bfz1.", little
-// more than half as long as the code. Reading one gives back the code, which
-// is then checked whole as any pasted code is.
+// A sound as a link's fragment: the state deflated, then the CRC-32 of those
+// deflated bytes, written in URL-safe base64 behind "bfz1.": under half as
+// long as the sound code. The checksum covers the bytes as sent, so a damaged
+// link is refused even where the deflated stream would still read as the same
+// state. Reading one gives back the sound code.
 #include "KIT_Base64.h"
 #include "Params.h"
 #include "Requests.h"
@@ -13,6 +14,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,8 +25,7 @@ namespace
 {
 
 const char kLinkPrefix[] = "bfz1.";
-const char kCodePrefix[] = "bfs1:";
-const int kPayloadSize = kStateSize + 4; // the state, then its checksum
+const int kChecksumSize = 4;
 
 std::string base64(const unsigned char* bytes, int size)
 {
@@ -86,33 +87,41 @@ std::vector<unsigned char> deflated(const std::vector<unsigned char>& bytes)
     return out;
 }
 
-// Exactly one code's bytes, with nothing after the compressed stream.
+// Exactly one state, with nothing after the compressed stream.
 std::vector<unsigned char> inflated(const std::vector<unsigned char>& bytes)
 {
     z_stream stream = {};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
         throw std::runtime_error("cannot read the link");
-    std::vector<unsigned char> out(kPayloadSize + 1);
+    std::vector<unsigned char> out(kStateSize + 1);
     stream.next_in = const_cast<unsigned char*>(bytes.data());
     stream.avail_in = static_cast<uInt>(bytes.size());
     stream.next_out = out.data();
     stream.avail_out = static_cast<uInt>(out.size());
     const int result = inflate(&stream, Z_FINISH);
-    const bool whole = result == Z_STREAM_END && stream.avail_in == 0 && stream.total_out == kPayloadSize;
+    const bool whole = result == Z_STREAM_END && stream.avail_in == 0 && stream.total_out == kStateSize;
     inflateEnd(&stream);
     if (!whole)
         throw std::runtime_error(result == Z_STREAM_END && stream.avail_in != 0
                                      ? "the link is damaged: it goes on past its sound"
                                      : "the link is damaged or cut short");
-    out.resize(kPayloadSize);
+    out.resize(kStateSize);
     return out;
+}
+
+uint32_t checksum(const unsigned char* bytes, size_t size)
+{
+    return static_cast<uint32_t>(crc32(0L, bytes, static_cast<uInt>(size)));
 }
 
 std::string linkOf(const std::string& code)
 {
-    const std::string canonical = EncodeShareCode(DecodeShareCode(TrimSpace(code)));
-    const std::vector<unsigned char> packed = deflated(unbase64(canonical.substr(sizeof kCodePrefix - 1)));
-    return kLinkPrefix + urlSafe(base64(packed.data(), static_cast<int>(packed.size())));
+    const ByteChunk state = DecodeShareCode(TrimSpace(code));
+    std::vector<unsigned char> bytes = deflated(std::vector<unsigned char>(state.GetBytes(), state.GetBytes() + state.Size()));
+    const uint32_t crc = checksum(bytes.data(), bytes.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.push_back(static_cast<unsigned char>(crc >> shift));
+    return kLinkPrefix + urlSafe(base64(bytes.data(), static_cast<int>(bytes.size())));
 }
 
 // The code a fragment holds: a link form, or a code as `share` prints it.
@@ -120,17 +129,20 @@ std::string codeOf(const std::string& text)
 {
     if (text.compare(0, sizeof kLinkPrefix - 1, kLinkPrefix) != 0)
         return EncodeShareCode(DecodeShareCode(TrimSpace(text)));
-    const std::vector<unsigned char> payload = inflated(fromUrlSafe(text.substr(sizeof kLinkPrefix - 1)));
-    const std::string code = kCodePrefix + base64(payload.data(), kPayloadSize);
-    try
-    {
-        DecodeShareCode(code);
-    }
-    catch (const std::exception&)
-    {
+    std::vector<unsigned char> bytes = fromUrlSafe(text.substr(sizeof kLinkPrefix - 1));
+    if (bytes.size() <= kChecksumSize)
+        throw std::runtime_error("the link is damaged: it is cut short");
+    const size_t size = bytes.size() - kChecksumSize;
+    uint32_t stored = 0;
+    for (size_t i = size; i < bytes.size(); ++i)
+        stored = stored << 8 | bytes[i];
+    if (stored != checksum(bytes.data(), size))
         throw std::runtime_error("the link is damaged: its checksum does not match");
-    }
-    return code;
+    bytes.resize(size);
+    const std::vector<unsigned char> state = inflated(bytes);
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    return EncodeShareCode(chunk);
 }
 
 // Each call answers { link } or { code }, or { error } with the reason.
