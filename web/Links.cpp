@@ -26,6 +26,8 @@ namespace
 
 const char kLinkPrefix[] = "bfz1.";
 const int kChecksumSize = 4;
+// Far past any sound's link (deflating never grows a state by much).
+const size_t kLongestLink = 4096;
 
 std::string base64(const unsigned char* bytes, int size)
 {
@@ -129,6 +131,8 @@ std::string codeOf(const std::string& text)
 {
     if (text.compare(0, sizeof kLinkPrefix - 1, kLinkPrefix) != 0)
         return EncodeShareCode(DecodeShareCode(TrimSpace(text)));
+    if (text.size() > kLongestLink)
+        throw std::runtime_error("the link is damaged: it is far longer than any sound's");
     std::vector<unsigned char> bytes = fromUrlSafe(text.substr(sizeof kLinkPrefix - 1));
     if (bytes.size() <= kChecksumSize)
         throw std::runtime_error("the link is damaged: it is cut short");
