@@ -13,7 +13,9 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -124,6 +126,8 @@ public:
             StateValues(state);
             if (mPlug->UnserializeState(&state, 0) != kStateSize)
                 return "the instrument cannot apply the state";
+            // A state sets the parameters only: the knobs follow them here.
+            mPlug->RedrawParamControls();
             return "";
         }
         catch (const std::exception& e)
@@ -215,7 +219,67 @@ public:
     // A menu entry chosen: false when there is none to choose at that index.
     bool choose(int index) { return mWindow->Choose(index); }
 
+    // The sound slots as a visit keeps them for the next: { shown, values },
+    // the slot shown and each slot's normalised values.
+    emscripten::val slots()
+    {
+        UInt32 size = 0;
+        mPlug->GetCustomProperty(Bleepforge::kPropertySlots, &size, nullptr);
+        std::vector<unsigned char> bytes(size);
+        mPlug->GetCustomProperty(Bleepforge::kPropertySlots, &size, bytes.data());
+        SInt32 shown;
+        std::memcpy(&shown, bytes.data(), sizeof shown);
+        emscripten::val values = emscripten::val::array();
+        for (size_t at = sizeof shown; at < bytes.size(); at += kSlotBytes)
+        {
+            double slot[kNumParams];
+            std::memcpy(slot, &bytes[at], kSlotBytes);
+            values.call<void>("push", emscripten::val::array(slot, slot + kNumParams));
+        }
+        emscripten::val kept = emscripten::val::object();
+        kept.set("shown", shown);
+        kept.set("values", values);
+        return kept;
+    }
+
+    // Replaces the slots with kept ones, as slots() gives them: "" when taken,
+    // else why not, and the slots stay as they were.
+    std::string setSlots(emscripten::val kept)
+    {
+        const bool isObject = kept.typeOf().as<std::string>() == "object" && !kept.isNull();
+        if (!isObject || !kept["shown"].isNumber() || !kept["values"].isArray())
+            return "expected { shown, values }";
+        const emscripten::val values = kept["values"];
+        const size_t count = values["length"].as<size_t>();
+        if (count > (UINT32_MAX - sizeof(SInt32)) / kSlotBytes)
+            return "too many slots";
+        const double shown = kept["shown"].as<double>();
+        if (!(shown >= 0 && shown <= static_cast<double>(count)) || shown != std::floor(shown))
+            return "the slot shown is not among the slots";
+        std::vector<unsigned char> bytes(sizeof(SInt32) + count * kSlotBytes);
+        const SInt32 index = static_cast<SInt32>(shown);
+        std::memcpy(bytes.data(), &index, sizeof index);
+        for (size_t s = 0; s < count; ++s)
+        {
+            const emscripten::val slot = values[s];
+            if (!slot.isArray() || slot["length"].as<size_t>() != kNumParams)
+                return "slot " + std::to_string(s) + " does not hold " + std::to_string(kNumParams) + " values";
+            for (int p = 0; p < kNumParams; ++p)
+            {
+                if (!slot[p].isNumber())
+                    return "slot " + std::to_string(s) + " holds a value that is not a number";
+                const double value = slot[p].as<double>();
+                std::memcpy(&bytes[sizeof index + s * kSlotBytes + p * sizeof value], &value, sizeof value);
+            }
+        }
+        if (mPlug->SetCustomProperty(Bleepforge::kPropertySlots, static_cast<UInt32>(bytes.size()), bytes.data()) != noErr)
+            return "a value lies outside 0 to 1, or the slot shown is not among the slots";
+        return "";
+    }
+
 private:
+    static constexpr size_t kSlotBytes = kNumParams * sizeof(double);
+
     static void describeMenu(const WebWindow::Request& request, emscripten::val& shown)
     {
         shown.set("kind", "menu");
@@ -299,5 +363,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("enterText", &WebEditor::enterText)
         .function("endEntry", &WebEditor::endEntry)
         .function("cancelEntry", &WebEditor::cancelEntry)
-        .function("choose", &WebEditor::choose);
+        .function("choose", &WebEditor::choose)
+        .function("slots", &WebEditor::slots)
+        .function("setSlots", &WebEditor::setSlots);
 }

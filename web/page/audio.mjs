@@ -1,6 +1,7 @@
 // The page's sound output: one AudioContext and the module's worklet node,
 // made at the first user gesture, as browsers require; whatever is asked
-// before the node is ready waits for it.
+// before the node is ready waits for it, and the last thing asked before that
+// gesture is played at it.
 
 export const kAuditionNote = 60;
 const kAuditionSeconds = 0.5;
@@ -10,6 +11,7 @@ export class Audio {
         this.bf = bf;
         this.currentCode = currentCode;
         this.ready = null;
+        this.waiting = null;
     }
 
     // Call from within a user gesture.
@@ -21,11 +23,18 @@ export class Audio {
                 node.port.onmessage = (event) => console.warn(`bleepforge: ${event.data.message}`);
                 return { context, node };
             });
+            if (this.waiting)
+                this.send(this.waiting);
+            this.waiting = null;
         }
         return this.ready;
     }
 
     async send(makeMessages) {
+        if (!this.ready) {
+            this.waiting = makeMessages;
+            return;
+        }
         const { context, node } = await this.start();
         await context.resume();
         const frame = Math.round(context.currentTime * context.sampleRate);

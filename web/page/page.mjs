@@ -6,6 +6,8 @@ import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
 import { say } from './status.mjs';
 import { install as installEditing } from './edit.mjs';
+import * as store from './store.mjs';
+import * as links from './links.mjs';
 
 const bf = await Bleepforge.load();
 const editor = new bf.core.Editor();
@@ -16,13 +18,14 @@ const sound = new Sound(editor);
 const audio = new Audio(bf, () => sound.current());
 const page = { bf, editor, view, sound, audio, say, playOnChange: true };
 
-// A change heard: every change of the sound plays it once, unless the user
-// turned that off; the keys then play the new sound.
-sound.listen((code) => {
-    if (page.playOnChange)
-        audio.play(code);
-    else
+// A change heard: every change of the sound but the one kept from the last
+// visit plays it once, unless the user turned that off; the keys then play
+// the new sound.
+sound.listen((code, cause) => {
+    if (cause === 'restore' || !page.playOnChange)
         audio.setSound(code);
+    else
+        audio.play(code);
     view.draw();
 });
 
@@ -56,5 +59,8 @@ canvas.addEventListener('pointercancel', release);
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
 installEditing(page);
+store.install(page);
+links.install(page);
+
 window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';

@@ -1,0 +1,123 @@
+// Links to sounds: the URL's fragment holds the current sound, so the address
+// bar is always a link to it, and opening such a URL (or pasting one into this
+// tab) shows that sound. The fragment is the code's short form ("bfz1.…");
+// a code as `bleepforge share` prints it opens too.
+
+// The fragment as typed or pasted: browsers may have escaped some of it.
+function fragmentText() {
+    const raw = location.hash.slice(1);
+    try {
+        return decodeURIComponent(raw).trim();
+    } catch {
+        return raw.trim();
+    }
+}
+
+function linkOf(bf, code) {
+    return bf.core.linkOfCode(code).link ?? code;
+}
+
+// Replaces the fragment without a new history entry, so Back is not flooded.
+function follow(bf, code) {
+    const url = new URL(location.href);
+    url.hash = linkOf(bf, code);
+    if (url.href !== location.href)
+        history.replaceState(history.state, '', url);
+}
+
+// A message beside any error already shown, such as the kept sounds'.
+function sayAfterErrors(page, text, options) {
+    const status = document.getElementById('status');
+    if (status.classList.contains('error'))
+        page.say(`${status.textContent} ${text}`, { error: true });
+    else
+        page.say(text, options);
+}
+
+// Shows a link's sound and says so. A reload shows the sound it had again,
+// which is no news; opening a link is, even to the sound already shown.
+function tellOpened(page, text, { reloaded = false } = {}) {
+    const { code, error } = page.bf.core.codeOfLink(text);
+    const shown = page.sound.current();
+    const refused = error ?? page.sound.set(code, 'open');
+    if (refused) {
+        const why = refused.replace(/^(the link|sound code) is damaged: /, '');
+        sayAfterErrors(page, `This link is damaged (${why}), so the page shows the sound it had. ` +
+                             'Ask for the link again.', { error: true });
+        return;
+    }
+    if (code === shown) {
+        if (reloaded)
+            return;
+        page.sound.tell('open');
+    }
+    if (page.audio.ready)
+        sayAfterErrors(page, 'Opened the sound in the link.');
+    else
+        sayAfterErrors(page, 'Opened a shared sound: press any key or click to hear it.');
+}
+
+function reloaded() {
+    const [navigation] = performance.getEntriesByType('navigation');
+    return navigation?.type === 'reload' || navigation?.type === 'back_forward';
+}
+
+// The browser plays nothing before a gesture: the first one starts the audio,
+// which then plays what waits, such as a sound opened from a link.
+function startAudioAtFirstGesture(audio) {
+    for (const type of ['pointerdown', 'keydown'])
+        window.addEventListener(type, () => audio.start(), { capture: true, once: true });
+}
+
+// "Copy link": to the clipboard, or, where the browser refuses it, selected
+// in a field for the user to copy.
+function copyButton(page) {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = 'Copy link';
+    button.title = 'Copy a link that opens this sound (the address bar always holds it)';
+    const field = document.createElement('input');
+    field.id = 'link';
+    field.readOnly = true;
+    field.hidden = true;
+    field.size = 40;
+    field.setAttribute('aria-label', 'Link to this sound');
+    button.addEventListener('click', async () => {
+        follow(page.bf, page.sound.current());
+        try {
+            await navigator.clipboard.writeText(location.href);
+            field.hidden = true;
+            page.say('Copied a link to this sound: paste it anywhere to share the sound.');
+        } catch {
+            field.value = location.href;
+            field.hidden = false;
+            field.focus();
+            field.select();
+            page.say('The browser did not allow copying: the link is selected in the field, copy it with Ctrl+C (⌘C on a Mac).');
+        }
+    });
+    const toolbar = document.getElementById('toolbar');
+    toolbar.append(button, field);
+    return field;
+}
+
+export function install(page) {
+    const { bf, sound } = page;
+    startAudioAtFirstGesture(page.audio);
+    const text = fragmentText();
+    if (text)
+        tellOpened(page, text, { reloaded: reloaded() });
+    follow(bf, sound.current());
+    const field = copyButton(page);
+    sound.listen((code) => {
+        follow(bf, code);
+        if (!field.hidden)
+            field.value = location.href;
+    });
+    window.addEventListener('hashchange', () => {
+        const pasted = fragmentText();
+        if (pasted && pasted !== linkOf(bf, sound.current()))
+            tellOpened(page, pasted);
+        follow(bf, sound.current());
+    });
+}
