@@ -37,11 +37,24 @@ canvas.addEventListener('pointerdown', (event) => {
     editor.mouseDown(...view.point(event), event.button, modifiers(event));
     view.draw();
 });
+// A knob being dragged is heard as it moves: the live instrument follows the
+// sound while the press lasts (a note held on the keys changes with it); the
+// change is told, and auditioned, at the release.
+let playing = null;
+function follow() {
+    const code = editor.code();
+    if (code !== playing) {
+        playing = code;
+        audio.setSound(code);
+    }
+}
 canvas.addEventListener('pointermove', (event) => {
-    if (pressed)
+    if (pressed) {
         editor.mouseDrag(...view.point(event), event.button === 2 || event.buttons === 2 ? 2 : 0, modifiers(event));
-    else
+        follow();
+    } else {
         editor.mouseOver(...view.point(event), modifiers(event));
+    }
     view.draw();
 });
 // A cancelled press (a touch taken over by the browser) ends as a release
