@@ -5,6 +5,9 @@ import { EditorView, modifiers } from './view.mjs';
 import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
 import { say } from './status.mjs';
+import * as history from './history.mjs';
+import * as strip from './strip.mjs';
+import * as files from './files.mjs';
 
 const bf = await Bleepforge.load();
 const editor = new bf.core.Editor();
@@ -50,5 +53,8 @@ canvas.addEventListener('pointerup', release);
 canvas.addEventListener('pointercancel', release);
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
+history.install(page);
+strip.install(page);
+files.install(page);
 window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';
