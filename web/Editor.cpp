@@ -105,6 +105,8 @@ public:
             StateValues(state);
             if (mPlug->UnserializeState(&state, 0) != kStateSize)
                 return "the instrument cannot apply the state";
+            // The knobs follow the values, as after a host's restore.
+            mPlug->RedrawParamControls();
             return "";
         }
         catch (const std::exception& e)
