@@ -87,3 +87,27 @@ export function differingBytes(a, b) {
     return count;
 }
 
+
+// The native snapshot of a sound (a code or a state file), as RGB bytes.
+export function snapshotOf(sound, scale = 1) {
+    const folder = mkdtempSync(join(tmpdir(), 'bleepforge-snapshot-'));
+    try {
+        const png = join(folder, 'editor.png');
+        execFileSync(cli, ['snapshot', '--state', sound, '--scale', String(scale), '-o', png]);
+        return decodePng(readFileSync(png));
+    } finally {
+        rmSync(folder, { recursive: true, force: true });
+    }
+}
+
+// A key pressed and released, as a keyboard does: `key` as KeyboardEvent.key
+// has it ("z", "Z" with shift), with Ctrl and Shift as asked.
+export async function pressKey(browser, tab, key, { ctrl = false, shift = false } = {}) {
+    const upper = key.toUpperCase();
+    const event = {
+        key, code: /^[A-Z]$/.test(upper) ? `Key${upper}` : key, windowsVirtualKeyCode: upper.charCodeAt(0),
+        modifiers: (ctrl ? 2 : 0) | (shift ? 8 : 0),
+    };
+    await browser.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', ...event }, tab.sessionId);
+    await browser.send('Input.dispatchKeyEvent', { type: 'keyUp', ...event }, tab.sessionId);
+}

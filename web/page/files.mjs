@@ -75,7 +75,7 @@ function exportDialog(onExport) {
         'true peak at most −1 dBTP, as bleepforge render --normalize lufs measures it';
     const targets = {};
     for (const [kind, range] of Object.entries(kTargets)) {
-        const input = element('input', { type: 'number', min: range.min, max: range.max, step: 0.1,
+        const input = element('input', { type: 'number', min: range.min, max: range.max, step: 'any',
                                           value: choices[kind], title: `${range.min} … ${range.max} ${range.unit}` });
         input.name = kind;
         targets[kind] = labelled(`Level (${range.unit})`, input);
@@ -89,7 +89,8 @@ function exportDialog(onExport) {
     const problem = element('p', { className: 'problem', role: 'alert' });
     const cancel = element('button', { type: 'button', textContent: 'Cancel' });
     const confirm = element('button', { type: 'submit', textContent: 'Export', autofocus: true });
-    const form = element('form', { method: 'dialog' }, [
+    // The module checks the levels, in the command line's words.
+    const form = element('form', { method: 'dialog', noValidate: true }, [
         element('h2', { textContent: 'Export sound' }),
         element('div', { className: 'choices' }, [
             labelled('Samples', format), labelled('Channels', channels), labelled('Rate', rate),
