@@ -197,14 +197,17 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
         assert.ok(plain.equals(Buffer.from(bf.wav(code, { channels: 1, seed: 1 }))), 'pickup-1.wav');
         assert.deepEqual(await status(browser, tab), { text: 'Exported pickup-1.wav', error: false });
 
+        // A sound with noise: its file is the same only if the export is seeded.
+        const noisy = bf.generate('slash', { seed: 1 }).code;
+        await browser.evaluate(tab, `window.bleepforgePage.sound.set(${JSON.stringify(noisy)}, 'open')`);
         const choices = { format: 'pcm24', channels: 2, rate: 48000, normalize: 'peak', level: -3 };
         await pressKey(browser, tab, 'e', { ctrl: true });
         await browser.evaluate(tab, exportWith(choices));
         const file = join(folder, 'pickup-2.wav');
         const chosen = await downloaded(browser, tab, file);
-        assert.ok(chosen.equals(Buffer.from(bf.wav(code, { format: 'pcm24', channels: 2, rate: 48000, seed: 1,
-                                                             normalize: 'peak:-3' }))), 'pickup-2.wav');
-        assert.equal(run(['show', file]), run(['show', code]));
+        assert.ok(chosen.equals(Buffer.from(bf.wav(noisy, { format: 'pcm24', channels: 2, rate: 48000, seed: 1,
+                                                              normalize: 'peak:-3' }))), 'pickup-2.wav');
+        assert.equal(run(['show', file]), run(['show', noisy]));
 
         // A level out of range is refused in the dialog, and nothing is downloaded.
         await pressKey(browser, tab, 'e', { ctrl: true });
@@ -217,8 +220,8 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
         await browser.evaluate(tab, "window.bleepforgePage.sound.set(window.bleepforgePage.bf.generate('hit', { seed: 3 }).code, 'open')");
         await browser.evaluate(tab, recordMessages);
         assert.deepEqual(await openAndHear(browser, tab, file), { text: 'Opened pickup-2.wav', error: false });
-        await pictureEquals(browser, tab, snapshotOf(code), 'the opened export');
-        assert.deepEqual(await browser.evaluate(tab, playedSounds), [code]);
+        await pictureEquals(browser, tab, snapshotOf(noisy), 'the opened export');
+        assert.deepEqual(await browser.evaluate(tab, playedSounds), [noisy]);
 
         // The choices outlast the visit.
         const again = await openPage(browser, `${server.url}/index.html`, 1);
@@ -262,6 +265,18 @@ test('a state file opens its sound; damaged files are refused in the app\'s word
             assert.equal(await current(browser, tab), code, name);
         }
         await pictureEquals(browser, tab, shown, 'after the refusals');
+
+        // A file dropped on the page opens as a picked one does.
+        await browser.evaluate(tab, `window.bleepforgePage.sound.set(window.bleepforgePage.bf.generate('blip', { seed: 2 }).code, 'open')`);
+        await browser.evaluate(tab, `(() => {
+            document.getElementById('status').textContent = '';
+            const bytes = Uint8Array.from(atob('${bytes.toString('base64')}'), (c) => c.charCodeAt(0));
+            const data = new DataTransfer();
+            data.items.add(new File([bytes], 'dropped.wav', { type: 'audio/wav' }));
+            document.getElementById('editor').dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+        })()`);
+        assert.equal(await until(browser, tab, "document.getElementById('status').textContent"), 'Opened dropped.wav');
+        assert.equal(await current(browser, tab), code);
     }));
 });
 

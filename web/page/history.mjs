@@ -77,10 +77,12 @@ export function install(page) {
         update();
     }
 
+    // Undo and redo have moved the present to the sound they show, so it
+    // records nothing.
     sound.listen((code, cause) => {
         if (cause === 'restore')
             history.reset(code);
-        else if (cause !== 'undo' && cause !== 'redo')
+        else
             history.record(code);
         update();
     });
