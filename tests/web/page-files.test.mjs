@@ -209,8 +209,11 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
                                                               normalize: 'peak:-3' }))), 'pickup-2.wav');
         assert.equal(run(['show', file]), run(['show', noisy]));
 
-        // A level out of range is refused in the dialog, and nothing is downloaded.
+        // A level out of range is refused in the dialog, and nothing is
+        // downloaded; the page's shortcuts wait while the dialog is open.
         await pressKey(browser, tab, 'e', { ctrl: true });
+        await pressKey(browser, tab, 'z', { ctrl: true });
+        assert.equal(await current(browser, tab), noisy, 'Ctrl+Z behind the dialog');
         await browser.evaluate(tab, exportWith({ ...choices, level: 3 }));
         assert.match(await until(browser, tab, "document.querySelector('#export-dialog .problem').textContent"),
                      /^Cannot export: .*-60 \.\.\. 0/);

@@ -9,9 +9,11 @@ export function button(text, title, onClick) {
     return element;
 }
 
-// Keys typed into a field (a value being typed, the paste field) stay there.
-export function typingInField(event) {
+// Keys typed into a field (a value being typed, the paste field) stay
+// there, and an open dialog keeps the page's shortcuts from what is behind it.
+export function keysAreElsewhere(event) {
     const target = event.target;
-    return target instanceof HTMLElement &&
+    const inField = target instanceof HTMLElement &&
         (target.isContentEditable || ['INPUT', 'TEXTAREA', 'SELECT'].includes(target.tagName));
+    return inField || document.querySelector('dialog[open]') !== null;
 }

@@ -1,7 +1,7 @@
 // Sounds in and out of the page: Export downloads a WAV that carries the
 // sound; Open takes such a WAV or a 484-byte state file, by the picker or
 // dropped on the page; a pasted sound code opens its sound.
-import { button, typingInField } from './controls.mjs';
+import { button, keysAreElsewhere } from './controls.mjs';
 import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from './exportchoices.mjs';
 
 const kCodePrefix = 'bfs1:';
@@ -230,8 +230,7 @@ export function install(page) {
         pasteForm, picker);
 
     document.addEventListener('keydown', (event) => {
-        if (!(event.ctrlKey || event.metaKey) || event.altKey || event.shiftKey || typingInField(event) ||
-            document.querySelector('dialog[open]'))
+        if (!(event.ctrlKey || event.metaKey) || event.altKey || event.shiftKey || keysAreElsewhere(event))
             return;
         const key = event.key.toLowerCase();
         if (key === 'e' || key === 'o') {
@@ -240,7 +239,7 @@ export function install(page) {
         }
     });
     document.addEventListener('paste', (event) => {
-        if (typingInField(event) || document.querySelector('dialog[open]'))
+        if (keysAreElsewhere(event))
             return;
         event.preventDefault();
         openCode(event.clipboardData.getData('text/plain'), 'the clipboard');

@@ -1,7 +1,7 @@
 // Undo and redo through the sounds of this visit: whole sound codes, one step
 // per change, the oldest dropped first. Undo and redo show a sound through
 // the current sound, so they are heard, without recording a step of their own.
-import { button, typingInField } from './controls.mjs';
+import { button, keysAreElsewhere } from './controls.mjs';
 
 export const kSteps = 500;
 
@@ -88,7 +88,7 @@ export function install(page) {
     });
 
     document.addEventListener('keydown', (event) => {
-        if (!(event.ctrlKey || event.metaKey) || event.altKey || typingInField(event))
+        if (!(event.ctrlKey || event.metaKey) || event.altKey || keysAreElsewhere(event))
             return;
         const key = event.key.toLowerCase();
         if (key === 'z' || key === 'y') {
