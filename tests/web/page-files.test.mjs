@@ -231,6 +231,16 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
         await pressKey(browser, again, 'e', { ctrl: true });
         assert.deepEqual(await browser.evaluate(again, dialogChoices), ['pcm24', '2', '48000', 'peak', '-3', '-16']);
         assert.deepEqual(again.errors, []);
+
+        // A damaged store keeps what it holds of the choices, the rest as by default.
+        for (const [kept, shown] of [['{"format":"mp3","rate":12345,"channels":2,"lufs":-99}', ['pcm16', '2', '44100', 'none', '-1', '-16']],
+                                     ['{"format', ['pcm16', '1', '44100', 'none', '-1', '-16']]]) {
+            await browser.evaluate(again, `localStorage.setItem('bleepforge.export', ${JSON.stringify(kept)})`);
+            const damaged = await openPage(browser, `${server.url}/index.html`, 1);
+            await pressKey(browser, damaged, 'e', { ctrl: true });
+            assert.deepEqual(await browser.evaluate(damaged, dialogChoices), shown, kept);
+            assert.deepEqual(damaged.errors, []);
+        }
     }));
 });
 

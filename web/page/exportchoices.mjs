@@ -2,7 +2,7 @@
 // chosen (kept in localStorage), and the module's options that make it. The
 // waveform strip shows the sound as these choices write it.
 
-export const kStoreKey = 'bleepforge.export';
+const kStoreKey = 'bleepforge.export';
 export const kFormats = { pcm16: '16-bit', pcm24: '24-bit', float: '32-bit float' };
 export const kRates = [22050, 32000, 44100, 48000, 88200, 96000];
 // The command line's --normalize levels and their defaults.
@@ -13,7 +13,7 @@ export const kTargets = {
 // Seeded, so that a sound with noise exports as its picture shows it.
 const kExportSeed = 1;
 
-export const kDefaultChoices = Object.freeze({
+const kDefaultChoices = Object.freeze({
     format: 'pcm16', channels: 1, rate: 44100, normalize: 'none',
     peak: kTargets.peak.default, lufs: kTargets.lufs.default,
 });
@@ -26,7 +26,7 @@ function within(value, { min, max }) {
 
 // Each choice kept if it is one of the choices, else its default: a store
 // from another version or edited by hand never stops an export.
-export function checkedChoices(kept) {
+function checkedChoices(kept) {
     const choices = { ...kDefaultChoices };
     if (kept === null || typeof kept !== 'object')
         return choices;
@@ -77,7 +77,7 @@ export function onChoicesChanged(listener) {
 }
 
 // The module's --normalize text for the choices, '' for none.
-export function normalizeOf(choices) {
+function normalizeOf(choices) {
     return choices.normalize === 'none' ? '' : `${choices.normalize}:${choices[choices.normalize]}`;
 }
 

@@ -3,9 +3,9 @@
 // the current sound, so they are heard, without recording a step of their own.
 import { button, keysAreElsewhere } from './controls.mjs';
 
-export const kSteps = 500;
+const kSteps = 500;
 
-export class History {
+class History {
     constructor(present) {
         this.reset(present);
     }

@@ -26,7 +26,7 @@ function fixed(value, sign = false) {
 }
 
 // The caption's lines: what the sound is, what clips, a DC offset.
-export function captionOf(picture) {
+function captionOf(picture) {
     if (!picture)
         return { text: 'Rendering…', clipping: '', dc: '' };
     if (picture.error)
@@ -78,7 +78,7 @@ function element(tag, properties) {
     return Object.assign(document.createElement(tag), properties);
 }
 
-export class WaveStrip {
+class WaveStrip {
     constructor(page, width) {
         this.page = page;
         this.width = width;
