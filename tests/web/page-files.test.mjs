@@ -246,12 +246,22 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
 
 test('a state file opens its sound; damaged files are refused in the app\'s words and the sound stays', { timeout: 120000 }, async () => {
     await withFolder(async (folder) => withPage(async (browser, tab) => {
+        // A click on the strip plays the sound, and lets the page start its audio.
+        await browser.evaluate(tab, recordMessages);
+        const strip = await browser.evaluate(tab, "(() => { const b = document.getElementById('strip').getBoundingClientRect(); return { x: b.left + 100, y: b.top + 30 }; })()");
+        for (const type of ['mousePressed', 'mouseReleased'])
+            await browser.send('Input.dispatchMouseEvent', { type, ...strip, button: 'left', clickCount: 1 }, tab.sessionId);
+        assert.deepEqual(await browser.evaluate(tab, playedSounds), [await current(browser, tab)], 'a click on the strip');
+
         const wav = join(folder, 'jump.wav'), state = join(folder, 'jump.state');
         run(['generate', 'jump', '--seed', '12', '-o', wav, '--state-out', state]);
         const code = run(['share', state]).trim();
         assert.deepEqual(await openAndHear(browser, tab, state), { text: 'Opened jump.state', error: false });
         await pictureEquals(browser, tab, snapshotOf(code), 'the opened state');
         const shown = await canvasPixels(browser, tab);
+        await browser.evaluate(tab, recordMessages);
+        await openAndHear(browser, tab, state);
+        assert.deepEqual(await browser.evaluate(tab, playedSounds), [code], 'the same sound opened again');
 
         const bytes = readFileSync(wav), stateBytes = readFileSync(state);
         const at = bytes.indexOf('bfs1:', bytes.indexOf('bfst'));

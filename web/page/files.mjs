@@ -138,13 +138,18 @@ export function install(page) {
     }
 
     // Shows a sound from outside; its refusal is said in the app's words.
+    // The sound already shown is heard again too, as opening it asks.
     function show(code, done) {
+        const before = sound.current();
         const refused = sound.set(code, 'open');
-        if (refused)
+        if (refused) {
             say(`Error: ${refused}`, { error: true });
-        else
-            say(done);
-        return !refused;
+            return false;
+        }
+        if (sound.current() === before)
+            page.audio.play(before);
+        say(done);
+        return true;
     }
 
     // The words the desktop app uses for a WAV it cannot take a sound from.
