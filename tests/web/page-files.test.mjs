@@ -363,12 +363,29 @@ test('the strip shows the sound as Export writes it: its length, its peak, the g
         const pickup = await current(browser, tab);
         assert.equal(await until(browser, tab, stripCaption(shown)), expectedCaption(pickup).caption);
 
+        // Changes in quick succession render once, the last of them.
+        const burst = Array.from({ length: 10 }, (_, i) => bf.generate('random', { seed: 100 + i }).code);
+        await browser.evaluate(tab, `(() => {
+            window.renders = [];
+            const post = Worker.prototype.postMessage;
+            Worker.prototype.postMessage = function (message, ...rest) {
+                if (message.code)
+                    window.renders.push(message.code);
+                return post.call(this, message, ...rest);
+            };
+            for (const code of ${JSON.stringify(burst)})
+                window.bleepforgePage.sound.set(code, 'open');
+        })()`);
+        assert.equal(await until(browser, tab, stripCaption(expectedCaption(pickup).caption)),
+                     expectedCaption(burst.at(-1)).caption);
+        assert.deepEqual(await browser.evaluate(tab, 'window.renders'), [burst.at(-1)]);
+
         // Too loud to fit: red marks and the count of clipped samples.
         const loud = bf.fromValues(bf.parse(first).values.map((v, i) => (i === 0 ? 12 : v))).code;
         await browser.evaluate(tab, `window.bleepforgePage.sound.set(${JSON.stringify(loud)}, 'open')`);
         const { caption, clipped } = expectedCaption(loud);
         assert.ok(clipped > 0);
-        assert.equal(await until(browser, tab, stripCaption(expectedCaption(pickup).caption)), caption);
+        assert.equal(await until(browser, tab, stripCaption(expectedCaption(burst.at(-1)).caption)), caption);
         assert.equal(await browser.evaluate(tab, "document.querySelector('#strip .caption').children[1].textContent"),
                      `${clipped} samples clip in the export`);
         const red = await browser.evaluate(tab, `(() => {
