@@ -264,6 +264,11 @@ test('a state file opens its sound; damaged files are refused in the app\'s word
         assert.deepEqual(await browser.evaluate(tab, playedSounds), [code], 'the same sound opened again');
 
         const bytes = readFileSync(wav), stateBytes = readFileSync(state);
+        const presetFile = join(folder, 'jump.aupreset');
+        writeFileSync(presetFile, preset(stateBytes));
+        await browser.evaluate(tab, `window.bleepforgePage.sound.set(window.bleepforgePage.bf.generate('hit', { seed: 3 }).code, 'open')`);
+        assert.deepEqual(await openAndHear(browser, tab, presetFile), { text: 'Opened jump.aupreset', error: false });
+        assert.equal(await current(browser, tab), code);
         const at = bytes.indexOf('bfs1:', bytes.indexOf('bfst'));
         const damagedCode = Buffer.from(bytes);
         damagedCode[at + 10] = damagedCode[at + 10] === 0x41 ? 0x42 : 0x41;
@@ -278,6 +283,8 @@ test('a state file opens its sound; damaged files are refused in the app\'s word
             ['short.state', stateBytes.subarray(0, 483), /^Error: 'short\.state' is not a complete state \(483 bytes, expected 484\)$/],
             ['nan.bin', nan, /^Error: 'nan\.bin' holds a value that is not a finite number \(parameter 3\)$/],
             ['text.wav', Buffer.from('hello'), /^Error: 'text\.wav' is not an audio file that can be read: not a WAV file$/],
+            ['short.aupreset', preset(stateBytes.subarray(0, 480)), /^Error: 'short\.aupreset' holds no Bleepforge sound \(480 bytes of data, expected 484\)$/],
+            ['other.aupreset', preset(stateBytes, 'jpeg'), /^Error: 'other\.aupreset' is not a preset \(no "data" in a property list\)$/],
         ];
         for (const [name, content, message] of refusals) {
             const path = join(folder, name);
@@ -302,6 +309,25 @@ test('a state file opens its sound; damaged files are refused in the app\'s word
         assert.equal(await current(browser, tab), code);
     }));
 });
+
+// An .aupreset as the app and auhost write it, holding `state` as its data.
+function preset(state, key = 'data') {
+    return `<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>version</key>
+	<integer>65536</integer>
+	<key>name</key>
+	<string>-</string>
+	<key>${key}</key>
+	<data>
+	${state.toString('base64').replace(/.{68}/g, '$&\n\t')}
+	</data>
+</dict>
+</plist>
+`;
+}
 
 // A paste event as Ctrl+V sends it, its text given.
 const paste = (text) => `(() => {

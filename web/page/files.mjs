@@ -1,10 +1,11 @@
 // Sounds in and out of the page: Export downloads a WAV that carries the
-// sound; Open takes such a WAV or a 484-byte state file, by the picker or
-// dropped on the page; a pasted sound code opens its sound.
+// sound; Open takes such a WAV, a 484-byte state file or an .aupreset, by the
+// picker or dropped on the page; a pasted sound code opens its sound.
 import { button, keysAreElsewhere } from './controls.mjs';
 import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from './exportchoices.mjs';
 
 const kCodePrefix = 'bfs1:';
+const kStateBytes = 484;
 // Far beyond any sound Bleepforge writes at the page's choices; a larger
 // file is refused before it is read into memory.
 const kMostFileBytes = 256 * 1024 * 1024;
@@ -52,6 +53,26 @@ class ExportNames {
         this.counts.set(name, count);
         return `${name}-${count}.wav`;
     }
+}
+
+// The state an .aupreset holds in its "data", as the app and the command
+// line read it; a binary property list is left to them.
+function presetState(bytes, name) {
+    const text = new TextDecoder().decode(bytes);
+    const list = new DOMParser().parseFromString(text, 'application/xml');
+    const keys = [...list.querySelectorAll('plist > dict > key')];
+    const data = keys.find((key) => key.textContent === 'data')?.nextElementSibling;
+    if (list.querySelector('parsererror') || data?.tagName !== 'data')
+        throw new Error(`'${name}' is not a preset (no "data" in a property list)`);
+    let state;
+    try {
+        state = Uint8Array.from(atob(data.textContent.replace(/\s+/g, '')), (c) => c.charCodeAt(0));
+    } catch {
+        throw new Error(`'${name}' is not a preset (its "data" is not base64)`);
+    }
+    if (state.length !== kStateBytes)
+        throw new Error(`'${name}' holds no Bleepforge sound (${state.length} bytes of data, expected ${kStateBytes})`);
+    return state;
 }
 
 function download(bytes, name) {
@@ -170,9 +191,10 @@ export function install(page) {
         const head = String.fromCharCode(...bytes.subarray(0, 12));
         if (/\.wav$/i.test(name) || head.startsWith('RIFF'))
             return wavCode(bytes, name);
-        if (/\.aupreset$/i.test(name) || head.startsWith('<?xml') || head.startsWith('bplist'))
-            throw new Error(`'${name}' is a preset: open presets in the app or with bleepforge render --preset; ` +
-                            'the page opens WAV files and state files');
+        if (head.startsWith('bplist'))
+            throw new Error(`'${name}' is a binary property list, which the page cannot read: open it in the app`);
+        if (/\.aupreset$/i.test(name) || head.startsWith('<?xml'))
+            return bf.parseState(presetState(bytes, name), name).code;
         return bf.parseState(bytes, name).code;
     }
 
@@ -197,7 +219,7 @@ export function install(page) {
         return show(code, 'Pasted a sound code');
     }
 
-    const picker = element('input', { type: 'file', accept: '.wav,.bin,.state,audio/wav', hidden: true });
+    const picker = element('input', { type: 'file', accept: '.wav,.bin,.state,.aupreset,audio/wav', hidden: true });
     picker.id = 'open-file';
     picker.addEventListener('change', () => {
         if (picker.files.length > 0)
@@ -224,7 +246,7 @@ export function install(page) {
     document.head.append(element('style', { textContent: kStyle }));
     const openDialog = () => exportDialog(exportSound);
     document.getElementById('toolbar').append(
-        button('Open…', 'Open a WAV file from Bleepforge or a state file (Ctrl+O); or drop one on the page',
+        button('Open…', 'Open a WAV file from Bleepforge, a state file or a preset (Ctrl+O); or drop one on the page',
                () => picker.click()),
         button('Export…', 'Export the sound as a WAV file that opens again as the sound (Ctrl+E)', openDialog),
         button('Paste code…', 'Open a sound code (bfs1:…); Ctrl+V on the page pastes one too', () => {
