@@ -97,5 +97,4 @@ export function install(page) {
         }
     });
     update();
-    page.history = history;
 }

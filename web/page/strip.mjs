@@ -172,5 +172,4 @@ export function install(page) {
     page.sound.listen(() => strip.follow());
     onChoicesChanged(() => strip.follow());
     strip.ask();
-    page.strip = strip;
 }
