@@ -98,7 +98,8 @@ test("wav() writes the bytes of the command line's file, which libsndfile reads 
     withTempFolder((folder) => {
         const generated = bf.generate('powerup', { seed: 21 });
         const opened = bf.parse(generated.code);
-        for (const [format, channels] of [['pcm16', 2], ['float', 2], ['pcm16', 1], ['float', 1]]) {
+        for (const [format, channels] of [['pcm16', 2], ['float', 2], ['pcm16', 1], ['float', 1], ['pcm24', 2],
+                                          ['pcm24', 1]]) {
             const ours = join(folder, `${format}-${channels}.wav`), theirs = join(folder, 'native.wav');
             writeFileSync(ours, bf.wav(opened, { format, channels, seed: 4 }));
             run(['render', '--state', opened.code, '--seed', '4', '--format', format, '--channels', String(channels),
@@ -110,6 +111,25 @@ test("wav() writes the bytes of the command line's file, which libsndfile reads 
         assert.equal(run(['share', named]).trim(), generated.code);
         assert.match(run(['show', named]), /--set "Osc1 Type=/);
         assert.deepEqual(bf.parseWav(readFileSync(named)).values, generated.values);
+    });
+});
+
+test('parseState() reads the state files the command line writes and refuses damaged ones', () => {
+    withTempFolder((folder) => {
+        const generated = bf.generate('jump', { seed: 8 });
+        const file = join(folder, 'jump.state');
+        run(['generate', 'jump', '--seed', '8', '--state-out', file, '-o', join(folder, 'jump.wav')]);
+        const state = readFileSync(file);
+        assert.equal(bf.parseState(state).code, generated.code);
+        assert.equal(bf.parseState(state.buffer.slice(state.byteOffset, state.byteOffset + state.length)).code,
+                     generated.code);
+        assert.throws(() => bf.parseState(state.subarray(1), 'a.state'),
+                      /^Error: 'a.state' is not a complete state \(483 bytes, expected 484\)$/);
+        assert.throws(() => bf.parseState(Buffer.concat([state, Buffer.alloc(1)])), /485 bytes/);
+        const damaged = Buffer.from(state);
+        damaged.writeDoubleLE(NaN, 4 + 8 * 5);
+        assert.throws(() => bf.parseState(damaged), /^Error: the file holds a value that is not a finite number \(parameter 5\)$/);
+        assert.throws(() => bf.parseState('bfs1:'), /expected a state file's bytes/);
     });
 });
 

@@ -137,7 +137,7 @@ test("a list control's menu checks the current entry, a choice sets it and is he
 
         await browser.evaluate(tab, recordMessages);
         await click(browser, tab, kTypeValue);
-        await pressKey(browser, tab, 'ArrowDown', ['down']);
+        await pressKey(browser, tab, 'ArrowDown', { phases: ['down'] });
         await pressKey(browser, tab, 'Escape');
         assert.equal(await browser.evaluate(tab, "!document.querySelector('.bleepforge-menu')"), true);
         await click(browser, tab, kTypeValue);
@@ -177,11 +177,11 @@ test('musical typing plays from middle C by the octave, Space plays the sound, E
     await withPage(async (browser, tab) => {
         await browser.evaluate(tab, recordMessages);
         const notes = (type) => browser.evaluate(tab, `${sent(type)}.map((m) => m.note)`);
-        await pressKey(browser, tab, 'a', ['down']);
-        await pressKey(browser, tab, 'a', ['down']); // the key repeats
+        await pressKey(browser, tab, 'a', { phases: ['down'] });
+        await pressKey(browser, tab, 'a', { phases: ['down'] }); // the key repeats
         await browser.evaluate(tab, until(`${sent('noteOn')}.length`));
         await pressKey(browser, tab, 'x');
-        await pressKey(browser, tab, 'a', ['up']);
+        await pressKey(browser, tab, 'a', { phases: ['up'] });
         await browser.evaluate(tab, until(`${sent('noteOff')}.length`));
         assert.deepEqual(await notes('noteOn'), [60]);
         assert.deepEqual(await notes('noteOff'), [60]);

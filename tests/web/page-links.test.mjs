@@ -364,8 +364,9 @@ test('the page asks for nothing but its own files', { timeout: 180000 }, async (
         const origin = new URL(url).origin;
         const elsewhere = requested.filter((address) => !address.startsWith('data:') && new URL(address).origin !== origin);
         assert.deepEqual(elsewhere, []);
-        // Seen at all: the page's files, and the worklet's import of the core.
-        assert.equal(requested.filter((address) => address.endsWith('/bleepforge-core.mjs')).length, 2);
+        // Seen at all: the page's files, and the imports of the core by the
+        // page, the strip's worker and the worklet.
+        assert.equal(requested.filter((address) => address.endsWith('/bleepforge-core.mjs')).length, 3);
         for (const file of ['index.html', 'page.mjs', 'bleepforge-core.wasm'])
             assert.ok(requested.some((address) => address.endsWith(`/${file}`)), `${file} was not seen: ${requested}`);
     });

@@ -111,16 +111,18 @@ export async function hover(browser, tab, point, wheel = {}) {
         x: box.left + point.x, y: box.top + point.y, deltaX: 0, ...wheel }, tab.sessionId);
 }
 
-// A key as the keyboard sends it: 'down', 'up' or both; a one-character key
-// also types its text.
+// A key as the keyboard sends it: `key` as KeyboardEvent.key has it ("z",
+// "Z" with shift), its 'down' and 'up' phases or only those asked, with Ctrl
+// and Shift as asked; a one-character key without Ctrl also types its text.
 const kKeyCodes = { Enter: 13, Escape: 27, ' ': 32 };
-export async function pressKey(browser, tab, key, phases = ['down', 'up']) {
-    const code = key === ' ' ? 'Space' : key.length === 1 ? `Key${key.toUpperCase()}` : key;
+export async function pressKey(browser, tab, key, { phases = ['down', 'up'], ctrl = false, shift = false } = {}) {
+    const code = key === ' ' ? 'Space' : key.length === 1 && /[a-z]/i.test(key) ? `Key${key.toUpperCase()}` : key;
     const windowsVirtualKeyCode = kKeyCodes[key] ?? key.toUpperCase().charCodeAt(0);
-    const text = key.length === 1 ? key : key === 'Enter' ? '\r' : undefined;
+    const text = ctrl ? undefined : key.length === 1 ? key : key === 'Enter' ? '\r' : undefined;
+    const modifiers = (ctrl ? 2 : 0) | (shift ? 8 : 0);
     for (const phase of phases)
         await browser.send('Input.dispatchKeyEvent', {
-            type: phase === 'down' ? 'keyDown' : 'keyUp', key, code, windowsVirtualKeyCode,
+            type: phase === 'up' ? 'keyUp' : text ? 'keyDown' : 'rawKeyDown', key, code, windowsVirtualKeyCode, modifiers,
             ...(phase === 'down' && text ? { text } : {}) }, tab.sessionId);
 }
 
@@ -129,3 +131,16 @@ export const until = (expression) => `new Promise((resolve) => {
     const check = () => { const value = (${expression}); value ? resolve(value) : setTimeout(check, 20); };
     check();
 })`;
+
+// The native snapshot of a sound (a code or a state file), as RGB bytes.
+export function snapshotOf(sound, scale = 1) {
+    const folder = mkdtempSync(join(tmpdir(), 'bleepforge-snapshot-'));
+    try {
+        const png = join(folder, 'editor.png');
+        execFileSync(cli, ['snapshot', '--state', sound, '--scale', String(scale), '-o', png]);
+        return decodePng(readFileSync(png));
+    } finally {
+        rmSync(folder, { recursive: true, force: true });
+    }
+}
+

@@ -58,8 +58,8 @@ export interface RenderOptions {
 }
 
 export interface WavOptions extends RenderOptions {
-    /** 16-bit integers (the default) or 32-bit floats. */
-    format?: 'pcm16' | 'float';
+    /** 16-bit integers (the default), 24-bit integers or 32-bit floats. */
+    format?: 'pcm16' | 'pcm24' | 'float';
     /** Text before the sound code in the file's comment. */
     comment?: string;
 }
@@ -84,8 +84,14 @@ export interface Param {
 }
 
 export class Bleepforge {
-    /** Loads the module; `wasm` is the .wasm's URL or bytes (default: beside this file). */
-    static load(options?: { wasm?: string | URL | ArrayBuffer | ArrayBufferView }): Promise<Bleepforge>;
+    /**
+     * Loads the module; `wasm` is the .wasm's URL or bytes (default: beside this file), or a compiled
+     * module (another instance's `module`, as a Worker is handed it).
+     */
+    static load(options?: { wasm?: string | URL | ArrayBuffer | ArrayBufferView | WebAssembly.Module }):
+        Promise<Bleepforge>;
+    /** The compiled module, to load another instance from. */
+    readonly module: WebAssembly.Module;
     /** A new sound of a kind; the same seed gives the same sound everywhere. */
     generate(kind: Kind | string, options?: { seed?: number }): GeneratedSound;
     /** The sound a code holds; throws an Error saying why a code is refused. */
@@ -98,6 +104,8 @@ export class Bleepforge {
     wav(sound: Sound | string, options?: WavOptions): Uint8Array;
     /** The sound a WAV from Bleepforge carries. */
     parseWav(bytes: ArrayBuffer | Uint8Array): Sound;
+    /** The sound a 484-byte state file holds; throws an Error saying why other bytes are none, naming the file. */
+    parseState(bytes: ArrayBuffer | ArrayBufferView, name?: string): Sound;
     /**
      * An AudioWorkletNode playing one instrument live, starting with the sound given. Its port takes
      * {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},

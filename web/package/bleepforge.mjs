@@ -83,15 +83,30 @@ function roundHalfEven(x) {
 }
 
 // As libsndfile stores a sample with clipping on: rounded to 32 bits, then
-// the top 16 kept, so that a file matches the command line's byte for byte.
-function pcm16(x) {
+// the top `bits` kept, so that a file matches the command line's byte for byte.
+function pcm(x, bits) {
+    const top = 2 ** (bits - 1);
     const scaled = x * 2147483648;
     if (scaled >= 2147483647)
-        return 32767;
+        return top - 1;
     if (scaled <= -2147483648)
-        return -32768;
-    return Math.floor(roundHalfEven(scaled) / 65536);
+        return -top;
+    return Math.floor(roundHalfEven(scaled) / 2 ** (32 - bits));
 }
+
+// Bytes per sample of each format, and how one is stored.
+const SAMPLE_FORMATS = {
+    pcm16: { bytes: 2, code: 1, store: (view, at, x) => view.setInt16(at, pcm(x, 16), true) },
+    pcm24: {
+        bytes: 3, code: 1,
+        store: (view, at, x) => {
+            const value = pcm(x, 24);
+            view.setUint16(at, value & 0xffff, true);
+            view.setInt8(at + 2, value >> 16);
+        },
+    },
+    float: { bytes: 4, code: 3, store: (view, at, x) => view.setFloat32(at, x, true) },
+};
 
 function ascii(text) {
     return new TextEncoder().encode(text);
@@ -130,11 +145,11 @@ function concat(parts) {
 // The chunks in the order the command line's files have them, so that the
 // same sound and samples make the same bytes.
 function wavBytes(channels, rate, format, code, comment) {
+    const { bytes: bytesPerSample, code: formatCode, store } = SAMPLE_FORMATS[format];
     const float = format === 'float';
-    const bytesPerSample = float ? 4 : 2;
     const frames = channels[0].length;
     const fmt = new DataView(new ArrayBuffer(16));
-    fmt.setUint16(0, float ? 3 : 1, true);
+    fmt.setUint16(0, formatCode, true);
     fmt.setUint16(2, channels.length, true);
     fmt.setUint32(4, rate, true);
     fmt.setUint32(8, rate * channels.length * bytesPerSample, true);
@@ -143,10 +158,7 @@ function wavBytes(channels, rate, format, code, comment) {
     const samples = new DataView(new ArrayBuffer(frames * channels.length * bytesPerSample));
     for (let i = 0, at = 0; i < frames; ++i) {
         for (const channel of channels) {
-            if (float)
-                samples.setFloat32(at, channel[i], true);
-            else
-                samples.setInt16(at, pcm16(channel[i]), true);
+            store(samples, at, channel[i]);
             at += bytesPerSample;
         }
     }
@@ -181,8 +193,10 @@ function codeInWav(bytes) {
 export class Bleepforge {
     // Loads the module; `wasm` may be the .wasm's URL or its bytes (the
     // default is the file beside this one).
+    // A compiled module (bf.module) makes another instance without fetching,
+    // for a Worker of its own.
     static async load({ wasm } = {}) {
-        const module = await WebAssembly.compile(await wasmBytes(wasm));
+        const module = wasm instanceof WebAssembly.Module ? wasm : await WebAssembly.compile(await wasmBytes(wasm));
         const core = await createCore({
             instantiateWasm(imports, receive) {
                 WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
@@ -285,7 +299,7 @@ export class Bleepforge {
         }
     }
 
-    // The sound rendered as WAV bytes (pcm16 or float) that carry its code,
+    // The sound rendered as WAV bytes (pcm16, pcm24 or float) that carry its code,
     // so that the file opens again as the sound it plays.
     wav(sound, allOptions = {}) {
         optionsOf(allOptions, WAV_OPTIONS);
@@ -293,8 +307,8 @@ export class Bleepforge {
         const named = sound?.kind !== undefined && sound?.seed !== undefined;
         const { format = 'pcm16', comment = named ? `bleepforge ${sound.kind} seed ${sound.seed}` : '',
                 ...options } = allOptions;
-        if (format !== 'pcm16' && format !== 'float')
-            throw new RangeError("format: expected 'pcm16' or 'float'");
+        if (!Object.hasOwn(SAMPLE_FORMATS, format))
+            throw new RangeError("format: expected 'pcm16', 'pcm24' or 'float'");
         const code = codeOf(sound);
         const rate = options.rate ?? 44100;
         return wavBytes(this.#channels(code, options, true), rate, format, code,
@@ -307,6 +321,17 @@ export class Bleepforge {
         if (code === null)
             throw new Error('the WAV file holds no Bleepforge sound');
         return this.parse(code);
+    }
+
+    // The sound a 484-byte state file holds, checked whole; a refusal names
+    // the file as `name` when given.
+    parseState(bytes, name) {
+        if (!(bytes instanceof ArrayBuffer || ArrayBuffer.isView(bytes)))
+            throw new TypeError("expected a state file's bytes (an ArrayBuffer or a Uint8Array)");
+        const data = bytes instanceof ArrayBuffer ? new Uint8Array(bytes)
+                                                  : new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+        const what = name === undefined ? 'the file' : `'${name}'`;
+        return this.parse(answered(this.core.stateCode(data, what)).code);
     }
 
     // The 60 parameters: name, range, default, unit and, for lists, their texts.

@@ -6,6 +6,9 @@ import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
 import { say } from './status.mjs';
 import { install as installEditing } from './edit.mjs';
+import * as history from './history.mjs';
+import * as strip from './strip.mjs';
+import * as files from './files.mjs';
 import * as store from './store.mjs';
 import * as links from './links.mjs';
 
@@ -29,14 +32,6 @@ sound.listen((code, cause) => {
     view.draw();
 });
 
-let pressed = false;
-canvas.addEventListener('pointerdown', (event) => {
-    canvas.setPointerCapture(event.pointerId);
-    audio.start();
-    pressed = true;
-    editor.mouseDown(...view.point(event), event.button, modifiers(event));
-    view.draw();
-});
 // A knob being dragged is heard as it moves: the live instrument follows the
 // sound while the press lasts (a note held on the keys changes with it); the
 // change is told, and auditioned, at the release.
@@ -48,6 +43,16 @@ function follow() {
         audio.setSound(code);
     }
 }
+
+let pressed = false;
+canvas.addEventListener('pointerdown', (event) => {
+    canvas.setPointerCapture(event.pointerId);
+    audio.start();
+    pressed = true;
+    playing = sound.current();
+    editor.mouseDown(...view.point(event), event.button, modifiers(event));
+    view.draw();
+});
 canvas.addEventListener('pointermove', (event) => {
     if (pressed) {
         editor.mouseDrag(...view.point(event), event.button === 2 || event.buttons === 2 ? 2 : 0, modifiers(event));
@@ -71,7 +76,12 @@ canvas.addEventListener('pointerup', release);
 canvas.addEventListener('pointercancel', release);
 canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
+// The kept sound and a link's are shown last, so that the history and the
+// strip hear of them.
 installEditing(page);
+history.install(page);
+strip.install(page);
+files.install(page);
 store.install(page);
 links.install(page);
 
