@@ -84,7 +84,10 @@ void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned see
     for (int idx : LockedParams(request.locks))
         kept.emplace_back(idx, plug.GetParam(idx)->Value());
     plug.SeedRandom(seed); // right before the generator; the render's noise continues it
-    (plug.*GeneratorOf(CanonicalKind(request.kind)))();
+    if (request.recipe)
+        ApplyRecipe(plug, *request.recipe);
+    else
+        (plug.*GeneratorOf(CanonicalKind(request.kind)))();
     for (const auto& [idx, value] : kept)
         plug.SetParameterFromHost(idx, value);
 }
@@ -129,7 +132,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     file.path = target.audio;
     file.format = OutputFormat(target.audio, request.format.sample, request.format.channels, request.render);
     file.normalization = request.normalization;
-    file.comment = "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
+    file.comment = "bleepforge " + KindName(request) + " seed " + std::to_string(target.seed);
     file.companions = {{target.state, nullptr}};
     file.program = "bleepforge";
     session.Write(file);
@@ -137,10 +140,11 @@ void generateOne(const GenerateRequest& request, const Target& target)
 
 void checkRequest(const GenerateRequest& request)
 {
-    if (!IsGeneratorKind(request.kind))
+    if (!request.recipe && !IsGeneratorKind(request.kind))
         throw UsageError("unknown kind '" + request.kind +
                          "'; one of pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, "
-                         "slash, random, mutate, reset");
+                         "slash, random, mutate, reset, or a recipe's ('bleepforge kinds' lists "
+                         "them)");
     LockedParams(request.locks); // refused before anything is written
     if (request.count < 1 || request.count > kMaxCount)
         throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
@@ -220,6 +224,11 @@ std::string CanonicalKind(const std::string& kind)
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const auto alias = aliases.find(lower);
     return alias != aliases.end() ? alias->second : lower;
+}
+
+std::string KindName(const GenerateRequest& request)
+{
+    return request.recipe ? request.recipe->name : CanonicalKind(request.kind);
 }
 
 bool IsGeneratorKind(const std::string& kind)

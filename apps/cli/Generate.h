@@ -2,7 +2,10 @@
 
 #include "AudioFile.h"
 #include "Levels.h"
+#include "Recipe.h"
 #include "RenderJob.h"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@ const int kMaxCount = 100000;
 struct GenerateRequest
 {
     std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
+    std::optional<Recipe> recipe; // when set, makes the sounds instead of the kind's generator
     RenderRequest render;  // rate, block, notes, settings, state and length; its seed is below
     AudioFormat format;    // the container follows each file's extension
     Normalization normalization;
@@ -32,6 +36,8 @@ std::string CanonicalKind(const std::string& kind);
 // osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher and output.
 // Throws UsageError for a name that is neither.
 std::vector<int> LockedParams(const std::vector<std::string>& locks);
+// The kind the sounds are named by: the recipe's, else the generator's.
+std::string KindName(const GenerateRequest& request);
 // Whether KIND names a generator.
 bool IsGeneratorKind(const std::string& kind);
 // Expands a pattern's one "%d" (with optional zero padding and width, like

@@ -5,6 +5,7 @@
 #include "AudioFile.h"
 #include "Generate.h"
 #include "Interrupt.h"
+#include "Kinds.h"
 #include "Layout.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
@@ -65,6 +66,14 @@ std::string SettingsAsJson(const Settings& settings)
     return text + "\n}\n";
 }
 
+// The parameters as settings and recipes read them.
+std::vector<ParamInfo> InstrumentParamList()
+{
+    InstrumentBackend instrument;
+    instrument.Open(44100.0, 512, std::nullopt);
+    return instrument.Params();
+}
+
 unsigned parseSeed(const std::string& text)
 {
     return static_cast<unsigned>(ParseWhole(text, 0, UINT_MAX, "--seed"));
@@ -85,10 +94,13 @@ int main(int argc, char** argv)
     GenerateRequest generate;
     RenderOptions generateOptions;
     CLI::App* gen = app.add_subcommand("generate", "Make a new sound of a kind and render it");
+    std::string recipeFile;
     gen->add_option("kind", generate.kind,
                     "pickup (or coin), shoot (laser), powerup (power-up), hit (hurt), jump, blip, "
-                    "slash, random, mutate or reset, in any case")
-        ->required();
+                    "slash, random, mutate or reset, in any case, or a recipe kind ('bleepforge "
+                    "kinds' lists them)");
+    gen->add_option("--recipe", recipeFile, "Make the sounds from a recipe file (TOML) instead of a kind")
+        ->check(CLI::ExistingFile);
     generateOptions.Add(gen);
     gen->add_option("--seed", generateSeed,
                     "Seed of the first sound, 0 ... 4294967295; sound k uses SEED + k");
@@ -116,6 +128,7 @@ int main(int argc, char** argv)
     share->add_option("state", shared, "A 484-byte state file (or a code)")->required();
 
     app.add_subcommand("params", "List the 60 parameters");
+    app.add_subcommand("kinds", "List the kinds of sound: built-in and recipes, and where recipes are found");
 
     std::string shown;
     bool showJson = false;
@@ -180,8 +193,14 @@ int main(int argc, char** argv)
             std::cout << DescribeParams();
             return 0;
         }
+        if (app.got_subcommand("kinds"))
+        {
+            std::cout << DescribeKinds(InstrumentParamList());
+            return 0;
+        }
         if (app.got_subcommand("generate"))
         {
+            generate.recipe = RecipeOf(generate.kind, recipeFile, InstrumentParamList());
             generate.format = generateOptions.Finish(generate.output);
             generate.normalization = generateOptions.normalization;
             generate.render = generateOptions.request;
