@@ -228,7 +228,7 @@ ByteChunk RenderSession::Write(const SoundFile& file)
     { return AudioTags{file.comment, EncodeShareCode(state)}; };
     const auto say = [&file](const std::string& line)
     {
-        if (!line.empty())
+        if (!line.empty() && !file.quiet)
             std::cerr << file.program << ": " << line << std::endl;
     };
 

@@ -77,6 +77,7 @@ struct SoundFile
     // Files written with the audio, each from the state after the render.
     std::vector<CompanionOf> companions;
     std::string program;                    // names the program in what is said on stderr
+    bool quiet = false;                     // says nothing of how the file was levelled
 };
 
 class RenderSession

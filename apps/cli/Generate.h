@@ -27,6 +27,7 @@ struct GenerateRequest
     std::string stateOut;  // likewise, optional
     std::vector<std::string> locks; // parameter names or groups kept through the generator
     int jobs = 1;          // sounds made at once, each in a process of its own
+    bool quiet = false;    // no line a file on stderr
 };
 
 // The generator a kind names, in any case and by the names people use
@@ -46,5 +47,11 @@ std::string ExpandPattern(const std::string& pattern, int number);
 // Runs the generator once per sound and writes each with its state; progress on
 // stderr and, for batches, a summary line on stdout as each file is finished.
 void RunGenerate(const GenerateRequest& request);
+// Makes one sound of the request (its count and outputs aside) into a file,
+// as RunGenerate makes each; with neither a kind nor a recipe, the request's
+// state (or the default sound) as it stands, as render writes it.
+void GenerateSound(const GenerateRequest& request, const std::string& audio, unsigned seed);
+// Refuses (UsageError) what RunGenerate would refuse before writing anything.
+void CheckGenerateRequest(const GenerateRequest& request);
 // A seed from the clock, for a run given none.
 unsigned ClockSeed();

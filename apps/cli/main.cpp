@@ -3,6 +3,7 @@
 // CLI11 lives in this translation unit only.
 #include "PresetSound.h"
 #include "AudioFile.h"
+#include "Build.h"
 #include "Generate.h"
 #include "Interrupt.h"
 #include "Kinds.h"
@@ -127,6 +128,19 @@ int main(int argc, char** argv)
     CLI::App* share = app.add_subcommand("share", "Print a state as a one-line sound code");
     share->add_option("state", shared, "A 484-byte state file (or a code)")->required();
 
+    BuildRequest buildRequest;
+    buildRequest.jobs = cores;
+    CLI::App* buildCommand = app.add_subcommand(
+        "build", "Make a game's sound set from a manifest, only what changed since the last build");
+    buildCommand->add_option("manifest", buildRequest.manifest, "The manifest (TOML)")->required()->check(CLI::ExistingFile);
+    buildCommand->add_option("--jobs", buildRequest.jobs,
+                             "Sounds made at once (default: " + std::to_string(cores) +
+                                 ", the cores); the files are the same whatever the number")
+        ->check(CLI::Range(1, 256));
+    buildCommand->add_flag("--force", buildRequest.force, "Make every file again, up to date or not");
+    buildCommand->add_flag("--check", buildRequest.check,
+                           "Write nothing: list the files missing, stale or different from what the "
+                           "manifest makes, and exit 1 if there are any");
     app.add_subcommand("params", "List the 60 parameters");
     app.add_subcommand("kinds", "List the kinds of sound: built-in and recipes, and where recipes are found");
 
@@ -193,6 +207,8 @@ int main(int argc, char** argv)
             std::cout << DescribeParams();
             return 0;
         }
+        if (app.got_subcommand("build"))
+            return RunBuild(buildRequest);
         if (app.got_subcommand("kinds"))
         {
             std::cout << DescribeKinds(InstrumentParamList());
