@@ -154,13 +154,20 @@ ResolvedSetting ResolveSetting(const std::vector<ParamInfo>& params, const std::
     if (equals == std::string::npos)
         throw UsageError("--set '" + assignment + "': expected \"NAME=VALUE\"");
     const std::string name = Trim(assignment.substr(0, equals));
+    const int index = ParamByName(params, name);
+    const ParamInfo& param = params[static_cast<size_t>(index)];
+    const double value = valueOf(param, name, assignment.substr(equals + 1));
+    refuseOutOfRange(param, name, value);
+    return {index, value};
+}
+
+int ParamByName(const std::vector<ParamInfo>& params, const std::string& name)
+{
     const auto param = std::find_if(params.begin(), params.end(),
                                     [&name](const ParamInfo& p) { return answersTo(p, name); });
     if (param == params.end())
         throw UsageError("--set: unknown parameter \"" + name + "\"" + nearMatches(params, name));
-    const double value = valueOf(*param, name, assignment.substr(equals + 1));
-    refuseOutOfRange(*param, name, value);
-    return {static_cast<int>(param - params.begin()), value};
+    return static_cast<int>(param - params.begin());
 }
 
 NoteSpec DefaultNote(const ByteChunk& state)
@@ -221,7 +228,7 @@ ByteChunk RenderSession::Write(const SoundFile& file)
     { return AudioTags{file.comment, EncodeShareCode(state)}; };
     const auto say = [&file](const std::string& line)
     {
-        if (!line.empty())
+        if (!line.empty() && !file.quiet)
             std::cerr << file.program << ": " << line << std::endl;
     };
 

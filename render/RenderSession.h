@@ -36,6 +36,9 @@ struct ResolvedSetting
 // a finite number in range, whole where the parameter is. Throws UsageError
 // saying what was expected.
 ResolvedSetting ResolveSetting(const std::vector<ParamInfo>& params, const std::string& assignment);
+// The index of the parameter a name (or symbol) names; throws UsageError
+// with the names nearest to it.
+int ParamByName(const std::vector<ParamInfo>& params, const std::string& name);
 
 // How a session reaches one instrument. Open comes first; the rest follow in
 // the order the session calls them.
@@ -74,6 +77,7 @@ struct SoundFile
     // Files written with the audio, each from the state after the render.
     std::vector<CompanionOf> companions;
     std::string program;                    // names the program in what is said on stderr
+    bool quiet = false;                     // says nothing of how the file was levelled
 };
 
 class RenderSession

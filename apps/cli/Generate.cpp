@@ -3,22 +3,18 @@
 #include "Bleepforge.h"
 #include "Interrupt.h"
 #include "PresetSound.h"
+#include "Workers.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <climits>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <map>
-#include <poll.h>
 #include <stdexcept>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -84,7 +80,10 @@ void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned see
     for (int idx : LockedParams(request.locks))
         kept.emplace_back(idx, plug.GetParam(idx)->Value());
     plug.SeedRandom(seed); // right before the generator; the render's noise continues it
-    (plug.*GeneratorOf(CanonicalKind(request.kind)))();
+    if (request.recipe)
+        ApplyRecipe(plug, *request.recipe);
+    else if (!request.kind.empty())
+        (plug.*GeneratorOf(CanonicalKind(request.kind)))();
     for (const auto& [idx, value] : kept)
         plug.SetParameterFromHost(idx, value);
 }
@@ -129,18 +128,28 @@ void generateOne(const GenerateRequest& request, const Target& target)
     file.path = target.audio;
     file.format = OutputFormat(target.audio, request.format.sample, request.format.channels, request.render);
     file.normalization = request.normalization;
-    file.comment = "bleepforge " + CanonicalKind(request.kind) + " seed " + std::to_string(target.seed);
+    // A sound played as it stands is written as render writes it.
+    file.comment = KindName(request).empty() ? "" : "bleepforge " + KindName(request) + " seed " + std::to_string(target.seed);
     file.companions = {{target.state, nullptr}};
     file.program = "bleepforge";
+    file.quiet = request.quiet;
     session.Write(file);
 }
 
-void checkRequest(const GenerateRequest& request)
+} // namespace
+
+void GenerateSound(const GenerateRequest& request, const std::string& audio, unsigned seed)
 {
-    if (!IsGeneratorKind(request.kind))
+    generateOne(request, {audio, "", seed});
+}
+
+void CheckGenerateRequest(const GenerateRequest& request)
+{
+    if (!request.recipe && !request.kind.empty() && !IsGeneratorKind(request.kind))
         throw UsageError("unknown kind '" + request.kind +
                          "'; one of pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, "
-                         "slash, random, mutate, reset");
+                         "slash, random, mutate, reset, or a recipe's ('bleepforge kinds' lists "
+                         "them)");
     LockedParams(request.locks); // refused before anything is written
     if (request.count < 1 || request.count > kMaxCount)
         throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
@@ -156,7 +165,6 @@ void checkRequest(const GenerateRequest& request)
     CheckRequest(request.render);
 }
 
-} // namespace
 
 namespace
 {
@@ -222,6 +230,11 @@ std::string CanonicalKind(const std::string& kind)
     return alias != aliases.end() ? alias->second : lower;
 }
 
+std::string KindName(const GenerateRequest& request)
+{
+    return request.recipe ? request.recipe->name : CanonicalKind(request.kind);
+}
+
 bool IsGeneratorKind(const std::string& kind)
 {
     return GeneratorOf(CanonicalKind(kind)) != nullptr;
@@ -277,114 +290,18 @@ void reportFinished(const Target& t, int done, int total)
     showProgress(done, total, t.audio);
 }
 
-// A worker process makes every jobs-th sound from its first and says each
-// one it finished down the pipe. Each sound seeds its own draws, so a worker
-// gives the bytes one process would; the random source is the process's own.
-[[noreturn]] void runWorker(const GenerateRequest& request, const std::vector<Target>& targets,
-                            int first, int jobs, int finished)
-{
-    int status = 0;
-    try
-    {
-        for (size_t k = static_cast<size_t>(first); k < targets.size(); k += static_cast<size_t>(jobs))
-        {
-            StopIfInterrupted();
-            generateOne(request, targets[k]);
-            const uint32_t index = static_cast<uint32_t>(k);
-            if (write(finished, &index, sizeof index) != sizeof index)
-                break;
-        }
-    }
-    catch (const Interrupted&)
-    {
-        status = InterruptedStatus();
-    }
-    catch (const std::exception& e)
-    {
-        std::cerr << "bleepforge: " << e.what() << std::endl;
-        status = 1;
-    }
-    std::cout.flush();
-    _exit(status);
-}
-
-// Reports each sound as a worker finishes it, until every worker is done. An
-// interruption of this process (a signal to it alone) is passed on, so that
-// the workers too stop between blocks and keep only whole files.
-int collectFinished(int finished, const std::vector<Target>& targets, int total,
-                    const std::vector<pid_t>& workers)
-{
-    const int kLookMilliseconds = 50;
-    bool passedOn = false;
-    int done = 0;
-    for (;;)
-    {
-        if (InterruptRequested() && !passedOn)
-        {
-            for (pid_t pid : workers)
-                kill(pid, SIGTERM);
-            passedOn = true;
-        }
-        pollfd ready = {finished, POLLIN, 0};
-        if (poll(&ready, 1, kLookMilliseconds) <= 0)
-            continue;
-        uint32_t index = 0;
-        const ssize_t got = read(finished, &index, sizeof index);
-        if (got == sizeof index && index < targets.size())
-            reportFinished(targets[index], ++done, total);
-        else if (got == 0 || (got < 0 && errno != EINTR))
-            return done;
-    }
-}
-
-// A worker ends with its parent however the parent ends, SIGKILL included:
-// the kernel then sends it SIGTERM, which stops it between blocks as any
-// interruption does. A parent that died before the request shows as another
-// parent process.
-void endWithParent(pid_t parent)
-{
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent)
-        _exit(128 + SIGTERM);
-}
-
 void runInWorkers(const GenerateRequest& request, const std::vector<Target>& targets, int jobs)
 {
-    int finished[2];
-    if (pipe(finished) != 0)
-        throw std::runtime_error("cannot start the batch's workers: " + std::string(std::strerror(errno)));
-    std::cout.flush();
-    const pid_t parent = getpid();
-    std::vector<pid_t> workers;
-    for (int w = 0; w < jobs; ++w)
-    {
-        const pid_t pid = fork();
-        if (pid == 0)
+    int done = 0;
+    const WorkerRun run = RunInWorkers(
+        targets.size(), jobs, false, [&](size_t k) { generateOne(request, targets[k]); },
+        [&](size_t k, bool ok)
         {
-            close(finished[0]);
-            CatchInterrupts(SecondSignal::kWaitsForTheBlock);
-            endWithParent(parent);
-            runWorker(request, targets, w, jobs, finished[1]);
-        }
-        if (pid > 0)
-            workers.push_back(pid);
-    }
-    close(finished[1]);
-    const int done = collectFinished(finished[0], targets, request.count, workers);
-    close(finished[0]);
-    int failed = 0;
-    for (pid_t pid : workers)
-    {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
-        {
-        }
-        if (!failed && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))
-            failed = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-    }
-    StopIfInterrupted();
-    if (workers.size() != static_cast<size_t>(jobs) || failed)
-        throw std::runtime_error("the batch stopped: " + std::to_string(done) + " of " +
+            if (ok)
+                reportFinished(targets[k], ++done, request.count);
+        });
+    if (run.failed || run.workersLost)
+        throw std::runtime_error("the batch stopped: " + std::to_string(run.made) + " of " +
                                  std::to_string(request.count) + " sounds were made");
 }
 
@@ -392,7 +309,7 @@ void runInWorkers(const GenerateRequest& request, const std::vector<Target>& tar
 
 void RunGenerate(const GenerateRequest& request)
 {
-    checkRequest(request);
+    CheckGenerateRequest(request);
     const std::vector<Target> targets = targetsOf(request);
     std::vector<std::string> outputs;
     for (const Target& t : targets)

@@ -2,7 +2,10 @@
 
 #include "AudioFile.h"
 #include "Levels.h"
+#include "Recipe.h"
 #include "RenderJob.h"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@ const int kMaxCount = 100000;
 struct GenerateRequest
 {
     std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
+    std::optional<Recipe> recipe; // when set, makes the sounds instead of the kind's generator
     RenderRequest render;  // rate, block, notes, settings, state and length; its seed is below
     AudioFormat format;    // the container follows each file's extension
     Normalization normalization;
@@ -23,6 +27,7 @@ struct GenerateRequest
     std::string stateOut;  // likewise, optional
     std::vector<std::string> locks; // parameter names or groups kept through the generator
     int jobs = 1;          // sounds made at once, each in a process of its own
+    bool quiet = false;    // no line a file on stderr
 };
 
 // The generator a kind names, in any case and by the names people use
@@ -32,6 +37,8 @@ std::string CanonicalKind(const std::string& kind);
 // osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher and output.
 // Throws UsageError for a name that is neither.
 std::vector<int> LockedParams(const std::vector<std::string>& locks);
+// The kind the sounds are named by: the recipe's, else the generator's.
+std::string KindName(const GenerateRequest& request);
 // Whether KIND names a generator.
 bool IsGeneratorKind(const std::string& kind);
 // Expands a pattern's one "%d" (with optional zero padding and width, like
@@ -40,5 +47,11 @@ std::string ExpandPattern(const std::string& pattern, int number);
 // Runs the generator once per sound and writes each with its state; progress on
 // stderr and, for batches, a summary line on stdout as each file is finished.
 void RunGenerate(const GenerateRequest& request);
+// Makes one sound of the request (its count and outputs aside) into a file,
+// as RunGenerate makes each; with neither a kind nor a recipe, the request's
+// state (or the default sound) as it stands, as render writes it.
+void GenerateSound(const GenerateRequest& request, const std::string& audio, unsigned seed);
+// Refuses (UsageError) what RunGenerate would refuse before writing anything.
+void CheckGenerateRequest(const GenerateRequest& request);
 // A seed from the clock, for a run given none.
 unsigned ClockSeed();

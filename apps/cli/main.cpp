@@ -3,8 +3,10 @@
 // CLI11 lives in this translation unit only.
 #include "PresetSound.h"
 #include "AudioFile.h"
+#include "Build.h"
 #include "Generate.h"
 #include "Interrupt.h"
+#include "Kinds.h"
 #include "Layout.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
@@ -65,6 +67,14 @@ std::string SettingsAsJson(const Settings& settings)
     return text + "\n}\n";
 }
 
+// The parameters as settings and recipes read them.
+std::vector<ParamInfo> InstrumentParamList()
+{
+    InstrumentBackend instrument;
+    instrument.Open(44100.0, 512, std::nullopt);
+    return instrument.Params();
+}
+
 unsigned parseSeed(const std::string& text)
 {
     return static_cast<unsigned>(ParseWhole(text, 0, UINT_MAX, "--seed"));
@@ -85,10 +95,13 @@ int main(int argc, char** argv)
     GenerateRequest generate;
     RenderOptions generateOptions;
     CLI::App* gen = app.add_subcommand("generate", "Make a new sound of a kind and render it");
+    std::string recipeFile;
     gen->add_option("kind", generate.kind,
                     "pickup (or coin), shoot (laser), powerup (power-up), hit (hurt), jump, blip, "
-                    "slash, random, mutate or reset, in any case")
-        ->required();
+                    "slash, random, mutate or reset, in any case, or a recipe kind ('bleepforge "
+                    "kinds' lists them)");
+    gen->add_option("--recipe", recipeFile, "Make the sounds from a recipe file (TOML) instead of a kind")
+        ->check(CLI::ExistingFile);
     generateOptions.Add(gen);
     gen->add_option("--seed", generateSeed,
                     "Seed of the first sound, 0 ... 4294967295; sound k uses SEED + k");
@@ -115,7 +128,21 @@ int main(int argc, char** argv)
     CLI::App* share = app.add_subcommand("share", "Print a state as a one-line sound code");
     share->add_option("state", shared, "A 484-byte state file (or a code)")->required();
 
+    BuildRequest buildRequest;
+    buildRequest.jobs = cores;
+    CLI::App* buildCommand = app.add_subcommand(
+        "build", "Make a game's sound set from a manifest, only what changed since the last build");
+    buildCommand->add_option("manifest", buildRequest.manifest, "The manifest (TOML)")->required()->check(CLI::ExistingFile);
+    buildCommand->add_option("--jobs", buildRequest.jobs,
+                             "Sounds made at once (default: " + std::to_string(cores) +
+                                 ", the cores); the files are the same whatever the number")
+        ->check(CLI::Range(1, 256));
+    buildCommand->add_flag("--force", buildRequest.force, "Make every file again, up to date or not");
+    buildCommand->add_flag("--check", buildRequest.check,
+                           "Write nothing: list the files missing, stale or different from what the "
+                           "manifest makes, and exit 1 if there are any");
     app.add_subcommand("params", "List the 60 parameters");
+    app.add_subcommand("kinds", "List the kinds of sound: built-in and recipes, and where recipes are found");
 
     std::string shown;
     bool showJson = false;
@@ -180,8 +207,16 @@ int main(int argc, char** argv)
             std::cout << DescribeParams();
             return 0;
         }
+        if (app.got_subcommand("build"))
+            return RunBuild(buildRequest);
+        if (app.got_subcommand("kinds"))
+        {
+            std::cout << DescribeKinds(InstrumentParamList());
+            return 0;
+        }
         if (app.got_subcommand("generate"))
         {
+            generate.recipe = RecipeOf(generate.kind, recipeFile, InstrumentParamList());
             generate.format = generateOptions.Finish(generate.output);
             generate.normalization = generateOptions.normalization;
             generate.render = generateOptions.request;

@@ -1,0 +1,523 @@
+#include "Build.h"
+
+#include "Generate.h"
+#include "Kinds.h"
+#include "Interrupt.h"
+#include "PresetSound.h"
+#include "Workers.h"
+
+#include "KIT_SafeFile.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+const char kEntryKeys[] = "name, kind, recipe, state, sound, seed, count, set, lock, folder, container, "
+                          "channels, rate, format, normalize";
+const char kDefaultKeys[] = "folder, container, channels, rate, format, normalize";
+const char kStampsHeader[] = "# bleepforge build: entry and bytes of each file made; kept by 'bleepforge build'";
+
+// How files are written: the manifest's defaults, overridden per entry.
+struct FileOptions
+{
+    std::string folder = ".";
+    std::string container = "wav";
+    int channels = 2;
+    double rate = 44100.0;
+    std::string format = "pcm16";
+    std::string normalize = "none";
+};
+
+struct BuildFile
+{
+    std::string path;  // as opened, from the working folder
+    std::string shown; // from the manifest's folder, as printed and stamped
+    std::string entry; // "NAME (line N)"
+    GenerateRequest request;
+    unsigned seed = 0;
+    std::string fingerprint; // every choice that shapes the file's bytes
+};
+
+class Manifest
+{
+public:
+    Manifest(const std::string& path, const std::vector<ParamInfo>& params) : mPath(path), mParams(params)
+    {
+        const size_t slash = path.rfind('/');
+        mFolder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    }
+
+    std::vector<BuildFile> Read()
+    {
+        toml::table table;
+        try
+        {
+            table = toml::parse_file(mPath);
+        }
+        catch (const toml::parse_error& e)
+        {
+            fail(e.source(), "not TOML: " + std::string(e.description()));
+        }
+        for (const auto& [key, node] : table)
+            if (key.str() != "defaults" && key.str() != "sound")
+                fail(node.source(), "unknown key \"" + std::string(key.str()) +
+                                        "\"; a manifest has [defaults] and [[sound]] entries");
+        FileOptions defaults;
+        if (const toml::node* node = table.get("defaults"))
+        {
+            if (!node->is_table())
+                fail(node->source(), "defaults expects a table: [defaults]");
+            defaults = options(*node->as_table(), defaults, kDefaultKeys, true);
+        }
+        const toml::array* entries = table["sound"].as_array();
+        if (!entries || entries->empty())
+            fail(table.source(), "no sounds: add [[sound]] entries, each with a name, a kind and a seed");
+        std::vector<BuildFile> files;
+        std::map<std::string, std::string> made; // shown path → entry
+        for (const toml::node& entry : *entries)
+        {
+            if (!entry.is_table())
+                fail(entry.source(), "each sound expects a table: [[sound]]");
+            for (BuildFile& file : filesOf(*entry.as_table(), defaults))
+            {
+                const auto [at, fresh] = made.emplace(file.shown, file.entry);
+                if (!fresh)
+                    fail(entry.source(), "'" + file.shown + "' is made by " + at->second + " already");
+                files.push_back(std::move(file));
+            }
+        }
+        return files;
+    }
+
+private:
+    [[noreturn]] void fail(const toml::source_region& at, const std::string& what) const
+    {
+        throw UsageError(mPath + ":" + std::to_string(at.begin.line) + ": " + what);
+    }
+
+    std::string text(const toml::table& table, const char* key) const
+    {
+        const toml::node* node = table.get(key);
+        if (!node->is_string())
+            fail(node->source(), std::string(key) + " expects a text");
+        return node->as_string()->get();
+    }
+
+    long long whole(const toml::table& table, const char* key, long long lo, long long hi) const
+    {
+        const toml::node* node = table.get(key);
+        if (!node->is_integer() || node->as_integer()->get() < lo || node->as_integer()->get() > hi)
+            fail(node->source(), std::string(key) + " expects a whole number " + std::to_string(lo) + " ... " +
+                                     std::to_string(hi));
+        return node->as_integer()->get();
+    }
+
+    std::vector<std::string> texts(const toml::table& table, const char* key) const
+    {
+        std::vector<std::string> out;
+        const toml::node* node = table.get(key);
+        if (!node)
+            return out;
+        const toml::array* list = node->as_array();
+        if (!list)
+            fail(node->source(), std::string(key) + " expects a list of texts, such as [\"Output Gain=-3\"]");
+        for (const toml::node& item : *list)
+        {
+            if (!item.is_string())
+                fail(item.source(), std::string(key) + " expects a list of texts");
+            out.push_back(item.as_string()->get());
+        }
+        return out;
+    }
+
+    // A relative name inside its folder: no way up, nothing absolute.
+    std::string relativeName(const toml::table& table, const char* key) const
+    {
+        const std::string name = text(table, key);
+        if (name.empty() || name[0] == '/' || name == ".." || name.rfind("../", 0) == 0 ||
+            name.find("/../") != std::string::npos || (name.size() >= 3 && name.compare(name.size() - 3, 3, "/..") == 0))
+            fail(table.get(key)->source(), std::string(key) + " '" + name +
+                                               "': expected a path inside the manifest's folder");
+        return name;
+    }
+
+    FileOptions options(const toml::table& table, FileOptions base, const char* accepted, bool only) const
+    {
+        for (const auto& [key, node] : table)
+        {
+            const std::string name(key.str());
+            if (name == "folder")
+                base.folder = relativeName(table, "folder");
+            else if (name == "container")
+            {
+                base.container = text(table, "container");
+                static const std::set<std::string> containers = {"wav", "flac", "ogg", "aiff", "mp3"};
+                if (!containers.count(base.container))
+                    fail(node.source(), "container expects wav, flac, ogg, aiff or mp3, not '" + base.container + "'");
+            }
+            else if (name == "channels")
+                base.channels = static_cast<int>(whole(table, "channels", 1, 2));
+            else if (name == "rate")
+                base.rate = static_cast<double>(whole(table, "rate", 1000, 384000));
+            else if (name == "format")
+                base.format = checked(node, text(table, "format"), [](const std::string& f) { ParseSampleFormat(f); });
+            else if (name == "normalize")
+                base.normalize = checked(node, text(table, "normalize"), [](const std::string& n)
+                                         { if (n != "none") ParseNormalization(n); });
+            else if (only)
+                fail(node.source(), "unknown key \"" + name + "\"; expected " + accepted);
+        }
+        return base;
+    }
+
+    template <typename Check>
+    std::string checked(const toml::node& node, const std::string& value, Check check) const
+    {
+        try
+        {
+            check(value);
+        }
+        catch (const std::exception& e)
+        {
+            fail(node.source(), e.what());
+        }
+        return value;
+    }
+
+    // The sound an entry starts from: exactly one of kind, recipe, state, sound.
+    std::string source(const toml::table& entry, GenerateRequest& request) const
+    {
+        int given = 0;
+        for (const char* key : {"kind", "recipe", "state", "sound"})
+            given += entry.contains(key) ? 1 : 0;
+        if (given != 1)
+            fail(entry.source(), "give one of kind, recipe, state or sound");
+        if (entry.contains("kind"))
+        {
+            request.kind = text(entry, "kind");
+            const std::optional<Recipe> recipe = attempt(entry, "kind", [&] { return RecipeOf(request.kind, "", mParams); });
+            if (!recipe && !IsGeneratorKind(request.kind))
+                fail(entry.get("kind")->source(), "unknown kind '" + request.kind +
+                                                      "'; 'bleepforge kinds' lists the kinds");
+            if (recipe)
+                return use(request, *recipe);
+            return "kind " + CanonicalKind(request.kind);
+        }
+        if (entry.contains("recipe"))
+            return use(request, attempt(entry, "recipe", [&] { return ReadRecipe(mFolder + text(entry, "recipe"), mParams); }));
+        const std::string given_ = text(entry, entry.contains("state") ? "state" : "sound");
+        request.render.stateIn = entry.contains("state") && given_[0] != '/' ? mFolder + given_ : given_;
+        const ByteChunk state = attempt(entry, entry.contains("state") ? "state" : "sound",
+                                        [&] { return ReadSound(request.render.stateIn); });
+        return "sound " + BytesOf(state);
+    }
+
+    std::string use(GenerateRequest& request, const Recipe& recipe) const
+    {
+        request.recipe = recipe;
+        std::ifstream in(recipe.source, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return "recipe " + recipe.name + "\n" + bytes.str();
+    }
+
+    template <typename Call>
+    auto attempt(const toml::table& entry, const char* key, Call call) const -> decltype(call())
+    {
+        try
+        {
+            return call();
+        }
+        catch (const std::exception& e)
+        {
+            fail(entry.get(key)->source(), e.what());
+        }
+    }
+
+    std::vector<BuildFile> filesOf(const toml::table& entry, const FileOptions& defaults) const
+    {
+        for (const auto& [key, node] : entry)
+        {
+            const std::string name(key.str());
+            if (std::string(", ") .append(kEntryKeys).append(",").find(", " + name + ",") == std::string::npos)
+                fail(node.source(), "unknown key \"" + name + "\"; an entry has " + kEntryKeys);
+        }
+        if (!entry.contains("name"))
+            fail(entry.source(), "the entry has no name: name = \"ui/click\" (with count, a pattern such as \"coin-%02d\")");
+        if (!entry.contains("seed"))
+            fail(entry.source(), "the entry has no seed: seed = 1 makes the same sound at every build");
+        const std::string name = relativeName(entry, "name");
+        const FileOptions options = this->options(entry, defaults, kEntryKeys, false);
+        GenerateRequest request;
+        const std::string from = source(entry, request);
+        request.render.rate = options.rate;
+        request.render.generatedNoteWhenNone = true;
+        request.render.settings = texts(entry, "set");
+        request.locks = texts(entry, "lock");
+        request.normalization = options.normalize == "none" ? Normalization() : ParseNormalization(options.normalize);
+        request.seeded = true;
+        request.seed = static_cast<unsigned>(whole(entry, "seed", 0, 4294967295LL));
+        request.count = entry.contains("count") ? static_cast<int>(whole(entry, "count", 1, kMaxCount)) : 1;
+        const std::string label = "'" + name + "' (line " + std::to_string(entry.source().begin.line) + ")";
+        attempt(entry, "name", [&] { return checkSettings(request), 0; });
+        if (request.render.stateIn.size() && !request.locks.empty())
+            fail(entry.get("lock")->source(), "lock keeps values through a kind or a recipe; this entry has neither");
+        std::vector<BuildFile> files;
+        for (int k = 0; k < request.count; ++k)
+        {
+            BuildFile file;
+            const std::string base = request.count > 1 || entry.contains("count")
+                                         ? attempt(entry, "name", [&] { return ExpandPattern(name, k); })
+                                         : name;
+            file.shown = (options.folder == "." ? "" : options.folder + "/") + base + "." + options.container;
+            file.path = mFolder + file.shown;
+            file.entry = label;
+            file.seed = request.seed + static_cast<unsigned>(k);
+            if (static_cast<unsigned long long>(request.seed) + static_cast<unsigned>(k) > 4294967295ULL)
+                fail(entry.get("count")->source(), "seed + count passes the largest seed, 4294967295");
+            file.request = request;
+            file.request.count = 1;
+            file.request.format = attempt(entry, "format", [&]
+                { return OutputFormat(file.path, ParseSampleFormat(options.format), options.channels, file.request.render); });
+            file.fingerprint = fingerprintOf(from, file, options);
+            files.push_back(std::move(file));
+        }
+        return files;
+    }
+
+    // Settings and locks refused here, before anything is made.
+    void checkSettings(const GenerateRequest& request) const
+    {
+        for (const std::string& setting : request.render.settings)
+            ResolveSetting(mParams, setting);
+        LockedParams(request.locks);
+        GenerateRequest one = request;
+        one.count = 1;
+        CheckGenerateRequest(one);
+    }
+
+    static std::string fingerprintOf(const std::string& from, const BuildFile& file, const FileOptions& options)
+    {
+        std::ostringstream text;
+        text << "bleepforge " << BLEEPFORGE_VERSION << "\n" << from << "\nseed " << file.seed << "\n";
+        for (const std::string& setting : file.request.render.settings)
+            text << "set " << setting << "\n";
+        for (const std::string& lock : file.request.locks)
+            text << "lock " << lock << "\n";
+        text << options.container << " " << options.format << " " << options.channels << " " << options.rate << " "
+             << options.normalize << "\n";
+        return text.str();
+    }
+
+    std::string mPath, mFolder;
+    const std::vector<ParamInfo>& mParams;
+};
+
+// FNV-1a, 64 bits: enough to tell a changed entry or file from a kept one.
+std::string hashOf(const std::string& bytes)
+{
+    unsigned long long hash = 14695981039346656037ULL;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ULL;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", hash);
+    return text;
+}
+
+std::optional<std::string> fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+struct Stamp
+{
+    std::string entry, bytes;
+};
+
+using Stamps = std::map<std::string, Stamp>; // by shown path
+
+std::string stampsPath(const std::string& manifest)
+{
+    return manifest + ".built";
+}
+
+// A line a file: entry hash, bytes hash, path. A damaged line counts as none.
+Stamps readStamps(const std::string& manifest)
+{
+    Stamps stamps;
+    std::ifstream in(stampsPath(manifest));
+    std::string line;
+    while (std::getline(in, line))
+    {
+        if (line.size() < 35 || line[0] == '#' || line[16] != ' ' || line[33] != ' ')
+            continue;
+        stamps[line.substr(34)] = {line.substr(0, 16), line.substr(17, 16)};
+    }
+    return stamps;
+}
+
+void writeStamps(const std::string& manifest, const Stamps& stamps)
+{
+    std::string text = std::string(kStampsHeader) + "\n";
+    for (const auto& [path, stamp] : stamps)
+        text += stamp.entry + " " + stamp.bytes + " " + path + "\n";
+    std::string error;
+    if (!KIT_WriteFileSafely(stampsPath(manifest), text.data(), text.size(), &error))
+        throw std::runtime_error("cannot write '" + stampsPath(manifest) + "': " + error);
+}
+
+void makeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    {
+        const std::string folder = path.substr(0, slash);
+        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+            throw std::runtime_error("cannot make the folder '" + folder + "': " + std::strerror(errno));
+    }
+}
+
+void make(const BuildFile& file, const std::string& into, bool quiet)
+{
+    try
+    {
+        makeFolders(into);
+        GenerateRequest request = file.request;
+        request.quiet = quiet;
+        GenerateSound(request, into, file.seed);
+    }
+    catch (const Interrupted&)
+    {
+        throw;
+    }
+    catch (const std::exception& e)
+    {
+        throw std::runtime_error(file.shown + ", entry " + file.entry + ": " + e.what());
+    }
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int build(const BuildRequest& request, const std::vector<BuildFile>& files, Stamps stamps)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<size_t> queued;
+    Stamps kept;
+    for (size_t i = 0; i < files.size(); ++i)
+    {
+        const BuildFile& file = files[i];
+        const auto stamp = stamps.find(file.shown);
+        const std::optional<std::string> bytes = request.force ? std::nullopt : fileBytes(file.path);
+        if (bytes && stamp != stamps.end() && stamp->second.entry == hashOf(file.fingerprint) &&
+            stamp->second.bytes == hashOf(*bytes))
+            kept[file.shown] = stamp->second;
+        else
+            queued.push_back(i);
+    }
+    const size_t skipped = files.size() - queued.size();
+    const WorkerRun run = RunInWorkers(
+        queued.size(), std::min<int>(request.jobs, std::max<int>(1, static_cast<int>(queued.size()))), true,
+        [&](size_t k) { make(files[queued[k]], files[queued[k]].path, false); },
+        [&](size_t k, bool ok)
+        {
+            const BuildFile& file = files[queued[k]];
+            if (!ok)
+                return;
+            const std::optional<std::string> bytes = fileBytes(file.path);
+            if (bytes)
+                kept[file.shown] = {hashOf(file.fingerprint), hashOf(*bytes)};
+            std::cout << "built " << file.shown << std::endl;
+        });
+    writeStamps(request.manifest, kept);
+    const size_t failed = queued.size() - run.made;
+    std::printf("built %zu, up to date %zu, failed %zu, of %zu files in %.2f s\n", run.made, skipped, failed,
+                files.size(), secondsSince(start));
+    return failed ? 1 : 0;
+}
+
+int check(const BuildRequest& request, const std::vector<BuildFile>& files, const Stamps& stamps)
+{
+    const auto start = std::chrono::steady_clock::now();
+    char pattern[] = "/tmp/bleepforge-check-XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("cannot make a folder to render into under /tmp");
+    const std::string scratch = pattern;
+    std::vector<std::string> said(files.size());
+    std::vector<size_t> rendered;
+    for (size_t i = 0; i < files.size(); ++i)
+    {
+        const BuildFile& file = files[i];
+        const auto stamp = stamps.find(file.shown);
+        if (access(file.path.c_str(), F_OK) != 0)
+            said[i] = "missing";
+        else if (stamp != stamps.end() && stamp->second.entry != hashOf(file.fingerprint))
+            said[i] = "stale";
+        else
+            rendered.push_back(i);
+    }
+    const auto renderedPath = [&scratch](size_t i) { return scratch + "/" + std::to_string(i); };
+    RunInWorkers(
+        rendered.size(), std::min<int>(request.jobs, std::max<int>(1, static_cast<int>(rendered.size()))), true,
+        [&](size_t k)
+        {
+            const BuildFile& file = files[rendered[k]];
+            const std::string extension = file.shown.substr(file.shown.rfind('.'));
+            make(file, renderedPath(rendered[k]) + extension, true);
+        },
+        [&](size_t k, bool ok)
+        {
+            const size_t i = rendered[k];
+            const std::string extension = files[i].shown.substr(files[i].shown.rfind('.'));
+            if (!ok)
+                said[i] = "failed";
+            else if (fileBytes(renderedPath(i) + extension) != fileBytes(files[i].path))
+                said[i] = "different";
+        });
+    std::system(("rm -rf '" + scratch + "'").c_str());
+    size_t wanting = 0;
+    for (size_t i = 0; i < files.size(); ++i)
+        if (!said[i].empty())
+        {
+            ++wanting;
+            std::cout << said[i] << " " << files[i].shown << " (entry " << files[i].entry << ")" << std::endl;
+        }
+    std::printf("%zu of %zu files as the manifest says, %zu not, checked in %.2f s\n", files.size() - wanting,
+                files.size(), wanting, secondsSince(start));
+    return wanting ? 1 : 0;
+}
+
+} // namespace
+
+int RunBuild(const BuildRequest& request)
+{
+    InstrumentBackend instrument;
+    instrument.Open(44100.0, 512, std::nullopt);
+    const std::vector<ParamInfo> params = instrument.Params();
+    const std::vector<BuildFile> files = Manifest(request.manifest, params).Read();
+    const Stamps stamps = readStamps(request.manifest);
+    return request.check ? check(request, files, stamps) : build(request, files, stamps);
+}

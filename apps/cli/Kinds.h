@@ -1,0 +1,33 @@
+#pragma once
+
+// Kinds of sound as data: recipe files, NAME.toml, found in the user's kinds
+// folder ($XDG_CONFIG_HOME/bleepforge/kinds, else ~/.config/bleepforge/kinds)
+// and then in the program's own (../share/bleepforge/kinds beside the
+// program); a user's recipe of a name comes before the program's.
+#include "Recipe.h"
+#include "RenderSession.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RecipeKind
+{
+    std::string name; // the file's name without .toml
+    std::string path;
+};
+
+// The folders searched, the user's first.
+std::vector<std::string> KindFolders();
+// Every recipe kind found, by name, each name once (the first folder's).
+std::vector<RecipeKind> RecipeKinds();
+// The recipe file of a kind's name, if any folder holds one.
+std::optional<std::string> FindRecipe(const std::string& name);
+// The recipe a generate command names: its --recipe file, or a recipe kind
+// when KIND is no built-in one; none for a built-in kind. Throws UsageError
+// for both or neither, and for a damaged recipe.
+std::optional<Recipe> RecipeOf(const std::string& kind, const std::string& recipeFile,
+                               const std::vector<ParamInfo>& params);
+// The list 'bleepforge kinds' prints: built-in kinds with their other names,
+// then recipe kinds with their description and file.
+std::string DescribeKinds(const std::vector<ParamInfo>& params);

@@ -1,0 +1,333 @@
+#include "Recipe.h"
+
+#include "Bleepforge.h"
+#include "PresetSound.h"
+#include "qxDSP.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace
+{
+
+const char kAcceptedKeys[] = "description, start, sound, mutate and [params]";
+const char kAcceptedValues[] =
+    "a number, a list entry's text, { range = [LOW, HIGH] } with an optional scale = \"linear\" "
+    "or \"log\", or { choose = [VALUE, ...] }";
+const char kStartKinds[] = "pickup, shoot, powerup, hit, jump, blip, slash or random";
+
+// Refusals name the file and the line, as compilers do.
+class Where
+{
+public:
+    explicit Where(const std::string& source) : mSource(source) {}
+
+    [[noreturn]] void fail(const toml::source_region& at, const std::string& what) const
+    {
+        throw UsageError(mSource + ":" + std::to_string(at.begin.line) + ": " + what);
+    }
+
+private:
+    std::string mSource;
+};
+
+// The text --set would be given for a value, exact for any double.
+std::string numberText(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+// A TOML number or text, read as --set reads "NAME=VALUE"; the rule's words
+// about --set give way to the line's.
+double settingValue(const std::vector<ParamInfo>& params, const std::string& name, const toml::node& node,
+                    const Where& where)
+{
+    std::string text;
+    if (const auto* i = node.as_integer())
+        text = std::to_string(i->get());
+    else if (const auto* f = node.as_floating_point())
+        text = numberText(f->get());
+    else if (const auto* s = node.as_string())
+        text = s->get();
+    else
+        where.fail(node.source(), "\"" + name + "\": expected a number or a list entry's text");
+    try
+    {
+        return ResolveSetting(params, name + "=" + text).value;
+    }
+    catch (const UsageError& e)
+    {
+        std::string reason = e.what();
+        for (const char* prefix : {"--set: ", "--set "})
+            if (reason.rfind(prefix, 0) == 0)
+                reason = reason.substr(std::string(prefix).size());
+        where.fail(node.source(), reason);
+    }
+}
+
+const toml::array& listOf(const toml::table& table, const char* key, const std::string& name, const Where& where)
+{
+    const toml::array* list = table[key].as_array();
+    if (!list || list->empty())
+        where.fail(table.source(), "\"" + name + "\": " + key + " expects a list of values, such as [" +
+                                       (std::string(key) == "range" ? "LOW, HIGH" : "VALUE, VALUE") + "]");
+    return *list;
+}
+
+RecipeDraw rangeOf(const std::vector<ParamInfo>& params, int index, const toml::table& table, const Where& where)
+{
+    const std::string& name = params[static_cast<size_t>(index)].name;
+    const toml::array& ends = listOf(table, "range", name, where);
+    if (ends.size() != 2)
+        where.fail(table.source(), "\"" + name + "\": range expects two values, [LOW, HIGH]");
+    RecipeDraw draw;
+    draw.index = index;
+    draw.kind = RecipeDraw::kRange;
+    draw.whole = params[static_cast<size_t>(index)].whole;
+    draw.lo = settingValue(params, name, *ends.get(0), where);
+    draw.hi = settingValue(params, name, *ends.get(1), where);
+    if (draw.lo > draw.hi)
+        where.fail(table.source(), "\"" + name + "\": the range is upside down: " + numberText(draw.lo) +
+                                       " is above " + numberText(draw.hi) + "; write [LOW, HIGH]");
+    const std::string scale = table["scale"].value_or(std::string("linear"));
+    if (table.contains("scale") && !table["scale"].is_string())
+        where.fail(table.source(), "\"" + name + "\": scale expects \"linear\" or \"log\"");
+    if (scale == "log")
+    {
+        if (draw.whole)
+            where.fail(table.source(), "\"" + name + "\": a whole-number parameter draws on a linear scale only");
+        if (!(draw.lo > 0.0))
+            where.fail(table.source(), "\"" + name + "\": a log scale needs a range above 0");
+        draw.logarithmic = true;
+    }
+    else if (scale != "linear")
+        where.fail(table.source(), "\"" + name + "\": scale expects \"linear\" or \"log\", not \"" + scale + "\"");
+    return draw;
+}
+
+RecipeDraw choiceOf(const std::vector<ParamInfo>& params, int index, const toml::table& table, const Where& where)
+{
+    const std::string& name = params[static_cast<size_t>(index)].name;
+    RecipeDraw draw;
+    draw.index = index;
+    draw.kind = RecipeDraw::kChoice;
+    for (const toml::node& choice : listOf(table, "choose", name, where))
+        draw.choices.push_back(settingValue(params, name, choice, where));
+    return draw;
+}
+
+RecipeDraw drawOf(const std::vector<ParamInfo>& params, int index, const toml::node& node, const Where& where)
+{
+    const std::string& name = params[static_cast<size_t>(index)].name;
+    const toml::table* table = node.as_table();
+    if (!table)
+    {
+        RecipeDraw draw;
+        draw.index = index;
+        draw.lo = draw.hi = settingValue(params, name, node, where);
+        return draw;
+    }
+    for (const auto& [key, value] : *table)
+        if (key.str() != "range" && key.str() != "choose" && key.str() != "scale")
+            where.fail(value.source(), "\"" + name + "\": unknown key \"" + std::string(key.str()) +
+                                           "\"; expected " + kAcceptedValues);
+    if (table->contains("range") == table->contains("choose"))
+        where.fail(table->source(), "\"" + name + "\": expected " + std::string(kAcceptedValues));
+    if (table->contains("choose") && table->contains("scale"))
+        where.fail(table->source(), "\"" + name + "\": scale applies to a range, not to choose");
+    return table->contains("range") ? rangeOf(params, index, *table, where) : choiceOf(params, index, *table, where);
+}
+
+int paramIndex(const std::vector<ParamInfo>& params, const std::string& name, const toml::node& node,
+               const Where& where)
+{
+    try
+    {
+        return ParamByName(params, name);
+    }
+    catch (const UsageError& e)
+    {
+        std::string reason = e.what();
+        if (reason.rfind("--set: ", 0) == 0)
+            reason = reason.substr(7);
+        where.fail(node.source(), reason);
+    }
+}
+
+std::vector<RecipeDraw> drawsOf(const std::vector<ParamInfo>& params, const toml::table& table, const Where& where)
+{
+    struct Named
+    {
+        const toml::node* node;
+        std::string name;
+    };
+    std::map<int, Named> byIndex;
+    for (const auto& [key, node] : table)
+    {
+        Named named{&node, std::string(key.str())};
+        const int index = paramIndex(params, named.name, node, where);
+        const auto already = byIndex.find(index);
+        if (already != byIndex.end())
+        {
+            // Keys come in name order, not the file's: the later line is the one to blame.
+            Named first = already->second, second = named;
+            if (first.node->source().begin.line > second.node->source().begin.line)
+                std::swap(first, second);
+            where.fail(second.node->source(), "\"" + second.name + "\" names the parameter \"" + first.name +
+                                                  "\" named on line " +
+                                                  std::to_string(first.node->source().begin.line));
+        }
+        byIndex.emplace(index, named);
+    }
+    std::vector<RecipeDraw> draws;
+    for (const auto& [index, named] : byIndex)
+        draws.push_back(drawOf(params, index, *named.node, where));
+    return draws;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string stemOf(const std::string& path)
+{
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+void readStart(Recipe& recipe, const toml::table& table, const Where& where)
+{
+    if (table.contains("start") && table.contains("sound"))
+        where.fail(table["sound"].node()->source(), "give start or sound, not both");
+    if (const toml::node* start = table.get("start"))
+    {
+        if (!start->is_string() || !GeneratorOf(start->as_string()->get()) ||
+            start->as_string()->get() == "mutate" || start->as_string()->get() == "reset")
+            where.fail(start->source(), std::string("start expects a built-in kind: ") + kStartKinds);
+        recipe.start = start->as_string()->get();
+    }
+    if (const toml::node* sound = table.get("sound"))
+    {
+        if (!sound->is_string())
+            where.fail(sound->source(), "sound expects a sound code or a state or audio file's path");
+        std::string text = sound->as_string()->get();
+        // A path is taken from the recipe's folder; a code stays as it is.
+        if (!text.empty() && text[0] != '/' && text.find('.') != std::string::npos)
+            text = folderOf(recipe.source) + text;
+        try
+        {
+            recipe.sound = ReadSound(text);
+        }
+        catch (const std::exception& e)
+        {
+            where.fail(sound->source(), std::string("sound: ") + e.what());
+        }
+    }
+}
+
+void readMutate(Recipe& recipe, const std::vector<ParamInfo>& params, const toml::table& table, const Where& where)
+{
+    const toml::node* mutate = table.get("mutate");
+    if (!mutate)
+        return;
+    recipe.mutate = settingValue(params, params[kMutation].name, *mutate, where);
+}
+
+} // namespace
+
+Recipe ParseRecipe(const std::string& text, const std::string& source, const std::vector<ParamInfo>& params)
+{
+    const Where where(source);
+    toml::table table;
+    try
+    {
+        table = toml::parse(text, source);
+    }
+    catch (const toml::parse_error& e)
+    {
+        where.fail(e.source(), "not TOML: " + std::string(e.description()));
+    }
+    Recipe recipe;
+    recipe.name = stemOf(source);
+    recipe.source = source;
+    for (const auto& [key, node] : table)
+    {
+        const std::string name(key.str());
+        if (name != "description" && name != "start" && name != "sound" && name != "mutate" && name != "params")
+            where.fail(node.source(), "unknown key \"" + name + "\"; a recipe has " + kAcceptedKeys);
+    }
+    if (const toml::node* description = table.get("description"))
+    {
+        if (!description->is_string())
+            where.fail(description->source(), "description expects a text");
+        recipe.description = description->as_string()->get();
+    }
+    readStart(recipe, table, where);
+    readMutate(recipe, params, table, where);
+    if (const toml::node* draws = table.get("params"))
+    {
+        if (!draws->is_table())
+            where.fail(draws->source(), "params expects a table: [params] then one \"NAME\" = VALUE a line");
+        recipe.draws = drawsOf(params, *draws->as_table(), where);
+    }
+    return recipe;
+}
+
+Recipe ReadRecipe(const std::string& path, const std::vector<ParamInfo>& params)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw UsageError("cannot read the recipe '" + path + "'");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseRecipe(text.str(), path, params);
+}
+
+namespace
+{
+
+double drawn(const RecipeDraw& draw)
+{
+    const double u = std::min(qxDSP::rand01(), 1.0);
+    if (draw.kind == RecipeDraw::kChoice)
+    {
+        const size_t n = draw.choices.size();
+        return draw.choices[std::min(static_cast<size_t>(u * static_cast<double>(n)), n - 1)];
+    }
+    if (draw.whole)
+        return std::min(draw.lo + std::floor(u * (draw.hi - draw.lo + 1.0)), draw.hi);
+    if (draw.logarithmic)
+        return draw.lo * std::pow(draw.hi / draw.lo, u);
+    return draw.lo + u * (draw.hi - draw.lo);
+}
+
+} // namespace
+
+void ApplyRecipe(Bleepforge& plug, const Recipe& recipe)
+{
+    if (!recipe.start.empty())
+        (plug.*GeneratorOf(recipe.start))();
+    if (recipe.sound.Size() > 0)
+    {
+        ByteChunk state = recipe.sound;
+        plug.UnserializeState(&state, 0);
+    }
+    for (const RecipeDraw& draw : recipe.draws)
+        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw));
+    if (recipe.mutate)
+    {
+        plug.SetParameterFromHost(kMutation, *recipe.mutate);
+        plug.MutateParams();
+    }
+}
