@@ -197,3 +197,6 @@ private:
 // "blip", "slash", "random", "mutate", "reset"), or null.
 using BleepforgeGenerator = void (Bleepforge::*)();
 BleepforgeGenerator GeneratorOf(const std::string& kind);
+// The kind a name means, in any case and by the names people use ("coin" is
+// pickup, "laser" shoot, "power-up" powerup, "hurt" hit).
+std::string CanonicalKind(const std::string& kind);

@@ -6,8 +6,10 @@
 #include "IGraphics.h"
 #include "qxDSP.h"
 
+#include <cctype>
 #include <cmath>
 #include <map>
+#include <string>
 
 namespace
 {
@@ -279,6 +281,18 @@ void Bleepforge::MutateParams()
 void Bleepforge::ResetParams()
 {
     RestorePreset(0);
+}
+
+std::string CanonicalKind(const std::string& kind)
+{
+    static const std::map<std::string, std::string> aliases = {
+        {"coin", "pickup"},     {"laser", "shoot"}, {"power-up", "powerup"},
+        {"hurt", "hit"},        {"blips", "blip"},  {"randomize", "random"}};
+    std::string lower;
+    for (char c : kind)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto alias = aliases.find(lower);
+    return alias != aliases.end() ? alias->second : lower;
 }
 
 BleepforgeGenerator GeneratorOf(const std::string& kind)

@@ -184,6 +184,7 @@ AudioFormat OutputFormat(const std::string& path, SampleFormat sample, int chann
     if (channels != 1 && channels != 2)
         throw UsageError("--channels: expected 1 or 2");
     const AudioFormat format{path == "-" ? Container::kWav : ContainerOf(path), sample, channels};
+    fileFormat(format); // refuses a sample format the container cannot hold
     CheckFits(format, request.rate, MostFrames(request));
     return format;
 }

@@ -20,7 +20,7 @@ const char kAcceptedKeys[] = "description, start, sound, mutate and [params]";
 const char kAcceptedValues[] =
     "a number, a list entry's text, { range = [LOW, HIGH] } with an optional scale = \"linear\" "
     "or \"log\", or { choose = [VALUE, ...] }";
-const char kStartKinds[] = "pickup, shoot, powerup, hit, jump, blip, slash or random";
+const char kStartKinds[] = "pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, slash or random";
 
 // Refusals name the file and the line, as compilers do.
 class Where
@@ -45,20 +45,31 @@ std::string numberText(double value)
     return text;
 }
 
-// A TOML number or text, read as --set reads "NAME=VALUE"; the rule's words
-// about --set give way to the line's.
-double settingValue(const std::vector<ParamInfo>& params, const std::string& name, const toml::node& node,
-                    const Where& where)
+// A text of the recipe; a NUL would cut it short where it is used.
+std::string textOf(const toml::node& node, const std::string& what, const Where& where)
 {
+    const std::string text = node.as_string()->get();
+    if (text.find('\0') != std::string::npos)
+        where.fail(node.source(), what + " holds a NUL character");
+    return text;
+}
+
+// A TOML number or text, read as --set reads "NAME=VALUE"; the rule's words
+// about --set give way to the line's, and the value is called what the
+// recipe calls it (label).
+double settingValue(const std::vector<ParamInfo>& params, const std::string& name, const toml::node& node,
+                    const Where& where, const std::string& label = "")
+{
+    const std::string called = label.empty() ? "\"" + name + "\"" : label;
     std::string text;
     if (const auto* i = node.as_integer())
         text = std::to_string(i->get());
     else if (const auto* f = node.as_floating_point())
         text = numberText(f->get());
-    else if (const auto* s = node.as_string())
-        text = s->get();
+    else if (node.is_string())
+        text = textOf(node, called, where);
     else
-        where.fail(node.source(), "\"" + name + "\": expected a number or a list entry's text");
+        where.fail(node.source(), called + ": expected a number or a list entry's text");
     try
     {
         return ResolveSetting(params, name + "=" + text).value;
@@ -69,6 +80,8 @@ double settingValue(const std::vector<ParamInfo>& params, const std::string& nam
         for (const char* prefix : {"--set: ", "--set "})
             if (reason.rfind(prefix, 0) == 0)
                 reason = reason.substr(std::string(prefix).size());
+        if (!label.empty() && reason.rfind("\"" + name + "\"", 0) == 0)
+            reason = label + reason.substr(name.size() + 2);
         where.fail(node.source(), reason);
     }
 }
@@ -173,6 +186,8 @@ std::vector<RecipeDraw> drawsOf(const std::vector<ParamInfo>& params, const toml
     for (const auto& [key, node] : table)
     {
         Named named{&node, std::string(key.str())};
+        if (named.name.find('\0') != std::string::npos)
+            where.fail(node.source(), "a parameter's name holds a NUL character");
         const int index = paramIndex(params, named.name, node, where);
         const auto already = byIndex.find(index);
         if (already != byIndex.end())
@@ -212,16 +227,16 @@ void readStart(Recipe& recipe, const toml::table& table, const Where& where)
         where.fail(table["sound"].node()->source(), "give start or sound, not both");
     if (const toml::node* start = table.get("start"))
     {
-        if (!start->is_string() || !GeneratorOf(start->as_string()->get()) ||
-            start->as_string()->get() == "mutate" || start->as_string()->get() == "reset")
+        const std::string kind = start->is_string() ? CanonicalKind(textOf(*start, "start", where)) : "";
+        if (!GeneratorOf(kind) || kind == "mutate" || kind == "reset")
             where.fail(start->source(), std::string("start expects a built-in kind: ") + kStartKinds);
-        recipe.start = start->as_string()->get();
+        recipe.start = kind;
     }
     if (const toml::node* sound = table.get("sound"))
     {
         if (!sound->is_string())
             where.fail(sound->source(), "sound expects a sound code or a state or audio file's path");
-        std::string text = sound->as_string()->get();
+        std::string text = textOf(*sound, "sound", where);
         // A path is taken from the recipe's folder; a code stays as it is.
         if (!text.empty() && text[0] != '/' && text.find('.') != std::string::npos)
             text = folderOf(recipe.source) + text;
@@ -241,7 +256,7 @@ void readMutate(Recipe& recipe, const std::vector<ParamInfo>& params, const toml
     const toml::node* mutate = table.get("mutate");
     if (!mutate)
         return;
-    recipe.mutate = settingValue(params, params[kMutation].name, *mutate, where);
+    recipe.mutate = settingValue(params, params[kMutation].name, *mutate, where, "mutate");
 }
 
 } // namespace
@@ -265,13 +280,14 @@ Recipe ParseRecipe(const std::string& text, const std::string& source, const std
     {
         const std::string name(key.str());
         if (name != "description" && name != "start" && name != "sound" && name != "mutate" && name != "params")
-            where.fail(node.source(), "unknown key \"" + name + "\"; a recipe has " + kAcceptedKeys);
+            where.fail(node.source(), "unknown key \"" + name.substr(0, name.find('\0')) + "\"; a recipe has " +
+                                          kAcceptedKeys);
     }
     if (const toml::node* description = table.get("description"))
     {
         if (!description->is_string())
             where.fail(description->source(), "description expects a text");
-        recipe.description = description->as_string()->get();
+        recipe.description = textOf(*description, "description", where);
     }
     readStart(recipe, table, where);
     readMutate(recipe, params, table, where);

@@ -117,11 +117,12 @@ double valueOf(const ParamInfo& param, const std::string& name, const std::strin
     double value = 0.0;
     if (ParseNumber(text, &value))
         return value;
+    if (param.texts.empty())
+        throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number");
     std::string choices;
     for (size_t i = 0; i < param.texts.size(); ++i)
-        choices += (i ? ", " : " (one of: ") + param.texts[i].second;
-    throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is not a number" +
-                     (choices.empty() ? "" : choices + ")"));
+        choices += (i ? ", " : "") + param.texts[i].second;
+    throw UsageError("--set \"" + name + "\": '" + Trim(text) + "' is none of " + choices + " (nor a number)");
 }
 
 // The hosted plug-ins hand over single-precision samples. Every backend's

@@ -1,5 +1,6 @@
 #include "Build.h"
 
+#include "Bleepforge.h"
 #include "Generate.h"
 #include "Kinds.h"
 #include "Interrupt.h"
@@ -11,6 +12,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -103,6 +105,11 @@ public:
                 files.push_back(std::move(file));
             }
         }
+        // Two names that reach one file through a link.
+        std::vector<std::string> paths;
+        for (const BuildFile& file : files)
+            paths.push_back(file.path);
+        RefuseSharedOutputs(paths);
         return files;
     }
 
@@ -114,10 +121,18 @@ private:
 
     std::string text(const toml::table& table, const char* key) const
     {
-        const toml::node* node = table.get(key);
-        if (!node->is_string())
-            fail(node->source(), std::string(key) + " expects a text");
-        return node->as_string()->get();
+        return textOf(*table.get(key), key);
+    }
+
+    // A NUL would cut the text short where it is used, a path above all.
+    std::string textOf(const toml::node& node, const std::string& key) const
+    {
+        if (!node.is_string())
+            fail(node.source(), key + " expects a text");
+        const std::string value = node.as_string()->get();
+        if (value.find('\0') != std::string::npos)
+            fail(node.source(), key + " holds a NUL character");
+        return value;
     }
 
     long long whole(const toml::table& table, const char* key, long long lo, long long hi) const
@@ -136,14 +151,11 @@ private:
         if (!node)
             return out;
         const toml::array* list = node->as_array();
+        const std::string example = std::string(key) == "set" ? "[\"Output Gain=-3\"]" : "[\"pitch\"]";
         if (!list)
-            fail(node->source(), std::string(key) + " expects a list of texts, such as [\"Output Gain=-3\"]");
+            fail(node->source(), std::string(key) + " expects a list of texts, such as " + example);
         for (const toml::node& item : *list)
-        {
-            if (!item.is_string())
-                fail(item.source(), std::string(key) + " expects a list of texts");
-            out.push_back(item.as_string()->get());
-        }
+            out.push_back(textOf(item, key));
         return out;
     }
 
@@ -212,13 +224,18 @@ private:
         if (entry.contains("kind"))
         {
             request.kind = text(entry, "kind");
-            const std::optional<Recipe> recipe = attempt(entry, "kind", [&] { return RecipeOf(request.kind, "", mParams); });
-            if (!recipe && !IsGeneratorKind(request.kind))
-                fail(entry.get("kind")->source(), "unknown kind '" + request.kind +
-                                                      "'; 'bleepforge kinds' lists the kinds");
-            if (recipe)
-                return use(request, *recipe);
-            return "kind " + CanonicalKind(request.kind);
+            if (IsGeneratorKind(request.kind))
+                return "kind " + CanonicalKind(request.kind);
+            // Only what every machine has: a recipe of the user's own goes beside the manifest.
+            const std::optional<std::string> shipped = FindProgramRecipe(request.kind);
+            if (!shipped)
+                fail(entry.get("kind")->source(),
+                     "unknown kind '" + request.kind + "': a manifest's kind is built in or ships with the program, " +
+                         "so that every machine builds the same" +
+                         (FindRecipe(request.kind) ? "; keep your recipe beside the manifest and give recipe = \"" +
+                                                         request.kind + ".toml\" (its path from the manifest)"
+                                                   : "; 'bleepforge kinds' lists the kinds"));
+            return use(request, attempt(entry, "kind", [&] { return ReadRecipe(*shipped, mParams); }));
         }
         if (entry.contains("recipe"))
             return use(request, attempt(entry, "recipe", [&] { return ReadRecipe(mFolder + text(entry, "recipe"), mParams); }));
@@ -238,6 +255,8 @@ private:
         return "recipe " + recipe.name + "\n" + bytes.str();
     }
 
+    // A refusal from the command line's rules, told at the key's line (the
+    // entry's when the value comes from the defaults) in the manifest's words.
     template <typename Call>
     auto attempt(const toml::table& entry, const char* key, Call call) const -> decltype(call())
     {
@@ -247,7 +266,11 @@ private:
         }
         catch (const std::exception& e)
         {
-            fail(entry.get(key)->source(), e.what());
+            std::string reason = e.what();
+            for (const std::string option : {"--set", "--lock"})
+                if (reason.rfind(option, 0) == 0)
+                    reason = option.substr(2) + reason.substr(option.size());
+            fail(entry.contains(key) ? entry.get(key)->source() : entry.source(), reason);
         }
     }
 
@@ -264,6 +287,7 @@ private:
         if (!entry.contains("seed"))
             fail(entry.source(), "the entry has no seed: seed = 1 makes the same sound at every build");
         const std::string name = relativeName(entry, "name");
+        checkName(entry, name);
         const FileOptions options = this->options(entry, defaults, kEntryKeys, false);
         GenerateRequest request;
         const std::string from = source(entry, request);
@@ -276,9 +300,12 @@ private:
         request.seed = static_cast<unsigned>(whole(entry, "seed", 0, 4294967295LL));
         request.count = entry.contains("count") ? static_cast<int>(whole(entry, "count", 1, kMaxCount)) : 1;
         const std::string label = "'" + name + "' (line " + std::to_string(entry.source().begin.line) + ")";
-        attempt(entry, "name", [&] { return checkSettings(request), 0; });
         if (request.render.stateIn.size() && !request.locks.empty())
             fail(entry.get("lock")->source(), "lock keeps values through a kind or a recipe; this entry has neither");
+        attempt(entry, "set", [&] { return checkSettings(request.render.settings), 0; });
+        attempt(entry, "lock", [&] { return LockedParams(request.locks), 0; });
+        attempt(entry, "seed", [&] { return CheckGenerateRequest(request), 0; });
+        warnOfReplacedSettings(entry, name, request);
         std::vector<BuildFile> files;
         for (int k = 0; k < request.count; ++k)
         {
@@ -302,15 +329,39 @@ private:
         return files;
     }
 
-    // Settings and locks refused here, before anything is made.
-    void checkSettings(const GenerateRequest& request) const
+    void checkSettings(const std::vector<std::string>& settings) const
     {
-        for (const std::string& setting : request.render.settings)
+        for (const std::string& setting : settings)
             ResolveSetting(mParams, setting);
-        LockedParams(request.locks);
-        GenerateRequest one = request;
-        one.count = 1;
-        CheckGenerateRequest(one);
+    }
+
+    // A pattern only with a count; no extension, which the container gives.
+    void checkName(const toml::table& entry, const std::string& name) const
+    {
+        if (!entry.contains("count") && name.find('%') != std::string::npos)
+            fail(entry.get("name")->source(), "name '" + name + "' is a pattern: give count = N, or write % as %%");
+        const size_t dot = name.rfind('.');
+        if (dot == std::string::npos || name.find('/', dot) != std::string::npos)
+            return;
+        std::string extension = name.substr(dot + 1);
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        static const std::set<std::string> audio = {"wav", "flac", "ogg", "aiff", "aif", "mp3"};
+        if (audio.count(extension))
+            fail(entry.get("name")->source(), "name '" + name + "': give it without the extension; container = \"" +
+                                                  extension + "\" chooses the file type");
+    }
+
+    // As generate does: a setting the kind draws over is said, with the lock
+    // that keeps it.
+    void warnOfReplacedSettings(const toml::table& entry, const std::string& name, const GenerateRequest& request) const
+    {
+        if (request.kind.empty() && !request.recipe)
+            return;
+        for (const ReplacedSetting& replaced : ReplacedSettings(request, request.seed))
+            std::cerr << "bleepforge: " << mPath << ":" << entry.get("set")->source().begin.line << ": entry '" << name
+                      << "': its kind replaces set \"" << replaced.setting << "\" with " << replaced.made << " (seed "
+                      << request.seed << "); lock = [\"" << replaced.name << "\"] keeps it" << std::endl;
     }
 
     static std::string fingerprintOf(const std::string& from, const BuildFile& file, const FileOptions& options)
@@ -398,13 +449,14 @@ void makeFolders(const std::string& path)
     }
 }
 
-void make(const BuildFile& file, const std::string& into, bool quiet)
+// Makes a file as its entry says; what levelling did is not said, file by file.
+void make(const BuildFile& file, const std::string& into)
 {
     try
     {
         makeFolders(into);
         GenerateRequest request = file.request;
-        request.quiet = quiet;
+        request.quiet = true;
         GenerateSound(request, into, file.seed);
     }
     catch (const Interrupted&)
@@ -422,50 +474,160 @@ double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int build(const BuildRequest& request, const std::vector<BuildFile>& files, Stamps stamps)
+int jobsFor(const BuildRequest& request, size_t count)
+{
+    return std::min<int>(request.jobs, std::max<int>(1, static_cast<int>(count)));
+}
+
+enum class Rendered
+{
+    kSame,
+    kDifferent,
+    kFailed
+};
+
+// Whether each file as it stands is what its entry makes now, rendered in a
+// scratch folder.
+std::map<size_t, Rendered> compareRendered(const BuildRequest& request, const std::vector<BuildFile>& files,
+                                           const std::vector<size_t>& which)
+{
+    std::map<size_t, Rendered> found;
+    if (which.empty())
+        return found;
+    char pattern[] = "/tmp/bleepforge-build-XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("cannot make a folder to render into under /tmp");
+    const std::string scratch = pattern;
+    const auto renderedPath = [&](size_t i)
+    { return scratch + "/" + std::to_string(i) + files[i].shown.substr(files[i].shown.rfind('.')); };
+    try
+    {
+        RunInWorkers(
+            which.size(), jobsFor(request, which.size()), true,
+            [&](size_t k) { make(files[which[k]], renderedPath(which[k])); },
+            [&](size_t k, bool ok)
+            {
+                const size_t i = which[k];
+                found[i] = !ok ? Rendered::kFailed
+                           : fileBytes(renderedPath(i)) == fileBytes(files[i].path) ? Rendered::kSame
+                                                                                    : Rendered::kDifferent;
+                std::remove(renderedPath(i).c_str());
+            });
+    }
+    catch (...)
+    {
+        std::system(("rm -rf '" + scratch + "'").c_str());
+        throw;
+    }
+    std::system(("rm -rf '" + scratch + "'").c_str());
+    return found;
+}
+
+// Files an earlier build made that no entry makes now, still there.
+std::vector<std::string> leftOver(const std::vector<BuildFile>& files, const Stamps& stamps,
+                                  const std::string& manifest)
+{
+    std::set<std::string> made;
+    for (const BuildFile& file : files)
+        made.insert(file.shown);
+    const size_t slash = manifest.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : manifest.substr(0, slash + 1);
+    std::vector<std::string> left;
+    for (const auto& [path, stamp] : stamps)
+        if (!made.count(path) && access((folder + path).c_str(), F_OK) == 0)
+            left.push_back(path);
+    return left;
+}
+
+struct Tally
+{
+    size_t built = 0, upToDate = 0, refused = 0, failed = 0;
+};
+
+void summarise(const Tally& tally, size_t total, std::chrono::steady_clock::time_point start, bool interrupted)
+{
+    std::printf("%sbuilt %zu, up to date %zu, refused %zu, failed %zu, of %zu files in %.2f s\n",
+                interrupted ? "interrupted: " : "", tally.built, tally.upToDate, tally.refused, tally.failed,
+                total, secondsSince(start));
+    std::fflush(stdout);
+}
+
+// A file is made again when it is missing, when its entry changed, or with
+// --force. A file the build did not make, or one changed since, is kept and
+// refused unless --force, or taken as up to date when it is what the entry
+// makes. Files no entry makes any more are named and left alone.
+int build(const BuildRequest& request, const std::vector<BuildFile>& files, const Stamps& stamps)
 {
     const auto start = std::chrono::steady_clock::now();
-    std::vector<size_t> queued;
+    Tally tally;
     Stamps kept;
+    std::vector<size_t> queued, unknown;
+    std::vector<std::string> refusals;
     for (size_t i = 0; i < files.size(); ++i)
     {
         const BuildFile& file = files[i];
-        const auto stamp = stamps.find(file.shown);
         const std::optional<std::string> bytes = request.force ? std::nullopt : fileBytes(file.path);
-        if (bytes && stamp != stamps.end() && stamp->second.entry == hashOf(file.fingerprint) &&
-            stamp->second.bytes == hashOf(*bytes))
-            kept[file.shown] = stamp->second;
-        else
+        const auto stamp = stamps.find(file.shown);
+        if (!bytes)
             queued.push_back(i);
+        else if (stamp == stamps.end())
+            unknown.push_back(i);
+        else if (stamp->second.bytes != hashOf(*bytes))
+            refusals.push_back(file.shown + " was changed since it was built");
+        else if (stamp->second.entry != hashOf(file.fingerprint))
+            queued.push_back(i);
+        else
+            kept[file.shown] = stamp->second;
     }
-    const size_t skipped = files.size() - queued.size();
-    const WorkerRun run = RunInWorkers(
-        queued.size(), std::min<int>(request.jobs, std::max<int>(1, static_cast<int>(queued.size()))), true,
-        [&](size_t k) { make(files[queued[k]], files[queued[k]].path, false); },
-        [&](size_t k, bool ok)
-        {
-            const BuildFile& file = files[queued[k]];
-            if (!ok)
-                return;
-            const std::optional<std::string> bytes = fileBytes(file.path);
-            if (bytes)
-                kept[file.shown] = {hashOf(file.fingerprint), hashOf(*bytes)};
-            std::cout << "built " << file.shown << std::endl;
-        });
+    for (const auto& [i, found] : compareRendered(request, files, unknown))
+    {
+        if (found == Rendered::kSame)
+            kept[files[i].shown] = {hashOf(files[i].fingerprint), hashOf(*fileBytes(files[i].path))};
+        else if (found == Rendered::kDifferent)
+            refusals.push_back(files[i].shown + " exists and is not what its entry " + files[i].entry + " makes");
+        else
+            ++tally.failed;
+    }
+    const std::vector<std::string> left = leftOver(files, stamps, request.manifest);
+    for (const std::string& path : left)
+        kept[path] = stamps.at(path);
+    tally.upToDate = kept.size() - left.size();
+    tally.refused = refusals.size();
+    try
+    {
+        RunInWorkers(
+            queued.size(), jobsFor(request, queued.size()), true, [&](size_t k) { make(files[queued[k]], files[queued[k]].path); },
+            [&](size_t k, bool ok)
+            {
+                const BuildFile& file = files[queued[k]];
+                if (!ok)
+                {
+                    ++tally.failed;
+                    return;
+                }
+                ++tally.built;
+                kept[file.shown] = {hashOf(file.fingerprint), hashOf(fileBytes(file.path).value_or(""))};
+                std::cout << "built " << file.shown << std::endl;
+            });
+    }
+    catch (const Interrupted&)
+    {
+        writeStamps(request.manifest, kept);
+        summarise(tally, files.size(), start, true);
+        throw;
+    }
+    for (const std::string& refusal : refusals)
+        std::cerr << "bleepforge: " << refusal << "; nothing was written to it (--force replaces it)" << std::endl;
+    for (const std::string& path : left)
+        std::cout << "left over " << path << ": no entry makes it now (remove it, or it stays)" << std::endl;
     writeStamps(request.manifest, kept);
-    const size_t failed = queued.size() - run.made;
-    std::printf("built %zu, up to date %zu, failed %zu, of %zu files in %.2f s\n", run.made, skipped, failed,
-                files.size(), secondsSince(start));
-    return failed ? 1 : 0;
+    summarise(tally, files.size(), start, false);
+    return tally.failed || tally.refused ? 1 : 0;
 }
 
 int check(const BuildRequest& request, const std::vector<BuildFile>& files, const Stamps& stamps)
 {
     const auto start = std::chrono::steady_clock::now();
-    char pattern[] = "/tmp/bleepforge-check-XXXXXX";
-    if (!mkdtemp(pattern))
-        throw std::runtime_error("cannot make a folder to render into under /tmp");
-    const std::string scratch = pattern;
     std::vector<std::string> said(files.size());
     std::vector<size_t> rendered;
     for (size_t i = 0; i < files.size(); ++i)
@@ -479,25 +641,9 @@ int check(const BuildRequest& request, const std::vector<BuildFile>& files, cons
         else
             rendered.push_back(i);
     }
-    const auto renderedPath = [&scratch](size_t i) { return scratch + "/" + std::to_string(i); };
-    RunInWorkers(
-        rendered.size(), std::min<int>(request.jobs, std::max<int>(1, static_cast<int>(rendered.size()))), true,
-        [&](size_t k)
-        {
-            const BuildFile& file = files[rendered[k]];
-            const std::string extension = file.shown.substr(file.shown.rfind('.'));
-            make(file, renderedPath(rendered[k]) + extension, true);
-        },
-        [&](size_t k, bool ok)
-        {
-            const size_t i = rendered[k];
-            const std::string extension = files[i].shown.substr(files[i].shown.rfind('.'));
-            if (!ok)
-                said[i] = "failed";
-            else if (fileBytes(renderedPath(i) + extension) != fileBytes(files[i].path))
-                said[i] = "different";
-        });
-    std::system(("rm -rf '" + scratch + "'").c_str());
+    for (const auto& [i, found] : compareRendered(request, files, rendered))
+        if (found != Rendered::kSame)
+            said[i] = found == Rendered::kFailed ? "failed" : "different";
     size_t wanting = 0;
     for (size_t i = 0; i < files.size(); ++i)
         if (!said[i].empty())
@@ -505,9 +651,12 @@ int check(const BuildRequest& request, const std::vector<BuildFile>& files, cons
             ++wanting;
             std::cout << said[i] << " " << files[i].shown << " (entry " << files[i].entry << ")" << std::endl;
         }
-    std::printf("%zu of %zu files as the manifest says, %zu not, checked in %.2f s\n", files.size() - wanting,
-                files.size(), wanting, secondsSince(start));
-    return wanting ? 1 : 0;
+    const std::vector<std::string> left = leftOver(files, stamps, request.manifest);
+    for (const std::string& path : left)
+        std::cout << "left over " << path << " (no entry makes it now)" << std::endl;
+    std::printf("%zu of %zu files as the manifest says, %zu not, %zu left over; checked in %.2f s\n",
+                files.size() - wanting, files.size(), wanting, left.size(), secondsSince(start));
+    return wanting || !left.empty() ? 1 : 0;
 }
 
 } // namespace

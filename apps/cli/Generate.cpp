@@ -92,29 +92,10 @@ void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned see
 // the first sound, with the way to keep it.
 void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
 {
-    if (request.render.settings.empty())
-        return; // no instrument to build for nothing
-    InstrumentBackend instrument;
-    RenderSession session(instrument, request.render);
-    const std::vector<int> set = session.Prepare();
-    Bleepforge& plug = instrument.Plug();
-    std::vector<double> asSet;
-    for (int idx : set)
-        asSet.push_back(plug.GetParam(idx)->Value());
-    runGenerator(plug, request, seed);
-    std::vector<int> said;
-    for (size_t i = 0; i < set.size(); ++i)
-    {
-        const IParam* param = plug.GetParam(set[i]);
-        if (param->Value() == asSet[i] || std::count(said.begin(), said.end(), set[i]))
-            continue;
-        said.push_back(set[i]);
-        char made[IParam::kDisplaySize];
-        param->GetDisplayForHost(made);
-        std::cerr << "bleepforge: the generator replaced --set \"" << request.render.settings[i]
-                  << "\" with " << made << " (seed " << seed << "); --lock \""
-                  << param->GetNameForHost() << "\" keeps it" << std::endl;
-    }
+    for (const ReplacedSetting& replaced : ReplacedSettings(request, seed))
+        std::cerr << "bleepforge: the generator replaced --set \"" << replaced.setting << "\" with "
+                  << replaced.made << " (seed " << seed << "); --lock \"" << replaced.name << "\" keeps it"
+                  << std::endl;
 }
 
 // The sound of one seed, written as it renders; its state is committed with it.
@@ -138,6 +119,33 @@ void generateOne(const GenerateRequest& request, const Target& target)
 
 } // namespace
 
+std::vector<ReplacedSetting> ReplacedSettings(const GenerateRequest& request, unsigned seed)
+{
+    std::vector<ReplacedSetting> replaced;
+    if (request.render.settings.empty())
+        return replaced; // no instrument to build for nothing
+    InstrumentBackend instrument;
+    RenderSession session(instrument, request.render);
+    const std::vector<int> set = session.Prepare();
+    Bleepforge& plug = instrument.Plug();
+    std::vector<double> asSet;
+    for (int idx : set)
+        asSet.push_back(plug.GetParam(idx)->Value());
+    runGenerator(plug, request, seed);
+    std::vector<int> said;
+    for (size_t i = 0; i < set.size(); ++i)
+    {
+        const IParam* param = plug.GetParam(set[i]);
+        if (param->Value() == asSet[i] || std::count(said.begin(), said.end(), set[i]))
+            continue;
+        said.push_back(set[i]);
+        char made[IParam::kDisplaySize];
+        param->GetDisplayForHost(made);
+        replaced.push_back({request.render.settings[i], made, param->GetNameForHost()});
+    }
+    return replaced;
+}
+
 void GenerateSound(const GenerateRequest& request, const std::string& audio, unsigned seed)
 {
     generateOne(request, {audio, "", seed});
@@ -146,10 +154,14 @@ void GenerateSound(const GenerateRequest& request, const std::string& audio, uns
 void CheckGenerateRequest(const GenerateRequest& request)
 {
     if (!request.recipe && !request.kind.empty() && !IsGeneratorKind(request.kind))
-        throw UsageError("unknown kind '" + request.kind +
-                         "'; one of pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, "
-                         "slash, random, mutate, reset, or a recipe's ('bleepforge kinds' lists "
-                         "them)");
+    {
+        const bool file = request.kind.size() > 5 && request.kind.compare(request.kind.size() - 5, 5, ".toml") == 0;
+        throw UsageError("unknown kind '" + request.kind + "'" +
+                         (file ? "; to make sounds from a recipe file, give --recipe " + request.kind
+                               : "; one of pickup (coin), shoot (laser), powerup, hit (hurt), jump, blip, "
+                                 "slash, random, mutate, reset, or a recipe's ('bleepforge kinds' lists "
+                                 "them)"));
+    }
     LockedParams(request.locks); // refused before anything is written
     if (request.count < 1 || request.count > kMaxCount)
         throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
@@ -216,18 +228,6 @@ std::vector<int> LockedParams(const std::vector<std::string>& locks)
                              "filters, pitch, crusher, output");
     }
     return locked;
-}
-
-std::string CanonicalKind(const std::string& kind)
-{
-    static const std::map<std::string, std::string> aliases = {
-        {"coin", "pickup"},     {"laser", "shoot"}, {"power-up", "powerup"},
-        {"hurt", "hit"},        {"blips", "blip"},  {"randomize", "random"}};
-    std::string lower;
-    for (char c : kind)
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto alias = aliases.find(lower);
-    return alias != aliases.end() ? alias->second : lower;
 }
 
 std::string KindName(const GenerateRequest& request)

@@ -30,9 +30,6 @@ struct GenerateRequest
     bool quiet = false;    // no line a file on stderr
 };
 
-// The generator a kind names, in any case and by the names people use
-// ("coin" is pickup, "laser" shoot, "power-up" powerup, "hurt" hit).
-std::string CanonicalKind(const std::string& kind);
 // The parameters that --lock names keep: exact names, or the groups osc1,
 // osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher and output.
 // Throws UsageError for a name that is neither.
@@ -51,6 +48,13 @@ void RunGenerate(const GenerateRequest& request);
 // as RunGenerate makes each; with neither a kind nor a recipe, the request's
 // state (or the default sound) as it stands, as render writes it.
 void GenerateSound(const GenerateRequest& request, const std::string& audio, unsigned seed);
+// The settings a seed's generator (or recipe) draws over, each once, with
+// the value it made and the name that --lock keeps it by.
+struct ReplacedSetting
+{
+    std::string setting, made, name;
+};
+std::vector<ReplacedSetting> ReplacedSettings(const GenerateRequest& request, unsigned seed);
 // Refuses (UsageError) what RunGenerate would refuse before writing anything.
 void CheckGenerateRequest(const GenerateRequest& request);
 // A seed from the clock, for a run given none.

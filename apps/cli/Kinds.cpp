@@ -4,6 +4,7 @@
 #include "Recipe.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <dirent.h>
 #include <set>
@@ -67,26 +68,56 @@ std::vector<std::string> KindFolders()
     return folders;
 }
 
-std::vector<RecipeKind> RecipeKinds()
+namespace
+{
+
+std::string lower(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Every recipe file of the folders, the first folder's first; a name met
+// again (in any case) is hidden by the one before it.
+std::vector<RecipeKind> recipesIn(const std::vector<std::string>& folders)
 {
     std::vector<RecipeKind> kinds;
     std::set<std::string> seen;
-    for (const std::string& folder : KindFolders())
+    for (const std::string& folder : folders)
         for (const std::string& file : recipeFilesIn(folder))
         {
             const std::string name = file.substr(0, file.size() - (sizeof kExtension - 1));
-            if (seen.insert(name).second)
-                kinds.push_back({name, folder + "/" + file});
+            kinds.push_back({name, folder + "/" + file, !seen.insert(lower(name)).second});
         }
     return kinds;
 }
 
-std::optional<std::string> FindRecipe(const std::string& name)
+std::optional<std::string> findIn(const std::vector<std::string>& folders, const std::string& name)
 {
-    for (const RecipeKind& kind : RecipeKinds())
-        if (kind.name == name)
+    for (const RecipeKind& kind : recipesIn(folders))
+        if (!kind.hidden && lower(kind.name) == lower(name))
             return kind.path;
     return std::nullopt;
+}
+
+} // namespace
+
+std::vector<RecipeKind> RecipeKinds()
+{
+    return recipesIn(KindFolders());
+}
+
+std::optional<std::string> FindRecipe(const std::string& name)
+{
+    return findIn(KindFolders(), name);
+}
+
+std::optional<std::string> FindProgramRecipe(const std::string& name)
+{
+    const std::vector<std::string> folders = KindFolders();
+    return findIn({folders.back()}, name);
 }
 
 std::optional<Recipe> RecipeOf(const std::string& kind, const std::string& recipeFile,
@@ -116,7 +147,9 @@ std::string DescribeKinds(const std::vector<ParamInfo>& params)
     for (const RecipeKind& kind : kinds)
     {
         out << "  " << kind.name;
-        if (IsGeneratorKind(kind.name))
+        if (kind.hidden)
+            out << "  (not used: hidden by the recipe of this name above)";
+        else if (IsGeneratorKind(kind.name))
             out << "  (not used: a built-in kind has this name)";
         else
         {

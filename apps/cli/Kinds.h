@@ -15,14 +15,18 @@ struct RecipeKind
 {
     std::string name; // the file's name without .toml
     std::string path;
+    bool hidden = false; // by a recipe of the same name in an earlier folder
 };
 
 // The folders searched, the user's first.
 std::vector<std::string> KindFolders();
-// Every recipe kind found, by name, each name once (the first folder's).
+// Every recipe file found, the first folder's first, those hidden by an
+// earlier one of the same name marked.
 std::vector<RecipeKind> RecipeKinds();
-// The recipe file of a kind's name, if any folder holds one.
+// The recipe file of a kind's name (in any case), if any folder holds one.
 std::optional<std::string> FindRecipe(const std::string& name);
+// Likewise in the program's own folder only: what every machine has.
+std::optional<std::string> FindProgramRecipe(const std::string& name);
 // The recipe a generate command names: its --recipe file, or a recipe kind
 // when KIND is no built-in one; none for a built-in kind. Throws UsageError
 // for both or neither, and for a damaged recipe.

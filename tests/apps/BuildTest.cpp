@@ -33,7 +33,8 @@ TEST_F(BuildTest, TheExampleBuildsWhatGenerateMakesAndThenNothing)
 {
     ASSERT_EQ(run("cp '" + std::string(BLEEPFORGE_EXAMPLES) + "/game-sounds.toml' '" + path("") + "'"), 0);
     ASSERT_EQ(cli("build game-sounds.toml"), 0) << read("err.txt");
-    EXPECT_TRUE(said("built 17, up to date 0, failed 0, of 17 files")) << out();
+    EXPECT_TRUE(said("built 17, up to date 0, refused 0, failed 0, of 17 files")) << out();
+    EXPECT_EQ(read("err.txt"), ""); // nothing replaced a setting, nothing said file by file
     // Mono Ogg at -16 LUFS, a count, a setting, a lock and a recipe kind, each
     // as generate writes it.
     const struct
@@ -42,7 +43,7 @@ TEST_F(BuildTest, TheExampleBuildsWhatGenerateMakesAndThenNothing)
         const char* generate;
     } made[] = {
         {"ui/blip-1.ogg", "blip --seed 11"},
-        {"ui/confirm.ogg", "powerup --seed 7 --set 'Amp Env Decay=0.08'"},
+        {"ui/confirm.ogg", "powerup --seed 7 --set 'Amp Env Decay=0.08' --lock 'Amp Env Decay'"},
         {"weapons/laser-2.ogg", "shoot --seed 32 --lock crusher"},
         {"combat/explosion-1.ogg", "explosion --seed 2"},
     };
@@ -52,7 +53,7 @@ TEST_F(BuildTest, TheExampleBuildsWhatGenerateMakesAndThenNothing)
         EXPECT_EQ(read("same.ogg"), read(std::string("game-sounds/") + m.file)) << m.file;
     }
     ASSERT_EQ(cli("build game-sounds.toml"), 0);
-    EXPECT_TRUE(said("built 0, up to date 17, failed 0, of 17 files")) << out();
+    EXPECT_TRUE(said("built 0, up to date 17, refused 0, failed 0, of 17 files")) << out();
     EXPECT_EQ(cli("build --check game-sounds.toml"), 0) << out();
     EXPECT_TRUE(said("17 of 17 files as the manifest says")) << out();
 }
@@ -70,19 +71,44 @@ TEST_F(BuildTest, OnlyWhatChangedIsMadeAgain)
     EXPECT_TRUE(said("built sfx/fx/zap.flac") && said("built 1, up to date 2")) << out();
     EXPECT_EQ(read("sfx/coin-1.wav"), coin);
 
-    // A file changed by hand, or removed, is made again; --force makes all.
+    // A removed file is made again; one changed by hand is kept and refused
+    // until --force, which makes everything.
     std::ofstream(path("sfx/coin-1.wav"), std::ios::app) << "x";
     std::remove(path("sfx/coin-0.wav").c_str());
-    ASSERT_EQ(cli("build sounds.toml"), 0);
-    EXPECT_TRUE(said("built 2, up to date 1")) << out();
-    EXPECT_EQ(read("sfx/coin-1.wav"), coin);
+    EXPECT_EQ(cli("build sounds.toml"), 1);
+    EXPECT_TRUE(said("built 1, up to date 1, refused 1")) << out();
+    EXPECT_NE(read("err.txt").find("sfx/coin-1.wav was changed since it was built; nothing was written to it "
+                                   "(--force replaces it)"),
+              std::string::npos)
+        << read("err.txt");
+    EXPECT_EQ(read("sfx/coin-1.wav"), coin + "x");
     ASSERT_EQ(cli("build --force sounds.toml"), 0);
     EXPECT_TRUE(said("built 3, up to date 0")) << out();
+    EXPECT_EQ(read("sfx/coin-1.wav"), coin);
 
-    // A damaged record of what was built costs a rebuild, not a failure.
+    // Without a record of what was built, files that are what their entries
+    // make are taken as they are; another file in the way is refused.
     std::ofstream(path("sounds.toml.built")) << "garbage\n\x01\x02 line\n";
     ASSERT_EQ(cli("build sounds.toml"), 0);
-    EXPECT_TRUE(said("built 3, up to date 0")) << out();
+    EXPECT_TRUE(said("built 0, up to date 3")) << out();
+    std::remove(path("sounds.toml.built").c_str());
+    ASSERT_EQ(cli("generate hit --seed 1 -o sfx/coin-0.wav"), 0);
+    EXPECT_EQ(cli("build sounds.toml"), 1);
+    EXPECT_NE(read("err.txt").find("sfx/coin-0.wav exists and is not what its entry 'coin-%d' (line 4) makes"),
+              std::string::npos)
+        << read("err.txt");
+    EXPECT_TRUE(said("built 0, up to date 2, refused 1")) << out();
+
+    // A file no entry makes any more is named and left alone.
+    ASSERT_EQ(cli("build --force sounds.toml"), 0);
+    manifest(std::string(kSmallSet).replace(std::string(kSmallSet).find("count = 2"), 9, "count = 1"));
+    ASSERT_EQ(cli("build sounds.toml"), 0);
+    EXPECT_TRUE(said("left over sfx/coin-1.wav: no entry makes it now")) << out();
+    EXPECT_TRUE(exists("sfx/coin-1.wav"));
+    EXPECT_EQ(cli("build --check sounds.toml"), 1);
+    EXPECT_TRUE(said("left over sfx/coin-1.wav")) << out();
+    std::remove(path("sfx/coin-1.wav").c_str());
+    EXPECT_EQ(cli("build --check sounds.toml"), 0) << out();
 }
 
 TEST_F(BuildTest, CheckNamesWhatIsMissingStaleOrDifferentAndWritesNothing)
@@ -124,6 +150,15 @@ TEST_F(BuildTest, ADamagedManifestIsRefusedBeforeAnythingIsWritten)
          "'a-1.wav' is made by 'a-%d' (line 1) already"},
         {"[defaults]\nnormalize = \"loud\"\n[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n", "sounds.toml:2: "},
         {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n[[sound]]\nname = \"b\"\nkind = \"coin\"\n", "sounds.toml:5: the entry has no seed"},
+        {"[[sound]]\nname = \"sounds.toml\\u0000\"\nkind = \"coin\"\nseed = 1\n", "sounds.toml:2: name holds a NUL character"},
+        {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\ncontainer = \"ogg\"\nrate = 300000\n", "sounds.toml:1: Ogg Vorbis holds sample rates up to 200000 Hz"},
+        {"[defaults]\nrate = 65537\ncontainer = \"flac\"\n[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n", "sounds.toml:4: "},
+        {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\ncontainer = \"flac\"\nformat = \"float\"\n", "sounds.toml:6: FLAC holds 16- or 24-bit samples"},
+        {"[[sound]]\nname = \"a-%d\"\nkind = \"coin\"\nseed = 1\n", "sounds.toml:2: name 'a-%d' is a pattern: give count = N"},
+        {"[[sound]]\nname = \"a.wav\"\nkind = \"coin\"\nseed = 1\n", "name 'a.wav': give it without the extension"},
+        {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n\nset = [\"Output Gain=90\"]\n", "sounds.toml:6: set \"Output Gain\": expected -48 ... 12"},
+        {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\nlock = [\"pich\"]\n", "sounds.toml:5: lock"},
+        {"[[sound]]\nname = \"a\"\nkind = \"mykind\"\nseed = 1\n", "a manifest's kind is built in or ships with the program"},
     };
     for (const auto& c : cases)
     {
@@ -141,9 +176,26 @@ TEST_F(BuildTest, AFailingEntryIsNamedAndTheRestAreMade)
     std::ofstream(path("sfx/fx")) << "a file where a folder must be";
     EXPECT_EQ(cli("build sounds.toml"), 1);
     EXPECT_NE(read("err.txt").find("sfx/fx/zap.flac, entry 'fx/zap' (line 9): "), std::string::npos) << read("err.txt");
-    EXPECT_TRUE(said("built 2, up to date 0, failed 1, of 3 files")) << out();
+    EXPECT_TRUE(said("built 2, up to date 0, refused 0, failed 1, of 3 files")) << out();
     EXPECT_TRUE(exists("sfx/coin-0.wav") && exists("sfx/coin-1.wav"));
     EXPECT_EQ(entries(path("sfx")).size(), 3u); // the two coins and the file in the way: nothing half-written
+}
+
+TEST_F(BuildTest, TwoNamesForOneFileThroughALinkAreRefusedAndAReplacedSettingIsSaid)
+{
+    mkdir(path("real").c_str(), 0755);
+    ASSERT_EQ(symlink("real", path("link").c_str()), 0);
+    manifest("[[sound]]\nname = \"real/y\"\nkind = \"coin\"\nseed = 1\n[[sound]]\nname = \"link/y\"\nkind = \"jump\"\nseed = 1\n");
+    EXPECT_EQ(cli("build sounds.toml"), 2);
+    EXPECT_NE(read("err.txt").find("are the same file"), std::string::npos) << read("err.txt");
+    EXPECT_FALSE(exists("real/y.wav"));
+
+    manifest("[[sound]]\nname = \"w\"\nkind = \"coin\"\nseed = 1\nset = [\"Osc1 Type=Saw\"]\n");
+    ASSERT_EQ(cli("build sounds.toml"), 0);
+    EXPECT_NE(read("err.txt").find("sounds.toml:5: entry 'w': its kind replaces set \"Osc1 Type=Saw\" with Sin (seed "
+                                   "1); lock = [\"Osc1 Type\"] keeps it"),
+              std::string::npos)
+        << read("err.txt");
 }
 
 TEST_F(BuildTest, AStateEntryIsWrittenAsRenderWritesIt)

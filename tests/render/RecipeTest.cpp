@@ -62,17 +62,20 @@ TEST_F(RecipeTest, DamagedRecipesAreRefusedNamingTheLineAndWhatIsAccepted)
         {"[params]\n\"Osc1 Octave\" = { range = [-1, 2], scale = \"log\" }\n", "linear scale only"},
         {"[params]\n\"Filter HP Cutoff\" = { range = [0, 60], scale = \"log\" }\n", "a log scale needs a range above 0"},
         {"[params]\n\"Amp Env Decay\" = { range = [0.5, 1], scale = \"exp\" }\n", "scale expects \"linear\" or \"log\", not \"exp\""},
-        {"[params]\n\"Osc1 Type\" = { choose = [\"Sine\"] }\n", "'Sine' is not a number (one of: Off, Triangle, Sin"},
+        {"[params]\n\"Osc1 Type\" = { choose = [\"Sine\"] }\n", "'Sine' is none of Off, Triangle, Sin"},
         {"[params]\n\"Osc1 Type\" = { choose = [] }\n", "choose expects a list of values"},
         {"[params]\n\"Osc1 Type\" = { pick = [1] }\n", "unknown key \"pick\"; expected a number, a list entry's text, { range"},
         {"[params]\n\"Osc1 Type\" = { range = [1, 2], choose = [1] }\n", "expected a number, a list entry's text"},
         {"[params]\n\"White EnvDepth\" = 0\n\"Whiite EnvDepth\" = 1\n", "kinds/boom.toml:3: \"Whiite EnvDepth\" names the parameter \"White EnvDepth\" named on line 2"},
         {"descripton = \"x\"\n", "kinds/boom.toml:1: unknown key \"descripton\"; a recipe has description, start, sound, mutate and [params]"},
-        {"start = \"bang\"\n", "start expects a built-in kind: pickup, shoot"},
+        {"start = \"bang\"\n", "start expects a built-in kind: pickup (coin), shoot"},
         {"start = \"mutate\"\n", "start expects a built-in kind"},
+        {"start = \"hit\\u0000\"\n", "kinds/boom.toml:1: start holds a NUL character"},
+        {"[params]\n\"White Level\" = \"-3\\u0000x\"\n", "kinds/boom.toml:2: \"White Level\" holds a NUL character"},
+        {"[params]\n\"White Level\\u0000\" = 0\n", "kinds/boom.toml:2: a parameter's name holds a NUL character"},
         {"start = \"hit\"\nsound = \"x.state\"\n", "kinds/boom.toml:2: give start or sound, not both"},
         {"sound = \"missing.state\"\n", "kinds/boom.toml:1: sound: "},
-        {"mutate = 50\n", "kinds/boom.toml:1: \"Mutation %\": expected 0 ... 10"},
+        {"mutate = 50\n", "kinds/boom.toml:1: mutate: expected 0 ... 10"},
         {"params = 3\n", "params expects a table"},
         {"[params\n", "kinds/boom.toml:1: not TOML: "},
     };
@@ -138,6 +141,7 @@ TEST_F(RecipeTest, AStartKindIsItsGeneratorAndASoundFileIsReadBesideTheRecipe)
     pickup.Plug().PickupParams();
     const std::vector<double> expected = StateValues(pickup.State());
     EXPECT_EQ(made(parse("start = \"pickup\"\n"), 5), expected);
+    EXPECT_EQ(made(parse("start = \"Coin\"\n"), 5), expected);
 
     std::vector<double> loud = expected;
     loud[kOutputGain] = 3.0;
