@@ -46,6 +46,9 @@ bool shortcut(App& app, guint key, bool shift)
     case GDK_KEY_v:
         PasteAction(app);
         return true;
+    case GDK_KEY_c:
+        CopyAction(app);
+        return true;
     case GDK_KEY_q:
         gtk_window_close(GTK_WINDOW(app.window));
         return true;
@@ -72,6 +75,12 @@ bool plainKey(App& app, guint key)
         return true;
     case GDK_KEY_Escape:
         StopAudition(app);
+        return true;
+    case GDK_KEY_Delete:
+        DeleteSound(app, app.sounds.Current());
+        return true;
+    case GDK_KEY_F2:
+        RenameChosen(app);
         return true;
     case GDK_KEY_z:
         app.octave = std::max(app.octave - 1, -kOctaveReach);
@@ -132,7 +141,10 @@ void ShowKeys(App& app)
         "Ctrl+O\topen a sound (state, preset, or an audio file from Bleepforge)\n"
         "Ctrl+S\tsave the sound\n"
         "Ctrl+E\texport\n"
-        "Ctrl+V\tpaste a sound code\n"
+        "Ctrl+C\tcopy the sound's code\n"
+        "Ctrl+V\tpaste a sound code or a sound file's path\n"
+        "Delete\ttake the sound off the list\n"
+        "F2\trename the sound\n"
         "Ctrl+Q\tquit\n"
         "F1\tthis list\n\n"
         "A W S E D F T G Y H U J K\tplay C to the next C\n"

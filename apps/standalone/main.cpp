@@ -4,6 +4,7 @@
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 #include "ShareCode.h"
+#include "SlotStates.h"
 
 #include <CLI/CLI.hpp>
 #include <glib-unix.h>
@@ -25,6 +26,7 @@ namespace
 const guint kAutosaveSeconds = 3;
 const guint kSlotMilliseconds = 200;
 const size_t kMostSlotsBytes = size_t(1) << 26;
+const size_t kMostListBytes = size_t(1) << 27;
 // How often the strip hears of samples that reached full scale.
 const guint kClipMilliseconds = 30;
 
@@ -54,8 +56,7 @@ std::string configFolder()
     return folder;
 }
 
-// Where the session's slots live between runs.
-std::string slotsPath()
+std::string dataFolder()
 {
     const char* data = getenv("XDG_DATA_HOME");
     const char* home = getenv("HOME");
@@ -63,7 +64,7 @@ std::string slotsPath()
         data && *data ? data : std::string(home ? home : ".") + "/.local/share";
     folder += "/bleepforge";
     g_mkdir_with_parents(folder.c_str(), 0755);
-    return folder + "/slots.bin";
+    return folder;
 }
 
 // Where the last sound lives between runs.
@@ -121,33 +122,65 @@ void restoreLastSound(App& app)
     }
 }
 
-// The slots of the last session come back; a file that cannot be read is
-// moved aside as an unreadable sound is.
-void restoreSlots(App& app)
+std::string readKept(const std::string& path, size_t most)
 {
-    if (!g_file_test(app.slotsPath.c_str(), G_FILE_TEST_EXISTS))
-        return;
+    std::string bytes, error;
+    if (!KIT_ReadFile(path, most, &bytes, &error))
+        throw std::runtime_error(error);
+    return bytes;
+}
+
+// A kept file that cannot be read goes aside, as an unreadable sound does;
+// false when it cannot be moved.
+bool setAside(App& app, const std::string& path, const std::string& what, const std::exception& e)
+{
+    const std::string aside = MoveAside(path);
+    ShowStatus(app, "Error: " + what + " could not be read" +
+                        (aside.empty() ? ", and stay in " + path : " (kept as " + aside + ")") + ": " +
+                        e.what());
+    return !aside.empty();
+}
+
+// The list of the last session comes back. Before there was one, the
+// sessions kept their slots (slots.bin): those become the list, each sound
+// called "kept N", and the file stays as it was.
+void restoreList(App& app, const std::string& folder)
+{
+    const std::string slots = folder + "/slots.bin";
+    app.listPath = folder + "/sounds.txt";
     try
     {
-        std::string bytes, error;
-        if (!KIT_ReadFile(app.slotsPath, kMostSlotsBytes, &bytes, &error))
-            throw std::runtime_error(error);
-        RestoreSlots(*app.unit, SlotsFromFileBytes(bytes));
-        app.lastSlots = SlotsOf(*app.unit);
+        if (g_file_test(app.listPath.c_str(), G_FILE_TEST_EXISTS))
+            app.sounds = SoundList::FromFileText(readKept(app.listPath, kMostListBytes));
+        else if (g_file_test(slots.c_str(), G_FILE_TEST_EXISTS))
+            app.sounds = ListOfSlots(SlotsFromFileBytes(readKept(slots, kMostSlotsBytes)),
+                                     BytesOf(CurrentState(*app.unit)));
     }
     catch (const std::exception& e)
     {
-        const std::string aside = MoveAside(app.slotsPath);
-        ShowStatus(app, "Error: the kept slots could not be restored" +
-                            (aside.empty() ? std::string(", and slots are not kept this session")
-                                           : " (kept as " + aside + ")") +
-                            ": " + e.what());
-        if (aside.empty())
-            app.slotsPath.clear();
+        // The list is never written over one that could not be read.
+        const bool list = g_file_test(app.listPath.c_str(), G_FILE_TEST_EXISTS);
+        if (!setAside(app, list ? app.listPath : slots, list ? "the list of sounds" : "the kept slots", e) &&
+            list)
+            app.listPath.clear();
     }
 }
 
-// Only the first app started on a config folder keeps its sound and slots
+// The sound in the editor is the chosen one of the list; a kept sound that is
+// not (a tweak the slots never held) joins the list rather than being lost.
+void joinLastSound(App& app)
+{
+    const std::string sound = BytesOf(CurrentState(*app.unit));
+    const size_t chosen = app.sounds.Current();
+    if (chosen == SoundList::kNone || app.sounds.At(chosen).state == sound)
+        return;
+    for (size_t i = 0; i < app.sounds.Size(); ++i)
+        if (app.sounds.At(i).state == sound)
+            return app.sounds.Choose(i);
+    app.sounds.Add(sound, "kept", "last sound");
+}
+
+// Only the first app started on a config folder keeps its sound and list
 // there; the others say so instead of overwriting them unseen.
 void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
 {
@@ -155,8 +188,16 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
     if (lock->Held())
     {
         restoreLastSound(app);
-        app.slotsPath = slotsPath();
-        restoreSlots(app);
+        restoreList(app, dataFolder());
+        joinLastSound(app);
+        try
+        {
+            RestoreSlots(*app.unit, SlotsOfList(app.sounds));
+        }
+        catch (const std::exception& e)
+        {
+            ShowStatus(app, std::string("Error: the editor's slots do not follow the list: ") + e.what());
+        }
         return;
     }
     ShowStatus(app, lock->Problem().empty()
@@ -166,24 +207,25 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
     app.autosave.clear();
 }
 
-// Saves the slots when they changed since the last save.
-void keepSlots(App& app)
+// Saves the list when it changed since the last save.
+void keepList(App& app)
 {
-    const std::string now = app.slotsPath.empty() ? "" : SlotsOf(*app.unit);
-    if (now.empty() || now == app.lastSlots)
+    if (app.listPath.empty())
         return;
-    const std::string file = SlotsFileBytes(now);
+    const std::string now = app.sounds.FileText();
+    if (now == app.lastList)
+        return;
     std::string error;
-    if (KIT_WriteFileSafely(app.slotsPath, file.data(), file.size(), &error))
-        app.lastSlots = now;
+    if (KIT_WriteFileSafely(app.listPath, now.data(), now.size(), &error))
+        app.lastList = now;
     else
-        ShowStatus(app, "Error: the slots could not be kept: " + error);
+        ShowStatus(app, "Error: the list of sounds could not be kept: " + error);
 }
 
-// Saves the sound and the slots when they changed since the last save; also on exit.
+// Saves the sound and the list when they changed since the last save; also on exit.
 void autosave(App& app)
 {
-    keepSlots(app);
+    keepList(app);
     if (app.autosave.empty())
         return;
     const std::vector<UInt8> now = stateBytes(app);
@@ -222,18 +264,16 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer)
     return TRUE;
 }
 
-// The instrument's slot buttons change it; the header follows.
+// The instrument's slot buttons change its slots; the list and the header
+// follow, numbering the sounds as the editor's slot box does.
 gboolean onSlotTick(gpointer data)
 {
     App& app = *static_cast<App*>(data);
-    SInt32 slot[2] = {0, 0};
-    UInt32 size = sizeof slot;
-    std::string text = "No slots yet";
-    if (app.unit->GetProperty(kSoundSlotProperty, kAudioUnitScope_Global, 0, slot, &size) ==
-            noErr &&
-        size == sizeof slot && slot[1] > 0)
-        text = slot[0] < slot[1] ? "Slot " + std::to_string(slot[0] + 1) + " of " + std::to_string(slot[1])
-                                 : "New sound, " + std::to_string(slot[1]) + " in slots";
+    FollowSlots(app);
+    const size_t count = app.sounds.Size();
+    const std::string text = count == 0 ? "No sounds yet"
+                                        : "Sound " + std::to_string(app.sounds.Current()) + " of 0–" +
+                                              std::to_string(count - 1);
     if (text != gtk_label_get_text(GTK_LABEL(app.slot)))
         gtk_label_set_text(GTK_LABEL(app.slot), text.c_str());
     return G_SOURCE_CONTINUE;
@@ -356,10 +396,16 @@ void buildWindow(App& app)
     g_object_unref(app.view);
     app.strip = std::make_unique<WaveStrip>(
         *app.renders, [&app] { Audition(app); },
-        [&app](const std::string& state, double gain) { SoundRendered(app, state, gain); });
+        [&app](const std::string& state, double gain, double seconds)
+        { SoundRendered(app, state, gain, seconds); });
     gtk_box_pack_start(GTK_BOX(column), app.strip->Widget(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), buildInfoBar(app), FALSE, FALSE, 0);
-    gtk_container_add(GTK_CONTAINER(app.window), column);
+    // The list of sounds stands beside them.
+    GtkWidget* sides = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_pack_start(GTK_BOX(sides), column, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), BuildSoundList(app), TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(app.window), sides);
     g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
     g_signal_connect(app.window, "key-press-event", G_CALLBACK(OnKeyPress), &app);
     g_signal_connect(app.window, "key-release-event", G_CALLBACK(OnKeyRelease), &app);
@@ -415,12 +461,13 @@ void seedGenerators(AUInstance& unit)
     unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
 }
 
-// The kept sound is where the history starts; the strip draws it.
+// The kept sound and list are where the history starts; the strip draws it.
 void beginSession(App& app, std::unique_ptr<KeepLock>& keepLock)
 {
     seedGenerators(*app.unit);
     takeKeptSound(app, keepLock);
-    app.history.Reset(BytesOf(CurrentState(*app.unit)));
+    app.history.Reset({app.sounds.Now(), BytesOf(CurrentState(*app.unit))});
+    ShowSoundList(app);
     ListenToSound(app);
     ExportChanged(app);
 }
@@ -456,7 +503,7 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
     const guint clipTimer = g_timeout_add(kClipMilliseconds, onClipTick, &app);
     // Asked to stop (a session that ends, Ctrl+C in the terminal), the app
-    // closes as its window does: the sound and slots are kept.
+    // closes as its window does: the sound and the list are kept.
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         g_unix_signal_add(signal, +[](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; },
                           nullptr);
