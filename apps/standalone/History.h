@@ -8,7 +8,7 @@
 template <class Step> class UndoHistory
 {
 public:
-    static const size_t kSteps = 500; // undo steps kept; the oldest go first
+    static constexpr size_t kSteps = 500; // undo steps kept; the oldest go first
 
     // Starts over from a step, with nothing to undo or redo.
     void Reset(const Step& step)

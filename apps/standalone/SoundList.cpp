@@ -4,6 +4,8 @@
 #include "Requests.h"
 #include "ShareCode.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +38,17 @@ std::vector<std::string> fieldsOf(const std::string& line)
         fields.push_back(line.substr(start, tab - start));
     fields.push_back(line.substr(start));
     return fields;
+}
+
+// The last line counts the sounds and sums what comes before it, so a file
+// cut short or changed anywhere is caught.
+std::string endLine(const std::string& body, size_t count)
+{
+    const unsigned long sum =
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    char line[64];
+    std::snprintf(line, sizeof line, "end %zu %08lx", count, sum);
+    return line;
 }
 
 // A whole decimal number up to most, else -1.
@@ -146,8 +159,8 @@ std::string SoundList::FileText() const
         text << EncodeShareCode(state) << '\t' << (sound.starred ? '*' : '-') << '\t' << sound.kind
              << '\t' << seconds << '\t' << sound.name << '\n';
     }
-    text << "end " << Size() << "\n";
-    return text.str();
+    const std::string body = text.str();
+    return body + endLine(body, Size()) + "\n";
 }
 
 SoundList SoundList::FromFileText(const std::string& text)
@@ -158,6 +171,9 @@ SoundList SoundList::FromFileText(const std::string& text)
         lines.push_back(line);
     if (lines.size() < 3 || lines[0] != kFileHead)
         throw std::runtime_error("not a list of sounds");
+    const size_t bodySize = text.rfind("\nend ") + 1;
+    if (text.back() != '\n' || lines.back() != endLine(text.substr(0, bodySize), lines.size() - 3))
+        throw std::runtime_error("the list is damaged or cut short (its last line does not match it)");
     const auto damaged = [](size_t line, const std::string& what)
     { return std::runtime_error("line " + std::to_string(line + 1) + ": " + what); };
     SoundList list;
@@ -199,9 +215,6 @@ SoundList SoundList::FromFileText(const std::string& text)
         }
         list.mNow.entries.push_back(std::make_shared<const ListedSound>(std::move(sound)));
     }
-    // The last line counts the sounds, so a file cut short is caught.
-    if (lines.back() != "end " + std::to_string(count))
-        throw damaged(lines.size() - 1, "the list is cut short");
     const std::string chosen = lines[1].compare(0, 7, "chosen ") == 0 ? lines[1].substr(7) : "";
     const long long current = chosen == "-" ? -2 : wholeNumber(chosen, static_cast<long long>(count) - 1);
     if (current == -1 || (current == -2) != (count == 0))

@@ -23,8 +23,8 @@ class SoundList
 {
 public:
     using Entry = std::shared_ptr<const ListedSound>;
-    static const size_t kNone = static_cast<size_t>(-1);
-    static const size_t kMostSounds = 100000;
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    static constexpr size_t kMostSounds = 100000;
 
     struct Snapshot
     {

@@ -1,7 +1,7 @@
 // bleepforge-standalone: the instrument's editor in a desktop window with audio
 // out and MIDI in, hosting the bundle through its component entry as any host.
 #include "App.h"
-#include "KIT_ReadFile.h"
+#include "KeptList.h"
 #include "KIT_SafeFile.h"
 #include "ShareCode.h"
 #include "SlotStates.h"
@@ -25,8 +25,6 @@ namespace
 
 const guint kAutosaveSeconds = 3;
 const guint kSlotMilliseconds = 200;
-const size_t kMostSlotsBytes = size_t(1) << 26;
-const size_t kMostListBytes = size_t(1) << 27;
 // How often the strip hears of samples that reached full scale.
 const guint kClipMilliseconds = 30;
 
@@ -122,48 +120,17 @@ void restoreLastSound(App& app)
     }
 }
 
-std::string readKept(const std::string& path, size_t most)
-{
-    std::string bytes, error;
-    if (!KIT_ReadFile(path, most, &bytes, &error))
-        throw std::runtime_error(error);
-    return bytes;
-}
-
-// A kept file that cannot be read goes aside, as an unreadable sound does;
-// false when it cannot be moved.
-bool setAside(App& app, const std::string& path, const std::string& what, const std::exception& e)
-{
-    const std::string aside = MoveAside(path);
-    ShowStatus(app, "Error: " + what + " could not be read" +
-                        (aside.empty() ? ", and stay in " + path : " (kept as " + aside + ")") + ": " +
-                        e.what());
-    return !aside.empty();
-}
-
-// The list of the last session comes back. Before there was one, the
-// sessions kept their slots (slots.bin): those become the list, each sound
-// called "kept N", and the file stays as it was.
+// The list of the last session comes back, or the slots of a session from
+// before there was a list.
 void restoreList(App& app, const std::string& folder)
 {
-    const std::string slots = folder + "/slots.bin";
     app.listPath = folder + "/sounds.txt";
-    try
-    {
-        if (g_file_test(app.listPath.c_str(), G_FILE_TEST_EXISTS))
-            app.sounds = SoundList::FromFileText(readKept(app.listPath, kMostListBytes));
-        else if (g_file_test(slots.c_str(), G_FILE_TEST_EXISTS))
-            app.sounds = ListOfSlots(SlotsFromFileBytes(readKept(slots, kMostSlotsBytes)),
-                                     BytesOf(CurrentState(*app.unit)));
-    }
-    catch (const std::exception& e)
-    {
-        // The list is never written over one that could not be read.
-        const bool list = g_file_test(app.listPath.c_str(), G_FILE_TEST_EXISTS);
-        if (!setAside(app, list ? app.listPath : slots, list ? "the list of sounds" : "the kept slots", e) &&
-            list)
-            app.listPath.clear();
-    }
+    KeptList kept = LoadKeptList(app.listPath, folder + "/slots.bin", BytesOf(CurrentState(*app.unit)));
+    app.sounds = std::move(kept.sounds);
+    if (!kept.problem.empty())
+        ShowStatus(app, "Error: " + kept.problem);
+    if (!kept.keep)
+        app.listPath.clear();
 }
 
 // The sound in the editor is the chosen one of the list; a kept sound that is
