@@ -37,6 +37,7 @@ struct App
     std::string settingsPath;
     std::string autosave;         // empty: sounds are not kept this session
     std::vector<UInt8> lastSaved; // the state the autosave holds
+    std::string defaults;         // the state Reset gives
     std::string listPath;         // empty: the list is not kept this session
     std::string lastList;         // the list as its file holds it
     std::string shownProblem;     // the device problem last shown

@@ -65,7 +65,9 @@ std::string stateOfSlot(const char* slot, int32_t version)
 
 std::string SlotsOfList(const SoundList& list)
 {
-    const int32_t shown = list.Current() == SoundList::kNone ? 0 : static_cast<int32_t>(list.Current());
+    // None chosen: the slot box shows the number SAVE would give the sound.
+    const size_t chosen = list.Current() == SoundList::kNone ? list.Size() : list.Current();
+    const int32_t shown = static_cast<int32_t>(chosen);
     std::string slots(reinterpret_cast<const char*>(&shown), sizeof shown);
     for (size_t i = 0; i < list.Size(); ++i)
         slots += slotOfState(list.At(i).state);

@@ -151,7 +151,7 @@ bool instrumentSlot(App& app, size_t* index, size_t* count)
     return true;
 }
 
-// A generator (or SAVE with no slots) added a slot; PREV or NEXT showed
+// A generator (or SAVE with a sound of its own) added a slot; PREV or NEXT showed
 // another. The list follows: the new sound joins it, or the one shown is
 // chosen with every tweak made to it. Anything else puts the list back into
 // the slots. True when the list changed.
@@ -163,7 +163,9 @@ bool followSlots(App& app)
     const size_t listed = app.sounds.Size();
     if (count == listed + 1 && index == listed)
     {
-        app.sounds.Add(currentState(app), LastKind(app));
+        // A generator made a new sound; SAVE keeps the one there was.
+        const std::string now = currentState(app);
+        app.sounds.Add(now, now == app.history.Present().sound ? "saved" : LastKind(app));
         return true;
     }
     if (count == listed && index < listed && index != app.sounds.Current())
@@ -190,7 +192,14 @@ gboolean settled(gpointer data)
     const std::string now = currentState(app);
     if (now.empty())
         return G_SOURCE_REMOVE;
-    if (app.sounds.Change(now))
+    const size_t chosen = app.sounds.Current();
+    // Reset starts a sound of its own; the one chosen keeps what it was.
+    if (now == app.defaults && chosen != SoundList::kNone && app.sounds.At(chosen).state != now)
+    {
+        app.sounds.Choose(SoundList::kNone);
+        showInSlots(app);
+    }
+    else if (app.sounds.Change(now))
         showInSlots(app);
     record(app);
     return G_SOURCE_REMOVE;

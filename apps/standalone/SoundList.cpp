@@ -68,6 +68,13 @@ size_t SoundList::Add(const std::string& state, const std::string& kind, const s
     sound.state = state;
     sound.kind = oneLine(kind).empty() ? "sound" : oneLine(kind);
     sound.name = oneLine(name).empty() ? nextName(sound.kind) : oneLine(name);
+    if (Size() >= kMostSounds)
+    {
+        size_t oldest = 0;
+        while (oldest + 1 < Size() && At(oldest).starred)
+            ++oldest;
+        Remove(oldest);
+    }
     mNow.entries.push_back(std::make_shared<const ListedSound>(std::move(sound)));
     mNow.current = mNow.entries.size() - 1;
     return mNow.current;
@@ -75,7 +82,8 @@ size_t SoundList::Add(const std::string& state, const std::string& kind, const s
 
 void SoundList::Choose(size_t i)
 {
-    mNow.entries.at(i);
+    if (i != kNone)
+        mNow.entries.at(i);
     mNow.current = i;
 }
 
@@ -155,7 +163,7 @@ std::string SoundList::FileText() const
         state.PutBytes(sound.state.data(), static_cast<int>(sound.state.size()));
         char seconds[32] = "-";
         if (SecondsOf(i) >= 0)
-            std::snprintf(seconds, sizeof seconds, "%.3f", SecondsOf(i));
+            std::snprintf(seconds, sizeof seconds, "%.17g", SecondsOf(i)); // read back exactly
         text << EncodeShareCode(state) << '\t' << (sound.starred ? '*' : '-') << '\t' << sound.kind
              << '\t' << seconds << '\t' << sound.name << '\n';
     }
@@ -217,8 +225,8 @@ SoundList SoundList::FromFileText(const std::string& text)
     }
     const std::string chosen = lines[1].compare(0, 7, "chosen ") == 0 ? lines[1].substr(7) : "";
     const long long current = chosen == "-" ? -2 : wholeNumber(chosen, static_cast<long long>(count) - 1);
-    if (current == -1 || (current == -2) != (count == 0))
-        throw damaged(1, "no sound is chosen");
+    if (current == -1)
+        throw damaged(1, "the sound chosen is not in the list");
     list.mNow.current = current < 0 ? kNone : static_cast<size_t>(current);
     return list;
 }

@@ -24,7 +24,7 @@ class SoundList
 public:
     using Entry = std::shared_ptr<const ListedSound>;
     static constexpr size_t kNone = static_cast<size_t>(-1);
-    static constexpr size_t kMostSounds = 100000;
+    static constexpr size_t kMostSounds = 10000;
 
     struct Snapshot
     {
@@ -38,13 +38,14 @@ public:
 
     size_t Size() const { return mNow.entries.size(); }
     const ListedSound& At(size_t i) const { return *mNow.entries.at(i); }
-    // kNone when the list is empty.
+    // kNone when the sound in the editor is none of the list's.
     size_t Current() const { return mNow.current; }
 
     // A sound made now joins the end and is chosen; without a name it is
     // called after its kind and the next number of that kind ("pickup 3").
+    // A full list first lets its oldest sound without a star go.
     size_t Add(const std::string& state, const std::string& kind, const std::string& name = "");
-    // Throws std::out_of_range for a sound that is not there.
+    // kNone chooses none. Throws std::out_of_range for a sound that is not there.
     void Choose(size_t i);
     // The chosen sound became this one; false when none is chosen or nothing changed.
     bool Change(const std::string& state);

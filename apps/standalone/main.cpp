@@ -93,15 +93,16 @@ std::vector<UInt8> stateBytes(App& app)
 
 // Brings back the sound kept last time. One that cannot be read is moved
 // aside under a name of its own, never overwritten, so the user can still
-// recover it.
-void restoreLastSound(App& app)
+// recover it. False when there was none to bring back.
+bool restoreLastSound(App& app)
 {
     if (!g_file_test(app.autosave.c_str(), G_FILE_TEST_EXISTS))
-        return;
+        return false;
     try
     {
         OpenSound(*app.bundle, *app.unit, app.autosave);
         app.lastSaved = stateBytes(app);
+        return true;
     }
     catch (const std::exception& e)
     {
@@ -110,7 +111,7 @@ void restoreLastSound(App& app)
         {
             ShowStatus(app, std::string("Error: the last sound could not be restored (kept as ") +
                                 aside + "): " + e.what());
-            return;
+            return false;
         }
         // It cannot be moved aside either: keeping no sound this session
         // is better than writing over it.
@@ -118,6 +119,7 @@ void restoreLastSound(App& app)
                             app.autosave + "; sounds are not kept this session: " + e.what());
         app.autosave.clear();
     }
+    return false;
 }
 
 // The list of the last session comes back, or the slots of a session from
@@ -133,14 +135,33 @@ void restoreList(App& app, const std::string& folder)
         app.listPath.clear();
 }
 
-// The sound in the editor is the chosen one of the list; a kept sound that is
-// not (a tweak the slots never held) joins the list rather than being lost.
-void joinLastSound(App& app)
+void showChosen(App& app)
+{
+    const std::string& state = app.sounds.At(app.sounds.Current()).state;
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    try
+    {
+        RestoreFrom(*app.unit, StateDictionary(*app.bundle, chunk), "the chosen sound");
+    }
+    catch (const std::exception& e)
+    {
+        ShowStatus(app, std::string("Error: ") + e.what());
+    }
+}
+
+// The sound in the editor is the chosen one of the list, or a sound of its
+// own when none is chosen. A kept sound that is not the chosen one (a tweak
+// that slots never held) joins the list rather than being lost; with no kept
+// sound, the chosen one is shown.
+void joinLastSound(App& app, bool restored)
 {
     const std::string sound = BytesOf(CurrentState(*app.unit));
     const size_t chosen = app.sounds.Current();
     if (chosen == SoundList::kNone || app.sounds.At(chosen).state == sound)
         return;
+    if (!restored)
+        return showChosen(app);
     for (size_t i = 0; i < app.sounds.Size(); ++i)
         if (app.sounds.At(i).state == sound)
             return app.sounds.Choose(i);
@@ -154,9 +175,9 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
     lock = std::make_unique<KeepLock>(app.autosave);
     if (lock->Held())
     {
-        restoreLastSound(app);
+        const bool restored = restoreLastSound(app);
         restoreList(app, dataFolder());
-        joinLastSound(app);
+        joinLastSound(app, restored);
         try
         {
             RestoreSlots(*app.unit, SlotsOfList(app.sounds));
@@ -238,9 +259,11 @@ gboolean onSlotTick(gpointer data)
     App& app = *static_cast<App*>(data);
     FollowSlots(app);
     const size_t count = app.sounds.Size();
-    const std::string text = count == 0 ? "No sounds yet"
-                                        : "Sound " + std::to_string(app.sounds.Current()) + " of 0–" +
-                                              std::to_string(count - 1);
+    const size_t chosen = app.sounds.Current();
+    const std::string text = count == 0                  ? "No sounds yet"
+                             : chosen == SoundList::kNone ? "New sound: SAVE keeps it as " + std::to_string(count)
+                                                          : "Sound " + std::to_string(chosen) + " of 0–" +
+                                                                std::to_string(count - 1);
     if (text != gtk_label_get_text(GTK_LABEL(app.slot)))
         gtk_label_set_text(GTK_LABEL(app.slot), text.c_str());
     return G_SOURCE_CONTINUE;
@@ -462,6 +485,7 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     ShowStatus(app, io.Problem());
     if (!settingsProblem.empty())
         ShowStatus(app, "Error: " + settingsProblem);
+    app.defaults = BytesOf(CurrentState(unit));
     std::unique_ptr<KeepLock> keepLock;
     beginSession(app, keepLock);
     app.shownProblem = io.Problem();

@@ -95,6 +95,15 @@ TEST(SoundList, NamesStarsAndRemovalsAsTheUserMakesThem)
     EXPECT_EQ(list.Current(), SoundList::kNone);
     EXPECT_FALSE(list.Change(stateWith(0.7))); // nothing chosen takes it
     EXPECT_THROW(list.Choose(0), std::out_of_range);
+
+    // A full list, which its file must still take, lets the oldest unstarred sound go.
+    for (size_t i = 0; i < SoundList::kMostSounds; ++i)
+        list.Add(std::string(), "x", std::to_string(i));
+    list.Star(0, true);
+    list.Add(std::string(), "hit");
+    EXPECT_EQ(list.Size(), SoundList::kMostSounds);
+    EXPECT_EQ(names(list).substr(0, 6), "0*|2|3");
+    EXPECT_EQ(list.At(list.Current()).name, "hit 1");
 }
 
 // The app records the list with the sound after every change; undo and redo
@@ -146,6 +155,7 @@ TEST(SoundList, FileKeepsEverythingAndRefusesAnyDamage)
     list.Add(stateWith(0.3), "blip");
     list.Star(1, true);
     list.Measured(stateWith(0.2), 0.4125);
+    list.Measured(stateWith(0.3), 0.1 + 0.2); // shown alike after a restart
     list.Choose(1);
     const std::string file = list.FileText();
     const SoundList again = SoundList::FromFileText(file);
@@ -153,10 +163,19 @@ TEST(SoundList, FileKeepsEverythingAndRefusesAnyDamage)
     EXPECT_EQ(again.Current(), 1u);
     EXPECT_EQ(again.At(1).kind, "opened");
     EXPECT_EQ(again.At(2).state, stateWith(0.3));
-    EXPECT_NEAR(again.SecondsOf(1), 0.4125, 0.001);
+    EXPECT_EQ(again.SecondsOf(1), 0.4125);
     EXPECT_LT(again.SecondsOf(0), 0);
+    EXPECT_EQ(again.SecondsOf(2), 0.1 + 0.2);
     EXPECT_EQ(again.FileText(), file);
     EXPECT_EQ(SoundList::FromFileText(SoundList().FileText()).Current(), SoundList::kNone);
+    // A sound of its own in the editor (after Reset): none chosen, and the
+    // slot box shows the number SAVE would give it.
+    SoundList unchosen = again;
+    unchosen.Choose(SoundList::kNone);
+    EXPECT_EQ(SoundList::FromFileText(unchosen.FileText()).Current(), SoundList::kNone);
+    int32_t shown = -1;
+    std::memcpy(&shown, SlotsOfList(unchosen).data(), sizeof shown);
+    EXPECT_EQ(shown, 3);
 
     for (size_t at = 0; at < file.size(); ++at)
     {
