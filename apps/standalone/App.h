@@ -49,12 +49,14 @@ struct App
     std::unique_ptr<AUParameterListener> changes; // the instance's parameter changes
     bool gesture = false;      // a knob or switch held down in the editor
     guint settling = 0;        // the timer that records a change once it has settled
+    guint statusShown = 0;     // the timer that clears a message that is not an error
     std::string auditionDue;   // the state to play once the strip has rendered it
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
 };
 
-// The line above the editor: what just happened or went wrong, shown whole.
+// The line under the strip: what just happened or went wrong, shown whole.
+// What happened clears after a few seconds; what went wrong stays until closed.
 void ShowStatus(App& app, const std::string& text);
 
 // The sound changed: hear it (when asked to), draw it, and let undo reach it.

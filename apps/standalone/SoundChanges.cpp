@@ -176,7 +176,8 @@ bool followSlots(App& app)
             restore(app, app.sounds.At(index).state);
         return true;
     }
-    if (count != listed || (listed > 0 && index != app.sounds.Current()))
+    const size_t shown = app.sounds.Current() == SoundList::kNone ? listed : app.sounds.Current();
+    if (count != listed || index != shown)
         showInSlots(app);
     return false;
 }

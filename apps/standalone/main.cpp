@@ -24,6 +24,7 @@ namespace
 {
 
 const guint kAutosaveSeconds = 3;
+const guint kStatusSeconds = 6;
 const guint kSlotMilliseconds = 200;
 // How often the strip hears of samples that reached full scale.
 const guint kClipMilliseconds = 30;
@@ -80,6 +81,19 @@ void ShowStatus(App& app, const std::string& text)
                        text.rfind("The audio", 0) == 0;
     gtk_info_bar_set_message_type(GTK_INFO_BAR(app.infoBar), error ? GTK_MESSAGE_WARNING : GTK_MESSAGE_INFO);
     gtk_widget_set_visible(app.infoBar, !text.empty());
+    if (app.statusShown)
+        g_source_remove(app.statusShown);
+    app.statusShown = 0;
+    if (!error && !text.empty())
+        app.statusShown = g_timeout_add_seconds(kStatusSeconds,
+                                                +[](gpointer data) -> gboolean
+                                                {
+                                                    App& app = *static_cast<App*>(data);
+                                                    app.statusShown = 0;
+                                                    gtk_widget_hide(app.infoBar);
+                                                    return G_SOURCE_REMOVE;
+                                                },
+                                                &app);
 }
 
 namespace
@@ -502,6 +516,8 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     app.changes.reset();
     if (app.settling)
         g_source_remove(app.settling);
+    if (app.statusShown)
+        g_source_remove(app.statusShown);
     g_source_remove(clipTimer);
     g_source_remove(slotTimer);
     g_source_remove(timer);
