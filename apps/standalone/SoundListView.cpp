@@ -103,6 +103,7 @@ GtkWidget* rowFor(App& app)
     GtkWidget* detail = gtk_label_new("");
     gtk_style_context_add_class(gtk_widget_get_style_context(detail), "dim-label");
     GtkWidget* line = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    gtk_widget_set_margin_end(line, 8);
     for (GtkWidget* piece : {star, number, name, entry, detail})
         gtk_box_pack_start(GTK_BOX(line), piece, piece == name || piece == entry, TRUE, 0);
     GtkWidget* row = gtk_list_box_row_new();
@@ -265,7 +266,9 @@ void ShowSoundList(App& app)
             gtk_list_box_insert(rows, GTK_WIDGET(row), -1);
         }
         const ListedSound& sound = app.sounds.At(static_cast<size_t>(i));
-        gtk_button_set_label(GTK_BUTTON(part(GTK_WIDGET(row), "star")), sound.starred ? "★" : "☆");
+        GtkButton* star = GTK_BUTTON(part(GTK_WIDGET(row), "star"));
+        if (std::string(sound.starred ? "★" : "☆") != gtk_button_get_label(star))
+            gtk_button_set_label(star, sound.starred ? "★" : "☆");
         setText(part(GTK_WIDGET(row), "number"), std::to_string(i));
         setText(part(GTK_WIDGET(row), "name"), sound.name);
         setText(part(GTK_WIDGET(row), "detail"), detailOf(app.sounds, static_cast<size_t>(i)));
