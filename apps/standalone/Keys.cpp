@@ -134,7 +134,7 @@ namespace
 // The keys and what they do, in two columns; an empty row leaves a gap.
 const char* const kKeyList[][2] = {
     {"Space", "play the sound"},
-    {"Escape", "stop it"},
+    {"Escape", "stop it; in a value field, close it and keep the value"},
     {"Ctrl+Z", "undo"},
     {"Ctrl+Shift+Z, Ctrl+Y", "redo"},
     {"Ctrl+O", "open a sound (state, preset, or an audio file from Bleepforge)"},
