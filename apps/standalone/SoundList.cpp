@@ -17,6 +17,7 @@ namespace
 {
 
 const char kFileHead[] = "bleepforge sounds 1";
+const size_t kMostForgotten = 1000; // lengths kept of states no sound holds
 
 // Names and kinds live in tab-separated lines.
 std::string oneLine(const std::string& text)
@@ -128,6 +129,14 @@ void SoundList::Remove(size_t i)
 void SoundList::Measured(const std::string& state, double seconds)
 {
     mSeconds[state] = seconds;
+    // Every tweak is measured; those no sound holds any more go in time.
+    if (mSeconds.size() <= Size() + kMostForgotten)
+        return;
+    std::map<std::string, double> kept;
+    for (const Entry& entry : mNow.entries)
+        if (mSeconds.count(entry->state))
+            kept[entry->state] = mSeconds[entry->state];
+    mSeconds.swap(kept);
 }
 
 double SoundList::SecondsOf(size_t i) const
