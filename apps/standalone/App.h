@@ -4,6 +4,7 @@
 #include "History.h"
 #include "Settings.h"
 #include "SoundFiles.h"
+#include "SoundList.h"
 #include "WaveStrip.h"
 
 #include <gtk/gtk.h>
@@ -26,6 +27,8 @@ struct App
     GtkWidget* infoBar = nullptr;
     GtkWidget* infoText = nullptr;
     GtkWidget* slot = nullptr;
+    GtkWidget* soundRows = nullptr;   // the list of sounds beside the editor
+    GtkWidget* starredOnly = nullptr; // shows the starred sounds alone
     GtkWidget* undoButton = nullptr;
     GtkWidget* redoButton = nullptr;
     std::unique_ptr<WaveStrip> strip;
@@ -34,20 +37,26 @@ struct App
     std::string settingsPath;
     std::string autosave;         // empty: sounds are not kept this session
     std::vector<UInt8> lastSaved; // the state the autosave holds
-    std::string slotsPath;        // empty: slots are not kept this session
-    std::string lastSlots;        // the slots the file holds
+    std::string defaults;         // the state Reset gives
+    std::string listPath;         // empty: the list is not kept this session
+    std::string lastList;         // the list as its file holds it
     std::string shownProblem;     // the device problem last shown
 
-    SoundHistory history;
+    SoundList sounds;
+    UndoHistory<SessionMoment> history;
+    gint64 chosenAt = 0;       // when a sound of the list was last chosen
+    bool showingList = false;  // the rows are being brought up to date: not the user's choice
     std::unique_ptr<AUParameterListener> changes; // the instance's parameter changes
     bool gesture = false;      // a knob or switch held down in the editor
     guint settling = 0;        // the timer that records a change once it has settled
+    guint statusShown = 0;     // the timer that clears a message that is not an error
     std::string auditionDue;   // the state to play once the strip has rendered it
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
 };
 
-// The line above the editor: what just happened or went wrong, shown whole.
+// The line under the strip: what just happened or went wrong, shown whole.
+// What happened clears after a few seconds; what went wrong stays until closed.
 void ShowStatus(App& app, const std::string& text);
 
 // The sound changed: hear it (when asked to), draw it, and let undo reach it.
@@ -55,8 +64,19 @@ void SoundChanged(App& app);
 // Hears the instance's parameter changes: a change that has settled (no
 // gesture open, nothing more for a moment) becomes one step of the history.
 void ListenToSound(App& app);
-// The sound was replaced whole (Open, a pasted code): one step, heard at once.
-void SoundReplaced(App& app);
+// The sound was replaced whole (Open, a paste): it joins the list as a sound
+// of its own, one step, heard at once.
+void SoundJoined(App& app, const std::string& kind, const std::string& name);
+// The instrument's slot buttons and generators move or grow its slots; the
+// list follows, as one step. Not while a change is still settling.
+void FollowSlots(App& app);
+// The list's actions: each one step of the history.
+void ChooseSound(App& app, size_t i);
+void DeleteSound(App& app, size_t i);
+void RenameSound(App& app, size_t i, const std::string& name);
+void StarSound(App& app, size_t i, bool starred);
+// The kind of sound the instrument's last generator made, "sound" before one.
+std::string LastKind(App& app);
 void Undo(App& app);
 void Redo(App& app);
 // Plays the current sound once, at the gain Export gives it (so once the
@@ -65,7 +85,7 @@ void Audition(App& app);
 void StopAudition(App& app);
 // The strip has rendered a sound: what is played is heard at its gain, and a
 // due audition of it plays.
-void SoundRendered(App& app, const std::string& state, double gain);
+void SoundRendered(App& app, const std::string& state, double gain, double seconds);
 // The export's settings changed: the strip and the gain follow.
 void ExportChanged(App& app);
 
@@ -82,3 +102,11 @@ void OpenAction(App& app);
 void SaveAction(App& app);
 void ExportAction(App& app);
 void PasteAction(App& app);
+void CopyAction(App& app);
+
+// The list of sounds beside the editor, and its buttons.
+GtkWidget* BuildSoundList(App& app);
+// Brings the rows up to date with the list: names, stars, lengths, the chosen one.
+void ShowSoundList(App& app);
+// Puts the chosen sound's name in a field to type a new one.
+void RenameChosen(App& app);

@@ -63,6 +63,16 @@ std::string runFileDialog(GtkWidget* dialog, const std::function<void()>& accept
     return path;
 }
 
+// A file's name without its folder and extension, to name its sound by.
+std::string nameOfFile(const std::string& path)
+{
+    gchar* base = g_path_get_basename(path.c_str());
+    std::string name = base ? base : "";
+    g_free(base);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 bool hasExtension(const std::string& path, const char* extension)
 {
     const size_t length = std::strlen(extension);
@@ -101,7 +111,7 @@ void OpenAction(App& app)
             [&]
             {
                 OpenSound(*app.bundle, *app.unit, path);
-                SoundReplaced(app);
+                SoundJoined(app, "opened", nameOfFile(path));
                 return std::string();
             });
 }
@@ -128,15 +138,32 @@ void SaveAction(App& app)
 void PasteAction(App& app)
 {
     gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
-    const std::string code = text ? text : "";
+    const std::string sound = PastedSound(text ? text : "");
     g_free(text);
-    attempt(app, "Pasted a sound code",
+    const bool code = LooksLikeShareCode(sound);
+    attempt(app, code ? "Pasted a sound code" : "Pasted " + sound,
             [&]
             {
-                if (!LooksLikeShareCode(TrimSpace(code)))
-                    throw std::runtime_error("the clipboard holds no sound code (they begin with bfs1:)");
-                OpenSound(*app.bundle, *app.unit, TrimSpace(code));
-                SoundReplaced(app);
+                if (sound.empty())
+                    throw std::runtime_error("the clipboard holds no sound code (they begin with bfs1:) "
+                                             "and no sound file's path");
+                OpenSound(*app.bundle, *app.unit, sound);
+                SoundJoined(app, "pasted", code ? "" : nameOfFile(sound));
+                return std::string();
+            });
+}
+
+void CopyAction(App& app)
+{
+    attempt(app, "Copied the sound's code: paste it into Bleepforge, a message or a file",
+            [&]
+            {
+                const ByteChunk state = CurrentState(*app.unit);
+                if (state.Size() == 0)
+                    throw std::runtime_error("the instrument did not give its sound");
+                const std::string code = EncodeShareCode(state);
+                gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), code.c_str(),
+                                       static_cast<gint>(code.size()));
                 return std::string();
             });
 }
@@ -226,17 +253,6 @@ void followFileType(GtkComboBox* combo, gpointer dialog)
     gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), current.c_str());
 }
 
-// The kind of sound the last generator made, to name the file by.
-std::string lastKind(App& app)
-{
-    char kind[16] = {};
-    UInt32 size = sizeof kind;
-    if (app.unit->GetProperty(kLastKindProperty, kAudioUnitScope_Global, 0, kind, &size) != noErr)
-        return "sound";
-    kind[sizeof kind - 1] = '\0';
-    return kind[0] ? kind : "sound";
-}
-
 std::string folderOf(const std::string& path)
 {
     gchar* folder = g_path_get_dirname(path.c_str());
@@ -261,7 +277,7 @@ void ExportAction(App& app)
     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
     gtk_file_chooser_set_current_name(
         GTK_FILE_CHOOSER(dialog),
-        SuggestExportName(folder, lastKind(app), settings.format.container).c_str());
+        SuggestExportName(folder, LastKind(app), settings.format.container).c_str());
     gtk_widget_show_all(gtk_file_chooser_get_extra_widget(GTK_FILE_CHOOSER(dialog)));
     std::string path = runFileDialog(dialog, [&] { settings = chosenSettings(choices); });
     if (path.empty())

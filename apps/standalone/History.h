@@ -2,29 +2,54 @@
 
 #include <cstddef>
 #include <deque>
-#include <string>
 
-// The sounds a session went through, for undo and redo: whole states, one per
-// change of the sound. GUI thread only.
-class SoundHistory
+// What a session went through, for undo and redo: whole steps (a sound's
+// state, or the sound list with the sound), one per change. GUI thread only.
+template <class Step> class UndoHistory
 {
 public:
-    static const size_t kSteps = 500; // undo steps kept; the oldest go first
+    static constexpr size_t kSteps = 500; // undo steps kept; the oldest go first
 
-    // Starts over from a sound, with nothing to undo or redo.
-    void Reset(const std::string& state);
-    // A new sound after a change; clears redo. False, and nothing recorded,
-    // when it is the sound already there.
-    bool Record(const std::string& state);
-    // The sound to go back or forward to, now the present; null when none.
-    const std::string* Undo();
-    const std::string* Redo();
+    // Starts over from a step, with nothing to undo or redo.
+    void Reset(const Step& step)
+    {
+        mPresent = step;
+        mUndo.clear();
+        mRedo.clear();
+    }
+    // A new step after a change; clears redo. False, and nothing recorded,
+    // when it is the step already there.
+    bool Record(const Step& step)
+    {
+        if (step == mPresent)
+            return false;
+        mUndo.push_back(mPresent);
+        if (mUndo.size() > kSteps)
+            mUndo.pop_front();
+        mRedo.clear();
+        mPresent = step;
+        return true;
+    }
+    // The step to go back or forward to, now the present; null when none.
+    const Step* Undo() { return move(mUndo, mRedo); }
+    const Step* Redo() { return move(mRedo, mUndo); }
 
-    const std::string& Present() const { return mPresent; }
+    const Step& Present() const { return mPresent; }
     bool CanUndo() const { return !mUndo.empty(); }
     bool CanRedo() const { return !mRedo.empty(); }
 
 private:
-    std::string mPresent;
-    std::deque<std::string> mUndo, mRedo; // the nearest step last
+    // Moves the present onto one side and the nearest step of the other in.
+    const Step* move(std::deque<Step>& from, std::deque<Step>& to)
+    {
+        if (from.empty())
+            return nullptr;
+        to.push_back(mPresent);
+        mPresent = from.back();
+        from.pop_back();
+        return &mPresent;
+    }
+
+    Step mPresent;
+    std::deque<Step> mUndo, mRedo; // the nearest step last
 };

@@ -46,6 +46,9 @@ bool shortcut(App& app, guint key, bool shift)
     case GDK_KEY_v:
         PasteAction(app);
         return true;
+    case GDK_KEY_c:
+        CopyAction(app);
+        return true;
     case GDK_KEY_q:
         gtk_window_close(GTK_WINDOW(app.window));
         return true;
@@ -72,6 +75,12 @@ bool plainKey(App& app, guint key)
         return true;
     case GDK_KEY_Escape:
         StopAudition(app);
+        return true;
+    case GDK_KEY_Delete:
+        DeleteSound(app, app.sounds.Current());
+        return true;
+    case GDK_KEY_F2:
+        RenameChosen(app);
         return true;
     case GDK_KEY_z:
         app.octave = std::max(app.octave - 1, -kOctaveReach);
@@ -119,27 +128,63 @@ gboolean OnKeyRelease(GtkWidget*, GdkEventKey* event, gpointer data)
     return TRUE;
 }
 
+namespace
+{
+
+// The keys and what they do, in two columns; an empty row leaves a gap.
+const char* const kKeyList[][2] = {
+    {"Space", "play the sound"},
+    {"Escape", "stop it; in a value field, close it and keep the value"},
+    {"Ctrl+Z", "undo"},
+    {"Ctrl+Shift+Z, Ctrl+Y", "redo"},
+    {"Ctrl+O", "open a sound (state, preset, or an audio file from Bleepforge)"},
+    {"Ctrl+S", "save the sound"},
+    {"Ctrl+E", "export"},
+    {"Ctrl+C", "copy the sound's code"},
+    {"Ctrl+V", "paste a sound code or a sound file's path"},
+    {"Delete", "take the sound off the list"},
+    {"F2", "rename the sound"},
+    {"Ctrl+Q", "quit"},
+    {"F1", "this list"},
+    {"", ""},
+    {"A W S E D F T G Y H U J K", "play C to the next C"},
+    {"Z, X", "an octave down, up"},
+};
+
+GtkWidget* leftLabel(const char* text)
+{
+    GtkWidget* label = gtk_label_new(text);
+    gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+    return label;
+}
+
+} // namespace
+
 void ShowKeys(App& app)
 {
-    GtkWidget* dialog = gtk_message_dialog_new(
-        GTK_WINDOW(app.window), GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_CLOSE, "Keys");
-    gtk_message_dialog_format_secondary_text(
-        GTK_MESSAGE_DIALOG(dialog),
-        "Space\tplay the sound\n"
-        "Escape\tstop it\n"
-        "Ctrl+Z\tundo\n"
-        "Ctrl+Shift+Z, Ctrl+Y\tredo\n"
-        "Ctrl+O\topen a sound (state, preset, or an audio file from Bleepforge)\n"
-        "Ctrl+S\tsave the sound\n"
-        "Ctrl+E\texport\n"
-        "Ctrl+V\tpaste a sound code\n"
-        "Ctrl+Q\tquit\n"
-        "F1\tthis list\n\n"
-        "A W S E D F T G Y H U J K\tplay C to the next C\n"
-        "Z, X\tan octave down, up\n\n"
-        "Keys play in the instrument's own tuning, which stored sounds depend on:\n"
-        "MIDI note 69 (the A above middle C) sounds at about 414.9 Hz, not 440 Hz,\n"
-        "and semitone steps are slightly uneven.");
+    GtkWidget* dialog = gtk_dialog_new_with_buttons("Keys", GTK_WINDOW(app.window), GTK_DIALOG_MODAL, "_Close",
+                                                    GTK_RESPONSE_CLOSE, nullptr);
+    GtkWidget* grid = gtk_grid_new();
+    gtk_grid_set_column_spacing(GTK_GRID(grid), 24);
+    gtk_grid_set_row_spacing(GTK_GRID(grid), 4);
+    gtk_container_set_border_width(GTK_CONTAINER(grid), 18);
+    int row = 0;
+    for (const auto& key : kKeyList)
+    {
+        GtkWidget* keys = leftLabel(key[0]);
+        gtk_style_context_add_class(gtk_widget_get_style_context(keys), "dim-label");
+        gtk_grid_attach(GTK_GRID(grid), keys, 0, row, 1, 1);
+        gtk_grid_attach(GTK_GRID(grid), leftLabel(key[1]), 1, row++, 1, 1);
+    }
+    GtkWidget* tuning = leftLabel("Keys play in the instrument's own tuning, which stored sounds depend on: "
+                                  "MIDI note 69 (the A above middle C) sounds at about 414.9 Hz, not 440 Hz, "
+                                  "and semitone steps are slightly uneven.");
+    gtk_label_set_line_wrap(GTK_LABEL(tuning), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(tuning), 60);
+    gtk_widget_set_margin_top(tuning, 12);
+    gtk_grid_attach(GTK_GRID(grid), tuning, 0, row, 2, 1);
+    gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid);
+    gtk_widget_show_all(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }

@@ -1,5 +1,6 @@
-// How a change of the sound reaches the ear, the picture and the history.
+// How a change of the sound reaches the ear, the picture, the list and the history.
 #include "App.h"
+#include "SlotStates.h"
 
 namespace
 {
@@ -71,8 +72,10 @@ void StopAudition(App& app)
     app.io->StopAudition();
 }
 
-void SoundRendered(App& app, const std::string& state, double gain)
+void SoundRendered(App& app, const std::string& state, double gain, double seconds)
 {
+    app.sounds.Measured(state, seconds);
+    ShowSoundList(app);
     const HostRender job = exportJob(app);
     if (state != BytesOf(job.state))
         return; // an earlier sound, rendered late
@@ -97,20 +100,109 @@ void SoundChanged(App& app)
     else if (app.settings.playOnChange)
         app.auditionDue = BytesOf(job.state);
     updateUndoButtons(app);
+    ShowSoundList(app);
 }
 
 namespace
 {
 
-// The sound as it is now becomes a step, unless it is the one already there
-// (an undo's restore is heard too).
+// The instrument's slots hold the list's sounds, the chosen one shown, so
+// that its slot box and buttons agree with the list.
+void showInSlots(App& app)
+{
+    try
+    {
+        RestoreSlots(*app.unit, SlotsOfList(app.sounds));
+    }
+    catch (const std::exception& e)
+    {
+        ShowStatus(app, std::string("Error: the editor's slots do not follow the list: ") + e.what());
+    }
+}
+
+// A new sound is heard and drawn; a change of the list alone is shown.
+void showChange(App& app, bool newSound)
+{
+    if (newSound)
+        return SoundChanged(app);
+    updateUndoButtons(app);
+    ShowSoundList(app);
+}
+
+// The list and the sound as they are now become a step.
+void record(App& app)
+{
+    const std::string now = currentState(app);
+    const bool newSound = now != app.history.Present().sound;
+    if (app.history.Record({app.sounds.Now(), now}))
+        showChange(app, newSound);
+}
+
+// The instrument's slot index and count, or false.
+bool instrumentSlot(App& app, size_t* index, size_t* count)
+{
+    SInt32 slot[2] = {0, 0};
+    UInt32 size = sizeof slot;
+    if (app.unit->GetProperty(kSoundSlotProperty, kAudioUnitScope_Global, 0, slot, &size) != noErr ||
+        size != sizeof slot || slot[0] < 0 || slot[1] < 0)
+        return false;
+    *index = static_cast<size_t>(slot[0]);
+    *count = static_cast<size_t>(slot[1]);
+    return true;
+}
+
+// A generator (or SAVE with a sound of its own) added a slot; PREV or NEXT showed
+// another. The list follows: the new sound joins it, or the one shown is
+// chosen with every tweak made to it. Anything else puts the list back into
+// the slots. True when the list changed.
+bool followSlots(App& app)
+{
+    size_t index = 0, count = 0;
+    if (!instrumentSlot(app, &index, &count))
+        return false;
+    const size_t listed = app.sounds.Size();
+    if (count == listed + 1 && index == listed)
+    {
+        // A generator made a new sound; SAVE keeps the one there was.
+        const std::string now = currentState(app);
+        app.sounds.Add(now, now == app.history.Present().sound ? "saved" : LastKind(app));
+        return true;
+    }
+    if (count == listed && index < listed && index != app.sounds.Current())
+    {
+        app.sounds.Choose(index);
+        // The slot holds the sound as normalised values; the list holds it exactly.
+        if (app.sounds.At(index).state != currentState(app))
+            restore(app, app.sounds.At(index).state);
+        return true;
+    }
+    const size_t shown = app.sounds.Current() == SoundList::kNone ? listed : app.sounds.Current();
+    if (count != listed || index != shown)
+        showInSlots(app);
+    return false;
+}
+
+// Once a change has settled: the slots followed, the chosen sound takes the
+// change (a tweak stays with its sound), and it becomes a step unless it is
+// the one already there (an undo's restore is heard too).
 gboolean settled(gpointer data)
 {
     App& app = *static_cast<App*>(data);
     app.settling = 0;
+    followSlots(app);
     const std::string now = currentState(app);
-    if (!now.empty() && app.history.Record(now))
-        SoundChanged(app);
+    if (now.empty())
+        return G_SOURCE_REMOVE;
+    const size_t chosen = app.sounds.Current();
+    // Reset starts a sound of its own; the one chosen keeps what it was.
+    if (now == app.defaults && chosen != SoundList::kNone && app.sounds.At(chosen).state != now)
+    {
+        app.sounds.Choose(SoundList::kNone);
+        showInSlots(app);
+    }
+    else if (app.sounds.Change(now))
+        showInSlots(app);
+    record(app);
     return G_SOURCE_REMOVE;
 }
 
@@ -150,26 +242,98 @@ void ListenToSound(App& app)
         *app.unit, [&app](const AudioUnitEvent& event, AudioUnitParameterValue) { heard(app, event); });
 }
 
-void SoundReplaced(App& app)
+void FollowSlots(App& app)
 {
-    app.history.Record(currentState(app));
-    SoundChanged(app);
+    if (!app.gesture && !app.settling && followSlots(app))
+        record(app);
 }
+
+void SoundJoined(App& app, const std::string& kind, const std::string& name)
+{
+    app.sounds.Add(currentState(app), kind, name);
+    showInSlots(app);
+    record(app);
+}
+
+void ChooseSound(App& app, size_t i)
+{
+    if (i >= app.sounds.Size())
+        return;
+    app.chosenAt = g_get_monotonic_time();
+    if (i == app.sounds.Current())
+        return;
+    app.sounds.Choose(i);
+    if (app.sounds.At(i).state != currentState(app))
+        restore(app, app.sounds.At(i).state);
+    showInSlots(app);
+    record(app);
+    // A sound chosen is heard, whether or not every change is.
+    if (!app.settings.playOnChange)
+        Audition(app);
+}
+
+void DeleteSound(App& app, size_t i)
+{
+    if (i >= app.sounds.Size())
+        return;
+    app.sounds.Remove(i);
+    const size_t chosen = app.sounds.Current();
+    if (chosen != SoundList::kNone && app.sounds.At(chosen).state != currentState(app))
+        restore(app, app.sounds.At(chosen).state);
+    showInSlots(app);
+    record(app);
+}
+
+void RenameSound(App& app, size_t i, const std::string& name)
+{
+    if (i >= app.sounds.Size())
+        return;
+    app.sounds.Rename(i, name);
+    record(app);
+}
+
+void StarSound(App& app, size_t i, bool starred)
+{
+    if (i >= app.sounds.Size())
+        return;
+    app.sounds.Star(i, starred);
+    record(app);
+}
+
+namespace
+{
+
+// Undo and redo bring back the list and the sound of a step together.
+void stepTo(App& app, const SessionMoment* moment)
+{
+    if (!moment)
+        return;
+    app.sounds.Restore(moment->list);
+    const bool newSound = moment->sound != currentState(app);
+    if (newSound)
+        restore(app, moment->sound);
+    showInSlots(app);
+    showChange(app, newSound);
+}
+
+} // namespace
 
 void Undo(App& app)
 {
-    if (const std::string* state = app.history.Undo())
-    {
-        restore(app, *state);
-        SoundChanged(app);
-    }
+    stepTo(app, app.history.Undo());
 }
 
 void Redo(App& app)
 {
-    if (const std::string* state = app.history.Redo())
-    {
-        restore(app, *state);
-        SoundChanged(app);
-    }
+    stepTo(app, app.history.Redo());
+}
+
+std::string LastKind(App& app)
+{
+    char kind[16] = {};
+    UInt32 size = sizeof kind;
+    if (app.unit->GetProperty(kLastKindProperty, kAudioUnitScope_Global, 0, kind, &size) != noErr)
+        return "sound";
+    kind[sizeof kind - 1] = '\0';
+    return kind[0] ? kind : "sound";
 }

@@ -5,6 +5,7 @@
 #include "Levels.h"
 #include "ShareCode.h"
 
+#include <glib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -247,6 +248,24 @@ std::string SlotsFromFileBytes(const std::string& file)
     if (checksum(file.substr(0, file.size() - sizeof sum)) != sum)
         throw std::runtime_error("the kept slots are damaged (their checksum does not match)");
     return file.substr(kHeadBytes, file.size() - kHeadBytes - sizeof sum);
+}
+
+std::string PastedSound(const std::string& text)
+{
+    const std::string trimmed = TrimSpace(text);
+    const std::string first = TrimSpace(trimmed.substr(0, trimmed.find_first_of("\r\n")));
+    if (LooksLikeShareCode(first))
+        return first;
+    if (first.rfind("file://", 0) == 0)
+    {
+        gchar* path = g_filename_from_uri(first.c_str(), nullptr, nullptr);
+        const std::string result = path ? path : "";
+        g_free(path);
+        return result;
+    }
+    if (first.rfind("~/", 0) == 0)
+        return std::string(g_get_home_dir()) + first.substr(1);
+    return first.rfind('/', 0) == 0 ? first : "";
 }
 
 std::string MoveAside(const std::string& path)

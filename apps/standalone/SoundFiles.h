@@ -80,6 +80,10 @@ std::string SlotsFileBytes(const std::string& slots);
 // Throws std::runtime_error saying what is wrong with a damaged file.
 std::string SlotsFromFileBytes(const std::string& file);
 
+// What pasted text names: a sound code, or a sound file's path as text or as
+// a file:// address (as file managers copy one); "" when neither.
+std::string PastedSound(const std::string& text);
+
 // Moves a kept sound that cannot be read out of the way under the first free
 // name of path.unreadable, path.unreadable-2, …, never replacing a file, so
 // that every such sound can still be recovered. The new name, or "" when it

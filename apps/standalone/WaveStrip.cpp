@@ -116,7 +116,9 @@ gboolean WaveStrip::deliver(gpointer self)
     {
         strip->mShown = std::move(*done);
         if (strip->mShown.error.empty())
-            strip->mOnRendered(strip->mShown.state, strip->mShown.sound.gain);
+            strip->mOnRendered(strip->mShown.state, strip->mShown.sound.gain,
+                               static_cast<double>(strip->mShown.sound.audio.left.size()) /
+                                   strip->mShown.rate);
     }
     gtk_widget_queue_draw(strip->mArea);
     return G_SOURCE_REMOVE;

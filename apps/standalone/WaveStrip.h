@@ -19,8 +19,9 @@
 class WaveStrip
 {
 public:
-    // GUI thread: a sound has rendered; its state and the gain Export applies.
-    using Rendered = std::function<void(const std::string& state, double gain)>;
+    // GUI thread: a sound has rendered; its state, the gain Export applies
+    // and its length as Export writes it.
+    using Rendered = std::function<void(const std::string& state, double gain, double seconds)>;
 
     WaveStrip(RenderBundle& renders, std::function<void()> onClick, Rendered onRendered);
     ~WaveStrip();

@@ -1,9 +1,10 @@
 // bleepforge-standalone: the instrument's editor in a desktop window with audio
 // out and MIDI in, hosting the bundle through its component entry as any host.
 #include "App.h"
-#include "KIT_ReadFile.h"
+#include "KeptList.h"
 #include "KIT_SafeFile.h"
 #include "ShareCode.h"
+#include "SlotStates.h"
 
 #include <CLI/CLI.hpp>
 #include <glib-unix.h>
@@ -23,8 +24,8 @@ namespace
 {
 
 const guint kAutosaveSeconds = 3;
+const guint kStatusSeconds = 6;
 const guint kSlotMilliseconds = 200;
-const size_t kMostSlotsBytes = size_t(1) << 26;
 // How often the strip hears of samples that reached full scale.
 const guint kClipMilliseconds = 30;
 
@@ -54,8 +55,7 @@ std::string configFolder()
     return folder;
 }
 
-// Where the session's slots live between runs.
-std::string slotsPath()
+std::string dataFolder()
 {
     const char* data = getenv("XDG_DATA_HOME");
     const char* home = getenv("HOME");
@@ -63,7 +63,7 @@ std::string slotsPath()
         data && *data ? data : std::string(home ? home : ".") + "/.local/share";
     folder += "/bleepforge";
     g_mkdir_with_parents(folder.c_str(), 0755);
-    return folder + "/slots.bin";
+    return folder;
 }
 
 // Where the last sound lives between runs.
@@ -81,6 +81,19 @@ void ShowStatus(App& app, const std::string& text)
                        text.rfind("The audio", 0) == 0;
     gtk_info_bar_set_message_type(GTK_INFO_BAR(app.infoBar), error ? GTK_MESSAGE_WARNING : GTK_MESSAGE_INFO);
     gtk_widget_set_visible(app.infoBar, !text.empty());
+    if (app.statusShown)
+        g_source_remove(app.statusShown);
+    app.statusShown = 0;
+    if (!error && !text.empty())
+        app.statusShown = g_timeout_add_seconds(kStatusSeconds,
+                                                +[](gpointer data) -> gboolean
+                                                {
+                                                    App& app = *static_cast<App*>(data);
+                                                    app.statusShown = 0;
+                                                    gtk_widget_hide(app.infoBar);
+                                                    return G_SOURCE_REMOVE;
+                                                },
+                                                &app);
 }
 
 namespace
@@ -94,15 +107,16 @@ std::vector<UInt8> stateBytes(App& app)
 
 // Brings back the sound kept last time. One that cannot be read is moved
 // aside under a name of its own, never overwritten, so the user can still
-// recover it.
-void restoreLastSound(App& app)
+// recover it. False when there was none to bring back.
+bool restoreLastSound(App& app)
 {
     if (!g_file_test(app.autosave.c_str(), G_FILE_TEST_EXISTS))
-        return;
+        return false;
     try
     {
         OpenSound(*app.bundle, *app.unit, app.autosave);
         app.lastSaved = stateBytes(app);
+        return true;
     }
     catch (const std::exception& e)
     {
@@ -111,7 +125,7 @@ void restoreLastSound(App& app)
         {
             ShowStatus(app, std::string("Error: the last sound could not be restored (kept as ") +
                                 aside + "): " + e.what());
-            return;
+            return false;
         }
         // It cannot be moved aside either: keeping no sound this session
         // is better than writing over it.
@@ -119,44 +133,73 @@ void restoreLastSound(App& app)
                             app.autosave + "; sounds are not kept this session: " + e.what());
         app.autosave.clear();
     }
+    return false;
 }
 
-// The slots of the last session come back; a file that cannot be read is
-// moved aside as an unreadable sound is.
-void restoreSlots(App& app)
+// The list of the last session comes back, or the slots of a session from
+// before there was a list.
+void restoreList(App& app, const std::string& folder)
 {
-    if (!g_file_test(app.slotsPath.c_str(), G_FILE_TEST_EXISTS))
-        return;
+    app.listPath = folder + "/sounds.txt";
+    KeptList kept = LoadKeptList(app.listPath, folder + "/slots.bin", BytesOf(CurrentState(*app.unit)));
+    app.sounds = std::move(kept.sounds);
+    if (!kept.problem.empty())
+        ShowStatus(app, "Error: " + kept.problem);
+    if (!kept.keep)
+        app.listPath.clear();
+}
+
+void showChosen(App& app)
+{
+    const std::string& state = app.sounds.At(app.sounds.Current()).state;
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
     try
     {
-        std::string bytes, error;
-        if (!KIT_ReadFile(app.slotsPath, kMostSlotsBytes, &bytes, &error))
-            throw std::runtime_error(error);
-        RestoreSlots(*app.unit, SlotsFromFileBytes(bytes));
-        app.lastSlots = SlotsOf(*app.unit);
+        RestoreFrom(*app.unit, StateDictionary(*app.bundle, chunk), "the chosen sound");
     }
     catch (const std::exception& e)
     {
-        const std::string aside = MoveAside(app.slotsPath);
-        ShowStatus(app, "Error: the kept slots could not be restored" +
-                            (aside.empty() ? std::string(", and slots are not kept this session")
-                                           : " (kept as " + aside + ")") +
-                            ": " + e.what());
-        if (aside.empty())
-            app.slotsPath.clear();
+        ShowStatus(app, std::string("Error: ") + e.what());
     }
 }
 
-// Only the first app started on a config folder keeps its sound and slots
+// The sound in the editor is the chosen one of the list, or a sound of its
+// own when none is chosen. A kept sound that is not the chosen one (a tweak
+// that slots never held) joins the list rather than being lost; with no kept
+// sound, the chosen one is shown.
+void joinLastSound(App& app, bool restored)
+{
+    const std::string sound = BytesOf(CurrentState(*app.unit));
+    const size_t chosen = app.sounds.Current();
+    if (chosen == SoundList::kNone || app.sounds.At(chosen).state == sound)
+        return;
+    if (!restored)
+        return showChosen(app);
+    for (size_t i = 0; i < app.sounds.Size(); ++i)
+        if (app.sounds.At(i).state == sound)
+            return app.sounds.Choose(i);
+    app.sounds.Add(sound, "kept", "last sound");
+}
+
+// Only the first app started on a config folder keeps its sound and list
 // there; the others say so instead of overwriting them unseen.
 void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
 {
     lock = std::make_unique<KeepLock>(app.autosave);
     if (lock->Held())
     {
-        restoreLastSound(app);
-        app.slotsPath = slotsPath();
-        restoreSlots(app);
+        const bool restored = restoreLastSound(app);
+        restoreList(app, dataFolder());
+        joinLastSound(app, restored);
+        try
+        {
+            RestoreSlots(*app.unit, SlotsOfList(app.sounds));
+        }
+        catch (const std::exception& e)
+        {
+            ShowStatus(app, std::string("Error: the editor's slots do not follow the list: ") + e.what());
+        }
         return;
     }
     ShowStatus(app, lock->Problem().empty()
@@ -166,24 +209,25 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
     app.autosave.clear();
 }
 
-// Saves the slots when they changed since the last save.
-void keepSlots(App& app)
+// Saves the list when it changed since the last save.
+void keepList(App& app)
 {
-    const std::string now = app.slotsPath.empty() ? "" : SlotsOf(*app.unit);
-    if (now.empty() || now == app.lastSlots)
+    if (app.listPath.empty())
         return;
-    const std::string file = SlotsFileBytes(now);
+    const std::string now = app.sounds.FileText();
+    if (now == app.lastList)
+        return;
     std::string error;
-    if (KIT_WriteFileSafely(app.slotsPath, file.data(), file.size(), &error))
-        app.lastSlots = now;
+    if (KIT_WriteFileSafely(app.listPath, now.data(), now.size(), &error))
+        app.lastList = now;
     else
-        ShowStatus(app, "Error: the slots could not be kept: " + error);
+        ShowStatus(app, "Error: the list of sounds could not be kept: " + error);
 }
 
-// Saves the sound and the slots when they changed since the last save; also on exit.
+// Saves the sound and the list when they changed since the last save; also on exit.
 void autosave(App& app)
 {
-    keepSlots(app);
+    keepList(app);
     if (app.autosave.empty())
         return;
     const std::vector<UInt8> now = stateBytes(app);
@@ -222,18 +266,18 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer)
     return TRUE;
 }
 
-// The instrument's slot buttons change it; the header follows.
+// The instrument's slot buttons change its slots; the list and the header
+// follow, numbering the sounds as the editor's slot box does.
 gboolean onSlotTick(gpointer data)
 {
     App& app = *static_cast<App*>(data);
-    SInt32 slot[2] = {0, 0};
-    UInt32 size = sizeof slot;
-    std::string text = "No slots yet";
-    if (app.unit->GetProperty(kSoundSlotProperty, kAudioUnitScope_Global, 0, slot, &size) ==
-            noErr &&
-        size == sizeof slot && slot[1] > 0)
-        text = slot[0] < slot[1] ? "Slot " + std::to_string(slot[0] + 1) + " of " + std::to_string(slot[1])
-                                 : "New sound, " + std::to_string(slot[1]) + " in slots";
+    FollowSlots(app);
+    const size_t count = app.sounds.Size();
+    const size_t chosen = app.sounds.Current();
+    const std::string text = count == 0                  ? "No sounds yet"
+                             : chosen == SoundList::kNone ? "New sound: SAVE keeps it as " + std::to_string(count)
+                                                          : "Sound " + std::to_string(chosen) + " of 0–" +
+                                                                std::to_string(count - 1);
     if (text != gtk_label_get_text(GTK_LABEL(app.slot)))
         gtk_label_set_text(GTK_LABEL(app.slot), text.c_str());
     return G_SOURCE_CONTINUE;
@@ -356,10 +400,16 @@ void buildWindow(App& app)
     g_object_unref(app.view);
     app.strip = std::make_unique<WaveStrip>(
         *app.renders, [&app] { Audition(app); },
-        [&app](const std::string& state, double gain) { SoundRendered(app, state, gain); });
+        [&app](const std::string& state, double gain, double seconds)
+        { SoundRendered(app, state, gain, seconds); });
     gtk_box_pack_start(GTK_BOX(column), app.strip->Widget(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), buildInfoBar(app), FALSE, FALSE, 0);
-    gtk_container_add(GTK_CONTAINER(app.window), column);
+    // The list of sounds stands beside them.
+    GtkWidget* sides = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_pack_start(GTK_BOX(sides), column, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), BuildSoundList(app), TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(app.window), sides);
     g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
     g_signal_connect(app.window, "key-press-event", G_CALLBACK(OnKeyPress), &app);
     g_signal_connect(app.window, "key-release-event", G_CALLBACK(OnKeyRelease), &app);
@@ -415,12 +465,13 @@ void seedGenerators(AUInstance& unit)
     unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
 }
 
-// The kept sound is where the history starts; the strip draws it.
+// The kept sound and list are where the history starts; the strip draws it.
 void beginSession(App& app, std::unique_ptr<KeepLock>& keepLock)
 {
     seedGenerators(*app.unit);
     takeKeptSound(app, keepLock);
-    app.history.Reset(BytesOf(CurrentState(*app.unit)));
+    app.history.Reset({app.sounds.Now(), BytesOf(CurrentState(*app.unit))});
+    ShowSoundList(app);
     ListenToSound(app);
     ExportChanged(app);
 }
@@ -448,6 +499,7 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     ShowStatus(app, io.Problem());
     if (!settingsProblem.empty())
         ShowStatus(app, "Error: " + settingsProblem);
+    app.defaults = BytesOf(CurrentState(unit));
     std::unique_ptr<KeepLock> keepLock;
     beginSession(app, keepLock);
     app.shownProblem = io.Problem();
@@ -456,7 +508,7 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     const guint slotTimer = g_timeout_add(kSlotMilliseconds, onSlotTick, &app);
     const guint clipTimer = g_timeout_add(kClipMilliseconds, onClipTick, &app);
     // Asked to stop (a session that ends, Ctrl+C in the terminal), the app
-    // closes as its window does: the sound and slots are kept.
+    // closes as its window does: the sound and the list are kept.
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         g_unix_signal_add(signal, +[](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; },
                           nullptr);
@@ -464,6 +516,8 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     app.changes.reset();
     if (app.settling)
         g_source_remove(app.settling);
+    if (app.statusShown)
+        g_source_remove(app.statusShown);
     g_source_remove(clipTimer);
     g_source_remove(slotTimer);
     g_source_remove(timer);

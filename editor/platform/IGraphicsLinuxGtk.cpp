@@ -35,6 +35,7 @@ struct LinuxView : LinuxWindow
     GtkWidget* entry = nullptr;
     IControl* edControl = nullptr;
     IParam* edParam = nullptr;
+    bool entryCancelled = false; // Escape: the field closes and the value stays
     EntryRules rules;
     int prevX = 0, prevY = 0; // the last mouse position, for key presses
     guint timer = 0;
@@ -254,6 +255,16 @@ void onEntryActivate(GtkEntry* field, gpointer data)
     view->graphics->ForceEndUserEdit();
 }
 
+gboolean onEntryKey(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    if (event->keyval != GDK_KEY_Escape)
+        return FALSE;
+    auto* view = static_cast<LinuxView*>(data);
+    view->entryCancelled = true;
+    view->graphics->ForceEndUserEdit();
+    return TRUE;
+}
+
 gboolean onEntryFocusOut(GtkWidget*, GdkEvent*, gpointer data)
 {
     static_cast<LinuxView*>(data)->graphics->ForceEndUserEdit();
@@ -421,6 +432,7 @@ void LinuxView::OpenTextEntry(IControl* control, const IText& text, const IRECT&
     connect(entry, "insert-text", G_CALLBACK(onEntryInsert), this);
     connect(entry, "activate", G_CALLBACK(onEntryActivate), this);
     connect(entry, "focus-out-event", G_CALLBACK(onEntryFocusOut), this);
+    connect(entry, "key-press-event", G_CALLBACK(onEntryKey), this);
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay), entry);
     gtk_widget_show(entry);
     gtk_widget_grab_focus(entry);
@@ -438,13 +450,17 @@ void LinuxView::EndTextEntry()
     edControl = nullptr;
     edParam = nullptr;
     const bool keep = unparsed(field, param);
+    const bool cancelled = entryCancelled;
+    entryCancelled = false;
     gtk_widget_destroy(field);
     gtk_widget_grab_focus(area);
+    gtk_widget_queue_draw(area);
+    if (cancelled) // Escape: the value stays as it was
+        return;
     if (param && !keep)
         graphics->SetFromStringAfterPrompt(control, param, text.c_str());
     else if (control)
         control->TextFromTextEntry(text.c_str());
-    gtk_widget_queue_draw(area);
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 
 TEST(SoundHistory, StepsBackAndForthAndANewChangeClearsRedo)
 {
-    SoundHistory history;
+    UndoHistory<std::string> history;
     history.Reset("a");
     EXPECT_FALSE(history.Record("a")); // no change, no step
     EXPECT_TRUE(history.Record("b"));
@@ -29,9 +29,9 @@ TEST(SoundHistory, StepsBackAndForthAndANewChangeClearsRedo)
 
 TEST(SoundHistory, KeepsTheNewestStepsWhenFull)
 {
-    SoundHistory history;
+    UndoHistory<std::string> history;
     history.Reset("0");
-    const int changes = static_cast<int>(SoundHistory::kSteps) + 50;
+    const int changes = static_cast<int>(UndoHistory<std::string>::kSteps) + 50;
     for (int i = 1; i <= changes; ++i)
         history.Record(std::to_string(i));
     int undone = 0;
@@ -41,8 +41,8 @@ TEST(SoundHistory, KeepsTheNewestStepsWhenFull)
         state = earlier;
         ++undone;
     }
-    EXPECT_EQ(undone, static_cast<int>(SoundHistory::kSteps));
-    EXPECT_EQ(*state, std::to_string(changes - static_cast<int>(SoundHistory::kSteps)));
+    EXPECT_EQ(undone, static_cast<int>(UndoHistory<std::string>::kSteps));
+    EXPECT_EQ(*state, std::to_string(changes - static_cast<int>(UndoHistory<std::string>::kSteps)));
 }
 
 TEST(AppSettings, ComeBackAsWrittenAndDamageLeavesDefaults)

@@ -206,6 +206,8 @@ editor_shot() {
     convert "$work/screen.png" -crop "$size+$ox+$oy" +repage -fill black \
         -draw "rectangle 755,95 825,245" -draw "rectangle 150,555 695,655" -draw "rectangle 130,700 720,768" "$1"
 }
+# The sound's pixels without the slot box: the number of the sound in the list.
+unslotted() { convert "$1" -fill black -draw "rectangle 548,240 603,270" "$2"; }
 close_app() {
     keys ctrl+q
     for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
@@ -282,23 +284,34 @@ click 207 578 # Reset
 choose_file ctrl+o "Open sound" "$work/mine.wav"
 sleep 0.5
 editor_shot "$work/reopened.png"
-differing=$(compare -metric AE "$work/reopened.png" "$work/made.png" null: 2>&1 || true)
+# The opened sound joins the list: a number of its own.
+unslotted "$work/made.png" "$work/made-unslotted.png"
+unslotted "$work/reopened.png" "$work/reopened.png"
+differing=$(compare -metric AE "$work/reopened.png" "$work/made-unslotted.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the sound opened from its WAV differs from the saved one in $differing pixels"
 
 # Closing the window keeps the sound; the next start shows it again.
 close_app
 [[ -s $XDG_CONFIG_HOME/bleepforge/last-sound.aupreset ]] || fail "the sound was not kept on exit"
-slots=$XDG_DATA_HOME/bleepforge/slots.bin
-# Name, version, the slot shown, 60 values a slot, checksum: Pickup made one.
-[[ $(stat -c %s "$slots" 2>/dev/null) == $((8 + 4 + 480 + 4)) ]] || fail "the session's slot was not kept"
-cp "$slots" "$work/slots-before.bin"
+sounds=$XDG_DATA_HOME/bleepforge/sounds.txt
+# The list's file: a line a sound, its code, star, kind, length and name.
+sound_count() { grep -c '^bfs1:' "$sounds" || true; }
+field() { # SOUND (from 0) FIELD
+    awk -F'\t' -v n="$1" -v f="$2" '/^bfs1:/ { if (n == i++) print $f }' "$sounds"
+}
+# Pickup made one sound, which the drag tweaked and Reset left alone; the
+# opened WAV joined it.
+[[ $(sound_count) == 2 && $(field 0 5) == "pickup 1" && $(field 1 5) == mine ]] ||
+    fail "the list kept is not Pickup's sound and the opened one: $(cut -f 2- "$sounds")"
+cp "$sounds" "$work/sounds-before.txt"
 start_app
 sleep 0.5
 editor_shot "$work/after-start.png"
-differing=$(compare -metric AE "$work/after-start.png" "$work/made.png" null: 2>&1 || true)
+unslotted "$work/after-start.png" "$work/after-start.png"
+differing=$(compare -metric AE "$work/after-start.png" "$work/made-unslotted.png" null: 2>&1 || true)
 [[ $differing == 0 ]] || fail "the restored sound differs from the kept one in $differing pixels"
 close_app
-cmp -s "$slots" "$work/slots-before.bin" || fail "the slots changed across a restart"
+cmp -s "$sounds" "$work/sounds-before.txt" || fail "the list changed across a restart"
 
 # A kept sound that cannot be read is moved aside, never overwritten.
 kept=$XDG_CONFIG_HOME/bleepforge/last-sound.aupreset
@@ -320,7 +333,7 @@ close_app
 # Exports at the server's rate, so that what was heard can be set beside it.
 printf '[bleepforge]\nexport-channels=1\nexport-format=float\nexport-rate=48000\nexport-normalise=true\n' \
     >"$XDG_CONFIG_HOME/bleepforge/settings.ini"
-rm -f "$slots" "$kept"
+rm -f "$sounds" "$kept"
 masked() { # EDITOR-IMAGE OUT [CROP...]: the sound's pixels only
     convert "$1" "${@:3}" -fill black -draw "rectangle 755,95 825,245" \
         -draw "rectangle 150,555 695,655" -draw "rectangle 130,700 720,768" "$2"
@@ -358,19 +371,20 @@ for press in 6 7 8 9 10; do
     sleep 0.8
 done
 close_app
-# Slots: Reset keeps none; then five a kind in the order pressed, and the five
-# more mutations. Each is 60 normalised doubles after the slot shown.
-[[ $(stat -c %s "$slots") == $((8 + 4 + 480 * 50 + 4)) ]] || fail "the session did not keep 50 slots"
-slot_sum() { od -A n -t x1 -j $((12 + 480 * $1)) -N 480 "$slots" | md5sum; }
+# The list: Reset adds none; then five a kind in the order pressed, and the
+# five more mutations.
+[[ $(sound_count) == 50 ]] || fail "the session did not keep 50 sounds"
+code_of() { field "$1" 1; }
 for k in $(seq 0 8); do
     kind=${kinds[$((k + 1))]}
-    distinct=$(for n in 0 1 2 3 4; do slot_sum $((5 * k + n)); done | sort -u | wc -l)
+    distinct=$(for n in 0 1 2 3 4; do code_of $((5 * k + n)); done | sort -u | wc -l)
     [[ $distinct == 5 ]] || fail "five presses of $kind made $distinct different sounds"
 done
-value_of() { # SLOT PARAMETER
-    od -A n -t f8 -j $((12 + 480 * $1 + 8 * $2)) -N 8 "$slots" | tr -d ' '
+value_of() { # SOUND PARAMETER: the value of its --set argument
+    [[ -s $work/show-$1.txt ]] || "$cli" show "$(field "$1" 1)" >"$work/show-$1.txt"
+    sed -n "$(($2 + 1))s/.*=\(.*\)\"\$/\1/p" "$work/show-$1.txt"
 }
-# Before the first of the ten mutations is the fifth Slash (slot 39). Every
+# Before the first of the ten mutations is the fifth Slash (sound 39). Every
 # mutation drawing the same numbers moved each envelope time the same way.
 one_way=0
 for parameter in 29 30 31 33 51 52 53 55; do
@@ -413,10 +427,142 @@ awk -v h="$heard_peak" -v e="$loud_peak" 'BEGIN { d = 20 * log(h / e) / log(10);
 awk -v h="$heard_peak" 'BEGIN { exit !(h < 0.99) }' || fail "the audition clips (peak $heard_peak)"
 [[ $strip_red == 0 ]] || fail "the strip shows clipping ($strip_red red pixels) in a sound that does not clip"
 
+# The list beside the editor, as a sound designer uses it: five coins, two
+# starred, one tweaked; moving away and back keeps the tweak, and a restart
+# brings back the list. Rows are 38 pixels high from the top of the editor,
+# each with its star button first.
+rm -f "$sounds" "$kept"
+start_app
+row_y() { echo $((oy + 17 + 38 * $1)); }
+list_x=$((ox + 847))
+click_row() { # ROW [X IN THE ROW]
+    pointer_to $((list_x + ${2:-150})) "$(row_y "$1")"
+    xdotool click 1
+    sleep 0.8
+}
+# The chosen row is masked: how it is lit depends on where the focus is.
+list_shot() { # FILE CHOSEN-ROW
+    pointer_to $((ox + 300)) $((oy + 385))
+    sleep 0.3
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "$((1280 - list_x))x$((38 * 5))+$list_x+$oy" +repage \
+        -fill black -draw "rectangle 0,$((38 * $2)) 500,$((38 * $2 + 37))" "$1"
+}
+for press in 1 2 3 4 5; do
+    click ${button[pickup]}
+    sleep 0.8
+done
+click_row 1 27
+click_row 3 27
+click_row 2
+click 67 462 # Amp Env Attack's value
+sleep 0.3
+xdotool type --delay 50 "0.5"
+xdotool key Return
+sleep 1
+editor_shot "$work/tweaked.png"
+click_row 4
+click 360 253 # PREV twice, from the fifth sound to the third
+sleep 0.8
+click 360 253
+sleep 0.8
+editor_shot "$work/back.png"
+same_pixels "$work/back.png" "$work/tweaked.png" || fail "after NEXT and PREV the tweak is gone"
+click_row 0
+click_row 2
+editor_shot "$work/clicked-back.png"
+same_pixels "$work/clicked-back.png" "$work/tweaked.png" || fail "after choosing another sound and back the tweak is gone"
+list_shot "$work/list.png" 2
+close_app
+[[ $(sound_count) == 5 ]] || fail "the list kept $(sound_count) sounds, not five"
+for n in 0 1 2 3 4; do
+    [[ $(field $n 5) == "pickup $((n + 1))" ]] || fail "sound $n is called \"$(field $n 5)\""
+    [[ $(field $n 2) == $([[ $n == 1 || $n == 3 ]] && echo '*' || echo -) ]] || fail "sound $n is starred wrongly"
+done
+attack=$("$cli" show "$(field 2 1)" | sed -n 's/^--set "Amp Env Attack=\(.*\)"$/\1/p')
+awk -v a="$attack" 'BEGIN { exit !(a > 0.4999 && a < 0.5001) }' || fail "the tweak is not in the kept list (attack $attack)"
+start_app
+list_shot "$work/list-again.png" 2
+same_pixels "$work/list-again.png" "$work/list.png" || fail "the list looks different after a restart"
+editor_shot "$work/restarted.png"
+same_pixels "$work/restarted.png" "$work/tweaked.png" || fail "the chosen sound is not back after a restart"
+
+# The keys list (F1) lines up what the keys do: in each line, the text after
+# the first wide gap starts where it does in the others.
+keys F1
+dialog_window() {
+    local WINDOW X Y WIDTH HEIGHT SCREEN w
+    for w in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+        [[ $w == "$app_window" ]] && continue
+        eval "$(xdotool getwindowgeometry --shell "$w")"
+        ((WIDTH > 100 && WIDTH < 1280)) && echo "$w" && return
+    done
+    return 0
+}
+keys_window=""
+for _ in $(seq 50); do
+    keys_window=$(dialog_window) && [[ -n $keys_window ]] && break
+    sleep 0.1
+done
+[[ -n $keys_window ]] || fail "F1 shows no list of keys"
+sleep 0.5
+import -window "$keys_window" "$work/keys.png"
+columns=$(convert "$work/keys.png" -colorspace gray -threshold 75% -negate txt:- | awk -F'[,: ]+' '
+    /#FFFFFF|white/ { if ($2 > y + 1) line++; y = $2; on[line, $1] = 1; if ($1 > w) w = $1 }
+    END {
+        for (l = 1; l <= line; l++) {
+            last = -1
+            for (x = 0; x <= w; x++) if ((l, x) in on) { if (last >= 0 && x - last >= 14) { print x; break } last = x }
+        }
+    }' | sort -n)
+[[ $(wc -l <<<"$columns") -ge 15 && $(($(tail -1 <<<"$columns") - $(head -1 <<<"$columns"))) -le 2 ]] ||
+    fail "the keys list does not line up: its second column starts at $(echo $columns)"
+xdotool windowfocus --sync "$keys_window" 2>/dev/null || true
+xdotool key Escape
+sleep 0.5
+
+# Copy in one window, paste in another: the second app has the sound, in its list.
+# What the status says of the copy clears after a while.
+status_shot() {
+    import -window root "$work/screen.png"
+    convert "$work/screen.png" -crop "400x4+$((ox + 100))+$((oy + 844))" +repage "$1"
+}
+status_shot "$work/no-status.png"
+keys ctrl+c
+sleep 0.5
+status_shot "$work/status.png"
+! same_pixels "$work/status.png" "$work/no-status.png" || fail "copying says nothing"
+sleep 7
+status_shot "$work/status-later.png"
+same_pixels "$work/status-later.png" "$work/no-status.png" || fail "the status did not clear"
+first_window=$app_window first_pid=$app_pid
+"$app" >"$work/second.log" 2>&1 &
+app_pid=$!
+pids+=($app_pid)
+logs+=(second.log)
+app_window=""
+for _ in $(seq 100); do
+    app_window=$(xdotool search --name '^Bleepforge$' 2>/dev/null | grep -vx "$first_window" | head -1) &&
+        [[ -n $app_window ]] && break
+    sleep 0.1
+done
+[[ -n $app_window ]] || fail "no second window appeared"
+sleep 1
+keys ctrl+v
+sleep 1
+editor_shot "$work/pasted.png"
+unslotted "$work/pasted.png" "$work/pasted.png"
+unslotted "$work/tweaked.png" "$work/tweaked-unslotted.png"
+same_pixels "$work/pasted.png" "$work/tweaked-unslotted.png" || fail "the sound pasted into a second app differs from the copied one"
+close_app
+app_window=$first_window app_pid=$first_pid
+close_app
+[[ $(sound_count) == 5 ]] || fail "the second app changed the first one's list"
+
 # When the JACK server goes away, the app says so.
 start_app
 kill "$jack_pid"
 for _ in $(seq 100); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"
+echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"

@@ -79,6 +79,20 @@ TEST(LinuxView, ClicksKeysAndValueFieldsReachTheEditor)
     pump(200);
     EXPECT_EQ(plug.GetParam(0)->Value(), 10.0); // "39" held to 10; "3.9" would give 4
 
+    // Escape closes the field and keeps the value; the next field starts afresh.
+    real->CreateTextEntry(realProbe, realProbe->GetText(), &at, "", plug.GetParam(0));
+    pump(100);
+    xdotool("type 7");
+    xdotool("key Escape");
+    pump(200);
+    EXPECT_EQ(plug.GetParam(0)->Value(), 10.0);
+    real->CreateTextEntry(realProbe, realProbe->GetText(), &at, "", plug.GetParam(0));
+    pump(100);
+    xdotool("type 5");
+    xdotool("key Return");
+    pump(200);
+    EXPECT_EQ(plug.GetParam(0)->Value(), 5.0);
+
     real->CloseWindow();
     EXPECT_FALSE(real->WindowIsOpen());
     delete real;
