@@ -166,6 +166,17 @@ public:
                 { graphics.OnMouseWheel(ex, ey, mod, -stepsDown); });
     }
 
+    // Whether the wheel turns something at this point: a control with a
+    // parameter; elsewhere the page scrolls.
+    bool wheelTurns(double x, double y)
+    {
+        int ex, ey;
+        EditorPointFromView(x, y, height(), &ex, &ey);
+        const int index = mGraphics->GetMouseControlIdx(ex, ey);
+        IControl* control = index >= 0 ? mGraphics->GetControl(index) : nullptr;
+        return control && control->ParamIdx() >= 0;
+    }
+
     // The tooltip of the control under the pointer, "" for none.
     std::string tooltip()
     {
@@ -356,6 +367,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("seed", &WebEditor::seed)
         .function("mouseDblClick", &WebEditor::mouseDblClick)
         .function("mouseWheel", &WebEditor::mouseWheel)
+        .function("wheelTurns", &WebEditor::wheelTurns)
         .function("tooltip", &WebEditor::tooltip)
         .function("keyboardNote", &WebEditor::keyboardNote)
         .function("prompt", &WebEditor::prompt)

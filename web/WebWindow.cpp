@@ -3,6 +3,10 @@
 #include "IControl.h"
 #include "IParam.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 const char WebWindow::kNotANumber[] = "Not a number: type one, or click elsewhere to keep the value";
 
 void WebWindow::SetEventPoint(int x, int y)
@@ -70,15 +74,36 @@ std::string WebWindow::EnterText(const std::string& text)
         return "no value field is open";
     if (mParam && !(Accepts(text) && IsNumberText(text)))
         return kNotANumber;
+    if (mParam && text != mRequest.text)
+    {
+        const std::string outside = outOfRange(text);
+        if (!outside.empty())
+            return outside;
+    }
     apply(text);
     return "";
+}
+
+// A typed number beyond the parameter's range is said, with the range as the
+// field shows values, instead of being held at the end of the range.
+std::string WebWindow::outOfRange(const std::string& text) const
+{
+    const double sign = mParam->DisplayIsNegated() ? -1.0 : 1.0;
+    const double value = sign * std::strtod(text.c_str(), nullptr);
+    if (value >= mParam->GetMin() && value <= mParam->GetMax())
+        return "";
+    const double a = sign * mParam->GetMin(), b = sign * mParam->GetMax();
+    char range[96];
+    std::snprintf(range, sizeof range, "%.*f to %.*f", mParam->GetPrecision(), std::min(a, b),
+                  mParam->GetPrecision(), std::max(a, b));
+    return std::string("Out of range: type a value from ") + range + ", or click elsewhere to keep the value";
 }
 
 void WebWindow::EndText(const std::string& text)
 {
     if (mRequest.kind != Kind::kText)
         return;
-    if (mParam && !(Accepts(text) && IsNumberText(text)))
+    if (mParam && (!(Accepts(text) && IsNumberText(text)) || (text != mRequest.text && !outOfRange(text).empty())))
         Close();
     else
         apply(text);

@@ -68,6 +68,7 @@ public:
 
 private:
     void apply(const std::string& text);
+    std::string outOfRange(const std::string& text) const;
 
     IGraphicsLinux& mGraphics;
     Request mRequest;

@@ -165,6 +165,13 @@ test('the wheel over a knob turns it without scrolling the page, heard once when
         assert.ok(await browser.evaluate(tab, `${values}[${kLevelIndex}]`) > before);
         assert.equal(await browser.evaluate(tab, 'window.scrolled'), 0);
 
+        // Over a spot with no control the wheel is the page's: it scrolls,
+        // and the sound stays.
+        const code = await browser.evaluate(tab, 'bleepforgePage.sound.current()');
+        await hover(browser, tab, kNowhere, { deltaY: 100 });
+        assert.equal(await browser.evaluate(tab, 'window.scrolled'), 1);
+        assert.equal(await browser.evaluate(tab, 'bleepforgePage.sound.current()'), code);
+
         // A double-click on the knob takes it back to its default, heard too.
         await browser.evaluate(tab, recordMessages);
         await click(browser, tab, kKnob, 2);
@@ -285,5 +292,35 @@ test("hovering a control shows its tooltip, and the on-screen keyboard plays the
         assert.ok(played[2][1] > kLowestNote);
         assert.deepEqual(played[3], ['noteOff', played[2][1]]);
         assert.deepEqual(await browser.evaluate(tab, `${sent('sound')}.length`), 0);
+    });
+});
+
+test('a typed value beyond the range is said with the range and changes nothing', { timeout: 120000 }, async () => {
+    await withPage(async (browser, tab) => {
+        const code = await browser.evaluate(tab, 'bleepforgePage.sound.current()');
+        await click(browser, tab, kLevelValue, 2);
+        await typeInto(browser, tab, '250');
+        await pressKey(browser, tab, 'Enter');
+        assert.equal(await browser.evaluate(tab, "document.getElementById('status').textContent"),
+                     'Out of range: type a value from -96.0 to 0.0, or click elsewhere to keep the value');
+        assert.equal(await browser.evaluate(tab, `${field}.value`), '250');
+        await click(browser, tab, kNowhere);
+        await browser.evaluate(tab, kSettle);
+        assert.equal(await browser.evaluate(tab, `!${field}`), true);
+        assert.equal(await browser.evaluate(tab, 'bleepforgePage.sound.current()'), code);
+    });
+});
+
+test('after a toolbar button is clicked, Space plays the sound instead of pressing the button again', { timeout: 120000 }, async () => {
+    await withPage(async (browser, tab) => {
+        await click(browser, tab, kPickup);
+        await click(browser, tab, kPickup);
+        await browser.evaluate(tab, kSettle);
+        await clickElement(browser, tab, "[...document.querySelectorAll('#toolbar button')].find((b) => /Undo/.test(b.textContent))");
+        const afterUndo = await browser.evaluate(tab, 'bleepforgePage.sound.current()');
+        await browser.evaluate(tab, recordMessages);
+        await pressKey(browser, tab, ' ');
+        await browser.evaluate(tab, until(`${sent('noteOn')}.length === 1`));
+        assert.equal(await browser.evaluate(tab, 'bleepforgePage.sound.current()'), afterUndo, 'Space undid again');
     });
 });

@@ -197,16 +197,18 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
         assert.ok(plain.equals(Buffer.from(bf.wav(code, { channels: 1, seed: 1 }))), 'pickup-1.wav');
         assert.deepEqual(await status(browser, tab), { text: 'Exported pickup-1.wav', error: false });
 
-        // A sound with noise: its file is the same only if the export is seeded.
+        // A sound with noise: its file is the same only if the export is
+        // seeded. Opened from a code, it is named as a sound, not as the
+        // last generator's kind.
         const noisy = bf.generate('slash', { seed: 1 }).code;
         await browser.evaluate(tab, `window.bleepforgePage.sound.set(${JSON.stringify(noisy)}, 'open')`);
         const choices = { format: 'pcm24', channels: 2, rate: 48000, normalize: 'peak', level: -3 };
         await pressKey(browser, tab, 'e', { ctrl: true });
         await browser.evaluate(tab, exportWith(choices));
-        const file = join(folder, 'pickup-2.wav');
+        const file = join(folder, 'sound-1.wav');
         const chosen = await downloaded(browser, tab, file);
         assert.ok(chosen.equals(Buffer.from(bf.wav(noisy, { format: 'pcm24', channels: 2, rate: 48000, seed: 1,
-                                                              normalize: 'peak:-3' }))), 'pickup-2.wav');
+                                                              normalize: 'peak:-3' }))), 'sound-1.wav');
         assert.equal(run(['show', file]), run(['show', noisy]));
 
         // A level out of range is refused in the dialog, and nothing is
@@ -222,7 +224,7 @@ test('Export downloads the module\'s WAV of the sound, named from the kind, whic
         // The page opens the file again as the sound it carries.
         await browser.evaluate(tab, "window.bleepforgePage.sound.set(window.bleepforgePage.bf.generate('hit', { seed: 3 }).code, 'open')");
         await browser.evaluate(tab, recordMessages);
-        assert.deepEqual(await openAndHear(browser, tab, file), { text: 'Opened pickup-2.wav', error: false });
+        assert.deepEqual(await openAndHear(browser, tab, file), { text: 'Opened sound-1.wav', error: false });
         await pictureEquals(browser, tab, snapshotOf(noisy), 'the opened export');
         assert.deepEqual(await browser.evaluate(tab, playedSounds), [noisy]);
 
@@ -349,7 +351,9 @@ test('a pasted sound code opens its sound, by Ctrl+V or in the paste field; othe
 
         const blip = bf.generate('blip', { seed: 9 }).code;
         await browser.evaluate(tab, paste(`  ${blip}\n`));
-        assert.deepEqual(await status(browser, tab), { text: 'Pasted a sound code', error: false });
+        // No gesture has started the audio yet: the message says how to hear it.
+        assert.deepEqual(await status(browser, tab),
+                         { text: 'Pasted a sound code: press any key or click to hear it', error: false });
         await pictureEquals(browser, tab, snapshotOf(blip), 'the pasted code');
 
         const coin = bf.generate('coin', { seed: 4 }).code;

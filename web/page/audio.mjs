@@ -12,6 +12,7 @@ export class Audio {
         this.currentCode = currentCode;
         this.ready = null;
         this.waiting = null;
+        this.deferred = null;
     }
 
     // Call from within a user gesture.
@@ -23,9 +24,21 @@ export class Audio {
                 node.port.onmessage = (event) => console.warn(`bleepforge: ${event.data.message}`);
                 return { context, node };
             });
-            if (this.waiting)
-                this.send(this.waiting);
+            // What waited plays when the gesture ends, unless the gesture
+            // itself plays something (a note, a new sound): then that instead.
+            const waited = this.waiting;
             this.waiting = null;
+            if (waited) {
+                this.deferred = waited;
+                const end = () => setTimeout(() => {
+                    const deferred = this.deferred;
+                    this.deferred = null;
+                    if (deferred)
+                        this.send(deferred);
+                });
+                for (const type of ['pointerup', 'pointercancel', 'keyup'])
+                    window.addEventListener(type, end, { once: true });
+            }
         }
         return this.ready;
     }
@@ -35,6 +48,8 @@ export class Audio {
             this.waiting = makeMessages;
             return;
         }
+        if (makeMessages !== this.deferred)
+            this.deferred = null;
         const { context, node } = await this.start();
         await context.resume();
         const frame = Math.round(context.currentTime * context.sampleRate);

@@ -3,6 +3,7 @@
 // picker or dropped on the page; a pasted sound code opens its sound.
 import { button, keysAreElsewhere } from './controls.mjs';
 import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from './exportchoices.mjs';
+import { kHearIt } from './links.mjs';
 
 const kCodePrefix = 'bfs1:';
 const kStateBytes = 484;
@@ -140,9 +141,33 @@ function exportDialog(onExport) {
     return dialog;
 }
 
+// What an export is named after: the kind a generator made, or the file a
+// sound was opened from ("sound" for a code or a link).
+function exportNameFollowsTheSound(page) {
+    const { editor, sound } = page;
+    let origin = editor.kind();
+    let slotCount = editor.slots().values.length;
+    let opened = null;
+    sound.listen((code, cause) => {
+        const slots = editor.slots().values.length;
+        if (cause === 'edit' && slots > slotCount)
+            origin = editor.kind(); // a generator keeps its sound as a new slot
+        else if (cause === 'open' || cause === 'restore')
+            origin = opened ?? 'sound';
+        slotCount = slots;
+        opened = null;
+    });
+    return {
+        current: () => origin,
+        // Said just before a file's sound is shown.
+        openingFile: (name) => { opened = name.replace(/\.[^.]*$/, '').replace(/[^\w.-]+/g, '_') || 'sound'; },
+    };
+}
+
 export function install(page) {
     const { bf, editor, sound, say } = page;
     const names = new ExportNames();
+    const origin = exportNameFollowsTheSound(page);
 
     function exportSound(choices) {
         let bytes;
@@ -152,7 +177,7 @@ export function install(page) {
             return `Cannot export: ${error.message}`;
         }
         choose(choices);
-        const name = names.next(editor.kind());
+        const name = names.next(origin.current());
         download(bytes, name);
         say(`Exported ${name}`);
         return '';
@@ -169,7 +194,7 @@ export function install(page) {
         }
         if (sound.current() === before)
             page.audio.play(before);
-        say(done);
+        say(page.audio.ready ? done : `${done}: ${kHearIt}`);
         return true;
     }
 
@@ -203,6 +228,7 @@ export function install(page) {
             if (file.size > kMostFileBytes)
                 throw new Error(`'${file.name}' is too large (${file.size} bytes) to be a sound from Bleepforge`);
             const code = codeOfFile(new Uint8Array(await file.arrayBuffer()), file.name);
+            origin.openingFile(file.name);
             show(code, `Opened ${file.name}`);
         } catch (error) {
             say(`Error: ${error.message}`, { error: true });

@@ -3,6 +3,9 @@
 // tab) shows that sound. The fragment is the code's short form ("bfz1.…");
 // a code as `bleepforge share` prints it opens too.
 
+// What a sound shown before the first gesture waits for.
+export const kHearIt = 'press any key or click to hear it';
+
 // The fragment as typed or pasted: browsers may have escaped some of it.
 function fragmentText() {
     const raw = location.hash.slice(1);
@@ -54,7 +57,7 @@ function tellOpened(page, text, { reloaded = false } = {}) {
     if (page.audio.ready)
         sayAfterErrors(page, 'Opened the sound in the link.');
     else
-        sayAfterErrors(page, 'Opened a shared sound: press any key or click to hear it.');
+        sayAfterErrors(page, `Opened a shared sound: ${kHearIt}.`);
 }
 
 function reloaded() {
@@ -65,8 +68,14 @@ function reloaded() {
 // The browser plays nothing before a gesture: the first one starts the audio,
 // which then plays what waits, such as a sound opened from a link.
 function startAudioAtFirstGesture(audio) {
+    const start = () => {
+        audio.start();
+        const status = document.getElementById('status');
+        if (status.textContent.includes(kHearIt))
+            status.textContent = '';
+    };
     for (const type of ['pointerdown', 'keydown'])
-        window.addEventListener(type, () => audio.start(), { capture: true, once: true });
+        window.addEventListener(type, start, { capture: true, once: true });
 }
 
 // "Copy link": to the clipboard, or, where the browser refuses it, selected

@@ -85,5 +85,25 @@ files.install(page);
 store.install(page);
 links.install(page);
 
+// A toolbar control clicked with the mouse gives the keys back to the page,
+// so that Space plays the sound instead of pressing the control again.
+document.getElementById('toolbar').addEventListener('click', (event) => {
+    const control = event.target.closest('button, input');
+    if (event.detail > 0 && control)
+        control.blur();
+});
+
+// A first visit is told where to begin; a return, with its sounds kept, is not.
+function firstVisit() {
+    try {
+        return localStorage.getItem(store.kKeptKey) === null;
+    } catch {
+        return true;
+    }
+}
+if (!document.getElementById('status').textContent && firstVisit())
+    say('Press a generator to make a sound. Space plays it, keys A to K play notes, ' +
+        'and a click on a value types one.');
+
 window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';

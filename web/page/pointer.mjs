@@ -56,7 +56,10 @@ export function install(page, prompts) {
     let partStep = 0;
     let rest = 0;
     canvas.addEventListener('wheel', (event) => {
-        event.preventDefault(); // the page does not scroll under the editor
+        // Over a knob the wheel turns it; elsewhere the page scrolls as usual.
+        if (!editor.wheelTurns(...view.point(event)))
+            return;
+        event.preventDefault();
         prompts.end();
         const perStep = event.deltaMode === WheelEvent.DOM_DELTA_LINE ? kLinesPerStep
             : event.deltaMode === WheelEvent.DOM_DELTA_PAGE ? 1 : kPixelsPerStep;
