@@ -487,6 +487,30 @@ same_pixels "$work/list-again.png" "$work/list.png" || fail "the list looks diff
 editor_shot "$work/restarted.png"
 same_pixels "$work/restarted.png" "$work/tweaked.png" || fail "the chosen sound is not back after a restart"
 
+# Export starred: a file per starred sound into a folder, named from the list
+# and numbered past a file already there, each the bytes a single Export of
+# that sound writes. The tweaked sound is starred now, the fourth no more.
+click_row 2 27
+click_row 3 27
+mkdir -p "$work/set"
+echo mine >"$work/set/pickup 2.wav"
+choose_file ctrl+shift+e "Export starred sounds" "$work/set"
+for _ in $(seq 100); do [[ $(ls "$work/set" | wc -l) == 3 ]] && break; sleep 0.1; done
+sleep 0.5
+[[ $(ls "$work/set" | tr '\n' '|') == "pickup 2 (2).wav|pickup 2.wav|pickup 3.wav|" ]] ||
+    fail "export starred wrote: $(ls "$work/set" | tr '\n' '|')"
+[[ $(cat "$work/set/pickup 2.wav") == mine ]] || fail "export starred replaced a file"
+attack=$("$cli" show "$work/set/pickup 3.wav" | sed -n 's/^--set "Amp Env Attack=\(.*\)"$/\1/p')
+awk -v a="$attack" 'BEGIN { exit !(a > 0.4999 && a < 0.5001) }' || fail "the tweak is not in its export (attack $attack)"
+for row in 1 2; do
+    click_row $row
+    choose_file ctrl+e "Export sound" "$work/single-$row"
+    wait_for_file "$work/single-$row.wav"
+done
+cmp -s "$work/single-1.wav" "$work/set/pickup 2 (2).wav" || fail "an exported starred sound differs from its single export"
+cmp -s "$work/single-2.wav" "$work/set/pickup 3.wav" || fail "the tweaked sound's export differs from its single export"
+sleep 7 # the exports' messages clear before the status is looked at again
+
 # The keys list (F1) lines up what the keys do: in each line, the text after
 # the first wide gap starts where it does in the others.
 keys F1
