@@ -20,14 +20,15 @@
 // data: the table of a thread's dynamic TLS blocks then grows past what the
 // leak checker reads right, and it crashes scanning it at exit. Its TLS is not
 // scanned here (thread-local objects are gone by then anyway), and the
-// loader's own scope lists, which it then sees as leaks, are not ours.
+// loader's own scope lists and thread vectors, which it then sees as leaks,
+// are not ours.
 extern "C" const char* __lsan_default_options()
 {
     return "use_tls=0";
 }
 extern "C" const char* __lsan_default_suppressions()
 {
-    return "leak:resize_scopes\n";
+    return "leak:resize_scopes\nleak:_dl_resize_dtv\n";
 }
 
 namespace
