@@ -409,6 +409,8 @@ GtkWidget* buildHeader(App& app)
 
 void buildWindow(App& app)
 {
+    // The header bar, the list and the dialogs are dark, as the editor is.
+    g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
     app.window = gtk_widget_get_toplevel(openEditor(app));
     app.view = gtk_bin_get_child(GTK_BIN(app.window));
     // The title bar can only be replaced before the window is realised.

@@ -47,6 +47,9 @@ found=$(compare -metric AE -subimage-search "$work/corner.png" "$work/patch.png"
 [[ $found == "0 @ "* ]] || fail "the editor is not on screen as the snapshot draws it ($found)"
 offset=${found#0 @ }
 ox=${offset%,*} oy=${offset#*,}
+# The header bar above the editor is dark, as the editor is.
+header=$(convert "$work/screen.png" -crop "300x$((oy - 10))+$((ox + 450))+5" -colorspace gray -format '%[fx:mean]' info:)
+awk -v m="$header" 'BEGIN { exit !(m < 0.3) }' || fail "the header bar is light beside the dark editor (mean $header)"
 # --sync waits for the pointer to move, which it never does when it is there
 # already (closing the app twice in a row clicks the same spot).
 pointer_to() {
@@ -191,6 +194,8 @@ capture=$!
 jack_midiseq bleepforge-seq 24000 0 60 12000 >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do jack_connect bleepforge-seq:out "$midi_in" 2>/dev/null && break; sleep 0.1; done
+devices=$("$app" --list-devices)
+grep -q $'^  [0-9]*\tbleepforge-seq:out$' <<<"$devices" || fail "--list-devices does not list JACK's MIDI ports: $devices"
 wait "$capture" || fail "jack_capture failed"
 midi_peak=$(sox "$work/midi.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
 awk -v p="$midi_peak" 'BEGIN { exit !(p > 0.01) }' || fail "MIDI notes are silent (peak $midi_peak)"
@@ -531,7 +536,8 @@ done
 [[ -n $keys_window ]] || fail "F1 shows no list of keys"
 sleep 0.5
 import -window "$keys_window" "$work/keys.png"
-columns=$(convert "$work/keys.png" -colorspace gray -threshold 75% -negate txt:- | awk -F'[,: ]+' '
+# Light text, dim or not, on the dark dialog.
+columns=$(convert "$work/keys.png" -colorspace gray -threshold 45% txt:- | awk -F'[,: ]+' '
     /#FFFFFF|white/ { if ($2 > y + 1) line++; y = $2; on[line, $1] = 1; if ($1 > w) w = $1 }
     END {
         for (l = 1; l <= line; l++) {
