@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+struct ExportBatch;
+
 // The app's window and what it keeps. Everything here belongs to the GUI
 // thread; the audio thread is reached only through DeviceIO.
 struct App
@@ -53,6 +55,7 @@ struct App
     std::string auditionDue;   // the state to play once the strip has rendered it
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
+    std::shared_ptr<ExportBatch> exports; // Export starred or all, while it runs
 };
 
 // The line under the strip: what just happened or went wrong, shown whole.
@@ -101,6 +104,13 @@ void KeepSettings(App& app);
 void OpenAction(App& app);
 void SaveAction(App& app);
 void ExportAction(App& app);
+// Export starred… and Export all…: a file per sound into a chosen folder.
+void ExportSeveralAction(App& app, bool starredOnly);
+// Writes the sounds on a thread of their own, the window staying free, with
+// a progress bar that can cancel; the status sums up at the end.
+void StartExports(App& app, std::vector<ListedSound> sounds, const ExportSettings& settings,
+                  const std::string& folder);
+bool ExportsRunning(const App& app);
 void PasteAction(App& app);
 void CopyAction(App& app);
 

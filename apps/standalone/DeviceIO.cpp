@@ -233,9 +233,13 @@ int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void*
 std::string DeviceIO::ListDevices()
 {
     std::ostringstream text;
+    // MIDI is listed from where Start takes it: JACK's ports while a JACK server runs.
+    RtMidi::Api midiApi = RtMidi::UNSPECIFIED;
     try
     {
         RtAudio audio;
+        if (audio.getCurrentApi() == RtAudio::UNIX_JACK)
+            midiApi = RtMidi::UNIX_JACK;
         text << "audio outputs (" << RtAudio::getApiDisplayName(audio.getCurrentApi()) << "):\n";
         unsigned listed = 0;
         for (unsigned d = 0; d < audio.getDeviceCount(); ++d)
@@ -257,8 +261,8 @@ std::string DeviceIO::ListDevices()
     }
     try
     {
-        RtMidiIn midi;
-        text << "MIDI inputs:\n";
+        RtMidiIn midi(midiApi, "Bleepforge");
+        text << "MIDI inputs (" << RtMidi::getApiDisplayName(midi.getCurrentApi()) << "):\n";
         for (unsigned p = 0; p < midi.getPortCount(); ++p)
             text << "  " << p << "\t" << midi.getPortName(p) << "\n";
         if (midi.getPortCount() == 0)

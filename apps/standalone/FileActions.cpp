@@ -4,6 +4,7 @@
 #include "ShareCode.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
@@ -175,6 +176,7 @@ struct ExportChoices
 {
     GtkWidget* channels;
     GtkWidget* format;
+    GtkWidget* formatLabel;
     GtkWidget* rate;
     GtkWidget* container;
     GtkWidget* normalise;
@@ -189,10 +191,12 @@ GtkWidget* comboOf(std::initializer_list<const char*> texts, int active)
     return combo;
 }
 
-void addChoice(GtkWidget* grid, int column, const char* label, GtkWidget* choice)
+GtkWidget* addChoice(GtkWidget* grid, int column, const char* label, GtkWidget* choice)
 {
-    gtk_grid_attach(GTK_GRID(grid), gtk_label_new(label), column, 0, 1, 1);
+    GtkWidget* title = gtk_label_new(label);
+    gtk_grid_attach(GTK_GRID(grid), title, column, 0, 1, 1);
     gtk_grid_attach(GTK_GRID(grid), choice, column, 1, 1, 1);
+    return title;
 }
 
 int rateIndex(double rate)
@@ -203,11 +207,50 @@ int rateIndex(double rate)
     return 1;
 }
 
+const char* sampleText(SampleFormat sample)
+{
+    switch (sample)
+    {
+    case SampleFormat::kPcm16:
+        return "16-bit";
+    case SampleFormat::kPcm24:
+        return "24-bit";
+    default:
+        return "32-bit float";
+    }
+}
+
+Container chosenContainer(const ExportChoices& choices)
+{
+    return static_cast<Container>(gtk_combo_box_get_active(GTK_COMBO_BOX(choices.container)));
+}
+
+// The sample formats the chosen file type takes, the one chosen kept where it
+// can be; hidden for a file type that has none of its own.
+void offerSampleFormats(ExportChoices& choices, SampleFormat wanted)
+{
+    GtkComboBoxText* format = GTK_COMBO_BOX_TEXT(choices.format);
+    gtk_combo_box_text_remove_all(format);
+    const std::vector<SampleFormat> offered = SampleFormatsOf(chosenContainer(choices));
+    for (SampleFormat sample : offered)
+        gtk_combo_box_text_append(format, std::to_string(static_cast<int>(sample)).c_str(), sampleText(sample));
+    if (!gtk_combo_box_set_active_id(GTK_COMBO_BOX(format), std::to_string(static_cast<int>(wanted)).c_str()))
+        gtk_combo_box_set_active(GTK_COMBO_BOX(format), 0);
+    gtk_widget_set_visible(choices.format, !offered.empty());
+    gtk_widget_set_visible(choices.formatLabel, !offered.empty());
+}
+
+SampleFormat chosenSample(const ExportChoices& choices)
+{
+    const gchar* id = gtk_combo_box_get_active_id(GTK_COMBO_BOX(choices.format));
+    return id ? static_cast<SampleFormat>(std::atoi(id)) : SampleFormat::kPcm16;
+}
+
 // The export's choices under the file list, as last chosen.
 GtkWidget* exportOptions(const ExportSettings& settings, ExportChoices* choices)
 {
     choices->channels = comboOf({"Mono", "Stereo"}, settings.format.channels - 1);
-    choices->format = comboOf({"16-bit", "24-bit", "32-bit float"}, static_cast<int>(settings.format.sample));
+    choices->format = gtk_combo_box_text_new();
     choices->rate = comboOf({"22050 Hz", "44100 Hz", "48000 Hz", "96000 Hz"}, rateIndex(settings.rate));
     choices->container = comboOf({"WAV", "FLAC", "Ogg Vorbis"}, static_cast<int>(settings.format.container));
     choices->normalise = comboOf({"Off", "Peak to −1 dBFS", "Loudness to −16 LUFS"},
@@ -218,11 +261,22 @@ GtkWidget* exportOptions(const ExportSettings& settings, ExportChoices* choices)
                                 "render --normalize lufs measures it");
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_set_column_spacing(GTK_GRID(grid), 12);
-    addChoice(grid, 0, "Channels", choices->channels);
-    addChoice(grid, 1, "Samples", choices->format);
-    addChoice(grid, 2, "Rate", choices->rate);
-    addChoice(grid, 3, "File type", choices->container);
+    addChoice(grid, 0, "File type", choices->container);
+    addChoice(grid, 1, "Channels", choices->channels);
+    choices->formatLabel = addChoice(grid, 2, "Samples", choices->format);
+    addChoice(grid, 3, "Rate", choices->rate);
     addChoice(grid, 4, "Normalise", choices->normalise);
+    gtk_widget_show_all(grid);
+    // A file type without sample formats of its own hides them for good.
+    gtk_widget_set_no_show_all(choices->format, TRUE);
+    gtk_widget_set_no_show_all(choices->formatLabel, TRUE);
+    offerSampleFormats(*choices, settings.format.sample);
+    g_signal_connect(choices->container, "changed", G_CALLBACK(+[](GtkComboBox*, gpointer data)
+                                                               {
+                                                                   ExportChoices& choices = *static_cast<ExportChoices*>(data);
+                                                                   offerSampleFormats(choices, chosenSample(choices));
+                                                               }),
+                     choices);
     return grid;
 }
 
@@ -230,10 +284,9 @@ ExportSettings chosenSettings(const ExportChoices& choices)
 {
     ExportSettings settings;
     settings.format.channels = gtk_combo_box_get_active(GTK_COMBO_BOX(choices.channels)) + 1;
-    settings.format.sample = static_cast<SampleFormat>(gtk_combo_box_get_active(GTK_COMBO_BOX(choices.format)));
+    settings.format.sample = chosenSample(choices);
     settings.rate = kExportRates[gtk_combo_box_get_active(GTK_COMBO_BOX(choices.rate))];
-    settings.format.container =
-        static_cast<Container>(gtk_combo_box_get_active(GTK_COMBO_BOX(choices.container)));
+    settings.format.container = chosenContainer(choices);
     const int normalise = gtk_combo_box_get_active(GTK_COMBO_BOX(choices.normalise));
     settings.normalise = normalise > 0;
     settings.loudness = normalise == 2;
@@ -261,24 +314,31 @@ std::string folderOf(const std::string& path)
     return result;
 }
 
+std::string startFolder(const App& app)
+{
+    if (!app.settings.exportFolder.empty())
+        return app.settings.exportFolder;
+    gchar* here = g_get_current_dir();
+    const std::string folder = here;
+    g_free(here);
+    return folder;
+}
+
 } // namespace
 
 void ExportAction(App& app)
 {
     ExportSettings& settings = app.settings.exportSettings;
     GtkWidget* dialog = fileDialog(app, GTK_FILE_CHOOSER_ACTION_SAVE, "Export sound", "_Export");
-    addFilter(dialog, "WAV (.wav)", {"*.wav", "*.WAV"});
-    addFilter(dialog, "FLAC (.flac)", {"*.flac", "*.FLAC"});
-    addFilter(dialog, "Ogg Vorbis (.ogg)", {"*.ogg", "*.OGG"});
+    // The file type is chosen once, below; it sets the extension.
     ExportChoices choices;
     gtk_file_chooser_set_extra_widget(GTK_FILE_CHOOSER(dialog), exportOptions(settings, &choices));
     g_signal_connect(choices.container, "changed", G_CALLBACK(followFileType), dialog);
-    const std::string folder = app.settings.exportFolder.empty() ? g_get_current_dir() : app.settings.exportFolder;
+    const std::string folder = startFolder(app);
     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
     gtk_file_chooser_set_current_name(
         GTK_FILE_CHOOSER(dialog),
         SuggestExportName(folder, LastKind(app), settings.format.container).c_str());
-    gtk_widget_show_all(gtk_file_chooser_get_extra_widget(GTK_FILE_CHOOSER(dialog)));
     std::string path = runFileDialog(dialog, [&] { settings = chosenSettings(choices); });
     if (path.empty())
         return;
@@ -297,4 +357,31 @@ void ExportAction(App& app)
                 return std::string(change);
             });
     ExportChanged(app);
+}
+
+void ExportSeveralAction(App& app, bool starredOnly)
+{
+    std::vector<ListedSound> chosen;
+    for (size_t i = 0; i < app.sounds.Size(); ++i)
+        if (!starredOnly || app.sounds.At(i).starred)
+            chosen.push_back(app.sounds.At(i));
+    if (chosen.empty())
+        return ShowStatus(app, starredOnly ? "No sound is starred: star the ones to export with ☆ in the list"
+                                           : "The list has no sounds to export");
+    if (ExportsRunning(app))
+        return ShowStatus(app, "An export is still running: wait for it, or cancel it");
+    ExportSettings& settings = app.settings.exportSettings;
+    const std::string title = starredOnly ? "Export starred sounds" : "Export all sounds";
+    GtkWidget* dialog = fileDialog(app, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, title.c_str(), "_Export");
+    gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(dialog), TRUE);
+    ExportChoices choices;
+    gtk_file_chooser_set_extra_widget(GTK_FILE_CHOOSER(dialog), exportOptions(settings, &choices));
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), startFolder(app).c_str());
+    const std::string folder = runFileDialog(dialog, [&] { settings = chosenSettings(choices); });
+    if (folder.empty())
+        return;
+    app.settings.exportFolder = folder;
+    KeepSettings(app);
+    ExportChanged(app);
+    StartExports(app, std::move(chosen), settings, folder);
 }

@@ -41,7 +41,7 @@ bool shortcut(App& app, guint key, bool shift)
         SaveAction(app);
         return true;
     case GDK_KEY_e:
-        ExportAction(app);
+        shift ? ExportSeveralAction(app, true) : ExportAction(app);
         return true;
     case GDK_KEY_v:
         PasteAction(app);
@@ -140,6 +140,7 @@ const char* const kKeyList[][2] = {
     {"Ctrl+O", "open a sound (state, preset, or an audio file from Bleepforge)"},
     {"Ctrl+S", "save the sound"},
     {"Ctrl+E", "export"},
+    {"Ctrl+Shift+E", "export the starred sounds, a file each"},
     {"Ctrl+C", "copy the sound's code"},
     {"Ctrl+V", "paste a sound code or a sound file's path"},
     {"Delete", "take the sound off the list"},

@@ -151,10 +151,22 @@ ExportedSound RenderBundle::Render(const HostRender& job, const ExportSettings& 
     return sound;
 }
 
-double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
+HostRender RenderBundle::JobFor(const std::string& state, double rate)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    AUInstance unit(*mCopy, "bleepforge-standalone");
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    RestoreFrom(unit, StateDictionary(*mCopy, chunk), "the listed sound");
+    return ExportJob(unit, rate);
+}
+
+namespace
+{
+
+double writeExport(RenderBundle& renders, const HostRender& job, const ExportSettings& settings,
                    const std::string& path)
 {
-    const HostRender job = ExportJob(unit, settings.rate);
     CheckFits(settings.format, settings.rate, MostFrames(job.request)); // before it renders
     const ExportedSound sound = renders.Render(job, settings);
     AudioWriter writer(path, settings.format, settings.rate,
@@ -164,6 +176,113 @@ double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings
                  static_cast<long>(sound.audio.left.size()));
     writer.Commit();
     return sound.gain;
+}
+
+// Gives the file the name unless a file has it: 0, EEXIST, or why it failed.
+int claimName(const std::string& from, const std::string& to)
+{
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the no-replace rename: a hard link never replaces either.
+    if (link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    unlink(from.c_str());
+    return 0;
+}
+
+const int kMostNumbers = 10000;
+const size_t kMostNameBytes = 200; // of the 255 a name may have: room for " (9999).flac"
+
+bool refusedInNames(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f || std::strchr("/\\:*?\"<>|", c) != nullptr;
+}
+
+} // namespace
+
+double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
+                   const std::string& path)
+{
+    return writeExport(renders, ExportJob(unit, settings.rate), settings, path);
+}
+
+std::string ExportListed(RenderBundle& renders, const std::string& state, const std::string& name,
+                         const ExportSettings& settings, const std::string& folder)
+{
+    const HostRender job = renders.JobFor(state, settings.rate);
+    // Written whole in a hidden folder of its own first, then moved to a name
+    // no file has: a file that appears meanwhile is never replaced.
+    std::string work = folder + "/.bleepforge-export-XXXXXX";
+    if (!mkdtemp(&work[0]))
+        throw std::runtime_error("cannot write in '" + folder + "': " + std::strerror(errno));
+    const std::string written = work + "/sound";
+    try
+    {
+        writeExport(renders, job, settings, written);
+        const std::string base = FileNameFor(name);
+        for (int n = 1; n <= kMostNumbers; ++n)
+        {
+            const std::string path = folder + "/" + NumberedName(base, n, settings.format.container);
+            const int error = claimName(written, path);
+            if (error == 0)
+            {
+                rmdir(work.c_str());
+                return path;
+            }
+            if (error != EEXIST)
+                throw std::runtime_error("cannot write '" + path + "': " + std::strerror(error));
+        }
+        throw std::runtime_error("every name for '" + base + "' up to " + std::to_string(kMostNumbers) +
+                                 " is taken in '" + folder + "'");
+    }
+    catch (...)
+    {
+        unlink(written.c_str());
+        rmdir(work.c_str());
+        throw;
+    }
+}
+
+std::string FileNameFor(const std::string& name)
+{
+    gchar* valid = g_utf8_make_valid(name.c_str(), static_cast<gssize>(name.size()));
+    std::string safe = valid;
+    g_free(valid);
+    for (char& c : safe)
+        if (refusedInNames(static_cast<unsigned char>(c)))
+            c = c == '/' || c == '\\' ? '-' : ' ';
+    if (safe.size() > kMostNameBytes)
+    {
+        size_t cut = kMostNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+        safe.erase(cut);
+    }
+    // A leading dot hides the file; a trailing dot or space is lost on other systems.
+    const size_t first = safe.find_first_not_of(". ");
+    const size_t last = safe.find_last_not_of(". ");
+    return first == std::string::npos ? "sound" : safe.substr(first, last - first + 1);
+}
+
+std::string NumberedName(const std::string& base, int number, Container container)
+{
+    return base + (number == 1 ? "" : " (" + std::to_string(number) + ")") + ExtensionOf(container);
+}
+
+std::vector<SampleFormat> SampleFormatsOf(Container container)
+{
+    switch (container)
+    {
+    case Container::kOgg:
+    case Container::kMp3:
+        return {};
+    case Container::kFlac:
+        return {SampleFormat::kPcm16, SampleFormat::kPcm24};
+    default:
+        return {SampleFormat::kPcm16, SampleFormat::kPcm24, SampleFormat::kFloat};
+    }
 }
 
 std::string SuggestExportName(const std::string& folder, const std::string& kind,

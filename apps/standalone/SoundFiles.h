@@ -54,6 +54,9 @@ public:
 
     // Renders in a fresh instance of the copy; any thread may call it.
     ExportedSound Render(const HostRender& job, const ExportSettings& settings);
+    // Export's job for a state, read in a fresh instance of the copy, so the
+    // window's instance stays as it is; any thread may call it.
+    HostRender JobFor(const std::string& state, double rate);
 
 private:
     std::unique_ptr<AUBundle> mCopy;
@@ -64,6 +67,25 @@ private:
 // again; returns the gain normalising applied.
 double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
                    const std::string& path);
+// A listed sound written into a folder, named after it and numbered past any
+// file there ("pickup 3 (2).wav"), the same bytes as Export of that sound;
+// any thread may call it. Never replaces a file, even one made meanwhile;
+// returns the path written.
+std::string ExportListed(RenderBundle& renders, const std::string& state, const std::string& name,
+                         const ExportSettings& settings, const std::string& folder);
+// A sound's name made fit to name a file on any desktop: no folder
+// separators, control characters or characters other systems refuse, no
+// leading dot or trailing dot or space, whole UTF-8 characters within a
+// length that leaves room for a number and an extension; "sound" when nothing
+// is left.
+std::string FileNameFor(const std::string& name);
+// The names a listed sound may take in turn: "name.ext", "name (2).ext", …
+std::string NumberedName(const std::string& base, int number, Container container);
+
+// The sample formats a container lets Export choose, in SampleFormat order;
+// none for those that have no choice of their own (Ogg Vorbis, MP3).
+std::vector<SampleFormat> SampleFormatsOf(Container container);
+
 // "kind-N.ext" in the folder with the lowest N from 1 whose file is not there.
 std::string SuggestExportName(const std::string& folder, const std::string& kind,
                               Container container);

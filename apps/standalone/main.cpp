@@ -348,6 +348,31 @@ GtkWidget* buildInfoBar(App& app)
     return app.infoBar;
 }
 
+// Beside Export: the list's sounds, a file each.
+GtkWidget* exportSeveralMenu(App& app)
+{
+    GtkWidget* menu = gtk_menu_new();
+    const std::pair<const char*, bool> items[] = {{"Export starred… (Ctrl+Shift+E)", true},
+                                                  {"Export all…", false}};
+    for (const auto& [label, starredOnly] : items)
+    {
+        GtkWidget* item = gtk_menu_item_new_with_label(label);
+        g_object_set_data(G_OBJECT(item), "starred-only", GINT_TO_POINTER(starredOnly));
+        g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* item, gpointer data)
+                                                      {
+                                                          ExportSeveralAction(*static_cast<App*>(data),
+                                                                              g_object_get_data(G_OBJECT(item), "starred-only"));
+                                                      }),
+                         &app);
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+    }
+    gtk_widget_show_all(menu);
+    GtkWidget* button = gtk_menu_button_new();
+    gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
+    gtk_widget_set_tooltip_text(button, "Export the starred sounds, or all of the list, a file each into a folder");
+    return button;
+}
+
 GtkWidget* buildHeader(App& app)
 {
     GtkWidget* bar = gtk_header_bar_new();
@@ -356,6 +381,7 @@ GtkWidget* buildHeader(App& app)
               OpenAction, app);
     addButton(bar, "_Save…", "Save the sound as a state or a preset (Ctrl+S)", SaveAction, app);
     addButton(bar, "_Export…", "Write the sound as an audio file (Ctrl+E)", ExportAction, app);
+    gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), exportSeveralMenu(app));
     app.undoButton = addButton(bar, "↶", "Undo the last change of the sound (Ctrl+Z)", Undo, app);
     app.redoButton = addButton(bar, "↷", "Redo what was undone (Ctrl+Shift+Z or Ctrl+Y)", Redo, app);
     // The window's title needs no room here: the editor says what this is.
@@ -383,6 +409,8 @@ GtkWidget* buildHeader(App& app)
 
 void buildWindow(App& app)
 {
+    // The header bar, the list and the dialogs are dark, as the editor is.
+    g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
     app.window = gtk_widget_get_toplevel(openEditor(app));
     app.view = gtk_bin_get_child(GTK_BIN(app.window));
     // The title bar can only be replaced before the window is realised.

@@ -47,6 +47,9 @@ found=$(compare -metric AE -subimage-search "$work/corner.png" "$work/patch.png"
 [[ $found == "0 @ "* ]] || fail "the editor is not on screen as the snapshot draws it ($found)"
 offset=${found#0 @ }
 ox=${offset%,*} oy=${offset#*,}
+# The header bar above the editor is dark, as the editor is.
+header=$(convert "$work/screen.png" -crop "300x$((oy - 10))+$((ox + 450))+5" -colorspace gray -format '%[fx:mean]' info:)
+awk -v m="$header" 'BEGIN { exit !(m < 0.3) }' || fail "the header bar is light beside the dark editor (mean $header)"
 # --sync waits for the pointer to move, which it never does when it is there
 # already (closing the app twice in a row clicks the same spot).
 pointer_to() {
@@ -191,6 +194,8 @@ capture=$!
 jack_midiseq bleepforge-seq 24000 0 60 12000 >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do jack_connect bleepforge-seq:out "$midi_in" 2>/dev/null && break; sleep 0.1; done
+devices=$("$app" --list-devices)
+grep -q $'^  [0-9]*\tbleepforge-seq:out$' <<<"$devices" || fail "--list-devices does not list JACK's MIDI ports: $devices"
 wait "$capture" || fail "jack_capture failed"
 midi_peak=$(sox "$work/midi.wav" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}')
 awk -v p="$midi_peak" 'BEGIN { exit !(p > 0.01) }' || fail "MIDI notes are silent (peak $midi_peak)"
@@ -487,6 +492,30 @@ same_pixels "$work/list-again.png" "$work/list.png" || fail "the list looks diff
 editor_shot "$work/restarted.png"
 same_pixels "$work/restarted.png" "$work/tweaked.png" || fail "the chosen sound is not back after a restart"
 
+# Export starred: a file per starred sound into a folder, named from the list
+# and numbered past a file already there, each the bytes a single Export of
+# that sound writes. The tweaked sound is starred now, the fourth no more.
+click_row 2 27
+click_row 3 27
+mkdir -p "$work/set"
+echo mine >"$work/set/pickup 2.wav"
+choose_file ctrl+shift+e "Export starred sounds" "$work/set"
+for _ in $(seq 100); do [[ $(ls "$work/set" | wc -l) == 3 ]] && break; sleep 0.1; done
+sleep 0.5
+[[ $(ls "$work/set" | tr '\n' '|') == "pickup 2 (2).wav|pickup 2.wav|pickup 3.wav|" ]] ||
+    fail "export starred wrote: $(ls "$work/set" | tr '\n' '|')"
+[[ $(cat "$work/set/pickup 2.wav") == mine ]] || fail "export starred replaced a file"
+attack=$("$cli" show "$work/set/pickup 3.wav" | sed -n 's/^--set "Amp Env Attack=\(.*\)"$/\1/p')
+awk -v a="$attack" 'BEGIN { exit !(a > 0.4999 && a < 0.5001) }' || fail "the tweak is not in its export (attack $attack)"
+for row in 1 2; do
+    click_row $row
+    choose_file ctrl+e "Export sound" "$work/single-$row"
+    wait_for_file "$work/single-$row.wav"
+done
+cmp -s "$work/single-1.wav" "$work/set/pickup 2 (2).wav" || fail "an exported starred sound differs from its single export"
+cmp -s "$work/single-2.wav" "$work/set/pickup 3.wav" || fail "the tweaked sound's export differs from its single export"
+sleep 7 # the exports' messages clear before the status is looked at again
+
 # The keys list (F1) lines up what the keys do: in each line, the text after
 # the first wide gap starts where it does in the others.
 keys F1
@@ -507,7 +536,8 @@ done
 [[ -n $keys_window ]] || fail "F1 shows no list of keys"
 sleep 0.5
 import -window "$keys_window" "$work/keys.png"
-columns=$(convert "$work/keys.png" -colorspace gray -threshold 75% -negate txt:- | awk -F'[,: ]+' '
+# Light text, dim or not, on the dark dialog.
+columns=$(convert "$work/keys.png" -colorspace gray -threshold 45% txt:- | awk -F'[,: ]+' '
     /#FFFFFF|white/ { if ($2 > y + 1) line++; y = $2; on[line, $1] = 1; if ($1 > w) w = $1 }
     END {
         for (l = 1; l <= line; l++) {
