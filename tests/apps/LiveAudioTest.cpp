@@ -165,12 +165,15 @@ TEST_F(LiveAudioTest, ChangesMadeWhileBlocksRenderPlayAsTheEntryPlaysThem)
             }
             rendering = false;
         });
+    // At least one value is set, also when a loaded machine lets the audio
+    // thread finish before this loop begins.
     float value = 0.0f;
-    for (int n = 0; rendering; ++n)
+    int n = 0;
+    do
     {
-        value = 300.0f + static_cast<float>(n % 500);
+        value = 300.0f + static_cast<float>(n++ % 500);
         unit.SetParameter(cutoff, value);
-    }
+    } while (rendering);
     audio.join();
     entry.SetParameter(cutoff, value);
     std::vector<float> left(kFrames), right(kFrames);
