@@ -31,7 +31,6 @@ struct App
     GtkWidget* starredOnly = nullptr; // shows the starred sounds alone
     GtkWidget* octaveLabel = nullptr; // musical typing's octave, in the header
     GtkWidget* lockMarks = nullptr;   // drawn over the editor: which controls are locked
-    bool valueClick = false;          // a right-click passed on to the editor for its value field
     GtkWidget* undoButton = nullptr;
     GtkWidget* redoButton = nullptr;
     std::unique_ptr<WaveStrip> strip;

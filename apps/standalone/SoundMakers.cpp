@@ -122,47 +122,23 @@ int paramAt(double x, double y)
     return -1;
 }
 
-struct ValueClick
-{
-    App* app;
-    GdkEvent* event;
-};
-
-// The editor's own right-click, which types a value, reached from the menu.
-void passToEditor(App& app, GdkEvent* event)
-{
-    app.valueClick = true;
-    gtk_widget_event(gtk_bin_get_child(GTK_BIN(app.view)), event);
-    app.valueClick = false;
-}
-
 void showControlMenu(App& app, int param, GdkEventButton* event)
 {
     GtkWidget* menu = gtk_menu_new();
     const std::string name = paramProperties[param].name;
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + std::string(ParamPlainName(static_cast<EParams>(param))), name));
+    const std::string shown = ParamPlainName(static_cast<EParams>(param));
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + shown, name));
     const std::string group = LockGroupOf(param);
     if (!group.empty())
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + group, group));
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
-    GtkWidget* value = gtk_menu_item_new_with_label("Type a value…");
-    auto* click = new ValueClick{&app, gdk_event_copy(reinterpret_cast<GdkEvent*>(event))};
-    g_signal_connect_data(value, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data)
-                                                        {
-                                                            auto* click = static_cast<ValueClick*>(data);
-                                                            passToEditor(*click->app, click->event);
-                                                        }),
-                          click, +[](gpointer data, GClosure*)
-                          {
-                              auto* click = static_cast<ValueClick*>(data);
-                              gdk_event_free(click->event);
-                              delete click;
-                          },
-                          GConnectFlags(0));
+    GtkWidget* value = gtk_menu_item_new_with_label("Click a value to type one");
+    gtk_widget_set_sensitive(value, FALSE);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), value);
     gtk_widget_show_all(menu);
     gtk_menu_attach_to_widget(GTK_MENU(menu), app.view, nullptr);
-    g_signal_connect(menu, "selection-done", G_CALLBACK(+[](GtkMenuShell* menu, gpointer)
+    // Gone once closed, chosen from or not.
+    g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkMenuShell* menu, gpointer)
                                                         { g_idle_add(+[](gpointer m) -> gboolean
                                                                      {
                                                                          gtk_widget_destroy(GTK_WIDGET(m));
@@ -172,12 +148,13 @@ void showControlMenu(App& app, int param, GdkEventButton* event)
     gtk_menu_popup_at_pointer(GTK_MENU(menu), reinterpret_cast<GdkEvent*>(event));
 }
 
-// A right-click on a control opens its menu; the editor's value field is one
-// item of it.
+// A right-click on a control opens its menu; with Shift it reaches the
+// editor as it always did.
 gboolean onEditorEvent(GtkWidget*, GdkEvent* event, gpointer data)
 {
     App& app = *static_cast<App*>(data);
-    if (app.valueClick || event->type != GDK_BUTTON_PRESS || event->button.button != GDK_BUTTON_SECONDARY)
+    if (event->type != GDK_BUTTON_PRESS || event->button.button != GDK_BUTTON_SECONDARY ||
+        (event->button.state & GDK_SHIFT_MASK))
         return FALSE;
     const int param = paramAt(event->button.x, event->button.y);
     if (param < 0)
@@ -235,6 +212,8 @@ GtkWidget* BuildLocksButton(App& app)
 void AttachLocks(App& app)
 {
     app.lockMarks = gtk_drawing_area_new();
+    // Drawn in the overlay's window, so that clicks pass through it to the editor.
+    gtk_widget_set_has_window(app.lockMarks, FALSE);
     gtk_overlay_add_overlay(GTK_OVERLAY(app.view), app.lockMarks);
     gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(app.view), app.lockMarks, TRUE);
     g_signal_connect(app.lockMarks, "draw", G_CALLBACK(drawLocks), &app);
