@@ -69,6 +69,8 @@ void ListenToSound(App& app);
 // The sound was replaced whole (Open, a paste): it joins the list as a sound
 // of its own, one step, heard at once.
 void SoundJoined(App& app, const std::string& kind, const std::string& name);
+// A change still settling becomes its step now: a sound made next is one of its own.
+void SettleNow(App& app);
 // The instrument's slot buttons and generators move or grow its slots; the
 // list follows, as one step. Not while a change is still settling.
 void FollowSlots(App& app);

@@ -234,6 +234,19 @@ gboolean settled(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+} // namespace
+
+void SettleNow(App& app)
+{
+    if (!app.settling)
+        return;
+    g_source_remove(app.settling);
+    settled(&app);
+}
+
+namespace
+{
+
 void settleLater(App& app)
 {
     if (app.settling)
@@ -285,8 +298,7 @@ void SoundJoined(App& app, const std::string& kind, const std::string& name)
 
 void MakeVariations(App& app, int count)
 {
-    if (app.settling)
-        return; // a change still on its way to the list
+    SettleNow(app); // a change on its way to the list is the source's
     size_t source = app.sounds.Current();
     if (source == SoundList::kNone)
         source = app.sounds.Add(currentState(app), LastKind(app));

@@ -9,6 +9,7 @@
 
 void GenerateAction(App& app, const char* kind)
 {
+    SettleNow(app); // the sound before keeps its place, and the locks their values
     try
     {
         RunGenerator(*app.unit, kind);
