@@ -123,19 +123,29 @@ int paramAt(double x, double y)
     return -1;
 }
 
-void showControlMenu(App& app, int param, GdkEventButton* event)
+// The editor's printed group labels, where they stand, and what each locks.
+struct GroupLabel
 {
-    GtkWidget* menu = gtk_menu_new();
-    const std::string name = paramProperties[param].name;
-    const std::string shown = ParamPlainName(static_cast<EParams>(param));
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + shown, name));
-    const std::string group = LockGroupOf(param);
-    if (!group.empty())
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + group, group));
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
-    GtkWidget* value = gtk_menu_item_new_with_label("Click a value to type one");
-    gtk_widget_set_sensitive(value, FALSE);
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), value);
+    int x, y, width, height;
+    const char* group;
+};
+const GroupLabel kGroupLabels[] = {
+    {0, 54, 30, 18, "osc1"},           {0, 122, 30, 18, "osc2"},       {0, 190, 30, 18, "osc3"},
+    {48, 258, 40, 30, "noise"},        {48, 326, 40, 30, "noise"},     {28, 379, 76, 16, "amp-env"},
+    {0, 427, 26, 17, "amp-env"},       {0, 495, 26, 17, "filter-env"}, {460, 379, 48, 16, "filters"},
+    {316, 282, 68, 16, "pitch"},       {748, 379, 70, 16, "pitch"},    {676, 5, 68, 17, "crusher"},
+    {748, 5, 44, 17, "output"}};
+
+const char* groupLabelAt(double x, double y)
+{
+    for (const GroupLabel& label : kGroupLabels)
+        if (x >= label.x && x < label.x + label.width && y >= label.y && y < label.y + label.height)
+            return label.group;
+    return nullptr;
+}
+
+void popUp(App& app, GtkWidget* menu, GdkEventButton* event)
+{
     gtk_widget_show_all(menu);
     gtk_menu_attach_to_widget(GTK_MENU(menu), app.view, nullptr);
     // Gone once closed, chosen from or not.
@@ -149,8 +159,31 @@ void showControlMenu(App& app, int param, GdkEventButton* event)
     gtk_menu_popup_at_pointer(GTK_MENU(menu), reinterpret_cast<GdkEvent*>(event));
 }
 
-// A right-click on a control opens its menu; with Shift it reaches the
-// editor as it always did.
+void showControlMenu(App& app, int param, GdkEventButton* event)
+{
+    GtkWidget* menu = gtk_menu_new();
+    const std::string name = paramProperties[param].name;
+    const std::string shown = ParamPlainName(static_cast<EParams>(param));
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + shown, name));
+    const std::string group = LockGroupOf(param);
+    if (!group.empty())
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + group, group));
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
+    GtkWidget* value = gtk_menu_item_new_with_label("Click a value to type one");
+    gtk_widget_set_sensitive(value, FALSE);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), value);
+    popUp(app, menu, event);
+}
+
+void showGroupMenu(App& app, const std::string& group, GdkEventButton* event)
+{
+    GtkWidget* menu = gtk_menu_new();
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + group, group));
+    popUp(app, menu, event);
+}
+
+// A right-click on a control or a group's label opens its menu; with Shift
+// it reaches the editor as it always did.
 gboolean onEditorEvent(GtkWidget*, GdkEvent* event, gpointer data)
 {
     App& app = *static_cast<App*>(data);
@@ -158,9 +191,13 @@ gboolean onEditorEvent(GtkWidget*, GdkEvent* event, gpointer data)
         (event->button.state & GDK_SHIFT_MASK))
         return FALSE;
     const int param = paramAt(event->button.x, event->button.y);
-    if (param < 0)
+    const char* group = param < 0 ? groupLabelAt(event->button.x, event->button.y) : nullptr;
+    if (param >= 0)
+        showControlMenu(app, param, &event->button);
+    else if (group)
+        showGroupMenu(app, group, &event->button);
+    else
         return FALSE;
-    showControlMenu(app, param, &event->button);
     return TRUE;
 }
 
