@@ -61,7 +61,8 @@ std::vector<int> LockedParams(const std::vector<std::string>& locks)
             if (lock == paramProperties[i].name || lock == LockGroupOf(i))
                 locked.push_back(i);
         if (locked.size() == before)
-            throw UsageError("--lock '" + lock + "': not a parameter name (see bleepforge params) "
+            throw UsageError("--lock '" + lock +
+                             "': not a parameter name (see bleepforge params) "
                              "nor a group: osc1, osc2, osc3, noise, amp-env, filter-env, "
                              "filters, pitch, crusher, output");
     }

@@ -15,8 +15,8 @@ struct StateOf
 {
     explicit StateOf(const std::string& state)
     {
-        if (StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(), kNumParams,
-                               &version, values) < 0)
+        if (StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(),
+                               kNumParams, &version, values) < 0)
             throw std::runtime_error("a sound that locks apply to is not a state");
     }
 
@@ -83,8 +83,9 @@ void restoreState(AUInstance& unit, const AUBundle& bundle, const std::string& s
 
 } // namespace
 
-std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle, const std::string& source,
-                                      int count, const std::vector<int>& locked)
+std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,
+                                      const std::string& source, int count,
+                                      const std::vector<int>& locked)
 {
     std::vector<std::string> made;
     for (int k = 0; k < count; ++k)

@@ -17,5 +17,6 @@ std::vector<std::string> KnownLocks(const std::vector<std::string>& locks);
 void RunGenerator(AUInstance& unit, const std::string& kind);
 // Sounds mutated from source, each with draws of its own and the locked
 // values of source. The instance is left holding source.
-std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle, const std::string& source,
-                                      int count, const std::vector<int>& locked);
+std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,
+                                      const std::string& source, int count,
+                                      const std::vector<int>& locked);

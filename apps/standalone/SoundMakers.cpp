@@ -23,15 +23,16 @@ void GenerateAction(App& app, const char* kind)
 void VariationsAction(App& app)
 {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
-        "Variations", GTK_WINDOW(app.window), GTK_DIALOG_MODAL, "_Cancel", GTK_RESPONSE_CANCEL, "_Make",
-        GTK_RESPONSE_OK, nullptr);
+        "Variations", GTK_WINDOW(app.window), GTK_DIALOG_MODAL, "_Cancel", GTK_RESPONSE_CANCEL,
+        "_Make", GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     GtkWidget* count = gtk_spin_button_new_with_range(1, kMostVariations, 1);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(count), app.settings.variations);
     gtk_entry_set_activates_default(GTK_ENTRY(count), TRUE);
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
     gtk_container_set_border_width(GTK_CONTAINER(row), 18);
-    gtk_box_pack_start(GTK_BOX(row), gtk_label_new("Sounds to make from this one, locks kept:"), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), gtk_label_new("Sounds to make from this one, locks kept:"),
+                       FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), count, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row);
     gtk_widget_show_all(dialog);
@@ -90,13 +91,14 @@ GtkWidget* lockItem(App& app, const std::string& label, const std::string& name)
     GtkWidget* item = gtk_check_menu_item_new_with_label(label.c_str());
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), isLocked(app, name));
     g_object_set_data_full(G_OBJECT(item), "lock", g_strdup(name.c_str()), g_free);
-    g_signal_connect(item, "toggled", G_CALLBACK(+[](GtkCheckMenuItem* item, gpointer data)
-                                                 {
-                                                     setLocked(*static_cast<App*>(data),
-                                                               static_cast<const char*>(g_object_get_data(
-                                                                   G_OBJECT(item), "lock")),
-                                                               gtk_check_menu_item_get_active(item));
-                                                 }),
+    g_signal_connect(item, "toggled",
+                     G_CALLBACK(+[](GtkCheckMenuItem* item, gpointer data)
+                                {
+                                    setLocked(*static_cast<App*>(data),
+                                              static_cast<const char*>(
+                                                  g_object_get_data(G_OBJECT(item), "lock")),
+                                              gtk_check_menu_item_get_active(item));
+                                }),
                      &app);
     return item;
 }
@@ -104,8 +106,8 @@ GtkWidget* lockItem(App& app, const std::string& label, const std::string& name)
 // The menu is made each time it opens, so its checks are the locks of now.
 void fillLocksMenu(GtkWidget* menu, App& app)
 {
-    gtk_container_foreach(GTK_CONTAINER(menu), [](GtkWidget* item, gpointer) { gtk_widget_destroy(item); },
-                          nullptr);
+    gtk_container_foreach(
+        GTK_CONTAINER(menu), [](GtkWidget* item, gpointer) { gtk_widget_destroy(item); }, nullptr);
     for (const std::string& group : LockGroupNames())
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, group, group));
     gtk_widget_show_all(menu);
@@ -130,10 +132,10 @@ struct GroupLabel
     const char* group;
 };
 const GroupLabel kGroupLabels[] = {
-    {0, 54, 30, 18, "osc1"},           {0, 122, 30, 18, "osc2"},       {0, 190, 30, 18, "osc3"},
-    {48, 258, 40, 30, "noise"},        {48, 326, 40, 30, "noise"},     {28, 379, 76, 16, "amp-env"},
-    {0, 427, 26, 17, "amp-env"},       {0, 495, 26, 17, "filter-env"}, {460, 379, 48, 16, "filters"},
-    {316, 282, 68, 16, "pitch"},       {748, 379, 70, 16, "pitch"},    {676, 5, 68, 17, "crusher"},
+    {0, 54, 30, 18, "osc1"},     {0, 122, 30, 18, "osc2"},       {0, 190, 30, 18, "osc3"},
+    {48, 258, 40, 30, "noise"},  {48, 326, 40, 30, "noise"},     {28, 379, 76, 16, "amp-env"},
+    {0, 427, 26, 17, "amp-env"}, {0, 495, 26, 17, "filter-env"}, {460, 379, 48, 16, "filters"},
+    {316, 282, 68, 16, "pitch"}, {748, 379, 70, 16, "pitch"},    {676, 5, 68, 17, "crusher"},
     {748, 5, 44, 17, "output"}};
 
 const char* groupLabelAt(double x, double y)
@@ -149,12 +151,17 @@ void popUp(App& app, GtkWidget* menu, GdkEventButton* event)
     gtk_widget_show_all(menu);
     gtk_menu_attach_to_widget(GTK_MENU(menu), app.view, nullptr);
     // Gone once closed, chosen from or not.
-    g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkMenuShell* menu, gpointer)
-                                                        { g_idle_add(+[](gpointer m) -> gboolean
-                                                                     {
-                                                                         gtk_widget_destroy(GTK_WIDGET(m));
-                                                                         return G_SOURCE_REMOVE;
-                                                                     }, menu); }),
+    g_signal_connect(menu, "deactivate",
+                     G_CALLBACK(+[](GtkMenuShell* menu, gpointer)
+                                {
+                                    g_idle_add(
+                                        +[](gpointer m) -> gboolean
+                                        {
+                                            gtk_widget_destroy(GTK_WIDGET(m));
+                                            return G_SOURCE_REMOVE;
+                                        },
+                                        menu);
+                                }),
                      nullptr);
     gtk_menu_popup_at_pointer(GTK_MENU(menu), reinterpret_cast<GdkEvent*>(event));
 }
@@ -167,7 +174,8 @@ void showControlMenu(App& app, int param, GdkEventButton* event)
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + shown, name));
     const std::string group = LockGroupOf(param);
     if (!group.empty())
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + group, group));
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu),
+                              lockItem(app, "Lock the group " + group, group));
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     GtkWidget* value = gtk_menu_item_new_with_label("Click a value to type one");
     gtk_widget_set_sensitive(value, FALSE);
@@ -231,17 +239,20 @@ GtkWidget* BuildLocksButton(App& app)
 {
     GtkWidget* button = gtk_menu_button_new();
     gtk_button_set_label(GTK_BUTTON(button), "Locks");
-    gtk_widget_set_tooltip_text(button, "Groups that generators, Mutate and variations keep as they are "
-                                        "(right-click a knob to lock it alone)");
+    gtk_widget_set_tooltip_text(button,
+                                "Groups that generators, Mutate and variations keep as they are "
+                                "(right-click a knob to lock it alone)");
     gtk_widget_set_can_focus(button, FALSE);
     GtkWidget* menu = gtk_menu_new();
     gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
-    g_signal_connect(button, "toggled", G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
-                                                   {
-                                                       GtkMenu* menu = gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
-                                                       if (gtk_toggle_button_get_active(button) && menu)
-                                                           fillLocksMenu(GTK_WIDGET(menu), *static_cast<App*>(data));
-                                                   }),
+    g_signal_connect(button, "toggled",
+                     G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
+                                {
+                                    GtkMenu* menu =
+                                        gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
+                                    if (gtk_toggle_button_get_active(button) && menu)
+                                        fillLocksMenu(GTK_WIDGET(menu), *static_cast<App*>(data));
+                                }),
                      &app);
     fillLocksMenu(menu, app);
     return button;
@@ -255,5 +266,6 @@ void AttachLocks(App& app)
     gtk_overlay_add_overlay(GTK_OVERLAY(app.view), app.lockMarks);
     gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(app.view), app.lockMarks, TRUE);
     g_signal_connect(app.lockMarks, "draw", G_CALLBACK(drawLocks), &app);
-    g_signal_connect(gtk_bin_get_child(GTK_BIN(app.view)), "event", G_CALLBACK(onEditorEvent), &app);
+    g_signal_connect(gtk_bin_get_child(GTK_BIN(app.view)), "event", G_CALLBACK(onEditorEvent),
+                     &app);
 }

@@ -28,8 +28,8 @@ std::vector<double> valuesOf(const std::string& state)
 {
     std::vector<double> values(kNumParams);
     int32_t version = 0;
-    EXPECT_GE(StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(), kNumParams,
-                                 &version, values.data()),
+    EXPECT_GE(StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(),
+                                 kNumParams, &version, values.data()),
               0);
     return values;
 }
@@ -46,7 +46,8 @@ protected:
 
     // The app's way from the defaults: the window's sequence seeded, the
     // generator run, the locked values put back.
-    std::string inTheApp(const std::string& kind, unsigned seed, const std::vector<std::string>& locks)
+    std::string inTheApp(const std::string& kind, unsigned seed,
+                         const std::vector<std::string>& locks)
     {
         AUInstance window{bundle};
         const std::string before = BytesOf(CurrentState(window));
@@ -60,8 +61,8 @@ protected:
     {
         const std::string state = path(kind + ".state");
         const std::string command = std::string(BLEEPFORGE_CLI) + " generate " + kind + " --seed " +
-                                    std::to_string(seed) + locks + " --state-out '" + state + "' -o '" +
-                                    path(kind + ".wav") + "' 2>/dev/null";
+                                    std::to_string(seed) + locks + " --state-out '" + state +
+                                    "' -o '" + path(kind + ".wav") + "' 2>/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return slurp(state);
     }
@@ -81,6 +82,26 @@ TEST_F(GeneratingTest, LocksThroughAGeneratorGiveWhatGenerateLockGives)
     EXPECT_THROW(RunGenerator(unit, "bogus"), std::runtime_error);
 }
 
+// The kind comes from a host: read no further than it gives, nothing run
+// for a name that is not a whole kind.
+TEST_F(GeneratingTest, TheGeneratePropertyRunsOnlyAWholeKind)
+{
+    const std::string before = BytesOf(CurrentState(unit));
+    const char unterminated[16] = {'p', 'i', 'c', 'k', 'u', 'p', 'p', 'i',
+                                   'c', 'k', 'u', 'p', 'p', 'i', 'c', 'k'};
+    EXPECT_NE(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, unterminated,
+                               sizeof unterminated),
+              noErr);
+    EXPECT_NE(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, "pickup", 0), noErr);
+    const char longer[32] = "pickup";
+    EXPECT_NE(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, longer, sizeof longer),
+              noErr);
+    EXPECT_EQ(BytesOf(CurrentState(unit)), before);
+    EXPECT_EQ(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, "COIN", 4),
+              noErr); // an alias, unterminated
+    EXPECT_NE(BytesOf(CurrentState(unit)), before);
+}
+
 TEST_F(GeneratingTest, VariationsAreNewSoundsThatKeepTheLockedValues)
 {
     RunGenerator(unit, "shoot");
@@ -88,7 +109,8 @@ TEST_F(GeneratingTest, VariationsAreNewSoundsThatKeepTheLockedValues)
     const std::vector<int> pitch = LockedParams({"pitch"});
     const std::vector<std::string> made = VariationsOf(unit, bundle, source, 5, pitch);
     ASSERT_EQ(made.size(), 5u);
-    EXPECT_EQ(std::set<std::string>(made.begin(), made.end()).size(), 5u) << "two variations are one sound";
+    EXPECT_EQ(std::set<std::string>(made.begin(), made.end()).size(), 5u)
+        << "two variations are one sound";
     for (const std::string& variation : made)
     {
         EXPECT_NE(variation, source);
@@ -109,8 +131,8 @@ TEST(SoundListVariations, JoinRightAfterTheirSourceNamedAfterIt)
     std::vector<std::string> names;
     for (size_t i = 0; i < list.Size(); ++i)
         names.push_back(list.At(i).name);
-    EXPECT_EQ(names, (std::vector<std::string>{"pickup 1", "pickup 1 v3", "pickup 1 v1", "pickup 1 v2",
-                                               "jump 1", "pickup 2"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"pickup 1", "pickup 1 v3", "pickup 1 v1",
+                                               "pickup 1 v2", "jump 1", "pickup 2"}));
     EXPECT_EQ(list.At(1).kind, "pickup");
     EXPECT_EQ(list.Current(), 1u);
 }
