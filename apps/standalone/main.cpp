@@ -383,6 +383,8 @@ GtkWidget* buildHeader(App& app)
     gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.octaveLabel);
     ShowOctave(app);
     gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), BuildLocksButton(app));
+    addButton(bar, "Variations…", "New sounds mutated from this one, the locks kept (V)", VariationsAction,
+              app);
     return bar;
 }
 
