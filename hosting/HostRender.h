@@ -14,6 +14,8 @@ const AudioUnitPropertyID kSoundSlotProperty = 64002;
 const AudioUnitPropertyID kLastKindProperty = 64003;
 // The sound slots: SInt32 slot shown, then 60 normalised doubles a slot.
 const AudioUnitPropertyID kSlotsProperty = 64004;
+// Runs a generator by its kind (char[16], as the CLI names kinds), as its button does.
+const AudioUnitPropertyID kGenerateProperty = 64005;
 
 struct HostRender
 {

@@ -5,6 +5,7 @@
 #include "qxDSP.h"
 #include "qxOsc.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -280,6 +281,8 @@ OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSi
 {
     if (propID == kPropertySlots)
         return SetSlots(dataSize, data);
+    if (propID == kPropertyGenerate)
+        return RunGenerator(dataSize, data);
     if (propID != kPropertyRandomSeed)
         return kAudioUnitErr_InvalidProperty;
     if (!data || dataSize < sizeof(UInt32))
@@ -287,6 +290,22 @@ OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSi
     UInt32 seed;
     std::memcpy(&seed, data, sizeof seed);
     SeedRandom(seed);
+    return noErr;
+}
+
+// A host's own keys make sounds as the buttons do. The kind is read only up
+// to its end or the property's size, whichever comes first.
+OSStatus Bleepforge::RunGenerator(UInt32 dataSize, const void* data)
+{
+    const size_t most = 16;
+    if (!data || dataSize == 0 || dataSize > most)
+        return kAudioUnitErr_InvalidPropertyValue;
+    const char* text = static_cast<const char*>(data);
+    const std::string kind(text, static_cast<size_t>(std::find(text, text + dataSize, '\0') - text));
+    const BleepforgeGenerator generator = GeneratorOf(CanonicalKind(kind));
+    if (!generator)
+        return kAudioUnitErr_InvalidPropertyValue;
+    (this->*generator)();
     return noErr;
 }
 

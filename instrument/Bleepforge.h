@@ -73,8 +73,9 @@ public:
         kPropertyRandomSeed,                        // UInt32, write only
         kPropertySoundSlot, // SInt32 current slot and SInt32 slot count, read only
         kPropertyLastKind,  // char[16]: the last generator's kind, "" before one; read only
-        kPropertySlots      // SInt32 slot shown, then kNumParams normalised doubles a slot;
+        kPropertySlots,     // SInt32 slot shown, then kNumParams normalised doubles a slot;
                             // read and write, whole or refused whole
+        kPropertyGenerate   // char[16]: a generator's kind, run as its button runs it; write only
     };
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
@@ -147,6 +148,7 @@ private:
     void SetFromGenerator(int paramIdx, double normalized);
     void ShowSlotIndex();
     OSStatus SetSlots(UInt32 dataSize, const void* data);
+    OSStatus RunGenerator(UInt32 dataSize, const void* data);
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
     void applyPendingChanges();

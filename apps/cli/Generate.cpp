@@ -178,58 +178,6 @@ void CheckGenerateRequest(const GenerateRequest& request)
 }
 
 
-namespace
-{
-
-// Each group by the names of its parameters: a prefix, or exact names.
-struct LockGroup
-{
-    const char* group;
-    std::vector<std::string> prefixes;
-};
-const LockGroup kLockGroups[] = {
-    {"osc1", {"Osc1 "}},
-    {"osc2", {"Osc2 "}},
-    {"osc3", {"Osc3 "}},
-    {"noise", {"White Level", "Pink Level", "Whiite EnvDepth", "Pink EnvDepth"}},
-    {"amp-env", {"Amp Env "}},
-    {"filter-env", {"Filter Env "}},
-    {"filters", {"Filter LP ", "Filter HP "}},
-    {"pitch", {"Pitch "}},
-    {"crusher", {"BitCrush "}},
-    {"output", {"Output Gain", "Compression Factor"}}};
-
-bool startsWith(const std::string& text, const std::string& start)
-{
-    return text.compare(0, start.size(), start) == 0;
-}
-
-} // namespace
-
-std::vector<int> LockedParams(const std::vector<std::string>& locks)
-{
-    std::vector<int> locked;
-    for (const std::string& lock : locks)
-    {
-        const size_t before = locked.size();
-        for (int i = 0; i < kNumParams; ++i)
-        {
-            const std::string name = paramProperties[i].name;
-            bool inGroup = false;
-            for (const LockGroup& g : kLockGroups)
-                for (const std::string& prefix : g.prefixes)
-                    inGroup = inGroup || (lock == g.group && startsWith(name, prefix));
-            if (name == lock || inGroup)
-                locked.push_back(i);
-        }
-        if (locked.size() == before)
-            throw UsageError("--lock '" + lock + "': not a parameter name (see bleepforge params) "
-                             "nor a group: osc1, osc2, osc3, noise, amp-env, filter-env, "
-                             "filters, pitch, crusher, output");
-    }
-    return locked;
-}
-
 std::string KindName(const GenerateRequest& request)
 {
     return request.recipe ? request.recipe->name : CanonicalKind(request.kind);

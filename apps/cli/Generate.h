@@ -2,6 +2,7 @@
 
 #include "AudioFile.h"
 #include "Levels.h"
+#include "Locks.h"
 #include "Recipe.h"
 #include "RenderJob.h"
 
@@ -30,10 +31,6 @@ struct GenerateRequest
     bool quiet = false;    // no line a file on stderr
 };
 
-// The parameters that --lock names keep: exact names, or the groups osc1,
-// osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher and output.
-// Throws UsageError for a name that is neither.
-std::vector<int> LockedParams(const std::vector<std::string>& locks);
 // The kind the sounds are named by: the recipe's, else the generator's.
 std::string KindName(const GenerateRequest& request);
 // Whether KIND names a generator.

@@ -31,6 +31,8 @@ struct App
     GtkWidget* slot = nullptr;
     GtkWidget* soundRows = nullptr;   // the list of sounds beside the editor
     GtkWidget* starredOnly = nullptr; // shows the starred sounds alone
+    GtkWidget* octaveLabel = nullptr; // musical typing's octave, in the header
+    GtkWidget* lockMarks = nullptr;   // drawn over the editor: which controls are locked
     GtkWidget* undoButton = nullptr;
     GtkWidget* redoButton = nullptr;
     std::unique_ptr<WaveStrip> strip;
@@ -70,6 +72,8 @@ void ListenToSound(App& app);
 // The sound was replaced whole (Open, a paste): it joins the list as a sound
 // of its own, one step, heard at once.
 void SoundJoined(App& app, const std::string& kind, const std::string& name);
+// A change still settling becomes its step now: a sound made next is one of its own.
+void SettleNow(App& app);
 // The instrument's slot buttons and generators move or grow its slots; the
 // list follows, as one step. Not while a change is still settling.
 void FollowSlots(App& app);
@@ -78,6 +82,9 @@ void ChooseSound(App& app, size_t i);
 void DeleteSound(App& app, size_t i);
 void RenameSound(App& app, size_t i, const std::string& name);
 void StarSound(App& app, size_t i, bool starred);
+// Sounds mutated from the chosen one, locks kept, join the list after it;
+// the first is chosen and heard. One step.
+void MakeVariations(App& app, int count);
 // The kind of sound the instrument's last generator made, "sound" before one.
 std::string LastKind(App& app);
 void Undo(App& app);
@@ -96,6 +103,17 @@ void ExportChanged(App& app);
 gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer app);
 gboolean OnKeyRelease(GtkWidget* window, GdkEventKey* event, gpointer app);
 void ShowKeys(App& app);
+
+// The app's own ways to make sounds: generators by key, variations, locks.
+void GenerateAction(App& app, const char* kind);
+void VariationsAction(App& app);
+void StarChosen(App& app);
+// Musical typing's octave, as the header shows it.
+void ShowOctave(App& app);
+// The header's menu of locked groups.
+GtkWidget* BuildLocksButton(App& app);
+// Locks drawn over the editor, and its controls' menu on a right-click.
+void AttachLocks(App& app);
 
 // Writes the settings down; a failure shows in the status line.
 void KeepSettings(App& app);

@@ -63,6 +63,18 @@ bool shortcut(App& app, guint key, bool shift)
     }
 }
 
+// The digits make sounds in the order of the editor's buttons.
+const char* const kDigitKinds[] = {"pickup", "shoot", "powerup", "hit", "jump", "blip", "slash"};
+
+bool generatorKey(App& app, guint key)
+{
+    const size_t digit = key - GDK_KEY_1;
+    if (key < GDK_KEY_1 || digit >= sizeof kDigitKinds / sizeof kDigitKinds[0])
+        return false;
+    GenerateAction(app, kDigitKinds[digit]);
+    return true;
+}
+
 bool plainKey(App& app, guint key)
 {
     switch (key)
@@ -84,12 +96,26 @@ bool plainKey(App& app, guint key)
         return true;
     case GDK_KEY_z:
         app.octave = std::max(app.octave - 1, -kOctaveReach);
+        ShowOctave(app);
         return true;
     case GDK_KEY_x:
         app.octave = std::min(app.octave + 1, kOctaveReach);
+        ShowOctave(app);
+        return true;
+    case GDK_KEY_m:
+        GenerateAction(app, "mutate");
+        return true;
+    case GDK_KEY_r:
+        GenerateAction(app, "random");
+        return true;
+    case GDK_KEY_v:
+        VariationsAction(app);
+        return true;
+    case GDK_KEY_b:
+        StarChosen(app);
         return true;
     default:
-        return false;
+        return generatorKey(app, key);
     }
 }
 
@@ -143,13 +169,17 @@ const char* const kKeyList[][2] = {
     {"Ctrl+Shift+E", "export the starred sounds, a file each"},
     {"Ctrl+C", "copy the sound's code"},
     {"Ctrl+V", "paste a sound code or a sound file's path"},
+    {"1 2 3 4 5 6 7", "a new pickup, shoot, powerup, hit, jump, blip, slash sound"},
+    {"M, R", "mutate the sound, a random sound"},
+    {"V", "variations of the sound (locks kept)"},
+    {"B", "star the sound, or take its star"},
     {"Delete", "take the sound off the list"},
     {"F2", "rename the sound"},
     {"Ctrl+Q", "quit"},
     {"F1", "this list"},
     {"", ""},
     {"A W S E D F T G Y H U J K", "play C to the next C"},
-    {"Z, X", "an octave down, up"},
+    {"Z, X", "an octave down, up (the header shows it)"},
 };
 
 GtkWidget* leftLabel(const char* text)

@@ -1,11 +1,14 @@
 #include "Settings.h"
 
+#include "Generating.h"
+
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
 #include <glib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <unistd.h>
@@ -28,6 +31,15 @@ struct KeyFile
         gchar* value = g_key_file_get_string(file, kGroup, key, nullptr);
         const std::string result = value ? value : "";
         g_free(value);
+        return result;
+    }
+
+    std::vector<std::string> list(const char* key) const
+    {
+        gsize length = 0;
+        gchar** values = g_key_file_get_string_list(file, kGroup, key, &length, nullptr);
+        std::vector<std::string> result(values, values + (values ? length : 0));
+        g_strfreev(values);
         return result;
     }
 
@@ -97,6 +109,10 @@ AppSettings LoadSettings(const std::string& path, std::string* problem)
     out.normalise = keys.text("export-normalise") != "false";
     out.loudness = keys.text("export-normalise-to") == "lufs";
     settings.exportFolder = keys.text("export-folder");
+    settings.locks = KnownLocks(keys.list("locks"));
+    const int variations = std::atoi(keys.text("variations").c_str());
+    if (variations >= 1 && variations <= kMostVariations)
+        settings.variations = variations;
     return settings;
 }
 
@@ -115,6 +131,11 @@ void SaveSettings(const AppSettings& settings, const std::string& path)
     g_key_file_set_string(keys.file, kGroup, "export-normalise", out.normalise ? "true" : "false");
     g_key_file_set_string(keys.file, kGroup, "export-normalise-to", out.loudness ? "lufs" : "peak");
     g_key_file_set_string(keys.file, kGroup, "export-folder", settings.exportFolder.c_str());
+    std::vector<const gchar*> locks;
+    for (const std::string& lock : settings.locks)
+        locks.push_back(lock.c_str());
+    g_key_file_set_string_list(keys.file, kGroup, "locks", locks.data(), locks.size());
+    g_key_file_set_string(keys.file, kGroup, "variations", std::to_string(settings.variations).c_str());
     gsize length = 0;
     gchar* data = g_key_file_to_data(keys.file, &length, nullptr);
     std::string error;

@@ -3,6 +3,7 @@
 #include "SoundFiles.h"
 
 #include <string>
+#include <vector>
 
 // The app's remembered choices, kept between runs.
 struct AppSettings
@@ -10,7 +11,11 @@ struct AppSettings
     bool playOnChange = true;
     ExportSettings exportSettings;
     std::string exportFolder; // empty: the current folder
+    std::vector<std::string> locks; // parameter names and groups kept through generators
+    int variations = 5;             // sounds "Variations of this…" makes
 };
+
+const int kMostVariations = 50;
 
 // The rates Export offers.
 const int kExportRates[] = {22050, 44100, 48000, 96000};

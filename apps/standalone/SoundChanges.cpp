@@ -1,5 +1,7 @@
 // How a change of the sound reaches the ear, the picture, the list and the history.
 #include "App.h"
+#include "Generating.h"
+#include "Locks.h"
 #include "SlotStates.h"
 
 namespace
@@ -151,6 +153,20 @@ bool instrumentSlot(App& app, size_t* index, size_t* count)
     return true;
 }
 
+// What a generator made, with the locked values put back from before it.
+std::string withLocks(App& app, const std::string& before, const std::string& made)
+{
+    try
+    {
+        return KeepLockedValues(before, made, LockedParams(app.settings.locks));
+    }
+    catch (const std::exception& e)
+    {
+        ShowStatus(app, std::string("Error: the locks could not be kept: ") + e.what());
+        return made;
+    }
+}
+
 // A generator (or SAVE with a sound of its own) added a slot; PREV or NEXT showed
 // another. The list follows: the new sound joins it, or the one shown is
 // chosen with every tweak made to it. Anything else puts the list back into
@@ -165,7 +181,19 @@ bool followSlots(App& app)
     {
         // A generator made a new sound; SAVE keeps the one there was.
         const std::string now = currentState(app);
-        app.sounds.Add(now, now == app.history.Present().sound ? "saved" : LastKind(app));
+        const std::string before = app.history.Present().sound;
+        if (now == before)
+        {
+            app.sounds.Add(now, "saved");
+            return true;
+        }
+        const std::string kept = withLocks(app, before, now);
+        app.sounds.Add(kept, LastKind(app));
+        if (kept != now)
+        {
+            restore(app, kept);
+            showInSlots(app);
+        }
         return true;
     }
     if (count == listed && index < listed && index != app.sounds.Current())
@@ -205,6 +233,19 @@ gboolean settled(gpointer data)
     record(app);
     return G_SOURCE_REMOVE;
 }
+
+} // namespace
+
+void SettleNow(App& app)
+{
+    if (!app.settling)
+        return;
+    g_source_remove(app.settling);
+    settled(&app);
+}
+
+namespace
+{
 
 void settleLater(App& app)
 {
@@ -253,6 +294,35 @@ void SoundJoined(App& app, const std::string& kind, const std::string& name)
     app.sounds.Add(currentState(app), kind, name);
     showInSlots(app);
     record(app);
+}
+
+void MakeVariations(App& app, int count)
+{
+    SettleNow(app); // a change on its way to the list is the source's
+    size_t source = app.sounds.Current();
+    if (source == SoundList::kNone)
+        source = app.sounds.Add(currentState(app), LastKind(app));
+    std::vector<std::string> made;
+    try
+    {
+        made = VariationsOf(*app.unit, *app.bundle, app.sounds.At(source).state, count,
+                            LockedParams(app.settings.locks));
+    }
+    catch (const std::exception& e)
+    {
+        showInSlots(app);
+        record(app);
+        ShowStatus(app, std::string("Error: no variations were made: ") + e.what());
+        return;
+    }
+    const std::string name = app.sounds.At(source).name;
+    const size_t first = app.sounds.AddVariations(source, made);
+    restore(app, app.sounds.At(first).state);
+    showInSlots(app);
+    record(app);
+    if (!app.settings.playOnChange)
+        Audition(app);
+    ShowStatus(app, std::to_string(made.size()) + " variations of \"" + name + "\"");
 }
 
 void ChooseSound(App& app, size_t i)

@@ -68,17 +68,46 @@ size_t SoundList::Add(const std::string& state, const std::string& kind, const s
     ListedSound sound;
     sound.state = state;
     sound.kind = oneLine(kind).empty() ? "sound" : oneLine(kind);
-    sound.name = oneLine(name).empty() ? nextName(sound.kind) : oneLine(name);
-    if (Size() >= kMostSounds)
-    {
-        size_t oldest = 0;
-        while (oldest + 1 < Size() && At(oldest).starred)
-            ++oldest;
-        Remove(oldest);
-    }
+    sound.name = oneLine(name).empty() ? numbered(sound.kind + " ") : oneLine(name);
+    makeRoom(1, nullptr);
     mNow.entries.push_back(std::make_shared<const ListedSound>(std::move(sound)));
     mNow.current = mNow.entries.size() - 1;
     return mNow.current;
+}
+
+size_t SoundList::AddVariations(size_t source, const std::vector<std::string>& states)
+{
+    At(source);
+    makeRoom(states.size(), &source);
+    const ListedSound from = At(source);
+    for (size_t k = 0; k < states.size(); ++k)
+    {
+        ListedSound sound;
+        sound.state = states[k];
+        sound.kind = from.kind;
+        sound.name = numbered(from.name + " v");
+        mNow.entries.insert(mNow.entries.begin() + static_cast<std::ptrdiff_t>(source + 1 + k),
+                            std::make_shared<const ListedSound>(std::move(sound)));
+    }
+    mNow.current = states.empty() ? source : source + 1;
+    return mNow.current;
+}
+
+void SoundList::makeRoom(size_t count, size_t* keep)
+{
+    while (!mNow.entries.empty() && Size() + count > kMostSounds)
+    {
+        size_t oldest = 0;
+        while (oldest + 1 < Size() && (At(oldest).starred || (keep && oldest == *keep)))
+            ++oldest;
+        if (keep && oldest == *keep)
+            oldest = oldest == 0 ? 1 : 0; // every other sound is starred: the oldest of them goes
+        if (oldest >= Size())
+            return;
+        Remove(oldest);
+        if (keep && oldest < *keep)
+            --*keep;
+    }
 }
 
 void SoundList::Choose(size_t i)
@@ -145,10 +174,9 @@ double SoundList::SecondsOf(size_t i) const
     return measured == mSeconds.end() ? -1.0 : measured->second;
 }
 
-std::string SoundList::nextName(const std::string& kind) const
+std::string SoundList::numbered(const std::string& prefix) const
 {
     long long highest = 0;
-    const std::string prefix = kind + " ";
     for (const Entry& entry : mNow.entries)
         if (entry->name.compare(0, prefix.size(), prefix) == 0)
             highest = std::max(highest, wholeNumber(entry->name.substr(prefix.size()), 1LL << 40));

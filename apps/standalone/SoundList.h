@@ -45,6 +45,10 @@ public:
     // called after its kind and the next number of that kind ("pickup 3").
     // A full list first lets its oldest sound without a star go.
     size_t Add(const std::string& state, const std::string& kind, const std::string& name = "");
+    // Sounds made from the one at source join right after it, named after it
+    // ("pickup 3 v1", "v2", … past any there are), of its kind; the first is
+    // chosen. A full list lets its oldest sounds without a star go, never the source.
+    size_t AddVariations(size_t source, const std::vector<std::string>& states);
     // kNone chooses none. Throws std::out_of_range for a sound that is not there.
     void Choose(size_t i);
     // The chosen sound became this one; false when none is chosen or nothing changed.
@@ -70,7 +74,10 @@ public:
     static SoundList FromFileText(const std::string& text);
 
 private:
-    std::string nextName(const std::string& kind) const;
+    // The prefix with the next number no sound's name after it has yet.
+    std::string numbered(const std::string& prefix) const;
+    // Lets sounds go until count more fit, keeping *keep (moved as it moves).
+    void makeRoom(size_t count, size_t* keep);
     void replace(size_t i, const ListedSound& sound);
 
     Snapshot mNow;

@@ -404,6 +404,13 @@ GtkWidget* buildHeader(App& app)
     gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), play);
     app.slot = gtk_label_new("");
     gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.slot);
+    app.octaveLabel = gtk_label_new("");
+    gtk_widget_set_tooltip_text(app.octaveLabel, "The octave the keys A to K play (Z, X move it)");
+    gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.octaveLabel);
+    ShowOctave(app);
+    gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), BuildLocksButton(app));
+    addButton(bar, "Variations…", "New sounds mutated from this one, the locks kept (V)", VariationsAction,
+              app);
     return bar;
 }
 
@@ -438,6 +445,7 @@ void buildWindow(App& app)
     gtk_box_pack_start(GTK_BOX(sides), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(sides), BuildSoundList(app), TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(app.window), sides);
+    AttachLocks(app);
     g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
     g_signal_connect(app.window, "key-press-event", G_CALLBACK(OnKeyPress), &app);
     g_signal_connect(app.window, "key-release-event", G_CALLBACK(OnKeyRelease), &app);

@@ -589,10 +589,56 @@ app_window=$first_window app_pid=$first_pid
 close_app
 [[ $(sound_count) == 5 ]] || fail "the second app changed the first one's list"
 
+# Locks: "pitch", locked from a pitch knob's menu, keeps its values through
+# five Pickups while the rest is drawn anew; V makes five variations of the
+# last one, placed right after it.
+rm -f "$sounds" "$kept"
+start_app
+xdotool windowfocus --sync "$app_window" 2>/dev/null || true
+pointer_to $((ox + 356)) $((oy + 334)) # Pitch High Note
+xdotool click 3
+sleep 0.5
+xdotool mousemove_relative --sync 60 42 click 1 # its second item: the group
+sleep 0.3
+grep -qx 'locks=pitch;' "$XDG_CONFIG_HOME/bleepforge/settings.ini" ||
+    fail "the knob's menu did not lock pitch: $(grep locks "$XDG_CONFIG_HOME/bleepforge/settings.ini")"
+for press in 1 2 3 4 5; do
+    click ${button[pickup]}
+    sleep 0.8
+done
+keys v
+dialog=""
+for _ in $(seq 50); do
+    dialog=$(xdotool search --onlyvisible --name '^Variations$' 2>/dev/null | head -1) && [[ -n $dialog ]] && break
+    sleep 0.1
+done
+[[ -n $dialog ]] || fail "V shows no Variations dialog"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+xdotool key --window "$dialog" Return
+sleep 1.5
+close_app
+[[ $(sound_count) == 10 ]] || fail "five Pickups and five variations made $(sound_count) sounds"
+for n in 0 1 2 3 4 5 6 7 8 9; do
+    "$cli" show "$(field $n 1)" >"$work/locked-$n.txt"
+done
+"$cli" render --state-out "$work/defaults.bin" -o "$work/defaults.wav" >/dev/null 2>&1 ||
+    fail "the default sound could not be made"
+"$cli" show "$work/defaults.bin" >"$work/locked-defaults.txt"
+for n in 0 1 2 3 4 5 6 7 8 9; do
+    diff <(grep '"Pitch ' "$work/locked-$n.txt") <(grep '"Pitch ' "$work/locked-defaults.txt") >/dev/null ||
+        fail "sound $n changed a locked pitch value"
+    ! diff <(grep -v '"Pitch ' "$work/locked-$n.txt") <(grep -v '"Pitch ' "$work/locked-defaults.txt") >/dev/null ||
+        fail "sound $n is the defaults outside pitch"
+done
+[[ $(for n in 0 1 2 3 4 5 6 7 8 9; do field $n 1; done | sort -u | wc -l) == 10 ]] ||
+    fail "the locked Pickups and their variations are not ten different sounds"
+[[ $(field 5 5) == "pickup 5 v1" && $(field 9 5) == "pickup 5 v5" && $(field 4 5) == "pickup 5" ]] ||
+    fail "the variations are not named after their sound, right after it: $(cut -f 5 "$sounds" | tr '\n' ,)"
+
 # When the JACK server goes away, the app says so.
 start_app
 kill "$jack_pid"
 for _ in $(seq 100); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"
+echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup, variations) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"

@@ -1,0 +1,99 @@
+#include "Generating.h"
+
+#include "Locks.h"
+#include "Params.h"
+#include "Requests.h"
+#include "StateCodec.h"
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace
+{
+
+struct StateOf
+{
+    explicit StateOf(const std::string& state)
+    {
+        if (StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(),
+                               kNumParams, &version, values) < 0)
+            throw std::runtime_error("a sound that locks apply to is not a state");
+    }
+
+    std::string bytes() const
+    {
+        std::string out(kStateSize, '\0');
+        StateCodec::Encode(version, values, kNumParams, reinterpret_cast<unsigned char*>(&out[0]));
+        return out;
+    }
+
+    int32_t version = 0;
+    double values[kNumParams] = {};
+};
+
+} // namespace
+
+std::string KeepLockedValues(const std::string& before, const std::string& after,
+                             const std::vector<int>& locked)
+{
+    if (locked.empty())
+        return after;
+    const StateOf was(before);
+    StateOf kept(after);
+    for (int param : locked)
+        kept.values[param] = was.values[param];
+    return kept.bytes();
+}
+
+std::vector<std::string> KnownLocks(const std::vector<std::string>& locks)
+{
+    std::vector<std::string> known;
+    for (const std::string& lock : locks)
+    {
+        try
+        {
+            LockedParams({lock});
+            known.push_back(lock);
+        }
+        catch (const UsageError&)
+        {
+            // a name the table no longer has locks nothing
+        }
+    }
+    return known;
+}
+
+void RunGenerator(AUInstance& unit, const std::string& kind)
+{
+    char name[16] = {};
+    kind.copy(name, sizeof name - 1);
+    if (unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, name, sizeof name) != noErr)
+        throw std::runtime_error("the instrument has no generator '" + kind + "'");
+}
+
+namespace
+{
+
+void restoreState(AUInstance& unit, const AUBundle& bundle, const std::string& state)
+{
+    ByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    RestoreFrom(unit, StateDictionary(bundle, chunk), "the sound");
+}
+
+} // namespace
+
+std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,
+                                      const std::string& source, int count,
+                                      const std::vector<int>& locked)
+{
+    std::vector<std::string> made;
+    for (int k = 0; k < count; ++k)
+    {
+        restoreState(unit, bundle, source);
+        RunGenerator(unit, "mutate");
+        made.push_back(KeepLockedValues(source, BytesOf(CurrentState(unit)), locked));
+    }
+    restoreState(unit, bundle, source);
+    return made;
+}

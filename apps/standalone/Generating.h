@@ -1,0 +1,22 @@
+#pragma once
+
+#include "HostRender.h"
+
+#include <string>
+#include <vector>
+
+// A generator's state with the locked parameters put back as they were
+// before it ran, as generate --lock puts them back: every other value stays
+// what the generator drew. Throws std::runtime_error when either is not a state.
+std::string KeepLockedValues(const std::string& before, const std::string& after,
+                             const std::vector<int>& locked);
+// The locks the user chose that still name something; any other is let go.
+std::vector<std::string> KnownLocks(const std::vector<std::string>& locks);
+// Runs the instance's generator of a kind ("pickup", "mutate", …) as its
+// button does; throws std::runtime_error when the instance refuses it.
+void RunGenerator(AUInstance& unit, const std::string& kind);
+// Sounds mutated from source, each with draws of its own and the locked
+// values of source. The instance is left holding source.
+std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,
+                                      const std::string& source, int count,
+                                      const std::vector<int>& locked);
