@@ -26,7 +26,13 @@ start_jalv() {
         sleep 0.1
     done
     [[ -n $editor ]] || fail "no editor appeared inside jalv"
-    main=$(xdotool search --name '^Bleepforge$' | head -1)
+    # jalv names its window a moment after the editor shows inside it.
+    main=""
+    for _ in $(seq 100); do
+        main=$(xdotool search --name '^Bleepforge$' 2>/dev/null | head -1) && [[ -n $main ]] && break
+        sleep 0.1
+    done
+    [[ -n $main ]] || fail "jalv's window has no title 'Bleepforge'"
     sleep 1.5
 }
 stop_jalv() {
