@@ -610,6 +610,12 @@ void IGraphics::OnMouseWheel(int x, int y, IMouseMod* mod, int d)
         control->OnMouseWheel(x, y, mod, d);
 }
 
+bool IGraphics::WheelTurnsAt(int x, int y)
+{
+    const IControl* control = mControls.Get(GetMouseControlIdx(x, y));
+    return control && control->ParamIdx() >= 0;
+}
+
 bool IGraphics::OnMouseOver(int x, int y, IMouseMod* mod)
 {
     if (!mHandleMouseOver)

@@ -160,6 +160,9 @@ public:
     void OnMouseDrag(int x, int y, IMouseMod* mod);
     bool OnMouseDblClick(int x, int y, IMouseMod* mod);
     void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
+    // Whether the wheel turns something here: a control with a parameter.
+    // Elsewhere the view lets the wheel scroll what holds it.
+    bool WheelTurnsAt(int x, int y);
     bool OnMouseOver(int x, int y, IMouseMod* mod);
     void OnMouseOut();
     bool OnKeyDown(int x, int y, int key);

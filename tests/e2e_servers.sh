@@ -1,7 +1,7 @@
 # Sourced by the end-to-end tests: a work folder, and an X server and a JACK
 # dummy server of their own, stopped with whatever else the test started.
 # After sourcing: work; pids (add what you start); logs (files in work that a
-# failure prints); need TOOL...; skip and fail MESSAGE; start_x FIRST-DISPLAY;
+# failure prints); need TOOL...; skip and fail MESSAGE; start_x FIRST-DISPLAY [SIZE];
 # start_jack NAME FRAMES (sets jack_pid). Exit 77: a server cannot start here.
 set -Eeuo pipefail
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"' ERR
@@ -34,7 +34,7 @@ start_x() {
         [[ -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
     done
     [[ -n $display ]] || skip "no free X display from :$1"
-    Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    Xvfb "$display" -screen 0 "${2:-1280x900}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
     [[ -e /tmp/.X11-unix/X${display#:} ]] || skip "Xvfb cannot start"

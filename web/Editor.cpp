@@ -172,9 +172,7 @@ public:
     {
         int ex, ey;
         EditorPointFromView(x, y, height(), &ex, &ey);
-        const int index = mGraphics->GetMouseControlIdx(ex, ey);
-        IControl* control = index >= 0 ? mGraphics->GetControl(index) : nullptr;
-        return control && control->ParamIdx() >= 0;
+        return mGraphics->WheelTurnsAt(ex, ey);
     }
 
     // The tooltip of the control under the pointer, "" for none.

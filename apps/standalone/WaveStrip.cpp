@@ -201,16 +201,16 @@ std::string WaveStrip::caption() const
     return caption;
 }
 
-// Clipping, in the export or in what was played live, is said in red.
-std::string WaveStrip::clipping() const
+// Clipping, in the export or in what was played live, is said in red, a
+// line each so that the narrow strip beside the editor shows both.
+std::vector<std::string> WaveStrip::clipping() const
 {
-    const long exported = mShown.levels.clipped;
-    std::string text;
-    if (exported > 0)
-        text = std::to_string(exported) + " samples clip in the export";
+    std::vector<std::string> lines;
+    if (const long exported = mShown.levels.clipped; exported > 0)
+        lines.push_back(std::to_string(exported) + " samples clip in the export");
     if (mLiveClipped > 0)
-        text += (text.empty() ? "" : ";  ") + std::to_string(mLiveClipped) + " samples clipped in what was played";
-    return text;
+        lines.push_back(std::to_string(mLiveClipped) + " samples clipped in what was played");
+    return lines;
 }
 
 void WaveStrip::drawCaption(cairo_t* cr, int, int height) const
@@ -218,9 +218,12 @@ void WaveStrip::drawCaption(cairo_t* cr, int, int height) const
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 11);
     showOnShade(cr, caption().c_str(), 6, 14, 0.9, 0.9, 0.9);
-    const std::string clipped = clipping();
-    if (!clipped.empty())
-        showOnShade(cr, clipped.c_str(), 6, 29, 1.0, 0.35, 0.35);
+    int y = 29;
+    for (const std::string& line : clipping())
+    {
+        showOnShade(cr, line.c_str(), 6, y, 1.0, 0.35, 0.35);
+        y += 15;
+    }
     const double dcOffset = mShown.levels.dcOffset;
     if (std::fabs(dcOffset) > kDcWarning)
     {

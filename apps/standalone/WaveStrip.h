@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // The strip under the editor: the current sound's waveform as Export writes
 // it, with its length, its peak, a red mark where samples clip and a warning
@@ -60,7 +61,7 @@ private:
     void drawWave(cairo_t* cr, int width, int height) const;
     void drawCaption(cairo_t* cr, int width, int height) const;
     std::string caption() const;
-    std::string clipping() const;
+    std::vector<std::string> clipping() const;
 
     RenderBundle& mRenders;
     std::function<void()> mOnClick;

@@ -10,6 +10,7 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -336,7 +337,7 @@ GtkWidget* buildInfoBar(App& app)
     gtk_label_set_line_wrap(GTK_LABEL(app.infoText), TRUE);
     gtk_label_set_xalign(GTK_LABEL(app.infoText), 0.0f);
     gtk_label_set_selectable(GTK_LABEL(app.infoText), TRUE);
-    gtk_label_set_max_width_chars(GTK_LABEL(app.infoText), 100);
+    gtk_label_set_max_width_chars(GTK_LABEL(app.infoText), 30);
     gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(app.infoBar))),
                       app.infoText);
     gtk_info_bar_set_show_close_button(GTK_INFO_BAR(app.infoBar), TRUE);
@@ -414,6 +415,44 @@ GtkWidget* buildHeader(App& app)
     return bar;
 }
 
+// The editor in a frame that scrolls it upright, pixel for pixel, when the
+// screen is too low for it; on a screen with room it shows whole.
+GtkWidget* editorScroller(GtkWidget* view)
+{
+    GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+    GtkScrolledWindow* scrolled = GTK_SCROLLED_WINDOW(scroller);
+    gtk_scrolled_window_set_policy(scrolled, GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    // A scroll bar beside the editor says there is more, and hides none of it.
+    gtk_scrolled_window_set_overlay_scrolling(scrolled, FALSE);
+    gtk_scrolled_window_set_propagate_natural_width(scrolled, TRUE);
+    gtk_scrolled_window_set_propagate_natural_height(scrolled, TRUE);
+    gtk_scrolled_window_set_shadow_type(scrolled, GTK_SHADOW_NONE);
+    gtk_container_add(GTK_CONTAINER(scroller), view);
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(gtk_bin_get_child(GTK_BIN(scroller))), GTK_SHADOW_NONE);
+    return scroller;
+}
+
+// Lets the editor's frame grow only as far as the screen's free area leaves
+// room for the header bar above it.
+void fitToScreen(GtkWidget* window, GtkWidget* scroller, GtkWidget* editor)
+{
+    const int kLeastEditorHeight = 240;
+    GdkDisplay* display = gtk_widget_get_display(window);
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor)
+        return;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    int windowHeight = 0, editorHeight = 0;
+    gtk_widget_get_preferred_height(window, nullptr, &windowHeight);
+    gtk_widget_get_preferred_height(editor, nullptr, &editorHeight);
+    const int room = area.height - (windowHeight - editorHeight);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller),
+                                               std::max(kLeastEditorHeight, room));
+}
+
 void buildWindow(App& app)
 {
     // The header bar, the list and the dialogs are dark, as the editor is.
@@ -427,28 +466,34 @@ void buildWindow(App& app)
     gtk_window_set_title(GTK_WINDOW(app.window), "Bleepforge");
     // Typed text that is not a number keeps the value here, and the field says so.
     g_object_set_data(G_OBJECT(app.window), "bleepforge-keeps-unparsed-values", GINT_TO_POINTER(1));
-    // The editor moves into a column above the strip and the status.
+    // The editor takes the window's whole height; the strip, the list and
+    // the status stand beside it, so that a low screen still shows them.
     g_object_ref(app.view);
     gtk_container_remove(GTK_CONTAINER(app.window), app.view);
-    GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_pack_start(GTK_BOX(column), app.view, FALSE, FALSE, 0);
+    GtkWidget* scroller = editorScroller(app.view);
     g_object_unref(app.view);
     app.strip = std::make_unique<WaveStrip>(
         *app.renders, [&app] { Audition(app); },
         [&app](const std::string& state, double gain, double seconds)
         { SoundRendered(app, state, gain, seconds); });
-    gtk_box_pack_start(GTK_BOX(column), app.strip->Widget(), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(column), buildInfoBar(app), FALSE, FALSE, 0);
-    // The list of sounds stands beside them.
+    GtkWidget* panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(panel), app.strip->Widget(), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(panel), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(panel), BuildSoundList(app), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(panel), buildInfoBar(app), FALSE, FALSE, 0);
     GtkWidget* sides = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-    gtk_box_pack_start(GTK_BOX(sides), column, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), scroller, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(sides), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(sides), BuildSoundList(app), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), panel, TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(app.window), sides);
     AttachLocks(app);
     g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
     g_signal_connect(app.window, "key-press-event", G_CALLBACK(OnKeyPress), &app);
     g_signal_connect(app.window, "key-release-event", G_CALLBACK(OnKeyRelease), &app);
+    // Measured shown but not yet on screen, so that the window opens fitted.
+    gtk_widget_show_all(sides);
+    gtk_widget_show_all(gtk_window_get_titlebar(GTK_WINDOW(app.window)));
+    fitToScreen(app.window, scroller, app.view);
     gtk_widget_show_all(app.window);
 }
 

@@ -162,6 +162,8 @@ gboolean onScroll(GtkWidget*, GdkEventScroll* event, gpointer data)
         dy = event->direction == GDK_SCROLL_UP ? -1.0 : event->direction == GDK_SCROLL_DOWN ? 1.0 : 0.0;
     int x, y;
     editorPoint(view, event->x, event->y, &x, &y);
+    if (!view->graphics->WheelTurnsAt(x, y))
+        return FALSE; // what holds the editor scrolls
     IMouseMod mod = modsOf(event->state, 0);
     // Up is positive for the editor, as on the Mac.
     view->graphics->OnMouseWheel(x, y, &mod, static_cast<int>(std::trunc(-dy)));

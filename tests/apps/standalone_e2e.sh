@@ -50,6 +50,11 @@ ox=${offset%,*} oy=${offset#*,}
 # The header bar above the editor is dark, as the editor is.
 header=$(convert "$work/screen.png" -crop "300x$((oy - 10))+$((ox + 450))+5" -colorspace gray -format '%[fx:mean]' info:)
 awk -v m="$header" 'BEGIN { exit !(m < 0.3) }' || fail "the header bar is light beside the dark editor (mean $header)"
+# The strip stands at the top of the panel beside the editor, as wide as it.
+strip_area() {
+    eval "$(xdotool getwindowgeometry --shell "$app_window")"
+    echo "$((X + WIDTH - 10 - (ox + 850)))x68+$((ox + 850))+$((oy + 2))"
+}
 # --sync waits for the pointer to move, which it never does when it is there
 # already (closing the app twice in a row clicks the same spot).
 pointer_to() {
@@ -418,9 +423,8 @@ wait "$capture" || fail "jack_capture failed"
 xdotool mousemove --sync 1270 890
 sleep 0.3
 import -window root "$work/screen.png"
-# The strip under the editor: red marks and red text say where it clips.
-convert "$work/screen.png" -crop "$(identify -format %w "$work/expected.png")x72+$ox+$((oy + 768))" \
-    +repage "$work/strip.png"
+# The strip beside the editor: red marks and red text say where it clips.
+convert "$work/screen.png" -crop "$(strip_area)" +repage "$work/strip.png"
 strip_red=$(convert "$work/strip.png" -fx '(r > 0.8 && g < 0.45 && b < 0.45) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)
 choose_file ctrl+e "Export sound" "$work/loud"
 wait_for_file "$work/loud.wav"
@@ -434,12 +438,13 @@ awk -v h="$heard_peak" 'BEGIN { exit !(h < 0.99) }' || fail "the audition clips 
 
 # The list beside the editor, as a sound designer uses it: five coins, two
 # starred, one tweaked; moving away and back keeps the tweak, and a restart
-# brings back the list. Rows are 38 pixels high from the top of the editor,
+# brings back the list. Rows are 38 pixels high from the top of the list,
 # each with its star button first.
 rm -f "$sounds" "$kept"
 start_app
-row_y() { echo $((oy + 17 + 38 * $1)); }
-list_x=$((ox + 847))
+# The list stands beside the editor, under the strip (72 rows and a line).
+list_x=$((ox + 847)) list_y=$((oy + 73))
+row_y() { echo $((list_y + 17 + 38 * $1)); }
 click_row() { # ROW [X IN THE ROW]
     pointer_to $((list_x + ${2:-150})) "$(row_y "$1")"
     xdotool click 1
@@ -450,7 +455,7 @@ list_shot() { # FILE CHOSEN-ROW
     pointer_to $((ox + 300)) $((oy + 385))
     sleep 0.3
     import -window root "$work/screen.png"
-    convert "$work/screen.png" -crop "$((1280 - list_x))x$((38 * 5))+$list_x+$oy" +repage \
+    convert "$work/screen.png" -crop "$((1280 - list_x))x$((38 * 5))+$list_x+$list_y" +repage \
         -fill black -draw "rectangle 0,$((38 * $2)) 500,$((38 * $2 + 37))" "$1"
 }
 for press in 1 2 3 4 5; do
@@ -554,8 +559,10 @@ sleep 0.5
 # Copy in one window, paste in another: the second app has the sound, in its list.
 # What the status says of the copy clears after a while.
 status_shot() {
+    local WINDOW X Y WIDTH HEIGHT SCREEN
     import -window root "$work/screen.png"
-    convert "$work/screen.png" -crop "400x4+$((ox + 100))+$((oy + 844))" +repage "$1"
+    eval "$(xdotool getwindowgeometry --shell "$app_window")"
+    convert "$work/screen.png" -crop "300x4+$((ox + 870))+$((Y + HEIGHT - 30))" +repage "$1"
 }
 status_shot "$work/no-status.png"
 keys ctrl+c
