@@ -230,6 +230,15 @@ public:
 
     // The sound slots as a visit keeps them for the next: { shown, values },
     // the slot shown and each slot's normalised values.
+    // How many slots there are, without copying them: the page asks at each
+    // change whether a generator added one.
+    unsigned slotCount()
+    {
+        UInt32 size = 0;
+        mPlug->GetCustomProperty(Bleepforge::kPropertySlots, &size, nullptr);
+        return size < sizeof(SInt32) ? 0 : static_cast<unsigned>((size - sizeof(SInt32)) / kSlotBytes);
+    }
+
     emscripten::val slots()
     {
         UInt32 size = 0;
@@ -375,5 +384,6 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("cancelEntry", &WebEditor::cancelEntry)
         .function("choose", &WebEditor::choose)
         .function("slots", &WebEditor::slots)
+        .function("slotCount", &WebEditor::slotCount)
         .function("setSlots", &WebEditor::setSlots);
 }

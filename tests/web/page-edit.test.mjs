@@ -3,9 +3,9 @@
 // Space and Escape, and "Play on change"; each change heard once.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { webBuild } from './native.mjs';
-import { Chromium, serve } from './chromium.mjs';
-import { click, gesture, hover, kKnob, kPickup, openPage, playedSounds, pressKey, recordMessages, until } from './pagedriver.mjs';
+import {
+    click, gesture, hover, kKnob, kPickup, openPage, playedSounds, pressKey, recordMessages, until, withPage,
+} from './pagedriver.mjs';
 
 // In CSS pixels from the canvas's corner: the Osc2 Level knob's value (its
 // knob is kKnob), the Osc1 Type list's value, a spot with no control, and the
@@ -22,19 +22,6 @@ const kSettle = 'new Promise((resolve) => setTimeout(resolve, 600))';
 const values = 'bleepforgePage.bf.parse(bleepforgePage.sound.current()).values';
 const field = "document.querySelector('.bleepforge-field')";
 const sent = (type) => `window.sent.filter((m) => m.type === '${type}')`;
-
-async function withPage(run) {
-    const server = await serve(webBuild, {});
-    const browser = new Chromium();
-    try {
-        const tab = await openPage(browser, `${server.url}/index.html`, 1);
-        await run(browser, tab, server);
-        assert.deepEqual(tab.errors, []);
-    } finally {
-        await browser.close();
-        server.close();
-    }
-}
 
 async function clickElement(browser, tab, expression) {
     const { x, y } = await browser.evaluate(tab, `(() => {

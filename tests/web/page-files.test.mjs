@@ -6,28 +6,13 @@ import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'no
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { Bleepforge } from '../../build/web/bleepforge.mjs';
-import { run, webBuild } from './native.mjs';
-import { Chromium, serve } from './chromium.mjs';
+import { run } from './native.mjs';
 import {
     canvasPixels, differingBytes, gesture, kKnob, kPickup, openPage, playedSounds, pressKey, recordMessages, snapshot,
-    snapshotOf,
+    snapshotOf, withPage,
 } from './pagedriver.mjs';
 
 const bf = await Bleepforge.load();
-
-// A fresh browser and server for each test, closed whatever happens.
-async function withPage(body) {
-    const server = await serve(webBuild, {});
-    const browser = new Chromium();
-    try {
-        const tab = await openPage(browser, `${server.url}/index.html`, 1);
-        await body(browser, tab, server);
-        assert.deepEqual(tab.errors, []);
-    } finally {
-        await browser.close();
-        server.close();
-    }
-}
 
 async function withFolder(body) {
     const folder = mkdtempSync(join(tmpdir(), 'bleepforge-page-files-'));

@@ -1,17 +1,34 @@
 // Drives the page in headless Chromium: opens it, presses and drags in the
 // editor as a mouse does, reads the canvas, and records what the page sends
 // the worklet.
+import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { cli } from './native.mjs';
+import { Chromium, serve } from './chromium.mjs';
+import { cli, webBuild } from './native.mjs';
 import { decodePng } from './png.mjs';
 
 // In editor pixels: inside the PICKUP button, and on the Osc2 Level knob (at
 // its lowest by default).
 export const kPickup = { x: 281, y: 570 };
 export const kKnob = { x: 124, y: 118 };
+
+// A fresh server and browser with the page open at ratio 1, for one test:
+// closed whatever happens, and the page must have said nothing on its console.
+export async function withPage(body) {
+    const server = await serve(webBuild, {});
+    const browser = new Chromium();
+    try {
+        const tab = await openPage(browser, `${server.url}/index.html`, 1);
+        await body(browser, tab, server);
+        assert.deepEqual(tab.errors, []);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+}
 
 // The native snapshot at a scale, as RGB bytes.
 export function snapshot(scale) {

@@ -146,10 +146,10 @@ function exportDialog(onExport) {
 function exportNameFollowsTheSound(page) {
     const { editor, sound } = page;
     let origin = editor.kind();
-    let slotCount = editor.slots().values.length;
+    let slotCount = editor.slotCount();
     let opened = null;
     sound.listen((code, cause) => {
-        const slots = editor.slots().values.length;
+        const slots = editor.slotCount();
         if (cause === 'edit' && slots > slotCount)
             origin = editor.kind(); // a generator keeps its sound as a new slot
         else if (cause === 'open' || cause === 'restore')
