@@ -105,7 +105,7 @@ void DeviceIO::configureUnit(unsigned maxFrames)
     mUnit.Uninitialize();
     mUnit.Configure(mRate, maxFrames);
     mUnit.Initialize();
-    if (mLive.Prepare(mRate) != noErr && mProblem.empty())
+    if (mLive.Prepare(mRate, maxFrames) != noErr && mProblem.empty())
         mProblem = "No sound: the instrument cannot render for a live audio device.";
 }
 
@@ -226,7 +226,8 @@ long DeviceIO::TakeClipped()
 // may hold the instrument's mutex meanwhile.
 int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void* self)
 {
-    static_cast<DeviceIO*>(self)->mLive.Render(static_cast<float*>(out), frames);
+    float* samples = static_cast<float*>(out);
+    static_cast<DeviceIO*>(self)->mLive.Render(samples, samples + frames, frames);
     return 0;
 }
 
