@@ -44,9 +44,11 @@ private:
     bool registerPorts();
 
     jack_client_t* mClient;
+    // Set on the GUI thread before the client is activated; the server's
+    // thread only reads them.
     jack_port_t* mLeft = nullptr;
     jack_port_t* mRight = nullptr;
     jack_port_t* mMidiIn = nullptr;
-    LiveAudio* mLive = nullptr;           // set before the client is activated, then only read
+    LiveAudio* mLive = nullptr;
     std::atomic<bool> mServerGone{false}; // set by libjack's thread, read by the GUI thread
 };
