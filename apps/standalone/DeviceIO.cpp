@@ -34,6 +34,9 @@ DeviceIO::~DeviceIO()
 
 bool DeviceIO::Start(const DeviceOptions& options)
 {
+    mJack = JackIO::Open("Bleepforge");
+    if (mJack)
+        return startJack(options);
     const bool playing = startAudio(options);
     try
     {
@@ -62,8 +65,35 @@ unsigned rateToAsk(RtAudio& audio, unsigned device, unsigned given)
 
 } // namespace
 
+// The server decides the rate and the block; the instance is ready before
+// the callback starts.
+bool DeviceIO::startJack(const DeviceOptions& options)
+{
+    mRate = mJack->Rate();
+    if (options.rate > 0 && options.rate != mRate)
+    {
+        mJack.reset();
+        return noSound(options, "the JACK server runs at " + std::to_string(mRate) +
+                                    " Hz, not at " + std::to_string(options.rate) +
+                                    " Hz; start without --rate to play at the server's rate");
+    }
+    configureUnit(std::max(mJack->BlockFrames(), options.buffer));
+    const std::string failure = mJack->Start(mLive, options.audioDevice);
+    if (!failure.empty())
+    {
+        mJack.reset();
+        return noSound(options, failure);
+    }
+    mStreaming = true;
+    mBlocksMoved = std::chrono::steady_clock::now();
+    const std::string midiFailure = mJack->ConnectMidi(options.midiPort);
+    if (!midiFailure.empty() && mProblem.empty())
+        mProblem = "MIDI input is unavailable: " + midiFailure;
+    return true;
+}
+
 // The instance is set up after the stream opens, for the rate and block the
-// device settled on: a JACK server decides both.
+// device settled on.
 bool DeviceIO::startAudio(const DeviceOptions& options)
 {
     unsigned frames = options.buffer;
@@ -93,11 +123,16 @@ bool DeviceIO::startAudio(const DeviceOptions& options)
     catch (const RtAudioError& e)
     {
         mAudio.reset();
-        mRate = options.rate > 0 ? options.rate : kFallbackRate;
-        configureUnit(options.buffer);
-        mProblem = "No sound: " + e.getMessage() + ". Sounds can still be made and exported.";
-        return false;
+        return noSound(options, e.getMessage());
     }
+}
+
+bool DeviceIO::noSound(const DeviceOptions& options, const std::string& why)
+{
+    mRate = options.rate > 0 ? options.rate : kFallbackRate;
+    configureUnit(options.buffer);
+    mProblem = "No sound: " + why + ". Sounds can still be made and exported.";
+    return false;
 }
 
 void DeviceIO::configureUnit(unsigned maxFrames)
@@ -105,7 +140,7 @@ void DeviceIO::configureUnit(unsigned maxFrames)
     mUnit.Uninitialize();
     mUnit.Configure(mRate, maxFrames);
     mUnit.Initialize();
-    if (mLive.Prepare(mRate) != noErr && mProblem.empty())
+    if (mLive.Prepare(mRate, maxFrames) != noErr && mProblem.empty())
         mProblem = "No sound: the instrument cannot render for a live audio device.";
 }
 
@@ -122,6 +157,7 @@ void DeviceIO::awaitFailedStreamClosing()
 
 void DeviceIO::Stop()
 {
+    mJack.reset();
     awaitFailedStreamClosing();
     if (mAudio && mAudio->isStreamOpen())
     {
@@ -147,18 +183,15 @@ std::string DeviceIO::Problem()
     }
     if (mStreaming && now - mBlocksMoved > kStallTime)
         gStreamFailed.store(true, std::memory_order_relaxed);
-    if (gStreamFailed.load(std::memory_order_relaxed))
+    if (gStreamFailed.load(std::memory_order_relaxed) || (mJack && mJack->ServerGone()))
         return "The audio device stopped; restart the app to hear sound again.";
     return mProblem;
 }
 
-// MIDI comes through JACK when the audio does, else the system's default.
+// Without JACK: the system's default, the ALSA sequencer.
 void DeviceIO::openMidi(int port)
 {
-    const RtMidi::Api api = mAudio && mAudio->getCurrentApi() == RtAudio::UNIX_JACK
-                                ? RtMidi::UNIX_JACK
-                                : RtMidi::UNSPECIFIED;
-    RtMidiIn probe(api, "Bleepforge");
+    RtMidiIn probe(RtMidi::UNSPECIFIED, "Bleepforge");
     const unsigned count = probe.getPortCount();
     if (port >= static_cast<int>(count))
         throw RtMidiError("there is no MIDI port " + std::to_string(port),
@@ -167,17 +200,9 @@ void DeviceIO::openMidi(int port)
     {
         if (port >= 0 && p != static_cast<unsigned>(port))
             continue;
-        auto input = std::make_unique<RtMidiIn>(api, "Bleepforge");
+        auto input = std::make_unique<RtMidiIn>(RtMidi::UNSPECIFIED, "Bleepforge");
         input->setCallback(&DeviceIO::onMidi, this);
         input->openPort(p, "MIDI in");
-        mMidi.push_back(std::move(input));
-    }
-    // Under JACK other programs connect to us: one port of our own, always.
-    if (port < 0 && api == RtMidi::UNIX_JACK)
-    {
-        auto input = std::make_unique<RtMidiIn>(api, "Bleepforge");
-        input->setCallback(&DeviceIO::onMidi, this);
-        input->openVirtualPort("MIDI in");
         mMidi.push_back(std::move(input));
     }
 }
@@ -185,12 +210,9 @@ void DeviceIO::openMidi(int port)
 // Device thread: only short channel messages are passed on.
 void DeviceIO::onMidi(double, std::vector<unsigned char>* message, void* self)
 {
-    if (!message || message->empty() || message->size() > 3 || (*message)[0] < 0x80 ||
-        (*message)[0] >= 0xF0)
-        return;
-    const uint8_t data1 = message->size() > 1 ? (*message)[1] : 0;
-    const uint8_t data2 = message->size() > 2 ? (*message)[2] : 0;
-    static_cast<DeviceIO*>(self)->mLive.PushMidi(PackMidi((*message)[0], data1, data2));
+    uint32_t packed = 0;
+    if (message && PackChannelMessage(message->data(), message->size(), &packed))
+        static_cast<DeviceIO*>(self)->mLive.PushMidi(packed);
 }
 
 // Without a running stream nothing would take them.
@@ -226,20 +248,21 @@ long DeviceIO::TakeClipped()
 // may hold the instrument's mutex meanwhile.
 int DeviceIO::onAudio(void* out, void*, unsigned frames, double, unsigned, void* self)
 {
-    static_cast<DeviceIO*>(self)->mLive.Render(static_cast<float*>(out), frames);
+    float* samples = static_cast<float*>(out);
+    static_cast<DeviceIO*>(self)->mLive.Render(samples, samples + frames, frames);
     return 0;
 }
 
+// Listed from where Start takes them: JACK's ports while a JACK server runs.
 std::string DeviceIO::ListDevices()
 {
+    const std::string jack = JackIO::ListDevices();
+    if (!jack.empty())
+        return jack;
     std::ostringstream text;
-    // MIDI is listed from where Start takes it: JACK's ports while a JACK server runs.
-    RtMidi::Api midiApi = RtMidi::UNSPECIFIED;
     try
     {
         RtAudio audio;
-        if (audio.getCurrentApi() == RtAudio::UNIX_JACK)
-            midiApi = RtMidi::UNIX_JACK;
         text << "audio outputs (" << RtAudio::getApiDisplayName(audio.getCurrentApi()) << "):\n";
         unsigned listed = 0;
         for (unsigned d = 0; d < audio.getDeviceCount(); ++d)
@@ -261,7 +284,7 @@ std::string DeviceIO::ListDevices()
     }
     try
     {
-        RtMidiIn midi(midiApi, "Bleepforge");
+        RtMidiIn midi(RtMidi::UNSPECIFIED, "Bleepforge");
         text << "MIDI inputs (" << RtMidi::getApiDisplayName(midi.getCurrentApi()) << "):\n";
         for (unsigned p = 0; p < midi.getPortCount(); ++p)
             text << "  " << p << "\t" << midi.getPortName(p) << "\n";

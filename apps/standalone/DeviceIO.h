@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AUHost.h"
+#include "JackIO.h"
 #include "LiveAudio.h"
 
 #include <chrono>
@@ -15,7 +16,7 @@ struct DeviceOptions
 {
     int audioDevice = -1; // -1: the default output
     int midiPort = -1;    // -1: every input port
-    unsigned rate = 0; // 0: the device's own
+    unsigned rate = 0;    // 0: the device's own
     unsigned buffer = 256;
     bool verbose = false; // the audio libraries' own messages on the terminal
 };
@@ -23,8 +24,9 @@ struct DeviceOptions
 // The rate without a device that names one.
 const unsigned kFallbackRate = 48000;
 
-// Audio out through RtAudio (JACK first when a server runs) and MIDI in through
-// RtMidi, driving one instance. Failures are kept as text for the window.
+// Audio out and MIDI in, driving one instance: on one JACK client of the app's
+// own when a JACK server runs, else audio through RtAudio (ALSA or PulseAudio)
+// and MIDI through RtMidi. Failures are kept as text for the window.
 class DeviceIO
 {
 public:
@@ -60,13 +62,16 @@ private:
     static int onAudio(void* out, void* in, unsigned frames, double time, unsigned status,
                        void* self);
     static void onMidi(double delta, std::vector<unsigned char>* message, void* self);
+    bool startJack(const DeviceOptions& options);
     bool startAudio(const DeviceOptions& options);
+    bool noSound(const DeviceOptions& options, const std::string& why);
     void configureUnit(unsigned maxFrames);
     void awaitFailedStreamClosing();
     void openMidi(int port);
 
     AUInstance& mUnit;
-    LiveAudio mLive; // what the audio callback does
+    LiveAudio mLive;               // what the audio callback does
+    std::unique_ptr<JackIO> mJack; // while a JACK server runs; else the two below
     std::unique_ptr<RtAudio> mAudio;
     std::vector<std::unique_ptr<RtMidiIn>> mMidi;
     unsigned mRate = kFallbackRate;

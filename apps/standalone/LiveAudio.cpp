@@ -14,9 +14,10 @@ const uint8_t kAuditionVelocity = 127;
 
 } // namespace
 
-OSStatus LiveAudio::Prepare(unsigned rate)
+OSStatus LiveAudio::Prepare(unsigned rate, unsigned maxFrames)
 {
     mRate = rate;
+    mMaxFrames = std::max(1u, maxFrames);
     return mUnit.PrepareAudioThread();
 }
 
@@ -81,8 +82,9 @@ void LiveAudio::endAuditionWithin(unsigned frames)
     mAuditionLeft = -1;
 }
 
-// MIDI that arrived since the last block starts it, then the block.
-void LiveAudio::Render(float* out, unsigned frames)
+// MIDI that arrived since the last block starts it, then the block. The
+// instrument keeps a message due after the part it renders for the next part.
+void LiveAudio::Render(float* left, float* right, unsigned frames)
 {
     uint32_t message = 0;
     while (mRing.Pop(&message))
@@ -90,10 +92,20 @@ void LiveAudio::Render(float* out, unsigned frames)
     while (mWindowRing.Pop(&message))
         takeWindowMessage(message);
     endAuditionWithin(frames);
-    if (mUnit.RenderStereo(out, out + frames, frames, mSampleTime) != noErr)
-        std::fill(out, out + 2 * frames, 0.0f);
-    mClipped.fetch_add(ApplyListeningGain(out, 2 * frames, mListeningGain.load(std::memory_order_relaxed)),
+    for (unsigned done = 0; done < frames;)
+    {
+        const unsigned part = std::min(frames - done, mMaxFrames);
+        if (mUnit.RenderStereo(left + done, right + done, part, mSampleTime) != noErr)
+        {
+            std::fill(left + done, left + done + part, 0.0f);
+            std::fill(right + done, right + done + part, 0.0f);
+        }
+        mSampleTime += part;
+        done += part;
+    }
+    const float gain = mListeningGain.load(std::memory_order_relaxed);
+    mClipped.fetch_add(ApplyListeningGain(left, frames, gain) +
+                           ApplyListeningGain(right, frames, gain),
                        std::memory_order_relaxed);
-    mSampleTime += frames;
     mBlocks.fetch_add(1, std::memory_order_relaxed);
 }

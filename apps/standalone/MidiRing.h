@@ -46,3 +46,14 @@ inline uint32_t PackMidi(uint8_t status, uint8_t data1, uint8_t data2)
 {
     return status | (static_cast<uint32_t>(data1) << 8) | (static_cast<uint32_t>(data2) << 16);
 }
+
+// A short channel message packed, or false for anything else (system and
+// real-time messages, SysEx, a data byte without its status): the instrument
+// takes nothing more.
+inline bool PackChannelMessage(const uint8_t* bytes, size_t size, uint32_t* message)
+{
+    if (!bytes || size == 0 || size > 3 || bytes[0] < 0x80 || bytes[0] >= 0xF0)
+        return false;
+    *message = PackMidi(bytes[0], size > 1 ? bytes[1] : 0, size > 2 ? bytes[2] : 0);
+    return true;
+}

@@ -58,7 +58,7 @@ public:
         realLock();
         ASSERT_EQ(unit.Configure(kRate, kFrames), noErr);
         ASSERT_EQ(unit.Initialize(), noErr);
-        ASSERT_EQ(live.Prepare(kRate), noErr);
+        ASSERT_EQ(live.Prepare(kRate, kFrames), noErr);
         for (const AUParameterDescription& p : unit.Parameters())
         {
             if (p.name == "Filter LP Cutoff")
@@ -69,7 +69,7 @@ public:
     // A block as the device asks for it; its loudest sample.
     float Block()
     {
-        live.Render(out.data(), kFrames);
+        live.Render(out.data(), out.data() + kFrames, kFrames);
         float peak = 0.0f;
         for (float sample : out)
             peak = std::max(peak, std::fabs(sample));
@@ -202,4 +202,45 @@ TEST_F(LiveAudioTest, ChangesMadeWhileBlocksRenderPlayAsTheEntryPlaysThem)
     }
     EXPECT_GT(*std::max_element(played.begin(), played.end()), 0.0f);
     EXPECT_EQ(heard, played);
+}
+
+// JACK hands the audio thread each block's MIDI with its frame; a server
+// whose block grows past what the instance was set up for still plays. Both
+// sound as the entry plays the same notes at the same frames, block by block.
+TEST_F(LiveAudioTest, MidiReadOnTheAudioThreadPlaysAtItsFrameAlsoInALongerBlock)
+{
+    AUInstance entry(bundle);
+    ASSERT_EQ(entry.Configure(kRate, kFrames), noErr);
+    ASSERT_EQ(entry.Initialize(), noErr);
+    const UInt32 seed = 5;
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    entry.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    struct Note
+    {
+        uint8_t status, key;
+        unsigned frame;
+    };
+    const unsigned kLong = 3 * kFrames + 37;
+    const Note notes[] = {
+        {0x90, 60, 100}, {0x90, 67, 2 * kFrames + 5}, {0x80, 60, 3 * kFrames + 20}};
+    for (const Note& note : notes)
+        live.MidiAt(PackMidi(note.status, note.key, 127), note.frame);
+    std::vector<float> left(kLong), right(kLong);
+    live.Render(left.data(), right.data(), kLong);
+
+    std::vector<float> played, playedRight, entryLeft(kFrames), entryRight(kFrames);
+    for (unsigned start = 0; start < kLong; start += kFrames)
+    {
+        const unsigned frames = std::min(kFrames, kLong - start);
+        for (const Note& note : notes)
+            if (note.frame >= start && note.frame < start + frames)
+                entry.MIDIEvent(note.status, note.key, 127, note.frame - start);
+        entry.Render({entryLeft.data(), entryRight.data()}, frames, start);
+        played.insert(played.end(), entryLeft.begin(), entryLeft.begin() + frames);
+        playedRight.insert(playedRight.end(), entryRight.begin(), entryRight.begin() + frames);
+    }
+    EXPECT_TRUE(std::all_of(left.begin(), left.begin() + 100, [](float s) { return s == 0.0f; }));
+    EXPECT_NE(left[110], 0.0f);
+    EXPECT_EQ(left, played);
+    EXPECT_EQ(right, playedRight);
 }

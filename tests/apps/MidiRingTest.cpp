@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 TEST(MidiRing, TwoThreadsPassEveryMessageInOrder)
 {
@@ -41,4 +42,29 @@ TEST(MidiRing, AFullRingKeepsWhatItHolds)
     ASSERT_TRUE(ring.Pop(&message));
     EXPECT_EQ(message, PackMidi(0x90, 0, 100));
     EXPECT_TRUE(ring.Push(1));
+}
+
+// A device or a JACK port may deliver anything; the instrument takes short
+// channel messages only, and nothing is read past what was delivered.
+TEST(MidiRing, OnlyShortChannelMessagesArePacked)
+{
+    const std::vector<std::vector<uint8_t>> taken = {
+        {0x90, 60, 100}, {0x8F, 60, 0}, {0xC3, 5}, {0xE0, 0, 64}};
+    for (const auto& bytes : taken)
+    {
+        uint32_t message = 0;
+        ASSERT_TRUE(PackChannelMessage(bytes.data(), bytes.size(), &message));
+        EXPECT_EQ(message, PackMidi(bytes[0], bytes.size() > 1 ? bytes[1] : 0,
+                                    bytes.size() > 2 ? bytes[2] : 0));
+    }
+    const std::vector<std::vector<uint8_t>> refused = {
+        {}, {60, 100}, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, {0xF8}, {0xFF}, {0x90, 60, 100, 0}};
+    for (const auto& bytes : refused)
+    {
+        uint32_t message = 7;
+        EXPECT_FALSE(PackChannelMessage(bytes.data(), bytes.size(), &message));
+        EXPECT_EQ(message, 7u);
+    }
+    uint32_t message = 0;
+    EXPECT_FALSE(PackChannelMessage(nullptr, 3, &message));
 }

@@ -192,8 +192,16 @@ wait "$capture" || fail "jack_capture failed"
 typed_peak=$(peak_of "$work/typed.wav")
 audible "$typed_peak" || fail "musical typing plays nothing (peak $typed_peak)"
 
+# The app is one JACK client, its audio outputs and its MIDI input together.
+app_clients=$(jack_lsp | sed -n 's/^\(Bleepforge[^:]*\):.*/\1/p' | sort -u)
+[[ $app_clients == Bleepforge ]] || fail "the app shows as the JACK clients: $(echo $app_clients)"
+for port in 'outport 0' 'outport 1' 'MIDI in'; do
+    jack_lsp | grep -qx "Bleepforge:$port" || fail "the app's client has no port \"$port\": $(jack_lsp)"
+done
+jack_lsp -t 'Bleepforge:MIDI in' | grep -q 'midi$' || fail "the app's MIDI input takes no MIDI"
+
 # A note from a MIDI sequencer on the app's own JACK MIDI port sounds too.
-midi_in=$(jack_lsp | grep -m1 ':MIDI in$') || fail "the app has no JACK MIDI input"
+midi_in='Bleepforge:MIDI in'
 jack_capture --daemon -d 2 --port 'Bleepforge:*' "$work/midi.wav" &
 capture=$!
 jack_midiseq bleepforge-seq 24000 0 60 12000 >/dev/null 2>&1 &
@@ -642,12 +650,19 @@ done
 [[ $(field 5 5) == "pickup 5 v1" && $(field 9 5) == "pickup 5 v5" && $(field 4 5) == "pickup 5" ]] ||
     fail "the variations are not named after their sound, right after it: $(cut -f 5 "$sounds" | tr '\n' ,)"
 
+# A MIDI source already running when the app starts is connected to its input.
+jack_midiseq bleepforge-early 24000 0 60 100 >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do jack_lsp | grep -qx 'bleepforge-early:out' && break; sleep 0.1; done
 # When the JACK server goes away, the app says so: once its audio runs (on a
 # loaded machine the window can come well before the stream).
 start_app
 for _ in $(seq 100); do jack_lsp 2>/dev/null | grep -q '^Bleepforge:' && break; sleep 0.1; done
+early_connected() { jack_lsp -c 'Bleepforge:MIDI in' | grep -qx '   bleepforge-early:out'; }
+for _ in $(seq 50); do early_connected && break; sleep 0.1; done
+early_connected || fail "a MIDI source running before the app is not connected to it: $(jack_lsp -c)"
 kill "$jack_pid"
 for _ in $(seq 200); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup, variations) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"
+echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup, variations) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"
