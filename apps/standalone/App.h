@@ -50,6 +50,7 @@ struct App
     UndoHistory<SessionMoment> history;
     gint64 chosenAt = 0;       // when a sound of the list was last chosen
     bool showingList = false;  // the rows are being brought up to date: not the user's choice
+    bool scrollDue = false;    // the chosen row comes into view once it is laid out
     std::unique_ptr<AUParameterListener> changes; // the instance's parameter changes
     bool gesture = false;      // a knob or switch held down in the editor
     guint settling = 0;        // the timer that records a change once it has settled
@@ -63,6 +64,8 @@ struct App
 // The line under the strip: what just happened or went wrong, shown whole.
 // What happened clears after a few seconds; what went wrong stays until closed.
 void ShowStatus(App& app, const std::string& text);
+// The free area (no panels) of the screen a window is on, or of the main one.
+bool WorkAreaOf(GtkWidget* widget, GdkRectangle* area);
 
 // The sound changed: hear it (when asked to), draw it, and let undo reach it.
 void SoundChanged(App& app);

@@ -40,6 +40,17 @@ GtkWidget* fileDialog(App& app, GtkFileChooserAction action, const char* title, 
     GtkWidget* dialog =
         gtk_file_chooser_dialog_new(title, GTK_WINDOW(app.window), action, "_Cancel",
                                     GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
+    // The chooser takes a size of its own, taller than a laptop's screen with
+    // the export's choices in it; kept within the screen's free area, its
+    // name field and buttons stay in reach.
+    GdkRectangle area;
+    if (WorkAreaOf(app.window, &area))
+    {
+        GdkGeometry most = {};
+        most.max_width = area.width;
+        most.max_height = area.height;
+        gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &most, GDK_HINT_MAX_SIZE);
+    }
     gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     return dialog;
@@ -336,9 +347,12 @@ void ExportAction(App& app)
     g_signal_connect(choices.container, "changed", G_CALLBACK(followFileType), dialog);
     const std::string folder = startFolder(app);
     gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
-    gtk_file_chooser_set_current_name(
-        GTK_FILE_CHOOSER(dialog),
-        SuggestExportName(folder, LastKind(app), settings.format.container).c_str());
+    // Offered under the chosen sound's name in the list, as Export several names it.
+    const size_t chosen = app.sounds.Current();
+    const std::string suggested =
+        chosen == SoundList::kNone ? SuggestExportName(folder, LastKind(app), settings.format.container)
+                                   : SuggestExportName(folder, app.sounds.At(chosen), settings.format.container);
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), suggested.c_str());
     std::string path = runFileDialog(dialog, [&] { settings = chosenSettings(choices); });
     if (path.empty())
         return;

@@ -4,6 +4,8 @@
 #include "Locks.h"
 #include "SlotStates.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -167,6 +169,23 @@ std::string withLocks(App& app, const std::string& before, const std::string& ma
     }
 }
 
+// A sound of the editor's own (Reset's, changed since) joins the list before
+// another takes its place, so that moving on never loses it. Reset's sound
+// as it came is no loss: Reset makes it again.
+void keepOwnSound(App& app, const std::string& state)
+{
+    if (app.sounds.Current() == SoundList::kNone && !state.empty() && state != app.defaults)
+        app.sounds.Add(state, "reset");
+}
+
+// Where an entry stands now: adding a sound to a full list lets an old one go.
+size_t placeOf(const SoundList& sounds, const SoundList::Entry& entry)
+{
+    const std::vector<SoundList::Entry>& entries = sounds.Now().entries;
+    const auto at = std::find(entries.begin(), entries.end(), entry);
+    return at == entries.end() ? SoundList::kNone : static_cast<size_t>(at - entries.begin());
+}
+
 // A generator (or SAVE with a sound of its own) added a slot; PREV or NEXT showed
 // another. The list follows: the new sound joins it, or the one shown is
 // chosen with every tweak made to it. Anything else puts the list back into
@@ -188,6 +207,7 @@ bool followSlots(App& app)
             return true;
         }
         const std::string kept = withLocks(app, before, now);
+        keepOwnSound(app, before);
         app.sounds.Add(kept, LastKind(app));
         if (kept != now)
         {
@@ -198,10 +218,15 @@ bool followSlots(App& app)
     }
     if (count == listed && index < listed && index != app.sounds.Current())
     {
+        const SoundList::Entry shown = app.sounds.Now().entries[index];
+        keepOwnSound(app, app.history.Present().sound);
+        index = placeOf(app.sounds, shown);
         app.sounds.Choose(index);
         // The slot holds the sound as normalised values; the list holds it exactly.
         if (app.sounds.At(index).state != currentState(app))
             restore(app, app.sounds.At(index).state);
+        if (app.sounds.Size() != listed)
+            showInSlots(app);
         return true;
     }
     const size_t shown = app.sounds.Current() == SoundList::kNone ? listed : app.sounds.Current();
@@ -221,11 +246,16 @@ gboolean settled(gpointer data)
     const std::string now = currentState(app);
     if (now.empty())
         return G_SOURCE_REMOVE;
-    const size_t chosen = app.sounds.Current();
-    // Reset starts a sound of its own; the one chosen keeps what it was.
-    if (now == app.defaults && chosen != SoundList::kNone && app.sounds.At(chosen).state != now)
+    // Reset starts a sound of its own, with the locked values of the one
+    // before, as a generator does; the one before keeps what it was.
+    const std::string before = app.history.Present().sound;
+    if (now == app.defaults && before != now)
     {
+        const std::string made = withLocks(app, before, now);
+        keepOwnSound(app, before);
         app.sounds.Choose(SoundList::kNone);
+        if (made != now)
+            restore(app, made);
         showInSlots(app);
     }
     else if (app.sounds.Change(now))
@@ -291,6 +321,7 @@ void FollowSlots(App& app)
 
 void SoundJoined(App& app, const std::string& kind, const std::string& name)
 {
+    keepOwnSound(app, app.history.Present().sound);
     app.sounds.Add(currentState(app), kind, name);
     showInSlots(app);
     record(app);
@@ -332,6 +363,11 @@ void ChooseSound(App& app, size_t i)
     app.chosenAt = g_get_monotonic_time();
     if (i == app.sounds.Current())
         return;
+    const SoundList::Entry chosen = app.sounds.Now().entries[i];
+    keepOwnSound(app, currentState(app));
+    i = placeOf(app.sounds, chosen);
+    if (i == SoundList::kNone)
+        return ShowSoundList(app); // let go to make room: nothing to show
     app.sounds.Choose(i);
     if (app.sounds.At(i).state != currentState(app))
         restore(app, app.sounds.At(i).state);

@@ -296,6 +296,17 @@ std::string SuggestExportName(const std::string& folder, const std::string& kind
     }
 }
 
+std::string SuggestExportName(const std::string& folder, const ListedSound& sound, Container container)
+{
+    const std::string base = FileNameFor(sound.name);
+    for (int n = 1;; ++n)
+    {
+        const std::string name = NumberedName(base, n, container);
+        if (access((folder + "/" + name).c_str(), F_OK) != 0)
+            return name;
+    }
+}
+
 std::string SlotsOf(AUInstance& unit)
 {
     UInt32 size = 0;

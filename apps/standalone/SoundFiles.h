@@ -3,6 +3,7 @@
 #include "AudioFile.h"
 #include "HostRender.h"
 #include "Levels.h"
+#include "SoundList.h"
 
 #include <memory>
 #include <mutex>
@@ -89,6 +90,9 @@ std::vector<SampleFormat> SampleFormatsOf(Container container);
 // "kind-N.ext" in the folder with the lowest N from 1 whose file is not there.
 std::string SuggestExportName(const std::string& folder, const std::string& kind,
                               Container container);
+// A listed sound's first name free in the folder: "pickup 3.ext", then
+// "pickup 3 (2).ext", …, as Export several names it.
+std::string SuggestExportName(const std::string& folder, const ListedSound& sound, Container container);
 
 // The instrument's sound slots as its property holds them: the slot shown,
 // then every slot's values. Empty when it gives none.

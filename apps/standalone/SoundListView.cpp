@@ -126,18 +126,27 @@ std::string detailOf(const SoundList& sounds, size_t i)
     return sounds.At(i).kind + length;
 }
 
-gboolean scrollToChosen(gpointer data)
+// The chosen row comes into view once it has its place: a row just added has
+// none until the list is next laid out.
+void scrollToChosen(App& app)
 {
-    App& app = *static_cast<App*>(data);
     GtkListBoxRow* row = gtk_list_box_get_selected_row(GTK_LIST_BOX(app.soundRows));
     GtkAdjustment* scroll = gtk_list_box_get_adjustment(GTK_LIST_BOX(app.soundRows));
     GtkAllocation at;
-    if (row && scroll && gtk_widget_get_mapped(GTK_WIDGET(row)))
-    {
-        gtk_widget_get_allocation(GTK_WIDGET(row), &at);
-        gtk_adjustment_clamp_page(scroll, at.y, at.y + at.height);
-    }
-    return G_SOURCE_REMOVE;
+    if (!row || !scroll)
+        return;
+    gtk_widget_get_allocation(GTK_WIDGET(row), &at);
+    if (!gtk_widget_get_child_visible(GTK_WIDGET(row)) || at.height <= 1)
+        return;
+    gtk_adjustment_clamp_page(scroll, at.y, at.y + at.height);
+    app.scrollDue = false;
+}
+
+void onListLaidOut(GtkWidget*, GdkRectangle*, gpointer data)
+{
+    App& app = *static_cast<App*>(data);
+    if (app.scrollDue)
+        scrollToChosen(app);
 }
 
 void onSelected(GtkListBox*, GtkListBoxRow* row, gpointer data)
@@ -202,6 +211,7 @@ GtkWidget* BuildSoundList(App& app)
         },
         &app, nullptr);
     g_signal_connect(app.soundRows, "row-selected", G_CALLBACK(onSelected), &app);
+    g_signal_connect_after(app.soundRows, "size-allocate", G_CALLBACK(onListLaidOut), &app);
     g_signal_connect(app.soundRows, "row-activated", G_CALLBACK(onActivated), &app);
     GtkGesture* press = gtk_gesture_multi_press_new(app.soundRows);
     g_object_set_data_full(G_OBJECT(app.soundRows), "double-click", press, g_object_unref);
@@ -278,8 +288,13 @@ void ShowSoundList(App& app)
                                                        : gtk_list_box_get_row_at_index(rows, static_cast<gint>(chosen));
     if (shown != gtk_list_box_get_selected_row(rows))
     {
+        // A sound made or chosen while only starred ones show is shown with the rest.
+        if (chosen != SoundList::kNone && !app.sounds.At(chosen).starred)
+            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(app.starredOnly), FALSE);
         gtk_list_box_select_row(rows, shown);
-        g_idle_add(scrollToChosen, &app);
+        app.scrollDue = true;
+        scrollToChosen(app);
+        gtk_widget_queue_allocate(app.soundRows);
     }
     gtk_list_box_invalidate_filter(rows);
     app.showingList = false;

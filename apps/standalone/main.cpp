@@ -75,6 +75,21 @@ std::string autosavePath()
 
 } // namespace
 
+bool WorkAreaOf(GtkWidget* widget, GdkRectangle* area)
+{
+    GdkDisplay* display = gtk_widget_get_display(widget);
+    GdkWindow* shown = gtk_widget_get_window(widget);
+    GdkMonitor* monitor = shown ? gdk_display_get_monitor_at_window(display, shown) : nullptr;
+    if (!monitor)
+        monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor)
+        return false;
+    gdk_monitor_get_workarea(monitor, area);
+    return true;
+}
+
 void ShowStatus(App& app, const std::string& text)
 {
     gtk_label_set_text(GTK_LABEL(app.infoText), text.c_str());
@@ -260,10 +275,32 @@ gboolean onTick(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
-// The window stays until the instrument closes its editor, after the last save.
-gboolean onDelete(GtkWidget*, GdkEvent*, gpointer)
+// A window whose list is not kept (another window keeps its own) asks
+// before its sounds go with it.
+bool mayClose(App& app)
 {
-    gtk_main_quit();
+    if (!app.listPath.empty() || app.sounds.Size() == 0)
+        return true;
+    GtkWidget* ask = gtk_message_dialog_new(GTK_WINDOW(app.window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                            GTK_BUTTONS_NONE, "Close this window and lose its %zu sounds?",
+                                            app.sounds.Size());
+    gtk_window_set_title(GTK_WINDOW(ask), "Close this window?");
+    gtk_message_dialog_format_secondary_text(
+        GTK_MESSAGE_DIALOG(ask), "Another Bleepforge window keeps its list, so this one's sounds are not kept. "
+                                 "Export them, or copy a sound (Ctrl+C) and paste it in the other window, first.");
+    gtk_dialog_add_buttons(GTK_DIALOG(ask), "_Cancel", GTK_RESPONSE_CANCEL, "C_lose and lose them",
+                           GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(ask), GTK_RESPONSE_CANCEL);
+    const bool close = gtk_dialog_run(GTK_DIALOG(ask)) == GTK_RESPONSE_ACCEPT;
+    gtk_widget_destroy(ask);
+    return close;
+}
+
+// The window stays until the instrument closes its editor, after the last save.
+gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data)
+{
+    if (mayClose(*static_cast<App*>(data)))
+        gtk_main_quit();
     return TRUE;
 }
 
@@ -437,14 +474,9 @@ GtkWidget* editorScroller(GtkWidget* view)
 void fitToScreen(GtkWidget* window, GtkWidget* scroller, GtkWidget* editor)
 {
     const int kLeastEditorHeight = 240;
-    GdkDisplay* display = gtk_widget_get_display(window);
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor)
-        monitor = gdk_display_get_monitor(display, 0);
-    if (!monitor)
-        return;
     GdkRectangle area;
-    gdk_monitor_get_workarea(monitor, &area);
+    if (!WorkAreaOf(window, &area))
+        return;
     int windowHeight = 0, editorHeight = 0;
     gtk_widget_get_preferred_height(window, nullptr, &windowHeight);
     gtk_widget_get_preferred_height(editor, nullptr, &editorHeight);
@@ -487,7 +519,7 @@ void buildWindow(App& app)
     gtk_box_pack_start(GTK_BOX(sides), panel, TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(app.window), sides);
     AttachLocks(app);
-    g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), nullptr);
+    g_signal_connect(app.window, "delete-event", G_CALLBACK(onDelete), &app);
     g_signal_connect(app.window, "key-press-event", G_CALLBACK(OnKeyPress), &app);
     g_signal_connect(app.window, "key-release-event", G_CALLBACK(OnKeyRelease), &app);
     // Measured shown but not yet on screen, so that the window opens fitted.
@@ -495,6 +527,19 @@ void buildWindow(App& app)
     gtk_widget_show_all(gtk_window_get_titlebar(GTK_WINDOW(app.window)));
     fitToScreen(app.window, scroller, app.view);
     gtk_widget_show_all(app.window);
+}
+
+// An open dialog runs a loop of its own, which the app's quitting does not
+// end: it is cancelled first, as Escape would.
+gboolean onStopAsked(gpointer)
+{
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* window = windows; window; window = window->next)
+        if (GTK_IS_DIALOG(window->data) && gtk_widget_get_visible(GTK_WIDGET(window->data)))
+            gtk_dialog_response(GTK_DIALOG(window->data), GTK_RESPONSE_DELETE_EVENT);
+    g_list_free(windows);
+    gtk_main_quit();
+    return G_SOURCE_REMOVE;
 }
 
 gboolean onClipTick(gpointer data)
@@ -591,8 +636,7 @@ int runApp(const std::string& bundlePath, const DeviceOptions& options)
     // Asked to stop (a session that ends, Ctrl+C in the terminal), the app
     // closes as its window does: the sound and the list are kept.
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        g_unix_signal_add(signal, +[](gpointer) -> gboolean { gtk_main_quit(); return G_SOURCE_REMOVE; },
-                          nullptr);
+        g_unix_signal_add(signal, onStopAsked, nullptr);
     gtk_main();
     app.changes.reset();
     if (app.settling)

@@ -331,6 +331,14 @@ TEST_F(SoundFilesTest, SuggestedNamesNeverReplaceAFile)
     std::ofstream(path("pickup-2.wav")) << "x";
     EXPECT_EQ(SuggestExportName(mDir, "pickup", Container::kWav), "pickup-3.wav");
     EXPECT_EQ(SuggestExportName(mDir, "pickup", Container::kFlac), "pickup-1.flac");
+
+    // A sound of the list is offered under its own name, numbered past files there.
+    ListedSound coin;
+    coin.name = "big coin/alt";
+    EXPECT_EQ(SuggestExportName(mDir, coin, Container::kOgg), "big coin-alt.ogg");
+    std::ofstream(path("big coin-alt.ogg")) << "x";
+    EXPECT_EQ(SuggestExportName(mDir, coin, Container::kOgg), "big coin-alt (2).ogg");
+    EXPECT_EQ(SuggestExportName(mDir, coin, Container::kWav), "big coin-alt.wav");
 }
 
 std::vector<std::string> filesIn(const std::string& folder)

@@ -317,10 +317,14 @@ sound_count() { grep -c '^bfs1:' "$sounds" || true; }
 field() { # SOUND (from 0) FIELD
     awk -F'\t' -v n="$1" -v f="$2" '/^bfs1:/ { if (n == i++) print $f }' "$sounds"
 }
-# Pickup made one sound, which the drag tweaked and Reset left alone; the
-# opened WAV joined it.
-[[ $(sound_count) == 2 && $(field 0 5) == "pickup 1" && $(field 1 5) == mine ]] ||
-    fail "the list kept is not Pickup's sound and the opened one: $(cut -f 2- "$sounds")"
+# The first sound, changed by the typed values, joined the list when Pickup
+# took its place; Pickup made one sound, which the drag tweaked and Reset
+# left alone; the opened WAV joined them.
+[[ $(sound_count) == 3 && $(field 0 5) == "reset 1" && $(field 1 5) == "pickup 1" && $(field 2 5) == mine ]] ||
+    fail "the list kept is not the typed sound, Pickup's and the opened one: $(cut -f 2- "$sounds")"
+typed=$("$cli" show "$(field 0 1)" | sed -n 's/^--set "Amp Env Attack=\(.*\)"$/\1/p')
+awk -v a="$typed" 'BEGIN { exit !(a > 0.4999 && a < 0.5001) }' ||
+    fail "the first sound joined the list without its typed values (attack $typed)"
 cp "$sounds" "$work/sounds-before.txt"
 start_app
 sleep 0.5
@@ -599,7 +603,26 @@ editor_shot "$work/pasted.png"
 unslotted "$work/pasted.png" "$work/pasted.png"
 unslotted "$work/tweaked.png" "$work/tweaked-unslotted.png"
 same_pixels "$work/pasted.png" "$work/tweaked-unslotted.png" || fail "the sound pasted into a second app differs from the copied one"
-close_app
+# The second window keeps no list: closing it asks first, and Escape keeps it.
+ask_to_close() {
+    keys ctrl+q
+    question=""
+    for _ in $(seq 50); do
+        question=$(xdotool search --onlyvisible --name '^Close this window\?$' 2>/dev/null | head -1) &&
+            [[ -n $question ]] && break
+        sleep 0.1
+    done
+    [[ -n $question ]] || fail "closing a window whose sounds are not kept asks nothing"
+    xdotool windowfocus --sync "$question" 2>/dev/null || true
+}
+ask_to_close
+xdotool key Escape
+sleep 0.5
+kill -0 "$app_pid" 2>/dev/null || fail "the second window closed though the question was cancelled"
+ask_to_close
+xdotool key alt+l
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+wait "$app_pid" || fail "the second app did not end cleanly"
 app_window=$first_window app_pid=$first_pid
 close_app
 [[ $(sound_count) == 5 ]] || fail "the second app changed the first one's list"
@@ -650,6 +673,33 @@ done
 [[ $(field 5 5) == "pickup 5 v1" && $(field 9 5) == "pickup 5 v5" && $(field 4 5) == "pickup 5" ]] ||
     fail "the variations are not named after their sound, right after it: $(cut -f 5 "$sounds" | tr '\n' ,)"
 
+# Reset keeps the locked values too, and its sound, once changed, is not lost
+# when another is chosen: it joins the list.
+start_app
+click 787 462 # Pitch Jump Transpose's value, on the chosen variation
+sleep 0.3
+xdotool type --delay 50 "5"
+xdotool key Return
+sleep 1
+click ${button[reset]}
+sleep 1
+click 67 462 # Amp Env Attack's value
+sleep 0.3
+xdotool type --delay 50 "0.5"
+xdotool key Return
+sleep 1
+click_row 0
+close_app
+[[ $(sound_count) == 11 && $(field 10 5) == "reset 1" ]] ||
+    fail "Reset's changed sound did not join the list when another was chosen: $(cut -f 5 "$sounds" | tr '\n' ,)"
+"$cli" show "$(field 10 1)" >"$work/reset-kept.txt"
+grep -q '^--set "Pitch Jump Transpose=5' "$work/reset-kept.txt" || fail "Reset let go of a locked value"
+attack=$(sed -n 's/^--set "Amp Env Attack=\(.*\)"$/\1/p' "$work/reset-kept.txt")
+awk -v a="$attack" 'BEGIN { exit !(a > 0.4999 && a < 0.5001) }' || fail "Reset's sound lost its change (attack $attack)"
+diff <(grep -v '"Pitch \|"Amp Env Attack=' "$work/reset-kept.txt") \
+    <(grep -v '"Pitch \|"Amp Env Attack=' "$work/locked-defaults.txt") >/dev/null ||
+    fail "Reset's sound is not the defaults outside the locks and the change"
+
 # A MIDI source already running when the app starts is connected to its input.
 jack_midiseq bleepforge-early 24000 0 60 100 >/dev/null 2>&1 &
 pids+=($!)
@@ -665,4 +715,4 @@ kill "$jack_pid"
 for _ in $(seq 200); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup, variations) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"
+echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"

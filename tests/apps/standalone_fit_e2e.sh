@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # bleepforge-standalone on a laptop's 1366x768 screen: the window fits with
 # the strip and the list in view, the editor is drawn pixel for pixel, the
-# wheel scrolls it where no control is and turns a knob where one is.
+# wheel scrolls it where no control is and turns a knob where one is, and
+# the list keeps its chosen sound in view.
 # Usage: standalone_fit_e2e.sh APP CLI   (exit 77: a server cannot start here)
 app=$1 cli=$2
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e_servers.sh"
@@ -11,7 +12,8 @@ start_x 200 1366x768
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data GSETTINGS_BACKEND=memory
 
 "$app" >"$work/app.log" 2>&1 &
-pids+=($!)
+app_pid=$!
+pids+=($app_pid)
 window=""
 for _ in $(seq 300); do
     window=$(xdotool search --name '^Bleepforge$' 2>/dev/null | head -1) && [[ -n $window ]] && break
@@ -38,6 +40,7 @@ ox=${offset%,*} oy=${offset#*,}
 eval "$(xdotool getwindowgeometry --shell "$window")"
 ((X >= 0 && Y >= 0 && X + WIDTH <= 1366 && Y + HEIGHT <= 768)) ||
     fail "the window (${WIDTH}x$HEIGHT at $X,$Y) does not fit a 1366x768 screen"
+size="${WIDTH}x$HEIGHT"
 
 import -window root "$work/screen.png"
 
@@ -91,4 +94,38 @@ for _ in $(seq 40); do
 done
 ((changed > 20)) || fail "the wheel over Osc3 Phase does not turn it ($changed pixels changed)"
 [[ $(find_on_screen 200x200+0+0 "$work/patch.png") == "$ox,$oy" ]] || fail "the wheel over a knob scrolled the editor"
-echo "standalone on 1366x768: the window (${WIDTH}x$HEIGHT) fits, $shown editor rows exactly as drawn, strip and list beside it, the wheel scrolls and turns as expected"
+# Sounds made past the list's height: the new one, chosen, comes into view.
+xdotool mousemove --sync $((ox + 300)) $((oy + 385))
+for _ in $(seq 20); do
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key 1
+    sleep 0.1
+done
+lit=0
+for _ in $(seq 40); do
+    import -window root "$work/list.png"
+    lit=$(convert "$work/list.png" -crop "$((X + WIDTH - 10 - panel_x))x$((Y + HEIGHT - oy - 100))+$panel_x+$((oy + 80))" \
+        +repage -fx '(b > 0.5 && r < 0.2 && g > 0.25 && g < 0.45) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)
+    ((lit > 1000)) && break
+    sleep 0.25
+done
+((lit > 1000)) || fail "the twentieth sound made is not in view in the list ($lit lit pixels)"
+# The Export dialog, file chooser and choices, fits the screen too; asked to
+# stop while it is open, the app still ends.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key ctrl+e
+dialog=""
+for _ in $(seq 100); do
+    dialog=$(xdotool search --onlyvisible --name '^Export sound$' 2>/dev/null | head -1) && [[ -n $dialog ]] && break
+    sleep 0.1
+done
+[[ -n $dialog ]] || fail "Ctrl+E shows no Export dialog"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+((X >= 0 && Y >= 0 && X + WIDTH <= 1366 && Y + HEIGHT <= 768)) ||
+    fail "the Export dialog (${WIDTH}x$HEIGHT at $X,$Y) does not fit a 1366x768 screen"
+kill -TERM "$app_pid"
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$app_pid" 2>/dev/null || fail "asked to stop with the Export dialog open, the app went on"
+wait "$app_pid" || fail "asked to stop with the Export dialog open, the app did not end cleanly"
+echo "standalone on 1366x768: the window ($size) fits, $shown editor rows exactly as drawn, strip and list beside it, the wheel scrolls and turns, the newest sound in view, the Export dialog fits and a stop request ends the app, as expected"
