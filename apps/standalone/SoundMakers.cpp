@@ -331,9 +331,10 @@ void fillKindsMenu(GtkWidget* menu, App& app)
 GtkWidget* BuildKindsButton(App& app)
 {
     GtkWidget* button = gtk_menu_button_new();
-    gtk_button_set_label(GTK_BUTTON(button), "Kinds");
+    gtk_button_set_label(GTK_BUTTON(button), "_Kinds");
+    gtk_button_set_use_underline(GTK_BUTTON(button), TRUE);
     gtk_widget_set_tooltip_text(button, "New sounds of the recipe kinds, the explosion and your own; the locks "
-                                        "keep their values");
+                                        "keep their values (Alt+K)");
     gtk_widget_set_can_focus(button, FALSE);
     GtkWidget* menu = gtk_menu_new();
     gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
