@@ -216,8 +216,8 @@ std::string readMutate(Reader& in, Recipe* recipe)
         return "it ends before Mutate";
     if (flag > 1)
         return "a Mutate flag that is neither on nor off";
-    if (flag == 0)
-        return "";
+    if (flag == 0) // and nothing else can be read into the amount
+        return amount == 0.0 && !std::signbit(amount) ? "" : "a Mutate amount with Mutate off";
     if (const std::string problem = valueProblem(kMutation, amount); !problem.empty())
         return problem;
     recipe->mutate = amount;

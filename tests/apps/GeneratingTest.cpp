@@ -169,6 +169,8 @@ TEST_F(GeneratingTest, TheRecipePropertyRefusesADamagedRecipeChangingNothing)
     encodings.back().push_back(0); // a byte after the end
     encodings.push_back(whole);
     encodings.back()[0] = 'X';
+    encodings.push_back(whole);
+    encodings.back()[7] = 0; // Mutate off, its amount left behind
 
     const UInt32 seed = 5;
     unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
