@@ -141,21 +141,39 @@ void writeDraw(Writer& out, const RecipeDraw& draw)
         out.number(choice);
 }
 
+// +0.0, the value a part that is not used holds, so that one encoding
+// stands for each recipe.
+bool isUnused(double value)
+{
+    return value == 0.0 && !std::signbit(value);
+}
+
+std::string choiceProblem(const RecipeDraw& draw)
+{
+    if (draw.choices.empty())
+        return "a list to choose from that is empty";
+    if (!isUnused(draw.lo) || !isUnused(draw.hi) || draw.logarithmic || draw.whole)
+        return "a list to choose from with a range's parts";
+    for (double choice : draw.choices)
+        if (const std::string problem = valueProblem(draw.index, choice); !problem.empty())
+            return problem;
+    return "";
+}
+
 // What is wrong with a draw read whole, or "".
 std::string drawProblem(const RecipeDraw& draw)
 {
+    if (draw.kind == RecipeDraw::kChoice)
+        return choiceProblem(draw);
+    if (!draw.choices.empty())
+        return "choices for a draw that has none";
     if (draw.whole != (draw.kind == RecipeDraw::kRange && isWhole(draw.index)))
         return "a draw of whole numbers where the parameter takes fractions, or the reverse";
     for (double value : {draw.lo, draw.hi})
         if (const std::string problem = valueProblem(draw.index, value); !problem.empty())
             return problem;
-    for (double choice : draw.choices)
-        if (const std::string problem = valueProblem(draw.index, choice); !problem.empty())
-            return problem;
     if (draw.lo > draw.hi)
         return "a range upside down";
-    if ((draw.kind == RecipeDraw::kChoice) == draw.choices.empty())
-        return draw.choices.empty() ? "a list to choose from that is empty" : "choices for a draw that has none";
     if (draw.kind == RecipeDraw::kFixed && draw.lo != draw.hi)
         return "a fixed value with two ends";
     if (draw.logarithmic && (draw.kind != RecipeDraw::kRange || draw.whole || !(draw.lo > 0.0)))
@@ -217,7 +235,7 @@ std::string readMutate(Reader& in, Recipe* recipe)
     if (flag > 1)
         return "a Mutate flag that is neither on nor off";
     if (flag == 0) // and nothing else can be read into the amount
-        return amount == 0.0 && !std::signbit(amount) ? "" : "a Mutate amount with Mutate off";
+        return isUnused(amount) ? "" : "a Mutate amount with Mutate off";
     if (const std::string problem = valueProblem(kMutation, amount); !problem.empty())
         return problem;
     recipe->mutate = amount;

@@ -105,7 +105,8 @@ TEST_F(GeneratingTest, ARecipeKindMakesWhatGenerateMakesOfItLocksKept)
 {
     std::ofstream(path("coin.toml")) << "start = \"coin\"\nmutate = 8\n[params]\n"
                                         "\"Osc1 Type\" = { choose = [\"Square\", \"Saw\"] }\n"
-                                        "\"Pitch High Note\" = { range = [60, 72] }\n";
+                                        "\"Pitch High Note\" = { range = [60, 72] }\n"
+                                        "\"Amp Env Attack\" = { choose = [0.005, 0.02] }\n";
     for (const std::string& file : {std::string(BLEEPFORGE_EXPLOSION), path("coin.toml")})
     {
         const std::string cli = generated("--recipe '" + file + "'", 11, "");
@@ -138,7 +139,7 @@ TEST_F(GeneratingTest, TheRecipePropertyRefusesADamagedRecipeChangingNothing)
     type.choices = {2.0, 4.0};
     good.draws = {gain, type};
 
-    std::vector<Recipe> damaged(16, good);
+    std::vector<Recipe> damaged(17, good);
     damaged[0].draws[0].index = kNumParams;
     damaged[1].draws[1].index = kOutputGain; // twice
     damaged[2].draws = {type, gain};          // out of order
@@ -154,6 +155,7 @@ TEST_F(GeneratingTest, TheRecipePropertyRefusesADamagedRecipeChangingNothing)
     damaged[12].mutate = 1000.0;
     damaged[13].draws[0].whole = true;        // Output Gain takes fractions
     damaged[14].draws[0].kind = RecipeDraw::kFixed; // with two ends
+    damaged[16].draws[1].lo = 2.0;                  // a list with a range's end
     std::vector<double> nan(kNumParams, 0.0);
     nan[3] = std::nan("");
     damaged[15].sound.PutBytes(std::string(kStateSize, '\0').data(), kStateSize);
