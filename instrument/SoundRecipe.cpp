@@ -89,6 +89,7 @@ public:
         std::memcpy(value, &bits, sizeof bits);
         return true;
     }
+    size_t left() const { return mSize - mPos; }
     bool atEnd() const { return mPos == mSize; }
 
 private:
@@ -195,6 +196,8 @@ std::string readDraw(Reader& in, int after, RecipeDraw* draw)
     draw->kind = static_cast<RecipeDraw::Kind>(kind);
     draw->logarithmic = flags & kLogarithmic;
     draw->whole = flags & kWhole;
+    if (count > in.left() / 8)
+        return "it ends inside a list of choices";
     draw->choices.resize(count);
     for (double& choice : draw->choices)
         if (!in.number(&choice))
@@ -254,7 +257,7 @@ std::string readRecipe(Reader& in, Recipe* recipe)
         return problem;
     unsigned count;
     if (!in.u8(&count) || count > kNumParams)
-        return "more draws than parameters";
+        return "no count of draws, or more than there are parameters";
     recipe->draws.resize(count);
     int after = -1;
     for (RecipeDraw& draw : recipe->draws)
