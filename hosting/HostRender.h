@@ -16,6 +16,9 @@ const AudioUnitPropertyID kLastKindProperty = 64003;
 const AudioUnitPropertyID kSlotsProperty = 64004;
 // Runs a generator by its kind (char[16], as the CLI names kinds), as its button does.
 const AudioUnitPropertyID kGenerateProperty = 64005;
+// Makes a recipe's sound (EncodeRecipe's bytes) as generate makes it; a
+// damaged one is refused whole.
+const AudioUnitPropertyID kRecipeProperty = 64006;
 
 struct HostRender
 {

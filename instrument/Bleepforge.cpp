@@ -283,6 +283,8 @@ OSStatus Bleepforge::SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSi
         return SetSlots(dataSize, data);
     if (propID == kPropertyGenerate)
         return RunGenerator(dataSize, data);
+    if (propID == kPropertyRecipe)
+        return MakeFromRecipe(dataSize, data);
     if (propID != kPropertyRandomSeed)
         return kAudioUnitErr_InvalidProperty;
     if (!data || dataSize < sizeof(UInt32))
@@ -306,6 +308,19 @@ OSStatus Bleepforge::RunGenerator(UInt32 dataSize, const void* data)
     if (!generator)
         return kAudioUnitErr_InvalidPropertyValue;
     (this->*generator)();
+    return noErr;
+}
+
+// A host's recipe makes the sound generate makes of it: from the default
+// sound unless the recipe starts elsewhere. One damaged anywhere changes nothing.
+OSStatus Bleepforge::MakeFromRecipe(UInt32 dataSize, const void* data)
+{
+    Recipe recipe;
+    if (!DecodeRecipe(static_cast<const unsigned char*>(data), dataSize, &recipe).empty())
+        return kAudioUnitErr_InvalidPropertyValue;
+    if (recipe.start.empty() && recipe.sound.Size() == 0)
+        ResetParams();
+    ::ApplyRecipe(*this, recipe);
     return noErr;
 }
 

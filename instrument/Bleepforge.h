@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GeneratorKinds.h"
 #include "IGraphicsStructs.h"
 #include "IKeyboardControl.h"
 #include "IPluginAU.h"
@@ -9,6 +10,7 @@
 #include "PendingValues.h"
 #include "QXBitCrusher2.h"
 #include "RelaySignal.h"
+#include "SoundRecipe.h"
 #include "VoiceManager.h"
 #include "besselfilter.h"
 #include "qxDSP.h"
@@ -75,7 +77,8 @@ public:
         kPropertyLastKind,  // char[16]: the last generator's kind, "" before one; read only
         kPropertySlots,     // SInt32 slot shown, then kNumParams normalised doubles a slot;
                             // read and write, whole or refused whole
-        kPropertyGenerate   // char[16]: a generator's kind, run as its button runs it; write only
+        kPropertyGenerate,  // char[16]: a generator's kind, run as its button runs it; write only
+        kPropertyRecipe     // a recipe as EncodeRecipe writes it, made as generate makes it; write only
     };
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
@@ -149,6 +152,7 @@ private:
     void ShowSlotIndex();
     OSStatus SetSlots(UInt32 dataSize, const void* data);
     OSStatus RunGenerator(UInt32 dataSize, const void* data);
+    OSStatus MakeFromRecipe(UInt32 dataSize, const void* data);
     void QueuePitchJump(const IMidiMsg& msg);
     double RenderFrame(int rate);
     void applyPendingChanges();
@@ -195,10 +199,11 @@ private:
     std::vector<IParam> mEngineParams;
 };
 
-// The generator a kind names ("pickup", "shoot", "powerup", "hit", "jump",
-// "blip", "slash", "random", "mutate", "reset"), or null.
+// The generator a kind names (one of kGeneratorKinds), or null.
 using BleepforgeGenerator = void (Bleepforge::*)();
 BleepforgeGenerator GeneratorOf(const std::string& kind);
-// The kind a name means, in any case and by the names people use ("coin" is
-// pickup, "laser" shoot, "power-up" powerup, "hurt" hit).
-std::string CanonicalKind(const std::string& kind);
+// Makes the recipe's sound in the instrument from the random sequence as it
+// stands (seed it first): the start, each draw in parameter order, Mutate.
+// The sound it starts from is the instrument's as it stands unless the
+// recipe names one.
+void ApplyRecipe(Bleepforge& plug, const Recipe& recipe);

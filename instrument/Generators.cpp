@@ -6,9 +6,8 @@
 #include "IGraphics.h"
 #include "qxDSP.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cmath>
-#include <map>
 #include <string>
 
 namespace
@@ -27,9 +26,6 @@ enum EKind
     kSlash,
     kNumKinds
 };
-// As the command line names them.
-const char* const kKindNames[kNumKinds] = {"pickup", "shoot", "powerup", "hit",
-                                           "jump",   "blip",  "slash"};
 
 // One cell of a recipe.
 struct Cell
@@ -200,7 +196,7 @@ void Bleepforge::ApplyRecipe(int kind)
         return;
     for (const Step& step : kRecipes)
         SetFromGenerator(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind]));
-    mLastKind = kKindNames[kind];
+    mLastKind = kGeneratorKinds[kind]; // the seven come first, in this order
     PrevData();
 }
 
@@ -283,26 +279,55 @@ void Bleepforge::ResetParams()
     RestorePreset(0);
 }
 
-std::string CanonicalKind(const std::string& kind)
-{
-    static const std::map<std::string, std::string> aliases = {
-        {"coin", "pickup"},     {"laser", "shoot"}, {"power-up", "powerup"},
-        {"hurt", "hit"},        {"blips", "blip"},  {"randomize", "random"}};
-    std::string lower;
-    for (char c : kind)
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto alias = aliases.find(lower);
-    return alias != aliases.end() ? alias->second : lower;
-}
-
 BleepforgeGenerator GeneratorOf(const std::string& kind)
 {
-    static const std::map<std::string, BleepforgeGenerator> all = {
-        {"pickup", &Bleepforge::PickupParams}, {"shoot", &Bleepforge::ShootParams},
-        {"powerup", &Bleepforge::PowerupParams}, {"hit", &Bleepforge::HitParams},
-        {"jump", &Bleepforge::JumpParams},     {"blip", &Bleepforge::BlitParams},
-        {"slash", &Bleepforge::SlashParams},   {"random", &Bleepforge::RandomizeParams},
-        {"mutate", &Bleepforge::MutateParams}, {"reset", &Bleepforge::ResetParams}};
-    const auto found = all.find(kind);
-    return found == all.end() ? nullptr : found->second;
+    // In kGeneratorKinds' order.
+    static const BleepforgeGenerator all[] = {
+        &Bleepforge::PickupParams, &Bleepforge::ShootParams, &Bleepforge::PowerupParams,
+        &Bleepforge::HitParams,    &Bleepforge::JumpParams,  &Bleepforge::BlitParams,
+        &Bleepforge::SlashParams,  &Bleepforge::RandomizeParams, &Bleepforge::MutateParams,
+        &Bleepforge::ResetParams};
+    static_assert(sizeof all / sizeof all[0] == kNumGeneratorKinds, "a generator for every kind");
+    const size_t index = GeneratorKindIndex(kind);
+    return index < kNumGeneratorKinds ? all[index] : nullptr;
+}
+
+namespace
+{
+
+// One draw of a recipe from the random sequence: a choice, a whole number,
+// or a value on a linear or log scale.
+double drawn(const RecipeDraw& draw)
+{
+    const double u = std::min(qxDSP::rand01(), 1.0);
+    if (draw.kind == RecipeDraw::kChoice)
+    {
+        const size_t n = draw.choices.size();
+        return draw.choices[std::min(static_cast<size_t>(u * static_cast<double>(n)), n - 1)];
+    }
+    if (draw.whole)
+        return std::min(draw.lo + std::floor(u * (draw.hi - draw.lo + 1.0)), draw.hi);
+    if (draw.logarithmic)
+        return draw.lo * std::pow(draw.hi / draw.lo, u);
+    return draw.lo + u * (draw.hi - draw.lo);
+}
+
+} // namespace
+
+void ApplyRecipe(Bleepforge& plug, const Recipe& recipe)
+{
+    if (!recipe.start.empty())
+        (plug.*GeneratorOf(recipe.start))();
+    if (recipe.sound.Size() > 0)
+    {
+        ByteChunk state = recipe.sound;
+        plug.UnserializeState(&state, 0);
+    }
+    for (const RecipeDraw& draw : recipe.draws)
+        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw));
+    if (recipe.mutate)
+    {
+        plug.SetParameterFromHost(kMutation, *recipe.mutate);
+        plug.MutateParams();
+    }
 }

@@ -1,8 +1,9 @@
 #include "Recipe.h"
 
-#include "Bleepforge.h"
+#include "GeneratorKinds.h"
+#include "IParam.h"
+#include "Params.h"
 #include "PresetSound.h"
-#include "qxDSP.h"
 
 #include <toml++/toml.h>
 
@@ -228,7 +229,7 @@ void readStart(Recipe& recipe, const toml::table& table, const Where& where)
     if (const toml::node* start = table.get("start"))
     {
         const std::string kind = start->is_string() ? CanonicalKind(textOf(*start, "start", where)) : "";
-        if (!GeneratorOf(kind) || kind == "mutate" || kind == "reset")
+        if (!IsStartKind(kind))
             where.fail(start->source(), std::string("start expects a built-in kind: ") + kStartKinds);
         recipe.start = kind;
     }
@@ -310,40 +311,14 @@ Recipe ReadRecipe(const std::string& path, const std::vector<ParamInfo>& params)
     return ParseRecipe(text.str(), path, params);
 }
 
-namespace
+std::vector<ParamInfo> TableParams()
 {
-
-double drawn(const RecipeDraw& draw)
-{
-    const double u = std::min(qxDSP::rand01(), 1.0);
-    if (draw.kind == RecipeDraw::kChoice)
+    std::vector<ParamInfo> params;
+    for (int i = 0; i < kNumParams; ++i)
     {
-        const size_t n = draw.choices.size();
-        return draw.choices[std::min(static_cast<size_t>(u * static_cast<double>(n)), n - 1)];
+        IParam param;
+        InitParam(static_cast<EParams>(i), &param);
+        params.push_back(ParamInfoOf(param));
     }
-    if (draw.whole)
-        return std::min(draw.lo + std::floor(u * (draw.hi - draw.lo + 1.0)), draw.hi);
-    if (draw.logarithmic)
-        return draw.lo * std::pow(draw.hi / draw.lo, u);
-    return draw.lo + u * (draw.hi - draw.lo);
-}
-
-} // namespace
-
-void ApplyRecipe(Bleepforge& plug, const Recipe& recipe)
-{
-    if (!recipe.start.empty())
-        (plug.*GeneratorOf(recipe.start))();
-    if (recipe.sound.Size() > 0)
-    {
-        ByteChunk state = recipe.sound;
-        plug.UnserializeState(&state, 0);
-    }
-    for (const RecipeDraw& draw : recipe.draws)
-        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw));
-    if (recipe.mutate)
-    {
-        plug.SetParameterFromHost(kMutation, *recipe.mutate);
-        plug.MutateParams();
-    }
+    return params;
 }

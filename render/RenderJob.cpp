@@ -44,21 +44,7 @@ std::vector<ParamInfo> InstrumentParams(Bleepforge& plug)
 {
     std::vector<ParamInfo> params;
     for (int i = 0; i < kNumParams; ++i)
-    {
-        const IParam* param = plug.GetParam(i);
-        ParamInfo info;
-        info.name = param->GetNameForHost();
-        info.minimum = param->GetMin();
-        info.maximum = param->GetMax();
-        info.whole = param->Type() != IParam::kTypeDouble;
-        for (int t = 0; t < param->GetNDisplayTexts(); ++t)
-        {
-            int value = 0;
-            const char* text = param->GetDisplayTextAtIdx(t, &value);
-            info.texts.emplace_back(value, text);
-        }
-        params.push_back(info);
-    }
+        params.push_back(ParamInfoOf(*plug.GetParam(i)));
     return params;
 }
 

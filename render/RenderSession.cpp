@@ -1,5 +1,6 @@
 #include "RenderSession.h"
 
+#include "IParam.h"
 #include "Interrupt.h"
 #include "NormalizedWriter.h"
 #include "Params.h"
@@ -148,6 +149,22 @@ FrameSink asWritten(const AudioFormat& format, const FrameSink& sink)
 }
 
 } // namespace
+
+ParamInfo ParamInfoOf(const IParam& param)
+{
+    ParamInfo info;
+    info.name = param.GetNameForHost();
+    info.minimum = param.GetMin();
+    info.maximum = param.GetMax();
+    info.whole = param.Type() != IParam::kTypeDouble;
+    for (int t = 0; t < param.GetNDisplayTexts(); ++t)
+    {
+        int value = 0;
+        const char* text = param.GetDisplayTextAtIdx(t, &value);
+        info.texts.emplace_back(value, text);
+    }
+    return info;
+}
 
 ResolvedSetting ResolveSetting(const std::vector<ParamInfo>& params, const std::string& assignment)
 {

@@ -25,6 +25,10 @@ struct ParamInfo
     std::vector<std::pair<double, std::string>> texts; // list entries by their text
 };
 
+class IParam;
+// A parameter of the framework's, as a session reads settings for it.
+ParamInfo ParamInfoOf(const IParam& param);
+
 struct ResolvedSetting
 {
     int index;

@@ -1,32 +1,14 @@
 #pragma once
 
-// Kinds of sound as data: recipe files, NAME.toml, found in the user's kinds
-// folder ($XDG_CONFIG_HOME/bleepforge/kinds, else ~/.config/bleepforge/kinds)
-// and then in the program's own (../share/bleepforge/kinds beside the
-// program); a user's recipe of a name comes before the program's.
+// Kinds on the command line: the recipe a generate command names, and the
+// list 'bleepforge kinds' prints.
+#include "KindFolders.h"
 #include "Recipe.h"
-#include "RenderSession.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-struct RecipeKind
-{
-    std::string name; // the file's name without .toml
-    std::string path;
-    bool hidden = false; // by a recipe of the same name in an earlier folder
-};
-
-// The folders searched, the user's first.
-std::vector<std::string> KindFolders();
-// Every recipe file found, the first folder's first, those hidden by an
-// earlier one of the same name marked.
-std::vector<RecipeKind> RecipeKinds();
-// The recipe file of a kind's name (in any case), if any folder holds one.
-std::optional<std::string> FindRecipe(const std::string& name);
-// Likewise in the program's own folder only: what every machine has.
-std::optional<std::string> FindProgramRecipe(const std::string& name);
 // The recipe a generate command names: its --recipe file, or a recipe kind
 // when KIND is no built-in one; none for a built-in kind. Throws UsageError
 // for both or neither, and for a damaged recipe.

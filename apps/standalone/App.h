@@ -88,6 +88,10 @@ void StarSound(App& app, size_t i, bool starred);
 // Sounds mutated from the chosen one, locks kept, join the list after it;
 // the first is chosen and heard. One step.
 void MakeVariations(App& app, int count);
+// A recipe kind's sound, locks kept, joins the list named by its kind
+// ("explosion 2"); it is chosen and heard. One step. A recipe that cannot be
+// read or made changes nothing and says why.
+void MakeKind(App& app, const std::string& recipePath);
 // The kind of sound the instrument's last generator made, "sound" before one.
 std::string LastKind(App& app);
 void Undo(App& app);
@@ -115,6 +119,9 @@ void StarChosen(App& app);
 void ShowOctave(App& app);
 // The header's menu of locked groups.
 GtkWidget* BuildLocksButton(App& app);
+// The header's menu of recipe kinds, the user's and the program's, read
+// each time it opens.
+GtkWidget* BuildKindsButton(App& app);
 // Locks drawn over the editor, and its controls' menu on a right-click.
 void AttachLocks(App& app);
 

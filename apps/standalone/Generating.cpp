@@ -71,6 +71,22 @@ void RunGenerator(AUInstance& unit, const std::string& kind)
         throw std::runtime_error("the instrument has no generator '" + kind + "'");
 }
 
+void MakeFromRecipe(AUInstance& unit, const Recipe& recipe)
+{
+    std::vector<unsigned char> bytes;
+    try
+    {
+        bytes = EncodeRecipe(recipe);
+    }
+    catch (const std::length_error& e)
+    {
+        throw std::runtime_error(recipe.name + ": " + e.what());
+    }
+    if (unit.SetProperty(kRecipeProperty, kAudioUnitScope_Global, 0, bytes.data(),
+                         static_cast<UInt32>(bytes.size())) != noErr)
+        throw std::runtime_error("the instrument refused the recipe '" + recipe.name + "'");
+}
+
 namespace
 {
 

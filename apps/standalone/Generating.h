@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostRender.h"
+#include "Recipe.h"
 
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@ std::vector<std::string> KnownLocks(const std::vector<std::string>& locks);
 // Runs the instance's generator of a kind ("pickup", "mutate", …) as its
 // button does; throws std::runtime_error when the instance refuses it.
 void RunGenerator(AUInstance& unit, const std::string& kind);
+// Makes a recipe's sound in the instance as generate makes it: from the
+// default sound unless the recipe starts elsewhere, drawn from the
+// instance's random sequence. Throws std::runtime_error when the instance
+// refuses it, which then changes nothing.
+void MakeFromRecipe(AUInstance& unit, const Recipe& recipe);
 // Sounds mutated from source, each with draws of its own and the locked
 // values of source. The instance is left holding source.
 std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,

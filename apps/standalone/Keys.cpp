@@ -172,6 +172,7 @@ const char* const kKeyList[][2] = {
     {"1 2 3 4 5 6 7", "a new pickup, shoot, powerup, hit, jump, blip, slash sound"},
     {"M, R", "mutate the sound, a random sound"},
     {"V", "variations of the sound (locks kept)"},
+    {"Alt+K", "the menu of recipe kinds (the explosion, your own)"},
     {"B", "star the sound, or take its star"},
     {"Delete", "take the sound off the list"},
     {"F2", "rename the sound"},

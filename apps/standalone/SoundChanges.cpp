@@ -356,6 +356,34 @@ void MakeVariations(App& app, int count)
     ShowStatus(app, std::to_string(made.size()) + " variations of \"" + name + "\"");
 }
 
+void MakeKind(App& app, const std::string& recipePath)
+{
+    SettleNow(app); // the sound before keeps its place, and the locks their values
+    const std::string before = currentState(app);
+    Recipe recipe;
+    try
+    {
+        // Read now: a recipe changed since the menu opened is made as it is.
+        recipe = ReadRecipe(recipePath, TableParams());
+        MakeFromRecipe(*app.unit, recipe);
+    }
+    catch (const std::exception& e)
+    {
+        ShowStatus(app, std::string("Error: no sound was made: ") + e.what());
+        return;
+    }
+    const std::string made = currentState(app);
+    const std::string kept = withLocks(app, before, made);
+    keepOwnSound(app, before);
+    app.sounds.Add(kept, recipe.name);
+    if (kept != made)
+        restore(app, kept);
+    showInSlots(app);
+    record(app);
+    if (!app.settings.playOnChange)
+        Audition(app);
+}
+
 void ChooseSound(App& app, size_t i)
 {
     if (i >= app.sounds.Size())

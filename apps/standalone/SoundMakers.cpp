@@ -1,7 +1,9 @@
 // The app's own ways to make sounds beside the editor's buttons: generators
-// by key, variations of a sound, and the locks that both keep.
+// by key, recipe kinds, variations of a sound, and the locks they all keep.
 #include "App.h"
+#include "GeneratorKinds.h"
 #include "Generating.h"
+#include "KindFolders.h"
 #include "Locks.h"
 #include "Params.h"
 
@@ -255,6 +257,96 @@ GtkWidget* BuildLocksButton(App& app)
                                 }),
                      &app);
     fillLocksMenu(menu, app);
+    return button;
+}
+
+namespace
+{
+
+GtkWidget* hintItem(const std::string& text)
+{
+    GtkWidget* item = gtk_menu_item_new_with_label(text.c_str());
+    gtk_widget_set_sensitive(item, FALSE);
+    return item;
+}
+
+// A recipe kind: its description as its tooltip; one that cannot be read is
+// shown greyed, its problem as the tooltip.
+GtkWidget* kindItem(App& app, const RecipeKind& kind)
+{
+    std::string tooltip;
+    bool readable = true;
+    try
+    {
+        tooltip = ReadRecipe(kind.path, TableParams()).description;
+    }
+    catch (const std::exception& e)
+    {
+        tooltip = e.what();
+        readable = false;
+    }
+    GtkWidget* item = gtk_menu_item_new_with_label((kind.name + (readable ? "" : " (damaged)")).c_str());
+    gtk_widget_set_tooltip_text(item, tooltip.empty() ? kind.path.c_str() : tooltip.c_str());
+    gtk_widget_set_sensitive(item, readable);
+    g_object_set_data_full(G_OBJECT(item), "recipe", g_strdup(kind.path.c_str()), g_free);
+    g_signal_connect(item, "activate",
+                     G_CALLBACK(+[](GtkMenuItem* item, gpointer data)
+                                {
+                                    MakeKind(*static_cast<App*>(data),
+                                             static_cast<const char*>(g_object_get_data(G_OBJECT(item), "recipe")));
+                                }),
+                     &app);
+    return item;
+}
+
+// Made each time it opens: a recipe added or changed meanwhile is there. A
+// recipe hidden by one of its name, or named as a built-in kind, makes
+// nothing and is left out, as generate leaves it out.
+void fillKindsMenu(GtkWidget* menu, App& app)
+{
+    gtk_container_foreach(
+        GTK_CONTAINER(menu), [](GtkWidget* item, gpointer) { gtk_widget_destroy(item); }, nullptr);
+    bool any = false;
+    for (const RecipeKind& kind : RecipeKinds())
+    {
+        if (kind.hidden || GeneratorKindIndex(CanonicalKind(kind.name)) < kNumGeneratorKinds)
+            continue;
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), kindItem(app, kind));
+        any = true;
+    }
+    if (!any)
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), hintItem("No recipe kinds found"));
+    const std::vector<std::string> folders = KindFolders();
+    if (folders.size() > 1)
+    {
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu),
+                              hintItem("Your own: NAME.toml in " + folders.front()));
+    }
+    gtk_widget_show_all(menu);
+}
+
+} // namespace
+
+GtkWidget* BuildKindsButton(App& app)
+{
+    GtkWidget* button = gtk_menu_button_new();
+    gtk_button_set_label(GTK_BUTTON(button), "_Kinds");
+    gtk_button_set_use_underline(GTK_BUTTON(button), TRUE);
+    gtk_widget_set_tooltip_text(button, "New sounds of the recipe kinds, the explosion and your own; the locks "
+                                        "keep their values (Alt+K)");
+    gtk_widget_set_can_focus(button, FALSE);
+    GtkWidget* menu = gtk_menu_new();
+    gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
+    g_signal_connect(button, "toggled",
+                     G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
+                                {
+                                    GtkMenu* menu = gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
+                                    if (gtk_toggle_button_get_active(button) && menu)
+                                        fillKindsMenu(GTK_WIDGET(menu), *static_cast<App*>(data));
+                                }),
+                     &app);
+    fillKindsMenu(menu, app);
     return button;
 }
 

@@ -1,5 +1,6 @@
 // The app's generators through the window's instance: locks keep what
-// generate --lock keeps, variations are new sounds that keep them too.
+// generate --lock keeps, recipe kinds make what generate makes of them,
+// variations are new sounds that keep the locks too.
 #include "Generating.h"
 #include "Locks.h"
 #include "Params.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -57,14 +59,31 @@ protected:
         return KeepLockedValues(before, BytesOf(CurrentState(window)), LockedParams(locks));
     }
 
-    std::string fromTheCli(const std::string& kind, unsigned seed, const std::string& locks)
+    // The app's way with a recipe kind, from the sound the window holds.
+    std::string recipeInTheApp(AUInstance& window, const std::string& file, unsigned seed,
+                               const std::vector<std::string>& locks)
     {
-        const std::string state = path(kind + ".state");
-        const std::string command = std::string(BLEEPFORGE_CLI) + " generate " + kind + " --seed " +
+        const std::string before = BytesOf(CurrentState(window));
+        const UInt32 value = seed;
+        window.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &value, sizeof value);
+        MakeFromRecipe(window, ReadRecipe(file, TableParams()));
+        return KeepLockedValues(before, BytesOf(CurrentState(window)), LockedParams(locks));
+    }
+
+    // The state generate makes; what names the kind (or --recipe FILE).
+    std::string generated(const std::string& what, unsigned seed, const std::string& locks)
+    {
+        const std::string state = path("generated.state");
+        const std::string command = std::string(BLEEPFORGE_CLI) + " generate " + what + " --seed " +
                                     std::to_string(seed) + locks + " --state-out '" + state +
-                                    "' -o '" + path(kind + ".wav") + "' 2>/dev/null";
+                                    "' -o '" + path("generated.wav") + "' 2>/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return slurp(state);
+    }
+
+    std::string fromTheCli(const std::string& kind, unsigned seed, const std::string& locks)
+    {
+        return generated(kind, seed, locks);
     }
 
     AUBundle bundle{BLEEPFORGE_BUNDLE};
@@ -80,6 +99,104 @@ TEST_F(GeneratingTest, LocksThroughAGeneratorGiveWhatGenerateLockGives)
         EXPECT_NE(app, fromTheCli(kind, 7, "")) << kind << ": the locks kept nothing";
     }
     EXPECT_THROW(RunGenerator(unit, "bogus"), std::runtime_error);
+}
+
+TEST_F(GeneratingTest, ARecipeKindMakesWhatGenerateMakesOfItLocksKept)
+{
+    std::ofstream(path("coin.toml")) << "start = \"coin\"\nmutate = 8\n[params]\n"
+                                        "\"Osc1 Type\" = { choose = [\"Square\", \"Saw\"] }\n"
+                                        "\"Pitch High Note\" = { range = [60, 72] }\n"
+                                        "\"Amp Env Attack\" = { choose = [0.005, 0.02] }\n";
+    for (const std::string& file : {std::string(BLEEPFORGE_EXPLOSION), path("coin.toml")})
+    {
+        const std::string cli = generated("--recipe '" + file + "'", 11, "");
+        // Whatever sound the window holds, a recipe starts where generate starts.
+        AUInstance window{bundle};
+        RunGenerator(window, "jump");
+        EXPECT_EQ(recipeInTheApp(window, file, 11, {}), cli) << file;
+
+        AUInstance fresh{bundle};
+        const std::string locked = recipeInTheApp(fresh, file, 11, {"output", "Osc1 Type"});
+        EXPECT_EQ(locked, generated("--recipe '" + file + "'", 11, " --lock output --lock 'Osc1 Type'")) << file;
+        EXPECT_NE(locked, cli) << file << ": the locks kept nothing";
+    }
+}
+
+// A recipe's bytes come from a host: one damaged anywhere is refused whole,
+// before a value changes or a number is drawn.
+TEST_F(GeneratingTest, TheRecipePropertyRefusesADamagedRecipeChangingNothing)
+{
+    Recipe good;
+    good.mutate = 10.0;
+    RecipeDraw gain;
+    gain.index = kOutputGain;
+    gain.kind = RecipeDraw::kRange;
+    gain.lo = -12.0;
+    gain.hi = -3.0;
+    RecipeDraw type;
+    type.index = kOsc1Type;
+    type.kind = RecipeDraw::kChoice;
+    type.choices = {2.0, 4.0};
+    good.draws = {gain, type};
+
+    std::vector<Recipe> damaged(17, good);
+    damaged[0].draws[0].index = kNumParams;
+    damaged[1].draws[1].index = kOutputGain; // twice
+    damaged[2].draws = {type, gain};          // out of order
+    damaged[3].draws[0].lo = std::nan("");
+    damaged[4].draws[0].hi = 1e300;           // out of range
+    damaged[5].draws[0].lo = 0.0;             // upside down
+    damaged[6].draws[0].logarithmic = true;   // a log range through 0
+    damaged[7].draws[1].choices.clear();
+    damaged[8].draws[1].choices = {2.5};      // a fraction of a list
+    damaged[9].start = "mutate";
+    damaged[10].start = "bogus";
+    damaged[11].sound.PutBytes("not a state", 11);
+    damaged[12].mutate = 1000.0;
+    damaged[13].draws[0].whole = true;        // Output Gain takes fractions
+    damaged[14].draws[0].kind = RecipeDraw::kFixed; // with two ends
+    damaged[16].draws[1].lo = 2.0;                  // a list with a range's end
+    std::vector<double> nan(kNumParams, 0.0);
+    nan[3] = std::nan("");
+    damaged[15].sound.PutBytes(std::string(kStateSize, '\0').data(), kStateSize);
+    StateCodec::Encode(0, nan.data(), kNumParams, damaged[15].sound.GetBytes());
+
+    std::vector<std::vector<unsigned char>> encodings;
+    for (const Recipe& recipe : damaged)
+        encodings.push_back(EncodeRecipe(recipe));
+    const std::vector<unsigned char> whole = EncodeRecipe(good);
+    for (size_t cut = 0; cut < whole.size(); ++cut)
+        encodings.emplace_back(whole.begin(), whole.begin() + static_cast<long>(cut));
+    encodings.push_back(whole);
+    encodings.back().push_back(0); // a byte after the end
+    encodings.push_back(whole);
+    encodings.back()[0] = 'X';
+    encodings.push_back(whole);
+    encodings.back()[7] = 0; // Mutate off, its amount left behind
+
+    const UInt32 seed = 5;
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    RunGenerator(unit, "hit");
+    const std::string before = BytesOf(CurrentState(unit));
+    for (size_t i = 0; i < encodings.size(); ++i)
+    {
+        EXPECT_NE(unit.SetProperty(kRecipeProperty, kAudioUnitScope_Global, 0, encodings[i].data(),
+                                   static_cast<UInt32>(encodings[i].size())),
+                  noErr)
+            << "encoding " << i;
+        EXPECT_EQ(BytesOf(CurrentState(unit)), before) << "encoding " << i;
+    }
+    EXPECT_NE(unit.SetProperty(kRecipeProperty, kAudioUnitScope_Global, 0, nullptr, 64), noErr);
+
+    // Nothing was drawn either: the good recipe now makes what it makes
+    // right after the same seed and generator.
+    MakeFromRecipe(unit, good);
+    AUInstance again{bundle};
+    again.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    RunGenerator(again, "hit");
+    MakeFromRecipe(again, good);
+    EXPECT_EQ(BytesOf(CurrentState(unit)), BytesOf(CurrentState(again)));
+    EXPECT_NE(BytesOf(CurrentState(unit)), before);
 }
 
 // The kind comes from a host: read no further than it gives, nothing run

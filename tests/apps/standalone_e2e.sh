@@ -700,6 +700,43 @@ diff <(grep -v '"Pitch \|"Amp Env Attack=' "$work/reset-kept.txt") \
     <(grep -v '"Pitch \|"Amp Env Attack=' "$work/locked-defaults.txt") >/dev/null ||
     fail "Reset's sound is not the defaults outside the locks and the change"
 
+# Recipe kinds: the Kinds menu (Alt+K) is read as it opens, so a recipe of
+# the user's written while the app runs is there, before the program's
+# explosion. Each makes a sound named by its kind, the locked pitch kept;
+# the explosion is heard.
+rm -f "$sounds" "$kept"
+start_app
+mkdir -p "$XDG_CONFIG_HOME/bleepforge/kinds"
+printf 'description = "a short click"\nstart = "blip"\n[params]\n"Amp Env Decay" = { range = [0.01, 0.05] }\n' \
+    >"$XDG_CONFIG_HOME/bleepforge/kinds/click.toml"
+choose_kind() { # N: the menu's Nth kind
+    keys alt+k
+    sleep 0.5
+    for _ in $(seq "$1"); do xdotool key Down; done
+    xdotool key Return
+    sleep 0.8
+}
+choose_kind 1
+record "$work/explosion.wav" 3
+choose_kind 2
+wait "$capture" || fail "jack_capture failed"
+explosion_peak=$(peak_of "$work/explosion.wav")
+audible "$explosion_peak" || fail "the explosion plays nothing (peak $explosion_peak)"
+keys alt+k
+sleep 0.5
+import -window root "$work/kinds-menu.png" # for a look when the test is kept
+xdotool key Escape
+close_app
+[[ $(sound_count) == 2 && $(field 0 5) == "click 1" && $(field 1 5) == "explosion 1" && $(field 1 3) == explosion ]] ||
+    fail "the Kinds menu did not make a click and an explosion: $(cut -f 3- "$sounds")"
+for n in 0 1; do
+    "$cli" show "$(field $n 1)" >"$work/kind-$n.txt"
+    diff <(grep '"Pitch ' "$work/kind-$n.txt") <(grep '"Pitch ' "$work/locked-defaults.txt") >/dev/null ||
+        fail "the kind of sound $n changed a locked pitch value"
+done
+white=$(sed -n 's/^--set "White Level=\(.*\)"$/\1/p' "$work/kind-1.txt")
+awk -v w="$white" 'BEGIN { exit !(w >= -9 && w <= -3) }' || fail "the explosion's white noise is not its recipe's ($white dB)"
+
 # A MIDI source already running when the app starts is connected to its input.
 jack_midiseq bleepforge-early 24000 0 60 100 >/dev/null 2>&1 &
 pids+=($!)
@@ -715,4 +752,4 @@ kill "$jack_pid"
 for _ in $(seq 200); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept) and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, heard $heard_peak)"
+echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept), recipe kinds and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, explosion $explosion_peak, heard $heard_peak)"

@@ -1,5 +1,6 @@
 // Recipes from arbitrary text: refused with a reason, or made into a sound
-// whose every value is in its parameter's range.
+// whose every value is in its parameter's range; every recipe read is one
+// the instrument takes from a host.
 #include "Recipe.h"
 
 #include "Bleepforge.h"
@@ -7,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -22,6 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         const Recipe recipe =
             ParseRecipe(std::string(reinterpret_cast<const char*>(data), size), "fuzz/kind.toml", params);
+        const std::vector<unsigned char> bytes = EncodeRecipe(recipe);
+        Recipe taken;
+        if (!DecodeRecipe(bytes.data(), bytes.size(), &taken).empty())
+            std::abort();
         Bleepforge& plug = instrument->Plug();
         plug.SeedRandom(1);
         ApplyRecipe(plug, recipe);
@@ -33,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     catch (const UsageError&)
+    {
+    }
+    catch (const std::length_error&) // too large to hand over
     {
     }
     return 0;
