@@ -8,6 +8,7 @@
 #include "Params.h"
 
 #include <algorithm>
+#include <utility>
 
 void GenerateAction(App& app, const char* kind)
 {
@@ -84,7 +85,7 @@ void setLocked(App& app, const std::string& name, bool locked)
     KeepSettings(app);
     gtk_widget_queue_draw(app.lockMarks);
     ShowStatus(app, (locked ? "Locked " : "Unlocked ") + name +
-                        (locked ? ": generators, Mutate and variations keep it" : ""));
+                        (locked ? ": generators, Reset, Mutate and variations keep it" : ""));
 }
 
 // A check item that locks or unlocks a name.
@@ -105,14 +106,71 @@ GtkWidget* lockItem(App& app, const std::string& label, const std::string& name)
     return item;
 }
 
-// The menu is made each time it opens, so its checks are the locks of now.
-void fillLocksMenu(GtkWidget* menu, App& app)
+void emptyMenu(GtkWidget* menu)
 {
     gtk_container_foreach(
         GTK_CONTAINER(menu), [](GtkWidget* item, gpointer) { gtk_widget_destroy(item); }, nullptr);
-    for (const std::string& group : LockGroupNames())
+}
+
+// The menu is made each time it opens, so its checks are the locks of now:
+// the groups, then the controls locked alone, then one item to let all go.
+void fillLocksMenu(GtkWidget* menu, App& app)
+{
+    emptyMenu(menu);
+    const std::vector<std::string> groups = LockGroupNames();
+    for (const std::string& group : groups)
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, group, group));
+    const std::vector<std::string> locks = app.settings.locks;
+    bool separated = false;
+    for (const std::string& lock : locks)
+    {
+        if (std::count(groups.begin(), groups.end(), lock) > 0)
+            continue;
+        if (!std::exchange(separated, true))
+            gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, lock, lock));
+    }
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
+    GtkWidget* none = gtk_menu_item_new_with_label("Unlock all");
+    gtk_widget_set_sensitive(none, !locks.empty());
+    g_signal_connect(none, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data)
+                                                  {
+                                                      App& app = *static_cast<App*>(data);
+                                                      app.settings.locks.clear();
+                                                      KeepSettings(app);
+                                                      gtk_widget_queue_draw(app.lockMarks);
+                                                      ShowStatus(app, "Unlocked all");
+                                                  }),
+                     &app);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), none);
     gtk_widget_show_all(menu);
+}
+
+using MenuFiller = void (*)(GtkWidget* menu, App& app);
+
+// A header button whose menu is made afresh each time it opens.
+GtkWidget* refilledMenuButton(App& app, const char* label, const char* tooltip, MenuFiller fill)
+{
+    GtkWidget* button = gtk_menu_button_new();
+    gtk_button_set_label(GTK_BUTTON(button), label);
+    gtk_button_set_use_underline(GTK_BUTTON(button), TRUE);
+    gtk_widget_set_tooltip_text(button, tooltip);
+    gtk_widget_set_can_focus(button, FALSE);
+    GtkWidget* menu = gtk_menu_new();
+    gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
+    g_object_set_data(G_OBJECT(button), "fill", reinterpret_cast<gpointer>(fill));
+    g_signal_connect(button, "toggled",
+                     G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
+                                {
+                                    GtkMenu* menu = gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
+                                    const auto fill = reinterpret_cast<MenuFiller>(
+                                        g_object_get_data(G_OBJECT(button), "fill"));
+                                    if (gtk_toggle_button_get_active(button) && menu)
+                                        fill(GTK_WIDGET(menu), *static_cast<App*>(data));
+                                }),
+                     &app);
+    fill(menu, app);
+    return button;
 }
 
 // The control under a point of the editor, or -1.
@@ -239,25 +297,10 @@ gboolean drawLocks(GtkWidget*, cairo_t* cr, gpointer data)
 
 GtkWidget* BuildLocksButton(App& app)
 {
-    GtkWidget* button = gtk_menu_button_new();
-    gtk_button_set_label(GTK_BUTTON(button), "Locks");
-    gtk_widget_set_tooltip_text(button,
-                                "Groups that generators, Mutate and variations keep as they are "
-                                "(right-click a knob to lock it alone)");
-    gtk_widget_set_can_focus(button, FALSE);
-    GtkWidget* menu = gtk_menu_new();
-    gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
-    g_signal_connect(button, "toggled",
-                     G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
-                                {
-                                    GtkMenu* menu =
-                                        gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
-                                    if (gtk_toggle_button_get_active(button) && menu)
-                                        fillLocksMenu(GTK_WIDGET(menu), *static_cast<App*>(data));
-                                }),
-                     &app);
-    fillLocksMenu(menu, app);
-    return button;
+    return refilledMenuButton(app, "Locks",
+                              "Groups that generators, Reset, Mutate and variations keep as they are "
+                              "(right-click a knob to lock it alone)",
+                              fillLocksMenu);
 }
 
 namespace
@@ -304,8 +347,7 @@ GtkWidget* kindItem(App& app, const RecipeKind& kind)
 // nothing and is left out, as generate leaves it out.
 void fillKindsMenu(GtkWidget* menu, App& app)
 {
-    gtk_container_foreach(
-        GTK_CONTAINER(menu), [](GtkWidget* item, gpointer) { gtk_widget_destroy(item); }, nullptr);
+    emptyMenu(menu);
     bool any = false;
     for (const RecipeKind& kind : RecipeKinds())
     {
@@ -330,24 +372,10 @@ void fillKindsMenu(GtkWidget* menu, App& app)
 
 GtkWidget* BuildKindsButton(App& app)
 {
-    GtkWidget* button = gtk_menu_button_new();
-    gtk_button_set_label(GTK_BUTTON(button), "_Kinds");
-    gtk_button_set_use_underline(GTK_BUTTON(button), TRUE);
-    gtk_widget_set_tooltip_text(button, "New sounds of the recipe kinds, the explosion and your own; the locks "
-                                        "keep their values (Alt+K)");
-    gtk_widget_set_can_focus(button, FALSE);
-    GtkWidget* menu = gtk_menu_new();
-    gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
-    g_signal_connect(button, "toggled",
-                     G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
-                                {
-                                    GtkMenu* menu = gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
-                                    if (gtk_toggle_button_get_active(button) && menu)
-                                        fillKindsMenu(GTK_WIDGET(menu), *static_cast<App*>(data));
-                                }),
-                     &app);
-    fillKindsMenu(menu, app);
-    return button;
+    return refilledMenuButton(app, "_Kinds",
+                              "New sounds of the recipe kinds, the explosion and your own; the locks "
+                              "keep their values (Alt+K)",
+                              fillKindsMenu);
 }
 
 void AttachLocks(App& app)
