@@ -312,13 +312,15 @@ OSStatus Bleepforge::RunGenerator(UInt32 dataSize, const void* data)
 }
 
 // A host's recipe makes the sound generate makes of it: from the default
-// sound unless the recipe starts elsewhere. One damaged anywhere changes nothing.
+// sound, as generate's fresh instrument starts, unless the recipe names a
+// sound of its own; a starting kind leaves the values it does not set at
+// their defaults, not at what the window held. One damaged anywhere changes nothing.
 OSStatus Bleepforge::MakeFromRecipe(UInt32 dataSize, const void* data)
 {
     Recipe recipe;
     if (!DecodeRecipe(static_cast<const unsigned char*>(data), dataSize, &recipe).empty())
         return kAudioUnitErr_InvalidPropertyValue;
-    if (recipe.start.empty() && recipe.sound.Size() == 0)
+    if (recipe.sound.Size() == 0)
         ResetParams();
     ::ApplyRecipe(*this, recipe);
     return noErr;

@@ -33,6 +33,7 @@ struct App
     GtkWidget* starredOnly = nullptr; // shows the starred sounds alone
     GtkWidget* octaveLabel = nullptr; // musical typing's octave, in the header
     GtkWidget* lockMarks = nullptr;   // drawn over the editor: which controls are locked
+    GtkWidget* kindsButton = nullptr; // opens the menu of recipe kinds
     GtkWidget* undoButton = nullptr;
     GtkWidget* redoButton = nullptr;
     std::unique_ptr<WaveStrip> strip;

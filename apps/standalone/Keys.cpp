@@ -129,6 +129,13 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data)
     const guint key = gdk_keyval_to_lower(event->keyval);
     if (event->state & GDK_CONTROL_MASK)
         return shortcut(app, key, (event->state & GDK_SHIFT_MASK) != 0);
+    // Opened here rather than by the label's mnemonic, so that the menu has
+    // the key press to pop up for.
+    if ((event->state & GDK_MOD1_MASK) && key == GDK_KEY_k && app.kindsButton)
+    {
+        gtk_button_clicked(GTK_BUTTON(app.kindsButton));
+        return TRUE;
+    }
     if (event->state & (GDK_MOD1_MASK | GDK_SUPER_MASK))
         return FALSE;
     if (plainKey(app, key))

@@ -315,8 +315,14 @@ void ListenToSound(App& app)
 
 void FollowSlots(App& app)
 {
-    if (!app.gesture && !app.settling && followSlots(app))
+    if (app.gesture || app.settling)
+        return;
+    if (followSlots(app))
         record(app);
+    // Reset restores the instrument's first preset, which tells listeners of
+    // no value: a sound changed unheard settles as a heard change does.
+    else if (currentState(app) != app.history.Present().sound)
+        settleLater(app);
 }
 
 void SoundJoined(App& app, const std::string& kind, const std::string& name)
@@ -388,6 +394,7 @@ void ChooseSound(App& app, size_t i)
 {
     if (i >= app.sounds.Size())
         return;
+    SettleNow(app); // a change on its way to the list is the sound's it was made to
     app.chosenAt = g_get_monotonic_time();
     if (i == app.sounds.Current())
         return;
@@ -410,6 +417,7 @@ void DeleteSound(App& app, size_t i)
 {
     if (i >= app.sounds.Size())
         return;
+    SettleNow(app); // undo brings the sound back with its last change
     app.sounds.Remove(i);
     const size_t chosen = app.sounds.Current();
     if (chosen != SoundList::kNone && app.sounds.At(chosen).state != currentState(app))

@@ -39,7 +39,10 @@ void VariationsAction(App& app)
     gtk_box_pack_start(GTK_BOX(row), count, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row);
     gtk_widget_show_all(dialog);
+    gtk_widget_grab_focus(count); // a number can be typed at once
     const bool make = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK;
+    // A number typed and not yet confirmed with Enter counts as well.
+    gtk_spin_button_update(GTK_SPIN_BUTTON(count));
     const int n = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(count));
     gtk_widget_destroy(dialog);
     if (!make)
@@ -148,28 +151,28 @@ void fillLocksMenu(GtkWidget* menu, App& app)
 
 using MenuFiller = void (*)(GtkWidget* menu, App& app);
 
-// A header button whose menu is made afresh each time it opens.
+// A header button whose menu is made afresh each time it opens, and shown
+// only then, so that it is measured for what it holds now.
 GtkWidget* refilledMenuButton(App& app, const char* label, const char* tooltip, MenuFiller fill)
 {
-    GtkWidget* button = gtk_menu_button_new();
-    gtk_button_set_label(GTK_BUTTON(button), label);
-    gtk_button_set_use_underline(GTK_BUTTON(button), TRUE);
+    GtkWidget* button = gtk_button_new_with_mnemonic(label);
     gtk_widget_set_tooltip_text(button, tooltip);
     gtk_widget_set_can_focus(button, FALSE);
     GtkWidget* menu = gtk_menu_new();
-    gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), menu);
+    gtk_menu_attach_to_widget(GTK_MENU(menu), button, nullptr);
+    g_object_set_data(G_OBJECT(button), "menu", menu);
     g_object_set_data(G_OBJECT(button), "fill", reinterpret_cast<gpointer>(fill));
-    g_signal_connect(button, "toggled",
-                     G_CALLBACK(+[](GtkToggleButton* button, gpointer data)
+    g_signal_connect(button, "clicked",
+                     G_CALLBACK(+[](GtkButton* button, gpointer data)
                                 {
-                                    GtkMenu* menu = gtk_menu_button_get_popup(GTK_MENU_BUTTON(button));
+                                    auto* menu = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(button), "menu"));
                                     const auto fill = reinterpret_cast<MenuFiller>(
                                         g_object_get_data(G_OBJECT(button), "fill"));
-                                    if (gtk_toggle_button_get_active(button) && menu)
-                                        fill(GTK_WIDGET(menu), *static_cast<App*>(data));
+                                    fill(menu, *static_cast<App*>(data));
+                                    gtk_menu_popup_at_widget(GTK_MENU(menu), GTK_WIDGET(button), GDK_GRAVITY_SOUTH_WEST,
+                                                             GDK_GRAVITY_NORTH_WEST, nullptr);
                                 }),
                      &app);
-    fill(menu, app);
     return button;
 }
 

@@ -446,7 +446,8 @@ GtkWidget* buildHeader(App& app)
     gtk_widget_set_tooltip_text(app.octaveLabel, "The octave the keys A to K play (Z, X move it)");
     gtk_header_bar_pack_end(GTK_HEADER_BAR(bar), app.octaveLabel);
     ShowOctave(app);
-    gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), BuildKindsButton(app));
+    app.kindsButton = BuildKindsButton(app);
+    gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), app.kindsButton);
     gtk_header_bar_pack_start(GTK_HEADER_BAR(bar), BuildLocksButton(app));
     addButton(bar, "Variations…", "New sounds mutated from this one, the locks kept (V)", VariationsAction,
               app);

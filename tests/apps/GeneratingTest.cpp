@@ -107,12 +107,17 @@ TEST_F(GeneratingTest, ARecipeKindMakesWhatGenerateMakesOfItLocksKept)
                                         "\"Osc1 Type\" = { choose = [\"Square\", \"Saw\"] }\n"
                                         "\"Pitch High Note\" = { range = [60, 72] }\n"
                                         "\"Amp Env Attack\" = { choose = [0.005, 0.02] }\n";
-    for (const std::string& file : {std::string(BLEEPFORGE_EXPLOSION), path("coin.toml")})
+    // Shoot sets neither the gain nor the Mutation amount: what the window held
+    // before must not show through.
+    std::ofstream(path("laser.toml")) << "start = \"shoot\"\n";
+    std::ofstream(path("loud.toml")) << "mutate = 2\n[params]\n\"Output Gain\" = -3\n";
+    for (const std::string& file : {std::string(BLEEPFORGE_EXPLOSION), path("coin.toml"), path("laser.toml")})
     {
         const std::string cli = generated("--recipe '" + file + "'", 11, "");
         // Whatever sound the window holds, a recipe starts where generate starts.
         AUInstance window{bundle};
         RunGenerator(window, "jump");
+        MakeFromRecipe(window, ReadRecipe(path("loud.toml"), TableParams()));
         EXPECT_EQ(recipeInTheApp(window, file, 11, {}), cli) << file;
 
         AUInstance fresh{bundle};

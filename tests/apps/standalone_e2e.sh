@@ -639,6 +639,8 @@ close_app
 # five Pickups while the rest is drawn anew; V makes five variations of the
 # last one, placed right after it.
 rm -f "$sounds" "$kept"
+sed -i '/^variations=/d' "$XDG_CONFIG_HOME/bleepforge/settings.ini"
+echo 'variations=2' >>"$XDG_CONFIG_HOME/bleepforge/settings.ini"
 start_app
 xdotool windowfocus --sync "$app_window" 2>/dev/null || true
 pointer_to $((ox + 356)) $((oy + 334)) # Pitch High Note
@@ -660,7 +662,11 @@ for _ in $(seq 50); do
 done
 [[ -n $dialog ]] || fail "V shows no Variations dialog"
 xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-xdotool key --window "$dialog" Return
+# The count remembered from last time is 2; 5 typed over it counts, though
+# Make is pressed (Alt+M) without Enter first.
+xdotool key --window "$dialog" ctrl+a
+xdotool type --window "$dialog" --delay 50 "5"
+xdotool key --window "$dialog" alt+m
 sleep 1.5
 close_app
 [[ $(sound_count) == 10 ]] || fail "five Pickups and five variations made $(sound_count) sounds"
@@ -690,7 +696,13 @@ xdotool type --delay 50 "5"
 xdotool key Return
 sleep 1
 click ${button[reset]}
-sleep 1
+sleep 1.5
+close_app
+grep -qx 'chosen -' "$sounds" || fail "Reset's sound took the place of the chosen one: $(sed -n 2p "$sounds")"
+"$cli" show "$(field 5 1)" >"$work/variation.txt"
+grep -q '^--set "Pitch Jump Transpose=5' "$work/variation.txt" && ! grep -q '^--set "Amp Env Attack=0.5' "$work/variation.txt" ||
+    fail "Reset changed the sound chosen before it"
+start_app
 click 67 462 # Amp Env Attack's value
 sleep 0.3
 xdotool type --delay 50 "0.5"
