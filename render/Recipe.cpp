@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -39,10 +40,17 @@ private:
 };
 
 // The text --set would be given for a value, exact for any double.
+// The shortest text that reads back as the same number: exact where it is
+// read again, and in messages what the user wrote (0.1, not 0.10000000000000001).
 std::string numberText(double value)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.17g", value);
+    for (int digits = 1; digits <= 17; ++digits)
+    {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value)
+            break;
+    }
     return text;
 }
 

@@ -42,7 +42,10 @@ struct ExportBatch
                 break;
             try
             {
-                ExportListed(*app.renders, sound.state, sound.name, settings, folder);
+                const std::string written = ExportListed(*app.renders, sound.state, sound.name, settings, folder);
+                if (written.substr(written.rfind('/') + 1) !=
+                    NumberedName(FileNameFor(sound.name), 1, settings.format.container))
+                    ++numbered;
             }
             catch (const std::exception& e)
             {
@@ -61,6 +64,8 @@ struct ExportBatch
                            (sounds.size() == 1 ? " sound to " : " sounds to ") + folder;
         if (done < sounds.size())
             text += " (cancelled)";
+        if (numbered > 0)
+            text += "; " + std::to_string(numbered) + " numbered past files already there, none replaced";
         if (failed == 0)
             return text;
         return "Error: " + text + "; " + std::to_string(failed) + " could not be written: " + problems.front() +
@@ -74,6 +79,7 @@ struct ExportBatch
     std::atomic<bool> cancelled{false};
     std::atomic<bool> finished{false};
     std::atomic<size_t> done{0};
+    std::atomic<size_t> numbered{0}; // written by the worker, read once it has finished
     std::mutex problemsMutex;
     std::vector<std::string> problems;
     std::thread worker;

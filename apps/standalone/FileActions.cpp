@@ -3,6 +3,7 @@
 #include "Levels.h"
 #include "ShareCode.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -394,6 +395,9 @@ void ExportSeveralAction(App& app, bool starredOnly)
     const std::string folder = runFileDialog(dialog, [&] { settings = chosenSettings(choices); });
     if (folder.empty())
         return;
+    // A folder typed that is not there yet is made, as the chooser's own button makes one.
+    if (g_mkdir_with_parents(folder.c_str(), 0777) != 0)
+        return ShowStatus(app, "Error: cannot make the folder " + folder + ": " + std::strerror(errno));
     app.settings.exportFolder = folder;
     KeepSettings(app);
     ExportChanged(app);

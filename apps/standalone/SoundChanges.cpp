@@ -418,12 +418,14 @@ void DeleteSound(App& app, size_t i)
     if (i >= app.sounds.Size())
         return;
     SettleNow(app); // undo brings the sound back with its last change
+    const std::string name = app.sounds.At(i).name;
     app.sounds.Remove(i);
     const size_t chosen = app.sounds.Current();
     if (chosen != SoundList::kNone && app.sounds.At(chosen).state != currentState(app))
         restore(app, app.sounds.At(chosen).state);
     showInSlots(app);
     record(app);
+    ShowStatus(app, "Took \"" + name + "\" off the list (Ctrl+Z brings it back)");
 }
 
 void RenameSound(App& app, size_t i, const std::string& name)

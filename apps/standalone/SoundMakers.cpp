@@ -346,16 +346,23 @@ GtkWidget* kindItem(App& app, const RecipeKind& kind)
 }
 
 // Made each time it opens: a recipe added or changed meanwhile is there. A
-// recipe hidden by one of its name, or named as a built-in kind, makes
-// nothing and is left out, as generate leaves it out.
+// recipe hidden by one of its name is left out, as generate leaves it out;
+// one named as a built-in kind makes nothing and is shown greyed, saying why.
 void fillKindsMenu(GtkWidget* menu, App& app)
 {
     emptyMenu(menu);
     bool any = false;
     for (const RecipeKind& kind : RecipeKinds())
     {
-        if (kind.hidden || GeneratorKindIndex(CanonicalKind(kind.name)) < kNumGeneratorKinds)
+        if (kind.hidden)
             continue;
+        if (GeneratorKindIndex(CanonicalKind(kind.name)) < kNumGeneratorKinds)
+        {
+            GtkWidget* unused = hintItem(kind.name + " (not used: a built-in kind has this name)");
+            gtk_widget_set_tooltip_text(unused, (kind.path + ": rename the file to use it").c_str());
+            gtk_menu_shell_append(GTK_MENU_SHELL(menu), unused);
+            continue;
+        }
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), kindItem(app, kind));
         any = true;
     }

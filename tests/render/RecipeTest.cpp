@@ -55,7 +55,7 @@ TEST_F(RecipeTest, DamagedRecipesAreRefusedNamingTheLineAndWhatIsAccepted)
         {"[params]\n\"Wite Level\" = 0\n", "kinds/boom.toml:2: unknown parameter \"Wite Level\"; did you mean \"White Level\""},
         {"[params]\n\"White Level\" = 3\n", "kinds/boom.toml:2: \"White Level\": expected -96 ... 0"},
         {"[params]\n\"White Level\" = true\n", "kinds/boom.toml:2: \"White Level\": expected a number or a list entry's text"},
-        {"\n[params]\n\"Amp Env Decay\" = { range = [2, 0.5] }\n", "kinds/boom.toml:3: \"Amp Env Decay\": the range is upside down"},
+        {"\n[params]\n\"Amp Env Decay\" = { range = [0.3, 0.1] }\n", "kinds/boom.toml:3: \"Amp Env Decay\": the range is upside down: 0.3 is above 0.1"},
         {"[params]\n\"Amp Env Decay\" = { range = [0.5] }\n", "range expects two values, [LOW, HIGH]"},
         {"[params]\n\"Amp Env Decay\" = { range = [0.5, 20] }\n", "\"Amp Env Decay\": expected 0.001 ... 10"},
         {"[params]\n\"Osc1 Octave\" = { range = [-1.5, 2] }\n", "expected a whole number -6 ... 6"},
