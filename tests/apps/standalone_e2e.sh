@@ -540,10 +540,10 @@ done
 cmp -s "$work/single-1.wav" "$work/set/pickup 2 (2).wav" || fail "an exported starred sound differs from its single export"
 cmp -s "$work/single-2.wav" "$work/set/pickup 3.wav" || fail "the tweaked sound's export differs from its single export"
 # A folder typed that is not there yet is made.
-choose_file ctrl+shift+e "Export starred sounds" "$work/new folder/sounds"
-for _ in $(seq 100); do [[ $(ls "$work/new folder/sounds" 2>/dev/null | wc -l) == 2 ]] && break; sleep 0.1; done
-[[ $(ls "$work/new folder/sounds" 2>/dev/null | tr '\n' '|') == "pickup 2.wav|pickup 3.wav|" ]] ||
-    fail "export starred into a new folder wrote: $(ls "$work/new folder/sounds" 2>&1 | tr '\n' '|')"
+choose_file ctrl+shift+e "Export starred sounds" "$work/new set"
+for _ in $(seq 100); do [[ $(ls "$work/new set" 2>/dev/null | wc -l) == 2 ]] && break; sleep 0.1; done
+[[ $(ls "$work/new set" 2>/dev/null | tr '\n' '|') == "pickup 2.wav|pickup 3.wav|" ]] ||
+    fail "export starred into a new folder wrote: $(ls "$work/new set" 2>&1 | tr '\n' '|')"
 sleep 7 # the exports' messages clear before the status is looked at again
 
 # The keys list (F1) lines up what the keys do: in each line, the text after
