@@ -3,6 +3,7 @@
 #include "HostRender.h"
 #include "Interrupt.h"
 #include "RenderOptions.h"
+#include "ToolRun.h"
 #include "Validate.h"
 
 #include <CLI/CLI.hpp>
@@ -11,12 +12,6 @@
 
 namespace
 {
-
-int fail(const std::string& message, int status)
-{
-    std::cerr << "auhost: " << message << std::endl;
-    return status;
-}
 
 void describe(AUInstance& unit, const AUBundle& bundle)
 {
@@ -80,43 +75,22 @@ int main(int argc, char** argv)
     CLI::App* validate = app.add_subcommand("validate", "Run the validation suite on the bundle");
     validate->add_option("bundle", bundlePath, "The .component folder")->required();
 
-    try
-    {
-        app.parse(argc, argv);
-    }
-    catch (const CLI::ParseError& e)
-    {
-        if (e.get_exit_code() == 0)
-            return app.exit(e);
-        return fail(e.what(), 2);
-    }
-    CatchInterrupts();
-    try
-    {
-        AUBundle bundle(bundlePath);
-        if (app.got_subcommand("validate"))
-            return RunValidation(bundle) ? 0 : 1;
-        if (app.got_subcommand("info"))
-        {
-            AUInstance unit(bundle);
-            describe(unit, bundle);
-            return 0;
-        }
-        BundleBackend backend(bundle, presetIn);
-        options.RenderInto(backend, "auhost",
-                           {{presetOut, [&backend](const ByteChunk&) { return backend.PresetText(); }}});
-        return 0;
-    }
-    catch (const Interrupted&)
-    {
-        return fail("interrupted; the file in flight was removed", InterruptedStatus());
-    }
-    catch (const UsageError& e)
-    {
-        return fail(e.what(), 2);
-    }
-    catch (const std::exception& e)
-    {
-        return fail(e.what(), 1);
-    }
+    const ToolWords words{"auhost", "interrupted; the file in flight was removed", ""};
+    return RunTool(app, argc, argv, words,
+                   [&]
+                   {
+                       AUBundle bundle(bundlePath);
+                       if (app.got_subcommand("validate"))
+                           return RunValidation(bundle) ? 0 : 1;
+                       if (app.got_subcommand("info"))
+                       {
+                           AUInstance unit(bundle);
+                           describe(unit, bundle);
+                           return 0;
+                       }
+                       BundleBackend backend(bundle, presetIn);
+                       options.RenderInto(backend, "auhost",
+                                          {{presetOut, [&backend](const ByteChunk&) { return backend.PresetText(); }}});
+                       return 0;
+                   });
 }

@@ -10,6 +10,7 @@
 #include "Layout.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
+#include "ToolRun.h"
 #include "ShareCode.h"
 #include "Snapshot.h"
 
@@ -25,12 +26,6 @@
 
 namespace
 {
-
-int fail(const std::string& message, int status)
-{
-    std::cerr << "bleepforge: " << message << std::endl;
-    return status;
-}
 
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
@@ -169,79 +164,57 @@ int main(int argc, char** argv)
         std::cerr << app.help();
         return 2;
     }
-    try
-    {
-        app.parse(argc, argv);
-    }
-    catch (const CLI::ParseError& e)
-    {
-        if (e.get_exit_code() == 0)
-            return app.exit(e);
-        return fail(e.what(), 2);
-    }
-
-    CatchInterrupts();
-    try
-    {
-        if (app.got_subcommand("share"))
-        {
-            std::cout << EncodeShareCode(ReadSound(shared)) << "\n";
-            return 0;
-        }
-        // Every other command builds the instrument, and with it the editor.
-        const std::string unusable = LoadEditorImages();
-        if (!unusable.empty())
-            return fail(unusable, 1);
-        if (app.got_subcommand("snapshot"))
-        {
-            WriteSnapshot(snapshot, snapshotOutput);
-            return 0;
-        }
-        if (app.got_subcommand("show"))
-        {
-            std::cout << (showJson ? SettingsAsJson(SettingsOf(shown)) : SettingsAsArguments(SettingsOf(shown)));
-            return 0;
-        }
-        if (app.got_subcommand("params"))
-        {
-            std::cout << DescribeParams();
-            return 0;
-        }
-        if (app.got_subcommand("build"))
-            return RunBuild(buildRequest);
-        if (app.got_subcommand("kinds"))
-        {
-            std::cout << DescribeKinds(InstrumentParamList());
-            return 0;
-        }
-        if (app.got_subcommand("generate"))
-        {
-            generate.recipe = RecipeOf(generate.kind, recipeFile, InstrumentParamList());
-            generate.format = generateOptions.Finish(generate.output);
-            generate.normalization = generateOptions.normalization;
-            generate.render = generateOptions.request;
-            generate.render.generatedNoteWhenNone = true;
-            generate.seeded = gen->count("--seed") > 0;
-            generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
-            generate.count = static_cast<int>(ParseWhole(generateCount, 1, kMaxCount, "--count"));
-            RunGenerate(generate);
-            return 0;
-        }
-        InstrumentBackend instrument;
-        renderOptions.RenderInto(instrument, "bleepforge");
-        return 0;
-    }
-    catch (const Interrupted&)
-    {
-        return fail("interrupted; the file in flight was removed, finished files are kept",
-                    InterruptedStatus());
-    }
-    catch (const UsageError& e)
-    {
-        return fail(e.what(), 2);
-    }
-    catch (const std::exception& e)
-    {
-        return fail(e.what(), 1);
-    }
+    const ToolWords words{"bleepforge", "interrupted; the file in flight was removed, finished files are kept", ""};
+    return RunTool(app, argc, argv, words,
+                   [&]
+                   {
+                       if (app.got_subcommand("share"))
+                       {
+                           std::cout << EncodeShareCode(ReadSound(shared)) << "\n";
+                           return 0;
+                       }
+                       // Every other command builds the instrument, and with it the editor.
+                       const std::string unusable = LoadEditorImages();
+                       if (!unusable.empty())
+                           return ToolFailed(words, unusable, 1);
+                       if (app.got_subcommand("snapshot"))
+                       {
+                           WriteSnapshot(snapshot, snapshotOutput);
+                           return 0;
+                       }
+                       if (app.got_subcommand("show"))
+                       {
+                           std::cout << (showJson ? SettingsAsJson(SettingsOf(shown))
+                                                  : SettingsAsArguments(SettingsOf(shown)));
+                           return 0;
+                       }
+                       if (app.got_subcommand("params"))
+                       {
+                           std::cout << DescribeParams();
+                           return 0;
+                       }
+                       if (app.got_subcommand("build"))
+                           return RunBuild(buildRequest);
+                       if (app.got_subcommand("kinds"))
+                       {
+                           std::cout << DescribeKinds(InstrumentParamList());
+                           return 0;
+                       }
+                       if (app.got_subcommand("generate"))
+                       {
+                           generate.recipe = RecipeOf(generate.kind, recipeFile, InstrumentParamList());
+                           generate.format = generateOptions.Finish(generate.output);
+                           generate.normalization = generateOptions.normalization;
+                           generate.render = generateOptions.request;
+                           generate.render.generatedNoteWhenNone = true;
+                           generate.seeded = gen->count("--seed") > 0;
+                           generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
+                           generate.count = static_cast<int>(ParseWhole(generateCount, 1, kMaxCount, "--count"));
+                           RunGenerate(generate);
+                           return 0;
+                       }
+                       InstrumentBackend instrument;
+                       renderOptions.RenderInto(instrument, "bleepforge");
+                       return 0;
+                   });
 }

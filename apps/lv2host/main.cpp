@@ -3,6 +3,7 @@
 #include "Interrupt.h"
 #include "LV2Render.h"
 #include "RenderOptions.h"
+#include "ToolRun.h"
 
 #include <CLI/CLI.hpp>
 
@@ -11,12 +12,6 @@
 
 namespace
 {
-
-int fail(const std::string& message, int status)
-{
-    std::cerr << "lv2host: " << message << std::endl;
-    return status;
-}
 
 const char* kindOf(const LV2PortInfo& port)
 {
@@ -82,39 +77,18 @@ int main(int argc, char** argv)
     rendering->add_option("--preset", preset,
                           "A preset's label or URI (see 'lv2host info'), restored before --state");
 
-    try
-    {
-        app.parse(argc, argv);
-    }
-    catch (const CLI::ParseError& e)
-    {
-        if (e.get_exit_code() == 0)
-            return app.exit(e);
-        return fail(std::string(e.what()) + " (see 'lv2host --help')", 2);
-    }
-    CatchInterrupts();
-    try
-    {
-        LV2World world(uri, ownBundles());
-        if (app.got_subcommand("info"))
-        {
-            describe(world, uri);
-            return 0;
-        }
-        LV2Backend backend(world, preset);
-        options.RenderInto(backend, "lv2host");
-        return 0;
-    }
-    catch (const Interrupted&)
-    {
-        return fail("interrupted; the file in flight was removed", InterruptedStatus());
-    }
-    catch (const UsageError& e)
-    {
-        return fail(e.what(), 2);
-    }
-    catch (const std::exception& e)
-    {
-        return fail(e.what(), 1);
-    }
+    const ToolWords words{"lv2host", "interrupted; the file in flight was removed", " (see 'lv2host --help')"};
+    return RunTool(app, argc, argv, words,
+                   [&]
+                   {
+                       LV2World world(uri, ownBundles());
+                       if (app.got_subcommand("info"))
+                       {
+                           describe(world, uri);
+                           return 0;
+                       }
+                       LV2Backend backend(world, preset);
+                       options.RenderInto(backend, "lv2host");
+                       return 0;
+                   });
 }
