@@ -178,10 +178,13 @@ void keepOwnSound(App& app, const std::string& state)
         app.sounds.Add(state, "reset");
 }
 
-// Where an entry stands now: adding a sound to a full list lets an old one go.
-size_t placeOf(const SoundList& sounds, const SoundList::Entry& entry)
+// keepOwnSound before sound i is chosen: where sound i stands afterwards, or
+// kNone when a full list let it go to make room.
+size_t keepOwnSoundBefore(App& app, const std::string& own, size_t i)
 {
-    const std::vector<SoundList::Entry>& entries = sounds.Now().entries;
+    const SoundList::Entry entry = app.sounds.Now().entries[i];
+    keepOwnSound(app, own);
+    const std::vector<SoundList::Entry>& entries = app.sounds.Now().entries;
     const auto at = std::find(entries.begin(), entries.end(), entry);
     return at == entries.end() ? SoundList::kNone : static_cast<size_t>(at - entries.begin());
 }
@@ -218,9 +221,12 @@ bool followSlots(App& app)
     }
     if (count == listed && index < listed && index != app.sounds.Current())
     {
-        const SoundList::Entry shown = app.sounds.Now().entries[index];
-        keepOwnSound(app, app.history.Present().sound);
-        index = placeOf(app.sounds, shown);
+        index = keepOwnSoundBefore(app, app.history.Present().sound, index);
+        if (index == SoundList::kNone)
+        {
+            showInSlots(app);
+            return true;
+        }
         app.sounds.Choose(index);
         // The slot holds the sound as normalised values; the list holds it exactly.
         if (app.sounds.At(index).state != currentState(app))
@@ -398,9 +404,7 @@ void ChooseSound(App& app, size_t i)
     app.chosenAt = g_get_monotonic_time();
     if (i == app.sounds.Current())
         return;
-    const SoundList::Entry chosen = app.sounds.Now().entries[i];
-    keepOwnSound(app, currentState(app));
-    i = placeOf(app.sounds, chosen);
+    i = keepOwnSoundBefore(app, currentState(app), i);
     if (i == SoundList::kNone)
         return ShowSoundList(app); // let go to make room: nothing to show
     app.sounds.Choose(i);
