@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -119,6 +120,18 @@ void checkRate(Container container, int rate)
     }
 }
 
+// The bits per sample we round ourselves: libsndfile's own conversion truncates
+// pcm16 and pcm24 in WAV, AIFF and raw streams but rounds in FLAC. Lossy
+// encoders take the samples as they are.
+int pcmBits(const AudioFormat& format)
+{
+    if (format.container == Container::kOgg || format.container == Container::kMp3)
+        return 0;
+    if (format.sample == SampleFormat::kPcm16)
+        return 16;
+    return format.sample == SampleFormat::kPcm24 ? 24 : 0;
+}
+
 bool seekable(int fd)
 {
     return lseek(fd, 0, SEEK_CUR) != -1;
@@ -137,6 +150,16 @@ SNDFILE* openSound(int fd, SF_INFO* info, const std::string& what)
 }
 
 } // namespace
+
+long PcmValue(double sample, int bits)
+{
+    if (std::isnan(sample))
+        return 0;
+    const double top = std::ldexp(1.0, bits - 1);
+    // Held first, so that lrint never meets a value out of its range; lrint
+    // rounds an exact half to even under the default rounding mode.
+    return std::lrint(std::min(std::max(sample * top, -top), top - 1.0));
+}
 
 SampleFormat ParseSampleFormat(const std::string& name)
 {
@@ -205,7 +228,8 @@ bool NeedsRF64(const AudioFormat& format, long frames)
 
 AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, double rate,
                          long mostFrames, const AudioTags& tags)
-    : mChannels(format.channels), mContainer(format.container), mFramesLeft(mostFrames)
+    : mChannels(format.channels), mContainer(format.container), mFramesLeft(mostFrames),
+      mPcmBits(pcmBits(format))
 {
     if (mChannels != 1 && mChannels != 2)
         throw UsageError("channels: expected 1 or 2");
@@ -295,8 +319,20 @@ void AudioWriter::Write(const double* left, const double* right, long frames)
         mInterleaved[static_cast<size_t>(2 * i)] = left[i];
         mInterleaved[static_cast<size_t>(2 * i + 1)] = right[i];
     }
-    if (sf_writef_double(mSound, mInterleaved.data(), frames) != frames)
+    if (WriteInterleaved(frames) != frames)
         throw std::runtime_error("cannot write " + mWhat + ": " + sf_strerror(mSound));
+}
+
+long AudioWriter::WriteInterleaved(long frames)
+{
+    if (mPcmBits == 0)
+        return sf_writef_double(mSound, mInterleaved.data(), frames);
+    // libsndfile keeps the top bits of an int exactly.
+    const long step = 1L << (32 - mPcmBits);
+    mWhole.resize(mInterleaved.size());
+    for (size_t i = 0; i < mWhole.size(); ++i)
+        mWhole[i] = static_cast<int>(PcmValue(mInterleaved[i], mPcmBits) * step);
+    return sf_writef_int(mSound, mWhole.data(), frames);
 }
 
 void AudioWriter::CloseSound()

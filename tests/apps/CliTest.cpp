@@ -155,6 +155,71 @@ TEST_F(CliTest, RawOutputMatchesTheWavSamples)
     EXPECT_EQ(fromPipe, samples);
 }
 
+namespace
+{
+
+// A file's samples as the whole numbers it stores, read by libsndfile as ints.
+std::vector<long> storedIntegers(const std::string& file, int bits)
+{
+    SF_INFO info = {};
+    SNDFILE* in = sf_open(file.c_str(), SFM_READ, &info);
+    if (!in)
+        return {};
+    std::vector<int> samples(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_int(in, samples.data(), info.frames);
+    sf_close(in);
+    std::vector<long> whole;
+    for (const int sample : samples)
+        whole.push_back(sample / (1L << (32 - bits)));
+    return whole;
+}
+
+} // namespace
+
+// pcm16 and pcm24 hold the nearest whole step of the rendered (single-precision)
+// sample, the same in every container and in a raw stream.
+TEST_F(CliTest, EveryContainerStoresTheNearestWholeStepOfTheRender)
+{
+    const char* kinds[] = {"pickup", "shoot", "powerup", "hit", "jump", "blip", "slash", "random"};
+    for (const int bits : {16, 24})
+        for (int sound = 0; sound < (bits == 16 ? 20 : 4); ++sound)
+        {
+            const std::string what = std::to_string(bits) + " bits, sound " + std::to_string(sound);
+            const std::string make = std::string("generate ") + kinds[sound % 8] + " --seed " +
+                                     std::to_string(sound) + " --format ";
+            ASSERT_EQ(run(make + "float -o '" + path("f.wav") + "'").status, 0) << what;
+            SF_INFO info = {};
+            const std::vector<double> rendered = readWav(path("f.wav"), &info);
+            std::vector<long> nearest;
+            for (const double sample : rendered)
+            {
+                const double top = std::ldexp(1.0, bits - 1);
+                nearest.push_back(
+                    static_cast<long>(std::clamp(std::nearbyint(sample * top), -top, top - 1)));
+            }
+            const std::string pcm = "pcm" + std::to_string(bits);
+            for (const std::string container : {"wav", "aiff", "flac"})
+            {
+                ASSERT_EQ(run(make + pcm + " -o '" + path("i." + container) + "'").status, 0)
+                    << what;
+                EXPECT_EQ(storedIntegers(path("i." + container), bits), nearest)
+                    << what << ", " << container;
+            }
+            const CliRun raw = run(make + pcm + " -o -");
+            ASSERT_EQ(raw.status, 0) << what << ": " << raw.err;
+            std::vector<long> streamed;
+            const size_t width = static_cast<size_t>(bits / 8);
+            for (size_t at = 0; at + width <= raw.out.size(); at += width)
+            {
+                long value = static_cast<signed char>(raw.out[at + width - 1]);
+                for (size_t byte = width - 1; byte-- > 0;)
+                    value = value * 256 + static_cast<unsigned char>(raw.out[at + byte]);
+                streamed.push_back(value);
+            }
+            EXPECT_EQ(streamed, nearest) << what << ", raw";
+        }
+}
+
 TEST_F(CliTest, StateRoundTripsAndSeedMakesNoiseReproducible)
 {
     const std::string state = path("s.state");
