@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -966,6 +967,36 @@ TEST_F(CliTest, SignalsRemoveTheFilesInFlight)
                 const std::vector<std::string> left = entries(dir);
                 EXPECT_TRUE(left.empty()) << what << ": " << left.front();
             }
+}
+
+// A FIFO as the output waits for a reader, and then for it to read; the first
+// INT, TERM or HUP ends either wait, as it ends a render.
+TEST_F(CliTest, TheFirstSignalEndsAWaitOnAnOutput)
+{
+    const std::string fifo = path("out.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const bool reader : {false, true})
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        {
+            const std::string what =
+                std::string(reader ? "a reader that never reads, " : "no reader, ") +
+                strsignal(signal);
+            // Opened without reading: a writer may open, and fills the pipe.
+            const int readEnd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+            const pid_t pid = start({BLEEPFORGE_CLI, "render", "--length", "2", "-o", fifo});
+            ASSERT_GT(pid, 0);
+            EXPECT_TRUE(waitForSleepIn(pid, reader ? "pipe_write" : "wait_for_partner")) << what;
+            kill(pid, signal);
+            const int status = waitFor(pid);
+            if (readEnd >= 0)
+                close(readEnd);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+                << what << ": status " << status;
+            EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos)
+                << what << ": " << read("err.txt");
+        }
+    for (const std::string& name : entries(mDir))
+        EXPECT_TRUE(name == "out.wav" || name == "out.txt" || name == "err.txt") << name;
 }
 
 // A second signal ends the program at once, and still removes the file in

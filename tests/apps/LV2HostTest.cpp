@@ -181,3 +181,20 @@ TEST_F(LV2HostTest, SignalsRemoveTheFileInFlight)
                     "60:127:0:3600", "--length", "3600", "-o", dir + "/l.wav"};
         });
 }
+
+// A host library reads its bundles' files itself: a FIFO among them, that
+// nobody writes to, holds lv2host only until the first signal.
+TEST_F(LV2HostTest, TheFirstSignalEndsAWaitOnABundleFile)
+{
+    ASSERT_EQ(mkdir(path("waiting.lv2").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo(path("waiting.lv2/manifest.ttl").c_str(), 0644), 0);
+    const pid_t pid = start({"/usr/bin/env", "LV2_PATH=" + mDir + ":" BLEEPFORGE_LV2_PATH,
+                             BLEEPFORGE_LV2HOST, "render", "-o", path("l.wav")});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitForSleepIn(pid, "wait_for_partner"));
+    kill(pid, SIGTERM);
+    const int status = waitFor(pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << "status " << status;
+    EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos) << read("err.txt");
+    EXPECT_NE(access(path("l.wav").c_str(), F_OK), 0);
+}
