@@ -150,7 +150,7 @@ void BleepforgeLV2::PushChangedControls()
         mSeen[i] = value;
         if (EchoesRestoredValue(i, value))
             continue;
-        mPlug->SetParameterOnAudioThread(i, value);
+        mPlug->SetParameterOnAudioThread(i, mPlug->GetParam(i)->AsShownByHost(value));
         PublishParam(i);
     }
 }

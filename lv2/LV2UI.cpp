@@ -90,8 +90,9 @@ public:
             return;
         if (port < static_cast<uint32_t>(kNumParams))
         {
+            const int index = static_cast<int>(port);
             mKnown[port] = value;
-            mPlug->SetParameterFromHost(static_cast<int>(port), value);
+            mPlug->SetParameterFromHost(index, mPlug->GetParam(index)->AsShownByHost(value));
         }
         else if (port == kLV2MeterLeft || port == kLV2MeterRight)
             Graphics()->SetControlFromPlug(port == kLV2MeterLeft ? mPlug->GetMeterIndexL() : mPlug->GetMeterIndexR(),

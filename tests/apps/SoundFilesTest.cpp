@@ -111,7 +111,8 @@ Read readAudio(const std::string& path)
 }
 
 // Both of the Audio Unit's setters, as a host calls them: a fraction is kept
-// as the whole value the parameter plays, and the saved sound holds that.
+// as the whole value the parameter plays, the nearest as the host shows it,
+// and the saved sound holds that.
 TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
 {
     const AudioUnitParameterID type = 1, octave = 9; // Osc1 Type and Osc1 Octave
@@ -120,7 +121,7 @@ TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
     ASSERT_EQ(unit.SetParameter(type, 3.7f), noErr);
     float kept = 0.0f;
     unit.GetParameter(type, &kept);
-    EXPECT_EQ(kept, 3.0f);
+    EXPECT_EQ(kept, 4.0f);
     AudioUnitSetParameterProc set = nullptr;
     UInt32 size = sizeof set;
     ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_FastDispatch, 0, kAudioUnitSetParameterSelect, &set, &size),
@@ -129,7 +130,7 @@ TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
     ASSERT_EQ(set(unit.Handle()->storage, octave, kAudioUnitScope_Global, 0, -1.5f, 0), noErr);
     const ByteChunk state = CurrentState(unit);
     const std::vector<double> values = StateValues(state);
-    EXPECT_EQ(values[type], 3.0);
+    EXPECT_EQ(values[type], 4.0);
     EXPECT_EQ(values[octave], -1.0);
 }
 

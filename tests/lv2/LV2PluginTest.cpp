@@ -106,15 +106,22 @@ TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
     EXPECT_EQ(saved(h), moved);
 }
 
+// A whole-number port plays the whole number a host shows for its value (the
+// nearest, a hair off one from automation included); a state keeps the rule
+// stored sounds were made by.
 TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
 {
     LV2PluginHarness h;
     std::vector<uint8_t> played = saved(h);
     h.controls[kOsc1Octave] = 1.5f;
     h.controls[kOsc1Type] = 3.7f;
+    h.controls[kOsc2Transpose] = 6.99995f;
+    h.controls[kOsc3Cents] = -2.4f;
     h.run(64);
-    setValue(played, kOsc1Octave, 1.0);
-    setValue(played, kOsc1Type, 3.0);
+    setValue(played, kOsc1Octave, 2.0);
+    setValue(played, kOsc1Type, 4.0);
+    setValue(played, kOsc2Transpose, 7.0);
+    setValue(played, kOsc3Cents, -2.0);
     EXPECT_EQ(saved(h), played);
 
     // A state or preset restored with a fraction.
@@ -130,9 +137,12 @@ TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
     setenv("LV2_PATH", bundle.substr(0, bundle.rfind('/')).c_str(), 1);
     LV2World world(BLEEPFORGE_LV2_URI);
     LV2Instance instance(world, 48000.0, 256);
-    instance.SetControl(kOsc1Octave, -1.5f);
+    instance.SetControl(kOsc1Octave, -1.00003f);
     instance.Run(0);
     EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc1Octave), -1.0);
+    instance.SetControl(kOsc1Octave, -1.6f);
+    instance.Run(0);
+    EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc1Octave), -2.0);
     instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, fractional);
     instance.Run(0);
     EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc2Transpose), -2.0);
