@@ -9,7 +9,6 @@
 #include <lv2/options/options.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -123,20 +122,11 @@ void BleepforgeLV2::Activate()
     mPlug->Reset();
 }
 
-// Hosts store port values with fewer digits than a float needs (jalv keeps
-// eight decimals), so the ports a restore brings back can miss the restored
-// values a little; they would nudge an exact sound, so the first look after a
-// restore lets them be.
-const float kEchoTolerance = 1e-6f, kEchoDecimals = 1e-8f;
-
-bool BleepforgeLV2::EchoesRestoredValue(int index, float value) const
-{
-    const float restored = static_cast<float>(mValues[index].load(std::memory_order_relaxed));
-    return mRestored && std::fabs(value - restored) <= kEchoTolerance * std::fabs(restored) + kEchoDecimals;
-}
-
-// A port the host left where it was before a restore carries nothing new:
-// a state restored without port values keeps its sound.
+// A port carries something new only when it moves from what the last Run
+// found. After a restore, the ports as the first Run finds them count as
+// found: a host may keep stale port values beside the state it restores
+// (a session reopened, a preset it saved), and the state is the sound. A host
+// that means to move a port does so after that cycle.
 void BleepforgeLV2::PushChangedControls()
 {
     for (int i = 0; i < kNumParams; ++i)
@@ -148,7 +138,7 @@ void BleepforgeLV2::PushChangedControls()
         if (value == mSeen[i] || value != value)
             continue;
         mSeen[i] = value;
-        if (EchoesRestoredValue(i, value))
+        if (mRestored)
             continue;
         mPlug->SetParameterOnAudioThread(i, mPlug->GetParam(i)->AsShownByHost(value));
         PublishParam(i);

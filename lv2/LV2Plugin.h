@@ -52,7 +52,6 @@ private:
     BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map);
     void PushChangedControls();
     void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end, bool last);
-    bool EchoesRestoredValue(int index, float value) const;
     void PublishParams();
     void PublishParam(int index);
 
@@ -69,7 +68,9 @@ private:
     // single-precision ports, and a restore survives the ports it did not
     // set. Run only.
     float mSeen[kNumParams] = {};
-    bool mRestored = false; // until the first Run after a restore
+    // From a restore until the next Run, which takes the ports as they are
+    // as seen. Restore and Run run on the host's threads in turn, never at once.
+    bool mRestored = false;
     // The parameter values as the last Run or Restore left them, for Save:
     // written by Run (audio thread) and Restore, read by Save (any thread).
     std::atomic<double> mValues[kNumParams];
