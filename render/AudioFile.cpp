@@ -155,10 +155,13 @@ long PcmValue(double sample, int bits)
 {
     if (std::isnan(sample))
         return 0;
-    const double top = std::ldexp(1.0, bits - 1);
-    // Held first, so that lrint never meets a value out of its range; lrint
-    // rounds an exact half to even under the default rounding mode.
-    return std::lrint(std::min(std::max(sample * top, -top), top - 1.0));
+    const double top = static_cast<double>(1L << (bits - 1));
+    const double held = std::min(std::max(sample * top, -top), top - 1.0);
+    // Adding and taking away 1.5 * 2^52 rounds a value this small to the
+    // nearest integer, an exact half to the even one, as lrint does in the
+    // default rounding mode, without a library call per sample.
+    const double kRounder = 6755399441055744.0;
+    return static_cast<long>((held + kRounder) - kRounder);
 }
 
 SampleFormat ParseSampleFormat(const std::string& name)
