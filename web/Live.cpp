@@ -85,11 +85,33 @@ EMSCRIPTEN_KEEPALIVE void bf_live_all_notes_off()
         }
 }
 
-// A parameter in its own units, held in its range as a host's value is.
-EMSCRIPTEN_KEEPALIVE void bf_live_param(int index, double value)
+// A parameter in its own units: false, changing nothing, for a value outside
+// its range, which a host's setter would hold at the nearest end unheard.
+EMSCRIPTEN_KEEPALIVE int bf_live_param(int index, double value)
 {
-    if (live.plug && index >= 0 && index < kNumParams)
-        live.plug->SetParameterFromHost(index, value);
+    if (!live.plug || index < 0 || index >= kNumParams)
+        return 0;
+    const IParam& param = *live.plug->GetParam(index);
+    if (!(value >= param.GetMin() && value <= param.GetMax()))
+        return 0;
+    live.plug->SetParameterFromHost(index, value);
+    return 1;
+}
+
+// The output meter's level of a channel (0 left, 1 right) after the last
+// quantum, as the editor's meters take it.
+EMSCRIPTEN_KEEPALIVE double bf_live_level(int channel)
+{
+    if (!live.plug)
+        return 0.0;
+    return channel == 0 ? live.plug->GetMeterL() : live.plug->GetMeterR();
+}
+
+// Whether a voice sounded in the last quantum's last frame or a note of the
+// instrument's own (a pitch jump) waits.
+EMSCRIPTEN_KEEPALIVE int bf_live_sounding()
+{
+    return live.plug && live.plug->GetIdleFrames() == 0 ? 1 : 0;
 }
 
 // Renders a quantum into the output; false when nothing is open or the
