@@ -82,7 +82,8 @@ val refusalOfUsage(const std::string& text)
     const size_t givenEnd = text.rfind("': ");
     if (text.compare(nameEnd, 2, " '") != 0 || givenEnd == std::string::npos || givenEnd < nameEnd + 2)
         return refusal(text);
-    return refusal(OptionRefusal(option, text.substr(givenEnd + 3), text.substr(nameEnd + 2, givenEnd - nameEnd - 2)));
+    const std::string given = text.substr(nameEnd + 2, givenEnd - nameEnd - 2);
+    return refusal(OptionRefusal(option, text.substr(givenEnd + 3), given));
 }
 
 template <typename Call>
@@ -228,9 +229,12 @@ void refuseTooLong(const RenderRequest& request, int channels, size_t sampleByte
 {
     const double frameBytes = channels * sampleBytes + (normalizing ? 2 * sizeof(double) : 0);
     if (static_cast<double>(MostFrames(request)) * frameBytes > kMostSampleBytes)
-        throw OptionRefusal("length", "at most " +
-                                          std::to_string(static_cast<long>(kMostSampleBytes / frameBytes / request.rate)) +
-                                          " s at this rate and channel count" + (normalizing ? " when normalising" : ""));
+    {
+        const long seconds = static_cast<long>(kMostSampleBytes / frameBytes / request.rate);
+        throw OptionRefusal("length", "at most " + std::to_string(seconds) +
+                                          " s at this rate and channel count" +
+                                          (normalizing ? " when normalising" : ""));
+    }
 }
 
 // The command line's rules; none asked for with no text.
@@ -398,4 +402,5 @@ EMSCRIPTEN_BINDINGS(bleepforge)
     emscripten::function("render", &render);
     emscripten::function("params", &params);
     emscripten::function("liveSound", &SetLiveSound);
+    emscripten::function("liveParam", &SetLiveParam);
 }

@@ -13,7 +13,7 @@
 // arrive). process() renders each quantum without allocating; notes wait in a
 // preallocated queue, and the levels are read when asked, outside it.
 import createCore from './bleepforge-core.mjs';
-import { liveMessageRefusal, shortened } from './bleepforge-checks.mjs';
+import { liveMessageRefusal } from './bleepforge-checks.mjs';
 
 const QUANTUM = 128;
 const MOST_WAITING_NOTES = 1024;
@@ -80,8 +80,10 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
         case 'noteOn':
         case 'noteOff':
             return this.queue(message);
-        case 'param':
-            return this.core._bf_live_param(message.index, message.value) ? '' : this.outOfRange(message);
+        case 'param': {
+            const refusal = this.core.liveParam(message.index, message.value);
+            return refusal && `param: ${refusal}`;
+        }
         case 'allNotesOff':
             this.count = 0;
             this.core._bf_live_all_notes_off();
@@ -96,11 +98,6 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
         }
     }
 
-    outOfRange({ index, value }) {
-        const { name, min, max, unit } = this.core.params()[index];
-        return `param: '${name}' takes ${min} ... ${max}${unit ? ` ${unit}` : ''}, not ${shortened(value)}; ` +
-               'it stays as it was';
-    }
 
     // Kept in order of frame; notes on one frame in the order they came.
     queue({ type, note, velocity = 127, frame = 0 }) {
