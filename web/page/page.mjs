@@ -20,6 +20,10 @@ const view = new EditorView(editor, canvas);
 const sound = new Sound(editor);
 const audio = new Audio(bf, () => sound.current());
 const page = { bf, editor, view, sound, audio, say, playOnChange: true };
+audio.onLevels = (left, right) => {
+    editor.setMeters(left, right);
+    view.draw();
+};
 
 // A change heard: every change of the sound but the one kept from the last
 // visit plays it once, unless the user turned that off; the keys then play
