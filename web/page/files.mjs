@@ -117,7 +117,7 @@ function exportDialog(onExport) {
     const problem = element('p', { className: 'problem', role: 'alert' });
     const cancel = element('button', { type: 'button', textContent: 'Cancel' });
     const confirm = element('button', { type: 'submit', textContent: 'Export', autofocus: true });
-    // The module checks the levels, in the command line's words.
+    // The package checks the levels and says what is wrong with them.
     const form = element('form', { method: 'dialog', noValidate: true }, [
         element('h2', { textContent: 'Export sound' }),
         element('div', { className: 'choices' }, [
