@@ -374,15 +374,17 @@ test('a browser that refuses storage gets a message and a page that works', { ti
 test('the page asks for nothing but its own files', { timeout: 180000 }, async () => {
     await withBrowser(async (browser, url) => {
         const tab = await browser.open('about:blank', { deviceScaleFactor: 1 });
-        // The page's requests, and its workers' and worklets'.
+        // The page's requests, and its workers' and worklets': each waits to
+        // start until its requests are watched, else its first ones may pass unseen.
         const requested = [];
         browser.listeners.push((m) => {
             if (m.method === 'Network.requestWillBeSent')
                 requested.push(m.params.request.url);
             else if (m.method === 'Target.attachedToTarget')
-                browser.send('Network.enable', {}, m.params.sessionId).catch(() => {});
+                browser.send('Network.enable', {}, m.params.sessionId)
+                    .then(() => browser.send('Runtime.runIfWaitingForDebugger', {}, m.params.sessionId)).catch(() => {});
         });
-        await browser.send('Target.setAutoAttach', { autoAttach: true, waitForDebuggerOnStart: false, flatten: true },
+        await browser.send('Target.setAutoAttach', { autoAttach: true, waitForDebuggerOnStart: true, flatten: true },
                            tab.sessionId);
         await browser.send('Network.enable', {}, tab.sessionId);
         const done = loaded(browser, tab);
