@@ -15,3 +15,7 @@ FILE* KIT_OpenRegularStream(const std::string& path, std::string* error);
 // The whole file when it holds at most maxBytes; false with *error set otherwise.
 bool KIT_ReadFile(const std::string& path, size_t maxBytes, std::string* bytes,
                   std::string* error);
+// The same for an entry of an open folder, which is never a link followed:
+// a link there is refused as anything but a regular file is.
+bool KIT_ReadFileAt(int folder, const std::string& name, size_t maxBytes, std::string* bytes,
+                    std::string* error);

@@ -93,9 +93,10 @@ void untrack(const std::string& name)
     }
 }
 
-bool writable(const std::string& path)
+bool writable(int folder, const std::string& name)
 {
-    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        openat(folder, name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0)
         return false;
     close(fd);
@@ -104,30 +105,47 @@ bool writable(const std::string& path)
 
 } // namespace
 
-KIT_SafeFile::KIT_SafeFile(const std::string& path)
+KIT_SafeFile::KIT_SafeFile(const std::string& path) : mFolder(AT_FDCWD)
 {
     struct stat info;
     // What the path leads to is not a regular file (a pipe reached through
     // /dev/stdout, a device): written directly, by the name given.
     if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
     {
-        mTarget = path;
+        mTarget = mShown = path;
         mDirect = true;
         mFd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (mFd < 0)
             Fail("cannot open");
         return;
     }
-    mTarget = resolveLinks(path);
-    const bool exists = stat(mTarget.c_str(), &info) == 0;
+    mTarget = mShown = resolveLinks(path);
+    Start(stat(mTarget.c_str(), &info) == 0 ? &info : nullptr);
+}
+
+KIT_SafeFile::KIT_SafeFile(int folder, const std::string& name, const std::string& path)
+    : mFolder(folder), mTarget(name), mShown(path)
+{
+    struct stat info;
+    const bool exists = fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && S_ISLNK(info.st_mode))
+        Refuse("is a link, which is never written through");
+    else if (exists && !S_ISREG(info.st_mode))
+        Refuse("is not a regular file");
+    else
+        Start(exists ? &info : nullptr);
+}
+
+void KIT_SafeFile::Start(const struct stat* existing)
+{
     // A file we may not write to stays as it is, as a shell redirect leaves it.
-    if (exists && !writable(mTarget))
+    if (existing && !writable(mFolder, mTarget))
     {
         Fail("cannot write");
         return;
     }
-    if (OpenTemporary() && exists)
-        fchmod(mFd, info.st_mode & 07777); // the replacement keeps the target's permissions
+    if (OpenTemporary() && existing)
+        fchmod(mFd, existing->st_mode & 07777); // the replacement keeps the target's permissions
 }
 
 KIT_SafeFile::~KIT_SafeFile()
@@ -147,12 +165,14 @@ bool KIT_SafeFile::OpenTemporary()
         sigfillset(&all);
         pthread_sigmask(SIG_SETMASK, &all, &before);
         // 0666 lets the user's umask decide, as for any newly created file.
-        mFd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        mFd = openat(mFolder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                     0666);
         const int error = errno;
         if (mFd >= 0)
         {
             mTemporary = name;
-            track(mTemporary);
+            mInFlight = folderOf(mShown) + "/" + baseOf(name);
+            track(mInFlight);
         }
         pthread_sigmask(SIG_SETMASK, &before, nullptr);
         if (mFd >= 0)
@@ -202,9 +222,9 @@ bool KIT_SafeFile::Commit()
         return Fail("cannot finish");
     }
     mFd = -1;
-    if (rename(mTemporary.c_str(), mTarget.c_str()) != 0)
+    if (renameat(mFolder, mTemporary.c_str(), mFolder, mTarget.c_str()) != 0)
         return Fail("cannot replace");
-    untrack(mTemporary);
+    untrack(mInFlight);
     mTemporary.clear();
     return true;
 }
@@ -216,8 +236,9 @@ void KIT_SafeFile::Discard()
     mFd = -1;
     if (!mTemporary.empty())
     {
-        unlink(mTemporary.c_str()); // before untracking, so that a handler never misses it
-        untrack(mTemporary);
+        unlinkat(mFolder, mTemporary.c_str(),
+                 0); // before untracking, so that a handler never misses it
+        untrack(mInFlight);
     }
     mTemporary.clear();
 }
@@ -226,19 +247,43 @@ bool KIT_SafeFile::Fail(const char* what)
 {
     const int code = errno;
     if (mError.empty())
-        mError = std::string(what) + " '" + mTarget + "': " + std::strerror(code);
+        mError = std::string(what) + " '" + mShown + "': " + std::strerror(code);
     Discard();
     return false;
 }
 
-bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
-                         std::string* error)
+bool KIT_SafeFile::Refuse(const char* why)
 {
-    KIT_SafeFile file(path);
+    if (mError.empty())
+        mError = "'" + mShown + "' " + why;
+    Discard();
+    return false;
+}
+
+namespace
+{
+
+bool writeWhole(KIT_SafeFile& file, const void* data, size_t size, std::string* error)
+{
     const bool written = file.Write(data, size) && file.Commit();
     if (!written && error)
         *error = file.Error();
     return written;
+}
+
+} // namespace
+
+bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size, std::string* error)
+{
+    KIT_SafeFile file(path);
+    return writeWhole(file, data, size, error);
+}
+
+bool KIT_WriteFileSafelyAt(int folder, const std::string& name, const std::string& path,
+                           const void* data, size_t size, std::string* error)
+{
+    KIT_SafeFile file(folder, name, path);
+    return writeWhole(file, data, size, error);
 }
 
 void KIT_NoteStopSignal(int number)

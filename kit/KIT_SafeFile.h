@@ -13,6 +13,11 @@ class KIT_SafeFile
 {
 public:
     explicit KIT_SafeFile(const std::string& path);
+    // Writes the entry name of an open folder, which stays open until the
+    // file is committed or discarded, and never through a link: a link or
+    // anything but a regular file there is refused. path names the same file
+    // from the working folder, in errors and for KIT_RemoveFilesInFlight.
+    KIT_SafeFile(int folder, const std::string& name, const std::string& path);
     ~KIT_SafeFile();
     KIT_SafeFile(const KIT_SafeFile&) = delete;
     KIT_SafeFile& operator=(const KIT_SafeFile&) = delete;
@@ -27,12 +32,17 @@ public:
     const std::string& Error() const { return mError; }
 
 private:
+    void Start(const struct stat* existing);
     bool OpenTemporary();
     void Discard();
     bool Fail(const char* what);
+    bool Refuse(const char* why);
 
-    std::string mTarget;    // the path written, symbolic links resolved
+    int mFolder; // what mTarget and mTemporary are named from: a folder, or the working folder
+    std::string mTarget;    // the file written, symbolic links resolved
+    std::string mShown;     // the target as errors name it
     std::string mTemporary; // empty when writing the target directly
+    std::string mInFlight;  // the temporary file from the working folder, for signal handlers
     int mFd = -1;
     bool mDirect = false;
     std::string mError;
@@ -42,6 +52,9 @@ private:
 // given, when it could not be written. The target is never left half-written.
 bool KIT_WriteFileSafely(const std::string& path, const void* data, size_t size,
                          std::string* error = nullptr);
+// The same for the entry name of an open folder, never through a link.
+bool KIT_WriteFileSafelyAt(int folder, const std::string& name, const std::string& path,
+                           const void* data, size_t size, std::string* error = nullptr);
 
 // Removes the temporary files of every KIT_SafeFile still writing, for a
 // signal handler about to end the process: async-signal-safe. A file written

@@ -1,8 +1,12 @@
 // The module's C++ side: the instrument driven as the command line drives it,
 // reached from JavaScript through a handful of calls. Every call answers an
 // object; a refusal carries `error` with the reason instead of throwing, so
-// JavaScript gets a readable message rather than an exception pointer.
+// JavaScript gets a readable message rather than an exception pointer. A
+// refusal of one option's value also carries `option`, a code that the
+// JavaScript turns into its own name for it, and `given` when the reason is
+// about the text given: the reasons never name the command line's flags.
 #include "Bleepforge.h"
+#include "GeneratorKinds.h"
 #include "InstrumentTarget.h"
 #include "Levels.h"
 #include "Requests.h"
@@ -18,6 +22,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 using emscripten::val;
@@ -37,11 +42,48 @@ val valuesOf(const ByteChunk& state)
     return val(values);
 }
 
+// A value the caller gave for an option, refused: the option's code, the
+// reason in neutral words, and the text given when the reason is about it.
+struct OptionRefusal : std::runtime_error
+{
+    OptionRefusal(std::string option, const std::string& reason, std::string given = std::string())
+        : std::runtime_error(reason), option(std::move(option)), given(std::move(given))
+    {
+    }
+    std::string option, given;
+};
+
 val refusal(const std::string& reason)
 {
     val answer = val::object();
     answer.set("error", reason);
     return answer;
+}
+
+val refusal(const OptionRefusal& refused)
+{
+    val answer = refusal(refused.what());
+    answer.set("option", refused.option);
+    if (!refused.given.empty())
+        answer.set("given", refused.given);
+    return answer;
+}
+
+// The render layer words its refusals for the command line, "--rate: why" or
+// "--normalize 'given': why"; the flag becomes an option's code.
+val refusalOfUsage(const std::string& text)
+{
+    const size_t nameEnd = text.find_first_of(" :", 2);
+    if (text.compare(0, 2, "--") != 0 || nameEnd == std::string::npos)
+        return refusal(text);
+    const std::string option = text.substr(2, nameEnd - 2);
+    if (text.compare(nameEnd, 2, ": ") == 0)
+        return refusal(OptionRefusal(option, text.substr(nameEnd + 2)));
+    const size_t givenEnd = text.rfind("': ");
+    if (text.compare(nameEnd, 2, " '") != 0 || givenEnd == std::string::npos || givenEnd < nameEnd + 2)
+        return refusal(text);
+    const std::string given = text.substr(nameEnd + 2, givenEnd - nameEnd - 2);
+    return refusal(OptionRefusal(option, text.substr(givenEnd + 3), given));
 }
 
 template <typename Call>
@@ -51,10 +93,26 @@ val answer(Call call)
     {
         return call();
     }
+    catch (const OptionRefusal& e)
+    {
+        return refusal(e);
+    }
+    catch (const UsageError& e)
+    {
+        return refusalOfUsage(e.what());
+    }
     catch (const std::exception& e)
     {
         return refusal(e.what());
     }
+}
+
+std::string kindList()
+{
+    std::string list;
+    for (size_t i = 0; i < kNumGeneratorKinds; ++i)
+        list += std::string(i == 0 ? "" : i + 1 == kNumGeneratorKinds ? " or " : ", ") + kGeneratorKinds[i];
+    return list;
 }
 
 // A checked state: the code's checksum and every value finite.
@@ -88,7 +146,7 @@ val generate(const std::string& kind, unsigned seed)
         {
             const BleepforgeGenerator generator = GeneratorOf(kind);
             if (!generator)
-                throw std::runtime_error("unknown kind '" + kind + "'");
+                throw OptionRefusal("kind", "expected " + kindList(), kind);
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             plug->SeedRandom(seed);
             ((*plug).*generator)();
@@ -146,14 +204,14 @@ bool wholeWithin(double value, double lo, double hi)
 std::vector<NoteSpec> notesOf(const std::vector<double>& flat)
 {
     if (flat.size() % 4 != 0)
-        throw std::runtime_error("notes: expected note, velocity, start and duration for each");
+        throw OptionRefusal("notes", "expected note, velocity, start and duration for each");
     std::vector<NoteSpec> notes;
     for (size_t i = 0; i < flat.size(); i += 4)
     {
         if (!wholeWithin(flat[i], 0, 127) || !wholeWithin(flat[i + 1], 1, 127) ||
             !within(flat[i + 2], 0, kMostSeconds) || !within(flat[i + 3], 0, kMostSeconds))
-            throw std::runtime_error("notes: a note is a whole 0 ... 127, velocity a whole 1 ... 127, "
-                                     "start and duration 0 ... 3600 s");
+            throw OptionRefusal("notes", "a note is a whole 0 ... 127, velocity a whole 1 ... 127, "
+                                         "start and duration 0 ... 3600 s");
         NoteSpec note;
         note.note = static_cast<int>(flat[i]);
         note.velocity = static_cast<int>(flat[i + 1]);
@@ -171,26 +229,18 @@ void refuseTooLong(const RenderRequest& request, int channels, size_t sampleByte
 {
     const double frameBytes = channels * sampleBytes + (normalizing ? 2 * sizeof(double) : 0);
     if (static_cast<double>(MostFrames(request)) * frameBytes > kMostSampleBytes)
-        throw std::runtime_error("length: at most " +
-                                 std::to_string(static_cast<long>(kMostSampleBytes / frameBytes / request.rate)) +
-                                 " s at this rate and channel count" +
-                                 (normalizing ? " when normalising" : ""));
+    {
+        const long seconds = static_cast<long>(kMostSampleBytes / frameBytes / request.rate);
+        throw OptionRefusal("length", "at most " + std::to_string(seconds) +
+                                          " s at this rate and channel count" +
+                                          (normalizing ? " when normalising" : ""));
+    }
 }
 
-// The command line's rules, the message naming the option as JavaScript does.
+// The command line's rules; none asked for with no text.
 Normalization normalizationOf(const std::string& text)
 {
-    if (text.empty())
-        return {};
-    try
-    {
-        return ParseNormalization(text);
-    }
-    catch (const UsageError& e)
-    {
-        const std::string reason = e.what();
-        throw std::runtime_error(reason.compare(0, 2, "--") == 0 ? reason.substr(2) : reason);
-    }
+    return text.empty() ? Normalization() : ParseNormalization(text);
 }
 
 template <typename Sample>
@@ -285,12 +335,12 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
             request.notes = notesOf(notes);
             request.lengthSeconds = lengthSeconds;
             if (lengthSeconds != kOwnLength && !(lengthSeconds > 0 && lengthSeconds <= kMostSeconds))
-                throw std::runtime_error("length: expected seconds, more than 0 and at most 3600");
+                throw OptionRefusal("length", "expected seconds, more than 0 and at most 3600");
             CheckRequest(request);
             if (block < 1 || block > 8192)
-                throw std::runtime_error("block: expected 1 ... 8192");
+                throw OptionRefusal("block", "expected 1 ... 8192");
             if (channels != 1 && channels != 2)
-                throw std::runtime_error("channels: expected 1 or 2");
+                throw OptionRefusal("channels", "expected 1 or 2");
             const Normalization asked = normalizationOf(normalize);
             refuseTooLong(request, channels, exact ? sizeof(double) : sizeof(float),
                           asked.kind != Normalization::kNone);
@@ -352,4 +402,5 @@ EMSCRIPTEN_BINDINGS(bleepforge)
     emscripten::function("render", &render);
     emscripten::function("params", &params);
     emscripten::function("liveSound", &SetLiveSound);
+    emscripten::function("liveParam", &SetLiveParam);
 }

@@ -49,40 +49,30 @@ public:
     int width() const { return mGraphics->Width(); }
     int height() const { return mGraphics->Height(); }
 
-    // Whether a control changed since the last picture.
-    bool dirty()
+    // The part of the editor that changed since the last picture (all of it
+    // when `whole`), drawn: { left, top, width, height } in editor pixels and
+    // its RGBA bytes, pixel-doubled at scale 2 as the desktop view draws it,
+    // opaque as the desktop view ignores the bitmap's alpha; null when nothing
+    // changed. A meter, drawn at every tick, so costs its own pixels and not
+    // the editor's. The bytes stay valid until the next call.
+    emscripten::val picture(int scale, bool whole)
     {
-        IRECT changed;
-        return mGraphics->IsDirty(&changed);
-    }
-
-    // The whole editor as RGBA bytes, pixel-doubled at scale 2 as the desktop
-    // view draws it; opaque, as the desktop view ignores the bitmap's alpha.
-    // The view stays valid until the next call.
-    emscripten::val pixels(int scale)
-    {
+        IRECT dirty;
+        if (!mGraphics->IsDirty(&dirty) && !whole)
+            return emscripten::val::null();
         IRECT all(0, 0, width(), height());
         mGraphics->Draw(&all);
-        PIX_IBitmap* image = mGraphics->GetDrawBitmap();
-        if (scale == 2)
-        {
-            PixelDouble(image, &mDoubled);
-            image = &mDoubled;
-        }
-        const int w = image->getWidth(), h = image->getHeight();
-        mRgba.resize(static_cast<size_t>(w) * h * 4);
-        uint8_t* out = mRgba.data();
-        for (int y = 0; y < h; ++y)
-        {
-            const PIX_Pixel* row = image->getBits() + static_cast<size_t>(y) * image->getRowSpan();
-            for (int x = 0; x < w; ++x, out += 4)
-            {
-                for (int c = 0; c < 3; ++c)
-                    out[c] = static_cast<uint8_t>(PIX_Channel(row[x], c + 1));
-                out[3] = 255;
-            }
-        }
-        return emscripten::val(emscripten::typed_memory_view(mRgba.size(), mRgba.data()));
+        const IRECT changed = whole ? all : changedSinceShown();
+        keepShown(changed);
+        if (changed.Empty())
+            return emscripten::val::null();
+        emscripten::val shown = emscripten::val::object();
+        shown.set("left", changed.L);
+        shown.set("top", changed.T);
+        shown.set("width", changed.W());
+        shown.set("height", changed.H());
+        shown.set("rgba", rgbaOf(changed, scale));
+        return shown;
     }
 
     // Points come in the canvas's CSS pixels from its top-left corner;
@@ -144,6 +134,14 @@ public:
         mPlug->GetCustomProperty(Bleepforge::kPropertyLastKind, &size, kind);
         kind[sizeof kind - 1] = '\0';
         return kind;
+    }
+
+    // The OUTPUT meter's levels, from the instrument that plays (the
+    // worklet's), as that instrument feeds its own editor after a block.
+    void setMeters(double left, double right)
+    {
+        mGraphics->SetControlFromPlug(mPlug->GetMeterIndexL(), left);
+        mGraphics->SetControlFromPlug(mPlug->GetMeterIndexR(), right);
     }
 
     // Seeds the generators' random sequence: the page seeds it afresh at
@@ -298,6 +296,69 @@ public:
 private:
     static constexpr size_t kSlotBytes = kNumParams * sizeof(double);
 
+    // The pixels' bounds that differ from the last picture's, found by
+    // comparison: a control may draw beyond its own rectangle (a meter's
+    // wide level text), so the dirty rectangles do not bound what changed.
+    IRECT changedSinceShown()
+    {
+        PIX_IBitmap* image = mGraphics->GetDrawBitmap();
+        const int w = width(), h = height();
+        if (mShown.size() != static_cast<size_t>(w) * h)
+            return IRECT(0, 0, w, h);
+        int left = w, top = h, right = 0, bottom = 0;
+        for (int y = 0; y < h; ++y)
+        {
+            const PIX_Pixel* row = image->getBits() + static_cast<size_t>(y) * image->getRowSpan();
+            const PIX_Pixel* shown = mShown.data() + static_cast<size_t>(y) * w;
+            if (std::memcmp(row, shown, static_cast<size_t>(w) * sizeof(PIX_Pixel)) == 0)
+                continue;
+            int first = 0, last = w - 1;
+            while (row[first] == shown[first])
+                ++first;
+            while (row[last] == shown[last])
+                --last;
+            left = std::min(left, first);
+            right = std::max(right, last + 1);
+            top = std::min(top, y);
+            bottom = y + 1;
+        }
+        return left < right ? IRECT(left, top, right, bottom) : IRECT();
+    }
+
+    void keepShown(const IRECT& rect)
+    {
+        PIX_IBitmap* image = mGraphics->GetDrawBitmap();
+        const int w = width();
+        mShown.resize(static_cast<size_t>(w) * height());
+        for (int y = rect.T; y < rect.B; ++y)
+        {
+            const PIX_Pixel* row = image->getBits() + static_cast<size_t>(y) * image->getRowSpan();
+            std::copy(row + rect.L, row + rect.R, mShown.data() + static_cast<size_t>(y) * w + rect.L);
+        }
+    }
+
+    // A rectangle of the draw bitmap as RGBA rows, each pixel a scale x scale block.
+    emscripten::val rgbaOf(const IRECT& rect, int scale)
+    {
+        PIX_IBitmap* image = mGraphics->GetDrawBitmap();
+        const int w = rect.W() * scale, h = rect.H() * scale;
+        mRgba.resize(static_cast<size_t>(w) * h * 4);
+        uint8_t* out = mRgba.data();
+        for (int y = 0; y < h; ++y)
+        {
+            const PIX_Pixel* row =
+                image->getBits() + static_cast<size_t>(rect.T + y / scale) * image->getRowSpan();
+            for (int x = 0; x < w; ++x, out += 4)
+            {
+                const PIX_Pixel pixel = row[rect.L + x / scale];
+                for (int c = 0; c < 3; ++c)
+                    out[c] = static_cast<uint8_t>(PIX_Channel(pixel, c + 1));
+                out[3] = 255;
+            }
+        }
+        return emscripten::val(emscripten::typed_memory_view(mRgba.size(), mRgba.data()));
+    }
+
     static void describeMenu(const WebWindow::Request& request, emscripten::val& shown)
     {
         shown.set("kind", "menu");
@@ -350,8 +411,8 @@ private:
     std::unique_ptr<Bleepforge> mPlug;
     IGraphics* mGraphics;
     WebWindow* mWindow; // owned by the graphics, open as long as the editor lives
-    PIX_MemBitmap mDoubled;
     std::vector<uint8_t> mRgba;
+    std::vector<PIX_Pixel> mShown; // the editor as the last picture showed it
 };
 
 } // namespace
@@ -362,8 +423,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .constructor<>()
         .function("width", &WebEditor::width)
         .function("height", &WebEditor::height)
-        .function("dirty", &WebEditor::dirty)
-        .function("pixels", &WebEditor::pixels)
+        .function("picture", &WebEditor::picture)
         .function("mouseDown", &WebEditor::mouseDown)
         .function("mouseUp", &WebEditor::mouseUp)
         .function("mouseDrag", &WebEditor::mouseDrag)
@@ -372,6 +432,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("setCode", &WebEditor::setCode)
         .function("kind", &WebEditor::kind)
         .function("seed", &WebEditor::seed)
+        .function("setMeters", &WebEditor::setMeters)
         .function("mouseDblClick", &WebEditor::mouseDblClick)
         .function("mouseWheel", &WebEditor::mouseWheel)
         .function("wheelTurns", &WebEditor::wheelTurns)

@@ -9,6 +9,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -85,11 +86,20 @@ EMSCRIPTEN_KEEPALIVE void bf_live_all_notes_off()
         }
 }
 
-// A parameter in its own units, held in its range as a host's value is.
-EMSCRIPTEN_KEEPALIVE void bf_live_param(int index, double value)
+// The output meter's level of a channel (0 left, 1 right) after the last
+// quantum, as the editor's meters take it.
+EMSCRIPTEN_KEEPALIVE double bf_live_level(int channel)
 {
-    if (live.plug && index >= 0 && index < kNumParams)
-        live.plug->SetParameterFromHost(index, value);
+    if (!live.plug)
+        return 0.0;
+    return channel == 0 ? live.plug->GetMeterL() : live.plug->GetMeterR();
+}
+
+// Whether a voice sounded in the last quantum's last frame or a note of the
+// instrument's own (a pitch jump) waits.
+EMSCRIPTEN_KEEPALIVE int bf_live_sounding()
+{
+    return live.plug && live.plug->GetIdleFrames() == 0 ? 1 : 0;
 }
 
 // Renders a quantum into the output; false when nothing is open or the
@@ -111,6 +121,25 @@ EMSCRIPTEN_KEEPALIVE int bf_live_process(int frames)
 }
 
 } // extern "C"
+
+std::string SetLiveParam(int index, double value)
+{
+    if (!live.plug)
+        return "no instrument is open";
+    if (index < 0 || index >= kNumParams)
+        return "no parameter " + std::to_string(index);
+    const IParam& param = *live.plug->GetParam(index);
+    if (!(value >= param.GetMin() && value <= param.GetMax()))
+    {
+        const std::string unit = paramProperties[index].label;
+        char range[160];
+        std::snprintf(range, sizeof range, "%g ... %g%s%s, not %g", param.GetMin(), param.GetMax(),
+                      unit.empty() ? "" : " ", unit.c_str(), value);
+        return "'" + std::string(param.GetNameForHost()) + "' takes " + range + "; it stays as it was";
+    }
+    live.plug->SetParameterFromHost(index, value);
+    return "";
+}
 
 std::string SetLiveSound(const std::string& code)
 {

@@ -1,100 +1,88 @@
 #include "Build.h"
 
 #include "Bleepforge.h"
+#include "BuildFolder.h"
+#include "BuildRecord.h"
 #include "Generate.h"
-#include "Manifest.h"
 #include "Interrupt.h"
+#include "Manifest.h"
 #include "Workers.h"
 
-#include "KIT_SafeFile.h"
+#include "KIT_ReadFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <optional>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <dirent.h>
+#include <functional>
 #include <iostream>
-#include <map>
+#include <optional>
 #include <set>
-#include <sstream>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace
 {
 
-const char kStampsHeader[] = "# bleepforge build: entry and bytes of each file made; kept by 'bleepforge build'";
+// Far above the largest file a build makes: 30 s at 384 kHz in stereo, 64-bit samples.
+const size_t kMostFileBytes = size_t(256) << 20;
 
-// FNV-1a, 64 bits: enough to tell a changed entry or file from a kept one.
-std::string hashOf(const std::string& bytes)
+// A folder of the build's own to render into, removed with all it holds
+// however the build ends, an interruption included.
+class Scratch
 {
-    unsigned long long hash = 14695981039346656037ULL;
-    for (unsigned char c : bytes)
-        hash = (hash ^ c) * 1099511628211ULL;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", hash);
-    return text;
-}
+public:
+    Scratch()
+    {
+        const char* temporary = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(temporary && *temporary ? temporary : "/tmp") + "/bleepforge-build-XXXXXX";
+        if (!mkdtemp(&pattern[0]))
+            throw std::runtime_error("cannot make a folder to render into in '" +
+                                     pattern.substr(0, pattern.rfind('/')) +
+                                     "': " + std::strerror(errno));
+        mPath = pattern;
+    }
+    ~Scratch()
+    {
+        if (DIR* folder = opendir(mPath.c_str()))
+        {
+            while (const dirent* entry = readdir(folder))
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    unlinkat(dirfd(folder), entry->d_name, 0);
+            closedir(folder);
+        }
+        rmdir(mPath.c_str());
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
 
-std::optional<std::string> fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+    // Where file i renders; its extension chooses the container.
+    std::string PathOf(size_t i, const BuildFile& file) const
+    {
+        return mPath + "/" + std::to_string(i) + file.shown.substr(file.shown.rfind('.'));
+    }
+    // The bytes rendered there, the file removed; nothing, said, when they cannot be read.
+    std::optional<std::string> Take(const std::string& path) const
+    {
+        std::string bytes, error;
+        const bool read = KIT_ReadFile(path, kMostFileBytes, &bytes, &error);
+        std::remove(path.c_str());
+        if (!read)
+            std::cerr << "bleepforge: " << error << std::endl;
+        return read ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
+    }
 
-struct Stamp
-{
-    std::string entry, bytes;
+private:
+    std::string mPath;
 };
 
-using Stamps = std::map<std::string, Stamp>; // by shown path
-
-std::string stampsPath(const std::string& manifest)
+std::string named(const BuildFile& file)
 {
-    return manifest + ".built";
-}
-
-// A line a file: entry hash, bytes hash, path. A damaged line counts as none.
-Stamps readStamps(const std::string& manifest)
-{
-    Stamps stamps;
-    std::ifstream in(stampsPath(manifest));
-    std::string line;
-    while (std::getline(in, line))
-    {
-        if (line.size() < 35 || line[0] == '#' || line[16] != ' ' || line[33] != ' ')
-            continue;
-        stamps[line.substr(34)] = {line.substr(0, 16), line.substr(17, 16)};
-    }
-    return stamps;
-}
-
-void writeStamps(const std::string& manifest, const Stamps& stamps)
-{
-    std::string text = std::string(kStampsHeader) + "\n";
-    for (const auto& [path, stamp] : stamps)
-        text += stamp.entry + " " + stamp.bytes + " " + path + "\n";
-    std::string error;
-    if (!KIT_WriteFileSafely(stampsPath(manifest), text.data(), text.size(), &error))
-        throw std::runtime_error("cannot write '" + stampsPath(manifest) + "': " + error);
-}
-
-void makeFolders(const std::string& path)
-{
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-    {
-        const std::string folder = path.substr(0, slash);
-        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-            throw std::runtime_error("cannot make the folder '" + folder + "': " + std::strerror(errno));
-    }
+    return file.shown + ", entry " + file.entry;
 }
 
 // Makes a file as its entry says; what levelling did is not said, file by file.
@@ -102,7 +90,6 @@ void make(const BuildFile& file, const std::string& into)
 {
     try
     {
-        makeFolders(into);
         GenerateRequest request = file.request;
         request.quiet = true;
         GenerateSound(request, into, file.seed);
@@ -113,7 +100,7 @@ void make(const BuildFile& file, const std::string& into)
     }
     catch (const std::exception& e)
     {
-        throw std::runtime_error(file.shown + ", entry " + file.entry + ": " + e.what());
+        throw std::runtime_error(named(file) + ": " + e.what());
     }
 }
 
@@ -127,62 +114,62 @@ int jobsFor(const BuildRequest& request, size_t count)
     return std::min<int>(request.jobs, std::max<int>(1, static_cast<int>(count)));
 }
 
-enum class Rendered
+// Renders the files at `which` into a scratch folder, jobs at a time;
+// told(i, bytes) as each ends, with nothing for a file that failed (its
+// worker said why).
+void renderEach(const BuildRequest& request, const std::vector<BuildFile>& files,
+                const std::vector<size_t>& which,
+                const std::function<void(size_t, std::optional<std::string>)>& told)
 {
-    kSame,
-    kDifferent,
-    kFailed
+    if (which.empty())
+        return;
+    const Scratch scratch;
+    RunInWorkers(
+        which.size(), jobsFor(request, which.size()), true,
+        [&](size_t k) { make(files[which[k]], scratch.PathOf(which[k], files[which[k]])); },
+        [&](size_t k, bool ok)
+        {
+            const size_t i = which[k];
+            told(i, ok ? scratch.Take(scratch.PathOf(i, files[i])) : std::nullopt);
+        });
+}
+
+// A file as it stands: its bytes, nothing when it is not there, or why a
+// build will not read or replace it.
+struct Found
+{
+    std::optional<std::string> bytes;
+    std::string refusal;
 };
 
-// Whether each file as it stands is what its entry makes now, rendered in a
-// scratch folder.
-std::map<size_t, Rendered> compareRendered(const BuildRequest& request, const std::vector<BuildFile>& files,
-                                           const std::vector<size_t>& which)
+Found look(const BuildFolder& folder, const BuildFile& file)
 {
-    std::map<size_t, Rendered> found;
-    if (which.empty())
-        return found;
-    char pattern[] = "/tmp/bleepforge-build-XXXXXX";
-    if (!mkdtemp(pattern))
-        throw std::runtime_error("cannot make a folder to render into under /tmp");
-    const std::string scratch = pattern;
-    const auto renderedPath = [&](size_t i)
-    { return scratch + "/" + std::to_string(i) + files[i].shown.substr(files[i].shown.rfind('.')); };
     try
     {
-        RunInWorkers(
-            which.size(), jobsFor(request, which.size()), true,
-            [&](size_t k) { make(files[which[k]], renderedPath(which[k])); },
-            [&](size_t k, bool ok)
-            {
-                const size_t i = which[k];
-                found[i] = !ok ? Rendered::kFailed
-                           : fileBytes(renderedPath(i)) == fileBytes(files[i].path) ? Rendered::kSame
-                                                                                    : Rendered::kDifferent;
-                std::remove(renderedPath(i).c_str());
-            });
+        return {folder.Read(file.shown, kMostFileBytes), ""};
     }
-    catch (...)
+    catch (const std::exception& e)
     {
-        std::system(("rm -rf '" + scratch + "'").c_str());
-        throw;
+        return {std::nullopt, e.what()};
     }
-    std::system(("rm -rf '" + scratch + "'").c_str());
-    return found;
+}
+
+// Whether the file as it stands holds exactly these bytes.
+bool holds(const BuildFolder& folder, const BuildFile& file, const std::string& bytes)
+{
+    return look(folder, file).bytes == bytes;
 }
 
 // Files an earlier build made that no entry makes now, still there.
 std::vector<std::string> leftOver(const std::vector<BuildFile>& files, const Stamps& stamps,
-                                  const std::string& manifest)
+                                  const BuildFolder& folder)
 {
     std::set<std::string> made;
     for (const BuildFile& file : files)
         made.insert(file.shown);
-    const size_t slash = manifest.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : manifest.substr(0, slash + 1);
     std::vector<std::string> left;
     for (const auto& [path, stamp] : stamps)
-        if (!made.count(path) && access((folder + path).c_str(), F_OK) == 0)
+        if (!made.count(path) && folder.Holds(path))
             left.push_back(path);
     return left;
 }
@@ -203,77 +190,101 @@ void summarise(const Tally& tally, size_t total, std::chrono::steady_clock::time
 // A file is made again when it is missing, when its entry changed, or with
 // --force. A file the build did not make, or one changed since, is kept and
 // refused unless --force, or taken as up to date when it is what the entry
-// makes. Files no entry makes any more are named and left alone.
-int build(const BuildRequest& request, const std::vector<BuildFile>& files, const Stamps& stamps)
+// makes. A link, or anything but a regular file, is refused even with
+// --force. Files no entry makes any more are named and left alone.
+int build(const BuildRequest& request, const BuildFolder& folder,
+          const std::vector<BuildFile>& files, const BuildRecord& record)
 {
     const auto start = std::chrono::steady_clock::now();
     Tally tally;
     Stamps kept;
-    std::vector<size_t> queued, unknown;
+    std::vector<size_t> rendered;
+    std::vector<bool> compared(files.size(), false); // rendered to compare, not to write
     std::vector<std::string> refusals;
     for (size_t i = 0; i < files.size(); ++i)
     {
         const BuildFile& file = files[i];
-        const std::optional<std::string> bytes = request.force ? std::nullopt : fileBytes(file.path);
-        const auto stamp = stamps.find(file.shown);
-        if (!bytes)
-            queued.push_back(i);
-        else if (stamp == stamps.end())
-            unknown.push_back(i);
-        else if (stamp->second.bytes != hashOf(*bytes))
-            refusals.push_back(file.shown + " was changed since it was built");
-        else if (stamp->second.entry != hashOf(file.fingerprint))
-            queued.push_back(i);
+        const Found found = look(folder, file);
+        const auto stamp = record.stamps.find(file.shown);
+        if (!found.refusal.empty())
+            refusals.push_back(named(file) + ": " + found.refusal + "; nothing was written to it");
+        else if (request.force || !found.bytes)
+            rendered.push_back(i);
+        else if (stamp == record.stamps.end())
+        {
+            rendered.push_back(i);
+            compared[i] = true;
+        }
+        else if (stamp->second.bytes != HashOf(*found.bytes))
+            refusals.push_back(file.shown +
+                               " was changed since it was built; nothing was written to it "
+                               "(--force replaces it)");
+        else if (stamp->second.entry != HashOf(file.fingerprint) || record.otherVersion)
+            rendered.push_back(i);
         else
+        {
             kept[file.shown] = stamp->second;
+            ++tally.upToDate;
+        }
     }
-    for (const auto& [i, found] : compareRendered(request, files, unknown))
-    {
-        if (found == Rendered::kSame)
-            kept[files[i].shown] = {hashOf(files[i].fingerprint), hashOf(*fileBytes(files[i].path))};
-        else if (found == Rendered::kDifferent)
-            refusals.push_back(files[i].shown + " exists and is not what its entry " + files[i].entry + " makes");
-        else
-            ++tally.failed;
-    }
-    const std::vector<std::string> left = leftOver(files, stamps, request.manifest);
+    const std::vector<std::string> left = leftOver(files, record.stamps, folder);
     for (const std::string& path : left)
-        kept[path] = stamps.at(path);
-    tally.upToDate = kept.size() - left.size();
-    tally.refused = refusals.size();
+        kept[path] = record.stamps.at(path);
+    const auto put = [&](const BuildFile& file, const std::string& bytes)
+    {
+        try
+        {
+            folder.Write(file.shown, bytes);
+        }
+        catch (const std::exception& e)
+        {
+            ++tally.failed;
+            std::cerr << "bleepforge: " << named(file) << ": " << e.what() << std::endl;
+            return;
+        }
+        kept[file.shown] = {HashOf(file.fingerprint), HashOf(bytes)};
+        ++tally.built;
+        std::cout << "built " << file.shown << std::endl;
+    };
+    const auto told = [&](size_t i, std::optional<std::string> bytes)
+    {
+        const BuildFile& file = files[i];
+        if (!bytes)
+            ++tally.failed;
+        else if (!compared[i])
+            put(file, *bytes);
+        else if (!holds(folder, file, *bytes))
+            refusals.push_back(file.shown + " exists and is not what its entry " + file.entry +
+                               " makes; nothing was written to it (--force replaces it)");
+        else
+        {
+            kept[file.shown] = {HashOf(file.fingerprint), HashOf(*bytes)};
+            ++tally.upToDate;
+        }
+    };
     try
     {
-        RunInWorkers(
-            queued.size(), jobsFor(request, queued.size()), true, [&](size_t k) { make(files[queued[k]], files[queued[k]].path); },
-            [&](size_t k, bool ok)
-            {
-                const BuildFile& file = files[queued[k]];
-                if (!ok)
-                {
-                    ++tally.failed;
-                    return;
-                }
-                ++tally.built;
-                kept[file.shown] = {hashOf(file.fingerprint), hashOf(fileBytes(file.path).value_or(""))};
-                std::cout << "built " << file.shown << std::endl;
-            });
+        renderEach(request, files, rendered, told);
     }
     catch (const Interrupted&)
     {
-        writeStamps(request.manifest, kept);
+        WriteRecord(folder, request.manifest, kept);
+        tally.refused = refusals.size();
         summarise(tally, files.size(), start, true);
         throw;
     }
+    tally.refused = refusals.size();
     for (const std::string& refusal : refusals)
-        std::cerr << "bleepforge: " << refusal << "; nothing was written to it (--force replaces it)" << std::endl;
+        std::cerr << "bleepforge: " << refusal << std::endl;
     for (const std::string& path : left)
         std::cout << "left over " << path << ": no entry makes it now (remove it, or it stays)" << std::endl;
-    writeStamps(request.manifest, kept);
+    WriteRecord(folder, request.manifest, kept);
     summarise(tally, files.size(), start, false);
     return tally.failed || tally.refused ? 1 : 0;
 }
 
-int check(const BuildRequest& request, const std::vector<BuildFile>& files, const Stamps& stamps)
+int check(const BuildRequest& request, const BuildFolder& folder,
+          const std::vector<BuildFile>& files, const BuildRecord& record)
 {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> said(files.size());
@@ -281,25 +292,36 @@ int check(const BuildRequest& request, const std::vector<BuildFile>& files, cons
     for (size_t i = 0; i < files.size(); ++i)
     {
         const BuildFile& file = files[i];
-        const auto stamp = stamps.find(file.shown);
-        if (access(file.path.c_str(), F_OK) != 0)
+        const Found found = look(folder, file);
+        const auto stamp = record.stamps.find(file.shown);
+        if (!found.refusal.empty())
+            said[i] = "refused " + file.shown + " (entry " + file.entry + "): " + found.refusal;
+        else if (!found.bytes)
             said[i] = "missing";
-        else if (stamp != stamps.end() && stamp->second.entry != hashOf(file.fingerprint))
+        else if (stamp != record.stamps.end() &&
+                 (stamp->second.entry != HashOf(file.fingerprint) || record.otherVersion))
             said[i] = "stale";
         else
             rendered.push_back(i);
     }
-    for (const auto& [i, found] : compareRendered(request, files, rendered))
-        if (found != Rendered::kSame)
-            said[i] = found == Rendered::kFailed ? "failed" : "different";
+    renderEach(request, files, rendered,
+               [&](size_t i, std::optional<std::string> bytes)
+               {
+                   if (!bytes || !holds(folder, files[i], *bytes))
+                       said[i] = bytes ? "different" : "failed";
+               });
     size_t wanting = 0;
     for (size_t i = 0; i < files.size(); ++i)
-        if (!said[i].empty())
-        {
-            ++wanting;
+    {
+        if (said[i].empty())
+            continue;
+        ++wanting;
+        if (said[i].rfind("refused ", 0) == 0)
+            std::cout << said[i] << std::endl;
+        else
             std::cout << said[i] << " " << files[i].shown << " (entry " << files[i].entry << ")" << std::endl;
-        }
-    const std::vector<std::string> left = leftOver(files, stamps, request.manifest);
+    }
+    const std::vector<std::string> left = leftOver(files, record.stamps, folder);
     for (const std::string& path : left)
         std::cout << "left over " << path << " (no entry makes it now)" << std::endl;
     std::printf("%zu of %zu files as the manifest says, %zu not, %zu left over; checked in %.2f s\n",
@@ -315,6 +337,8 @@ int RunBuild(const BuildRequest& request)
     instrument.Open(44100.0, 512, std::nullopt);
     const std::vector<ParamInfo> params = instrument.Params();
     const std::vector<BuildFile> files = ReadManifest(request.manifest, params);
-    const Stamps stamps = readStamps(request.manifest);
-    return request.check ? check(request, files, stamps) : build(request, files, stamps);
+    const BuildFolder folder(request.manifest);
+    const BuildRecord record = ReadRecord(folder, request.manifest);
+    return request.check ? check(request, folder, files, record)
+                         : build(request, folder, files, record);
 }

@@ -5,6 +5,8 @@
 // or code, `render`) would make it with the same options, byte for byte.
 // Beside the manifest, MANIFEST.built records each file's entry and bytes,
 // so that a build skips what is up to date and --check names what is not.
+// A build reads and writes only inside the manifest's folder, never through
+// a link, and renders in a scratch folder of its own.
 #include <string>
 
 struct BuildRequest

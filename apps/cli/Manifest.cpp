@@ -1,18 +1,22 @@
 #include "Manifest.h"
 
 #include "Bleepforge.h"
+#include "BuildFolder.h"
 #include "Kinds.h"
 #include "PresetSound.h"
+#include "ShareCode.h"
+
+#include "KIT_ReadFile.h"
 
 #include <toml++/toml.h>
 
 #include <cctype>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <unistd.h>
 #include <utility>
 
 namespace
@@ -21,6 +25,17 @@ namespace
 const char kEntryKeys[] = "name, kind, recipe, state, sound, seed, count, set, lock, folder, container, "
                           "channels, rate, format, normalize";
 const char kDefaultKeys[] = "folder, container, channels, rate, format, normalize";
+// Far above any manifest or recipe a person writes.
+const size_t kMostTextBytes = size_t(16) << 20;
+
+// The whole of a text file; throws UsageError saying why it cannot be read.
+std::string textFile(const std::string& path, const std::string& what)
+{
+    std::string text, error;
+    if (!KIT_ReadFile(path, kMostTextBytes, &text, &error))
+        throw UsageError(what + ": " + error);
+    return text;
+}
 
 // How files are written: the manifest's defaults, overridden per entry.
 struct FileOptions
@@ -45,9 +60,10 @@ public:
     std::vector<BuildFile> Read()
     {
         toml::table table;
+        const std::string text = textFile(mPath, "manifest");
         try
         {
-            table = toml::parse_file(mPath);
+            table = toml::parse(text, mPath);
         }
         catch (const toml::parse_error& e)
         {
@@ -135,15 +151,21 @@ private:
         return out;
     }
 
-    // A relative name inside its folder: no way up, nothing absolute.
+    // Where a build writes: inside the manifest's folder, one a line in its record.
     std::string relativeName(const toml::table& table, const char* key) const
     {
         const std::string name = text(table, key);
-        if (name.empty() || name[0] == '/' || name == ".." || name.rfind("../", 0) == 0 ||
-            name.find("/../") != std::string::npos || (name.size() >= 3 && name.compare(name.size() - 3, 3, "/..") == 0))
-            fail(table.get(key)->source(), std::string(key) + " '" + name +
-                                               "': expected a path inside the manifest's folder");
+        const std::string why = WhyNotInside(name);
+        if (!why.empty())
+            fail(table.get(key)->source(), std::string(key) + " " + why);
         return name;
+    }
+
+    // What a build reads is named from the manifest's folder, whatever the
+    // working folder; it may lie above it (../shared/) or be absolute.
+    std::string inputPath(const std::string& given) const
+    {
+        return given[0] == '/' ? given : mFolder + given;
     }
 
     FileOptions options(const toml::table& table, FileOptions base, const char* accepted, bool only) const
@@ -211,24 +233,36 @@ private:
                          (FindRecipe(request.kind) ? "; keep your recipe beside the manifest and give recipe = \"" +
                                                          request.kind + ".toml\" (its path from the manifest)"
                                                    : "; 'bleepforge kinds' lists the kinds"));
-            return use(request, attempt(entry, "kind", [&] { return ReadRecipe(*shipped, mParams); }));
+            return use(entry, "kind", *shipped, request);
         }
         if (entry.contains("recipe"))
-            return use(request, attempt(entry, "recipe", [&] { return ReadRecipe(mFolder + text(entry, "recipe"), mParams); }));
-        const std::string given_ = text(entry, entry.contains("state") ? "state" : "sound");
-        request.render.stateIn = entry.contains("state") && given_[0] != '/' ? mFolder + given_ : given_;
-        const ByteChunk state = attempt(entry, entry.contains("state") ? "state" : "sound",
-                                        [&] { return ReadSound(request.render.stateIn); });
+            return use(entry, "recipe", inputPath(text(entry, "recipe")), request);
+        const char* key = entry.contains("state") ? "state" : "sound";
+        request.render.stateIn = soundInput(text(entry, key));
+        const ByteChunk state =
+            attempt(entry, key, [&] { return ReadSound(request.render.stateIn); });
         return "sound " + BytesOf(state);
     }
 
-    std::string use(GenerateRequest& request, const Recipe& recipe) const
+    // A sound code as it is, else a file's path.
+    std::string soundInput(const std::string& given) const
     {
-        request.recipe = recipe;
-        std::ifstream in(recipe.source, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return "recipe " + recipe.name + "\n" + bytes.str();
+        const bool code =
+            LooksLikeShareCode(TrimSpace(given)) && access(inputPath(given).c_str(), F_OK) != 0;
+        return code ? given : inputPath(given);
+    }
+
+    // The recipe read once, so that what its fingerprint holds is what makes
+    // the sound: its text, and the sound it starts from.
+    std::string use(const toml::table& entry, const char* key, const std::string& path,
+                    GenerateRequest& request) const
+    {
+        const std::string text = attempt(entry, key, [&] { return textFile(path, "recipe"); });
+        request.recipe = attempt(entry, key, [&] { return ParseRecipe(text, path, mParams); });
+        const std::string from = "recipe " + request.recipe->name + "\n" + text;
+        return request.recipe->sound.Size() == 0
+                   ? from
+                   : from + "\nsound " + BytesOf(request.recipe->sound);
     }
 
     // A refusal from the command line's rules, told at the key's line (the

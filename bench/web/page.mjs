@@ -1,7 +1,8 @@
 // The page's speed in headless Chromium: the time from navigation to an
-// interactive editor; the worklet's load while a knob is dragged on the
-// default patch (and while nothing moves); underruns in 30 s of the heavy
-// patch played live. Build first: scripts/web.
+// interactive editor; the worklet's load, and the page's time drawing the
+// editor, while a knob is dragged on the default patch (and while nothing
+// moves but the sound and its meter); underruns in 30 s of the heavy patch
+// played live. Build first: scripts/web.
 //   node bench/web/page.mjs [HEAVY_SECONDS]
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
@@ -55,29 +56,41 @@ async function mouse(browser, tab, type, x, y, buttons) {
 }
 
 // Starts the audio with a press on the editor's background, and collects
-// the worklet's load reports.
+// the worklet's load reports, passing the page what it asked for; times the
+// page's drawing of the editor.
 const startAudio = `(async () => {
     const { context, node } = await window.bleepforgePage.audio.start();
     window.loads = [];
-    node.port.onmessage = (event) => { if (event.data.type === 'load') window.loads.push(event.data); };
+    const page = node.port.onmessage;
+    node.port.onmessage = (event) => event.data.type === 'load' ? window.loads.push(event.data) : page(event);
+    const view = window.bleepforgePage.view, show = view.show.bind(view);
+    window.drawing = 0;
+    view.show = (scale) => {
+        const start = performance.now();
+        show(scale);
+        window.drawing += performance.now() - start;
+    };
     await context.resume();
     return context.sampleRate;
 })()`;
 
-// The worklet's share of real time over the reports since 'from'.
-const loadSince = (from) => `(() => {
+// The worklet's share of real time over the reports since 'from', and the
+// page's share drawing since 'drawnFrom' at 'startedAt'.
+const loadSince = (from, drawnFrom, startedAt) => `(() => {
     const a = window.loads[${from}], b = window.loads[window.loads.length - 1];
-    return { load: (b.busy - a.busy) / ((b.quanta - a.quanta) * 128 / b.rate * 1000), reports: window.loads.length };
+    return { load: (b.busy - a.busy) / ((b.quanta - a.quanta) * 128 / b.rate * 1000), reports: window.loads.length,
+             drawing: (window.drawing - ${drawnFrom}) / (performance.now() - ${startedAt}) };
 })()`;
 
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function loadOver(browser, tab, seconds, during) {
-    const from = await browser.evaluate(tab, 'window.loads.length - 1');
+    const [from, drawnFrom, startedAt] = await browser.evaluate(tab,
+        '[window.loads.length - 1, window.drawing, performance.now()]');
     const end = Date.now() + seconds * 1000;
     while (Date.now() < end)
         await during();
-    return browser.evaluate(tab, loadSince(from));
+    return browser.evaluate(tab, loadSince(from, drawnFrom, startedAt));
 }
 
 const server = await serve(webBuild, { '/bleepforge-worklet.js': { type: 'text/javascript', body: timedWorklet } });
@@ -115,6 +128,8 @@ try {
     await mouse(browser, tab, 'mouseReleased', 124, 118, 0);
     console.log(`worklet load at ${rate} Hz, default patch: ${(100 * still.load).toFixed(2)} % of real time playing, ` +
                 `${(100 * dragging.load).toFixed(2)} % while a knob is dragged`);
+    console.log(`the page drawing the editor: ${(100 * still.drawing).toFixed(2)} % of real time playing, ` +
+                `${(100 * dragging.drawing).toFixed(2)} % while a knob is dragged`);
 
     const heavy = referenceCases()[1];
     const code = settingsCode(heavy.settings);

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -15,11 +17,15 @@ namespace
 class BuildTest : public CommandTest
 {
 protected:
-    int cli(const std::string& args)
+    // Runs the command line in the scratch folder, or in a folder inside it;
+    // one that would wait for ever is killed instead of holding up the tests.
+    int cli(const std::string& args, const std::string& from = "")
     {
-        return run("cd '" + mDir + "' && " + std::string(BLEEPFORGE_CLI) + " " + args + " >'" + path("out.txt") + "'");
+        return run("cd '" + path(from) + "' && timeout -s KILL 120 " + std::string(BLEEPFORGE_CLI) +
+                   " " + args + " >'" + path("out.txt") + "'");
     }
-    void manifest(const std::string& text) { std::ofstream(path("sounds.toml")) << text; }
+    void put(const std::string& name, const std::string& text) const { std::ofstream(path(name)) << text; }
+    void manifest(const std::string& text) { put("sounds.toml", text); }
     bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
     std::string out() const { return read("out.txt"); }
     bool said(const std::string& text) const { return out().find(text) != std::string::npos; }
@@ -159,6 +165,9 @@ TEST_F(BuildTest, ADamagedManifestIsRefusedBeforeAnythingIsWritten)
         {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n\nset = [\"Output Gain=90\"]\n", "sounds.toml:6: set \"Output Gain\": expected -48 ... 12"},
         {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\nlock = [\"pich\"]\n", "sounds.toml:5: lock"},
         {"[[sound]]\nname = \"a\"\nkind = \"mykind\"\nseed = 1\n", "a manifest's kind is built in or ships with the program"},
+        {"[[sound]]\nname = \"a\\nb\"\nkind = \"coin\"\nseed = 1\n", "sounds.toml:2: name holds a control character (code 10)"},
+        {"[defaults]\nfolder = \"x\\ty\"\n[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n", "sounds.toml:2: folder holds a control character"},
+        {"[defaults]\nfolder = \"/tmp\"\n[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n", "folder '/tmp': expected a path inside"},
     };
     for (const auto& c : cases)
     {
@@ -205,6 +214,226 @@ TEST_F(BuildTest, AStateEntryIsWrittenAsRenderWritesIt)
     ASSERT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
     ASSERT_EQ(cli("render --state hit.state --seed 12 --set 'Output Gain=-9' -o rendered.wav"), 0);
     EXPECT_EQ(read("again.wav"), read("rendered.wav"));
+}
+
+TEST_F(BuildTest, EveryInputThatShapesAFileMakesItAgainWhenItChanges)
+{
+    ASSERT_EQ(cli("generate hit --seed 4 --state-out base.state -o hit.wav"), 0);
+    ASSERT_EQ(cli("generate jump --seed 5 --state-out other.state -o jump.wav"), 0);
+    const auto codeOf = [&](const std::string& state)
+    {
+        EXPECT_EQ(cli("share " + state), 0);
+        return out().substr(0, out().find('\n'));
+    };
+    const auto write = [&](const std::string& soundCode)
+    {
+        manifest("[[sound]]\nname = \"boom\"\nrecipe = \"boom.toml\"\nseed = 1\n"
+                 "[[sound]]\nname = \"again\"\nstate = \"other.state\"\nseed = 2\n"
+                 "[[sound]]\nname = \"pasted\"\nsound = \"" +
+                 soundCode + "\"\nseed = 3\n");
+    };
+    put("boom.toml", "sound = \"base.state\"\n[params]\n\"Output Gain\" = -3\n");
+    write(codeOf("hit.wav"));
+    ASSERT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
+    const struct
+    {
+        const char* made;
+        std::function<void()> change;
+    } inputs[] = {
+        {"boom.wav",
+         [&] { EXPECT_EQ(cli("generate jump --seed 9 --state-out base.state -o /dev/null"), 0); }},
+        {"boom.wav",
+         [&] { put("boom.toml", "sound = \"base.state\"\n[params]\n\"Output Gain\" = -4\n"); }},
+        {"again.wav",
+         [&] { EXPECT_EQ(cli("generate jump --seed 6 --state-out other.state -o /dev/null"), 0); }},
+        {"pasted.wav", [&] { write(codeOf("jump.wav")); }},
+    };
+    for (const auto& input : inputs)
+    {
+        input.change();
+        ASSERT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
+        EXPECT_TRUE(said(std::string("built ") + input.made) && said("built 1, up to date 2"))
+            << input.made << ": " << out();
+    }
+
+    // Another version may make other bytes; a record from before versions
+    // were named is still taken as it is.
+    const std::string record = read("sounds.toml.built");
+    const std::string rest = record.substr(record.find('\n'));
+    put("sounds.toml.built",
+        "# bleepforge build: entry and bytes of each file made; kept by 'bleepforge build'" + rest);
+    ASSERT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
+    EXPECT_TRUE(said("built 0, up to date 3")) << out();
+    EXPECT_EQ(read("sounds.toml.built"), record);
+    put("sounds.toml.built",
+        "# bleepforge build 0.9.0: entry and bytes of each file made; kept by 'bleepforge build'" +
+            rest);
+    EXPECT_EQ(cli("build --check sounds.toml"), 1);
+    EXPECT_TRUE(said("stale boom.wav") && said("stale again.wav") && said("stale pasted.wav"))
+        << out();
+    ASSERT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
+    EXPECT_TRUE(said("built 3, up to date 0")) << out();
+}
+
+TEST_F(BuildTest, NothingIsWrittenThroughALink)
+{
+    ASSERT_EQ(mkdir(path("outside").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("game").c_str(), 0755), 0);
+    put("outside/kept.wav", "a person's file");
+    put("game/sounds.toml", "[[sound]]\nname = \"coin\"\nkind = \"coin\"\nseed = 1\n"
+                            "[[sound]]\nname = \"sfx/zap\"\nkind = \"shoot\"\nseed = 2\n");
+
+    // A record that is a link (a clone can carry one) stops the build before
+    // anything is made.
+    ASSERT_EQ(symlink("../outside/kept.wav", path("game/sounds.toml.built").c_str()), 0);
+    EXPECT_EQ(cli("build sounds.toml", "game"), 1);
+    EXPECT_NE(read("err.txt").find("sounds.toml.built is a link"), std::string::npos)
+        << read("err.txt");
+    EXPECT_FALSE(exists("game/coin.wav"));
+    std::remove(path("game/sounds.toml.built").c_str());
+
+    // An output that is a link, or is reached through a folder that is one,
+    // is refused even with --force; the rest are made.
+    ASSERT_EQ(symlink("../outside/kept.wav", path("game/coin.wav").c_str()), 0);
+    ASSERT_EQ(symlink("../outside", path("game/sfx").c_str()), 0);
+    for (const char* build : {"build sounds.toml", "build --force sounds.toml"})
+    {
+        EXPECT_EQ(cli(build, "game"), 1) << build;
+        EXPECT_TRUE(said("built 0, up to date 0, refused 2")) << build << ": " << out();
+        EXPECT_NE(read("err.txt").find("coin.wav, entry 'coin' (line 1): coin.wav is a link"),
+                  std::string::npos)
+            << read("err.txt");
+        EXPECT_NE(read("err.txt").find("sfx/zap.wav, entry 'sfx/zap' (line 5): sfx is a link"),
+                  std::string::npos)
+            << read("err.txt");
+    }
+    EXPECT_EQ(cli("build --check sounds.toml", "game"), 1);
+    EXPECT_TRUE(said("refused coin.wav (entry 'coin' (line 1)): coin.wav is a link")) << out();
+    EXPECT_EQ(entries(path("outside")), std::vector<std::string>{"kept.wav"});
+    EXPECT_EQ(read("outside/kept.wav"), "a person's file");
+}
+
+TEST_F(BuildTest, ARecordLineNamingAPathOutsideIsRefusedAndNeverActedOn)
+{
+    ASSERT_EQ(mkdir(path("game").c_str(), 0755), 0);
+    put("x", "beside the game");
+    put("game/sounds.toml", "[[sound]]\nname = \"coin\"\nkind = \"coin\"\nseed = 1\n");
+    put("game/sounds.toml.built", "0123456789abcdef 0123456789abcdef /etc/passwd\n"
+                                  "0123456789abcdef 0123456789abcdef ../x\n"
+                                  "0123456789abcdef 0123456789abcdef sfx/\x1b[2Jx\n"
+                                  "a line of its own\n");
+    ASSERT_EQ(cli("build sounds.toml", "game"), 0);
+    for (const char* refusal :
+         {"sounds.toml.built:1: '/etc/passwd': expected a path inside the manifest's folder",
+          "sounds.toml.built:2: '../x': expected a path inside",
+          "sounds.toml.built:3: holds a control character (code 27)",
+          "sounds.toml.built:4: not an entry"})
+        EXPECT_NE(read("err.txt").find(refusal), std::string::npos)
+            << refusal << " in " << read("err.txt");
+    EXPECT_EQ(read("err.txt").find('\x1b'), std::string::npos); // said, never echoed to a terminal
+    EXPECT_FALSE(said("left over")) << out();
+    EXPECT_EQ(cli("build --check sounds.toml", "game"), 0) << out();
+    const std::string record = read("game/sounds.toml.built");
+    EXPECT_TRUE(record.find("passwd") == std::string::npos &&
+                record.find("../x") == std::string::npos)
+        << record;
+    EXPECT_EQ(read("x"), "beside the game");
+}
+
+TEST_F(BuildTest, AFifoOrAFolderWhereAFileBelongsIsRefusedWithoutWaiting)
+{
+    manifest(kSmallSet);
+    ASSERT_EQ(mkdir(path("sfx").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo(path("sfx/coin-0.wav").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(path("sfx/coin-1.wav").c_str(), 0755), 0);
+    for (const char* build : {"build sounds.toml", "build --force sounds.toml"})
+    {
+        EXPECT_EQ(cli(build), 1) << build;
+        EXPECT_TRUE(said("built 1, up to date 0, refused 2")) << out();
+        EXPECT_NE(read("err.txt").find("sfx/coin-0.wav is a FIFO where a build keeps a file"),
+                  std::string::npos)
+            << read("err.txt");
+        EXPECT_NE(read("err.txt").find("sfx/coin-1.wav is a folder where"), std::string::npos)
+            << read("err.txt");
+    }
+    EXPECT_EQ(cli("build --check sounds.toml"), 1);
+    EXPECT_TRUE(said("refused sfx/coin-0.wav") && said("refused sfx/coin-1.wav") &&
+                said("1 of 3 files"))
+        << out();
+
+    std::remove(path("sounds.toml.built").c_str());
+    ASSERT_EQ(mkfifo(path("sounds.toml.built").c_str(), 0644), 0);
+    for (const char* build : {"build sounds.toml", "build --check sounds.toml"})
+    {
+        EXPECT_EQ(cli(build), 1) << build;
+        EXPECT_NE(read("err.txt").find("sounds.toml.built is a FIFO"), std::string::npos)
+            << read("err.txt");
+    }
+}
+
+TEST_F(BuildTest, AnInterruptedCheckRemovesItsScratchFolder)
+{
+    manifest("[[sound]]\nname = \"coin-%02d\"\nkind = \"coin\"\nseed = 1\ncount = 40\n"
+             "[[sound]]\nname = \"waiting\"\nkind = \"hit\"\nseed = 1\n");
+    ASSERT_EQ(mkfifo(path("waiting.wav").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(path("tmp").c_str(), 0755), 0);
+    for (int k = 0; k < 40; ++k) // files there, which --check renders to compare
+        put((k < 10 ? "coin-0" : "coin-") + std::to_string(k) + ".wav", "not yet built");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    {
+        const pid_t pid = start({"/usr/bin/env", "TMPDIR=" + path("tmp"), BLEEPFORGE_CLI, "build",
+                                 "--check", "--jobs", "1", path("sounds.toml")});
+        ASSERT_GT(pid, 0);
+        for (int tries = 0; tries < 6000 && entries(path("tmp")).empty(); ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_FALSE(entries(path("tmp")).empty()) << strsignal(signal) << ": no scratch folder";
+        kill(pid, signal);
+        const int status = waitFor(pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+            << strsignal(signal) << ": " << status;
+        EXPECT_TRUE(entries(path("tmp")).empty()) << strsignal(signal);
+    }
+}
+
+TEST_F(BuildTest, PathsAreFromTheManifestsFolderWhateverTheWorkingFolder)
+{
+    for (const char* folder : {"game", "game/states", "shared", "else", "else/sub"})
+        ASSERT_EQ(mkdir(path(folder).c_str(), 0755), 0);
+    ASSERT_EQ(cli("generate hit --seed 4 --state-out shared/base.state -o /dev/null"), 0);
+    ASSERT_EQ(cli("generate jump --seed 4 --state-out game/states/jump.state -o /dev/null"), 0);
+    put("shared/boom.toml", "sound = \"base.state\"\n[params]\n\"Output Gain\" = -3\n");
+    // Inputs may lie above the manifest (../shared/) or be absolute; outputs stay inside.
+    put("game/sounds.toml",
+        "[defaults]\nfolder = \"sfx\"\n"
+        "[[sound]]\nname = \"boom\"\nrecipe = \"../shared/boom.toml\"\nseed = 1\n"
+        "[[sound]]\nname = \"far\"\nrecipe = \"" + path("shared/boom.toml") + "\"\nseed = 2\n"
+        "[[sound]]\nname = \"jump\"\nstate = \"states/jump.state\"\nseed = 3\n"
+        "[[sound]]\nname = \"hit\"\nsound = \"../shared/base.state\"\nseed = 4\n");
+    const char* made[] = {"sfx/boom.wav", "sfx/far.wav", "sfx/jump.wav", "sfx/hit.wav",
+                          "sounds.toml.built"};
+    std::vector<std::string> first;
+    const struct
+    {
+        const char* from;
+        std::string manifest;
+    } runs[] = {{"game", "sounds.toml"},
+                {"", "game/sounds.toml"},
+                {"else/sub", "../../game/./sounds.toml"},
+                {"else", path("game/sounds.toml")}};
+    for (const auto& run : runs)
+    {
+        ASSERT_EQ(cli("build " + run.manifest, run.from), 0)
+            << run.manifest << ": " << read("err.txt");
+        EXPECT_TRUE(said("built 4, up to date 0")) << run.manifest << ": " << out();
+        for (size_t i = 0; i < std::size(made); ++i)
+        {
+            const std::string bytes = read(std::string("game/") + made[i]);
+            if (first.size() < std::size(made))
+                first.push_back(bytes);
+            EXPECT_TRUE(!bytes.empty() && bytes == first[i]) << run.manifest << ": " << made[i];
+            std::remove(path(std::string("game/") + made[i]).c_str());
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -159,4 +160,37 @@ TEST_F(SafeFileTest, RemovingFilesInFlightSparesFinishedAndExistingFiles)
     EXPECT_EQ(get("done.wav"), "whole");
     EXPECT_FALSE(first.Commit()); // its data is gone: refused, the target kept
     EXPECT_EQ(get("kept.wav"), "old");
+}
+
+// Inside an open folder, a link is never followed, and a link put in place
+// of the folder once it is open sends nothing out: the file lands in the
+// folder that was opened.
+TEST_F(SafeFileTest, WritingInsideAnOpenFolderNeverFollowsALink)
+{
+    ASSERT_EQ(mkdir(path("game").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("outside").c_str(), 0755), 0);
+    put("outside/kept.wav", "a person's file");
+    const int folder = open(path("game").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(symlink("../outside/kept.wav", path("game/link.wav").c_str()), 0);
+    ASSERT_EQ(mkfifo(path("game/fifo.wav").c_str(), 0600), 0);
+    std::string bytes, error;
+    for (const char* odd : {"link.wav", "fifo.wav"})
+    {
+        EXPECT_FALSE(
+            KIT_WriteFileSafelyAt(folder, odd, "game/" + std::string(odd), "new", 3, &error))
+            << odd;
+        EXPECT_NE(error.find("'game/" + std::string(odd) + "' is"), std::string::npos) << error;
+        EXPECT_FALSE(KIT_ReadFileAt(folder, odd, 100, &bytes, &error)) << odd;
+    }
+    EXPECT_NE(error.find("'fifo.wav' is not a regular file"), std::string::npos) << error;
+
+    ASSERT_EQ(rename(path("game").c_str(), path("moved").c_str()), 0);
+    ASSERT_EQ(symlink("outside", path("game").c_str()), 0);
+    KIT_SafeFile file(folder, "new.wav", path("game/new.wav"));
+    ASSERT_TRUE(file.Write("sound", 5) && file.Commit()) << file.Error();
+    close(folder);
+    EXPECT_EQ(get("moved/new.wav"), "sound");
+    EXPECT_EQ(get("outside/kept.wav"), "a person's file");
+    EXPECT_EQ(access(path("outside/new.wav").c_str(), F_OK), -1);
 }

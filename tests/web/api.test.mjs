@@ -2,9 +2,10 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
-import { join } from 'node:path';
+import { join, relative } from 'node:path';
+import { pathToFileURL } from 'node:url';
 import { Bleepforge } from '../../build/web/bleepforge.mjs';
-import { difference, nativeRender, run, withTempFolder } from './native.mjs';
+import { difference, nativeRender, run, webBuild, withTempFolder } from './native.mjs';
 
 const bf = await Bleepforge.load();
 
@@ -65,9 +66,9 @@ test('hostile codes and options are refused with the reason', () => {
         assert.throws(() => bf.render(code), reason);
     }
     assert.throws(() => bf.parse(42), TypeError);
-    assert.throws(() => bf.generate('explosion', { seed: 1 }), /unknown kind 'explosion'/);
+    assert.throws(() => bf.generate('explosion', { seed: 1 }), /kind 'explosion': expected pickup, shoot/);
     assert.throws(() => bf.generate('coin', { seed: -1 }), /seed: expected a whole number/);
-    assert.throws(() => bf.render(good, { rate: 44100.5 }), /--rate: expected a whole number/);
+    assert.throws(() => bf.render(good, { rate: 44100.5 }), /^RangeError: rate: expected a whole number/);
     for (const note of [{ note: 200 }, { note: 1e300 }, { note: 60.5 }, { velocity: 0 }, { start: NaN },
                         { start: 1e300 }, { duration: -1 }])
         assert.throws(() => bf.render(good, { notes: [note] }), /a note is a whole 0 \.\.\. 127/);
@@ -84,6 +85,65 @@ test('hostile codes and options are refused with the reason', () => {
     assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);
     // A refusal leaves the module working.
     assert.equal(bf.parse(good).code, good);
+});
+
+test('a misspelt or unknown name wherever the package takes named values is refused, naming it and the known ones',
+     async () => {
+    const good = bf.generate('blip', { seed: 3 }).code;
+    const noteKeys = /\(known: note, velocity, start, duration\)/;
+    for (const call of [(options) => bf.render(good, options), (options) => bf.wav(good, options)]) {
+        assert.throws(() => call({ notes: [{ note: 60, velocty: 100 }] }), /^RangeError: notes\[0\]: unknown key 'velocty'/);
+        assert.throws(() => call({ notes: [{ note: 60 }, { Note: 60 }] }), noteKeys);
+        assert.throws(() => call({ notes: [60] }), /notes\[0\]: expected a note such as \{ note: 60 \}/);
+        assert.throws(() => call({ notes: [null] }), /notes\[0\]: expected a note/);
+    }
+    assert.throws(() => bf.wav(good, { fromat: 'float' }), /unknown option 'fromat' \(known: rate, .*format, comment\)/);
+    await assert.rejects(Bleepforge.load({ wsam: 'bleepforge-core.wasm' }), /unknown option 'wsam' \(known: wasm\)/);
+    await assert.rejects(Bleepforge.load(null), /expected the options as an object/);
+    // Refused before a node is made: the context is never reached.
+    const context = {};
+    for (const [note, reason] of [
+        [{ type: 'noteOn', note: 60, velocty: 100 }, /notes\[0\]: noteOn: unknown key 'velocty' \(known: type, note, velocity, frame\)/],
+        [{ note: 60 }, /notes\[0\]: expected type 'noteOn' or 'noteOff'/],
+        [{ type: 'noteOn', note: 600 }, /notes\[0\]: noteOn: the note must be a whole 0 \.\.\. 127, not 600/],
+    ])
+        await assert.rejects(bf.createNode(context, { notes: [note] }), reason);
+});
+
+test("refusals name the package's options, never the command line's flags, and quote what was given short", () => {
+    const good = bf.generate('blip', { seed: 3 }).code;
+    const huge = 'x'.repeat(2 * 1024 * 1024);
+    const refusals = [
+        [{ rate: 100 }, /^rate: expected a whole number of Hz, 1000 \.\.\. 384000$/],
+        [{ rate: 1000, length: 0.0001 }, /^length: shorter than one frame at this rate$/],
+        [{ normalize: 'peak:3' }, /^normalize 'peak:3': the level must be a number -60 \.\.\. 0$/],
+        [{ normalize: 'loud' }, /^normalize 'loud': expected peak\[:DBFS\] or lufs\[:LUFS\]$/],
+        [{ normalize: huge }, /^normalize 'x{40}…': expected/],
+    ];
+    for (const [options, reason] of refusals) {
+        for (const call of [() => bf.render(good, options), () => bf.wav(good, options)]) {
+            assert.throws(call, (error) => {
+                assert.ok(error instanceof RangeError, error);
+                assert.match(error.message, reason);
+                return true;
+            });
+        }
+    }
+    assert.throws(() => bf.generate(huge), (error) => error.message.length < 200 && /^kind 'x{40}…'/.test(error.message));
+    assert.throws(() => bf.parseState(new Uint8Array(3), huge), /^Error: 'x{40}…' is not a complete state/);
+    assert.throws(() => bf.render(good, { [huge]: 1 }), (error) => error.message.length < 200);
+    // A character outside the first plane is never cut in half.
+    assert.throws(() => bf.generate('\u{1F3B5}'.repeat(50)), new RegExp(`^RangeError: kind '${'\u{1F3B5}'.repeat(40)}…'`, 'u'));
+});
+
+test('load() takes the .wasm as a path, absolute or relative, or as a file: URL, in Node', async () => {
+    const wasm = join(webBuild, 'bleepforge-core.wasm');
+    const code = bf.generate('coin', { seed: 7 }).code;
+    for (const given of [wasm, relative(process.cwd(), wasm), pathToFileURL(wasm).href, pathToFileURL(wasm)]) {
+        const loaded = await Bleepforge.load({ wasm: given });
+        assert.equal(loaded.generate('coin', { seed: 7 }).code, code, String(given));
+    }
+    await assert.rejects(Bleepforge.load({ wasm: join(webBuild, 'missing.wasm') }), /no such file.*missing\.wasm/);
 });
 
 test('a node for a sound that is no sound is refused before it plays', async () => {

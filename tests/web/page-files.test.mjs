@@ -272,6 +272,9 @@ test('a state file opens its sound; damaged files are refused in the app\'s word
             ['text.wav', Buffer.from('hello'), /^Error: 'text\.wav' is not an audio file that can be read: not a WAV file$/],
             ['short.aupreset', preset(stateBytes.subarray(0, 480)), /^Error: 'short\.aupreset' holds no Bleepforge sound \(480 bytes of data, expected 484\)$/],
             ['other.aupreset', preset(stateBytes, 'jpeg'), /^Error: 'other\.aupreset' is not a preset \(no "data" in a property list\)$/],
+            // A long name is quoted by its first 40 characters.
+            [`${'n'.repeat(200)}.state`, nan, /^Error: 'n{40}…' holds a value that is not a finite number/],
+            [`${'n'.repeat(200)}.wav`, silent, /^Error: 'n{40}…' holds no Bleepforge sound/],
         ];
         for (const [name, content, message] of refusals) {
             const path = join(folder, name);
@@ -341,8 +344,15 @@ test('a pasted sound code opens its sound, by Ctrl+V or in the paste field; othe
                          { text: 'Pasted a sound code: press any key or click to hear it', error: false });
         await pictureEquals(browser, tab, snapshotOf(blip), 'the pasted code');
 
+        // The field opens over the editor: nothing on the page moves.
+        const layout = `[...document.querySelectorAll('#toolbar button:not(form button), #editor, #strip, #status')]
+            .map((e) => { const b = e.getBoundingClientRect(); return [b.left, b.top, b.width, b.height]; })
+            .concat([[document.documentElement.scrollWidth, document.documentElement.scrollHeight]])`;
+        const before = await browser.evaluate(tab, layout);
         const coin = bf.generate('coin', { seed: 4 }).code;
         await browser.evaluate(tab, `[...document.querySelectorAll('#toolbar button')].find((b) => /Paste code/.test(b.textContent)).click()`);
+        assert.equal(await browser.evaluate(tab, "document.activeElement.id"), 'paste-code');
+        assert.deepEqual(await browser.evaluate(tab, layout), before);
         await browser.send('Input.insertText', { text: coin }, tab.sessionId);
         await browser.send('Input.dispatchKeyEvent',
                            { type: 'keyDown', key: 'Enter', code: 'Enter', windowsVirtualKeyCode: 13, text: '\r' }, tab.sessionId);

@@ -4,31 +4,17 @@
 // message; the page asks nothing of any other site.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { cli, run, webBuild, withTempFolder } from './native.mjs';
+import { run, webBuild, withTempFolder } from './native.mjs';
 import { Chromium, serve } from './chromium.mjs';
-import { decodePng } from './png.mjs';
-import { canvasPixels, differingBytes, gesture, kPickup, openPage, playedSounds, recordMessages, snapshot }
-    from './pagedriver.mjs';
+import {
+    canvasPixels, differingBytes, gesture, kPickup, openPage, playedSounds, recordMessages, snapshot, snapshotOf,
+} from './pagedriver.mjs';
 
 const { Bleepforge } = await import(pathToFileURL(join(webBuild, 'bleepforge.mjs')));
 const bf = await Bleepforge.load();
 const kKept = 'bleepforge.kept.v1';
-
-function snapshotOf(code) {
-    const folder = mkdtempSync(join(tmpdir(), 'bleepforge-snapshot-'));
-    try {
-        const png = join(folder, 'editor.png');
-        execFileSync(cli, ['snapshot', '--state', code, '-o', png]);
-        return decodePng(readFileSync(png));
-    } finally {
-        rmSync(folder, { recursive: true, force: true });
-    }
-}
 
 // A code as the command line's `share` prints it.
 function sharedCode(kind, seed) {
@@ -242,6 +228,53 @@ test('a damaged link leaves the page at its sound, says so, and puts that sound\
     });
 });
 
+test('the status line tells one outcome at a time: a good link replaces a damaged one\'s message, and is replaced',
+     { timeout: 180000 }, async () => {
+    const { link } = bf.core.linkOfCode(sharedCode('pickup', 7));
+    const damaged = link.slice(0, 100) + (link[100] === 'A' ? 'B' : 'A') + link.slice(101);
+    const [jump, hit] = [sharedCode('jump', 2), sharedCode('hit', 4)];
+    await withBrowser(async (browser, url) => {
+        const tab = await openPage(browser, `${url}/index.html#${damaged}`, 1);
+        const steps = [[jump, /^Opened a shared sound: press any key or click to hear it\.$/, false],
+                       [hit, /^Opened a shared sound: press any key or click to hear it\.$/, false],
+                       [damaged, /^This link is damaged \([^)]*\), so the page shows the sound it had\. Ask for the link again\.$/, true],
+                       [jump, /^Opened a shared sound/, false]];
+        for (const [fragment, message, error] of steps) {
+            await browser.evaluate(tab, `location.hash = ${JSON.stringify(fragment)}`);
+            await browser.evaluate(tab, `new Promise((resolve) => setTimeout(resolve, 100))`);
+            const shown = await look(browser, tab);
+            assert.match(shown.status, message);
+            assert.equal(shown.error, error, shown.status);
+        }
+        // The first gesture hears the sound and takes back how to hear it.
+        await gesture(browser, tab, [{ x: 4, y: 4 }]);
+        assert.equal((await look(browser, tab)).status, '');
+        await browser.evaluate(tab, `location.hash = ${JSON.stringify(hit)}`);
+        await browser.evaluate(tab, `new Promise((resolve) => setTimeout(resolve, 100))`);
+        assert.equal((await look(browser, tab)).status, 'Opened the sound in the link.');
+        assert.deepEqual(tab.errors, []);
+    });
+});
+
+test('a damaged kept record is named short in the message, and a link opened at the start is told beside it',
+     { timeout: 180000 }, async () => {
+    const code = sharedCode('hit', 4);
+    const record = JSON.stringify({ version: 'v'.repeat(1024 * 1024), sound: code, slots: { shown: 0, values: [] } });
+    await withBrowser(async (browser, url) => {
+        for (const fragment of ['', `#${code}`]) {
+            const seed = await browser.open(`${url}/empty.html`);
+            await browser.evaluate(seed, `localStorage.clear(); localStorage.setItem('${kKept}', ${JSON.stringify(record)})`);
+            const tab = await openPage(browser, `${url}/index.html${fragment}`, 1);
+            const shown = await look(browser, tab);
+            assert.ok(shown.error, shown.status);
+            assert.ok(shown.status.length < 400, `${shown.status.length} characters`);
+            assert.match(shown.status, /its version "v{39}… is not 1/);
+            assert.equal(/Opened a shared sound/.test(shown.status), fragment !== '', shown.status);
+            assert.deepEqual(tab.errors, []);
+        }
+    });
+});
+
 test('a reload keeps the slots and the current sound; a link wins over the kept sound', { timeout: 180000 }, async () => {
     const code = sharedCode('hit', 4);
     await withBrowser(async (browser, url) => {
@@ -341,15 +374,17 @@ test('a browser that refuses storage gets a message and a page that works', { ti
 test('the page asks for nothing but its own files', { timeout: 180000 }, async () => {
     await withBrowser(async (browser, url) => {
         const tab = await browser.open('about:blank', { deviceScaleFactor: 1 });
-        // The page's requests, and its workers' and worklets'.
+        // The page's requests, and its workers' and worklets': each waits to
+        // start until its requests are watched, else its first ones may pass unseen.
         const requested = [];
         browser.listeners.push((m) => {
             if (m.method === 'Network.requestWillBeSent')
                 requested.push(m.params.request.url);
             else if (m.method === 'Target.attachedToTarget')
-                browser.send('Network.enable', {}, m.params.sessionId).catch(() => {});
+                browser.send('Network.enable', {}, m.params.sessionId)
+                    .then(() => browser.send('Runtime.runIfWaitingForDebugger', {}, m.params.sessionId)).catch(() => {});
         });
-        await browser.send('Target.setAutoAttach', { autoAttach: true, waitForDebuggerOnStart: false, flatten: true },
+        await browser.send('Target.setAutoAttach', { autoAttach: true, waitForDebuggerOnStart: true, flatten: true },
                            tab.sessionId);
         await browser.send('Network.enable', {}, tab.sessionId);
         const done = loaded(browser, tab);

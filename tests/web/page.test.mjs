@@ -1,11 +1,14 @@
 // The page in headless Chromium: the canvas shows what `bleepforge snapshot`
-// draws, pixel for pixel, at device pixel ratio 1 and pixel-doubled at 2, and
-// a press on a generator reaches the editor.
+// draws, pixel for pixel, at device pixel ratio 1 and pixel-doubled at 2; a
+// press on a generator reaches the editor; the OUTPUT meter shows what plays.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { webBuild } from './native.mjs';
 import { Chromium, serve } from './chromium.mjs';
-import { canvasPixels, differingBytes, gesture, kKnob, kPickup, openPage, playedSounds, recordMessages, snapshot } from './pagedriver.mjs';
+import {
+    canvasPixels, differingBytes, gesture, kKnob, kMeter, kPickup, openPage, playedSounds, recordMessages, snapshot,
+    withPage,
+} from './pagedriver.mjs';
 
 test('the page draws the editor as the snapshot does, at ratio 1 and pixel-doubled at 2', { timeout: 120000 }, async () => {
     const server = await serve(webBuild, {});
@@ -13,8 +16,8 @@ test('the page draws the editor as the snapshot does, at ratio 1 and pixel-doubl
     try {
         for (const scale of [1, 2]) {
             const tab = await openPage(browser, `${server.url}/index.html`, scale);
-            const shown = await canvasPixels(browser, tab);
-            const expected = snapshot(scale);
+            const shown = await canvasPixels(browser, tab, { meter: true });
+            const expected = snapshot(scale, { meter: true });
             assert.deepEqual([shown.width, shown.height], [expected.width, expected.height], `ratio ${scale}`);
             assert.equal(differingBytes(shown.rgb, expected.rgb), 0, `ratio ${scale}`);
             assert.deepEqual(tab.errors, [], `ratio ${scale}`);
@@ -54,4 +57,26 @@ test('a generator press and a knob drag reach the editor and play the new sound'
         await browser.close();
         server.close();
     }
+});
+
+// The OUTPUT meter's pixels (at ratio 1), as text to compare.
+const meterPixels = `btoa(String.fromCharCode(...document.getElementById('editor').getContext('2d')
+    .getImageData(${kMeter.left}, ${kMeter.top}, ${kMeter.width}, ${kMeter.height}).data))`;
+// Whether the meter's pixels come to differ from (or, `back`, equal) `rest` within a while.
+const meterBecomes = (rest, back) => `new Promise((resolve) => {
+    const give = setTimeout(() => resolve(false), 20000);
+    const check = () => ((${meterPixels} === ${JSON.stringify(rest)}) === ${back})
+        ? (clearTimeout(give), resolve(true)) : setTimeout(check, 10);
+    check();
+})`;
+
+test('the OUTPUT meter moves while a sound plays and falls back to rest when it stops', { timeout: 120000 }, async () => {
+    await withPage(async (browser, tab) => {
+        const rest = await browser.evaluate(tab, meterPixels);
+        for (let press = 0; press < 2; ++press) {
+            await gesture(browser, tab, [kPickup]);
+            assert.equal(await browser.evaluate(tab, meterBecomes(rest, false)), true, `press ${press}: the meter never moved`);
+            assert.equal(await browser.evaluate(tab, meterBecomes(rest, true)), true, `press ${press}: the meter stayed up`);
+        }
+    });
 });

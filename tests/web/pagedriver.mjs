@@ -30,21 +30,34 @@ export async function withPage(body) {
     }
 }
 
-// The native snapshot at a scale, as RGB bytes.
-export function snapshot(scale) {
-    const folder = mkdtempSync(join(tmpdir(), 'bleepforge-snapshot-'));
-    try {
-        const png = join(folder, 'editor.png');
-        execFileSync(cli, ['snapshot', '--scale', String(scale), '-o', png]);
-        return decodePng(readFileSync(png));
-    } finally {
-        rmSync(folder, { recursive: true, force: true });
+// The OUTPUT meter, in editor pixels, and the strip left of it that its left
+// level, printed right-aligned, reaches when wide. It shows what plays, which
+// a snapshot of the sound knows nothing of: pictures leave both out (black)
+// unless asked.
+export const kMeter = { left: 760, top: 100, width: 57, height: 142 };
+const kMeterText = { left: 740, top: 226, width: 20, height: 16 };
+const kEditorWidth = 846;
+
+function withoutMeter(picture, meter) {
+    if (meter)
+        return picture;
+    const { width, rgb } = picture;
+    const scale = width / kEditorWidth;
+    for (const { left, top, width: w, height: h } of [kMeter, kMeterText]) {
+        for (let y = top * scale; y < (top + h) * scale; ++y)
+            rgb.fill(0, 3 * (y * width + left * scale), 3 * (y * width + (left + w) * scale));
     }
+    return picture;
+}
+
+// The native snapshot at a scale, as RGB bytes.
+export function snapshot(scale, options) {
+    return snapshotOf(null, scale, options);
 }
 
 // The canvas's backing store as RGB bytes, with its size, once the page has
 // drawn the frame after the events sent so far.
-export async function canvasPixels(browser, tab) {
+export async function canvasPixels(browser, tab, { meter = false } = {}) {
     await browser.evaluate(tab, 'new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)))');
     const shot = await browser.evaluate(tab, `(() => {
         const canvas = document.getElementById('editor');
@@ -54,7 +67,7 @@ export async function canvasPixels(browser, tab) {
             text += String.fromCharCode(rgba[i], rgba[i + 1], rgba[i + 2]);
         return { width: canvas.width, height: canvas.height, rgb: btoa(text) };
     })()`);
-    return { ...shot, rgb: Buffer.from(shot.rgb, 'base64') };
+    return withoutMeter({ ...shot, rgb: Buffer.from(shot.rgb, 'base64') }, meter);
 }
 
 export async function openPage(browser, url, deviceScaleFactor) {
@@ -80,12 +93,14 @@ export async function gesture(browser, tab, points) {
     await mouse('mouseReleased', points[points.length - 1], 0);
 }
 
-// What the page sends the worklet from now on, and the sound it shows.
+// What the page sends the worklet to play from now on (the meter's asks for
+// levels left out), and the sound it shows.
 export const recordMessages = `(() => {
     if (!window.sent) {
         const post = MessagePort.prototype.postMessage;
         MessagePort.prototype.postMessage = function (message, ...rest) {
-            window.sent.push(message);
+            if (message?.type !== 'levels')
+                window.sent.push(message);
             return post.call(this, message, ...rest);
         };
     }
@@ -149,13 +164,14 @@ export const until = (expression) => `new Promise((resolve) => {
     check();
 })`;
 
-// The native snapshot of a sound (a code or a state file), as RGB bytes.
-export function snapshotOf(sound, scale = 1) {
+// The native snapshot of a sound (a code or a state file; null for the
+// default sound), as RGB bytes.
+export function snapshotOf(sound, scale = 1, { meter = false } = {}) {
     const folder = mkdtempSync(join(tmpdir(), 'bleepforge-snapshot-'));
     try {
         const png = join(folder, 'editor.png');
-        execFileSync(cli, ['snapshot', '--state', sound, '--scale', String(scale), '-o', png]);
-        return decodePng(readFileSync(png));
+        execFileSync(cli, ['snapshot', ...(sound === null ? [] : ['--state', sound]), '--scale', String(scale), '-o', png]);
+        return withoutMeter(decodePng(readFileSync(png)), meter);
     } finally {
         rmSync(folder, { recursive: true, force: true });
     }

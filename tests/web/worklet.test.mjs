@@ -103,19 +103,41 @@ test('what the processor refuses leaves it playing the sound it had', () => {
             send({ type: 'noteOn', note: 60, velocity: 0 });
             send({ type: 'noteOff', note: 60, frame: -1 });
             send({ type: 'volume' });
+            send({ type: 'noteOn', note: 60, velocty: 1, frame: 0 });
+            send({ type: 'param', index: 0, value: 1000 }); // the output gain, in dB
+            send({ type: 'param', index: 1, value: -1 });  // the first oscillator's type
         }
     });
     const said = played.said.map((answer) => answer.message);
-    assert.equal(said.length, 7);
+    assert.equal(said.length, 10);
     assert.match(said[0], /checksum does not match/);
     assert.match(said[1], /param: expected an index 0 \.\.\. 59/);
     assert.match(said[2], /not 0 and NaN/);
     assert.match(said[3], /the note must be a whole 0 \.\.\. 127, not 500/);
     assert.match(said[4], /the velocity must be a whole 1 \.\.\. 127, not 0/);
     assert.match(said[5], /the frame must be/);
-    assert.equal(said[6], "unknown message type 'volume'");
+    assert.match(said[6], /^unknown message type 'volume' \(known: noteOn, noteOff, param, sound, allNotesOff, levels\)$/);
+    assert.equal(said[7], "noteOn: unknown key 'velocty' (known: type, note, velocity, frame)");
+    assert.match(said[8], /^param: '[^']+' takes -?\d+ \.\.\. \d+ dB, not 1000; it stays as it was$/);
+    assert.match(said[9], /^param: '[^']+' takes 0 \.\.\. \d+, not -1; it stays as it was$/);
     const expected = bf.render(sound, { seed: SEED, length: secondsOf(40 * QUANTUM), notes: [noteOver(72, 127, 0, 40 * QUANTUM)] });
     assert.deepEqual(difference(played.channels, expected), { largest: 0, differing: 0 });
+});
+
+test('the levels asked for follow what plays, and say when nothing sounds any more', () => {
+    const sound = bf.generate('blip', { seed: 9 });
+    const { said } = play({ sound: sound.code, notes: [
+        { type: 'noteOn', note: 72, velocity: 127, frame: 2 * QUANTUM },
+        { type: 'noteOff', note: 72, frame: 20 * QUANTUM }] }, 200, (q, send) => send({ type: 'levels' }));
+    assert.ok(said.every((answer) => answer.type === 'levels'), JSON.stringify(said.find((a) => a.type !== 'levels')));
+    // Asked before each quantum: the first answer is before any, with the note waiting.
+    assert.deepEqual(said[0], { type: 'levels', left: 0, right: 0, sounding: true });
+    const loudest = Math.max(...said.map((answer) => answer.left));
+    assert.ok(loudest > 0.1, `the loudest level was ${loudest}`);
+    assert.ok(said.every((answer) => answer.left === answer.right));
+    const idle = said.findIndex((answer) => !answer.sounding);
+    assert.ok(idle > 20 && said.slice(idle).every((answer) => !answer.sounding), `idle from quantum ${idle}`);
+    assert.ok(said[idle].left < loudest / 10 && said.at(-1).left < said[idle].left);
 });
 
 test('a processor without the compiled module says so and stays silent', () => {

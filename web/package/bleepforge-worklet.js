@@ -2,36 +2,21 @@
 // The page talks to it only by messages on node.port:
 //   {type: 'noteOn', note, velocity, frame}   frame: the context's frame it starts on
 //   {type: 'noteOff', note, frame}
-//   {type: 'param', index, value}             a parameter in its own units
+//   {type: 'param', index, value}             a parameter in its own units, within its range
 //   {type: 'sound', code}                     a whole sound at once
 //   {type: 'allNotesOff'}                     releases every note now and drops those waiting
-// It answers {type: 'error', message} for what it refuses. processorOptions
-// carry the compiled module, the sound to start with, the noise's seed (else
-// the clock's) and notes as the messages give them, queued before the first
-// quantum (an offline context renders before messages arrive). process() renders
-// each quantum without allocating; notes wait in a preallocated queue.
+//   {type: 'levels'}                          answered {type: 'levels', left, right, sounding}
+// It answers {type: 'error', message} for what it refuses, and applies none of
+// it. processorOptions carry the compiled module, the sound to start with, the
+// noise's seed (else the clock's) and notes as the messages give them, queued
+// before the first quantum (an offline context renders before messages
+// arrive). process() renders each quantum without allocating; notes wait in a
+// preallocated queue, and the levels are read when asked, outside it.
 import createCore from './bleepforge-core.mjs';
+import { liveMessageRefusal } from './bleepforge-checks.mjs';
 
 const QUANTUM = 128;
 const MOST_WAITING_NOTES = 1024;
-
-const PARAMETERS = 60;
-
-function isWhole(value, min, max) {
-    return Number.isInteger(value) && value >= min && value <= max;
-}
-
-// What is wrong with a note message, or '' for none: a note the instrument
-// cannot play would otherwise pass in silence.
-function noteRefusal({ type, note, velocity = 127, frame = 0 }) {
-    if (!isWhole(note, 0, 127))
-        return `${type}: the note must be a whole 0 ... 127, not ${note}`;
-    if (type === 'noteOn' && !isWhole(velocity, 1, 127))
-        return `noteOn: the velocity must be a whole 1 ... 127, not ${velocity}`;
-    if (!Number.isFinite(frame) || frame < 0)
-        return `${type}: the frame must be a number of frames from 0, not ${frame}`;
-    return '';
-}
 
 class BleepforgeProcessor extends AudioWorkletProcessor {
     constructor(options) {
@@ -84,46 +69,40 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
     take(message) {
         if (!this.core)
             return;
-        switch (message?.type) {
+        const refusal = liveMessageRefusal(message) || this.apply(message);
+        if (refusal)
+            this.port.postMessage({ type: 'error', message: refusal });
+    }
+
+    // Applies a message already checked: '' when done, else why not.
+    apply(message) {
+        switch (message.type) {
         case 'noteOn':
-        case 'noteOff': {
-            const refusal = noteRefusal(message);
-            if (refusal)
-                this.port.postMessage({ type: 'error', message: refusal });
-            else
-                this.queue(message);
-            break;
+        case 'noteOff':
+            return this.queue(message);
+        case 'param': {
+            const refusal = this.core.liveParam(message.index, message.value);
+            return refusal && `param: ${refusal}`;
         }
-        case 'param':
-            if (!isWhole(message.index, 0, PARAMETERS - 1) || !Number.isFinite(message.value))
-                this.port.postMessage({ type: 'error',
-                                        message: `param: expected an index 0 ... ${PARAMETERS - 1} and a finite ` +
-                                                 'value in its units, not ' +
-                                                 `${message.index} and ${message.value}` });
-            else
-                this.core._bf_live_param(message.index, message.value);
-            break;
         case 'allNotesOff':
             this.count = 0;
             this.core._bf_live_all_notes_off();
-            break;
-        case 'sound': {
-            const refusal = this.core.liveSound(String(message.code));
-            if (refusal)
-                this.port.postMessage({ type: 'error', message: refusal });
-            break;
-        }
-        default:
-            this.port.postMessage({ type: 'error', message: `unknown message type '${message?.type}'` });
+            return '';
+        case 'sound':
+            return this.core.liveSound(message.code);
+        case 'levels':
+            this.port.postMessage({ type: 'levels', left: this.core._bf_live_level(0),
+                                    right: this.core._bf_live_level(1),
+                                    sounding: this.count > 0 || this.core._bf_live_sounding() === 1 });
+            return '';
         }
     }
 
+
     // Kept in order of frame; notes on one frame in the order they came.
     queue({ type, note, velocity = 127, frame = 0 }) {
-        if (this.count === MOST_WAITING_NOTES) {
-            this.port.postMessage({ type: 'error', message: 'too many notes waiting' });
-            return;
-        }
+        if (this.count === MOST_WAITING_NOTES)
+            return 'too many notes waiting';
         let at = this.count;
         while (at > 0 && this.waiting[3 * (at - 1)] > frame) {
             this.waiting.copyWithin(3 * at, 3 * (at - 1), 3 * at);
@@ -133,6 +112,7 @@ class BleepforgeProcessor extends AudioWorkletProcessor {
         this.waiting[3 * at + 1] = note;
         this.waiting[3 * at + 2] = type === 'noteOn' ? velocity : 0;
         ++this.count;
+        return '';
     }
 
     // The notes due in this quantum go in at their frames.

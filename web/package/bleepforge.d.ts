@@ -35,6 +35,33 @@ export interface LiveNote {
     frame?: number;
 }
 
+/** What the worklet's port takes; any other key is refused. */
+export type LiveMessage =
+    | LiveNote
+    /** A parameter in its own units; a value outside its range is refused and changes nothing. */
+    | { type: 'param'; index: number; value: number }
+    | { type: 'sound'; code: string }
+    /** Every note released now, the waiting ones dropped. */
+    | { type: 'allNotesOff' }
+    /** Answered with a LiveLevels. */
+    | { type: 'levels' };
+
+/** What the worklet's port answers. */
+export type LiveAnswer =
+    /** What it refused, and why; nothing of the message is applied. */
+    | { type: 'error'; message: string }
+    | LiveLevels;
+
+/** The output meter after the last quantum, as the editor's OUTPUT meter shows it. */
+export interface LiveLevels {
+    type: 'levels';
+    /** Smoothed peaks, 0 ... 1 and beyond when clipping. */
+    left: number;
+    right: number;
+    /** Whether a note sounds or waits; false once everything has died away. */
+    sounding: boolean;
+}
+
 export interface RenderOptions {
     /** Hz, a whole number 1000 ... 384000; 44100 by default. */
     rate?: number;
@@ -83,10 +110,16 @@ export interface Param {
     texts: ParamChoice[];
 }
 
+/**
+ * Every method that takes named values (options, notes, worklet messages) refuses a name it does not
+ * know with a RangeError naming it and the known ones; a value out of range is refused with a RangeError
+ * naming the option as this package does (rate, seed, notes, normalize ...).
+ */
 export class Bleepforge {
     /**
      * Loads the module; `wasm` is the .wasm's URL or bytes (default: beside this file), or a compiled
-     * module (another instance's `module`, as a Worker is handed it).
+     * module (another instance's `module`, as a Worker is handed it). In Node it may also be a path,
+     * absolute or from the working folder, or a file: URL.
      */
     static load(options?: { wasm?: string | URL | ArrayBuffer | ArrayBufferView | WebAssembly.Module }):
         Promise<Bleepforge>;
@@ -108,10 +141,13 @@ export class Bleepforge {
     parseState(bytes: ArrayBuffer | ArrayBufferView, name?: string): Sound;
     /**
      * An AudioWorkletNode playing one instrument live, starting with the sound given. Its port takes
-     * {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},
-     * {type: 'param', index, value} (the value in the parameter's own units, as params() lists them)
-     * {type: 'sound', code} and {type: 'allNotesOff'} (every note released now, waiting ones dropped); it answers {type: 'error', message} for what it refuses.
-     * Notes given here are queued before the first quantum, as an offline context needs.
+     * LiveMessage objects: {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},
+     * {type: 'param', index, value} (the value in the parameter's own units and range, as params() lists
+     * them), {type: 'sound', code}, {type: 'allNotesOff'} (every note released now, waiting ones dropped)
+     * and {type: 'levels'}; it answers LiveAnswer objects: the levels asked for, and
+     * {type: 'error', message} for what it refuses, applying none of it.
+     * Notes given here are queued before the first quantum, as an offline context needs; a note or an
+     * option it would refuse rejects the promise instead, before any node plays.
      */
     createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):
         Promise<AudioWorkletNode>;

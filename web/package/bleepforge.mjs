@@ -1,6 +1,7 @@
 // Bleepforge in JavaScript: make, open, play and save sounds. The instrument
 // itself runs in WebAssembly (bleepforge-core.mjs + bleepforge-core.wasm).
 import createCore from './bleepforge-core.mjs';
+import { liveMessageRefusal, shortened, unknownName } from './bleepforge-checks.mjs';
 
 const KIND_ALIASES = {
     coin: 'pickup', laser: 'shoot', 'power-up': 'powerup', hurt: 'hit', blips: 'blip',
@@ -12,13 +13,19 @@ function isNode() {
     return typeof process === 'object' && process.versions != null && process.versions.node != null;
 }
 
+// In Node a text without a scheme (or with a one-letter one, a Windows drive)
+// is a file's path, absolute or from the working folder.
+function isPath(wasm) {
+    return typeof wasm === 'string' && !/^[a-z][a-z0-9+.-]+:/i.test(wasm);
+}
+
 async function wasmBytes(wasm) {
     if (wasm instanceof ArrayBuffer || ArrayBuffer.isView(wasm))
         return wasm;
     const url = wasm ?? new URL('./bleepforge-core.wasm', import.meta.url);
-    if (isNode() && String(url).startsWith('file:')) {
+    if (isNode() && (isPath(url) || String(url).startsWith('file:'))) {
         const { readFile } = await import('node:fs/promises');
-        return readFile(new URL(url));
+        return readFile(isPath(url) ? url : new URL(url));
     }
     const response = await fetch(url);
     if (!response.ok)
@@ -26,10 +33,17 @@ async function wasmBytes(wasm) {
     return response.arrayBuffer();
 }
 
+// The module's codes for options, where the package names them otherwise.
+const OPTION_NAMES = { note: 'notes' };
+
+// A refusal of an option's value is worded with the package's name for it.
 function answered(result) {
-    if (result.error !== undefined)
+    if (result.error === undefined)
+        return result;
+    if (result.option === undefined)
         throw new Error(result.error);
-    return result;
+    const given = result.given === undefined ? '' : ` '${shortened(result.given)}'`;
+    throw new RangeError(`${OPTION_NAMES[result.option] ?? result.option}${given}: ${result.error}`);
 }
 
 function canonicalKind(kind) {
@@ -45,29 +59,39 @@ function wholeNumber(value, min, max, what) {
 
 const RENDER_OPTIONS = ['rate', 'channels', 'block', 'seed', 'notes', 'length', 'normalize'];
 const WAV_OPTIONS = [...RENDER_OPTIONS, 'format', 'comment'];
+const NOTE_NAMES = ['note', 'velocity', 'start', 'duration'];
 
-// A misspelt option would otherwise be ignored without a word.
-function refuseUnknown(options, known) {
-    for (const name of Object.keys(options)) {
-        if (!known.includes(name))
-            throw new RangeError(`unknown option '${name}' (known: ${known.join(', ')})`);
-    }
+function isObject(value) {
+    return value !== null && typeof value === 'object' && !Array.isArray(value);
 }
 
 // Options are an object of known names; a number or a misspelt name in their
 // place would otherwise be ignored without a word.
 function optionsOf(options, known) {
-    if (options === null || typeof options !== 'object' || Array.isArray(options))
+    if (!isObject(options))
         throw new TypeError(`expected the options as an object (known: ${known.join(', ')})`);
-    refuseUnknown(options, known);
+    const unknown = unknownName(options, known);
+    if (unknown)
+        throw new RangeError(unknown);
     return options;
 }
 
-function notesOf(notes) {
+// A list of notes, each an object of known names (`refusal` says what is
+// wrong with one beyond that, or '').
+function notesOf(notes, example, refusal) {
     if (!Array.isArray(notes))
-        throw new TypeError('notes: expected a list of notes, such as [{ note: 60 }]');
+        throw new TypeError(`notes: expected a list of notes, such as [${example}]`);
+    notes.forEach((note, i) => {
+        const why = isObject(note) ? refusal(note) : `expected a note such as ${example}`;
+        if (why)
+            throw new RangeError(`notes[${i}]: ${why}`);
+    });
     return notes;
 }
+
+const renderNotesOf = (notes) => notesOf(notes, '{ note: 60 }', (note) => unknownName(note, NOTE_NAMES, 'key'));
+const liveNotesOf = (notes) => notesOf(notes, "{ type: 'noteOn', note: 60 }", (note) =>
+    ['noteOn', 'noteOff'].includes(note.type) ? liveMessageRefusal(note) : "expected type 'noteOn' or 'noteOff'");
 
 function codeOf(sound) {
     if (typeof sound === 'string')
@@ -193,7 +217,8 @@ export class Bleepforge {
     // default is the file beside this one).
     // A compiled module (bf.module) makes another instance without fetching,
     // for a Worker of its own.
-    static async load({ wasm } = {}) {
+    static async load(options = {}) {
+        const { wasm } = optionsOf(options, ['wasm']);
         const module = wasm instanceof WebAssembly.Module ? wasm : await WebAssembly.compile(await wasmBytes(wasm));
         const core = await createCore({
             instantiateWasm(imports, receive) {
@@ -219,7 +244,7 @@ export class Bleepforge {
             wholeNumber(seed, 0, 4294967295, 'seed');
         if (sound !== undefined)
             this.parse(codeOf(sound));
-        notesOf(notes);
+        liveNotesOf(notes);
         await context.audioWorklet.addModule(new URL('./bleepforge-worklet.js', import.meta.url));
         return new AudioWorkletNode(context, 'bleepforge', {
             numberOfInputs: 0,
@@ -275,7 +300,7 @@ export class Bleepforge {
         const { rate = 44100, channels = 2, block = 512, seed, notes = [], length, normalize = '' } = options;
         if (typeof normalize !== 'string')
             throw new TypeError('normalize: expected "peak[:DBFS]" or "lufs[:LUFS]"');
-        notesOf(notes);
+        renderNotesOf(notes);
         wholeNumber(block, 1, 8192, 'block');
         if (length !== undefined && !(Number(length) > 0))
             throw new RangeError('length: expected seconds, more than 0 and at most 3600');
@@ -328,7 +353,7 @@ export class Bleepforge {
             throw new TypeError("expected a state file's bytes (an ArrayBuffer or a Uint8Array)");
         const data = bytes instanceof ArrayBuffer ? new Uint8Array(bytes)
                                                   : new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-        const what = name === undefined ? 'the file' : `'${name}'`;
+        const what = name === undefined ? 'the file' : `'${shortened(name)}'`;
         return this.parse(answered(this.core.stateCode(data, what)).code);
     }
 

@@ -1,10 +1,13 @@
 // The page's sound output: one AudioContext and the module's worklet node,
 // made at the first user gesture, as browsers require; whatever is asked
 // before the node is ready waits for it, and the last thing asked before that
-// gesture is played at it.
+// gesture is played at it. While a note sounds or waits, the worklet's levels
+// are asked for at the desktop editor's redraw rate and handed to `onLevels`,
+// which shows them; once nothing sounds it is handed silence.
 
 export const kAuditionNote = 60;
 const kAuditionSeconds = 0.5;
+const kLevelsEveryMs = 40; // 25 a second: each meter's picture redraws the editor's background beneath it
 
 export class Audio {
     constructor(bf, currentCode) {
@@ -13,6 +16,9 @@ export class Audio {
         this.ready = null;
         this.waiting = null;
         this.deferred = null;
+        this.onLevels = () => {};
+        this.followingLevels = false;
+        this.sentSinceAsked = false; // an answer to an earlier ask knows nothing of it
     }
 
     // Call from within a user gesture.
@@ -21,7 +27,12 @@ export class Audio {
             const context = new AudioContext();
             this.ready = this.bf.createNode(context, { sound: this.currentCode() }).then((node) => {
                 node.connect(context.destination);
-                node.port.onmessage = (event) => console.warn(`bleepforge: ${event.data.message}`);
+                node.port.onmessage = ({ data }) => {
+                    if (data.type === 'levels')
+                        this.levelsArrived(node, data);
+                    else
+                        console.warn(`bleepforge: ${data.message}`);
+                };
                 return { context, node };
             });
             // What waited plays when the gesture ends, unless the gesture
@@ -55,6 +66,25 @@ export class Audio {
         const frame = Math.round(context.currentTime * context.sampleRate);
         for (const message of makeMessages(frame, context.sampleRate))
             node.port.postMessage(message);
+        this.sentSinceAsked = true;
+        if (!this.followingLevels) {
+            this.followingLevels = true;
+            this.askLevels(node);
+        }
+    }
+
+    askLevels(node) {
+        setTimeout(() => {
+            this.sentSinceAsked = false;
+            node.port.postMessage({ type: 'levels' });
+        }, kLevelsEveryMs);
+    }
+
+    levelsArrived(node, { left, right, sounding }) {
+        this.onLevels(sounding ? left : 0, sounding ? right : 0);
+        this.followingLevels = sounding || this.sentSinceAsked;
+        if (this.followingLevels)
+            this.askLevels(node);
     }
 
     // The sound the live instrument plays from now on, without playing it.

@@ -4,6 +4,7 @@
 import { button, keysAreElsewhere } from './controls.mjs';
 import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from './exportchoices.mjs';
 import { kHearIt } from './links.mjs';
+import { shortened } from './bleepforge-checks.mjs';
 
 const kCodePrefix = 'bfs1:';
 const kStateBytes = 484;
@@ -21,8 +22,12 @@ const kStyle = `
 #export-dialog label[hidden] { display: none; }
 #export-dialog .problem { color: #ff8080; min-height: 1.4em; max-width: 22em; margin: 10px 0; }
 #export-dialog .buttons { display: flex; justify-content: flex-end; gap: 8px; }
-#toolbar form.paste { display: inline-flex; gap: 4px; }
-#toolbar form.paste[hidden] { display: none; }
+/* The paste field opens over the editor, under its button, so that nothing moves. */
+#toolbar .paste { position: relative; display: inline-flex; }
+#toolbar .paste form { position: absolute; left: 0; top: calc(100% + 4px); z-index: 5; display: flex; gap: 4px;
+                       padding: 6px; background: #26262c; border: 1px solid #55555f; border-radius: 6px;
+                       box-shadow: 0 3px 10px #0008; }
+#toolbar .paste form[hidden] { display: none; }
 `;
 
 function element(tag, properties = {}, children = []) {
@@ -57,7 +62,8 @@ class ExportNames {
 }
 
 // The state an .aupreset holds in its "data", as the app and the command
-// line read it; a binary property list is left to them.
+// line read it; a binary property list is left to them. `name` is the file's
+// as messages quote it.
 function presetState(bytes, name) {
     const text = new TextDecoder().decode(bytes);
     const list = new DOMParser().parseFromString(text, 'application/xml');
@@ -111,7 +117,7 @@ function exportDialog(onExport) {
     const problem = element('p', { className: 'problem', role: 'alert' });
     const cancel = element('button', { type: 'button', textContent: 'Cancel' });
     const confirm = element('button', { type: 'submit', textContent: 'Export', autofocus: true });
-    // The module checks the levels, in the command line's words.
+    // The package checks the levels and says what is wrong with them.
     const form = element('form', { method: 'dialog', noValidate: true }, [
         element('h2', { textContent: 'Export sound' }),
         element('div', { className: 'choices' }, [
@@ -198,7 +204,8 @@ export function install(page) {
         return true;
     }
 
-    // The words the desktop app uses for a WAV it cannot take a sound from.
+    // The words the desktop app uses for a WAV it cannot take a sound from
+    // (`name`: the file's, as messages quote it).
     function wavCode(bytes, name) {
         try {
             return bf.parseWav(bytes).code;
@@ -212,24 +219,26 @@ export function install(page) {
         }
     }
 
-    function codeOfFile(bytes, name) {
+    function codeOfFile(bytes, fileName) {
         const head = String.fromCharCode(...bytes.subarray(0, 12));
-        if (/\.wav$/i.test(name) || head.startsWith('RIFF'))
+        const name = shortened(fileName);
+        if (/\.wav$/i.test(fileName) || head.startsWith('RIFF'))
             return wavCode(bytes, name);
         if (head.startsWith('bplist'))
             throw new Error(`'${name}' is a binary property list, which the page cannot read: open it in the app`);
-        if (/\.aupreset$/i.test(name) || head.startsWith('<?xml'))
-            return bf.parseState(presetState(bytes, name), name).code;
-        return bf.parseState(bytes, name).code;
+        if (/\.aupreset$/i.test(fileName) || head.startsWith('<?xml'))
+            return bf.parseState(presetState(bytes, name), fileName).code;
+        return bf.parseState(bytes, fileName).code;
     }
 
     async function openFile(file) {
         try {
             if (file.size > kMostFileBytes)
-                throw new Error(`'${file.name}' is too large (${file.size} bytes) to be a sound from Bleepforge`);
+                throw new Error(`'${shortened(file.name)}' is too large (${file.size} bytes) to be a sound from ` +
+                                'Bleepforge');
             const code = codeOfFile(new Uint8Array(await file.arrayBuffer()), file.name);
             origin.openingFile(file.name);
-            show(code, `Opened ${file.name}`);
+            show(code, `Opened ${shortened(file.name)}`);
         } catch (error) {
             say(`Error: ${error.message}`, { error: true });
         }
@@ -255,7 +264,7 @@ export function install(page) {
 
     const pasteField = element('input', { type: 'text', placeholder: 'bfs1:…', size: 24, spellcheck: false });
     pasteField.id = 'paste-code';
-    const pasteForm = element('form', { hidden: true, className: 'paste' }, [pasteField,
+    const pasteForm = element('form', { hidden: true }, [pasteField,
         element('button', { type: 'submit', textContent: 'Open' })]);
     pasteForm.addEventListener('submit', (event) => {
         event.preventDefault();
@@ -275,12 +284,14 @@ export function install(page) {
         button('Open…', 'Open a WAV file from Bleepforge, a state file or a preset (Ctrl+O); or drop one on the page',
                () => picker.click()),
         button('Export…', 'Export the sound as a WAV file that opens again as the sound (Ctrl+E)', openDialog),
-        button('Paste code…', 'Open a sound code (bfs1:…); Ctrl+V on the page pastes one too', () => {
-            pasteForm.hidden = !pasteForm.hidden;
-            if (!pasteForm.hidden)
-                pasteField.focus();
-        }),
-        pasteForm, picker);
+        element('span', { className: 'paste' }, [
+            button('Paste code…', 'Open a sound code (bfs1:…); Ctrl+V on the page pastes one too', () => {
+                pasteForm.hidden = !pasteForm.hidden;
+                if (!pasteForm.hidden)
+                    pasteField.focus();
+            }),
+            pasteForm]),
+        picker);
 
     document.addEventListener('keydown', (event) => {
         if (!(event.ctrlKey || event.metaKey) || event.altKey || event.shiftKey || keysAreElsewhere(event))

@@ -28,25 +28,17 @@ function follow(bf, code) {
         history.replaceState(history.state, '', url);
 }
 
-// A message beside any error already shown, such as the kept sounds'.
-function sayAfterErrors(page, text, options) {
-    const status = document.getElementById('status');
-    if (status.classList.contains('error'))
-        page.say(`${status.textContent} ${text}`, { error: true });
-    else
-        page.say(text, options);
-}
-
 // Shows a link's sound and says so. A reload shows the sound it had again,
-// which is no news; opening a link is, even to the sound already shown.
-function tellOpened(page, text, { reloaded = false } = {}) {
+// which is no news; opening a link is, even to the sound already shown. At
+// the page's start (`also`) the message goes beside the kept sounds' news.
+function tellOpened(page, text, { reloaded = false, also = false } = {}) {
     const { code, error } = page.bf.core.codeOfLink(text);
     const shown = page.sound.current();
     const refused = error ?? page.sound.set(code, 'open');
     if (refused) {
         const why = refused.replace(/^(the link|sound code) is damaged: /, '');
-        sayAfterErrors(page, `This link is damaged (${why}), so the page shows the sound it had. ` +
-                             'Ask for the link again.', { error: true });
+        page.say(`This link is damaged (${why}), so the page shows the sound it had. Ask for the link again.`,
+                 { error: true, also });
         return;
     }
     if (code === shown) {
@@ -54,10 +46,7 @@ function tellOpened(page, text, { reloaded = false } = {}) {
             return;
         page.sound.tell('open');
     }
-    if (page.audio.ready)
-        sayAfterErrors(page, 'Opened the sound in the link.');
-    else
-        sayAfterErrors(page, `Opened a shared sound: ${kHearIt}.`);
+    page.say(page.audio.ready ? 'Opened the sound in the link.' : `Opened a shared sound: ${kHearIt}.`, { also });
 }
 
 function reloaded() {
@@ -67,12 +56,10 @@ function reloaded() {
 
 // The browser plays nothing before a gesture: the first one starts the audio,
 // which then plays what waits, such as a sound opened from a link.
-function startAudioAtFirstGesture(audio) {
+function startAudioAtFirstGesture(page) {
     const start = () => {
-        audio.start();
-        const status = document.getElementById('status');
-        if (status.textContent.includes(kHearIt))
-            status.textContent = '';
+        page.audio.start();
+        page.unsay(kHearIt);
     };
     for (const type of ['pointerdown', 'keydown'])
         window.addEventListener(type, start, { capture: true, once: true });
@@ -112,10 +99,10 @@ function copyButton(page) {
 
 export function install(page) {
     const { bf, sound } = page;
-    startAudioAtFirstGesture(page.audio);
+    startAudioAtFirstGesture(page);
     const text = fragmentText();
     if (text)
-        tellOpened(page, text, { reloaded: reloaded() });
+        tellOpened(page, text, { reloaded: reloaded(), also: true });
     follow(bf, sound.current());
     const field = copyButton(page);
     sound.listen((code) => {

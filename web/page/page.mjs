@@ -4,7 +4,7 @@ import { Bleepforge } from './bleepforge.mjs';
 import { EditorView, modifiers } from './view.mjs';
 import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
-import { say } from './status.mjs';
+import { say, unsay } from './status.mjs';
 import { install as installEditing } from './edit.mjs';
 import * as history from './history.mjs';
 import * as strip from './strip.mjs';
@@ -19,7 +19,11 @@ const canvas = document.getElementById('editor');
 const view = new EditorView(editor, canvas);
 const sound = new Sound(editor);
 const audio = new Audio(bf, () => sound.current());
-const page = { bf, editor, view, sound, audio, say, playOnChange: true };
+const page = { bf, editor, view, sound, audio, say, unsay, playOnChange: true };
+audio.onLevels = (left, right) => {
+    editor.setMeters(left, right);
+    view.draw();
+};
 
 // A change heard: every change of the sound but the one kept from the last
 // visit plays it once, unless the user turned that off; the keys then play

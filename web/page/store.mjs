@@ -3,6 +3,8 @@
 // shortly after each change and when the page goes away. A record this page
 // cannot read is set aside under a key of its own, never deleted.
 
+import { shortened } from './bleepforge-checks.mjs';
+
 export const kKeptKey = 'bleepforge.kept.v1';
 const kVersion = 1;
 const kWriteAfterMs = 300;
@@ -30,7 +32,7 @@ function restore(page, text) {
     if (record === null || typeof record !== 'object')
         return 'it is not a record';
     if (record.version !== kVersion)
-        return `its version ${JSON.stringify(record.version)} is not ${kVersion}, the one this page reads`;
+        return `its version ${shortened(JSON.stringify(record.version))} is not ${kVersion}, the one this page reads`;
     if (typeof record.sound !== 'string')
         return 'it holds no sound';
     const before = page.editor.slots();

@@ -1,6 +1,6 @@
 // The canvas's view of the editor: the module's editor draws into its own
-// bitmap, copied to the canvas at the screen's pixel ratio (pixel-doubled at
-// 2); pointer events go to it in CSS pixels.
+// bitmap, whose changed part is copied to the canvas at the screen's pixel
+// ratio (pixel-doubled at 2); pointer events go to it in CSS pixels.
 
 const ratio = () => (window.devicePixelRatio >= 2 ? 2 : 1);
 
@@ -23,25 +23,30 @@ export class EditorView {
         this.show(ratio());
     }
 
+    // What changed, or all of it at a new ratio.
     show(scale) {
         const { canvas, width, height } = this;
-        if (canvas.width !== width * scale) {
+        const resized = canvas.width !== width * scale;
+        if (resized) {
             canvas.width = width * scale;
             canvas.height = height * scale;
         }
-        const rgba = new Uint8ClampedArray(this.editor.pixels(scale));
-        this.context2d.putImageData(new ImageData(rgba, width * scale, height * scale), 0, 0);
+        const picture = this.editor.picture(scale, resized);
+        if (picture) {
+            const rgba = new Uint8ClampedArray(picture.rgba);
+            this.context2d.putImageData(new ImageData(rgba, picture.width * scale, picture.height * scale),
+                                        picture.left * scale, picture.top * scale);
+        }
     }
 
-    // Draws at most once a frame, and only when the editor or the ratio changed.
+    // Draws at most once a frame.
     draw() {
         if (this.drawQueued)
             return;
         this.drawQueued = true;
         requestAnimationFrame(() => {
             this.drawQueued = false;
-            if (this.canvas.width !== this.width * ratio() || this.editor.dirty())
-                this.show(ratio());
+            this.show(ratio());
         });
     }
 
