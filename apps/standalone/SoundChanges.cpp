@@ -204,19 +204,21 @@ bool followSlots(App& app)
         // A generator made a new sound; SAVE keeps the one there was.
         const std::string now = currentState(app);
         const std::string before = app.history.Present().sound;
+        std::string kept = now;
         if (now == before)
-        {
             app.sounds.Add(now, "saved");
-            return true;
-        }
-        const std::string kept = withLocks(app, before, now);
-        keepOwnSound(app, before);
-        app.sounds.Add(kept, LastKind(app));
-        if (kept != now)
+        else
         {
-            restore(app, kept);
-            showInSlots(app);
+            kept = withLocks(app, before, now);
+            keepOwnSound(app, before);
+            app.sounds.Add(kept, LastKind(app));
+            if (kept != now)
+                restore(app, kept);
         }
+        // A full list let its oldest sound go to make room: unless the slots
+        // follow, the next look takes the grown slots for one more new sound.
+        if (kept != now || app.sounds.Size() != count)
+            showInSlots(app);
         return true;
     }
     if (count == listed && index < listed && index != app.sounds.Current())
