@@ -34,7 +34,7 @@ DeviceIO::~DeviceIO()
 
 bool DeviceIO::Start(const DeviceOptions& options)
 {
-    mJack = JackIO::Open("Bleepforge");
+    mJack = JackIO::Open("Bleepforge", options.verbose);
     if (mJack)
         return startJack(options);
     const bool playing = startAudio(options);

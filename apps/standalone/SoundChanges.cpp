@@ -3,6 +3,7 @@
 #include "Generating.h"
 #include "Locks.h"
 #include "SlotStates.h"
+#include "Wording.h"
 
 #include <algorithm>
 
@@ -367,7 +368,7 @@ void MakeVariations(App& app, int count)
     record(app);
     if (!app.settings.playOnChange)
         Audition(app);
-    ShowStatus(app, std::to_string(made.size()) + " variations of \"" + name + "\"");
+    ShowStatus(app, Counted(made.size(), "variation") + " of \"" + name + "\"");
 }
 
 void MakeKind(App& app, const std::string& recipePath)
@@ -403,7 +404,6 @@ void ChooseSound(App& app, size_t i)
     if (i >= app.sounds.Size())
         return;
     SettleNow(app); // a change on its way to the list is the sound's it was made to
-    app.chosenAt = g_get_monotonic_time();
     if (i == app.sounds.Current())
         return;
     i = keepOwnSoundBefore(app, currentState(app), i);

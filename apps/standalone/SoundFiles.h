@@ -110,6 +110,15 @@ std::string SlotsFromFileBytes(const std::string& file);
 // a file:// address (as file managers copy one); "" when neither.
 std::string PastedSound(const std::string& text);
 
+// A sound of the list as the app puts it on the clipboard beside its code
+// (which other programs take as text): its name and kind go with it, so that
+// pasted into a list it is the sound it was.
+extern const char kCopiedSoundTarget[];
+std::string CopiedSoundText(const ListedSound& sound, const std::string& code);
+// The sound, name and kind of such a text, the state left empty and the
+// code in *code; false for anything else.
+bool ReadCopiedSound(const std::string& text, ListedSound* sound, std::string* code);
+
 // Moves a kept sound that cannot be read out of the way under the first free
 // name of path.unreadable, path.unreadable-2, …, never replacing a file, so
 // that every such sound can still be recovered. The new name, or "" when it

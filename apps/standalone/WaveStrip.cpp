@@ -1,6 +1,7 @@
 #include "WaveStrip.h"
 
 #include "Levels.h"
+#include "Wording.h"
 
 #include <algorithm>
 #include <cmath>
@@ -207,9 +208,10 @@ std::vector<std::string> WaveStrip::clipping() const
 {
     std::vector<std::string> lines;
     if (const long exported = mShown.levels.clipped; exported > 0)
-        lines.push_back(std::to_string(exported) + " samples clip in the export");
+        lines.push_back(Counted(static_cast<size_t>(exported), "sample") + (exported == 1 ? " clips" : " clip") +
+                        " in the export");
     if (mLiveClipped > 0)
-        lines.push_back(std::to_string(mLiveClipped) + " samples clipped in what was played");
+        lines.push_back(Counted(static_cast<size_t>(mLiveClipped), "sample") + " clipped in what was played");
     return lines;
 }
 
