@@ -94,13 +94,13 @@ void MakeKind(App& app, const std::string& recipePath);
 std::string LastKind(App& app);
 void Undo(App& app);
 void Redo(App& app);
-// Plays the current sound once, at the gain Export gives it (so once the
-// strip has rendered it); cuts one still sounding.
+// Plays the current sound once as Export renders it at the device's rate
+// (so once the strip has rendered it), cutting one still sounding.
 void Audition(App& app);
 void StopAudition(App& app);
-// The strip has rendered a sound: what is played is heard at its gain, and a
-// due audition of it plays.
-void SoundRendered(App& app, const std::string& state, double gain, double seconds);
+// The strip has rendered a sound: keys are heard at its gain, and a due
+// audition of it plays.
+void SoundRendered(App& app, const WaveStrip::Rendered& sound);
 // The export's settings changed: the strip and the gain follow.
 void ExportChanged(App& app);
 

@@ -101,6 +101,20 @@ HostRender ExportJob(AUInstance& unit, double rate)
     return job;
 }
 
+// The channels' mean, as a file of one channel holds it; the channels are
+// the same, so either one is it exactly.
+Clip ClipOf(const ExportedSound& sound)
+{
+    Clip clip;
+    clip.gain = sound.gain;
+    const std::vector<double>& left = sound.audio.left;
+    const std::vector<double>& right = sound.audio.right;
+    clip.samples.resize(left.size());
+    for (size_t i = 0; i < left.size(); ++i)
+        clip.samples[i] = static_cast<float>(0.5 * (left[i] + right[i]));
+    return clip;
+}
+
 Normalization ExportNormalization(const ExportSettings& settings)
 {
     Normalization normalization;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFile.h"
+#include "Clip.h"
 #include "HostRender.h"
 #include "Levels.h"
 #include "SoundList.h"
@@ -32,6 +33,10 @@ struct ExportedSound
     RenderResult audio;
     double gain = 1.0; // what normalising applied
 };
+
+// The sound as it is heard: what Export writes of it, in one channel of
+// floats (a file of floats holds these samples exactly).
+Clip ClipOf(const ExportedSound& sound);
 
 // The render of the current sound that Export makes: one note held through
 // attack, hold and decay (as bleepforge generate renders it), then until it

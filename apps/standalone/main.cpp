@@ -561,8 +561,7 @@ void buildWindow(App& app)
     g_object_unref(app.view);
     app.strip = std::make_unique<WaveStrip>(
         *app.renders, [&app] { Audition(app); },
-        [&app](const std::string& state, double gain, double seconds)
-        { SoundRendered(app, state, gain, seconds); });
+        [&app](const WaveStrip::Rendered& sound) { SoundRendered(app, sound); });
     GtkWidget* panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(panel), app.strip->Widget(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(panel), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
@@ -602,6 +601,7 @@ gboolean onClipTick(gpointer data)
     App& app = *static_cast<App*>(data);
     if (const long clipped = app.io->TakeClipped())
         app.strip->LiveClipped(clipped);
+    app.io->TakeBackPlayed();
     return G_SOURCE_CONTINUE;
 }
 

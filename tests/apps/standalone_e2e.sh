@@ -468,6 +468,39 @@ click_row() { # ROW [X IN THE ROW]
     sleep 0.8
 }
 
+# What is heard of a sound is what Export writes: twenty sounds, fast attacks
+# among them, each chosen in the list (and so heard) while the app's output is
+# recorded. Each recording, found where its sound starts, is the export's
+# samples rendered at the server's rate (the export's rate is set to it).
+heard_kinds=(jump hit shoot blip pickup slash)
+heard_files=()
+for n in $(seq 0 19); do
+    "$cli" generate "${heard_kinds[$((n % 6))]}" --seed $((n + 1)) --state-out "$work/heard-$n.state" \
+        -o "$work/heard-$n.wav" >/dev/null 2>&1 || fail "sound $n to hear could not be made"
+    "$cli" share "$work/heard-$n.state"
+    heard_files+=("$work/heard-set/kept $((n + 1)).wav")
+done >"$work/heard-codes.txt"
+rm -f "$kept"
+python3 "$(dirname "${BASH_SOURCE[0]}")/sound_list.py" "$work/heard-codes.txt" 20 "$sounds" 20
+start_app
+choose_file ctrl+shift+e "Export starred sounds" "$work/heard-set"
+for _ in $(seq 100); do [[ $(ls "$work/heard-set" | wc -l) == 20 ]] && break; sleep 0.1; done
+[[ $(ls "$work/heard-set" | wc -l) == 20 ]] || fail "the twenty sounds to hear were not exported"
+# Recorded until the last has played (Ctrl+C ends a recording whole).
+jack_capture --daemon -d 300 --port 'Bleepforge:outport*' "$work/heard-all.wav" &
+capture=$!
+sleep 1
+for n in $(seq 0 19); do
+    click_row "$n"
+    sleep "$(soxi -D "$work/heard-$n.wav")"
+done
+sleep 1
+kill -INT "$capture"
+wait "$capture" || fail "jack_capture failed"
+close_app
+heard_check=$(python3 "$(dirname "${BASH_SOURCE[0]}")/heard_takes.py" "$work/heard-all.wav" "${heard_files[@]}" 2>&1) ||
+    fail "what was heard is not what was exported: $heard_check"
+
 # The list beside the editor, as a sound designer uses it: five coins, two
 # starred, one tweaked; moving away and back keeps the tweak, and a restart
 # brings back the list.
@@ -819,4 +852,4 @@ close_app
 # --verbose the app's lines are its own (and the leak checker's summary).
 jack_said=$(grep -v '^bleepforge-standalone: ' "$work/app.log" | grep -i 'jack\|socket\|server is not running' || true)
 [[ -z $jack_said ]] || fail "JACK's own messages reached the terminal: $jack_said"
-echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept), recipe kinds and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, explosion $explosion_peak, heard $heard_peak)"
+echo "standalone end to end: one JACK client, window, value fields, auditions (twenty heard as exported, sample for sample), undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept), recipe kinds and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, explosion $explosion_peak, heard $heard_peak)"
