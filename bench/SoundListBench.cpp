@@ -33,7 +33,7 @@ const SoundList& fullList()
     {
         SoundList made;
         for (size_t i = 0; i < SoundList::kMostSounds; ++i)
-            made.Add(stateWith(0.001 + 1e-4 * static_cast<double>(i)), "pickup");
+            made.Add(stateWith(0.001 + 1e-4 * static_cast<double>(i)), "pickup", "pickup " + std::to_string(i + 1));
         for (size_t i = 0; i < SoundList::kMostSounds; i += 7)
             made.Measured(made.At(i).state, 0.25);
         return made;

@@ -139,7 +139,9 @@ size_t SoundListView::soundAt(GtkTreePath* path) const
     const gint* indices = path ? gtk_tree_path_get_indices(path) : nullptr;
     if (!indices || indices[0] < 0 || static_cast<size_t>(indices[0]) >= mRows.size())
         return SoundList::kNone;
-    return mRows[static_cast<size_t>(indices[0])];
+    // Rows drawn before they are brought up to date may outnumber the sounds.
+    const size_t sound = mRows[static_cast<size_t>(indices[0])];
+    return sound < mSounds.Size() ? sound : SoundList::kNone;
 }
 
 // Null when the sound has no row (a list shown starred only).
@@ -177,6 +179,7 @@ void SoundListView::setRowCount(size_t count)
 
 void SoundListView::Show()
 {
+    const bool showing = mShowing; // "Starred only" let go shows the rows again within
     mShowing = true;
     const size_t chosen = mSounds.Current();
     // A sound made or chosen while only starred ones show is shown with the rest.
@@ -188,7 +191,7 @@ void SoundListView::Show()
     gtk_stack_set_visible_child_name(GTK_STACK(mRowsOrEmpty), mSounds.Size() == 0 ? "empty" : "rows");
     showChosen();
     gtk_widget_queue_draw(mTree); // the cells read the list anew
-    mShowing = false;
+    mShowing = showing;
 }
 
 // The chosen sound's row is selected, and comes into view when it changed.
@@ -227,7 +230,7 @@ void SoundListView::drawCell(GtkTreeViewColumn*, GtkCellRenderer* cell, GtkTreeM
     GtkTreePath* path = gtk_tree_model_get_path(model, iter);
     const size_t i = view.soundAt(path);
     gtk_tree_path_free(path);
-    if (i >= view.mSounds.Size())
+    if (i == SoundList::kNone)
         return g_object_set(cell, "text", "", nullptr);
     const ListedSound& sound = view.mSounds.At(i);
     switch (static_cast<Part>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(cell), kPart))))
