@@ -102,7 +102,16 @@ differing=$(compare -metric AE "$work/editor.png" "$work/expected-masked.png" nu
 record() { # FILE SECONDS, in the background; sets capture
     jack_capture --daemon -d "$2" --port 'Bleepforge:*' "$1" &
     capture=$!
-    sleep 1
+    capture_started
+}
+# A loaded machine starts jack_capture late: what is played before it takes
+# the app's output is not in the recording.
+capture_started() {
+    for _ in $(seq 100); do
+        jack_lsp -c 'Bleepforge:outport 0' 2>/dev/null | grep -q '^ *jack_capture' && break
+        sleep 0.1
+    done
+    sleep 0.3
 }
 peak_of() { sox "$1" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'; }
 audible() { awk -v p="$1" 'BEGIN { exit !(p > 0.01) }'; }
@@ -439,7 +448,7 @@ done
 start_app
 jack_capture --daemon -d 8 --port 'Bleepforge:*' "$work/heard.wav" &
 capture=$!
-sleep 0.5
+capture_started
 choose_file ctrl+o "Open sound" "$work/loud.bin"
 wait "$capture" || fail "jack_capture failed"
 xdotool mousemove --sync 1270 890
@@ -489,10 +498,12 @@ for _ in $(seq 100); do [[ $(ls "$work/heard-set" | wc -l) == 20 ]] && break; sl
 # Recorded until the last has played (Ctrl+C ends a recording whole).
 jack_capture --daemon -d 300 --port 'Bleepforge:outport*' "$work/heard-all.wav" &
 capture=$!
-sleep 1
+capture_started
+# Each is given time to render (twice, at the export's rate and the
+# server's) and to play whole before the next cuts it, on a loaded machine too.
 for n in $(seq 0 19); do
     click_row "$n"
-    sleep "$(soxi -D "$work/heard-$n.wav")"
+    sleep "$(awk -v l="$(soxi -D "$work/heard-$n.wav")" 'BEGIN { print l + 1.5 }')"
 done
 sleep 1
 kill -INT "$capture"
