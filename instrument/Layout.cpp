@@ -219,7 +219,7 @@ void Bleepforge::CreateGraphics()
     for (const ButtonPlace& place : kSlotButtons)
         attachButton(place, kSlotButtonW, kSlotButtonH, kSmallButtonsImage);
     mSlotLabel = new ITextControlBitmapFont(this, IRECT(548, 240, 603, 270), &style,
-                                            image(kFont14Image), advList_Eyetype_3_14, "0");
+                                            image(kFont14Image), advList_Eyetype_3_14, "1");
     mSlotLabel->SetTooltip("Current data index");
     graphics->SetPixelFont(new BitmapPixelFont(image(kFont14Image), advList_Eyetype_3_14));
     graphics->AttachControl(mSlotLabel);

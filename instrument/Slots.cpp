@@ -36,10 +36,11 @@ void Bleepforge::LoadData()
         mEditor->SetParameterFromGUI(p, slot[static_cast<size_t>(p)]);
 }
 
+// Counted from 1, as people count sounds; the slots property counts from 0.
 void Bleepforge::ShowSlotIndex()
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%d", mSlotIndex);
+    std::snprintf(text, sizeof text, "%d", mSlotIndex + 1);
     if (mSlotLabel)
         mSlotLabel->SetTextFromPlug(text);
 }

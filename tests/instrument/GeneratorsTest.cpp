@@ -220,7 +220,7 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     EXPECT_EQ(plug.GetNumSlots(), 0);
     plug.BtnSave();
     EXPECT_EQ(plug.GetNumSlots(), 1);
-    EXPECT_STREQ(labelText(plug), "0");
+    EXPECT_STREQ(labelText(plug), "1");
 
     Host fresh;
     Bleepforge& b = fresh.plug;
@@ -232,11 +232,11 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
         sounds.push_back(normalizedValues(b));
     }
     EXPECT_EQ(b.GetSlotIndex(), 2);
-    EXPECT_STREQ(labelText(b), "2");
+    EXPECT_STREQ(labelText(b), "3");
     b.BtnNext(); // already last
     EXPECT_EQ(b.GetSlotIndex(), 2);
     b.BtnPrev();
-    EXPECT_STREQ(labelText(b), "1");
+    EXPECT_STREQ(labelText(b), "2");
     expectSameSound(normalizedValues(b), sounds[1]);
     fresh.set("Output Gain=-20");
     b.BtnSave(); // overwrites slot 1 only
@@ -250,7 +250,7 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     expectSameSound(normalizedValues(b), sounds[0]);
     b.SlashParams(); // appends slot 3 and makes it current
     EXPECT_EQ(b.GetSlotIndex(), 3);
-    EXPECT_STREQ(labelText(b), "3");
+    EXPECT_STREQ(labelText(b), "4");
 
     // The editor's Pickup button runs the generator on release.
     IGraphics* editor = b.GetGraphics();

@@ -51,7 +51,7 @@ TEST(InstrumentEditor, HasTheSeventyNineControlsInOrder)
     EXPECT_EQ(editor->GetControl(16)->GetRECT(), IRECT(472, 240, 548, 270));
     auto* label = dynamic_cast<ITextControlBitmapFont*>(editor->GetControl(17));
     ASSERT_NE(label, nullptr);
-    EXPECT_STREQ(label->GetTextString(), "0");
+    EXPECT_STREQ(label->GetTextString(), "1");
     for (int i = 0; i < kNumParams; ++i)
     {
         IControl* knob = editor->GetControl(18 + i);
