@@ -94,8 +94,9 @@ public:
     void PresetsChangedByHost() override;
 
     // The sound generators: each fills the parameters with a new sound of its
-    // kind, moving the editor's controls, and keeps it as a new slot. They draw
-    // from the process-wide random sequence and do nothing without an editor.
+    // kind, each value given as a user gives it to its knob (the editor, when
+    // one is attached, follows), and keeps it as a new slot. They draw from
+    // the process-wide random sequence.
     void PickupParams();
     void ShootParams();
     void PowerupParams();
@@ -148,7 +149,7 @@ private:
     void processVirtualKeyboard();
     void CreatePresets();
     void ApplyRecipe(int kind);
-    void SetFromGenerator(int paramIdx, double normalized);
+    void SetAsKnob(int paramIdx, double normalized);
     void ShowSlotIndex();
     OSStatus SetSlots(UInt32 dataSize, const void* data);
     OSStatus RunGenerator(UInt32 dataSize, const void* data);

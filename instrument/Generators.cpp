@@ -1,9 +1,8 @@
-// The sound generators: each fills the parameters with a new sound of its kind
-// through the editor's controls, as a user's moves would, then keeps it as a
-// new sound slot.
+// The sound generators: each fills the parameters with a new sound of its kind,
+// each value given as a user gives it to its knob, then keeps it as a new
+// sound slot.
 #include "Bleepforge.h"
 
-#include "IGraphics.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -183,19 +182,19 @@ double cellValue(const IParam& param, EParams p, const Cell& cell)
 
 } // namespace
 
-// Each step moves the parameter's controls as the user would, so the value
-// reaches the parameter, the host and the engine only when it changes.
-void Bleepforge::SetFromGenerator(int paramIdx, double normalized)
+// A value given as a user gives it to the parameter's knob: it reaches the
+// parameter, the host and the engine only when the knob would take it, editor
+// or not. A parameter without a knob takes nothing.
+void Bleepforge::SetAsKnob(int paramIdx, double normalized)
 {
-    mEditor->SetParameterFromGUI(paramIdx, normalized);
+    if (ParamHasKnob(static_cast<EParams>(paramIdx)))
+        SetParameterAsUserInput(paramIdx, normalized);
 }
 
 void Bleepforge::ApplyRecipe(int kind)
 {
-    if (!mEditor)
-        return;
     for (const Step& step : kRecipes)
-        SetFromGenerator(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind]));
+        SetAsKnob(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind]));
     mLastKind = kGeneratorKinds[kind]; // the seven come first, in this order
     PrevData();
 }
@@ -231,18 +230,16 @@ void Bleepforge::SlashParams()
 
 void Bleepforge::RandomizeParams()
 {
-    if (!mEditor)
-        return;
     mLastKind = "random";
     const int k = qxDSP::random() % 9;
     const bool pinkOnly = k == 8, whiteOnly = k == 7;
-    SetFromGenerator(kOsc1Level, pinkOnly || whiteOnly ? 0.0 : 1.0);
-    SetFromGenerator(kWhiteLevel, whiteOnly ? 1.0 : 0.0);
-    SetFromGenerator(kPinkLevel, pinkOnly ? 1.0 : 0.0);
+    SetAsKnob(kOsc1Level, pinkOnly || whiteOnly ? 0.0 : 1.0);
+    SetAsKnob(kWhiteLevel, whiteOnly ? 1.0 : 0.0);
+    SetAsKnob(kPinkLevel, pinkOnly ? 1.0 : 0.0);
     if (!pinkOnly && !whiteOnly)
-        SetFromGenerator(kOsc1Type, getNormalizado(kOsc1Type, 1, 7));
+        SetAsKnob(kOsc1Type, getNormalizado(kOsc1Type, 1, 7));
 
-    auto draw = [this](int p, double scale) { SetFromGenerator(p, qxDSP::rand01() * scale); };
+    auto draw = [this](int p, double scale) { SetAsKnob(p, qxDSP::rand01() * scale); };
     for (int p : {kOsc1SquareDuty, kOsc1EnvDepth, kWhiteEnvDepth, kPinkEnvDepth})
         draw(p, 1.0);
     for (int p = kAmpEnvAttack; p <= kAmpEnvRelease; ++p)
@@ -262,14 +259,12 @@ void Bleepforge::RandomizeParams()
 
 void Bleepforge::MutateParams()
 {
-    if (!mEditor)
-        return;
     const double m = mMutationAmount;
     for (EParams p : kMutated)
     {
         const double spread = p == kPitchJumpTrigger ? 10.0 * m : m;
         const double n = GetParam(p)->GetNormalized();
-        SetFromGenerator(p, n + qxDSP::lerp(-spread, spread, qxDSP::rand01()));
+        SetAsKnob(p, n + qxDSP::lerp(-spread, spread, qxDSP::rand01()));
     }
     PrevData();
 }

@@ -225,8 +225,9 @@ void Bleepforge::CreateGraphics()
     graphics->AttachControl(mSlotLabel);
 
     for (int i = 0; i < kNumParams; ++i)
-        graphics->AttachControl(CreateKnob(i, &knob, image(kSwitch3Image), image(kFont14Image),
-                                           &style));
+        if (ParamHasKnob(static_cast<EParams>(i)))
+            graphics->AttachControl(CreateKnob(i, &knob, image(kSwitch3Image), image(kFont14Image),
+                                               &style));
 
     IBitmap about = graphics->LoadIBitmap(kAboutImage, EditorImageOf(kAboutImage).name, 1);
     mAboutBox = new IBitmapOverlayControl(this, 0, 0, &about, IRECT(255, 668, 590, 701));

@@ -124,6 +124,11 @@ const char* ParamPlainName(EParams index)
     return index == kWhiteEnvDepth ? "White EnvDepth" : paramProperties[index].name;
 }
 
+bool ParamHasKnob(EParams index)
+{
+    return paramProperties[index].width > 0;
+}
+
 double ParamShape(EParams index)
 {
     const ParamProperties& row = paramProperties[index];
