@@ -1,8 +1,7 @@
 // Sound slots, the saved state, the one preset and MIDI program changes.
 #include "Bleepforge.h"
 
-#include "IGraphics.h"
-#include "qxControls.h"
+#include "IGraphicsContext.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,10 +35,8 @@ void Bleepforge::LoadData()
 
 void Bleepforge::ShowSlotIndex()
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", mSlotIndex);
-    if (mSlotLabel)
-        mSlotLabel->SetTextFromPlug(text);
+    if (mView)
+        mView->ShowSlotIndex(mSlotIndex);
 }
 
 void Bleepforge::BtnPrev()

@@ -8,6 +8,7 @@
 #include "IGraphicsLinux.h"
 #include "IGraphicsLinuxX11.h"
 #include "LV2Plugin.h"
+#include "Layout.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
@@ -37,7 +38,8 @@ int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
 // The editor's instance of the instrument. Each value its editor, a generator
 // or a slot changes is written to the host as it changes; a control's grab
 // and release reach the host as touch (hosts recording automation need them),
-// after the value it moved.
+// after the value it moved. Its meters show the DSP's levels, as the host
+// passes them on.
 class EditorInstance : public Bleepforge
 {
 public:
@@ -45,6 +47,8 @@ public:
         : Bleepforge(IPluginInstanceInfo()), mTouch(touch), mMoved(std::move(moved))
     {
     }
+    double MeterLevel(int channel) const override { return mLevels[channel]; }
+    void ShowLevel(int channel, float level) { mLevels[channel] = level; }
     void BeginInformHostOfParamChange(int paramIdx) override
     {
         Bleepforge::BeginInformHostOfParamChange(paramIdx);
@@ -62,6 +66,7 @@ public:
 private:
     const LV2UI_Touch* mTouch; // null when the host offers none
     std::function<void(int)> mMoved;
+    double mLevels[2] = {}; // the host's UI thread only
 };
 
 class BleepforgeLV2UI
@@ -74,12 +79,13 @@ public:
           mMidiEvent(map->map(map->handle, LV2_MIDI__MidiEvent)),
           mEventTransfer(map->map(map->handle, LV2_ATOM__eventTransfer))
     {
+        AttachEditor(*mPlug);
         for (int i = 0; i < kNumParams; ++i)
             mKnown[i] = static_cast<float>(mPlug->GetParam(i)->Value());
     }
     ~BleepforgeLV2UI() { Graphics()->CloseWindow(); }
 
-    IGraphicsLinux* Graphics() { return static_cast<IGraphicsLinux*>(mPlug->GetGraphics()); }
+    IGraphicsLinux* Graphics() { return static_cast<IGraphicsLinux*>(EditorOf(*mPlug)); }
 
     void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer)
     {
@@ -94,8 +100,7 @@ public:
             mPlug->SetParameterFromHost(static_cast<int>(port), value);
         }
         else if (port == kLV2MeterLeft || port == kLV2MeterRight)
-            Graphics()->SetControlFromPlug(port == kLV2MeterLeft ? mPlug->GetMeterIndexL() : mPlug->GetMeterIndexR(),
-                                           value);
+            mPlug->ShowLevel(port == kLV2MeterLeft ? 0 : 1, value);
     }
 
     int Idle()
@@ -133,11 +138,8 @@ private:
     // turns it into MIDI on its audio thread.
     void sendKeyboardNotes()
     {
-        IKeyboardControl* keyboard = mPlug->GetKeyboard();
-        if (!keyboard)
-            return;
         int key = -1, velocity = 0;
-        keyboard->GetKeyAndVelocity(&key, &velocity);
+        mPlug->GetOnScreenKey().Get(&key, &velocity);
         const int note = key + 12;
         if (mLastNote >= 12 && mLastNote != note)
             sendMidi(0x80, static_cast<uint8_t>(mLastNote), 0);

@@ -1,7 +1,7 @@
 // The sound generators and the slots they fill, driven as the editor drives them.
 #include "AUCompat.h"
 #include "IGraphics.h"
-#include "TestHost.h"
+#include "EditorHost.h"
 #include "qxControls.h"
 
 #include <gtest/gtest.h>
@@ -71,8 +71,7 @@ int drawsMadeBy(unsigned seed, const std::function<void()>& action)
 
 const char* labelText(Bleepforge& plug)
 {
-    return static_cast<ITextControlBitmapFont*>(plug.GetGraphics()->GetControl(17))
-        ->GetTextString();
+    return static_cast<ITextControlBitmapFont*>(EditorOf(plug)->GetControl(17))->GetTextString();
 }
 
 double normalizedOf(Bleepforge& plug, int p, double v)
@@ -213,7 +212,7 @@ TEST(Generators, RandomizeSparesOscillatorsTwoAndThreeAndResetSparesSlots)
 
 TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
 {
-    Host host;
+    EditorHost host;
     Bleepforge& plug = host.plug;
     plug.BtnPrev();
     plug.BtnNext();
@@ -222,7 +221,7 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     EXPECT_EQ(plug.GetNumSlots(), 1);
     EXPECT_STREQ(labelText(plug), "0");
 
-    Host fresh;
+    EditorHost fresh;
     Bleepforge& b = fresh.plug;
     std::vector<std::vector<double>> sounds;
     for (unsigned seed : {11u, 12u, 13u})
@@ -253,7 +252,7 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     EXPECT_STREQ(labelText(b), "3");
 
     // The editor's Pickup button runs the generator on release.
-    IGraphics* editor = b.GetGraphics();
+    IGraphics* editor = fresh.editor;
     IMouseMod left(true);
     editor->OnMouseDown(300, 580, &left);
     EXPECT_EQ(b.GetNumSlots(), 4);
