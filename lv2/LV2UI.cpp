@@ -5,6 +5,7 @@
 // the slots run here, as they run on the editor's thread in the plug-in.
 // Everything runs on the host's UI thread.
 #include "Bleepforge.h"
+#include "CFCompat.h"
 #include "IGraphicsLinux.h"
 #include "IGraphicsLinuxX11.h"
 #include "LV2Plugin.h"
@@ -17,14 +18,40 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace
 {
+
+// The editor's images lie in the bundle's Resources, and nowhere else: an
+// installed bundle never borrows another's. A missing or damaged one refuses
+// the editor, saying which and where it was looked for, instead of stopping
+// the host at the editor's assertion. Editors may be made on several threads
+// at once.
+bool openEditorImages(const char* bundlePath)
+{
+    static std::mutex mutex;
+    static std::set<std::string> searched;
+    std::lock_guard<std::mutex> lock(mutex);
+    SearchOwnBundleOnly();
+    std::string resources = bundlePath ? bundlePath : ".";
+    if (resources.size() > 1 && resources.back() == '/')
+        resources.pop_back(); // hosts give the bundle's path with its slash
+    resources += "/Resources";
+    if (searched.insert(resources).second)
+        CFCompatAddBundleSearchPath(resources.c_str());
+    const std::string unusable = LoadEditorImages();
+    if (!unusable.empty())
+        std::fprintf(stderr, "Bleepforge: %s\n", unusable.c_str());
+    return unusable.empty();
+}
 
 // 2 when the host or the desktop asks for doubled pixels.
 int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
@@ -163,7 +190,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map)
         return nullptr;
-    if (!OpenEditorImages(bundlePath))
+    if (!openEditorImages(bundlePath))
         return nullptr;
     const int scale = scaleOf(features, map);
     UseX11Windows(scale);

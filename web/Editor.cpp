@@ -2,6 +2,7 @@
 // off-screen bitmap and copied out as RGBA for a canvas, pointer events
 // converted to editor points as every platform view converts them.
 #include "Bleepforge.h"
+#include "IControl.h"
 #include "IGraphics.h"
 #include "Layout.h"
 #include "Requests.h"

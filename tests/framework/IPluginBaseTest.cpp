@@ -212,6 +212,9 @@ struct FakeGraphics : IGraphicsContext
 {
     void SetAllControlsDirty() override {}
     void SetParameterFromGUI(int, double) override {}
+    void* OpenWindow(void*) override { return nullptr; }
+    void* OpenWindow(void*, void*, short, short) override { return nullptr; }
+    void CloseWindow() override {}
     explicit FakeGraphics(bool* deleted) : mDeleted(deleted) {}
     ~FakeGraphics() override { *mDeleted = true; }
     void SetParameterFromPlug(int idx, double value, bool normalized) override
