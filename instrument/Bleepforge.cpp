@@ -331,5 +331,5 @@ bool Bleepforge::HostRequestingAboutBox()
 
 void Bleepforge::SeedRandom(unsigned seed)
 {
-    qxDSP::seedRandom(seed);
+    mRandom.seed(seed);
 }

@@ -8,6 +8,7 @@
 #include "PeakMeter.h"
 #include "PendingValues.h"
 #include "QXBitCrusher2.h"
+#include "RandomSource.h"
 #include "RelaySignal.h"
 #include "SoundRecipe.h"
 #include "VoiceManager.h"
@@ -107,7 +108,7 @@ public:
     // The sound generators: each fills the parameters with a new sound of its
     // kind, each value given as a user gives it to its knob (the editor, when
     // one is attached, follows), and keeps it as a new slot. They draw from
-    // the process-wide random sequence.
+    // the instrument's random source, as its noise does.
     void PickupParams();
     void ShootParams();
     void PowerupParams();
@@ -118,9 +119,11 @@ public:
     void RandomizeParams();
     void MutateParams();
     void ResetParams();
-    // Seeds that process-wide sequence, which the noise sources draw from too:
+    // Seeds the instrument's random source, which its noise draws from too:
     // the same seed before a generator and a render gives the same sound.
+    // Each instrument has its own: others in the process never draw from it.
     void SeedRandom(unsigned seed);
+    RandomSource& Random() { return mRandom; }
 
     // The sound slots: numbered sounds in memory, walked with the slot buttons.
     void PrevData();
@@ -169,7 +172,8 @@ private:
     Relay::Signal1<double> mSampleRateChanged;
     double mSampleRate = 44100.0;
     MIDIReceiver mMidiReceiver;
-    VoiceManager mVoiceManager;
+    RandomSource mRandom; // seeded from the clock as the voices' noises are built
+    VoiceManager mVoiceManager{mRandom};
     double mCompressionExponent = 1.0;
     int mPitchJumpTranspose = 0;
     double mPitchJumpDelay = 0.0;
@@ -207,7 +211,7 @@ private:
 // The generator a kind names (one of kGeneratorKinds), or null.
 using BleepforgeGenerator = void (Bleepforge::*)();
 BleepforgeGenerator GeneratorOf(const std::string& kind);
-// Makes the recipe's sound in the instrument from the random sequence as it
+// Makes the recipe's sound in the instrument from its random source as it
 // stands (seed it first): the start, each draw in parameter order, Mutate.
 // The sound it starts from is the instrument's as it stands unless the
 // recipe names one.

@@ -162,21 +162,21 @@ const EParams kMutated[] = {
     kPitchJumpTranspose, kPitchJumpDelay, kPitchJumpTime,     kPitchJumpTrigger};
 
 // The normalised value a cell gives, with exactly the draws it consumes.
-double cellValue(const IParam& param, EParams p, const Cell& cell)
+double cellValue(const IParam& param, EParams p, const Cell& cell, RandomSource& random)
 {
     switch (cell.type)
     {
     case Cell::kFixed:
         return param.GetNormalized(cell.lo);
     case Cell::kDraw:
-        return getNormalizado(p, cell.lo, cell.lo);
+        return getNormalizado(p, cell.lo, cell.lo, random);
     case Cell::kRange:
-        return getNormalizado(p, cell.lo, cell.hi);
+        return getNormalizado(p, cell.lo, cell.hi, random);
     case Cell::kChoice:
     default:
-        if (qxDSP::rand01() < cell.threshold)
-            return getNormalizado(p, cell.first, cell.first);
-        return getNormalizado(p, cell.lo, cell.hi);
+        if (qxDSP::rand01(random) < cell.threshold)
+            return getNormalizado(p, cell.first, cell.first, random);
+        return getNormalizado(p, cell.lo, cell.hi, random);
     }
 }
 
@@ -194,7 +194,7 @@ void Bleepforge::SetAsKnob(int paramIdx, double normalized)
 void Bleepforge::ApplyRecipe(int kind)
 {
     for (const Step& step : kRecipes)
-        SetAsKnob(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind]));
+        SetAsKnob(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind], mRandom));
     mLastKind = kGeneratorKinds[kind]; // the seven come first, in this order
     PrevData();
 }
@@ -231,15 +231,15 @@ void Bleepforge::SlashParams()
 void Bleepforge::RandomizeParams()
 {
     mLastKind = "random";
-    const int k = qxDSP::random() % 9;
+    const int k = mRandom.draw() % 9;
     const bool pinkOnly = k == 8, whiteOnly = k == 7;
     SetAsKnob(kOsc1Level, pinkOnly || whiteOnly ? 0.0 : 1.0);
     SetAsKnob(kWhiteLevel, whiteOnly ? 1.0 : 0.0);
     SetAsKnob(kPinkLevel, pinkOnly ? 1.0 : 0.0);
     if (!pinkOnly && !whiteOnly)
-        SetAsKnob(kOsc1Type, getNormalizado(kOsc1Type, 1, 7));
+        SetAsKnob(kOsc1Type, getNormalizado(kOsc1Type, 1, 7, mRandom));
 
-    auto draw = [this](int p, double scale) { SetAsKnob(p, qxDSP::rand01() * scale); };
+    auto draw = [this](int p, double scale) { SetAsKnob(p, qxDSP::rand01(mRandom) * scale); };
     for (int p : {kOsc1SquareDuty, kOsc1EnvDepth, kWhiteEnvDepth, kPinkEnvDepth})
         draw(p, 1.0);
     for (int p = kAmpEnvAttack; p <= kAmpEnvRelease; ++p)
@@ -264,7 +264,7 @@ void Bleepforge::MutateParams()
     {
         const double spread = p == kPitchJumpTrigger ? 10.0 * m : m;
         const double n = GetParam(p)->GetNormalized();
-        SetAsKnob(p, n + qxDSP::lerp(-spread, spread, qxDSP::rand01()));
+        SetAsKnob(p, n + qxDSP::lerp(-spread, spread, qxDSP::rand01(mRandom)));
     }
     PrevData();
 }
@@ -290,11 +290,11 @@ BleepforgeGenerator GeneratorOf(const std::string& kind)
 namespace
 {
 
-// One draw of a recipe from the random sequence: a choice, a whole number,
-// or a value on a linear or log scale.
-double drawn(const RecipeDraw& draw)
+// One draw of a recipe from the instrument's random source: a choice, a whole
+// number, or a value on a linear or log scale.
+double drawn(const RecipeDraw& draw, RandomSource& random)
 {
-    const double u = std::min(qxDSP::rand01(), 1.0);
+    const double u = std::min(qxDSP::rand01(random), 1.0);
     if (draw.kind == RecipeDraw::kChoice)
     {
         const size_t n = draw.choices.size();
@@ -319,7 +319,7 @@ void ApplyRecipe(Bleepforge& plug, const Recipe& recipe)
         plug.UnserializeState(&state, 0);
     }
     for (const RecipeDraw& draw : recipe.draws)
-        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw));
+        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw, plug.Random()));
     if (recipe.mutate)
     {
         plug.SetParameterFromHost(kMutation, *recipe.mutate);

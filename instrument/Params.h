@@ -98,6 +98,8 @@ const char* ParamPlainName(EParams index);
 bool ParamHasKnob(EParams index);
 // The shape a parameter has once initialised.
 double ParamShape(EParams index);
+class RandomSource;
+
 // A random normalised value between the normalised positions of low and high;
-// draws exactly one random number.
-double getNormalizado(EParams parameter, double low, double high);
+// draws exactly one random number from the source.
+double getNormalizado(EParams parameter, double low, double high, RandomSource& random);
