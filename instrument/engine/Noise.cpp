@@ -43,9 +43,11 @@ void PinkNoise::clear()
 
 float PinkNoise::tick()
 {
+    int drawn[3];
+    mSource->draw(drawn, 3);
     for (int k = 0; k < 3; ++k)
     {
-        const float r = static_cast<float>(mSource->draw());
+        const float r = static_cast<float>(drawn[k]);
         mState[k] = kPinkPoles[k] * (mState[k] - r) + r;
     }
     const float sum =

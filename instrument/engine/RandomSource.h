@@ -21,14 +21,26 @@ public:
 
     int draw()
     {
-        const int front = mFront.load(std::memory_order_relaxed);
-        const int rear = mRear.load(std::memory_order_relaxed);
-        const uint32_t value = mWords[front].load(std::memory_order_relaxed) +
-                               mWords[rear].load(std::memory_order_relaxed);
-        mWords[front].store(value, std::memory_order_relaxed);
-        mFront.store(front + 1 < kDegree ? front + 1 : 0, std::memory_order_relaxed);
-        mRear.store(rear + 1 < kDegree ? rear + 1 : 0, std::memory_order_relaxed);
-        return static_cast<int>(value >> 1);
+        int value;
+        draw(&value, 1);
+        return value;
+    }
+    // The next count draws, in order, with the places read and written once.
+    void draw(int* values, int count)
+    {
+        int front = mFront.load(std::memory_order_relaxed);
+        int rear = mRear.load(std::memory_order_relaxed);
+        for (int i = 0; i < count; ++i)
+        {
+            const uint32_t value = mWords[front].load(std::memory_order_relaxed) +
+                                   mWords[rear].load(std::memory_order_relaxed);
+            mWords[front].store(value, std::memory_order_relaxed);
+            front = front + 1 < kDegree ? front + 1 : 0;
+            rear = rear + 1 < kDegree ? rear + 1 : 0;
+            values[i] = static_cast<int>(value >> 1);
+        }
+        mFront.store(front, std::memory_order_relaxed);
+        mRear.store(rear, std::memory_order_relaxed);
     }
 
     // The seed is taken as a signed 32-bit word, as the C library takes it; 0 is 1.

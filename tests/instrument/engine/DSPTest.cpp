@@ -95,6 +95,13 @@ TEST(Random, SameSequenceAsTheCLibraryForEverySeed)
         random.seed(seed);
         for (int i = 0; i < 2000; ++i)
             ASSERT_EQ(random.draw(), std::rand()) << "seed " << seed << " draw " << i;
+        for (int i = 0; i < 100; ++i) // several at once, as pink noise draws them
+        {
+            int three[3];
+            random.draw(three, 3);
+            for (int value : three)
+                ASSERT_EQ(value, std::rand()) << "seed " << seed << " three at once, " << i;
+        }
     }
 }
 
