@@ -206,7 +206,7 @@ TEST(InstrumentEditor, MetersAndSlotLabelFollowTheInstrument)
     host.plug.SeedRandom(3);
     host.plug.JumpParams();
     host.plug.JumpParams();
-    EXPECT_STREQ(label->GetTextString(), "1");
+    EXPECT_STREQ(label->GetTextString(), "2");
     host.plug.BtnPrev();
-    EXPECT_STREQ(label->GetTextString(), "0");
+    EXPECT_STREQ(label->GetTextString(), "1");
 }
