@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortableMath.h"
+
 #include <cmath>
 
 // Pitch, interpolation, clamp, decibel, shape and random helpers of the engine.
@@ -22,7 +24,7 @@ inline double compress(double x, double exponent)
 {
     if (exponent == 1.0)
         return x;
-    return x > 0.0 ? std::pow(x, exponent) : -std::pow(-x, exponent);
+    return x > 0.0 ? bf_pow(x, exponent) : -bf_pow(-x, exponent);
 }
 // Truncated toward zero and held to the int range; NaN gives 0.
 int heldToInt(double x);

@@ -1,0 +1,18 @@
+#pragma once
+
+// The maths routines every sound is made with. They are compiled from one
+// portable source into every build, native and WebAssembly, so that a sound's
+// samples, and the values its parameters' shapes give, are the same bits on
+// any C library and processor: the C libraries' own sin, pow, ... differ from
+// one another in the last bit now and then. Whatever makes samples or values
+// calls these, never std::sin, std::pow, ...
+extern "C" {
+double bf_sin(double) noexcept;
+double bf_cos(double) noexcept;
+double bf_tan(double) noexcept;
+double bf_exp(double) noexcept;
+double bf_log(double) noexcept;
+double bf_log10(double) noexcept;
+double bf_pow(double, double) noexcept;
+double bf_hypot(double, double) noexcept;
+}
