@@ -1,19 +1,13 @@
 #include "LV2Plugin.h"
 
-#include "CFCompat.h"
-#include "Layout.h"
-
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cmath>
 #include <cstring>
-#include <mutex>
-#include <set>
-#include <string>
 
 const void* FindLV2Feature(const LV2_Feature* const* features, const char* uri)
 {
@@ -38,32 +32,9 @@ const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map,
     return nullptr;
 }
 
-// The images lie in the bundle; the instance builds its editor, headless here.
-// A missing or damaged one refuses the instance instead of stopping the host
-// at the editor's assertion; an installed bundle never borrows another's.
-// Instances may be made on several threads at once.
-bool OpenEditorImages(const char* bundlePath)
-{
-    static std::mutex mutex;
-    static std::set<std::string> searched;
-    std::lock_guard<std::mutex> lock(mutex);
-    SearchOwnBundleOnly();
-    std::string resources = bundlePath ? bundlePath : ".";
-    if (resources.size() > 1 && resources.back() == '/')
-        resources.pop_back(); // hosts give the bundle's path with its slash
-    resources += "/Resources";
-    if (searched.insert(resources).second)
-        CFCompatAddBundleSearchPath(resources.c_str());
-    const std::string unusable = LoadEditorImages();
-    if (!unusable.empty())
-        std::fprintf(stderr, "Bleepforge: %s\n", unusable.c_str());
-    return unusable.empty();
-}
-
 const int kUnboundedPiece = 4096;
 
-BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
-                                     const LV2_Feature* const* features)
+BleepforgeLV2* BleepforgeLV2::Create(double rate, const LV2_Feature* const* features)
 {
     auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map || !(rate >= 1000.0 && rate <= 768000.0))
@@ -74,7 +45,7 @@ BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
     const int maxBlock = bound ? *static_cast<const int32_t*>(bound) : kUnboundedPiece;
     if (maxBlock <= 0 || maxBlock > (1 << 20))
         return nullptr;
-    return OpenEditorImages(bundlePath) ? new BleepforgeLV2(rate, maxBlock, map) : nullptr;
+    return new BleepforgeLV2(rate, maxBlock, map);
 }
 
 BleepforgeLV2::BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map)

@@ -37,11 +37,12 @@ struct CliRun
 class CliTest : public CommandTest
 {
 protected:
-    // bleepforge with the arguments: its status, standard output and error.
-    CliRun run(const std::string& args)
+    // bleepforge (or a copy of it) with the arguments: its status, standard
+    // output and error.
+    CliRun run(const std::string& args, const std::string& program = BLEEPFORGE_CLI)
     {
         const std::string err = path("stderr.txt");
-        const std::string command = std::string(BLEEPFORGE_CLI) + " " + args + " 2>'" + err + "'";
+        const std::string command = "'" + program + "' " + args + " 2>'" + err + "'";
         CliRun result;
         FILE* pipe = popen(command.c_str(), "r");
         std::array<char, 4096> buffer;
@@ -685,7 +686,7 @@ TEST_F(CliTest, ZeroLengthNotesEndAndRestrikesSoundInAnyOrder)
     EXPECT_EQ(renders[0], renders[1]);
 }
 
-TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndChecksItsImages)
+TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndAloneChecksItsImages)
 {
     CliRun r = run("snapshot -o '" + path("one.png") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -706,12 +707,51 @@ TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndChecksItsImages)
     EXPECT_EQ(run("snapshot --scale 3 -o '" + path("x.png") + "'").status, 2);
     mkdir(path("empty").c_str(), 0755);
     setenv("BLEEPFORGE_RESOURCES", path("empty").c_str(), 1);
-    r = run("render --note 60 -o '" + path("x.wav") + "'");
+    const CliRun rendered = run("render --note 60 -o '" + path("x.wav") + "'");
+    r = run("snapshot -o '" + path("x.png") + "'");
     unsetenv("BLEEPFORGE_RESOURCES");
+    EXPECT_EQ(rendered.status, 0) << rendered.err;
+    EXPECT_TRUE(exists("x.wav"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("bleepforge: cannot find the editor image"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(path("empty")), std::string::npos) << r.err;
-    EXPECT_FALSE(exists("x.wav"));
+    EXPECT_FALSE(exists("x.png"));
+}
+
+// A program copied alone, with no bundle anywhere it could find one, still
+// makes and renders every sound as the installed one does: only drawing the
+// editor needs its images.
+TEST_F(CliTest, CopiedAloneItGeneratesAndRendersWithoutTheEditorsImages)
+{
+    const std::string alone = path("alone");
+    ASSERT_EQ(mkdir(alone.c_str(), 0755), 0);
+    ASSERT_EQ(shellOutput("cp '" + std::string(BLEEPFORGE_CLI) + "' '" + alone + "/' && echo ok"), "ok\n");
+    const std::string copy = alone + "/bleepforge";
+    mkdir(path("empty").c_str(), 0755);
+    for (const char* resources : {"", "empty"})
+    {
+        if (*resources)
+            setenv("BLEEPFORGE_RESOURCES", path(resources).c_str(), 1); // no image is there
+        for (const std::string& command :
+             {std::string("generate slash --seed 9 --state-out '") + path("%s.state") + "' -o '" + path("%s.wav") + "'",
+              std::string("render --seed 4 --set \"Pink Level=0\" --note 50 -o '") + path("%s-r.wav") + "'"})
+        {
+            const auto named = [&](const std::string& who)
+            {
+                std::string text = command;
+                for (size_t at; (at = text.find("%s")) != std::string::npos;)
+                    text.replace(at, 2, who);
+                return text;
+            };
+            const CliRun byCopy = run(named("copy"), copy);
+            ASSERT_EQ(byCopy.status, 0) << byCopy.err;
+            ASSERT_EQ(run(named("built")).status, 0);
+        }
+        unsetenv("BLEEPFORGE_RESOURCES");
+        EXPECT_EQ(slurp(path("copy.wav")), slurp(path("built.wav"))) << resources;
+        EXPECT_EQ(slurp(path("copy.state")), slurp(path("built.state")));
+        EXPECT_EQ(slurp(path("copy-r.wav")), slurp(path("built-r.wav")));
+    }
 }
 
 TEST_F(CliTest, GenerateIsReproduciblePerSeedAndBatchesRefuseToOverwrite)
@@ -863,7 +903,7 @@ TEST_F(CliTest, ShareRefusesStatesThatNothingAcceptsAndCodesMayCarryBlanks)
     EXPECT_NE(refused.err.find("parameter 7"), std::string::npos) << refused.err;
 }
 
-TEST_F(CliTest, DamagedEditorImagesAreRefusedNamingTheFile)
+TEST_F(CliTest, DamagedEditorImagesAreRefusedByTheSnapshotNamingTheFile)
 {
     const std::string resources = path("res");
     ASSERT_EQ(shellOutput("cp -r '" + std::string(BLEEPFORGE_BUNDLE) + "/Contents/Resources' '" +
@@ -883,15 +923,14 @@ TEST_F(CliTest, DamagedEditorImagesAreRefusedNamingTheFile)
     for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string(5000, 'x'), huge})
     {
         std::ofstream(background, std::ios::binary) << damaged;
+        const CliRun r = run("snapshot -o '" + path("s.png") + "'");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(background), std::string::npos) << r.err;
         for (const std::string& command : {std::string("params"), "render --note 60 -o '" + path("r.wav") + "'"})
-        {
-            const CliRun r = run(command);
-            EXPECT_EQ(r.status, 1) << command;
-            EXPECT_NE(r.err.find(background), std::string::npos) << r.err;
-        }
+            EXPECT_EQ(run(command).status, 0) << command; // they never look at the images
     }
     unsetenv("BLEEPFORGE_RESOURCES");
-    EXPECT_FALSE(exists("r.wav"));
+    EXPECT_FALSE(exists("s.png"));
 }
 
 // Ctrl-C at any moment of a batch: every WAV that stays has its state, has its
