@@ -1,4 +1,5 @@
 #include "Bleepforge.h"
+#include "PortableMath.h"
 #include "RenderJob.h"
 #include "StateVariableFilter.h"
 #include "besselfilter.h"
@@ -203,7 +204,7 @@ struct HandDefaultPatch
 {
     HandDefaultPatch(const DefaultFactors& f, double increment, const double* coefficients)
         : inc(increment), level(f.level), depth(f.depth), amp(f.amp), gain(f.gain), one(f.one),
-          zero(f.zero), d(1.0 / f.q), g(std::tan(f.lowPassCutoff * 3.141592653589793 / kVoiceRate)),
+          zero(f.zero), d(1.0 / f.q), g(bf_tan(f.lowPassCutoff * 3.141592653589793 / kVoiceRate)),
           h(1.0 / (d * g + 1.0 + g * g)), c(coefficients)
     {
     }
@@ -286,7 +287,7 @@ bool handPatchAgrees(benchmark::State& state, const DefaultFactors& f, const dou
         const double y = hand.step();
         if (!agrees(state, "the default patch", k, y, engine.step(c)))
             return false;
-        const double out = y > 0.0 ? std::pow(y, f.exponent) : -std::pow(-y, f.exponent);
+        const double out = y > 0.0 ? bf_pow(y, f.exponent) : -bf_pow(-y, f.exponent);
         if (k % 16 == 0 && !agrees(state, "the compression", k, out, qxDSP::compress(y, f.exponent)))
             return false;
     }
@@ -311,7 +312,7 @@ void defaultArithmeticAlone(benchmark::State& state)
             double out = hand.step();
             for (int k = 1; k < 16; ++k)
                 hand.step();
-            out = out > 0.0 ? std::pow(out, exponent) : -std::pow(-out, exponent);
+            out = out > 0.0 ? bf_pow(out, exponent) : -bf_pow(-out, exponent);
             benchmark::DoNotOptimize(out);
         }
     }

@@ -1,5 +1,7 @@
 #include "IParam.h"
 
+#include "PortableMath.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,17 +26,17 @@ int TruncateToInt(double value)
 
 double FromNormalizedParam(double normalized, double min, double max, double shape)
 {
-    return min + std::pow(normalized, shape) * (max - min);
+    return min + bf_pow(normalized, shape) * (max - min);
 }
 
 double ToNormalizedParam(double value, double min, double max, double shape)
 {
-    return std::pow((value - min) / (max - min), 1.0 / shape);
+    return bf_pow((value - min) / (max - min), 1.0 / shape);
 }
 
 double DBToAmp(double dB)
 {
-    return std::exp(dB * 0.1151292546497);
+    return bf_exp(dB * 0.1151292546497);
 }
 
 void IParam::InitBool(const char* name, bool defaultVal, const char* label, const char* group)

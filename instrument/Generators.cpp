@@ -3,6 +3,7 @@
 // sound slot.
 #include "Bleepforge.h"
 
+#include "PortableMath.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -303,7 +304,7 @@ double drawn(const RecipeDraw& draw, RandomSource& random)
     if (draw.whole)
         return std::min(draw.lo + std::floor(u * (draw.hi - draw.lo + 1.0)), draw.hi);
     if (draw.logarithmic)
-        return draw.lo * std::pow(draw.hi / draw.lo, u);
+        return draw.lo * bf_pow(draw.hi / draw.lo, u);
     return draw.lo + u * (draw.hi - draw.lo);
 }
 

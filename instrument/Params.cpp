@@ -1,6 +1,7 @@
 #include "Params.h"
 
 #include "IParam.h"
+#include "PortableMath.h"
 #include "qxDSP.h"
 
 #include <cmath>
@@ -173,7 +174,7 @@ double getNormalizado(EParams parameter, double low, double high, RandomSource& 
     const ParamProperties& row = paramProperties[parameter];
     const double exponent = 1.0 / ParamShape(parameter);
     const double range = row.maximum - row.minimum;
-    const double a = std::pow((low - row.minimum) / range, exponent);
-    const double b = std::pow((high - row.minimum) / range, exponent);
+    const double a = bf_pow((low - row.minimum) / range, exponent);
+    const double b = bf_pow((high - row.minimum) / range, exponent);
     return qxDSP::lerp(a, b, qxDSP::rand01(random));
 }

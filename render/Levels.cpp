@@ -1,5 +1,7 @@
 #include "Levels.h"
 
+#include "PortableMath.h"
+
 #include <ebur128.h>
 
 #include <algorithm>
@@ -45,7 +47,7 @@ std::string ClippingWarning(const std::string& file, long clipped)
 
 double PeakGain(double peak, double dbfs)
 {
-    return peak > 0.0 ? std::pow(10.0, dbfs / 20.0) / peak : 1.0;
+    return peak > 0.0 ? bf_pow(10.0, dbfs / 20.0) / peak : 1.0;
 }
 
 void ApplyGain(RenderResult& audio, double gain)
@@ -57,7 +59,7 @@ void ApplyGain(RenderResult& audio, double gain)
 
 double GainInDecibels(double gain)
 {
-    return 20.0 * std::log10(gain);
+    return 20.0 * bf_log10(gain);
 }
 
 namespace
@@ -71,7 +73,7 @@ const double kLoudnessTolerance = 0.01; // LU
 
 double decibelsToGain(double db)
 {
-    return std::pow(10.0, db / 20.0);
+    return bf_pow(10.0, db / 20.0);
 }
 
 std::string decibels(const char* format, double db)

@@ -1,5 +1,7 @@
 #include "EG.h"
 
+#include "PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -46,7 +48,7 @@ void EG::calcultateMultiplier(double startLevel, double endLevel, uint64_t lengt
         return;
     }
     mMultiplier =
-        1.0 + (std::log(endLevel) - std::log(startLevel)) / static_cast<double>(lengthInSamples);
+        1.0 + (bf_log(endLevel) - bf_log(startLevel)) / static_cast<double>(lengthInSamples);
 }
 
 void EG::enterStage(EGStages stage)

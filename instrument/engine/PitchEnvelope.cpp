@@ -1,5 +1,6 @@
 #include "PitchEnvelope.h"
 
+#include "PortableMath.h"
 #include "qxDSP.h"
 
 #include <cmath>
@@ -37,7 +38,7 @@ double PitchEnvelope::curve(double progress, CurveMemo* memo) const
         return progress;
     if (memo && memo->progress == progress && memo->slope == mSlope)
         return memo->value;
-    const double value = std::pow(progress, mSlope);
+    const double value = bf_pow(progress, mSlope);
     if (memo)
         *memo = {progress, mSlope, value};
     return value;

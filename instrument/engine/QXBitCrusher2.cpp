@@ -1,5 +1,7 @@
 #include "QXBitCrusher2.h"
 
+#include "PortableMath.h"
+
 #include <cmath>
 
 namespace
@@ -14,7 +16,7 @@ const double kMaximumHold = 4.0e18;
 void QXBitCrusher2::SetupBD(double bitDepth)
 {
     mBitDepth = bitDepth;
-    mLevels = std::pow(2.0, mBitDepth);
+    mLevels = bf_pow(2.0, mBitDepth);
 }
 
 void QXBitCrusher2::UpdateHold()

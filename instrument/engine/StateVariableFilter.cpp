@@ -1,5 +1,6 @@
 #include "StateVariableFilter.h"
 
+#include "PortableMath.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -67,7 +68,7 @@ void StateVariableFilter::reset()
 
 void StateVariableFilter::calcCoeffs()
 {
-    mG = std::tan(mCutoff * kPi / mSampleRate);
+    mG = bf_tan(mCutoff * kPi / mSampleRate);
     if (mMode >= 0 && mMode < kNumMixes)
     {
         const Mix& mix = kMixes[mMode];

@@ -1,6 +1,7 @@
 #include "besselfilter.h"
 
 #include "KIT_Assert.h"
+#include "PortableMath.h"
 #include "denormal.h"
 
 #include <cmath>
@@ -46,8 +47,8 @@ const KIT_BesselFilterCoeffs::complex KIT_BesselFilterCoeffs::mPoles[kNumPoles] 
 
 KIT_BesselFilterCoeffs::complex KIT_BesselFilterCoeffs::exp(const complex& c) const
 {
-    const double magnitude = std::exp(c.re);
-    return {magnitude * std::cos(c.im), magnitude * std::sin(c.im)};
+    const double magnitude = bf_exp(c.re);
+    return {magnitude * bf_cos(c.im), magnitude * bf_sin(c.im)};
 }
 
 KIT_BesselFilterCoeffs::complex KIT_BesselFilterCoeffs::multiply(double scale,
@@ -116,7 +117,7 @@ void KIT_BesselFilterCoeffs::Calc(double alpha)
     for (int j = kOrder - 1; j >= 0; --j)
         sum = add(sum, coeffs[j]);
     const complex inverseSum = inverse(sum);
-    mCoeffs[0] = 1.0 / std::hypot(inverseSum.re, inverseSum.im);
+    mCoeffs[0] = 1.0 / bf_hypot(inverseSum.re, inverseSum.im);
     for (int i = 1; i < kNumCoeffs; ++i)
         mCoeffs[i] = -coeffs[kOrder - i].re / coeffs[kOrder].re;
 }

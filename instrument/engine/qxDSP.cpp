@@ -1,5 +1,7 @@
 #include "qxDSP.h"
 
+#include "PortableMath.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -72,12 +74,12 @@ double clamp(double x, double lo, double hi)
 
 double lin2dB(double x)
 {
-    return std::log(x) * 8.656170245333781;
+    return bf_log(x) * 8.656170245333781;
 }
 
 double CalcShapeValue(double a, double b, double c)
 {
-    return std::log((a - c) / (a - b)) / std::log(2.0);
+    return bf_log((a - c) / (a - b)) / bf_log(2.0);
 }
 
 double rand01(RandomSource& source)

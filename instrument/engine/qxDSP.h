@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortableMath.h"
 #include "RandomSource.h"
 
 #include <cmath>
@@ -25,7 +26,7 @@ inline double compress(double x, double exponent)
 {
     if (exponent == 1.0)
         return x;
-    return x > 0.0 ? std::pow(x, exponent) : -std::pow(-x, exponent);
+    return x > 0.0 ? bf_pow(x, exponent) : -bf_pow(-x, exponent);
 }
 // Truncated toward zero and held to the int range; NaN gives 0.
 int heldToInt(double x);

@@ -1,5 +1,7 @@
 #include "qxOsc.h"
 
+#include "PortableMath.h"
+
 #include <cmath>
 
 std::atomic<int> qxOscSettings::sampleRate{44100};
@@ -73,7 +75,7 @@ __attribute__((cold, noinline)) void qxOsc::wrapWholeCycles()
 
 double qxOsc::sinewave(double frequency)
 {
-    output = std::sin(kTwoPi * phase);
+    output = bf_sin(kTwoPi * phase);
     step(frequency);
     return output;
 }
@@ -88,7 +90,7 @@ static double limitedTan(double phase)
         return 1.0;
     if (phase >= 0.5001 && phase <= 0.7499)
         return -1.0;
-    return limit(std::tan(kPi * phase), -1.0, 1.0);
+    return limit(bf_tan(kPi * phase), -1.0, 1.0);
 }
 
 double qxOsc::tan(double frequency)

@@ -182,6 +182,3 @@ export function largestOf(results) {
                                            differing: worst.differing + r.differing }),
                           { largest: 0, differing: 0 });
 }
-
-// One step of single precision at full scale: the most a sample has moved.
-export const oneFloatStep = 2 ** -24;

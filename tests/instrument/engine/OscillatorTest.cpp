@@ -1,4 +1,5 @@
 #include "Oscilator.h"
+#include "PortableMath.h"
 #include "qxDSP.h"
 #include "qxOsc.h"
 
@@ -50,8 +51,8 @@ TEST_F(OscillatorTest, SineOutputPrecedesTheAdvance)
 {
     const auto out = render(Oscilator::kOscSin, kSixtyFourthHz, 3);
     EXPECT_EQ(out[0], 0.0);
-    EXPECT_EQ(out[1], std::sin(6.283185307179586 / 64.0));
-    EXPECT_EQ(out[2], std::sin(6.283185307179586 * 2.0 / 64.0));
+    EXPECT_EQ(out[1], bf_sin(6.283185307179586 / 64.0));
+    EXPECT_EQ(out[2], bf_sin(6.283185307179586 * 2.0 / 64.0));
 
     osc.setPhase(0.25);
     EXPECT_EQ(osc.nextSample(kSixtyFourthHz, 0.5), 1.0);
@@ -237,7 +238,7 @@ TEST_F(OscillatorTest, TanIsTheLimitedTangentAtEveryPhase)
         for (double p : {phase, std::nextafter(phase, 0.0), std::nextafter(phase, 2.0)})
         {
             osc.phaseReset(p);
-            const double t = std::tan(3.141592653589793 * p);
+            const double t = bf_tan(3.141592653589793 * p);
             const double expected = t > 1.0 ? 1.0 : (t < -1.0 ? -1.0 : t);
             ASSERT_EQ(osc.tan(0.0), expected) << p;
         }

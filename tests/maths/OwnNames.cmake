@@ -1,0 +1,48 @@
+# Run by ctest: the maths library defines only names of our own and takes
+# nothing from the C library, so no link holds two definitions of sin; and the
+# libraries that make sounds and values call none of the C library's maths
+# routines, so a std::pow that slips into the engine fails here.
+# -DNM=... -DMATHS=library -DSOUND=library;library;...
+cmake_minimum_required(VERSION 3.25)
+
+function(symbols out library option)
+    execute_process(COMMAND ${NM} -g ${option} ${library} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${NM} could not read ${library}")
+    endif()
+    string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+    set(names "")
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^[0-9a-fA-F ]* [A-Za-z] ([^ ]+)$")
+            list(APPEND names ${CMAKE_MATCH_1})
+        endif()
+    endforeach()
+    set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+symbols(defined ${MATHS} --defined-only)
+symbols(needed ${MATHS} --undefined-only)
+list(LENGTH defined count)
+if(count LESS 8)
+    message(FATAL_ERROR "${MATHS} defines ${count} names")
+endif()
+foreach(name IN LISTS defined)
+    if(NOT name MATCHES "^bf_")
+        message(SEND_ERROR "${MATHS} defines ${name}, a name not of our own")
+    endif()
+endforeach()
+foreach(name IN LISTS needed)
+    if(NOT name IN_LIST defined)
+        message(SEND_ERROR "${MATHS} takes ${name} from elsewhere")
+    endif()
+endforeach()
+
+set(routines "(sin|cos|tan|asin|acos|atan|atan2|sinh|cosh|tanh|exp|exp2|expm1|exp10|log|log2|log10|log1p|pow|hypot|cbrt|sincos)")
+foreach(library IN LISTS SOUND)
+    symbols(called ${library} --undefined-only)
+    foreach(name IN LISTS called)
+        if(name MATCHES "^_*${routines}[fl]?(_finite)?(@.*)?$")
+            message(SEND_ERROR "${library} calls the C library's ${name}")
+        endif()
+    endforeach()
+endforeach()
