@@ -68,6 +68,8 @@ std::vector<double> StateValues(const ByteChunk& state);
 // The note generate plays: 60 at full velocity from the start, held through
 // the sound's attack, hold and decay (in seconds), then released.
 NoteSpec GeneratedNote(double attack, double hold, double decay);
+// The note a sound plays when none is given, from its state.
+NoteSpec DefaultNote(const ByteChunk& state);
 
 // Within one frame: the offs of notes that began earlier, then the ons, then
 // the offs of notes that begin on that frame, so a note of zero length still
@@ -106,8 +108,31 @@ FrameSink CollectFrames(RenderResult* result);
 
 // Plays the request's notes block by block and ends the sound where it ends
 // (or at the requested length), whatever the block size. The frames go to the
-// sink as they render, so memory does not grow with the length; returns how
-// many there were.
+// sink as they render, so memory does not grow with the length. A loop that
+// is stepped, so that several sounds can render side by side.
+class RenderLoop
+{
+public:
+    RenderLoop(const RenderRequest& request, const RenderTarget& target);
+    // Renders the next block and passes on the frames settled by it; false
+    // once the sound has ended and every frame has been passed on.
+    bool Step(const FrameSink& sink);
+    // The frames passed on so far.
+    long Delivered() const { return mDelivered; }
+
+private:
+    RenderTarget mTarget;
+    std::vector<NoteEvent> mEvents;
+    size_t mNextEvent = 0;
+    long mLastEventFrame, mMaxFrames, mTailFrames, mTotalFrames;
+    int mBlock;
+    long mRendered = 0, mHeld = 0, mDelivered = 0;
+    bool mEnded = false;
+    // An automatic end is found at most one block back, so each block is
+    // passed on once the next one has rendered; memory stays two blocks.
+    std::vector<double> mLeft, mRight, mHeldLeft, mHeldRight;
+};
+// The whole loop; returns how many frames there were.
 long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, const FrameSink& sink);
 // The same, collected into a result.
 RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target);
@@ -121,6 +146,9 @@ std::string Trim(const std::string& text);
 std::string TrimSpace(const std::string& text);
 // A whole finite number, surrounding blanks allowed.
 bool ParseNumber(const std::string& text, double* value);
+// The shortest text that reads back as the same number: exact where it is
+// read again, and in messages what the user wrote (0.1, not 0.10000000000000001).
+std::string ShortestNumberText(double value);
 
 const int kMinRate = 1000;
 const int kMaxRate = 384000;
