@@ -5,8 +5,12 @@
 // one. What every surface shares about it: the model, its checks (problems
 // as codes and texts), note names, the parts it plays, and its one-line code.
 //
-//   text (LayeredText.h) -> model -> code (EncodeLayered / DecodeLayered)
-//   model -> parts (PartsOf) -> frames (LayeredRender.h)
+//   text -> draft (ParseLayeredText, LayeredText.h) -> model (MakeLayered,
+//           LayeredSources.h: its kinds and recipes made in an instrument)
+//   model <-> code (EncodeLayered / DecodeLayered), model -> text (LayeredText)
+//   model -> problems (CheckLayered: codes and texts)
+//   model -> plays (PartsOf) -> frames, block by block (LayeredRender.h)
+//   any input a user gives -> model (ReadLayered, LayeredSources.h)
 #include "Containers.h"
 #include "Requests.h"
 
