@@ -356,10 +356,11 @@ OSStatus IPluginAU::SetParamProc(void* storage, AudioUnitParameterID paramID,
     auto* plug = static_cast<IPluginAU*>(storage);
     if (scope != kAudioUnitScope_Global)
         return kAudioUnitErr_InvalidProperty;
-    if (!plug)
+    const IParam* param = plug ? plug->GetParam(static_cast<int>(paramID)) : nullptr;
+    if (!param)
         return kAudioUnitErr_InvalidParameter;
-    return plug->SetParameterFromHost(static_cast<int>(paramID), value) ? noErr
-                                                                        : kAudioUnitErr_InvalidParameter;
+    plug->SetParameterFromHost(static_cast<int>(paramID), param->AsShownByHost(value));
+    return noErr;
 }
 
 void IPluginAU::RemovePropertyListeners(AudioUnitPropertyID propID,

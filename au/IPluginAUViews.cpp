@@ -1,8 +1,8 @@
 // The Carbon view component of the adapter: opens the plug-in's editor in a
-// host window through the graphics context.
+// host window through the graphics context the plug-in attached, if any.
 #include "IPluginAU.h"
 
-#include "IGraphics.h"
+#include "IGraphicsContext.h"
 
 namespace
 {
@@ -14,9 +14,9 @@ struct CarbonViewRecord
     IPluginAU* plug;
 };
 
-IGraphics* editorOf(IPluginAU* plug)
+IGraphicsContext* editorOf(IPluginAU* plug)
 {
-    return plug ? dynamic_cast<IGraphics*>(plug->GetGUI()) : nullptr;
+    return plug ? plug->GetGUI() : nullptr;
 }
 
 } // namespace
@@ -39,7 +39,7 @@ OSStatus IPluginAU::IPluginAUCarbonViewEntry(ComponentParameters* params, void* 
         return noErr;
     }
     case kComponentCloseSelect:
-        if (IGraphics* editor = record ? editorOf(record->plug) : nullptr)
+        if (IGraphicsContext* editor = record ? editorOf(record->plug) : nullptr)
             editor->CloseWindow();
         delete record;
         return noErr;
@@ -50,7 +50,7 @@ OSStatus IPluginAU::IPluginAUCarbonViewEntry(ComponentParameters* params, void* 
             return badComponentSelector;
         record->plug = static_cast<IPluginAU*>(
             GetComponentInstanceStorage(reinterpret_cast<AudioUnit>(arg(0))));
-        IGraphics* editor = editorOf(record->plug);
+        IGraphicsContext* editor = editorOf(record->plug);
         if (!editor)
             return badComponentSelector;
         void* control = editor->OpenWindow(reinterpret_cast<void*>(arg(1)),

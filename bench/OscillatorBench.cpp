@@ -12,7 +12,8 @@ const int kVoiceRate = 44100 * 16;
 void renderWaveform(benchmark::State& state, Oscilator::OscType type)
 {
     qxOscSettings::setup(kVoiceRate, 2, 1024);
-    Oscilator osc;
+    RandomSource random;
+    Oscilator osc(random);
     osc.setSampleRate(kVoiceRate);
     osc.mType = type;
     double frequency = 440.0;
@@ -26,7 +27,8 @@ void renderWaveform(benchmark::State& state, Oscilator::OscType type)
 
 void whiteNoise(benchmark::State& state)
 {
-    Oscilator osc;
+    RandomSource random;
+    Oscilator osc(random);
     for (auto _ : state)
         benchmark::DoNotOptimize(osc.noise());
     state.SetItemsProcessed(state.iterations());
@@ -34,7 +36,8 @@ void whiteNoise(benchmark::State& state)
 
 void pinkNoise(benchmark::State& state)
 {
-    Oscilator osc;
+    RandomSource random;
+    Oscilator osc(random);
     for (auto _ : state)
         benchmark::DoNotOptimize(osc.pinknoise());
     state.SetItemsProcessed(state.iterations());

@@ -34,7 +34,8 @@ void voiceManager(benchmark::State& state)
     const int voices = static_cast<int>(state.range(0));
     const bool heavy = state.range(1) != 0;
     qxOscSettings::setup(kVoiceRate, 2, 512);
-    VoiceManager vm;
+    RandomSource random;
+    VoiceManager vm(random);
     vm.setSampleRate(kVoiceRate);
     vm.Apply(&Voice::SetEnvSustain, 1.0);
     if (heavy)

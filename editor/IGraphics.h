@@ -195,11 +195,11 @@ public:
     virtual bool PromptForColor(IColor* color, const char* prompt) = 0;
     virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr,
                          const char* confirmMsg = nullptr, const char* errMsg = nullptr) = 0;
-    virtual void* OpenWindow(void* parent) = 0;
-    virtual void* OpenWindow(void*, void*, short, short) { return nullptr; }
+    void* OpenWindow(void* parent) override = 0;
+    void* OpenWindow(void*, void*, short, short) override { return nullptr; }
     virtual void AttachSubWindow(void*) {}
     virtual void RemoveSubWindow() {}
-    virtual void CloseWindow() = 0;
+    void CloseWindow() override = 0;
     virtual void* GetWindow() = 0;
     virtual bool GetTextFromClipboard(KIT_String* text) = 0;
     virtual void HideMouseCursor() {}

@@ -15,10 +15,10 @@ const int kTopKeyFrame = 6;
 } // namespace
 
 IKeyboardControl::IKeyboardControl(IPluginBase* plug, int x, int y, int minNote, int nOctaves,
-                                   IBitmap* white, IBitmap* black, const int* keyCoords)
+                                   IBitmap* white, IBitmap* black, const int* keyCoords, OnScreenKey* key)
     : IControl(plug, IRECT(x, y, white)), mWhite(*white), mBlack(*black),
       mOctaveWidth(7 * white->W), mNOctaves(nOctaves), mMinNote(minNote), mNKeys(12 * nOctaves),
-      mBlackHeight(black->N > 0 ? black->H / black->N : black->H)
+      mBlackHeight(black->N > 0 ? black->H / black->N : black->H), mKey(key)
 {
     for (int i = 0; i < 12; ++i)
         mKeyCoords[i] = keyCoords[i];
@@ -27,11 +27,18 @@ IKeyboardControl::IKeyboardControl(IPluginBase* plug, int x, int y, int minNote,
     SetMouseDblAsSingleClick(true);
 }
 
-void IKeyboardControl::GetKeyAndVelocity(int* key, int* velocity) const
+int IKeyboardControl::GetKey() const
 {
-    const int64_t pair = mKeyAndVelocity.load(std::memory_order_acquire);
-    *key = unpackKey(pair);
-    *velocity = unpackVelocity(pair);
+    int key, velocity;
+    mKey->Get(&key, &velocity);
+    return key;
+}
+
+int IKeyboardControl::GetVelocity() const
+{
+    int key, velocity;
+    mKey->Get(&key, &velocity);
+    return velocity;
 }
 
 int IKeyboardControl::GetMouseKey(int x, int y)
@@ -67,7 +74,7 @@ bool IKeyboardControl::IsSounding(int key) const
 void IKeyboardControl::SetCurrentKey(int key)
 {
     const int velocity = static_cast<int>(std::floor(126.0 * mVelocityFraction + 0.5)) + 1;
-    mKeyAndVelocity.store(pack(key, velocity), std::memory_order_release);
+    mKey->Set(key, velocity);
     SetDirty(true);
 }
 

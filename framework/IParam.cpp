@@ -117,6 +117,13 @@ void IParam::SetAsPlayed(double value)
         mValue = played;
 }
 
+double IParam::AsShownByHost(double value) const
+{
+    if (mType == kTypeDouble || mType == kTypeNone || !std::isfinite(value))
+        return value;
+    return std::floor(value + 0.5);
+}
+
 void IParam::SetNormalized(double normalized)
 {
     if (!std::isfinite(normalized))

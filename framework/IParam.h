@@ -59,6 +59,12 @@ public:
     // the whole value it plays as (Int truncates, Bool is at least 0.5), so a
     // stored state and what is heard agree. Allocation- and lock-free.
     void SetAsPlayed(double value);
+    // A host's value as the host shows it: a whole-number kind's nearest
+    // whole number, a half up (as normalised values round), so automation a
+    // hair off a whole number plays that number; other kinds as given. For
+    // the doors a host's single-precision value comes through, before
+    // SetAsPlayed; stored states keep SetAsPlayed's rule.
+    double AsShownByHost(double value) const;
     void SetNormalized(double normalized);
     double GetNormalized() const { return GetNormalized(mValue); }
     double GetNormalized(double value) const;

@@ -42,6 +42,10 @@ IPluginBase::IPluginBase(int nParams, const char* channelIOStr, int nPresets,
     Trace("IPluginBase", __LINE__, "%s:%s", effectName, CurrentTime());
     for (int i = 0; i < nParams; ++i)
         mParams.Add(new IParam);
+    // A control holds 0 until it is first shown a value.
+    mShown.reset(new std::atomic<double>[static_cast<size_t>(std::max(nParams, 0))]);
+    for (int i = 0; i < nParams; ++i)
+        mShown[i].store(0.0, std::memory_order_relaxed);
     for (int i = 0; i < nPresets; ++i)
         mPresets.Add(new IPreset);
     CopyCut(mEffectName, effectName, kNameSize);
@@ -154,15 +158,63 @@ bool IPluginBase::CompareState(const unsigned char* state, int startPos)
     return isEqual;
 }
 
+// The control that pushes a value holds it.
 void IPluginBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
 {
     IParam* param = GetParam(paramIdx);
     if (!param)
         return;
     KIT_MutexLock lock(mMutex);
+    mShown[paramIdx].store(normalizedValue, std::memory_order_relaxed);
     param->SetNormalized(normalizedValue);
     InformHostOfParamChange(paramIdx, normalizedValue);
     OnParamChange(paramIdx);
+}
+
+namespace
+{
+
+// As a control holds its value: NaN passes through, as it does there.
+double heldToUnit(double value)
+{
+    if (0.0 > value)
+        return 0.0;
+    if (value > 1.0)
+        return 1.0;
+    return value;
+}
+
+} // namespace
+
+// The control is shown the value before it goes on, so that whatever the
+// host answers meanwhile (an echo through SetParameterFromHost) is what the
+// control is left holding, as when a user moves it.
+bool IPluginBase::SetParameterAsUserInput(int paramIdx, double normalizedValue)
+{
+    if (!GetParam(paramIdx))
+        return false;
+    KIT_MutexLock lock(mMutex);
+    if (normalizedValue == GetShownValue(paramIdx))
+        return false;
+    const double held = heldToUnit(normalizedValue);
+    ShowParam(paramIdx, held, true);
+    SetParameterFromGUI(paramIdx, held);
+    return true;
+}
+
+double IPluginBase::GetShownValue(int paramIdx) const
+{
+    return paramIdx >= 0 && paramIdx < NParams() ? mShown[paramIdx].load(std::memory_order_relaxed) : 0.0;
+}
+
+// Values the plug-in shows lie in 0 ... 1 (or are NaN), which a control takes
+// as they are.
+void IPluginBase::ShowParam(int paramIdx, double value, bool normalized)
+{
+    const double shown = normalized ? value : GetParam(paramIdx)->GetNormalized(value);
+    mShown[paramIdx].store(shown, std::memory_order_relaxed);
+    if (mGraphics)
+        mGraphics->SetParameterFromPlug(paramIdx, value, normalized);
 }
 
 bool IPluginBase::SetParameterFromHost(int paramIdx, double value)
@@ -172,8 +224,7 @@ bool IPluginBase::SetParameterFromHost(int paramIdx, double value)
     if (!param)
         return false;
     param->SetAsPlayed(value);
-    if (mGraphics)
-        mGraphics->SetParameterFromPlug(paramIdx, param->Value(), false);
+    ShowParam(paramIdx, param->Value(), false);
     OnParamChange(paramIdx);
     return true;
 }
@@ -183,18 +234,17 @@ void IPluginBase::AttachGraphics(IGraphicsContext* graphics)
     if (!graphics)
         return;
     KIT_MutexLock lock(mMutex);
-    for (int i = 0; i < NParams(); ++i)
-        graphics->SetParameterFromPlug(i, mParams.Get(i)->GetNormalized(), true);
-    graphics->PrepDraw();
     mGraphics = graphics;
+    for (int i = 0; i < NParams(); ++i)
+        ShowParam(i, mParams.Get(i)->GetNormalized(), true);
+    graphics->PrepDraw();
 }
 
+// Shown with or without an editor: the values stay the controls' to compare.
 void IPluginBase::RedrawParamControls()
 {
-    if (!mGraphics)
-        return;
     for (int i = 0; i < NParams(); ++i)
-        mGraphics->SetParameterFromPlug(i, mParams.Get(i)->Value(), false);
+        ShowParam(i, mParams.Get(i)->Value(), false);
 }
 
 void IPluginBase::PointUnconnectedAtScratch()

@@ -9,6 +9,8 @@
 #include "KIT_String.h"
 #include "KIT_TypedBuf.h"
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
 class IGraphicsContext;
@@ -46,8 +48,9 @@ void GetVersionStr(int version, char* text);
 // meanwhile to its audio thread (the instrument's OnParamChange). Channel
 // records and scratch buffers are touched only by the render or under the
 // mutex while none runs. The GUI thread reaches the base only through
-// SetParameterFromGUI, which takes the mutex too. Values the plug-in
-// publishes to other threads while audio runs are atomics of the plug-in itself.
+// SetParameterFromGUI and SetParameterAsUserInput, which take the mutex too.
+// Values the plug-in publishes to other threads while audio runs are atomics
+// of the plug-in itself; so is each parameter's shown value (mShown).
 class IPluginBase
 {
 public:
@@ -118,6 +121,15 @@ public:
     virtual void OnHostIdentified() {}
     virtual void PopupHostContextMenuForParam(int, int, int) {}
     virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
+    // A normalised value given as a user gives it to the parameter's control,
+    // with or without an editor: nothing happens when the control already
+    // holds exactly that value; otherwise the control holds it to 0 ... 1,
+    // shows it, and it goes on as SetParameterFromGUI (the parameter rounded
+    // to its step, the host told, OnParamChange). Whether it was taken.
+    bool SetParameterAsUserInput(int paramIdx, double normalizedValue);
+    // The normalised value the parameter's control holds, editor or not: what
+    // a user last gave it, or what the plug-in last showed on it.
+    double GetShownValue(int paramIdx) const;
     // A value in real units from a host (the adapter, the command line, any
     // later host): the parameter, then the editor's controls, then the
     // engine. False for an index that names no parameter.
@@ -238,6 +250,9 @@ public:
 
 protected:
     KIT_Mutex& Mutex() { return mMutex; }
+    // Shows a value on the parameter's control, plain or normalised (then as
+    // it is): kept as the shown value, and given to the editor if one is attached.
+    void ShowParam(int paramIdx, double value, bool normalized);
 
 private:
     void ParseChannelIO(const char* channelIOStr);
@@ -273,6 +288,10 @@ private:
     unsigned mTailSize = 0;
     IGraphicsContext* mGraphics = nullptr; // owned once attached
     KIT_PtrList<IParam> mParams;
+    // Per parameter, the value its control holds (one control a parameter):
+    // written by the thread that shows or sets a value (host, GUI, or an LV2
+    // host's audio thread under its rules), read by the GUI thread's generators.
+    std::unique_ptr<std::atomic<double>[]> mShown;
     KIT_PtrList<IPreset> mPresets;
     KIT_TypedBuf<double*> mInData;
     KIT_TypedBuf<double*> mOutData;

@@ -12,7 +12,10 @@ void LV2Backend::Open(double rate, int block, std::optional<unsigned> seed)
     if (seed)
         mInstance->Seed(*seed);
     if (!mPreset.empty())
+    {
         mInstance->RestorePreset(mPreset);
+        mInstance->Run(0); // takes it, so that a setting after it is heard
+    }
 }
 
 std::vector<ParamInfo> LV2Backend::Params()
@@ -38,7 +41,8 @@ std::vector<ParamInfo> LV2Backend::Params()
 }
 
 // The plug-in's state and its control ports agree again, as a host's restore
-// leaves them; the ports then carry nothing new to the plug-in.
+// leaves them, and a block of no frames takes both: the ports then carry
+// nothing new, and a setting after it moves its port as a host's knob does.
 void LV2Backend::TakeState(const ByteChunk& state)
 {
     mInstance->RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI,
@@ -46,6 +50,7 @@ void LV2Backend::TakeState(const ByteChunk& state)
     const std::vector<double> values = StateValues(state);
     for (size_t i = 0; i < values.size(); ++i)
         mInstance->SetControl(static_cast<uint32_t>(i), static_cast<float>(values[i]));
+    mInstance->Run(0);
 }
 
 void LV2Backend::TakeSetting(const ResolvedSetting& setting)

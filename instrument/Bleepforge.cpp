@@ -1,6 +1,5 @@
 #include "Bleepforge.h"
 
-#include "IGraphics.h"
 #include "denormal.h"
 #include "qxDSP.h"
 #include "qxOsc.h"
@@ -85,7 +84,7 @@ Bleepforge::Bleepforge(IPluginInstanceInfo instanceInfo)
     mMidiReceiver.mNoteOn.Connect(&mVoiceManager, &VoiceManager::onNoteOn);
     mMidiReceiver.mNoteOff.Connect(&mVoiceManager, &VoiceManager::onNoteOff);
     mMidiReceiver.mProgramChange.Connect(this, &Bleepforge::onProgramChange);
-    CreateGraphics();
+    RedrawParamControls(); // every knob shows its value, editor or not
     CreatePresets();
 }
 
@@ -134,18 +133,14 @@ void Bleepforge::ProcessMidiMsg(IMidiMsg* msg)
     if (mPitchJumpDelay != 0.0)
         QueuePitchJump(*msg);
     SendMidiMsg(msg);
-    if (mKeyboard)
-        mKeyboard->SetDirty(true); // repaint the keys the host holds
 }
 
 // The on-screen key, polled once per block, becomes at most one note-off and
 // one note-on through the ordinary MIDI path.
 void Bleepforge::processVirtualKeyboard()
 {
-    if (!mKeyboard)
-        return;
     int key = -1, velocity = 0;
-    mKeyboard->GetKeyAndVelocity(&key, &velocity);
+    mOnScreenKey.Get(&key, &velocity);
     const int note = key + 12;
     IMidiMsg msg;
     if (mLastVirtualKeyboardNote >= 12 && mLastVirtualKeyboardNote != note)
@@ -222,11 +217,6 @@ void Bleepforge::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
     }
     mIdleFrames.store(idleFrames, std::memory_order_relaxed);
     mPeakMeter.PostProcess();
-    if (mEditor)
-    {
-        mEditor->SetControlFromPlug(mMeterIdxL, mPeakMeter.GetValueL());
-        mEditor->SetControlFromPlug(mMeterIdxR, mPeakMeter.GetValueR());
-    }
     mMidiReceiver.Flush(nFrames);
 }
 
@@ -326,7 +316,20 @@ OSStatus Bleepforge::MakeFromRecipe(UInt32 dataSize, const void* data)
     return noErr;
 }
 
+void Bleepforge::SetView(std::unique_ptr<BleepforgeView> view)
+{
+    mView = std::move(view);
+}
+
+bool Bleepforge::HostRequestingAboutBox()
+{
+    IMutexLock lock(this);
+    if (mView)
+        mView->ShowAboutBox();
+    return true;
+}
+
 void Bleepforge::SeedRandom(unsigned seed)
 {
-    qxDSP::seedRandom(seed);
+    mRandom.seed(seed);
 }

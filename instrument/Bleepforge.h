@@ -1,14 +1,14 @@
 #pragma once
 
 #include "GeneratorKinds.h"
-#include "IGraphicsStructs.h"
-#include "IKeyboardControl.h"
 #include "IPluginAU.h"
+#include "KeyboardLink.h"
 #include "MIDIReceiver.h"
 #include "Params.h"
 #include "PeakMeter.h"
 #include "PendingValues.h"
 #include "QXBitCrusher2.h"
+#include "RandomSource.h"
 #include "RelaySignal.h"
 #include "SoundRecipe.h"
 #include "VoiceManager.h"
@@ -16,6 +16,7 @@
 #include "qxDSP.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,17 +37,24 @@
 // - the held-key table and key count, per MIDI event (MIDIReceiver);
 // - the idle-frame count, once per block (mIdleFrames);
 // - the latest program change, for OnIdle to print (mPendingProgram).
-// The editor is built in the constructor; its control references and meter
-// indices are written there once and only read afterwards. The audio thread
-// feeds the meters through IGraphics::SetControlFromPlug and marks the keyboard
-// dirty; both only touch controls' atomics. The GUI thread's on-screen key
-// reaches the audio thread through the keyboard's atomic key-and-velocity pair.
+// The GUI thread's on-screen key reaches the audio thread through mOnScreenKey,
+// an atomic key-and-velocity pair. An editor, when one is attached, reads the
+// meters and held keys from these atomics on its own timer; the instrument
+// needs nothing of it, and tells it the slot shown and the about box through
+// its view (mView, set once when it attaches, used on the GUI thread).
 // The LV2 plug-in's Run sets parameters on the audio thread without the mutex
 // (SetParameterOnAudioThread): under LV2's rules nothing else touches that
 // instance meanwhile, and its editor is another instance in another binary.
-class IBitmapOverlayControl;
-class IGraphics;
-class ITextControlBitmapFont;
+
+// What the instrument tells an editor attached to it, on the GUI or host main
+// thread. The editor's side implements it (Layout.cpp).
+class BleepforgeView
+{
+public:
+    virtual ~BleepforgeView() = default;
+    virtual void ShowSlotIndex(int index) = 0;
+    virtual void ShowAboutBox() = 0;
+};
 
 class Bleepforge : public IPluginAU, public IKeyStatusSource
 {
@@ -90,12 +98,17 @@ public:
     void SetOverSamping(int factor);
     bool GetKeyStatus(int key) const override { return mMidiReceiver.getKeyStatus(key); }
     int GetNumKeys() const override { return mMidiReceiver.getNumKeys(); }
+    // The key the on-screen keyboard holds, played at the next block.
+    OnScreenKey& GetOnScreenKey() { return mOnScreenKey; }
+    // An attached editor's view; it lives as long as the instrument.
+    void SetView(std::unique_ptr<BleepforgeView> view);
 
     void PresetsChangedByHost() override;
 
     // The sound generators: each fills the parameters with a new sound of its
-    // kind, moving the editor's controls, and keeps it as a new slot. They draw
-    // from the process-wide random sequence and do nothing without an editor.
+    // kind, each value given as a user gives it to its knob (the editor, when
+    // one is attached, follows), and keeps it as a new slot. They draw from
+    // the instrument's random source, as its noise does.
     void PickupParams();
     void ShootParams();
     void PowerupParams();
@@ -106,9 +119,11 @@ public:
     void RandomizeParams();
     void MutateParams();
     void ResetParams();
-    // Seeds that process-wide sequence, which the noise sources draw from too:
+    // Seeds the instrument's random source, which its noise draws from too:
     // the same seed before a generator and a render gives the same sound.
+    // Each instrument has its own: others in the process never draw from it.
     void SeedRandom(unsigned seed);
+    RandomSource& Random() { return mRandom; }
 
     // The sound slots: numbered sounds in memory, walked with the slot buttons.
     void PrevData();
@@ -121,10 +136,6 @@ public:
     int GetSlotIndex() const { return mSlotIndex; }
     int GetNumSlots() const { return static_cast<int>(mSlots.size()); }
 
-    IGraphics* GetGraphics() { return mEditor; }
-    IKeyboardControl* GetKeyboard() { return mKeyboard; }
-    int GetMeterIndexL() const { return mMeterIdxL; }
-    int GetMeterIndexR() const { return mMeterIdxR; }
     void onProgramChange(int program);
     void OnIdle() override;
     unsigned GetDroppedMidiCount() const { return mMidiReceiver.getDroppedCount(); }
@@ -134,6 +145,9 @@ public:
     long GetIdleFrames() const { return mIdleFrames.load(std::memory_order_relaxed); }
     double GetMeterL() const { return mPeakMeter.GetValueL(); }
     double GetMeterR() const { return mPeakMeter.GetValueR(); }
+    // The level an editor's meter shows (0 left, 1 right): this instance's
+    // own, unless it shows another's.
+    virtual double MeterLevel(int channel) const { return channel == 0 ? GetMeterL() : GetMeterR(); }
 
     // What each parameter changes in the engine: the rows OnParamChange runs
     // (ParamBindings.cpp).
@@ -141,14 +155,10 @@ public:
 
 private:
     void CreateParams();
-    void CreateGraphics();
-    void CreateKeyboard(IGraphics* graphics);
-    IControl* CreateKnob(int paramIdx, IBitmap* knob, IBitmap* selector, IBitmap* font,
-                         IText* style);
     void processVirtualKeyboard();
     void CreatePresets();
     void ApplyRecipe(int kind);
-    void SetFromGenerator(int paramIdx, double normalized);
+    void SetAsKnob(int paramIdx, double normalized);
     void ShowSlotIndex();
     OSStatus SetSlots(UInt32 dataSize, const void* data);
     OSStatus RunGenerator(UInt32 dataSize, const void* data);
@@ -158,11 +168,12 @@ private:
     void applyPendingChanges();
 
     int mLastVirtualKeyboardNote = 11; // audio thread; below 12 means none
-    IKeyboardControl* mKeyboard = nullptr;
+    OnScreenKey mOnScreenKey;
     Relay::Signal1<double> mSampleRateChanged;
     double mSampleRate = 44100.0;
     MIDIReceiver mMidiReceiver;
-    VoiceManager mVoiceManager;
+    RandomSource mRandom; // seeded from the clock as the voices' noises are built
+    VoiceManager mVoiceManager{mRandom};
     double mCompressionExponent = 1.0;
     int mPitchJumpTranspose = 0;
     double mPitchJumpDelay = 0.0;
@@ -181,11 +192,9 @@ private:
     KIT_BesselFilterCoeffs mBesselDesign;
     KIT_BesselFilterStage mDecimation;
     std::atomic<long> mIdleFrames{0}; // written by the audio thread, once per block
-    // The editor, owned by the base once attached; references set once.
-    IGraphics* mEditor = nullptr;
-    ITextControlBitmapFont* mSlotLabel = nullptr;
-    IBitmapOverlayControl* mAboutBox = nullptr;
-    int mMeterIdxL = -1, mMeterIdxR = -1;
+    // Set once when an editor attaches; its controls belong to the base's
+    // graphics context, which outlives it.
+    std::unique_ptr<BleepforgeView> mView;
     // Editor thread only.
     int mSlotIndex = 0;
     const char* mLastKind = ""; // a name of the generator kinds, for a host to name files by
@@ -202,7 +211,7 @@ private:
 // The generator a kind names (one of kGeneratorKinds), or null.
 using BleepforgeGenerator = void (Bleepforge::*)();
 BleepforgeGenerator GeneratorOf(const std::string& kind);
-// Makes the recipe's sound in the instrument from the random sequence as it
+// Makes the recipe's sound in the instrument from its random source as it
 // stands (seed it first): the start, each draw in parameter order, Mutate.
 // The sound it starts from is the instrument's as it stands unless the
 // recipe names one.

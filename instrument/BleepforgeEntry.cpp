@@ -21,7 +21,9 @@ IPluginAU* MakePlug()
     IPluginInstanceInfo info;
     info.mBundleID.Set(kBleepforgeBundleID);
     info.mCocoaViewClassName.Set("Bleepforge_View");
-    return new Bleepforge(info);
+    auto* plug = new Bleepforge(info);
+    AttachEditor(*plug);
+    return plug;
 }
 
 BLEEPFORGE_EXPORT OSStatus Bleepforge_Entry(ComponentParameters* params, void* storage)

@@ -1,9 +1,8 @@
-// The sound generators: each fills the parameters with a new sound of its kind
-// through the editor's controls, as a user's moves would, then keeps it as a
-// new sound slot.
+// The sound generators: each fills the parameters with a new sound of its kind,
+// each value given as a user gives it to its knob, then keeps it as a new
+// sound slot.
 #include "Bleepforge.h"
 
-#include "IGraphics.h"
 #include "qxDSP.h"
 
 #include <algorithm>
@@ -163,39 +162,39 @@ const EParams kMutated[] = {
     kPitchJumpTranspose, kPitchJumpDelay, kPitchJumpTime,     kPitchJumpTrigger};
 
 // The normalised value a cell gives, with exactly the draws it consumes.
-double cellValue(const IParam& param, EParams p, const Cell& cell)
+double cellValue(const IParam& param, EParams p, const Cell& cell, RandomSource& random)
 {
     switch (cell.type)
     {
     case Cell::kFixed:
         return param.GetNormalized(cell.lo);
     case Cell::kDraw:
-        return getNormalizado(p, cell.lo, cell.lo);
+        return getNormalizado(p, cell.lo, cell.lo, random);
     case Cell::kRange:
-        return getNormalizado(p, cell.lo, cell.hi);
+        return getNormalizado(p, cell.lo, cell.hi, random);
     case Cell::kChoice:
     default:
-        if (qxDSP::rand01() < cell.threshold)
-            return getNormalizado(p, cell.first, cell.first);
-        return getNormalizado(p, cell.lo, cell.hi);
+        if (qxDSP::rand01(random) < cell.threshold)
+            return getNormalizado(p, cell.first, cell.first, random);
+        return getNormalizado(p, cell.lo, cell.hi, random);
     }
 }
 
 } // namespace
 
-// Each step moves the parameter's controls as the user would, so the value
-// reaches the parameter, the host and the engine only when it changes.
-void Bleepforge::SetFromGenerator(int paramIdx, double normalized)
+// A value given as a user gives it to the parameter's knob: it reaches the
+// parameter, the host and the engine only when the knob would take it, editor
+// or not. A parameter without a knob takes nothing.
+void Bleepforge::SetAsKnob(int paramIdx, double normalized)
 {
-    mEditor->SetParameterFromGUI(paramIdx, normalized);
+    if (ParamHasKnob(static_cast<EParams>(paramIdx)))
+        SetParameterAsUserInput(paramIdx, normalized);
 }
 
 void Bleepforge::ApplyRecipe(int kind)
 {
-    if (!mEditor)
-        return;
     for (const Step& step : kRecipes)
-        SetFromGenerator(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind]));
+        SetAsKnob(step.param, cellValue(*GetParam(step.param), step.param, step.cells[kind], mRandom));
     mLastKind = kGeneratorKinds[kind]; // the seven come first, in this order
     PrevData();
 }
@@ -231,18 +230,16 @@ void Bleepforge::SlashParams()
 
 void Bleepforge::RandomizeParams()
 {
-    if (!mEditor)
-        return;
     mLastKind = "random";
-    const int k = qxDSP::random() % 9;
+    const int k = mRandom.draw() % 9;
     const bool pinkOnly = k == 8, whiteOnly = k == 7;
-    SetFromGenerator(kOsc1Level, pinkOnly || whiteOnly ? 0.0 : 1.0);
-    SetFromGenerator(kWhiteLevel, whiteOnly ? 1.0 : 0.0);
-    SetFromGenerator(kPinkLevel, pinkOnly ? 1.0 : 0.0);
+    SetAsKnob(kOsc1Level, pinkOnly || whiteOnly ? 0.0 : 1.0);
+    SetAsKnob(kWhiteLevel, whiteOnly ? 1.0 : 0.0);
+    SetAsKnob(kPinkLevel, pinkOnly ? 1.0 : 0.0);
     if (!pinkOnly && !whiteOnly)
-        SetFromGenerator(kOsc1Type, getNormalizado(kOsc1Type, 1, 7));
+        SetAsKnob(kOsc1Type, getNormalizado(kOsc1Type, 1, 7, mRandom));
 
-    auto draw = [this](int p, double scale) { SetFromGenerator(p, qxDSP::rand01() * scale); };
+    auto draw = [this](int p, double scale) { SetAsKnob(p, qxDSP::rand01(mRandom) * scale); };
     for (int p : {kOsc1SquareDuty, kOsc1EnvDepth, kWhiteEnvDepth, kPinkEnvDepth})
         draw(p, 1.0);
     for (int p = kAmpEnvAttack; p <= kAmpEnvRelease; ++p)
@@ -262,14 +259,12 @@ void Bleepforge::RandomizeParams()
 
 void Bleepforge::MutateParams()
 {
-    if (!mEditor)
-        return;
     const double m = mMutationAmount;
     for (EParams p : kMutated)
     {
         const double spread = p == kPitchJumpTrigger ? 10.0 * m : m;
         const double n = GetParam(p)->GetNormalized();
-        SetFromGenerator(p, n + qxDSP::lerp(-spread, spread, qxDSP::rand01()));
+        SetAsKnob(p, n + qxDSP::lerp(-spread, spread, qxDSP::rand01(mRandom)));
     }
     PrevData();
 }
@@ -295,11 +290,11 @@ BleepforgeGenerator GeneratorOf(const std::string& kind)
 namespace
 {
 
-// One draw of a recipe from the random sequence: a choice, a whole number,
-// or a value on a linear or log scale.
-double drawn(const RecipeDraw& draw)
+// One draw of a recipe from the instrument's random source: a choice, a whole
+// number, or a value on a linear or log scale.
+double drawn(const RecipeDraw& draw, RandomSource& random)
 {
-    const double u = std::min(qxDSP::rand01(), 1.0);
+    const double u = std::min(qxDSP::rand01(random), 1.0);
     if (draw.kind == RecipeDraw::kChoice)
     {
         const size_t n = draw.choices.size();
@@ -324,7 +319,7 @@ void ApplyRecipe(Bleepforge& plug, const Recipe& recipe)
         plug.UnserializeState(&state, 0);
     }
     for (const RecipeDraw& draw : recipe.draws)
-        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw));
+        plug.SetParameterFromHost(draw.index, draw.kind == RecipeDraw::kFixed ? draw.lo : drawn(draw, plug.Random()));
     if (recipe.mutate)
     {
         plug.SetParameterFromHost(kMutation, *recipe.mutate);

@@ -1,5 +1,5 @@
-// The instrument's editor: its images, MakeGraphics, and the members of
-// Bleepforge that build the layout.
+// The instrument's editor: its images, MakeGraphics, and the layout that
+// AttachEditor builds on an instrument that exists without it.
 #include "Layout.h"
 
 #include "Bleepforge.h"
@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 #include <unistd.h>
 
@@ -177,13 +179,72 @@ std::string LoadEditorImages()
     return "";
 }
 
-void Bleepforge::CreateGraphics()
+namespace
 {
-    IGraphics* graphics = MakeGraphics(this, kEditorWidth, kEditorHeight, 0);
-    mEditor = graphics;
+
+// The slot label and the about box, which the instrument tells what to show.
+class EditorView : public BleepforgeView
+{
+public:
+    EditorView(ITextControlBitmapFont* slotLabel, IBitmapOverlayControl* aboutBox)
+        : mSlotLabel(slotLabel), mAboutBox(aboutBox)
+    {
+    }
+    // Counted from 1, as people count sounds; the slots property counts from 0.
+    void ShowSlotIndex(int index) override
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", index + 1);
+        mSlotLabel->SetTextFromPlug(text);
+    }
+    void ShowAboutBox() override
+    {
+        mAboutBox->SetValueFromPlug(1.0);
+        mAboutBox->Hide(false);
+    }
+
+private:
+    ITextControlBitmapFont* mSlotLabel;
+    IBitmapOverlayControl* mAboutBox;
+};
+
+IControl* createKnob(Bleepforge& plug, int paramIdx, IBitmap* knob, IBitmap* selector, IBitmap* font,
+                     IText* style)
+{
+    const ParamProperties& row = paramProperties[paramIdx];
+    const IRECT rect(row.x, row.y, row.x + row.width, row.y + row.height);
+    IKnobControl* control;
+    if (paramIdx == kPitchHighNote || paramIdx == kPitchLowNote)
+        control = new IKnobMultiControlBitmapFontMidiNote(&plug, rect, paramIdx, knob, style, font,
+                                                          advList_Eyetype_3_14, kKnobTextHeight);
+    else
+        control = new IKnobMultiControlBitmapFont(
+            &plug, rect, paramIdx,
+            paramIdx == kPitchJumpTrigger || paramIdx == kBitCrushPosition ? selector : knob, style,
+            font, advList_Eyetype_3_14, kKnobTextHeight);
+    control->SetTooltip(row.tooltip);
+    return control;
+}
+
+void attachKeyboard(Bleepforge& plug, IGraphics* graphics)
+{
+    IBitmap white = graphics->LoadIBitmap(kWhiteKeyImage, EditorImageOf(kWhiteKeyImage).name, 6);
+    IBitmap black = graphics->LoadIBitmap(kBlackKeyImage, EditorImageOf(kBlackKeyImage).name, 1);
+    graphics->LoadIBitmap(kWhiteRedKeyImage, EditorImageOf(kWhiteRedKeyImage).name, 6);
+    graphics->LoadIBitmap(kBlackRedKeyImage, EditorImageOf(kBlackRedKeyImage).name, 1);
+    graphics->AttachControl(new IKeyboardControl(&plug, kKeyboardLeft, kKeyboardTop, kKeyboardLowestNote,
+                                                 kKeyboardOctaves, &white, &black, kKeyCoords,
+                                                 &plug.GetOnScreenKey()));
+}
+
+} // namespace
+
+IGraphics* AttachEditor(Bleepforge& plug)
+{
+    IGraphics* graphics = MakeGraphics(&plug, kEditorWidth, kEditorHeight, 0);
     graphics->AttachBackground(kBackgroundImage, EditorImageOf(kBackgroundImage).name);
     graphics->HandleMouseOver(true);
-    CreateKeyboard(graphics);
+    attachKeyboard(plug, graphics);
 
     std::vector<IBitmap> images(kNumEditorImages);
     auto load = [&](int id)
@@ -199,18 +260,24 @@ void Bleepforge::CreateGraphics()
 
     IText style(14, &COLOR_BLACK, "Arial,sans-serif", IText::kStyleNormal, IText::kAlignCenter, 0,
                 IText::kQualityDefault);
-    mMeterIdxL = graphics->AttachControl(new IPeakMeterBitmapBitmapFont(
-        this, IRECT(760, 100, 788, 242), image(kMeterLeftImage), &style, image(kFont12Image),
-        advList_Eyetype_3_12, kMeterTextHeight, IPeakMeterBitmapBitmapFont::kAlignRight, 2));
-    mMeterIdxR = graphics->AttachControl(new IPeakMeterBitmapBitmapFont(
-        this, IRECT(788, 100, 817, 242), image(kMeterRightImage), &style, image(kFont12Image),
-        advList_Eyetype_3_12, kMeterTextHeight, IPeakMeterBitmapBitmapFont::kAlignLeft, 0));
+    const Bleepforge* levels = &plug;
+    for (int channel = 0; channel < 2; ++channel)
+    {
+        auto* meter = new IPeakMeterBitmapBitmapFont(
+            &plug, channel == 0 ? IRECT(760, 100, 788, 242) : IRECT(788, 100, 817, 242),
+            image(channel == 0 ? kMeterLeftImage : kMeterRightImage), &style, image(kFont12Image),
+            advList_Eyetype_3_12, kMeterTextHeight,
+            channel == 0 ? IPeakMeterBitmapBitmapFont::kAlignRight : IPeakMeterBitmapBitmapFont::kAlignLeft,
+            channel == 0 ? 2 : 0);
+        meter->SetLevelSource([levels, channel] { return levels->MeterLevel(channel); });
+        graphics->AttachControl(meter);
+    }
 
     auto attachButton = [&](const ButtonPlace& place, int w, int h, int imageId)
     {
-        auto* button = new IButtonControl(this, IRECT(place.x, place.y, place.x + w, place.y + h),
+        auto* button = new IButtonControl(&plug, IRECT(place.x, place.y, place.x + w, place.y + h),
                                           image(imageId), place.frameBase);
-        button->mClicked.Connect(this, place.action);
+        button->mClicked.Connect(&plug, place.action);
         button->SetTooltip(place.tooltip);
         graphics->AttachControl(button);
     };
@@ -218,59 +285,29 @@ void Bleepforge::CreateGraphics()
         attachButton(place, kSoundButtonW, kSoundButtonH, kButtonsImage);
     for (const ButtonPlace& place : kSlotButtons)
         attachButton(place, kSlotButtonW, kSlotButtonH, kSmallButtonsImage);
-    mSlotLabel = new ITextControlBitmapFont(this, IRECT(548, 240, 603, 270), &style,
-                                            image(kFont14Image), advList_Eyetype_3_14, "0");
-    mSlotLabel->SetTooltip("Current data index");
+    auto* slotLabel = new ITextControlBitmapFont(&plug, IRECT(548, 240, 603, 270), &style,
+                                                 image(kFont14Image), advList_Eyetype_3_14, "1");
+    slotLabel->SetTooltip("Current data index");
     graphics->SetPixelFont(new BitmapPixelFont(image(kFont14Image), advList_Eyetype_3_14));
-    graphics->AttachControl(mSlotLabel);
+    graphics->AttachControl(slotLabel);
 
     for (int i = 0; i < kNumParams; ++i)
-        graphics->AttachControl(CreateKnob(i, &knob, image(kSwitch3Image), image(kFont14Image),
-                                           &style));
+        if (ParamHasKnob(static_cast<EParams>(i)))
+            graphics->AttachControl(createKnob(plug, i, &knob, image(kSwitch3Image), image(kFont14Image),
+                                               &style));
 
     IBitmap about = graphics->LoadIBitmap(kAboutImage, EditorImageOf(kAboutImage).name, 1);
-    mAboutBox = new IBitmapOverlayControl(this, 0, 0, &about, IRECT(255, 668, 590, 701));
-    graphics->AttachControl(mAboutBox);
+    auto* aboutBox = new IBitmapOverlayControl(&plug, 0, 0, &about, IRECT(255, 668, 590, 701));
+    graphics->AttachControl(aboutBox);
     graphics->EnableTooltips(true);
-    AttachGraphics(graphics);
+    auto view = std::make_unique<EditorView>(slotLabel, aboutBox);
+    view->ShowSlotIndex(plug.GetSlotIndex());
+    plug.SetView(std::move(view));
+    plug.AttachGraphics(graphics);
+    return graphics;
 }
 
-IControl* Bleepforge::CreateKnob(int paramIdx, IBitmap* knob, IBitmap* selector, IBitmap* font,
-                                 IText* style)
+IGraphics* EditorOf(Bleepforge& plug)
 {
-    const ParamProperties& row = paramProperties[paramIdx];
-    const IRECT rect(row.x, row.y, row.x + row.width, row.y + row.height);
-    IKnobControl* control;
-    if (paramIdx == kPitchHighNote || paramIdx == kPitchLowNote)
-        control = new IKnobMultiControlBitmapFontMidiNote(this, rect, paramIdx, knob, style, font,
-                                                          advList_Eyetype_3_14, kKnobTextHeight);
-    else
-        control = new IKnobMultiControlBitmapFont(
-            this, rect, paramIdx,
-            paramIdx == kPitchJumpTrigger || paramIdx == kBitCrushPosition ? selector : knob, style,
-            font, advList_Eyetype_3_14, kKnobTextHeight);
-    control->SetTooltip(row.tooltip);
-    return control;
-}
-
-void Bleepforge::CreateKeyboard(IGraphics* graphics)
-{
-    IBitmap white = graphics->LoadIBitmap(kWhiteKeyImage, EditorImageOf(kWhiteKeyImage).name, 6);
-    IBitmap black = graphics->LoadIBitmap(kBlackKeyImage, EditorImageOf(kBlackKeyImage).name, 1);
-    graphics->LoadIBitmap(kWhiteRedKeyImage, EditorImageOf(kWhiteRedKeyImage).name, 6);
-    graphics->LoadIBitmap(kBlackRedKeyImage, EditorImageOf(kBlackRedKeyImage).name, 1);
-    mKeyboard = new IKeyboardControl(this, kKeyboardLeft, kKeyboardTop, kKeyboardLowestNote,
-                                     kKeyboardOctaves, &white, &black, kKeyCoords);
-    graphics->AttachControl(mKeyboard);
-}
-
-bool Bleepforge::HostRequestingAboutBox()
-{
-    IMutexLock lock(this);
-    if (GetGUI() && mAboutBox)
-    {
-        mAboutBox->SetValueFromPlug(1.0);
-        mAboutBox->Hide(false);
-    }
-    return true;
+    return dynamic_cast<IGraphics*>(plug.GetGUI());
 }

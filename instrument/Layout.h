@@ -2,6 +2,7 @@
 
 #include <string>
 
+class Bleepforge;
 class IGraphics;
 class IPluginBase;
 
@@ -46,6 +47,13 @@ const int kEditorWidth = 846;
 const int kEditorHeight = 768;
 extern const char* const kBleepforgeBundleID;
 
+// Builds the instrument's editor (background, keyboard, meters, buttons, slot
+// label, knobs, about box), gives the instrument its view and attaches the
+// editor, which the instrument then owns; once per instrument. The images
+// come from the image cache or the bundle (LoadEditorImages checks them).
+IGraphics* AttachEditor(Bleepforge& plug);
+// The instrument's editor, or null when none is attached.
+IGraphics* EditorOf(Bleepforge& plug);
 // Creates the Linux graphics context for the instrument's bundle.
 IGraphics* MakeGraphics(IPluginBase* plug, int width, int height, int fps = 0);
 // Opens every editor image into the shared image cache ahead of the editor,

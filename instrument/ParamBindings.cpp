@@ -3,7 +3,6 @@
 // parameter gets its row here; a per-voice setting is one of Voice's and
 // reaches every voice through VoiceManager::Apply.
 #include "Bleepforge.h"
-#include "IGraphics.h"
 
 namespace
 {
@@ -218,7 +217,6 @@ void Bleepforge::SetParameterOnAudioThread(int paramIdx, double value)
     if (!param)
         return;
     param->SetAsPlayed(value);
-    if (mEditor)
-        mEditor->SetParameterFromPlug(paramIdx, param->Value(), false);
+    ShowParam(paramIdx, param->Value(), false);
     kRows[paramIdx].apply(*this, *param);
 }

@@ -124,6 +124,11 @@ const char* ParamPlainName(EParams index)
     return index == kWhiteEnvDepth ? "White EnvDepth" : paramProperties[index].name;
 }
 
+bool ParamHasKnob(EParams index)
+{
+    return paramProperties[index].width > 0;
+}
+
 double ParamShape(EParams index)
 {
     const ParamProperties& row = paramProperties[index];
@@ -163,12 +168,12 @@ void InitParam(EParams index, IParam* param)
     }
 }
 
-double getNormalizado(EParams parameter, double low, double high)
+double getNormalizado(EParams parameter, double low, double high, RandomSource& random)
 {
     const ParamProperties& row = paramProperties[parameter];
     const double exponent = 1.0 / ParamShape(parameter);
     const double range = row.maximum - row.minimum;
     const double a = std::pow((low - row.minimum) / range, exponent);
     const double b = std::pow((high - row.minimum) / range, exponent);
-    return qxDSP::lerp(a, b, qxDSP::rand01());
+    return qxDSP::lerp(a, b, qxDSP::rand01(random));
 }

@@ -93,8 +93,13 @@ void InitParam(EParams index, IParam* param);
 // The name as users spell it. The table's names keep their slips ("Whiite
 // EnvDepth"), which the editor shows and stored sessions hold.
 const char* ParamPlainName(EParams index);
+// Whether the editor gives the parameter a knob: the values that generators
+// and slots give as a user would reach only parameters that have one.
+bool ParamHasKnob(EParams index);
 // The shape a parameter has once initialised.
 double ParamShape(EParams index);
+class RandomSource;
+
 // A random normalised value between the normalised positions of low and high;
-// draws exactly one random number.
-double getNormalizado(EParams parameter, double low, double high);
+// draws exactly one random number from the source.
+double getNormalizado(EParams parameter, double low, double high, RandomSource& random);

@@ -1,16 +1,13 @@
 // Sound slots, the saved state, the one preset and MIDI program changes.
 #include "Bleepforge.h"
 
-#include "IGraphics.h"
-#include "qxControls.h"
+#include "IGraphicsContext.h"
 
 #include <cstdio>
 #include <cstring>
 
 void Bleepforge::SaveData()
 {
-    if (!mEditor)
-        return;
     std::vector<double> values(static_cast<size_t>(kNumParams));
     for (int i = 0; i < kNumParams; ++i)
         values[static_cast<size_t>(i)] = GetParam(i)->GetNormalized();
@@ -29,19 +26,17 @@ void Bleepforge::PrevData()
 
 void Bleepforge::LoadData()
 {
-    if (!mEditor || mSlotIndex >= static_cast<int>(mSlots.size()))
+    if (mSlotIndex >= static_cast<int>(mSlots.size()))
         return;
     const std::vector<double>& slot = mSlots[static_cast<size_t>(mSlotIndex)];
     for (int p = 0; p < kNumParams; ++p)
-        mEditor->SetParameterFromGUI(p, slot[static_cast<size_t>(p)]);
+        SetAsKnob(p, slot[static_cast<size_t>(p)]);
 }
 
 void Bleepforge::ShowSlotIndex()
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", mSlotIndex);
-    if (mSlotLabel)
-        mSlotLabel->SetTextFromPlug(text);
+    if (mView)
+        mView->ShowSlotIndex(mSlotIndex);
 }
 
 void Bleepforge::BtnPrev()

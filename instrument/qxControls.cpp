@@ -247,6 +247,13 @@ void IPeakMeterBitmapBitmapFont::FormatLevel(double level, char* text, int size)
         std::snprintf(text, static_cast<size_t>(size), "0.0");
 }
 
+bool IPeakMeterBitmapBitmapFont::IsDirty()
+{
+    if (mLevel)
+        SetValueFromPlug(mLevel());
+    return true;
+}
+
 bool IPeakMeterBitmapBitmapFont::Draw(IGraphics* graphics)
 {
     const double level = GetValue();

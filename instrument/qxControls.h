@@ -4,10 +4,12 @@
 #include "IGraphics.h"
 #include "RelaySignal.h"
 
+#include <functional>
+
 // The instrument's controls: buttons that fire a signal, knobs and meters that
 // print their value with a bitmap font, and a bitmap-font label. All of them are
-// driven on the GUI thread; only a meter's value arrives from the audio thread,
-// through IControl's atomic value.
+// driven on the GUI thread; a meter reads its level there, at each tick, from
+// atomics the audio thread writes.
 
 extern const char* const qxNoteNames[12];
 
@@ -127,7 +129,8 @@ public:
 };
 
 // A level meter from a strip, with the level in decibels printed under it.
-// Repainted on every tick.
+// Repainted on every tick, with the level its source gives then (or the value
+// set from the plug-in, without a source).
 class IPeakMeterBitmapBitmapFont : public IControl
 {
 public:
@@ -140,11 +143,14 @@ public:
     IPeakMeterBitmapBitmapFont(IPluginBase* plug, IRECT rect, IBitmap* meter, IText* text,
                                IBitmap* font, const short* advances, int textHeight,
                                TextAlign align, int textOffset);
-    bool IsDirty() override { return true; }
+    // Called on the GUI thread; the level may be written on any other.
+    void SetLevelSource(std::function<double()> level) { mLevel = std::move(level); }
+    bool IsDirty() override;
     bool Draw(IGraphics* graphics) override;
     static void FormatLevel(double level, char* text, int size);
 
 private:
+    std::function<double()> mLevel;
     IRECT mTextArea, mMeterRECT;
     IBitmap mMeter;
     BitmapFontText mFontText;

@@ -67,6 +67,9 @@ std::string uniqueSuffix()
 // names, so that a signal handler can remove them without locks or memory.
 const int kMostFilesInFlight = 64;
 std::atomic<const char*> gInFlight[kMostFilesInFlight];
+
+// Written by the program's signal handler, read on any thread.
+volatile std::sig_atomic_t gStopSignal = 0;
 static_assert(std::atomic<const char*>::is_always_lock_free, "read by signal handlers");
 
 // Beyond the most at once, a file is removed only by its writer.
@@ -186,6 +189,12 @@ bool KIT_SafeFile::Write(const void* data, size_t size)
     const char* bytes = static_cast<const char*>(data);
     while (IsOpen() && size > 0)
     {
+        // A pipe's reader may never read on; a signal ends the wait for it.
+        if (mDirect && KIT_StopSignal() != 0)
+        {
+            errno = EINTR;
+            return Fail("cannot write");
+        }
         const ssize_t n = write(mFd, bytes, size);
         if (n < 0 && errno == EINTR)
             continue;
@@ -275,6 +284,16 @@ bool KIT_WriteFileSafelyAt(int folder, const std::string& name, const std::strin
 {
     KIT_SafeFile file(folder, name, path);
     return writeWhole(file, data, size, error);
+}
+
+void KIT_NoteStopSignal(int number)
+{
+    gStopSignal = number;
+}
+
+int KIT_StopSignal()
+{
+    return gStopSignal;
 }
 
 void KIT_RemoveFilesInFlight()

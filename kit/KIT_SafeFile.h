@@ -61,6 +61,14 @@ bool KIT_WriteFileSafelyAt(int folder, const std::string& name, const std::strin
 // on another thread than the handler's may be missed.
 void KIT_RemoveFilesInFlight();
 
+// The signal that asked the program to stop (INT, TERM or HUP), noted by the
+// program's handler (async-signal-safe). Once one has come, a write to a
+// pipe, FIFO or device that it cuts short is not retried, so a reader that
+// stalls cannot hold the program; files on disk are still written whole.
+void KIT_NoteStopSignal(int number);
+// The signal's number; 0 until one has come.
+int KIT_StopSignal();
+
 // What an output path writes to, so that two outputs onto one file are told
 // apart from two files: equal for two paths that reach the same file (through
 // links too), whether or not it exists yet. Empty for a character device such

@@ -11,10 +11,10 @@ BleepforgeLV2* self(LV2_Handle instance)
     return static_cast<BleepforgeLV2*>(instance);
 }
 
-LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundlePath,
-                       const LV2_Feature* const* features)
+// The bundle's path serves only the editor, whose images lie there.
+LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
 {
-    return BleepforgeLV2::Create(rate, bundlePath, features);
+    return BleepforgeLV2::Create(rate, features);
 }
 
 void connectPort(LV2_Handle instance, uint32_t port, void* data)

@@ -1,8 +1,5 @@
 #include "LV2Plugin.h"
 
-#include "CFCompat.h"
-#include "Layout.h"
-
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
@@ -10,11 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <set>
-#include <string>
 
 const void* FindLV2Feature(const LV2_Feature* const* features, const char* uri)
 {
@@ -39,32 +32,9 @@ const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map,
     return nullptr;
 }
 
-// The images lie in the bundle; the instance builds its editor, headless here.
-// A missing or damaged one refuses the instance instead of stopping the host
-// at the editor's assertion; an installed bundle never borrows another's.
-// Instances may be made on several threads at once.
-bool OpenEditorImages(const char* bundlePath)
-{
-    static std::mutex mutex;
-    static std::set<std::string> searched;
-    std::lock_guard<std::mutex> lock(mutex);
-    SearchOwnBundleOnly();
-    std::string resources = bundlePath ? bundlePath : ".";
-    if (resources.size() > 1 && resources.back() == '/')
-        resources.pop_back(); // hosts give the bundle's path with its slash
-    resources += "/Resources";
-    if (searched.insert(resources).second)
-        CFCompatAddBundleSearchPath(resources.c_str());
-    const std::string unusable = LoadEditorImages();
-    if (!unusable.empty())
-        std::fprintf(stderr, "Bleepforge: %s\n", unusable.c_str());
-    return unusable.empty();
-}
-
 const int kUnboundedPiece = 4096;
 
-BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
-                                     const LV2_Feature* const* features)
+BleepforgeLV2* BleepforgeLV2::Create(double rate, const LV2_Feature* const* features)
 {
     auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map || !(rate >= 1000.0 && rate <= 768000.0))
@@ -75,7 +45,7 @@ BleepforgeLV2* BleepforgeLV2::Create(double rate, const char* bundlePath,
     const int maxBlock = bound ? *static_cast<const int32_t*>(bound) : kUnboundedPiece;
     if (maxBlock <= 0 || maxBlock > (1 << 20))
         return nullptr;
-    return OpenEditorImages(bundlePath) ? new BleepforgeLV2(rate, maxBlock, map) : nullptr;
+    return new BleepforgeLV2(rate, maxBlock, map);
 }
 
 BleepforgeLV2::BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map)
@@ -123,20 +93,11 @@ void BleepforgeLV2::Activate()
     mPlug->Reset();
 }
 
-// Hosts store port values with fewer digits than a float needs (jalv keeps
-// eight decimals), so the ports a restore brings back can miss the restored
-// values a little; they would nudge an exact sound, so the first look after a
-// restore lets them be.
-const float kEchoTolerance = 1e-6f, kEchoDecimals = 1e-8f;
-
-bool BleepforgeLV2::EchoesRestoredValue(int index, float value) const
-{
-    const float restored = static_cast<float>(mValues[index].load(std::memory_order_relaxed));
-    return mRestored && std::fabs(value - restored) <= kEchoTolerance * std::fabs(restored) + kEchoDecimals;
-}
-
-// A port the host left where it was before a restore carries nothing new:
-// a state restored without port values keeps its sound.
+// A port carries something new only when it moves from what the last Run
+// found. After a restore, the ports as the first Run finds them count as
+// found: a host may keep stale port values beside the state it restores
+// (a session reopened, a preset it saved), and the state is the sound. A host
+// that means to move a port does so after that cycle.
 void BleepforgeLV2::PushChangedControls()
 {
     for (int i = 0; i < kNumParams; ++i)
@@ -148,9 +109,9 @@ void BleepforgeLV2::PushChangedControls()
         if (value == mSeen[i] || value != value)
             continue;
         mSeen[i] = value;
-        if (EchoesRestoredValue(i, value))
+        if (mRestored)
             continue;
-        mPlug->SetParameterOnAudioThread(i, value);
+        mPlug->SetParameterOnAudioThread(i, mPlug->GetParam(i)->AsShownByHost(value));
         PublishParam(i);
     }
 }

@@ -17,10 +17,6 @@ const void* FindLV2Feature(const LV2_Feature* const* features, const char* uri);
 const void* FindLV2Option(const LV2_Feature* const* features, LV2_URID_Map* map, const char* key,
                           const char* type, uint32_t size);
 
-// Opens the editor's images from the bundle's Resources; false (and said on
-// standard error) when one is missing or damaged. Both binaries call it first.
-bool OpenEditorImages(const char* bundlePath);
-
 // The instrument behind LV2's calls.
 //
 // Threads. The host's audio thread runs Run. Instantiation, activation and
@@ -32,10 +28,9 @@ bool OpenEditorImages(const char* bundlePath);
 class BleepforgeLV2
 {
 public:
-    // Null without a URID map, at an impossible rate or bound, or when the
-    // editor's images cannot be opened.
-    static BleepforgeLV2* Create(double rate, const char* bundlePath,
-                                 const LV2_Feature* const* features);
+    // Null without a URID map, or at an impossible rate or bound. The
+    // instrument has no editor here: the bundle's images are the UI's.
+    static BleepforgeLV2* Create(double rate, const LV2_Feature* const* features);
 
     void ConnectPort(uint32_t port, void* data);
     void Activate();
@@ -52,7 +47,6 @@ private:
     BleepforgeLV2(double rate, int maxBlock, LV2_URID_Map* map);
     void PushChangedControls();
     void RenderSpan(const LV2_Atom_Event** next, uint32_t start, uint32_t end, bool last);
-    bool EchoesRestoredValue(int index, float value) const;
     void PublishParams();
     void PublishParam(int index);
 
@@ -69,7 +63,9 @@ private:
     // single-precision ports, and a restore survives the ports it did not
     // set. Run only.
     float mSeen[kNumParams] = {};
-    bool mRestored = false; // until the first Run after a restore
+    // From a restore until the next Run, which takes the ports as they are
+    // as seen. Restore and Run run on the host's threads in turn, never at once.
+    bool mRestored = false;
     // The parameter values as the last Run or Restore left them, for Save:
     // written by Run (audio thread) and Restore, read by Save (any thread).
     std::atomic<double> mValues[kNumParams];

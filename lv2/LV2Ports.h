@@ -27,7 +27,7 @@ enum ELV2Ports : uint32_t
 
 struct BleepforgeLV2Offline
 {
-    // Seeds the process-wide random sequence the noise and generators draw from.
+    // Seeds the instance's random source, which its noise and generators draw from.
     void (*seed)(void* instance, uint32_t seed);
     // Frames rendered since no voice sounds and no queued note waits.
     uint64_t (*idleFrames)(void* instance);

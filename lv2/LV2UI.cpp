@@ -5,9 +5,11 @@
 // the slots run here, as they run on the editor's thread in the plug-in.
 // Everything runs on the host's UI thread.
 #include "Bleepforge.h"
+#include "CFCompat.h"
 #include "IGraphicsLinux.h"
 #include "IGraphicsLinuxX11.h"
 #include "LV2Plugin.h"
+#include "Layout.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
@@ -16,14 +18,40 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace
 {
+
+// The editor's images lie in the bundle's Resources, and nowhere else: an
+// installed bundle never borrows another's. A missing or damaged one refuses
+// the editor, saying which and where it was looked for, instead of stopping
+// the host at the editor's assertion. Editors may be made on several threads
+// at once.
+bool openEditorImages(const char* bundlePath)
+{
+    static std::mutex mutex;
+    static std::set<std::string> searched;
+    std::lock_guard<std::mutex> lock(mutex);
+    SearchOwnBundleOnly();
+    std::string resources = bundlePath ? bundlePath : ".";
+    if (resources.size() > 1 && resources.back() == '/')
+        resources.pop_back(); // hosts give the bundle's path with its slash
+    resources += "/Resources";
+    if (searched.insert(resources).second)
+        CFCompatAddBundleSearchPath(resources.c_str());
+    const std::string unusable = LoadEditorImages();
+    if (!unusable.empty())
+        std::fprintf(stderr, "Bleepforge: %s\n", unusable.c_str());
+    return unusable.empty();
+}
 
 // 2 when the host or the desktop asks for doubled pixels.
 int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
@@ -37,7 +65,8 @@ int scaleOf(const LV2_Feature* const* features, LV2_URID_Map* map)
 // The editor's instance of the instrument. Each value its editor, a generator
 // or a slot changes is written to the host as it changes; a control's grab
 // and release reach the host as touch (hosts recording automation need them),
-// after the value it moved.
+// after the value it moved. Its meters show the DSP's levels, as the host
+// passes them on.
 class EditorInstance : public Bleepforge
 {
 public:
@@ -45,6 +74,8 @@ public:
         : Bleepforge(IPluginInstanceInfo()), mTouch(touch), mMoved(std::move(moved))
     {
     }
+    double MeterLevel(int channel) const override { return mLevels[channel]; }
+    void ShowLevel(int channel, float level) { mLevels[channel] = level; }
     void BeginInformHostOfParamChange(int paramIdx) override
     {
         Bleepforge::BeginInformHostOfParamChange(paramIdx);
@@ -62,6 +93,7 @@ public:
 private:
     const LV2UI_Touch* mTouch; // null when the host offers none
     std::function<void(int)> mMoved;
+    double mLevels[2] = {}; // the host's UI thread only
 };
 
 class BleepforgeLV2UI
@@ -74,12 +106,13 @@ public:
           mMidiEvent(map->map(map->handle, LV2_MIDI__MidiEvent)),
           mEventTransfer(map->map(map->handle, LV2_ATOM__eventTransfer))
     {
+        AttachEditor(*mPlug);
         for (int i = 0; i < kNumParams; ++i)
             mKnown[i] = static_cast<float>(mPlug->GetParam(i)->Value());
     }
     ~BleepforgeLV2UI() { Graphics()->CloseWindow(); }
 
-    IGraphicsLinux* Graphics() { return static_cast<IGraphicsLinux*>(mPlug->GetGraphics()); }
+    IGraphicsLinux* Graphics() { return static_cast<IGraphicsLinux*>(EditorOf(*mPlug)); }
 
     void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer)
     {
@@ -90,12 +123,12 @@ public:
             return;
         if (port < static_cast<uint32_t>(kNumParams))
         {
+            const int index = static_cast<int>(port);
             mKnown[port] = value;
-            mPlug->SetParameterFromHost(static_cast<int>(port), value);
+            mPlug->SetParameterFromHost(index, mPlug->GetParam(index)->AsShownByHost(value));
         }
         else if (port == kLV2MeterLeft || port == kLV2MeterRight)
-            Graphics()->SetControlFromPlug(port == kLV2MeterLeft ? mPlug->GetMeterIndexL() : mPlug->GetMeterIndexR(),
-                                           value);
+            mPlug->ShowLevel(port == kLV2MeterLeft ? 0 : 1, value);
     }
 
     int Idle()
@@ -133,11 +166,8 @@ private:
     // turns it into MIDI on its audio thread.
     void sendKeyboardNotes()
     {
-        IKeyboardControl* keyboard = mPlug->GetKeyboard();
-        if (!keyboard)
-            return;
         int key = -1, velocity = 0;
-        keyboard->GetKeyAndVelocity(&key, &velocity);
+        mPlug->GetOnScreenKey().Get(&key, &velocity);
         const int note = key + 12;
         if (mLastNote >= 12 && mLastNote != note)
             sendMidi(0x80, static_cast<uint8_t>(mLastNote), 0);
@@ -161,7 +191,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindLV2Feature(features, LV2_URID__map)));
     if (!map)
         return nullptr;
-    if (!OpenEditorImages(bundlePath))
+    if (!openEditorImages(bundlePath))
         return nullptr;
     const int scale = scaleOf(features, map);
     UseX11Windows(scale);

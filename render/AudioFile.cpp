@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -119,6 +120,18 @@ void checkRate(Container container, int rate)
     }
 }
 
+// The bits per sample we round ourselves: libsndfile's own conversion truncates
+// pcm16 and pcm24 in WAV, AIFF and raw streams but rounds in FLAC. Lossy
+// encoders take the samples as they are.
+int pcmBits(const AudioFormat& format)
+{
+    if (format.container == Container::kOgg || format.container == Container::kMp3)
+        return 0;
+    if (format.sample == SampleFormat::kPcm16)
+        return 16;
+    return format.sample == SampleFormat::kPcm24 ? 24 : 0;
+}
+
 bool seekable(int fd)
 {
     return lseek(fd, 0, SEEK_CUR) != -1;
@@ -137,6 +150,19 @@ SNDFILE* openSound(int fd, SF_INFO* info, const std::string& what)
 }
 
 } // namespace
+
+long PcmValue(double sample, int bits)
+{
+    if (std::isnan(sample))
+        return 0;
+    const double top = static_cast<double>(1L << (bits - 1));
+    const double held = std::min(std::max(sample * top, -top), top - 1.0);
+    // Adding and taking away 1.5 * 2^52 rounds a value this small to the
+    // nearest integer, an exact half to the even one, as lrint does in the
+    // default rounding mode, without a library call per sample.
+    const double kRounder = 6755399441055744.0;
+    return static_cast<long>((held + kRounder) - kRounder);
+}
 
 SampleFormat ParseSampleFormat(const std::string& name)
 {
@@ -205,7 +231,8 @@ bool NeedsRF64(const AudioFormat& format, long frames)
 
 AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format, double rate,
                          long mostFrames, const AudioTags& tags)
-    : mChannels(format.channels), mContainer(format.container), mFramesLeft(mostFrames)
+    : mChannels(format.channels), mContainer(format.container), mFramesLeft(mostFrames),
+      mPcmBits(pcmBits(format))
 {
     if (mChannels != 1 && mChannels != 2)
         throw UsageError("channels: expected 1 or 2");
@@ -295,8 +322,20 @@ void AudioWriter::Write(const double* left, const double* right, long frames)
         mInterleaved[static_cast<size_t>(2 * i)] = left[i];
         mInterleaved[static_cast<size_t>(2 * i + 1)] = right[i];
     }
-    if (sf_writef_double(mSound, mInterleaved.data(), frames) != frames)
+    if (WriteInterleaved(frames) != frames)
         throw std::runtime_error("cannot write " + mWhat + ": " + sf_strerror(mSound));
+}
+
+long AudioWriter::WriteInterleaved(long frames)
+{
+    if (mPcmBits == 0)
+        return sf_writef_double(mSound, mInterleaved.data(), frames);
+    // libsndfile keeps the top bits of an int exactly.
+    const long step = 1L << (32 - mPcmBits);
+    mWhole.resize(mInterleaved.size());
+    for (size_t i = 0; i < mWhole.size(); ++i)
+        mWhole[i] = static_cast<int>(PcmValue(mInterleaved[i], mPcmBits) * step);
+    return sf_writef_int(mSound, mWhole.data(), frames);
 }
 
 void AudioWriter::CloseSound()

@@ -16,6 +16,12 @@ enum class SampleFormat
 
 SampleFormat ParseSampleFormat(const std::string& name);
 
+// The integer a pcm16 (bits 16) or pcm24 (bits 24) file holds for a sample:
+// the nearest step of 2^-(bits-1) full scale, an exact half to the even step,
+// held to the format's range; a NaN is silence. Every container and surface
+// stores whole-number samples so, so that a sound's files agree.
+long PcmValue(double sample, int bits);
+
 // File kinds libsndfile writes for us.
 enum class Container
 {
@@ -101,6 +107,7 @@ public:
     void Commit(const std::vector<Companion>& companions = {});
 
 private:
+    long WriteInterleaved(long frames);
     void CloseSound();
     void SendSpool();
     void Tag(const AudioTags& tags, Container container);
@@ -113,6 +120,8 @@ private:
     int mChannels = 2;
     Container mContainer = Container::kWav;
     long mFramesLeft = 0;
+    int mPcmBits = 0;        // 16 or 24 when we round the samples ourselves, else 0
+    std::vector<int> mWhole; // the samples as PcmValue stores them, left-aligned in 32 bits
 };
 
 // The code a Bleepforge audio file carries, of one sound or of layers: in WAV

@@ -9,19 +9,18 @@ namespace
 
 const int kCaught[] = {SIGINT, SIGTERM, SIGHUP};
 
-volatile std::sig_atomic_t gSignal = 0; // written by the handler, read by the render loop
 volatile std::sig_atomic_t gEndsAtOnce = 1;
 
 void onSignal(int number)
 {
-    if (gSignal != 0 && gEndsAtOnce)
+    if (KIT_StopSignal() != 0 && gEndsAtOnce)
     {
         KIT_RemoveFilesInFlight();
         std::signal(number, SIG_DFL);
         std::raise(number); // delivered, by the default action, as the handler returns
         return;
     }
-    gSignal = number;
+    KIT_NoteStopSignal(number);
 }
 
 } // namespace
@@ -34,14 +33,17 @@ void CatchInterrupts(SecondSignal second)
     sigemptyset(&action.sa_mask);
     for (int number : kCaught)
         sigaddset(&action.sa_mask, number); // one handler at a time
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call that waits (opening a FIFO, writing to a pipe
+    // nobody reads, a library reading its files) returns at the first
+    // signal instead of waiting on.
+    action.sa_flags = 0;
     for (int number : kCaught)
         sigaction(number, &action, nullptr);
 }
 
 bool InterruptRequested()
 {
-    return gSignal != 0;
+    return KIT_StopSignal() != 0;
 }
 
 void StopIfInterrupted()
@@ -52,7 +54,7 @@ void StopIfInterrupted()
 
 int InterruptedStatus()
 {
-    return 128 + gSignal;
+    return 128 + KIT_StopSignal();
 }
 
 FrameSink Interruptible(const FrameSink& sink)

@@ -13,10 +13,6 @@
 namespace
 {
 
-// Plays render side by side only where each instrument draws its noise from
-// a random source of its own.
-const bool kPlaysInParallel = false;
-
 ByteChunk madeSound(const LayerSource& source, unsigned seed)
 {
     InstrumentBackend instrument;
@@ -99,6 +95,5 @@ BackendMaker InstrumentBackends()
 
 int PlayThreads()
 {
-    return kPlaysInParallel ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
-                            : 1;
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }

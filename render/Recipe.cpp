@@ -3,6 +3,7 @@
 #include "GeneratorKinds.h"
 #include "IParam.h"
 #include "KindFolders.h"
+#include "KIT_ReadFile.h"
 #include "Params.h"
 #include "PresetSound.h"
 
@@ -12,12 +13,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 namespace
 {
+
+// Far more than sixty parameters' lines need; a link to a device or a huge
+// file is refused rather than read until memory runs out.
+const size_t kMostRecipeFileBytes = 1 << 20;
 
 const char kAcceptedKeys[] = "description, start, sound, mutate and [params]";
 const char kAcceptedValues[] =
@@ -290,12 +293,10 @@ Recipe ParseRecipe(const std::string& text, const std::string& source, const std
 
 Recipe ReadRecipe(const std::string& path, const std::vector<ParamInfo>& params)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw UsageError("cannot read the recipe '" + path + "'");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseRecipe(text.str(), path, params);
+    std::string text, error;
+    if (!KIT_ReadFile(path, kMostRecipeFileBytes, &text, &error))
+        throw UsageError(error); // it names the file
+    return ParseRecipe(text, path, params);
 }
 
 std::vector<ParamInfo> TableParams()

@@ -47,16 +47,11 @@ inline int RunTool(CLI::App& app, int argc, char** argv, const ToolWords& words,
     {
         return work();
     }
-    catch (const Interrupted&)
-    {
-        return ToolFailed(words, words.interrupted, InterruptedStatus());
-    }
-    catch (const UsageError& e)
-    {
-        return ToolFailed(words, e.what(), 2);
-    }
     catch (const std::exception& e)
     {
-        return ToolFailed(words, e.what(), 1);
+        // A wait that a signal cut short fails as the interruption it is.
+        if (InterruptRequested())
+            return ToolFailed(words, words.interrupted, InterruptedStatus());
+        return ToolFailed(words, e.what(), dynamic_cast<const UsageError*>(&e) ? 2 : 1);
     }
 }

@@ -2,7 +2,9 @@
 // off-screen bitmap and copied out as RGBA for a canvas, pointer events
 // converted to editor points as every platform view converts them.
 #include "Bleepforge.h"
+#include "IControl.h"
 #include "IGraphics.h"
+#include "Layout.h"
 #include "Requests.h"
 #include "ShareCode.h"
 #include "ViewConversions.h"
@@ -39,7 +41,7 @@ emscripten::val cssColor(const IColor& color)
 class WebEditor
 {
 public:
-    WebEditor() : mPlug(OpenWebInstrument()), mGraphics(mPlug->GetGraphics())
+    WebEditor() : mPlug(OpenWebInstrument()), mGraphics(AttachEditor(*mPlug))
     {
         IGraphicsLinux::SetWindowFactory(&openWebWindow);
         mGraphics->OpenWindow(nullptr);
@@ -186,8 +188,7 @@ public:
     emscripten::val keyboardNote()
     {
         int key = -1, velocity = 0;
-        if (IKeyboardControl* keyboard = mPlug->GetKeyboard())
-            keyboard->GetKeyAndVelocity(&key, &velocity);
+        mPlug->GetOnScreenKey().Get(&key, &velocity);
         const int note = key + 12;
         emscripten::val held = emscripten::val::object();
         held.set("note", note >= 12 && note <= 127 ? note : -1);

@@ -6,8 +6,8 @@
 class Bleepforge;
 
 
-// A new instrument as the module builds it: headless, its editor drawn with
-// the images embedded in the module.
+// A new instrument as the module builds it, without an editor: the page's
+// editor attaches one, drawn with the images embedded in the module.
 std::unique_ptr<Bleepforge> OpenWebInstrument();
 
 // The live instrument's sound from a code: empty when applied, else why not.

@@ -198,13 +198,13 @@ void everyProperty(const AUBundle& bundle, Outcome& out)
         out.Fail("a null class info was taken");
 }
 
-// An indexed or on/off parameter keeps the whole value it plays: the integer
-// part, or on from one half.
+// An indexed or on/off parameter plays the whole number a host shows for the
+// value it sets: the nearest, a half up (on from one half).
 float playedValue(const AUParameterDescription& p, float value)
 {
-    if (p.unitKind == kAudioUnitParameterUnit_Boolean)
-        return value >= 0.5f ? 1.0f : 0.0f;
-    return p.unitKind == kAudioUnitParameterUnit_Indexed ? std::trunc(value) : value;
+    const bool whole = p.unitKind == kAudioUnitParameterUnit_Boolean ||
+                       p.unitKind == kAudioUnitParameterUnit_Indexed;
+    return whole ? std::floor(value + 0.5f) : value;
 }
 
 void parameters(const AUBundle& bundle, Outcome& out)

@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "IGraphics.h"
+#include "Layout.h"
 #include "PIX.h"
 #include "ViewConversions.h"
 
@@ -45,13 +46,13 @@ void WriteSnapshot(const SnapshotRequest& request, const std::string& path)
         throw UsageError("--scale: expected 1 or 2");
     IPluginInstanceInfo info;
     Bleepforge plug(info);
+    IGraphics* editor = AttachEditor(plug);
     ApplyStateAndSettings(plug, request.stateIn, request.settings);
     if (!request.notes.empty())
         holdNotes(plug, request.notes);
     if (request.about)
         plug.HostRequestingAboutBox();
 
-    IGraphics* editor = plug.GetGraphics();
     IRECT all(0, 0, editor->Width(), editor->Height());
     editor->Draw(&all);
     PIX_IBitmap* image = editor->GetDrawBitmap();

@@ -4,8 +4,10 @@
 #include <functional>
 
 // Makes items 0 ... count - 1 in worker processes, jobs at a time, each worker
-// every jobs-th item from its first; the random source is each process's
-// own, so an item that seeds its own draws gives the bytes one process would.
+// every jobs-th item from its first; each instrument draws from its own random
+// source, so an item that seeds its own draws gives the bytes it gives alone.
+// Processes rather than threads: they made a batch as fast or faster
+// (bench/compare-jobs).
 // makeOne throws to fail its item: the worker says why on stderr, keeps on
 // with its next item when keepGoing, else stops. finished(index, ok) runs in
 // the calling process as each item ends, in the order they end. An

@@ -180,12 +180,12 @@ int main(int argc, char** argv)
                            std::cout << EncodeShareCode(ReadSound(shared)) << "\n";
                            return 0;
                        }
-                       // Every other command builds the instrument, and with it the editor.
-                       const std::string unusable = LoadEditorImages();
-                       if (!unusable.empty())
-                           return ToolFailed(words, unusable, 1);
+                       // Only the command that draws needs the editor's images.
                        if (app.got_subcommand("snapshot"))
                        {
+                           const std::string unusable = LoadEditorImages();
+                           if (!unusable.empty())
+                               return ToolFailed(words, unusable, 1);
                            WriteSnapshot(snapshot, snapshotOutput);
                            return 0;
                        }

@@ -5,6 +5,7 @@
 #include "Settings.h"
 #include "SoundFiles.h"
 #include "SoundList.h"
+#include "SoundListView.h"
 #include "WaveStrip.h"
 
 #include <gtk/gtk.h>
@@ -29,14 +30,13 @@ struct App
     GtkWidget* infoBar = nullptr;
     GtkWidget* infoText = nullptr;
     GtkWidget* slot = nullptr;
-    GtkWidget* soundRows = nullptr;   // the list of sounds beside the editor
-    GtkWidget* starredOnly = nullptr; // shows the starred sounds alone
     GtkWidget* octaveLabel = nullptr; // musical typing's octave, in the header
     GtkWidget* lockMarks = nullptr;   // drawn over the editor: which controls are locked
     GtkWidget* kindsButton = nullptr; // opens the menu of recipe kinds
     GtkWidget* undoButton = nullptr;
     GtkWidget* redoButton = nullptr;
     std::unique_ptr<WaveStrip> strip;
+    std::unique_ptr<SoundListView> list; // the list of sounds beside the editor
 
     AppSettings settings;
     std::string settingsPath;
@@ -49,14 +49,11 @@ struct App
 
     SoundList sounds;
     UndoHistory<SessionMoment> history;
-    gint64 chosenAt = 0;       // when a sound of the list was last chosen
-    bool showingList = false;  // the rows are being brought up to date: not the user's choice
-    bool scrollDue = false;    // the chosen row comes into view once it is laid out
     std::unique_ptr<AUParameterListener> changes; // the instance's parameter changes
     bool gesture = false;      // a knob or switch held down in the editor
     guint settling = 0;        // the timer that records a change once it has settled
     guint statusShown = 0;     // the timer that clears a message that is not an error
-    std::string auditionDue;   // the state to play once the strip has rendered it
+    std::string auditionDue;   // the state to play once the strip has rendered it, "" for none
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
     std::shared_ptr<ExportBatch> exports; // Export starred or all, while it runs
@@ -97,13 +94,13 @@ void MakeKind(App& app, const std::string& recipePath);
 std::string LastKind(App& app);
 void Undo(App& app);
 void Redo(App& app);
-// Plays the current sound once, at the gain Export gives it (so once the
-// strip has rendered it); cuts one still sounding.
+// Plays the current sound once as Export renders it at the device's rate
+// (so once the strip has rendered it), cutting one still sounding.
 void Audition(App& app);
 void StopAudition(App& app);
-// The strip has rendered a sound: what is played is heard at its gain, and a
-// due audition of it plays.
-void SoundRendered(App& app, const std::string& state, double gain, double seconds);
+// The strip has rendered a sound: keys are heard at its gain, and a due
+// audition of it plays.
+void SoundRendered(App& app, const WaveStrip::Rendered& sound);
 // The export's settings changed: the strip and the gain follow.
 void ExportChanged(App& app);
 
@@ -143,9 +140,7 @@ bool ExportsRunning(const App& app);
 void PasteAction(App& app);
 void CopyAction(App& app);
 
-// The list of sounds beside the editor, and its buttons.
-GtkWidget* BuildSoundList(App& app);
-// Brings the rows up to date with the list: names, stars, lengths, the chosen one.
+// Brings the list's rows up to date: names, stars, lengths, the chosen one.
 void ShowSoundList(App& app);
 // Puts the chosen sound's name in a field to type a new one.
 void RenameChosen(App& app);

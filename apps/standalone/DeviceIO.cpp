@@ -34,7 +34,7 @@ DeviceIO::~DeviceIO()
 
 bool DeviceIO::Start(const DeviceOptions& options)
 {
-    mJack = JackIO::Open("Bleepforge");
+    mJack = JackIO::Open("Bleepforge", options.verbose);
     if (mJack)
         return startJack(options);
     const bool playing = startAudio(options);
@@ -140,7 +140,7 @@ void DeviceIO::configureUnit(unsigned maxFrames)
     mUnit.Uninitialize();
     mUnit.Configure(mRate, maxFrames);
     mUnit.Initialize();
-    if (mLive.Prepare(mRate, maxFrames) != noErr && mProblem.empty())
+    if (mLive.Prepare(maxFrames) != noErr && mProblem.empty())
         mProblem = "No sound: the instrument cannot render for a live audio device.";
 }
 
@@ -216,10 +216,15 @@ void DeviceIO::onMidi(double, std::vector<unsigned char>* message, void* self)
 }
 
 // Without a running stream nothing would take them.
-void DeviceIO::Audition(double holdSeconds)
+void DeviceIO::Play(std::shared_ptr<const Clip> clip)
 {
     if (mStreaming)
-        mLive.Audition(holdSeconds);
+        mLive.Play(std::move(clip));
+}
+
+void DeviceIO::TakeBackPlayed()
+{
+    mLive.TakeBackPlayed();
 }
 
 void DeviceIO::StopAudition()

@@ -42,14 +42,17 @@ public:
     // only as a warning, or not at all) counts as stopped.
     std::string Problem();
     unsigned Rate() const { return mRate; }
-    // GUI thread. Plays the sound as bleepforge generate renders it: note 60
-    // at full velocity, released after holdSeconds; an audition still
-    // sounding is cut first. Without a running stream nothing happens.
-    void Audition(double holdSeconds);
+    // GUI thread: whether a stream was started, which auditions play on.
+    bool Streaming() const { return mStreaming; }
+    // GUI thread. Plays a sound rendered whole at Rate(), cutting one still
+    // playing. Without a running stream nothing happens.
+    void Play(std::shared_ptr<const Clip> clip);
     void StopAudition();
+    // GUI thread, now and then: lets go of the clips that have played.
+    void TakeBackPlayed();
     // GUI thread: a note from the computer keyboard.
     void PlayNote(int note, bool on);
-    // GUI thread: the gain everything played is heard at (the one Export
+    // GUI thread: the gain keys and MIDI are heard at (the one Export
     // applies to the current sound), and the samples of the output that have
     // reached full scale since the last call.
     void SetListeningGain(double gain);

@@ -1,6 +1,7 @@
 // Export starred… and Export all…: the files are written on a thread of their
 // own while a small window shows how far it got and can cancel.
 #include "App.h"
+#include "Wording.h"
 
 #include <atomic>
 #include <mutex>
@@ -65,7 +66,7 @@ struct ExportBatch
         if (done < sounds.size())
             text += " (cancelled)";
         if (numbered > 0)
-            text += "; " + std::to_string(numbered) + " numbered past files already there, none replaced";
+            text += "; " + Counted(numbered, "file") + " numbered past names already taken, none replaced";
         if (failed == 0)
             return text;
         return "Error: " + text + "; " + std::to_string(failed) + " could not be written: " + problems.front() +
@@ -150,7 +151,7 @@ void StartExports(App& app, std::vector<ListedSound> sounds, const ExportSetting
                   const std::string& folder)
 {
     app.exports = std::make_shared<ExportBatch>(app, std::move(sounds), settings, folder);
-    ShowStatus(app, "Exporting " + std::to_string(app.exports->sounds.size()) + " sounds to " + folder + "…");
+    ShowStatus(app, "Exporting " + Counted(app.exports->sounds.size(), "sound") + " to " + folder + "…");
     app.exports->worker = std::thread([batch = app.exports.get()] { batch->run(); });
     app.exports->ticks = g_timeout_add(kProgressMilliseconds, onProgress, &app);
 }

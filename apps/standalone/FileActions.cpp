@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 
 namespace
 {
@@ -148,35 +149,108 @@ void SaveAction(App& app)
             });
 }
 
+namespace
+{
+
+// A sound copied from a list, name and kind with it; false for anything else.
+bool copiedSound(GtkClipboard* clipboard, ListedSound* sound, std::string* code)
+{
+    GtkSelectionData* data =
+        gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string(kCopiedSoundTarget));
+    if (!data)
+        return false;
+    const gint length = gtk_selection_data_get_length(data);
+    const std::string text = length > 0 ? std::string(reinterpret_cast<const char*>(
+                                                          gtk_selection_data_get_data(data)),
+                                                      static_cast<size_t>(length))
+                                        : "";
+    gtk_selection_data_free(data);
+    return ReadCopiedSound(text, sound, code);
+}
+
+// What the clipboard gives while the app holds it: the code as text to any
+// program, the sound with its name to a Bleepforge window.
+struct Copied
+{
+    std::string code;
+    std::string sound; // empty: the sound in the editor is none of the list's
+};
+const guint kAsText = 0, kAsSound = 1;
+
+void giveCopied(GtkClipboard*, GtkSelectionData* data, guint info, gpointer copied)
+{
+    const Copied& what = *static_cast<const Copied*>(copied);
+    if (info == kAsSound)
+        gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
+                               reinterpret_cast<const guchar*>(what.sound.data()), static_cast<gint>(what.sound.size()));
+    else
+        gtk_selection_data_set_text(data, what.code.c_str(), static_cast<gint>(what.code.size()));
+}
+
+// The clipboard owns what it gives until another program takes it over.
+void putOnClipboard(std::unique_ptr<Copied> copied)
+{
+    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+    gtk_target_list_add_text_targets(list, kAsText);
+    if (!copied->sound.empty())
+        gtk_target_list_add(list, gdk_atom_intern_static_string(kCopiedSoundTarget), 0, kAsSound);
+    gint count = 0;
+    GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
+    gtk_target_list_unref(list);
+    const bool taken = gtk_clipboard_set_with_data(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), targets, static_cast<guint>(count), giveCopied,
+        [](GtkClipboard*, gpointer copied) { delete static_cast<Copied*>(copied); }, copied.get());
+    gtk_target_table_free(targets, count);
+    if (!taken)
+        throw std::runtime_error("the clipboard did not take the sound");
+    copied.release();
+}
+
+} // namespace
+
 void PasteAction(App& app)
 {
-    gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    ListedSound named;
+    std::string code;
+    if (copiedSound(clipboard, &named, &code))
+        return attempt(app, "Pasted \"" + named.name + "\"",
+                       [&]
+                       {
+                           OpenSound(*app.bundle, *app.unit, code);
+                           SoundJoined(app, named.kind, named.name);
+                           return std::string();
+                       });
+    gchar* text = gtk_clipboard_wait_for_text(clipboard);
     const std::string sound = PastedSound(text ? text : "");
     g_free(text);
-    const bool code = LooksLikeShareCode(sound);
-    attempt(app, code ? "Pasted a sound code" : "Pasted " + sound,
+    const bool isCode = LooksLikeShareCode(sound);
+    attempt(app, isCode ? "Pasted a sound code" : "Pasted " + sound,
             [&]
             {
                 if (sound.empty())
                     throw std::runtime_error("the clipboard holds no sound code (they begin with bfs1:) "
                                              "and no sound file's path");
                 OpenSound(*app.bundle, *app.unit, sound);
-                SoundJoined(app, "pasted", code ? "" : nameOfFile(sound));
+                SoundJoined(app, "pasted", isCode ? "" : nameOfFile(sound));
                 return std::string();
             });
 }
 
 void CopyAction(App& app)
 {
-    attempt(app, "Copied the sound's code: paste it into Bleepforge, a message or a file",
+    SettleNow(app); // a change on its way is the chosen sound's
+    attempt(app, "Copied the sound: paste it into Bleepforge, or its code into a message or a file",
             [&]
             {
                 const ByteChunk state = CurrentState(*app.unit);
                 if (state.Size() == 0)
                     throw std::runtime_error("the instrument did not give its sound");
-                const std::string code = EncodeShareCode(state);
-                gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), code.c_str(),
-                                       static_cast<gint>(code.size()));
+                auto copied = std::make_unique<Copied>(Copied{EncodeShareCode(state), ""});
+                const size_t chosen = app.sounds.Current();
+                if (chosen != SoundList::kNone && app.sounds.At(chosen).state == BytesOf(state))
+                    copied->sound = CopiedSoundText(app.sounds.At(chosen), copied->code);
+                putOnClipboard(std::move(copied));
                 return std::string();
             });
 }
@@ -328,12 +402,8 @@ std::string folderOf(const std::string& path)
 
 std::string startFolder(const App& app)
 {
-    if (!app.settings.exportFolder.empty())
-        return app.settings.exportFolder;
-    gchar* here = g_get_current_dir();
-    const std::string folder = here;
-    g_free(here);
-    return folder;
+    return ExportStartFolder(app.settings.exportFolder, g_get_user_special_dir(G_USER_DIRECTORY_MUSIC),
+                             g_get_home_dir());
 }
 
 } // namespace

@@ -63,6 +63,35 @@ std::vector<std::string> KnownLocks(const std::vector<std::string>& locks)
     return known;
 }
 
+namespace
+{
+
+// The labels the panel prints over each group's controls.
+const std::pair<const char*, const char*> kPanelLabels[] = {
+    {"osc1", "OSC1"},
+    {"osc2", "OSC2"},
+    {"osc3", "OSC3"},
+    {"noise", "WHITE NOISE and PINK NOISE"},
+    {"amp-env", "AMP ENVELOPE"},
+    {"filter-env", "FLT ENVELOPE"},
+    {"filters", "FILTERS"},
+    {"pitch", "PITCH SWEEP and PITCH JUMP"},
+    {"crusher", "BIT CRUSHER"},
+    {"output", "OUTPUT and COMPRESS"}};
+
+} // namespace
+
+std::string PanelLabelOf(const std::string& lock)
+{
+    for (const auto& [group, label] : kPanelLabels)
+        if (lock == group)
+            return label;
+    for (int i = 0; i < kNumParams; ++i)
+        if (lock == paramProperties[i].name)
+            return ParamPlainName(static_cast<EParams>(i));
+    return lock;
+}
+
 void RunGenerator(AUInstance& unit, const std::string& kind)
 {
     char name[16] = {};

@@ -13,6 +13,10 @@ std::string KeepLockedValues(const std::string& before, const std::string& after
                              const std::vector<int>& locked);
 // The locks the user chose that still name something; any other is let go.
 std::vector<std::string> KnownLocks(const std::vector<std::string>& locks);
+// A lock as the editor's panel names what it keeps: a group by its printed
+// label (OSC1, AMP ENVELOPE, PITCH SWEEP and PITCH JUMP, …), a parameter by its
+// plain name. Settings and the command line keep the locks' own names.
+std::string PanelLabelOf(const std::string& lock);
 // Runs the instance's generator of a kind ("pickup", "mutate", …) as its
 // button does; throws std::runtime_error when the instance refuses it.
 void RunGenerator(AUInstance& unit, const std::string& kind);

@@ -42,8 +42,13 @@ std::vector<std::string> midiSources(jack_client_t* client)
 
 } // namespace
 
-std::unique_ptr<JackIO> JackIO::Open(const char* name)
+std::unique_ptr<JackIO> JackIO::Open(const char* name, bool verbose)
 {
+    if (!verbose)
+    {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+    }
     jack_status_t status{};
     jack_client_t* client = jack_client_open(name, JackNoStartServer, &status);
     return client ? std::unique_ptr<JackIO>(new JackIO(client)) : nullptr;
@@ -134,7 +139,8 @@ void JackIO::onShutdown(jack_status_t, const char*, void* self)
 
 std::string JackIO::ListDevices()
 {
-    const std::unique_ptr<JackIO> lister = Open("bleepforge-list");
+    // Its caller decides what reaches the terminal.
+    const std::unique_ptr<JackIO> lister = Open("bleepforge-list", true);
     if (!lister)
         return {};
     std::ostringstream text;

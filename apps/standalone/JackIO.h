@@ -15,7 +15,10 @@ class JackIO
 {
 public:
     // Opens the client without starting a server; null when none runs.
-    static std::unique_ptr<JackIO> Open(const char* name);
+    // Unless verbose, JACK's own messages (on any of its threads, for as
+    // long as the process runs) stay off the terminal: what matters reaches
+    // the window.
+    static std::unique_ptr<JackIO> Open(const char* name, bool verbose);
     ~JackIO();
     JackIO(const JackIO&) = delete;
     JackIO& operator=(const JackIO&) = delete;

@@ -3,39 +3,49 @@
 
 #include <algorithm>
 
-namespace
+OSStatus LiveAudio::Prepare(unsigned maxFrames)
 {
-
-// Messages of the window's own, beside MIDI: status bytes no MIDI message has.
-const uint32_t kAuditionStart = 0x01;
-const uint32_t kAuditionStop = 0x02;
-const uint8_t kAuditionNote = 60;
-const uint8_t kAuditionVelocity = 127;
-
-} // namespace
-
-OSStatus LiveAudio::Prepare(unsigned rate, unsigned maxFrames)
-{
-    mRate = rate;
     mMaxFrames = std::max(1u, maxFrames);
     return mUnit.PrepareAudioThread();
 }
 
-void LiveAudio::Audition(double holdSeconds)
+void LiveAudio::Play(std::shared_ptr<const Clip> clip)
 {
-    mAuditionHold.store(holdSeconds, std::memory_order_relaxed);
-    mWindowRing.Push(kAuditionStart); // the ring's release publishes the hold with it
+    TakeBackPlayed();
+    if (!clip || mLent.size() >= kMostClips)
+        return;
+    WindowMessage message;
+    message.kind = WindowMessage::kPlay;
+    message.clip = clip.get();
+    if (mWindowRing.Push(message)) // the ring's release publishes the samples with it
+        mLent.push_back(std::move(clip));
 }
 
 void LiveAudio::StopAudition()
 {
-    mWindowRing.Push(kAuditionStop);
+    WindowMessage message;
+    message.kind = WindowMessage::kStop;
+    mWindowRing.Push(message);
+}
+
+void LiveAudio::TakeBackPlayed()
+{
+    const Clip* played = nullptr;
+    while (mPlayed.Pop(&played))
+    {
+        const auto lent = std::find_if(mLent.begin(), mLent.end(),
+                                       [played](const std::shared_ptr<const Clip>& clip) { return clip.get() == played; });
+        if (lent != mLent.end())
+            mLent.erase(lent);
+    }
 }
 
 void LiveAudio::PlayNote(int note, bool on)
 {
+    WindowMessage message;
+    message.midi = PackMidi(on ? 0x90 : 0x80, static_cast<uint8_t>(note), on ? 100 : 0);
     if (note >= 0 && note <= 127)
-        mWindowRing.Push(PackMidi(on ? 0x90 : 0x80, static_cast<uint8_t>(note), on ? 100 : 0));
+        mWindowRing.Push(message);
 }
 
 void LiveAudio::SetListeningGain(double gain)
@@ -54,32 +64,36 @@ void LiveAudio::midi(uint32_t message, UInt32 offset)
                                offset);
 }
 
-void LiveAudio::takeWindowMessage(uint32_t message)
+// The clip is handed back; the ring has room for every clip lent.
+void LiveAudio::endClip()
 {
-    const uint32_t status = message & 0xFF;
-    if (status != kAuditionStart && status != kAuditionStop)
-        return midi(message);
-    if (mAuditionLeft >= 0)
-        midi(PackMidi(0x80, kAuditionNote, 0));
-    mAuditionLeft = -1;
-    if (status == kAuditionStop)
-        return;
-    midi(PackMidi(0x90, kAuditionNote, kAuditionVelocity));
-    mAuditionLeft = static_cast<long>(mAuditionHold.load(std::memory_order_relaxed) * mRate);
+    if (mClip)
+        mPlayed.Push(mClip);
+    mClip = nullptr;
 }
 
-// The audition's release at its frame.
-void LiveAudio::endAuditionWithin(unsigned frames)
+void LiveAudio::takeWindowMessage(const WindowMessage& message)
 {
-    if (mAuditionLeft < 0)
-        return;
-    if (mAuditionLeft >= static_cast<long>(frames))
+    if (message.kind == WindowMessage::kMidi)
+        return midi(message.midi);
+    endClip();
+    if (message.kind == WindowMessage::kPlay)
     {
-        mAuditionLeft -= frames;
-        return;
+        mClip = message.clip;
+        mClipAt = 0;
     }
-    midi(PackMidi(0x80, kAuditionNote, 0), static_cast<UInt32>(mAuditionLeft));
-    mAuditionLeft = -1;
+}
+
+// The clip's samples for this block.
+const float* LiveAudio::clipPart(unsigned frames, size_t* count)
+{
+    *count = 0;
+    if (!mClip)
+        return nullptr;
+    const float* part = mClip->samples.data() + mClipAt;
+    *count = std::min<size_t>(frames, mClip->samples.size() - mClipAt);
+    mClipAt += *count;
+    return part;
 }
 
 // MIDI that arrived since the last block starts it, then the block. The
@@ -89,9 +103,9 @@ void LiveAudio::Render(float* left, float* right, unsigned frames)
     uint32_t message = 0;
     while (mRing.Pop(&message))
         midi(message);
-    while (mWindowRing.Pop(&message))
-        takeWindowMessage(message);
-    endAuditionWithin(frames);
+    WindowMessage fromWindow;
+    while (mWindowRing.Pop(&fromWindow))
+        takeWindowMessage(fromWindow);
     for (unsigned done = 0; done < frames;)
     {
         const unsigned part = std::min(frames - done, mMaxFrames);
@@ -104,8 +118,12 @@ void LiveAudio::Render(float* left, float* right, unsigned frames)
         done += part;
     }
     const float gain = mListeningGain.load(std::memory_order_relaxed);
-    mClipped.fetch_add(ApplyListeningGain(left, frames, gain) +
-                           ApplyListeningGain(right, frames, gain),
+    size_t clipCount = 0;
+    const float* clip = clipPart(frames, &clipCount);
+    mClipped.fetch_add(MixHeard(left, frames, gain, clip, clipCount) + MixHeard(right, frames, gain, clip, clipCount),
                        std::memory_order_relaxed);
+    // Handed back only now: the window may let go of it at once.
+    if (mClip && mClipAt == mClip->samples.size())
+        endClip();
     mBlocks.fetch_add(1, std::memory_order_relaxed);
 }

@@ -5,41 +5,45 @@
 #include <cstddef>
 #include <cstdint>
 
-// Short MIDI messages from the device thread to the audio thread: one writer,
-// one reader, no locks and no allocation. A full ring drops the message.
-class MidiRing
+// Values from one thread to another: one writer, one reader, no locks and no
+// allocation. A full ring refuses the value.
+template <class Value, size_t Capacity> class Ring
 {
 public:
-    static const size_t kCapacity = 1024;
+    static constexpr size_t kCapacity = Capacity;
 
-    // Device thread only.
-    bool Push(uint32_t message)
+    // The writer's thread only.
+    bool Push(const Value& value)
     {
         const size_t tail = mTail.load(std::memory_order_relaxed);
         const size_t next = (tail + 1) % kCapacity;
         if (next == mHead.load(std::memory_order_acquire))
             return false;
-        mSlots[tail] = message;
+        mSlots[tail] = value;
         mTail.store(next, std::memory_order_release);
         return true;
     }
 
-    // Audio thread only.
-    bool Pop(uint32_t* message)
+    // The reader's thread only.
+    bool Pop(Value* value)
     {
         const size_t head = mHead.load(std::memory_order_relaxed);
         if (head == mTail.load(std::memory_order_acquire))
             return false;
-        *message = mSlots[head];
+        *value = mSlots[head];
         mHead.store((head + 1) % kCapacity, std::memory_order_release);
         return true;
     }
 
 private:
-    std::array<uint32_t, kCapacity> mSlots = {};
-    std::atomic<size_t> mHead{0}; // written by the reader (audio thread)
-    std::atomic<size_t> mTail{0}; // written by the writer (device thread)
+    std::array<Value, kCapacity> mSlots = {};
+    std::atomic<size_t> mHead{0}; // written by the reader
+    std::atomic<size_t> mTail{0}; // written by the writer
 };
+
+// Short MIDI messages from the device thread to the audio thread; a full ring
+// drops the message.
+using MidiRing = Ring<uint32_t, 1024>;
 
 // Status in the low byte, then the two data bytes.
 inline uint32_t PackMidi(uint8_t status, uint8_t data1, uint8_t data2)

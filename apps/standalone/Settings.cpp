@@ -144,3 +144,12 @@ void SaveSettings(const AppSettings& settings, const std::string& path)
     if (!written)
         throw std::runtime_error("cannot keep the settings in '" + path + "': " + error);
 }
+
+std::string ExportStartFolder(const std::string& lastFolder, const char* musicFolder,
+                              const std::string& home)
+{
+    for (const char* folder : {lastFolder.c_str(), musicFolder})
+        if (folder && *folder && g_file_test(folder, G_FILE_TEST_IS_DIR))
+            return folder;
+    return home;
+}

@@ -10,7 +10,7 @@ struct AppSettings
 {
     bool playOnChange = true;
     ExportSettings exportSettings;
-    std::string exportFolder; // empty: the current folder
+    std::string exportFolder; // the last folder exported to; empty before the first
     std::vector<std::string> locks; // parameter names and groups kept through generators
     int variations = 5;             // sounds "Variations of this…" makes
 };
@@ -26,3 +26,9 @@ const int kExportRates[] = {22050, 44100, 48000, 96000};
 AppSettings LoadSettings(const std::string& path, std::string* problem = nullptr);
 // Written whole under a temporary name first; throws saying what failed.
 void SaveSettings(const AppSettings& settings, const std::string& path);
+
+// Where Export's dialogs open: the last folder exported to while it is
+// there, else the user's music folder (null: none is set), else home. Never
+// the folder the app was started from, which is rarely the user's.
+std::string ExportStartFolder(const std::string& lastFolder, const char* musicFolder,
+                              const std::string& home);

@@ -3,6 +3,7 @@
 #include "Generating.h"
 #include "Locks.h"
 #include "SlotStates.h"
+#include "Wording.h"
 
 #include <algorithm>
 
@@ -37,19 +38,17 @@ void restore(App& app, const std::string& state)
 namespace
 {
 
-// The note is held as long as the export's: through attack, hold and decay.
-void play(App& app, const HostRender& job)
+// What is heard of a sound is Export's render of it at the device's rate:
+// the same note, seed and gain, sample for sample.
+double heardRate(App& app)
 {
-    app.auditionDue.clear();
-    if (!app.settings.exportSettings.normalise)
-        app.io->SetListeningGain(1.0);
-    app.io->Audition(job.request.notes.front().duration);
+    return app.io->Streaming() ? app.io->Rate() : 0.0;
 }
 
-// Export's gain is known without a render when it does not normalise.
-bool gainKnown(App& app, const std::string& state)
+void play(App& app, std::shared_ptr<const Clip> heard)
 {
-    return !app.settings.exportSettings.normalise || state == app.strip->ShownState();
+    app.auditionDue.clear();
+    app.io->Play(std::move(heard));
 }
 
 HostRender exportJob(App& app)
@@ -57,16 +56,23 @@ HostRender exportJob(App& app)
     return ExportJob(*app.unit, app.settings.exportSettings.rate);
 }
 
+void showInStrip(App& app, const HostRender& job)
+{
+    app.strip->Show(job, app.settings.exportSettings, heardRate(app));
+}
+
 } // namespace
 
 void Audition(App& app)
 {
+    if (!app.io->Streaming())
+        return;
     const HostRender job = exportJob(app);
     const std::string state = BytesOf(job.state);
-    if (gainKnown(app, state))
-        return play(app, job);
+    if (auto heard = app.strip->HeardOf(state, app.settings.exportSettings, heardRate(app)))
+        return play(app, std::move(heard));
     if (app.auditionDue != state)
-        app.strip->Show(job, app.settings.exportSettings);
+        showInStrip(app, job);
     app.auditionDue = state;
 }
 
@@ -76,33 +82,29 @@ void StopAudition(App& app)
     app.io->StopAudition();
 }
 
-void SoundRendered(App& app, const std::string& state, double gain, double seconds)
+void SoundRendered(App& app, const WaveStrip::Rendered& sound)
 {
-    app.sounds.Measured(state, seconds);
+    app.sounds.Measured(sound.state, sound.seconds);
     ShowSoundList(app);
-    const HostRender job = exportJob(app);
-    if (state != BytesOf(job.state))
+    if (sound.state != currentState(app))
         return; // an earlier sound, rendered late
-    app.io->SetListeningGain(gain);
-    if (state == app.auditionDue)
-        play(app, job);
+    // Keys and MIDI are heard at the gain of what auditions play.
+    app.io->SetListeningGain(sound.heard ? sound.heard->gain : sound.gain);
+    if (sound.state == app.auditionDue)
+        play(app, sound.heard);
 }
 
 void ExportChanged(App& app)
 {
-    app.strip->Show(exportJob(app), app.settings.exportSettings);
+    showInStrip(app, exportJob(app));
 }
 
 // One look at the instrument serves the audition and the picture.
 void SoundChanged(App& app)
 {
     const HostRender job = exportJob(app);
-    app.strip->Show(job, app.settings.exportSettings);
-    app.auditionDue.clear();
-    if (app.settings.playOnChange && !app.settings.exportSettings.normalise)
-        play(app, job);
-    else if (app.settings.playOnChange)
-        app.auditionDue = BytesOf(job.state);
+    showInStrip(app, job);
+    app.auditionDue = app.settings.playOnChange && app.io->Streaming() ? BytesOf(job.state) : "";
     updateUndoButtons(app);
     ShowSoundList(app);
 }
@@ -204,19 +206,21 @@ bool followSlots(App& app)
         // A generator made a new sound; SAVE keeps the one there was.
         const std::string now = currentState(app);
         const std::string before = app.history.Present().sound;
+        std::string kept = now;
         if (now == before)
-        {
             app.sounds.Add(now, "saved");
-            return true;
-        }
-        const std::string kept = withLocks(app, before, now);
-        keepOwnSound(app, before);
-        app.sounds.Add(kept, LastKind(app));
-        if (kept != now)
+        else
         {
-            restore(app, kept);
-            showInSlots(app);
+            kept = withLocks(app, before, now);
+            keepOwnSound(app, before);
+            app.sounds.Add(kept, LastKind(app));
+            if (kept != now)
+                restore(app, kept);
         }
+        // A full list let its oldest sound go to make room: unless the slots
+        // follow, the next look takes the grown slots for one more new sound.
+        if (kept != now || app.sounds.Size() != count)
+            showInSlots(app);
         return true;
     }
     if (count == listed && index < listed && index != app.sounds.Current())
@@ -365,7 +369,7 @@ void MakeVariations(App& app, int count)
     record(app);
     if (!app.settings.playOnChange)
         Audition(app);
-    ShowStatus(app, std::to_string(made.size()) + " variations of \"" + name + "\"");
+    ShowStatus(app, Counted(made.size(), "variation") + " of \"" + name + "\"");
 }
 
 void MakeKind(App& app, const std::string& recipePath)
@@ -401,7 +405,6 @@ void ChooseSound(App& app, size_t i)
     if (i >= app.sounds.Size())
         return;
     SettleNow(app); // a change on its way to the list is the sound's it was made to
-    app.chosenAt = g_get_monotonic_time();
     if (i == app.sounds.Current())
         return;
     i = keepOwnSoundBefore(app, currentState(app), i);

@@ -101,6 +101,20 @@ HostRender ExportJob(AUInstance& unit, double rate)
     return job;
 }
 
+// The channels' mean, as a file of one channel holds it; the channels are
+// the same, so either one is it exactly.
+Clip ClipOf(const ExportedSound& sound)
+{
+    Clip clip;
+    clip.gain = sound.gain;
+    const std::vector<double>& left = sound.audio.left;
+    const std::vector<double>& right = sound.audio.right;
+    clip.samples.resize(left.size());
+    for (size_t i = 0; i < left.size(); ++i)
+        clip.samples[i] = static_cast<float>(0.5 * (left[i] + right[i]));
+    return clip;
+}
+
 Normalization ExportNormalization(const ExportSettings& settings)
 {
     Normalization normalization;
@@ -396,6 +410,40 @@ std::string PastedSound(const std::string& text)
     if (first.rfind("~/", 0) == 0)
         return std::string(g_get_home_dir()) + first.substr(1);
     return first.rfind('/', 0) == 0 ? first : "";
+}
+
+const char kCopiedSoundTarget[] = "application/x-bleepforge-sound";
+
+namespace
+{
+
+const char kCopiedSoundHead[] = "bleepforge sound 1\n";
+const size_t kMostCopiedBytes = 1 << 16;
+
+} // namespace
+
+// The head, then name, kind and code on one line between tabs, which
+// names and kinds in the list never hold.
+std::string CopiedSoundText(const ListedSound& sound, const std::string& code)
+{
+    return kCopiedSoundHead + sound.name + '\t' + sound.kind + '\t' + code;
+}
+
+bool ReadCopiedSound(const std::string& text, ListedSound* sound, std::string* code)
+{
+    const size_t head = sizeof kCopiedSoundHead - 1;
+    if (text.size() > kMostCopiedBytes || text.compare(0, head, kCopiedSoundHead) != 0)
+        return false;
+    const std::string line = text.substr(head);
+    const size_t tab = line.find('\t'), second = line.find('\t', tab + 1);
+    if (tab == 0 || second == std::string::npos || second == tab + 1 || line.find('\n') != std::string::npos ||
+        !LooksLikeShareCode(line.substr(second + 1)))
+        return false;
+    sound->name = line.substr(0, tab);
+    sound->kind = line.substr(tab + 1, second - tab - 1);
+    sound->state.clear();
+    *code = line.substr(second + 1);
+    return true;
 }
 
 std::string MoveAside(const std::string& path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFile.h"
+#include "Clip.h"
 #include "HostRender.h"
 #include "Levels.h"
 #include "SoundList.h"
@@ -32,6 +33,10 @@ struct ExportedSound
     RenderResult audio;
     double gain = 1.0; // what normalising applied
 };
+
+// The sound as it is heard: what Export writes of it, in one channel of
+// floats (a file of floats holds these samples exactly).
+Clip ClipOf(const ExportedSound& sound);
 
 // The render of the current sound that Export makes: one note held through
 // attack, hold and decay (as bleepforge generate renders it), then until it
@@ -109,6 +114,15 @@ std::string SlotsFromFileBytes(const std::string& file);
 // What pasted text names: a sound code, or a sound file's path as text or as
 // a file:// address (as file managers copy one); "" when neither.
 std::string PastedSound(const std::string& text);
+
+// A sound of the list as the app puts it on the clipboard beside its code
+// (which other programs take as text): its name and kind go with it, so that
+// pasted into a list it is the sound it was.
+extern const char kCopiedSoundTarget[];
+std::string CopiedSoundText(const ListedSound& sound, const std::string& code);
+// The sound, name and kind of such a text, the state left empty and the
+// code in *code; false for anything else.
+bool ReadCopiedSound(const std::string& text, ListedSound* sound, std::string* code);
 
 // Moves a kept sound that cannot be read out of the way under the first free
 // name of path.unreadable, path.unreadable-2, …, never replacing a file, so

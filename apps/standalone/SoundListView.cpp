@@ -1,9 +1,9 @@
-// The list of sounds beside the editor: a row a sound with its star, number,
-// name, kind and length; click to hear one, double-click or F2 to rename it.
-#include "App.h"
+// The list of sounds beside the editor. The tree's rows hold nothing: each
+// cell is drawn from the list when it comes into view, so ten thousand sounds
+// cost ten thousand empty rows of fixed height and the few cells on screen.
+#include "SoundListView.h"
 
-#include <gdk/gdkkeysyms.h>
-
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -11,111 +11,15 @@ namespace
 
 const int kListWidth = 290;
 const gint64 kClickAfterChoice = 300000; // µs: the click that chose a sound does not play it again
+const char kPart[] = "bleepforge-part";
 
-GtkWidget* part(GtkWidget* row, const char* name)
+enum Part
 {
-    return GTK_WIDGET(g_object_get_data(G_OBJECT(row), name));
-}
-
-size_t indexOf(GtkWidget* widget)
-{
-    GtkWidget* row = gtk_widget_get_ancestor(widget, GTK_TYPE_LIST_BOX_ROW);
-    return row ? static_cast<size_t>(gtk_list_box_row_get_index(GTK_LIST_BOX_ROW(row))) : SoundList::kNone;
-}
-
-void setText(GtkWidget* label, const std::string& text)
-{
-    if (text != gtk_label_get_text(GTK_LABEL(label)))
-        gtk_label_set_text(GTK_LABEL(label), text.c_str());
-}
-
-// Renaming: the name gives way to a field until Return (or leaving it) keeps
-// what was typed, or Escape keeps the old name.
-void endRename(GtkWidget* entry, App& app, bool keep)
-{
-    if (!gtk_widget_get_visible(entry))
-        return;
-    const std::string typed = gtk_entry_get_text(GTK_ENTRY(entry));
-    const size_t i = indexOf(entry);
-    GtkWidget* row = gtk_widget_get_ancestor(entry, GTK_TYPE_LIST_BOX_ROW);
-    gtk_widget_hide(entry);
-    gtk_widget_show(part(row, "name"));
-    gtk_widget_grab_focus(row);
-    if (keep)
-        RenameSound(app, i, typed);
-}
-
-void startRename(App& app, size_t i)
-{
-    GtkListBoxRow* row = gtk_list_box_get_row_at_index(GTK_LIST_BOX(app.soundRows), static_cast<gint>(i));
-    if (!row || i >= app.sounds.Size())
-        return;
-    GtkWidget* entry = part(GTK_WIDGET(row), "entry");
-    gtk_entry_set_text(GTK_ENTRY(entry), app.sounds.At(i).name.c_str());
-    gtk_widget_hide(part(GTK_WIDGET(row), "name"));
-    gtk_widget_show(entry);
-    gtk_widget_grab_focus(entry);
-}
-
-GtkWidget* rowFor(App& app)
-{
-    GtkWidget* star = gtk_button_new_with_label("☆");
-    gtk_button_set_relief(GTK_BUTTON(star), GTK_RELIEF_NONE);
-    gtk_widget_set_can_focus(star, FALSE);
-    gtk_widget_set_tooltip_text(star, "Star the sounds to keep; \"Starred only\" shows them alone");
-    g_signal_connect(star, "clicked", G_CALLBACK(+[](GtkButton* button, gpointer data)
-                                                 {
-                                                     App& app = *static_cast<App*>(data);
-                                                     const size_t i = indexOf(GTK_WIDGET(button));
-                                                     if (i < app.sounds.Size())
-                                                         StarSound(app, i, !app.sounds.At(i).starred);
-                                                 }),
-                     &app);
-    GtkWidget* number = gtk_label_new("");
-    gtk_label_set_width_chars(GTK_LABEL(number), 3);
-    gtk_label_set_xalign(GTK_LABEL(number), 1.0f);
-    gtk_widget_set_tooltip_text(number, "The number the editor's slot box shows");
-    GtkWidget* name = gtk_label_new("");
-    gtk_label_set_xalign(GTK_LABEL(name), 0.0f);
-    gtk_label_set_ellipsize(GTK_LABEL(name), PANGO_ELLIPSIZE_END);
-    gtk_widget_set_hexpand(name, TRUE);
-    GtkWidget* entry = gtk_entry_new();
-    gtk_widget_set_hexpand(entry, TRUE);
-    gtk_entry_set_width_chars(GTK_ENTRY(entry), 8);
-    gtk_widget_set_no_show_all(entry, TRUE);
-    g_signal_connect(entry, "activate",
-                     G_CALLBACK(+[](GtkEntry* e, gpointer data) { endRename(GTK_WIDGET(e), *static_cast<App*>(data), true); }),
-                     &app);
-    g_signal_connect(entry, "focus-out-event", G_CALLBACK(+[](GtkWidget* e, GdkEvent*, gpointer data) -> gboolean
-                                                          {
-                                                              endRename(e, *static_cast<App*>(data), true);
-                                                              return FALSE;
-                                                          }),
-                     &app);
-    g_signal_connect(entry, "key-press-event", G_CALLBACK(+[](GtkWidget* e, GdkEventKey* event, gpointer data) -> gboolean
-                                                          {
-                                                              if (event->keyval != GDK_KEY_Escape)
-                                                                  return FALSE;
-                                                              endRename(e, *static_cast<App*>(data), false);
-                                                              return TRUE;
-                                                          }),
-                     &app);
-    GtkWidget* detail = gtk_label_new("");
-    gtk_style_context_add_class(gtk_widget_get_style_context(detail), "dim-label");
-    GtkWidget* line = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-    gtk_widget_set_margin_end(line, 8);
-    for (GtkWidget* piece : {star, number, name, entry, detail})
-        gtk_box_pack_start(GTK_BOX(line), piece, piece == name || piece == entry, TRUE, 0);
-    GtkWidget* row = gtk_list_box_row_new();
-    gtk_container_add(GTK_CONTAINER(row), line);
-    g_object_set_data(G_OBJECT(row), "star", star);
-    g_object_set_data(G_OBJECT(row), "number", number);
-    g_object_set_data(G_OBJECT(row), "name", name);
-    g_object_set_data(G_OBJECT(row), "entry", entry);
-    g_object_set_data(G_OBJECT(row), "detail", detail);
-    gtk_widget_show_all(row);
-    return row;
-}
+    kStar,
+    kNumber,
+    kName,
+    kDetail
+};
 
 std::string detailOf(const SoundList& sounds, size_t i)
 {
@@ -126,176 +30,328 @@ std::string detailOf(const SoundList& sounds, size_t i)
     return sounds.At(i).kind + length;
 }
 
-// The chosen row comes into view once it has its place: a row just added has
-// none until the list is next laid out.
-void scrollToChosen(App& app)
-{
-    GtkListBoxRow* row = gtk_list_box_get_selected_row(GTK_LIST_BOX(app.soundRows));
-    GtkAdjustment* scroll = gtk_list_box_get_adjustment(GTK_LIST_BOX(app.soundRows));
-    GtkAllocation at;
-    if (!row || !scroll)
-        return;
-    gtk_widget_get_allocation(GTK_WIDGET(row), &at);
-    if (!gtk_widget_get_child_visible(GTK_WIDGET(row)) || at.height <= 1)
-        return;
-    gtk_adjustment_clamp_page(scroll, at.y, at.y + at.height);
-    app.scrollDue = false;
-}
-
-void onListLaidOut(GtkWidget*, GdkRectangle*, gpointer data)
-{
-    App& app = *static_cast<App*>(data);
-    if (app.scrollDue)
-        scrollToChosen(app);
-}
-
-void onSelected(GtkListBox*, GtkListBoxRow* row, gpointer data)
-{
-    App& app = *static_cast<App*>(data);
-    if (!app.showingList && row)
-        ChooseSound(app, static_cast<size_t>(gtk_list_box_row_get_index(row)));
-}
-
-// Rows have no window of their own: the list hears the double-click. The
-// field opens once the click is done with, which would take its focus.
-void onPress(GtkGestureMultiPress*, gint presses, gdouble, gdouble, gpointer data)
-{
-    if (presses == 2)
-        g_idle_add(+[](gpointer data) -> gboolean
-                   {
-                       RenameChosen(*static_cast<App*>(data));
-                       return G_SOURCE_REMOVE;
-                   },
-                   data);
-}
-
-// A click on the sound already chosen plays it again.
-void onActivated(GtkListBox*, GtkListBoxRow*, gpointer data)
-{
-    App& app = *static_cast<App*>(data);
-    if (g_get_monotonic_time() - app.chosenAt > kClickAfterChoice)
-        Audition(app);
-}
-
-GtkWidget* toolButton(const char* label, const char* tooltip, GCallback clicked, App& app)
+GtkWidget* toolButton(const char* label, const char* tooltip, const std::function<void()>* action)
 {
     GtkWidget* button = gtk_button_new_with_label(label);
     gtk_widget_set_tooltip_text(button, tooltip);
     gtk_widget_set_can_focus(button, FALSE);
-    g_signal_connect(button, "clicked", clicked, &app);
+    g_signal_connect(button, "clicked",
+                     G_CALLBACK(+[](GtkButton*, gpointer data) { (*static_cast<const std::function<void()>*>(data))(); }),
+                     const_cast<std::function<void()>*>(action));
     return button;
 }
 
 } // namespace
 
-void RenameChosen(App& app)
+SoundListView::SoundListView(const SoundList& sounds, Actions actions)
+    : mSounds(sounds), mActions(std::move(actions)), mShownChosen(SoundList::kNone)
 {
-    startRename(app, app.sounds.Current());
-}
+    mStore = gtk_list_store_new(1, G_TYPE_BOOLEAN);
+    mTree = gtk_tree_view_new_with_model(GTK_TREE_MODEL(mStore));
+    GtkTreeView* tree = GTK_TREE_VIEW(mTree);
+    gtk_tree_view_set_headers_visible(tree, FALSE);
+    gtk_tree_view_set_enable_search(tree, FALSE); // typed letters are the window's keys
+    // The cells give each column its width, never its content: a long name
+    // or kind is cut short, and the list's buttons stay in the window.
+    struct Column
+    {
+        Part part;
+        int width;
+        float xalign;
+        PangoEllipsizeMode ellipsize;
+    };
+    const Column columns[] = {{kStar, 28, 0.5f, PANGO_ELLIPSIZE_NONE},
+                              {kNumber, 44, 1.0f, PANGO_ELLIPSIZE_NONE},
+                              {kName, 60, 0.0f, PANGO_ELLIPSIZE_END},
+                              {kDetail, 128, 0.0f, PANGO_ELLIPSIZE_MIDDLE}};
+    for (const Column& c : columns)
+    {
+        GtkCellRenderer* cell = gtk_cell_renderer_text_new();
+        g_object_set(cell, "xalign", c.xalign, "ellipsize", c.ellipsize, nullptr);
+        g_object_set_data(G_OBJECT(cell), kPart, GINT_TO_POINTER(c.part));
+        GtkTreeViewColumn* column = gtk_tree_view_column_new();
+        gtk_tree_view_column_pack_start(column, cell, TRUE);
+        gtk_tree_view_column_set_cell_data_func(column, cell, &SoundListView::drawCell, this, nullptr);
+        gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+        gtk_tree_view_column_set_fixed_width(column, c.width);
+        gtk_tree_view_column_set_expand(column, c.part == kName);
+        gtk_tree_view_append_column(tree, column);
+        mColumns[c.part] = column;
+        if (c.part == kName)
+            mNameCell = cell;
+    }
+    // Every row as high as the first: the rows off screen are never measured.
+    gtk_tree_view_set_fixed_height_mode(tree, TRUE);
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(tree);
+    gtk_tree_selection_set_mode(selection, GTK_SELECTION_BROWSE);
+    g_signal_connect(selection, "changed", G_CALLBACK(&SoundListView::onSelected), this);
+    g_signal_connect(mTree, "button-press-event", G_CALLBACK(&SoundListView::onPress), this);
+    gtk_widget_set_has_tooltip(mTree, TRUE);
+    g_signal_connect(mTree, "query-tooltip", G_CALLBACK(&SoundListView::onTooltip), this);
+    g_signal_connect(mNameCell, "edited", G_CALLBACK(&SoundListView::onEdited), this);
+    g_signal_connect(mNameCell, "editing-canceled", G_CALLBACK(&SoundListView::onEditEnded), this);
 
-GtkWidget* BuildSoundList(App& app)
-{
-    app.soundRows = gtk_list_box_new();
-    gtk_list_box_set_selection_mode(GTK_LIST_BOX(app.soundRows), GTK_SELECTION_BROWSE);
-    GtkWidget* empty = gtk_label_new("The sounds you make appear here");
-    gtk_widget_show(empty);
-    gtk_list_box_set_placeholder(GTK_LIST_BOX(app.soundRows), empty);
-    gtk_list_box_set_filter_func(
-        GTK_LIST_BOX(app.soundRows),
-        +[](GtkListBoxRow* row, gpointer data) -> gboolean
-        {
-            App& app = *static_cast<App*>(data);
-            const size_t i = static_cast<size_t>(gtk_list_box_row_get_index(row));
-            return !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(app.starredOnly)) ||
-                   (i < app.sounds.Size() && app.sounds.At(i).starred);
-        },
-        &app, nullptr);
-    g_signal_connect(app.soundRows, "row-selected", G_CALLBACK(onSelected), &app);
-    g_signal_connect_after(app.soundRows, "size-allocate", G_CALLBACK(onListLaidOut), &app);
-    g_signal_connect(app.soundRows, "row-activated", G_CALLBACK(onActivated), &app);
-    GtkGesture* press = gtk_gesture_multi_press_new(app.soundRows);
-    g_object_set_data_full(G_OBJECT(app.soundRows), "double-click", press, g_object_unref);
-    g_signal_connect(press, "pressed", G_CALLBACK(onPress), &app);
     GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
-    gtk_container_add(GTK_CONTAINER(scrolled), app.soundRows);
-    gtk_widget_set_vexpand(scrolled, TRUE);
+    gtk_container_add(GTK_CONTAINER(scrolled), mTree);
+    GtkWidget* empty = gtk_label_new("The sounds you make appear here");
+    mRowsOrEmpty = gtk_stack_new();
+    gtk_stack_add_named(GTK_STACK(mRowsOrEmpty), empty, "empty");
+    gtk_stack_add_named(GTK_STACK(mRowsOrEmpty), scrolled, "rows");
+    gtk_widget_set_vexpand(mRowsOrEmpty, TRUE);
 
-    app.starredOnly = gtk_check_button_new_with_label("Starred only");
-    gtk_widget_set_can_focus(app.starredOnly, FALSE);
-    g_signal_connect(app.starredOnly, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer data)
-                                                            {
-                                                                App& app = *static_cast<App*>(data);
-                                                                gtk_list_box_invalidate_filter(GTK_LIST_BOX(app.soundRows));
-                                                            }),
-                     &app);
+    mStarredOnly = gtk_check_button_new_with_label("Starred only");
+    gtk_widget_set_can_focus(mStarredOnly, FALSE);
+    g_signal_connect(mStarredOnly, "toggled",
+                     G_CALLBACK(+[](GtkToggleButton*, gpointer self) { static_cast<SoundListView*>(self)->Show(); }),
+                     this);
     GtkWidget* tools = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
     gtk_container_set_border_width(GTK_CONTAINER(tools), 4);
-    gtk_box_pack_start(GTK_BOX(tools),
-                       toolButton("Copy", "Copy the sound's code, to paste anywhere (Ctrl+C)",
-                                  G_CALLBACK(+[](GtkButton*, gpointer data) { CopyAction(*static_cast<App*>(data)); }), app),
-                       FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(tools),
-                       toolButton("Rename", "Rename the sound (F2, or double-click it)",
-                                  G_CALLBACK(+[](GtkButton*, gpointer data) { RenameChosen(*static_cast<App*>(data)); }), app),
-                       FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(tools),
-                       toolButton("Delete", "Take the sound off the list (Delete; Ctrl+Z brings it back)",
-                                  G_CALLBACK(+[](GtkButton*, gpointer data)
-                                             {
-                                                 App& app = *static_cast<App*>(data);
-                                                 DeleteSound(app, app.sounds.Current());
-                                             }),
-                                  app),
-                       FALSE, FALSE, 0);
-    gtk_box_pack_end(GTK_BOX(tools), app.starredOnly, FALSE, FALSE, 0);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Copy", "Copy the sound, to paste here, in another window or as its code anywhere (Ctrl+C)"},
+        {"Paste", "Paste a sound: copied here, a sound code or a sound file's path (Ctrl+V)"},
+        {"Rename", "Rename the sound (F2, or double-click it)"},
+        {"Delete", "Take the sound off the list (Delete; Ctrl+Z brings it back)"}};
+    const std::function<void()>* actionsOf[] = {&mActions.copy, &mActions.paste, &mRenameChosen,
+                                                &mActions.removeChosen};
+    mRenameChosen = [this] { StartRename(mSounds.Current()); };
+    for (size_t b = 0; b < 4; ++b)
+        gtk_box_pack_start(GTK_BOX(tools), toolButton(buttons[b].first, buttons[b].second, actionsOf[b]), FALSE,
+                           FALSE, 0);
+    gtk_box_pack_end(GTK_BOX(tools), mStarredOnly, FALSE, FALSE, 0);
 
-    GtkWidget* panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_widget_set_size_request(panel, kListWidth, -1);
-    gtk_box_pack_start(GTK_BOX(panel), scrolled, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(panel), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(panel), tools, FALSE, FALSE, 0);
-    return panel;
+    mPanel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_widget_set_size_request(mPanel, kListWidth, -1);
+    gtk_box_pack_start(GTK_BOX(mPanel), mRowsOrEmpty, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(mPanel), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(mPanel), tools, FALSE, FALSE, 0);
+    gtk_widget_show_all(mPanel);
+    gtk_stack_set_visible_child_name(GTK_STACK(mRowsOrEmpty), "empty");
 }
 
-void ShowSoundList(App& app)
+SoundListView::~SoundListView()
 {
-    if (!app.soundRows)
+    g_object_unref(mStore);
+}
+
+size_t SoundListView::soundAt(GtkTreePath* path) const
+{
+    const gint* indices = path ? gtk_tree_path_get_indices(path) : nullptr;
+    if (!indices || indices[0] < 0 || static_cast<size_t>(indices[0]) >= mRows.size())
+        return SoundList::kNone;
+    // Rows drawn before they are brought up to date may outnumber the sounds.
+    const size_t sound = mRows[static_cast<size_t>(indices[0])];
+    return sound < mSounds.Size() ? sound : SoundList::kNone;
+}
+
+// Null when the sound has no row (a list shown starred only).
+GtkTreePath* SoundListView::pathOf(size_t sound) const
+{
+    const auto at = std::lower_bound(mRows.begin(), mRows.end(), sound);
+    if (at == mRows.end() || *at != sound)
+        return nullptr;
+    return gtk_tree_path_new_from_indices(static_cast<gint>(at - mRows.begin()), -1);
+}
+
+// Every sound, or the starred ones and the chosen one.
+std::vector<size_t> SoundListView::rowsWanted() const
+{
+    const bool starredOnly = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(mStarredOnly));
+    std::vector<size_t> rows;
+    rows.reserve(mSounds.Size());
+    for (size_t i = 0; i < mSounds.Size(); ++i)
+        if (!starredOnly || mSounds.At(i).starred || i == mSounds.Current())
+            rows.push_back(i);
+    return rows;
+}
+
+void SoundListView::setRowCount(size_t count)
+{
+    GtkTreeModel* model = GTK_TREE_MODEL(mStore);
+    size_t now = static_cast<size_t>(gtk_tree_model_iter_n_children(model, nullptr));
+    GtkTreeIter iter;
+    for (; now > count; --now)
+        if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, static_cast<gint>(now - 1)))
+            gtk_list_store_remove(mStore, &iter);
+    for (; now < count; ++now)
+        gtk_list_store_insert_with_values(mStore, nullptr, -1, -1);
+}
+
+void SoundListView::Show()
+{
+    const bool showing = mShowing; // "Starred only" let go shows the rows again within
+    mShowing = true;
+    const size_t chosen = mSounds.Current();
+    // A sound made or chosen while only starred ones show is shown with the rest.
+    if (chosen != mShownChosen && chosen != SoundList::kNone && !mSounds.At(chosen).starred)
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(mStarredOnly), FALSE);
+    std::vector<size_t> rows = rowsWanted();
+    setRowCount(rows.size());
+    mRows.swap(rows);
+    gtk_stack_set_visible_child_name(GTK_STACK(mRowsOrEmpty), mSounds.Size() == 0 ? "empty" : "rows");
+    showChosen();
+    gtk_widget_queue_draw(mTree); // the cells read the list anew
+    mShowing = showing;
+}
+
+// The chosen sound's row is selected, and comes into view when it changed.
+void SoundListView::showChosen()
+{
+    const size_t chosen = mSounds.Current();
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(mTree));
+    GtkTreePath* path = chosen == SoundList::kNone ? nullptr : pathOf(chosen);
+    if (!path)
+        gtk_tree_selection_unselect_all(selection);
+    else if (!gtk_tree_selection_path_is_selected(selection, path))
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(mTree), path, nullptr, FALSE);
+    if (path && chosen != mShownChosen)
+        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(mTree), path, nullptr, FALSE, 0, 0);
+    if (path)
+        gtk_tree_path_free(path);
+    mShownChosen = chosen;
+}
+
+void SoundListView::StartRename(size_t i)
+{
+    GtkTreePath* path = i < mSounds.Size() ? pathOf(i) : nullptr;
+    if (!path)
         return;
-    app.showingList = true;
-    GtkListBox* rows = GTK_LIST_BOX(app.soundRows);
-    const gint count = static_cast<gint>(app.sounds.Size());
-    for (GtkListBoxRow* extra; (extra = gtk_list_box_get_row_at_index(rows, count));)
-        gtk_widget_destroy(GTK_WIDGET(extra));
-    for (gint i = 0; i < count; ++i)
+    mRenaming = i;
+    g_object_set(mNameCell, "editable", TRUE, nullptr);
+    gtk_widget_grab_focus(mTree);
+    gtk_tree_view_set_cursor_on_cell(GTK_TREE_VIEW(mTree), path, mColumns[kName], mNameCell, TRUE);
+    gtk_tree_path_free(path);
+}
+
+void SoundListView::drawCell(GtkTreeViewColumn*, GtkCellRenderer* cell, GtkTreeModel* model, GtkTreeIter* iter,
+                             gpointer self)
+{
+    const auto& view = *static_cast<SoundListView*>(self);
+    GtkTreePath* path = gtk_tree_model_get_path(model, iter);
+    const size_t i = view.soundAt(path);
+    gtk_tree_path_free(path);
+    if (i == SoundList::kNone)
+        return g_object_set(cell, "text", "", nullptr);
+    const ListedSound& sound = view.mSounds.At(i);
+    switch (static_cast<Part>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(cell), kPart))))
     {
-        GtkListBoxRow* row = gtk_list_box_get_row_at_index(rows, i);
-        if (!row)
-        {
-            row = GTK_LIST_BOX_ROW(rowFor(app));
-            gtk_list_box_insert(rows, GTK_WIDGET(row), -1);
-        }
-        const ListedSound& sound = app.sounds.At(static_cast<size_t>(i));
-        GtkButton* star = GTK_BUTTON(part(GTK_WIDGET(row), "star"));
-        if (std::string(sound.starred ? "★" : "☆") != gtk_button_get_label(star))
-            gtk_button_set_label(star, sound.starred ? "★" : "☆");
-        setText(part(GTK_WIDGET(row), "number"), std::to_string(i));
-        setText(part(GTK_WIDGET(row), "name"), sound.name);
-        setText(part(GTK_WIDGET(row), "detail"), detailOf(app.sounds, static_cast<size_t>(i)));
+    case kStar:
+        return g_object_set(cell, "text", sound.starred ? "★" : "☆", nullptr);
+    case kNumber:
+        return g_object_set(cell, "text", std::to_string(i + 1).c_str(), nullptr);
+    case kName:
+        return g_object_set(cell, "text", sound.name.c_str(), nullptr);
+    case kDetail:
+        return g_object_set(cell, "text", detailOf(view.mSounds, i).c_str(), nullptr);
     }
-    const size_t chosen = app.sounds.Current();
-    GtkListBoxRow* shown = chosen == SoundList::kNone ? nullptr
-                                                       : gtk_list_box_get_row_at_index(rows, static_cast<gint>(chosen));
-    if (shown != gtk_list_box_get_selected_row(rows))
+}
+
+// A click on a star stars the sound without choosing it; a click on the
+// chosen sound plays it again, and a double-click renames it once the click
+// is done with (the field would lose its focus to it).
+gboolean SoundListView::onPress(GtkWidget* tree, GdkEventButton* event, gpointer self)
+{
+    auto& view = *static_cast<SoundListView*>(self);
+    GtkTreePath* path = nullptr;
+    GtkTreeViewColumn* column = nullptr;
+    if (event->button != GDK_BUTTON_PRIMARY ||
+        !gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(tree), static_cast<gint>(event->x), static_cast<gint>(event->y),
+                                       &path, &column, nullptr, nullptr))
+        return FALSE;
+    const size_t i = view.soundAt(path);
+    gtk_tree_path_free(path);
+    if (i == SoundList::kNone)
+        return FALSE;
+    if (event->type == GDK_2BUTTON_PRESS && i == view.mSounds.Current())
     {
-        // A sound made or chosen while only starred ones show is shown with the rest.
-        if (chosen != SoundList::kNone && !app.sounds.At(chosen).starred)
-            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(app.starredOnly), FALSE);
-        gtk_list_box_select_row(rows, shown);
-        app.scrollDue = true;
-        scrollToChosen(app);
-        gtk_widget_queue_allocate(app.soundRows);
+        g_idle_add(+[](gpointer self) -> gboolean
+                   {
+                       auto& view = *static_cast<SoundListView*>(self);
+                       view.StartRename(view.mSounds.Current());
+                       return G_SOURCE_REMOVE;
+                   },
+                   self);
+        return TRUE;
     }
-    gtk_list_box_invalidate_filter(rows);
-    app.showingList = false;
+    if (event->type != GDK_BUTTON_PRESS)
+        return FALSE;
+    if (column == view.mColumns[kStar])
+    {
+        view.mActions.star(i, !view.mSounds.At(i).starred);
+        return TRUE;
+    }
+    if (i == view.mSounds.Current() && g_get_monotonic_time() - view.mChosenAt > kClickAfterChoice)
+        view.mActions.playChosen();
+    return FALSE;
+}
+
+void SoundListView::onSelected(GtkTreeSelection* selection, gpointer self)
+{
+    auto& view = *static_cast<SoundListView*>(self);
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    if (view.mShowing || !gtk_tree_selection_get_selected(selection, &model, &iter))
+        return;
+    GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
+    const size_t i = view.soundAt(path);
+    gtk_tree_path_free(path);
+    if (i == SoundList::kNone || i == view.mSounds.Current())
+        return;
+    view.mChosenAt = g_get_monotonic_time();
+    view.mActions.choose(i);
+}
+
+// The star and the number say what they are; a name or kind says itself
+// whole where its row cuts it short, and nothing where it shows whole.
+std::string SoundListView::tooltipOf(size_t sound, GtkTreeViewColumn* column) const
+{
+    if (column == mColumns[kStar])
+        return "Star the sounds to keep; \"Starred only\" shows them alone";
+    if (column == mColumns[kNumber])
+        return "The sound's number, as the editor's slot box and the header number it";
+    const std::string text = column == mColumns[kName] ? mSounds.At(sound).name : detailOf(mSounds, sound);
+    PangoLayout* layout = gtk_widget_create_pango_layout(mTree, text.c_str());
+    int width = 0;
+    pango_layout_get_pixel_size(layout, &width, nullptr);
+    g_object_unref(layout);
+    const int kCellPadding = 8;
+    return width > gtk_tree_view_column_get_width(column) - kCellPadding ? text : "";
+}
+
+gboolean SoundListView::onTooltip(GtkWidget* tree, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                                  gpointer self)
+{
+    const auto& view = *static_cast<SoundListView*>(self);
+    GtkTreeModel* model = nullptr;
+    GtkTreePath* path = nullptr;
+    GtkTreeViewColumn* column = nullptr;
+    GtkTreeIter iter;
+    if (!gtk_tree_view_get_tooltip_context(GTK_TREE_VIEW(tree), &x, &y, keyboard, &model, &path, &iter))
+        return FALSE;
+    gtk_tree_path_free(path);
+    path = nullptr;
+    if (keyboard || !gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(tree), x, y, &path, &column, nullptr, nullptr))
+        return FALSE;
+    const size_t i = view.soundAt(path);
+    const std::string text = i == SoundList::kNone ? "" : view.tooltipOf(i, column);
+    if (!text.empty())
+    {
+        gtk_tree_view_set_tooltip_cell(GTK_TREE_VIEW(tree), tooltip, path, column, nullptr);
+        gtk_tooltip_set_text(tooltip, text.c_str());
+    }
+    gtk_tree_path_free(path);
+    return !text.empty();
+}
+
+void SoundListView::onEdited(GtkCellRendererText* cell, gchar*, gchar* text, gpointer self)
+{
+    auto& view = *static_cast<SoundListView*>(self);
+    onEditEnded(GTK_CELL_RENDERER(cell), self);
+    if (view.mRenaming < view.mSounds.Size())
+        view.mActions.rename(view.mRenaming, text ? text : "");
+}
+
+void SoundListView::onEditEnded(GtkCellRenderer* cell, gpointer)
+{
+    g_object_set(cell, "editable", FALSE, nullptr);
 }

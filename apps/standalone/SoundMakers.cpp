@@ -87,7 +87,7 @@ void setLocked(App& app, const std::string& name, bool locked)
         locks.push_back(name);
     KeepSettings(app);
     gtk_widget_queue_draw(app.lockMarks);
-    ShowStatus(app, (locked ? "Locked " : "Unlocked ") + name +
+    ShowStatus(app, (locked ? "Locked " : "Unlocked ") + PanelLabelOf(name) +
                         (locked ? ": generators, Reset, Mutate and variations keep it" : ""));
 }
 
@@ -122,7 +122,7 @@ void fillLocksMenu(GtkWidget* menu, App& app)
     emptyMenu(menu);
     const std::vector<std::string> groups = LockGroupNames();
     for (const std::string& group : groups)
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, group, group));
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, PanelLabelOf(group), group));
     const std::vector<std::string> locks = app.settings.locks;
     bool separated = false;
     for (const std::string& lock : locks)
@@ -131,7 +131,7 @@ void fillLocksMenu(GtkWidget* menu, App& app)
             continue;
         if (!std::exchange(separated, true))
             gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, lock, lock));
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, PanelLabelOf(lock), lock));
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     GtkWidget* none = gtk_menu_item_new_with_label("Unlock all");
@@ -233,12 +233,11 @@ void showControlMenu(App& app, int param, GdkEventButton* event)
 {
     GtkWidget* menu = gtk_menu_new();
     const std::string name = paramProperties[param].name;
-    const std::string shown = ParamPlainName(static_cast<EParams>(param));
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + shown, name));
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock " + PanelLabelOf(name), name));
     const std::string group = LockGroupOf(param);
     if (!group.empty())
         gtk_menu_shell_append(GTK_MENU_SHELL(menu),
-                              lockItem(app, "Lock the group " + group, group));
+                              lockItem(app, "Lock the group " + PanelLabelOf(group), group));
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), gtk_separator_menu_item_new());
     GtkWidget* value = gtk_menu_item_new_with_label("Click a value to type one");
     gtk_widget_set_sensitive(value, FALSE);
@@ -249,7 +248,7 @@ void showControlMenu(App& app, int param, GdkEventButton* event)
 void showGroupMenu(App& app, const std::string& group, GdkEventButton* event)
 {
     GtkWidget* menu = gtk_menu_new();
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + group, group));
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), lockItem(app, "Lock the group " + PanelLabelOf(group), group));
     popUp(app, menu, event);
 }
 

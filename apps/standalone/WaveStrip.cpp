@@ -1,6 +1,7 @@
 #include "WaveStrip.h"
 
 #include "Levels.h"
+#include "Wording.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +28,7 @@ void showOnShade(cairo_t* cr, const char* text, double x, double y, double r, do
 
 } // namespace
 
-WaveStrip::WaveStrip(RenderBundle& renders, std::function<void()> onClick, Rendered onRendered)
+WaveStrip::WaveStrip(RenderBundle& renders, std::function<void()> onClick, OnRendered onRendered)
     : mRenders(renders), mOnClick(std::move(onClick)), mOnRendered(std::move(onRendered)),
       mArea(gtk_drawing_area_new())
 {
@@ -51,25 +52,44 @@ WaveStrip::~WaveStrip()
         g_source_remove(mDelivery);
 }
 
-void WaveStrip::Show(const HostRender& job, const ExportSettings& settings)
+void WaveStrip::Show(const HostRender& job, const ExportSettings& settings, double heardRate)
 {
     mLiveClipped = 0; // what is played from now on is this sound
     {
         std::lock_guard<std::mutex> lock(mMutex);
-        mPending = std::make_unique<Request>(Request{job, settings});
+        mPending = std::make_unique<Request>(Request{job, settings, heardRate});
     }
     mWake.notify_one();
 }
 
+std::shared_ptr<const Clip> WaveStrip::HeardOf(const std::string& state, const ExportSettings& settings,
+                                               double heardRate) const
+{
+    const ExportSettings& shown = mShown.asked.settings;
+    const bool same = mShown.state == state && mShown.asked.heardRate == heardRate &&
+                      shown.rate == settings.rate && shown.normalise == settings.normalise &&
+                      shown.loudness == settings.loudness && shown.format.channels == settings.format.channels;
+    return same ? mShown.heard : nullptr;
+}
+
+// One render serves both when the device runs at the export's rate.
 WaveStrip::Picture WaveStrip::render(const Request& request) const
 {
     Picture picture;
-    picture.rate = request.job.request.rate;
+    picture.asked = request;
     picture.state = BytesOf(request.job.state);
     try
     {
         picture.sound = mRenders.Render(request.job, request.settings);
         picture.levels = MeasureLevels(picture.sound.audio);
+        if (request.heardRate == request.job.request.rate)
+            picture.heard = std::make_shared<const Clip>(ClipOf(picture.sound));
+        else if (request.heardRate > 0)
+        {
+            HostRender heard = request.job;
+            heard.request.rate = request.heardRate;
+            picture.heard = std::make_shared<const Clip>(ClipOf(mRenders.Render(heard, request.settings)));
+        }
     }
     catch (const std::exception& e)
     {
@@ -115,10 +135,11 @@ gboolean WaveStrip::deliver(gpointer self)
     if (done)
     {
         strip->mShown = std::move(*done);
-        if (strip->mShown.error.empty())
-            strip->mOnRendered(strip->mShown.state, strip->mShown.sound.gain,
-                               static_cast<double>(strip->mShown.sound.audio.left.size()) /
-                                   strip->mShown.rate);
+        const Picture& shown = strip->mShown;
+        if (shown.error.empty())
+            strip->mOnRendered({shown.state, shown.sound.gain,
+                                static_cast<double>(shown.sound.audio.left.size()) / shown.asked.job.request.rate,
+                                shown.heard});
     }
     gtk_widget_queue_draw(strip->mArea);
     return G_SOURCE_REMOVE;
@@ -189,7 +210,8 @@ std::string WaveStrip::caption() const
         return "Rendering…";
     const SoundLevels& levels = mShown.levels;
     char text[160];
-    std::snprintf(text, sizeof text, "%.3f s   peak %.1f dBFS", static_cast<double>(audio.left.size()) / mShown.rate,
+    std::snprintf(text, sizeof text, "%.3f s   peak %.1f dBFS",
+                  static_cast<double>(audio.left.size()) / mShown.asked.job.request.rate,
                   levels.peak > 0 ? GainInDecibels(levels.peak) : -INFINITY);
     std::string caption = text;
     // The meters read the instrument before this gain.
@@ -207,9 +229,10 @@ std::vector<std::string> WaveStrip::clipping() const
 {
     std::vector<std::string> lines;
     if (const long exported = mShown.levels.clipped; exported > 0)
-        lines.push_back(std::to_string(exported) + " samples clip in the export");
+        lines.push_back(Counted(static_cast<size_t>(exported), "sample") + (exported == 1 ? " clips" : " clip") +
+                        " in the export");
     if (mLiveClipped > 0)
-        lines.push_back(std::to_string(mLiveClipped) + " samples clipped in what was played");
+        lines.push_back(Counted(static_cast<size_t>(mLiveClipped), "sample") + " clipped in what was played");
     return lines;
 }
 

@@ -5,6 +5,7 @@
 #include "KIT_SafeFile.h"
 #include "ShareCode.h"
 #include "SlotStates.h"
+#include "Wording.h"
 
 #include <CLI/CLI.hpp>
 #include <glib-unix.h>
@@ -281,9 +282,9 @@ bool mayClose(App& app)
 {
     if (!app.listPath.empty() || app.sounds.Size() == 0)
         return true;
+    const std::string question = "Close this window and lose its " + Counted(app.sounds.Size(), "sound") + "?";
     GtkWidget* ask = gtk_message_dialog_new(GTK_WINDOW(app.window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
-                                            GTK_BUTTONS_NONE, "Close this window and lose its %zu sounds?",
-                                            app.sounds.Size());
+                                            GTK_BUTTONS_NONE, "%s", question.c_str());
     gtk_window_set_title(GTK_WINDOW(ask), "Close this window?");
     gtk_message_dialog_format_secondary_text(
         GTK_MESSAGE_DIALOG(ask), "Another Bleepforge window keeps its list, so this one's sounds are not kept. "
@@ -305,7 +306,7 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data)
 }
 
 // The instrument's slot buttons change its slots; the list and the header
-// follow, numbering the sounds as the editor's slot box does.
+// follow, numbering the sounds from 1 as the list and the editor's slot box do.
 gboolean onSlotTick(gpointer data)
 {
     App& app = *static_cast<App*>(data);
@@ -313,9 +314,9 @@ gboolean onSlotTick(gpointer data)
     const size_t count = app.sounds.Size();
     const size_t chosen = app.sounds.Current();
     const std::string text = count == 0                  ? "No sounds yet"
-                             : chosen == SoundList::kNone ? "New sound: SAVE keeps it as " + std::to_string(count)
-                                                          : "Sound " + std::to_string(chosen) + " of 0–" +
-                                                                std::to_string(count - 1);
+                             : chosen == SoundList::kNone ? "New sound: SAVE keeps it as " + std::to_string(count + 1)
+                                                          : "Sound " + std::to_string(chosen + 1) + " of " +
+                                                                std::to_string(count);
     if (text != gtk_label_get_text(GTK_LABEL(app.slot)))
         gtk_label_set_text(GTK_LABEL(app.slot), text.c_str());
     return G_SOURCE_CONTINUE;
@@ -365,8 +366,7 @@ GtkWidget* openEditor(App& app)
     return view;
 }
 
-// A status that wraps instead of being cut, under the strip, so that the
-// editor never moves when it comes and goes.
+// A status that wraps instead of being cut, beside the editor.
 GtkWidget* buildInfoBar(App& app)
 {
     app.infoBar = gtk_info_bar_new();
@@ -384,6 +384,59 @@ GtkWidget* buildInfoBar(App& app)
     gtk_widget_show(app.infoText); // shown with the bar, which show_all leaves alone
     gtk_widget_set_no_show_all(app.infoBar, TRUE);
     return app.infoBar;
+}
+
+// The status keeps a place of its own under the list's buttons, as high as
+// three of its lines, so that nothing moves when a message comes or goes (a
+// button would leave the pointer); a longer message scrolls within it.
+GtkWidget* statusPlace(App& app)
+{
+    GtkWidget* bar = buildInfoBar(app);
+    gtk_label_set_text(GTK_LABEL(app.infoText), "1\n2\n3");
+    gtk_widget_show(bar); // a hidden bar measures nothing
+    int height = 0;
+    gtk_widget_get_preferred_height(bar, nullptr, &height);
+    gtk_widget_hide(bar);
+    gtk_label_set_text(GTK_LABEL(app.infoText), "");
+    GtkWidget* place = gtk_scrolled_window_new(nullptr, nullptr);
+    GtkScrolledWindow* scrolled = GTK_SCROLLED_WINDOW(place);
+    gtk_scrolled_window_set_policy(scrolled, GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_min_content_height(scrolled, height);
+    gtk_scrolled_window_set_max_content_height(scrolled, height);
+    gtk_container_add(GTK_CONTAINER(place), bar);
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(gtk_bin_get_child(GTK_BIN(place))), GTK_SHADOW_NONE);
+    return place;
+}
+
+} // namespace
+
+void ShowSoundList(App& app)
+{
+    if (app.list)
+        app.list->Show();
+}
+
+void RenameChosen(App& app)
+{
+    if (app.list)
+        app.list->StartRename(app.sounds.Current());
+}
+
+namespace
+{
+
+GtkWidget* buildSoundList(App& app)
+{
+    SoundListView::Actions actions;
+    actions.choose = [&app](size_t i) { ChooseSound(app, i); };
+    actions.playChosen = [&app] { Audition(app); };
+    actions.star = [&app](size_t i, bool starred) { StarSound(app, i, starred); };
+    actions.rename = [&app](size_t i, const std::string& name) { RenameSound(app, i, name); };
+    actions.copy = [&app] { CopyAction(app); };
+    actions.paste = [&app] { PasteAction(app); };
+    actions.removeChosen = [&app] { DeleteSound(app, app.sounds.Current()); };
+    app.list = std::make_unique<SoundListView>(app.sounds, std::move(actions));
+    return app.list->Widget();
 }
 
 // Beside Export: the list's sounds, a file each.
@@ -508,13 +561,12 @@ void buildWindow(App& app)
     g_object_unref(app.view);
     app.strip = std::make_unique<WaveStrip>(
         *app.renders, [&app] { Audition(app); },
-        [&app](const std::string& state, double gain, double seconds)
-        { SoundRendered(app, state, gain, seconds); });
+        [&app](const WaveStrip::Rendered& sound) { SoundRendered(app, sound); });
     GtkWidget* panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(panel), app.strip->Widget(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(panel), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(panel), BuildSoundList(app), TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(panel), buildInfoBar(app), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(panel), buildSoundList(app), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(panel), statusPlace(app), FALSE, FALSE, 0);
     GtkWidget* sides = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_box_pack_start(GTK_BOX(sides), scroller, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(sides), gtk_separator_new(GTK_ORIENTATION_VERTICAL), FALSE, FALSE, 0);
@@ -549,6 +601,7 @@ gboolean onClipTick(gpointer data)
     App& app = *static_cast<App*>(data);
     if (const long clipped = app.io->TakeClipped())
         app.strip->LiveClipped(clipped);
+    app.io->TakeBackPlayed();
     return G_SOURCE_CONTINUE;
 }
 

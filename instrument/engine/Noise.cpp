@@ -1,8 +1,6 @@
 #include "Noise.h"
 
-#include "qxDSP.h"
-
-#include <ctime>
+#include "RandomSource.h"
 
 namespace
 {
@@ -13,21 +11,16 @@ const float kPinkOffset = kPinkWeights[0] + kPinkWeights[1] + kPinkWeights[2];
 // 2 / 2147483647 rounded to single precision.
 const float kPinkScale = 9.313225746154785e-10f;
 
-void seedFromClock()
-{
-    qxDSP::seedRandom(static_cast<unsigned>(std::time(nullptr)));
-}
-
 } // namespace
 
-WhiteNumber::WhiteNumber()
+WhiteNumber::WhiteNumber(RandomSource& source) : mSource(&source)
 {
-    seedFromClock();
+    source.seedFromClock();
 }
 
 double WhiteNumber::tick()
 {
-    return fromRandom(qxDSP::random());
+    return fromRandom(mSource->draw());
 }
 
 double WhiteNumber::fromRandom(int r)
@@ -36,9 +29,9 @@ double WhiteNumber::fromRandom(int r)
     return unit + unit - 1.0;
 }
 
-PinkNoise::PinkNoise()
+PinkNoise::PinkNoise(RandomSource& source) : mSource(&source)
 {
-    seedFromClock();
+    source.seedFromClock();
     clear();
 }
 
@@ -50,9 +43,11 @@ void PinkNoise::clear()
 
 float PinkNoise::tick()
 {
+    int drawn[3];
+    mSource->draw(drawn, 3);
     for (int k = 0; k < 3; ++k)
     {
-        const float r = static_cast<float>(qxDSP::random());
+        const float r = static_cast<float>(drawn[k]);
         mState[k] = kPinkPoles[k] * (mState[k] - r) + r;
     }
     const float sum =

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Noise.h"
 #include "KIT_Assert.h"
+#include "Noise.h"
+#include "RandomSource.h"
 #include "qxOsc.h"
 
 #include <type_traits>
@@ -56,6 +57,8 @@ public:
     };
     using PlainWaves = WaveList<kOscTriangle, kOscSquare, kOscSaw, kOscBreaker>;
 
+    // Its noises draw from the source, which must outlive it.
+    explicit Oscilator(RandomSource& random) : mPink(random), mWhite(random) {}
     virtual ~Oscilator() = default;
 
     double nextSample(double frequency, double second);

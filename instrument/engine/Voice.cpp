@@ -9,7 +9,9 @@ namespace
 const double kOpenCutoff = 22050.0; // where a positive low-pass depth opens to
 } // namespace
 
-Voice::Voice()
+Voice::Voice(RandomSource& random)
+    : mOscillators{Oscilator(random), Oscilator(random), Oscilator(random), Oscilator(random),
+                   Oscilator(random)}
 {
     mLowPass.setMode(1);
     mHighPass.setMode(2);

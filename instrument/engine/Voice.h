@@ -16,7 +16,8 @@ public:
     static const int kWhiteNoiseSource = 3;
     static const int kPinkNoiseSource = 4;
 
-    Voice();
+    // Its noises draw from the source, which must outlive it.
+    explicit Voice(RandomSource& random);
     virtual ~Voice() = default;
     Voice(const Voice&) = delete; // the envelope's signal is bound to this voice
     Voice& operator=(const Voice&) = delete;

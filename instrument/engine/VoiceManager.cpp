@@ -1,6 +1,7 @@
 #include "VoiceManager.h"
 
-VoiceManager::VoiceManager()
+VoiceManager::VoiceManager(RandomSource& random)
+    : mVoices{Voice(random), Voice(random), Voice(random), Voice(random)}
 {
     for (Voice& voice : mVoices)
         voice.shareCurveMemo(&mCurveMemo);

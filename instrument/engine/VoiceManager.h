@@ -9,7 +9,8 @@ class VoiceManager
 public:
     static const int kNumVoices = 4;
 
-    VoiceManager();
+    // Every voice's noises draw from the source, which must outlive it.
+    explicit VoiceManager(RandomSource& random);
     virtual ~VoiceManager() = default;
 
     void onNoteOn(int noteNumber, int velocity);

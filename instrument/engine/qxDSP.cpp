@@ -1,6 +1,5 @@
 #include "qxDSP.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -81,77 +80,9 @@ double CalcShapeValue(double a, double b, double c)
     return std::log((a - c) / (a - b)) / std::log(2.0);
 }
 
-double rand01()
+double rand01(RandomSource& source)
 {
-    return random() / 2147483646.0;
-}
-
-namespace
-{
-
-// Additive lagged-Fibonacci generator of degree 31 and separation 3, seeded by
-// the minimal-standard LCG and run 310 steps in, as the C library does.
-class RandomSource
-{
-public:
-    RandomSource() { seed(1); }
-
-    int draw()
-    {
-        const int front = mFront.load(std::memory_order_relaxed);
-        const int rear = mRear.load(std::memory_order_relaxed);
-        const uint32_t value = mWords[front].load(std::memory_order_relaxed) +
-                               mWords[rear].load(std::memory_order_relaxed);
-        mWords[front].store(value, std::memory_order_relaxed);
-        mFront.store(front + 1 < kDegree ? front + 1 : 0, std::memory_order_relaxed);
-        mRear.store(rear + 1 < kDegree ? rear + 1 : 0, std::memory_order_relaxed);
-        return static_cast<int>(value >> 1);
-    }
-
-    void seed(unsigned seed)
-    {
-        // The seed is taken as a signed 32-bit word, as the C library takes it.
-        int32_t word = static_cast<int32_t>(seed == 0 ? 1 : seed);
-        mWords[0].store(static_cast<uint32_t>(word), std::memory_order_relaxed);
-        for (int i = 1; i < kDegree; ++i)
-        {
-            const long hi = word / 127773;
-            const long lo = word % 127773;
-            word = static_cast<int32_t>(16807 * lo - 2836 * hi);
-            if (word < 0)
-                word += 2147483647;
-            mWords[i].store(static_cast<uint32_t>(word), std::memory_order_relaxed);
-        }
-        mFront.store(kSeparation, std::memory_order_relaxed);
-        mRear.store(0, std::memory_order_relaxed);
-        for (int i = 0; i < kDegree * 10; ++i)
-            draw();
-    }
-
-private:
-    static const int kDegree = 31;
-    static const int kSeparation = 3;
-    std::atomic<uint32_t> mWords[kDegree];
-    std::atomic<int> mFront{kSeparation};
-    std::atomic<int> mRear{0};
-};
-
-RandomSource& randomSource()
-{
-    static RandomSource source;
-    return source;
-}
-
-} // namespace
-
-int random()
-{
-    return randomSource().draw();
-}
-
-void seedRandom(unsigned seed)
-{
-    randomSource().seed(seed);
+    return source.draw() / 2147483646.0;
 }
 
 } // namespace qxDSP

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RandomSource.h"
+
 #include <cmath>
 
 // Pitch, interpolation, clamp, decibel, shape and random helpers of the engine.
@@ -15,7 +17,8 @@ double lerp(double a, double b, double t);
 double clamp(double x, double lo, double hi);
 double lin2dB(double x);
 double CalcShapeValue(double a, double b, double c);
-double rand01();
+// One draw, 0 ... 1.0000000004656613: the divisor is one less than the top draw.
+double rand01(RandomSource& source);
 // The output stage's compression: the magnitude raised to the exponent, the
 // sign kept. pow(x, 1) is x, so the usual exponent of 1 skips the two calls.
 inline double compress(double x, double exponent)
@@ -26,12 +29,6 @@ inline double compress(double x, double exponent)
 }
 // Truncated toward zero and held to the int range; NaN gives 0.
 int heldToInt(double x);
-
-// The process-wide random source of noise and sound generators: 0 ... 2147483647,
-// the same sequence for a seed as the C library's rand() and srand(), without
-// its lock. Threads drawing at once may see repeated values, never corruption.
-int random();
-void seedRandom(unsigned seed);
 
 } // namespace qxDSP
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -36,11 +37,12 @@ struct CliRun
 class CliTest : public CommandTest
 {
 protected:
-    // bleepforge with the arguments: its status, standard output and error.
-    CliRun run(const std::string& args)
+    // bleepforge (or a copy of it) with the arguments: its status, standard
+    // output and error.
+    CliRun run(const std::string& args, const std::string& program = BLEEPFORGE_CLI)
     {
         const std::string err = path("stderr.txt");
-        const std::string command = std::string(BLEEPFORGE_CLI) + " " + args + " 2>'" + err + "'";
+        const std::string command = "'" + program + "' " + args + " 2>'" + err + "'";
         CliRun result;
         FILE* pipe = popen(command.c_str(), "r");
         std::array<char, 4096> buffer;
@@ -153,6 +155,71 @@ TEST_F(CliTest, RawOutputMatchesTheWavSamples)
     std::vector<double> fromPipe(samples.size());
     std::memcpy(fromPipe.data(), raw.out.data(), raw.out.size());
     EXPECT_EQ(fromPipe, samples);
+}
+
+namespace
+{
+
+// A file's samples as the whole numbers it stores, read by libsndfile as ints.
+std::vector<long> storedIntegers(const std::string& file, int bits)
+{
+    SF_INFO info = {};
+    SNDFILE* in = sf_open(file.c_str(), SFM_READ, &info);
+    if (!in)
+        return {};
+    std::vector<int> samples(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_int(in, samples.data(), info.frames);
+    sf_close(in);
+    std::vector<long> whole;
+    for (const int sample : samples)
+        whole.push_back(sample / (1L << (32 - bits)));
+    return whole;
+}
+
+} // namespace
+
+// pcm16 and pcm24 hold the nearest whole step of the rendered (single-precision)
+// sample, the same in every container and in a raw stream.
+TEST_F(CliTest, EveryContainerStoresTheNearestWholeStepOfTheRender)
+{
+    const char* kinds[] = {"pickup", "shoot", "powerup", "hit", "jump", "blip", "slash", "random"};
+    for (const int bits : {16, 24})
+        for (int sound = 0; sound < (bits == 16 ? 20 : 4); ++sound)
+        {
+            const std::string what = std::to_string(bits) + " bits, sound " + std::to_string(sound);
+            const std::string make = std::string("generate ") + kinds[sound % 8] + " --seed " +
+                                     std::to_string(sound) + " --format ";
+            ASSERT_EQ(run(make + "float -o '" + path("f.wav") + "'").status, 0) << what;
+            SF_INFO info = {};
+            const std::vector<double> rendered = readWav(path("f.wav"), &info);
+            std::vector<long> nearest;
+            for (const double sample : rendered)
+            {
+                const double top = std::ldexp(1.0, bits - 1);
+                nearest.push_back(
+                    static_cast<long>(std::clamp(std::nearbyint(sample * top), -top, top - 1)));
+            }
+            const std::string pcm = "pcm" + std::to_string(bits);
+            for (const std::string container : {"wav", "aiff", "flac"})
+            {
+                ASSERT_EQ(run(make + pcm + " -o '" + path("i." + container) + "'").status, 0)
+                    << what;
+                EXPECT_EQ(storedIntegers(path("i." + container), bits), nearest)
+                    << what << ", " << container;
+            }
+            const CliRun raw = run(make + pcm + " -o -");
+            ASSERT_EQ(raw.status, 0) << what << ": " << raw.err;
+            std::vector<long> streamed;
+            const size_t width = static_cast<size_t>(bits / 8);
+            for (size_t at = 0; at + width <= raw.out.size(); at += width)
+            {
+                long value = static_cast<signed char>(raw.out[at + width - 1]);
+                for (size_t byte = width - 1; byte-- > 0;)
+                    value = value * 256 + static_cast<unsigned char>(raw.out[at + byte]);
+                streamed.push_back(value);
+            }
+            EXPECT_EQ(streamed, nearest) << what << ", raw";
+        }
 }
 
 TEST_F(CliTest, StateRoundTripsAndSeedMakesNoiseReproducible)
@@ -619,7 +686,7 @@ TEST_F(CliTest, ZeroLengthNotesEndAndRestrikesSoundInAnyOrder)
     EXPECT_EQ(renders[0], renders[1]);
 }
 
-TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndChecksItsImages)
+TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndAloneChecksItsImages)
 {
     CliRun r = run("snapshot -o '" + path("one.png") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -640,12 +707,51 @@ TEST_F(CliTest, SnapshotDrawsTheEditorAtOneOrTwoTimesAndChecksItsImages)
     EXPECT_EQ(run("snapshot --scale 3 -o '" + path("x.png") + "'").status, 2);
     mkdir(path("empty").c_str(), 0755);
     setenv("BLEEPFORGE_RESOURCES", path("empty").c_str(), 1);
-    r = run("render --note 60 -o '" + path("x.wav") + "'");
+    const CliRun rendered = run("render --note 60 -o '" + path("x.wav") + "'");
+    r = run("snapshot -o '" + path("x.png") + "'");
     unsetenv("BLEEPFORGE_RESOURCES");
+    EXPECT_EQ(rendered.status, 0) << rendered.err;
+    EXPECT_TRUE(exists("x.wav"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("bleepforge: cannot find the editor image"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(path("empty")), std::string::npos) << r.err;
-    EXPECT_FALSE(exists("x.wav"));
+    EXPECT_FALSE(exists("x.png"));
+}
+
+// A program copied alone, with no bundle anywhere it could find one, still
+// makes and renders every sound as the installed one does: only drawing the
+// editor needs its images.
+TEST_F(CliTest, CopiedAloneItGeneratesAndRendersWithoutTheEditorsImages)
+{
+    const std::string alone = path("alone");
+    ASSERT_EQ(mkdir(alone.c_str(), 0755), 0);
+    ASSERT_EQ(shellOutput("cp '" + std::string(BLEEPFORGE_CLI) + "' '" + alone + "/' && echo ok"), "ok\n");
+    const std::string copy = alone + "/bleepforge";
+    mkdir(path("empty").c_str(), 0755);
+    for (const char* resources : {"", "empty"})
+    {
+        if (*resources)
+            setenv("BLEEPFORGE_RESOURCES", path(resources).c_str(), 1); // no image is there
+        for (const std::string& command :
+             {std::string("generate slash --seed 9 --state-out '") + path("%s.state") + "' -o '" + path("%s.wav") + "'",
+              std::string("render --seed 4 --set \"Pink Level=0\" --note 50 -o '") + path("%s-r.wav") + "'"})
+        {
+            const auto named = [&](const std::string& who)
+            {
+                std::string text = command;
+                for (size_t at; (at = text.find("%s")) != std::string::npos;)
+                    text.replace(at, 2, who);
+                return text;
+            };
+            const CliRun byCopy = run(named("copy"), copy);
+            ASSERT_EQ(byCopy.status, 0) << byCopy.err;
+            ASSERT_EQ(run(named("built")).status, 0);
+        }
+        unsetenv("BLEEPFORGE_RESOURCES");
+        EXPECT_EQ(slurp(path("copy.wav")), slurp(path("built.wav"))) << resources;
+        EXPECT_EQ(slurp(path("copy.state")), slurp(path("built.state")));
+        EXPECT_EQ(slurp(path("copy-r.wav")), slurp(path("built-r.wav")));
+    }
 }
 
 TEST_F(CliTest, GenerateIsReproduciblePerSeedAndBatchesRefuseToOverwrite)
@@ -797,7 +903,7 @@ TEST_F(CliTest, ShareRefusesStatesThatNothingAcceptsAndCodesMayCarryBlanks)
     EXPECT_NE(refused.err.find("parameter 7"), std::string::npos) << refused.err;
 }
 
-TEST_F(CliTest, DamagedEditorImagesAreRefusedNamingTheFile)
+TEST_F(CliTest, DamagedEditorImagesAreRefusedByTheSnapshotNamingTheFile)
 {
     const std::string resources = path("res");
     ASSERT_EQ(shellOutput("cp -r '" + std::string(BLEEPFORGE_BUNDLE) + "/Contents/Resources' '" +
@@ -817,15 +923,14 @@ TEST_F(CliTest, DamagedEditorImagesAreRefusedNamingTheFile)
     for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string(5000, 'x'), huge})
     {
         std::ofstream(background, std::ios::binary) << damaged;
+        const CliRun r = run("snapshot -o '" + path("s.png") + "'");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(background), std::string::npos) << r.err;
         for (const std::string& command : {std::string("params"), "render --note 60 -o '" + path("r.wav") + "'"})
-        {
-            const CliRun r = run(command);
-            EXPECT_EQ(r.status, 1) << command;
-            EXPECT_NE(r.err.find(background), std::string::npos) << r.err;
-        }
+            EXPECT_EQ(run(command).status, 0) << command; // they never look at the images
     }
     unsetenv("BLEEPFORGE_RESOURCES");
-    EXPECT_FALSE(exists("r.wav"));
+    EXPECT_FALSE(exists("s.png"));
 }
 
 // Ctrl-C at any moment of a batch: every WAV that stays has its state, has its
@@ -901,6 +1006,36 @@ TEST_F(CliTest, SignalsRemoveTheFilesInFlight)
                 const std::vector<std::string> left = entries(dir);
                 EXPECT_TRUE(left.empty()) << what << ": " << left.front();
             }
+}
+
+// A FIFO as the output waits for a reader, and then for it to read; the first
+// INT, TERM or HUP ends either wait, as it ends a render.
+TEST_F(CliTest, TheFirstSignalEndsAWaitOnAnOutput)
+{
+    const std::string fifo = path("out.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const bool reader : {false, true})
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        {
+            const std::string what =
+                std::string(reader ? "a reader that never reads, " : "no reader, ") +
+                strsignal(signal);
+            // Opened without reading: a writer may open, and fills the pipe.
+            const int readEnd = reader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+            const pid_t pid = start({BLEEPFORGE_CLI, "render", "--length", "2", "-o", fifo});
+            ASSERT_GT(pid, 0);
+            EXPECT_TRUE(waitForSleepIn(pid, reader ? "pipe_write" : "wait_for_partner")) << what;
+            kill(pid, signal);
+            const int status = waitFor(pid);
+            if (readEnd >= 0)
+                close(readEnd);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
+                << what << ": status " << status;
+            EXPECT_NE(read("err.txt").find("interrupted"), std::string::npos)
+                << what << ": " << read("err.txt");
+        }
+    for (const std::string& name : entries(mDir))
+        EXPECT_TRUE(name == "out.wav" || name == "out.txt" || name == "err.txt") << name;
 }
 
 // A second signal ends the program at once, and still removes the file in

@@ -88,6 +88,22 @@ protected:
         }
         return false;
     }
+    // Waits until the process sleeps in a kernel function whose name holds
+    // the text (its wchan), such as wait_for_partner for a FIFO's other end
+    // or pipe_write (anon_pipe_write on newer kernels); false after a minute
+    // without.
+    static bool waitForSleepIn(pid_t pid, const std::string& function)
+    {
+        for (int tries = 0; tries < 6000; ++tries)
+        {
+            std::ifstream in("/proc/" + std::to_string(pid) + "/wchan");
+            std::string name;
+            if (std::getline(in, name) && name.find(function) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
     // The process's wait status once it has ended; a process still running
     // after a minute is killed with its group and -1 returned.
     static int waitFor(pid_t pid)

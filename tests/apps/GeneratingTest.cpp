@@ -294,3 +294,19 @@ TEST_F(RememberedLocks, LocksAndTheVariationCountSurviveARestart)
 }
 
 } // namespace
+
+// The Locks menu named groups as the command line does (amp-env, pitch); a
+// person finds them by what the panel prints over them.
+TEST(PanelLabels, EveryLockGroupIsNamedAsThePanelPrintsIt)
+{
+    std::set<std::string> labels;
+    for (const std::string& group : LockGroupNames())
+    {
+        const std::string label = PanelLabelOf(group);
+        EXPECT_NE(label, group) << "the group " << group << " has no label of the panel's";
+        labels.insert(label);
+    }
+    EXPECT_EQ(labels.size(), LockGroupNames().size());
+    // A parameter locked alone is named as its control's menu names it.
+    EXPECT_EQ(PanelLabelOf(paramProperties[kWhiteEnvDepth].name), "White EnvDepth");
+}

@@ -195,6 +195,59 @@ TEST_F(KindsTest, ADamagedRecipeWritesNothingAndSaysWhy)
     EXPECT_NE(read("out.txt").find("broken  (damaged: "), std::string::npos) << read("out.txt");
 }
 
+// What is no regular file, or too large, in the kinds folder is listed as
+// refused and makes nothing, at once: a FIFO nobody writes to, a link to a
+// device that never ends, a folder, a file past the limit.
+TEST_F(KindsTest, RecipesAreReadOnlyFromRegularFilesOfABoundedSize)
+{
+    const std::string kinds = path("config/bleepforge/kinds/");
+    ASSERT_EQ(mkfifo((kinds + "waiting.toml").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", (kinds + "endless.toml").c_str()), 0);
+    ASSERT_EQ(mkdir((kinds + "folder.toml").c_str(), 0755), 0);
+    userKind("huge", "description = \"huge\"\n" + std::string(1 << 20, '#') + "\n");
+    userKind("click", "description = \"our UI click\"\nstart = \"blip\"\n");
+    const std::string env = "XDG_CONFIG_HOME=" + path("config");
+    const std::vector<std::vector<std::string>> commands = {
+        {"kinds"},
+        {"generate", "waiting", "-o", path("a.wav")},
+        {"generate", "--recipe", kinds + "waiting.toml", "-o", path("a.wav")},
+        {"generate", "endless", "-o", path("a.wav")},
+        {"generate", "folder", "-o", path("a.wav")},
+        {"generate", "huge", "-o", path("a.wav")}};
+    for (const std::vector<std::string>& command : commands)
+    {
+        std::vector<std::string> args = {"/usr/bin/env", env, BLEEPFORGE_CLI};
+        args.insert(args.end(), command.begin(), command.end());
+        std::string what;
+        for (const std::string& word : command)
+            what += word + " ";
+        const int status = waitFor(start(args));
+        ASSERT_TRUE(WIFEXITED(status)) << what << ": did not end";
+        const std::string err = read("err.txt");
+        if (command[0] == "kinds")
+        {
+            EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+            const std::string list = read("out.txt");
+            for (const char* refused : {"waiting", "endless", "folder"})
+                EXPECT_NE(list.find(std::string(refused) + "  (damaged: '" + kinds + refused +
+                                    ".toml' is not a regular file)"),
+                          std::string::npos)
+                    << list;
+            EXPECT_NE(
+                list.find("huge  (damaged: '" + kinds + "huge.toml' is larger than 1048576 bytes)"),
+                std::string::npos)
+                << list;
+            EXPECT_NE(list.find("click  our UI click"), std::string::npos) << list;
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 2) << what << ": " << err;
+        EXPECT_TRUE(err.find("is not a regular file") != std::string::npos ||
+                    err.find("is larger than") != std::string::npos)
+            << what << ": " << err;
+        EXPECT_FALSE(exists("a.wav")) << what;
+    }
+}
+
 // Noise-led (the blast's spectrum is flat where a tonal kind's is not), a
 // low-pass closing as it dies away (the centroid falls by the time it is
 // 20 dB down), 0.4 to 2.5 s long: every one of 50 seeds.

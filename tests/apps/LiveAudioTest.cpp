@@ -58,7 +58,7 @@ public:
         realLock();
         ASSERT_EQ(unit.Configure(kRate, kFrames), noErr);
         ASSERT_EQ(unit.Initialize(), noErr);
-        ASSERT_EQ(live.Prepare(kRate, kFrames), noErr);
+        ASSERT_EQ(live.Prepare(kFrames), noErr);
         for (const AUParameterDescription& p : unit.Parameters())
         {
             if (p.name == "Filter LP Cutoff")
@@ -76,6 +76,15 @@ public:
         return peak;
     }
 
+    // A clip of some length, its samples a tone at the given level.
+    static std::shared_ptr<const Clip> ClipOf(size_t length, float level)
+    {
+        auto clip = std::make_shared<Clip>();
+        for (size_t i = 0; i < length; ++i)
+            clip->samples.push_back(level * static_cast<float>(std::sin(0.05 * static_cast<double>(i))));
+        return clip;
+    }
+
     AUBundle bundle{BLEEPFORGE_BUNDLE};
     AUInstance unit{bundle};
     LiveAudio live{unit};
@@ -88,7 +97,8 @@ public:
 TEST_F(LiveAudioTest, BlocksWithNotesAuditionsAndMidiAllocateAndLockNothing)
 {
     CountSanitizerAllocations();
-    live.Audition(0.1);
+    const std::shared_ptr<const Clip> clip = ClipOf(10 * kFrames + 3, 0.5f);
+    live.Play(clip);
     Block(); // warm-up outside the count
     float peak = 0.0f;
     for (int b = 0; b < 60; ++b)
@@ -97,7 +107,9 @@ TEST_F(LiveAudioTest, BlocksWithNotesAuditionsAndMidiAllocateAndLockNothing)
         live.PushMidi(PackMidi(b % 2 ? 0x80 : 0x90, static_cast<uint8_t>(40 + b % 30), 100));
         live.PlayNote(70, b % 3 == 0);
         if (b % 20 == 0)
-            live.Audition(0.05);
+            live.Play(clip);
+        if (b % 20 == 7)
+            live.StopAudition();
         tCounting = true;
         peak = std::max(peak, Block());
         tCounting = false;
@@ -126,7 +138,7 @@ TEST_F(LiveAudioTest, BlocksRenderWhileTheWindowHoldsTheInstrument)
         h.audio = std::thread(
             [&h]
             {
-                h.test->live.Audition(0.05);
+                h.test->live.PlayNote(60, true);
                 for (int b = 0; b < 20; ++b)
                     h.test->Block();
                 h.finished = true;
@@ -243,4 +255,81 @@ TEST_F(LiveAudioTest, MidiReadOnTheAudioThreadPlaysAtItsFrameAlsoInALongerBlock)
     EXPECT_NE(left[110], 0.0f);
     EXPECT_EQ(left, played);
     EXPECT_EQ(right, playedRight);
+}
+
+// An audition is the export's own samples: over the silent instrument they
+// come out exactly, in both channels, from the block after the window asked,
+// at their own gain whatever the keys are heard at. A new one cuts the one
+// playing, Escape stops one; the window lets go of each once it has played.
+TEST_F(LiveAudioTest, ClipsPlayTheirSamplesExactlyAndComeBackToTheWindow)
+{
+    live.SetListeningGain(0.25);
+    const std::shared_ptr<const Clip> first = ClipOf(3 * kFrames + 17, 0.9f), second = ClipOf(2 * kFrames - 5, -0.7f);
+    std::vector<float> expected, heardLeft, heardRight;
+    const auto blocks = [&](int count)
+    {
+        for (int b = 0; b < count; ++b)
+        {
+            Block();
+            heardLeft.insert(heardLeft.end(), out.begin(), out.begin() + kFrames);
+            heardRight.insert(heardRight.end(), out.begin() + kFrames, out.end());
+        }
+    };
+    blocks(1);
+    expected.assign(kFrames, 0.0f);
+    live.Play(first);
+    blocks(2);
+    expected.insert(expected.end(), first->samples.begin(), first->samples.begin() + 2 * kFrames);
+    live.Play(second); // cuts the first
+    blocks(3);
+    expected.insert(expected.end(), second->samples.begin(), second->samples.end());
+    expected.resize(6 * kFrames, 0.0f);
+    EXPECT_EQ(heardLeft, expected);
+    EXPECT_EQ(heardRight, expected);
+    live.TakeBackPlayed();
+    EXPECT_EQ(first.use_count(), 1);
+    EXPECT_EQ(second.use_count(), 1);
+
+    live.Play(first);
+    Block();
+    EXPECT_EQ(out[5], first->samples[5]);
+    live.StopAudition();
+    EXPECT_EQ(Block(), 0.0f);
+    live.TakeBackPlayed();
+    EXPECT_EQ(first.use_count(), 1);
+}
+
+// Clips lent to a running audio thread are let go of only once it is done
+// with them (a clip freed early would be read after it is gone, which the
+// sanitizers see), and every one comes back to be freed. The window keeps
+// no clip of its own here, so the lent one is the last.
+TEST_F(LiveAudioTest, ClipsLentToARunningAudioThreadAreFreedOnlyOnceItIsDoneWithThem)
+{
+    std::atomic<bool> running{true};
+    std::thread audio(
+        [&]
+        {
+            while (running)
+                Block();
+        });
+    std::vector<std::weak_ptr<const Clip>> lent;
+    for (int n = 0; n < 300; ++n)
+    {
+        std::shared_ptr<const Clip> clip = ClipOf(static_cast<size_t>(50 + 97 * (n % 7)), 0.3f);
+        lent.push_back(clip);
+        live.Play(std::move(clip));
+        if (n % 5 == 0)
+            live.StopAudition();
+        std::this_thread::yield();
+    }
+    live.StopAudition();
+    const auto allFreed = [&] { return std::all_of(lent.begin(), lent.end(), [](const auto& c) { return c.expired(); }); };
+    for (int wait = 0; wait < 500 && !allFreed(); ++wait)
+    {
+        live.TakeBackPlayed();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    running = false;
+    audio.join();
+    EXPECT_TRUE(allFreed());
 }

@@ -59,3 +59,23 @@ TEST_F(AppFolders, AFolderThatCannotBeWrittenIsNamedNotTakenForAnotherWindow)
 }
 
 } // namespace
+
+// The first Export opened in the folder the app was started from (a build
+// tree, a terminal's folder); a folder exported to and since removed is no
+// better a start.
+TEST_F(AppFolders, ExportOpensTheLastFolderStillThereElseMusicElseHome)
+{
+    const std::string last = path("exports"), music = path("Music"), home = path("home");
+    ASSERT_EQ(mkdir(last.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(music.c_str(), 0755), 0);
+    EXPECT_EQ(ExportStartFolder(last, music.c_str(), home), last);
+    EXPECT_EQ(ExportStartFolder("", music.c_str(), home), music);
+    EXPECT_EQ(ExportStartFolder("", nullptr, home), home);
+    rmdir(last.c_str());
+    EXPECT_EQ(ExportStartFolder(last, music.c_str(), home), music);
+    rmdir(music.c_str());
+    EXPECT_EQ(ExportStartFolder(last, music.c_str(), home), home);
+    // A file where the music folder should be is no folder to open.
+    std::ofstream(music) << "not a folder";
+    EXPECT_EQ(ExportStartFolder("", music.c_str(), home), home);
+}

@@ -1,6 +1,7 @@
 // The standalone app's file work against the built bundle: sounds survive a
 // save and an open in both formats, a damaged file changes nothing, and an
 // export is the sound bleepforge render makes of the same note.
+#include "Generating.h"
 #include "SoundFiles.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +112,8 @@ Read readAudio(const std::string& path)
 }
 
 // Both of the Audio Unit's setters, as a host calls them: a fraction is kept
-// as the whole value the parameter plays, and the saved sound holds that.
+// as the whole value the parameter plays, the nearest as the host shows it,
+// and the saved sound holds that.
 TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
 {
     const AudioUnitParameterID type = 1, octave = 9; // Osc1 Type and Osc1 Octave
@@ -120,7 +122,7 @@ TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
     ASSERT_EQ(unit.SetParameter(type, 3.7f), noErr);
     float kept = 0.0f;
     unit.GetParameter(type, &kept);
-    EXPECT_EQ(kept, 3.0f);
+    EXPECT_EQ(kept, 4.0f);
     AudioUnitSetParameterProc set = nullptr;
     UInt32 size = sizeof set;
     ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_FastDispatch, 0, kAudioUnitSetParameterSelect, &set, &size),
@@ -129,7 +131,7 @@ TEST(AudioUnitSetters, KeepTheWholeValueAParameterPlays)
     ASSERT_EQ(set(unit.Handle()->storage, octave, kAudioUnitScope_Global, 0, -1.5f, 0), noErr);
     const ByteChunk state = CurrentState(unit);
     const std::vector<double> values = StateValues(state);
-    EXPECT_EQ(values[type], 3.0);
+    EXPECT_EQ(values[type], 4.0);
     EXPECT_EQ(values[octave], -1.0);
 }
 
@@ -207,6 +209,41 @@ TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
     {
         EXPECT_THROW(OpenSound(bundle, unit, path(name)), std::exception) << name;
         EXPECT_EQ(BytesOf(CurrentState(unit)), kept) << name;
+    }
+}
+
+// What an audition plays is what Export writes, sample for sample: a fast
+// attack (a hit, a jump) is not louder, the noise is the export's seeded
+// noise, and the gain is the export's, mono or stereo, by peak or loudness.
+TEST_F(SoundFilesTest, WhatIsHeardIsTheExportSampleForSample)
+{
+    const UInt32 seed = 3;
+    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    int files = 0;
+    for (const char* kind : {"hit", "jump", "shoot"})
+    {
+        RunGenerator(unit, kind);
+        ExportSettings settings;
+        settings.format = {Container::kWav, SampleFormat::kFloat, files % 2 ? 2 : 1};
+        settings.rate = 48000;
+        settings.loudness = files == 2;
+        const std::string file = path("export-" + std::to_string(files++) + ".wav");
+        ExportSound(renders, unit, settings, file);
+        const Clip heard = ClipOf(renders.Render(ExportJob(unit, 48000), settings));
+
+        SF_INFO info = {};
+        SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+        ASSERT_NE(sound, nullptr) << file;
+        std::vector<float> written(static_cast<size_t>(info.frames * info.channels));
+        sf_readf_float(sound, written.data(), info.frames);
+        sf_close(sound);
+        ASSERT_EQ(heard.samples.size(), static_cast<size_t>(info.frames)) << kind;
+        size_t differing = 0;
+        for (size_t i = 0; i < heard.samples.size(); ++i)
+            for (int c = 0; c < info.channels; ++c)
+                differing += heard.samples[i] != written[i * static_cast<size_t>(info.channels) + static_cast<size_t>(c)];
+        EXPECT_EQ(differing, 0u) << kind;
+        EXPECT_NE(heard.gain, 1.0) << kind;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "SlotStates.h"
 #include "SoundFiles.h"
 #include "SoundList.h"
+#include "Wording.h"
 
 #include <gtest/gtest.h>
 
@@ -258,4 +259,35 @@ TEST(PastedSound, TakesACodeOrASoundFilesPath)
     EXPECT_EQ(PastedSound("~/coin.wav"), std::string(getenv("HOME") ? getenv("HOME") : "") + "/coin.wav");
     EXPECT_EQ(PastedSound("hello"), "");
     EXPECT_EQ(PastedSound(""), "");
+}
+
+// A code pasted back lost the name it had in the list; the app's own
+// clipboard form carries it, and refuses what is not that form whole.
+TEST(PastedSound, ASoundCopiedFromTheListKeepsItsNameAndKind)
+{
+    SoundList list;
+    list.Add(stateWith(0.2), "jump", "the big jump  ");
+    const std::string code = "bfs1:AAABAAAAAAAAABjAAAAAAAAA";
+    const std::string copied = CopiedSoundText(list.At(0), code);
+    ListedSound pasted;
+    std::string pastedCode;
+    ASSERT_TRUE(ReadCopiedSound(copied, &pasted, &pastedCode));
+    EXPECT_EQ(pasted.name, "the big jump");
+    EXPECT_EQ(pasted.kind, "jump");
+    EXPECT_EQ(pastedCode, code);
+    list.Add(stateWith(0.2), pasted.kind, pasted.name);
+    EXPECT_EQ(names(list), "the big jump|the big jump");
+
+    for (const std::string& other :
+         {code, copied.substr(0, copied.size() - code.size()), copied + "\nmore", copied.substr(1),
+          std::string("bleepforge sound 1\n\tjump\t") + code, std::string("bleepforge sound 1\nname\t\t") + code,
+          std::string("bleepforge sound 1\nname\tjump\tnot a code"), copied + std::string(1 << 16, ' ')})
+        EXPECT_FALSE(ReadCopiedSound(other, &pasted, &pastedCode)) << other.substr(0, 80);
+}
+
+TEST(Wording, OneSoundIsASoundNotOneSounds)
+{
+    EXPECT_EQ("lose its " + Counted(1, "sound"), "lose its 1 sound");
+    EXPECT_EQ(Counted(0, "sound"), "0 sounds");
+    EXPECT_EQ(Counted(10000, "variation"), "10000 variations");
 }

@@ -102,7 +102,16 @@ differing=$(compare -metric AE "$work/editor.png" "$work/expected-masked.png" nu
 record() { # FILE SECONDS, in the background; sets capture
     jack_capture --daemon -d "$2" --port 'Bleepforge:*' "$1" &
     capture=$!
-    sleep 1
+    capture_started
+}
+# A loaded machine starts jack_capture late: what is played before it takes
+# the app's output is not in the recording.
+capture_started() {
+    for _ in $(seq 100); do
+        jack_lsp -c 'Bleepforge:outport 0' 2>/dev/null | grep -q '^ *jack_capture' && break
+        sleep 0.1
+    done
+    sleep 0.3
 }
 peak_of() { sox "$1" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'; }
 audible() { awk -v p="$1" 'BEGIN { exit !(p > 0.01) }'; }
@@ -439,7 +448,7 @@ done
 start_app
 jack_capture --daemon -d 8 --port 'Bleepforge:*' "$work/heard.wav" &
 capture=$!
-sleep 0.5
+capture_started
 choose_file ctrl+o "Open sound" "$work/loud.bin"
 wait "$capture" || fail "jack_capture failed"
 xdotool mousemove --sync 1270 890
@@ -458,27 +467,63 @@ awk -v h="$heard_peak" -v e="$loud_peak" 'BEGIN { d = 20 * log(h / e) / log(10);
 awk -v h="$heard_peak" 'BEGIN { exit !(h < 0.99) }' || fail "the audition clips (peak $heard_peak)"
 [[ $strip_red == 0 ]] || fail "the strip shows clipping ($strip_red red pixels) in a sound that does not clip"
 
-# The list beside the editor, as a sound designer uses it: five coins, two
-# starred, one tweaked; moving away and back keeps the tweak, and a restart
-# brings back the list. Rows are 38 pixels high from the top of the list,
-# each with its star button first.
-rm -f "$sounds" "$kept"
-start_app
 # The list stands beside the editor, under the strip (72 rows and a line).
-list_x=$((ox + 847)) list_y=$((oy + 73))
-row_y() { echo $((list_y + 17 + 38 * $1)); }
+# Rows are 23 pixels high from the top of the list, each with its star first.
+list_x=$((ox + 847)) list_y=$((oy + 73)) row_h=23
+row_y() { echo $((list_y + row_h / 2 + row_h * $1)); }
 click_row() { # ROW [X IN THE ROW]
     pointer_to $((list_x + ${2:-150})) "$(row_y "$1")"
     xdotool click 1
     sleep 0.8
 }
+
+# What is heard of a sound is what Export writes: twenty sounds, fast attacks
+# among them, each chosen in the list (and so heard) while the app's output is
+# recorded. Each recording, found where its sound starts, is the export's
+# samples rendered at the server's rate (the export's rate is set to it).
+heard_kinds=(jump hit shoot blip pickup slash)
+heard_files=()
+for n in $(seq 0 19); do
+    "$cli" generate "${heard_kinds[$((n % 6))]}" --seed $((n + 1)) --state-out "$work/heard-$n.state" \
+        -o "$work/heard-$n.wav" >/dev/null 2>&1 || fail "sound $n to hear could not be made"
+    "$cli" share "$work/heard-$n.state"
+    heard_files+=("$work/heard-set/kept $((n + 1)).wav")
+done >"$work/heard-codes.txt"
+rm -f "$kept"
+python3 "$(dirname "${BASH_SOURCE[0]}")/sound_list.py" "$work/heard-codes.txt" 20 "$sounds" 20
+start_app
+choose_file ctrl+shift+e "Export starred sounds" "$work/heard-set"
+for _ in $(seq 100); do [[ $(ls "$work/heard-set" | wc -l) == 20 ]] && break; sleep 0.1; done
+[[ $(ls "$work/heard-set" | wc -l) == 20 ]] || fail "the twenty sounds to hear were not exported"
+# Recorded until the last has played (Ctrl+C ends a recording whole).
+jack_capture --daemon -d 300 --port 'Bleepforge:outport*' "$work/heard-all.wav" &
+capture=$!
+capture_started
+# Each is given time to render (twice, at the export's rate and the
+# server's) and to play whole before the next cuts it, on a loaded machine too.
+for n in $(seq 0 19); do
+    click_row "$n"
+    sleep "$(awk -v l="$(soxi -D "$work/heard-$n.wav")" 'BEGIN { print l + 1.5 }')"
+done
+sleep 1
+kill -INT "$capture"
+wait "$capture" || fail "jack_capture failed"
+close_app
+heard_check=$(python3 "$(dirname "${BASH_SOURCE[0]}")/heard_takes.py" "$work/heard-all.wav" "${heard_files[@]}" 2>&1) ||
+    fail "what was heard is not what was exported: $heard_check"
+
+# The list beside the editor, as a sound designer uses it: five coins, two
+# starred, one tweaked; moving away and back keeps the tweak, and a restart
+# brings back the list.
+rm -f "$sounds" "$kept"
+start_app
 # The chosen row is masked: how it is lit depends on where the focus is.
 list_shot() { # FILE CHOSEN-ROW
     pointer_to $((ox + 300)) $((oy + 385))
     sleep 0.3
     import -window root "$work/screen.png"
-    convert "$work/screen.png" -crop "$((1280 - list_x))x$((38 * 5))+$list_x+$list_y" +repage \
-        -fill black -draw "rectangle 0,$((38 * $2)) 500,$((38 * $2 + 37))" "$1"
+    convert "$work/screen.png" -crop "$((1280 - list_x))x$((row_h * 5))+$list_x+$list_y" +repage \
+        -fill black -draw "rectangle 0,$((row_h * $2)) 500,$((row_h * $2 + row_h - 1))" "$1"
 }
 for press in 1 2 3 4 5; do
     click ${button[pickup]}
@@ -589,11 +634,22 @@ status_shot() {
     eval "$(xdotool getwindowgeometry --shell "$app_window")"
     convert "$work/screen.png" -crop "300x4+$((ox + 870))+$((Y + HEIGHT - 30))" +repage "$1"
 }
+# Nothing beside the status moves when it comes or goes: the list and its
+# buttons stay where the pointer found them.
+panel_shot() {
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    import -window root "$work/screen.png"
+    eval "$(xdotool getwindowgeometry --shell "$app_window")"
+    convert "$work/screen.png" -crop "$((X + WIDTH - list_x))x$((Y + HEIGHT - 78 - list_y))+$list_x+$list_y" +repage "$1"
+}
 status_shot "$work/no-status.png"
+panel_shot "$work/panel-quiet.png"
 keys ctrl+c
 sleep 0.5
 status_shot "$work/status.png"
 ! same_pixels "$work/status.png" "$work/no-status.png" || fail "copying says nothing"
+panel_shot "$work/panel-told.png"
+same_pixels "$work/panel-told.png" "$work/panel-quiet.png" || fail "the list or its buttons moved when a message came"
 sleep 7
 status_shot "$work/status-later.png"
 same_pixels "$work/status-later.png" "$work/no-status.png" || fail "the status did not clear"
@@ -639,6 +695,32 @@ wait "$app_pid" || fail "the second app did not end cleanly"
 app_window=$first_window app_pid=$first_pid
 close_app
 [[ $(sound_count) == 5 ]] || fail "the second app changed the first one's list"
+
+# The list's buttons, clicked while a message shows: Rename takes the typed
+# name, and a sound copied and pasted back with Paste keeps it.
+start_app
+click_row 2
+keys ctrl+c
+sleep 0.5
+list_button() { # X IN THE PANEL
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$app_window")"
+    pointer_to $((list_x + $1)) $((Y + HEIGHT - 95))
+    xdotool click 1
+}
+list_button 207 # Rename
+sleep 0.5
+xdotool type --delay 50 "my coin"
+xdotool key Return
+sleep 0.5
+keys ctrl+c
+sleep 0.3
+list_button 124 # Paste
+sleep 1
+close_app
+[[ $(sound_count) == 6 && $(field 2 5) == "my coin" && $(field 5 5) == "my coin" && $(field 5 3) == pickup ]] ||
+    fail "Rename and Paste did not give the sound its name twice: $(cut -f 3- "$sounds" | tr '\n' '|')"
+[[ $(field 5 1) == $(field 2 1) ]] || fail "the pasted sound is not the copied one"
 
 # Locks: "pitch", locked from a pitch knob's menu, keeps its values through
 # five Pickups while the rest is drawn anew; V makes five variations of the
@@ -777,4 +859,8 @@ kill "$jack_pid"
 for _ in $(seq 200); do grep -q "The audio device stopped" "$work/app.log" && break; sleep 0.1; done
 grep -q "The audio device stopped" "$work/app.log" || fail "the app did not say that the audio device stopped"
 close_app
-echo "standalone end to end: one JACK client, window, value fields, auditions, undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept), recipe kinds and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, explosion $explosion_peak, heard $heard_peak)"
+# JACK's own messages of the server going away stay off the terminal: without
+# --verbose the app's lines are its own (and the leak checker's summary).
+jack_said=$(grep -v '^bleepforge-standalone: ' "$work/app.log" | grep -i 'jack\|socket\|server is not running' || true)
+[[ -z $jack_said ]] || fail "JACK's own messages reached the terminal: $jack_said"
+echo "standalone end to end: one JACK client, window, value fields, auditions (twenty heard as exported, sample for sample), undo, keyboard, typing and MIDI sound, save, export, open, autosave, restore, the core loop (generators, mutations, a loud sound heard as exported), the list (stars, a tweak kept, a restart, copy and paste between two apps, locks through Pickup and Reset, variations, a Reset sound kept), recipe kinds and a stopped server all as expected (peaks $audition_peak, $peak, $typed_peak, $midi_peak, $export_peak, explosion $explosion_peak, heard $heard_peak)"

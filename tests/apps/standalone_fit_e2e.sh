@@ -110,6 +110,19 @@ for _ in $(seq 40); do
     sleep 0.25
 done
 ((lit > 1000)) || fail "the twentieth sound made is not in view in the list ($lit lit pixels)"
+# A kind with a long name (a recipe's file name) is cut short in its row: the
+# window keeps to the screen, the list's buttons in it.
+long=an-explosion-with-a-name-that-goes-on-and-on-far-past-what-any-column-of-the-list-shows
+mkdir -p "$XDG_CONFIG_HOME/bleepforge/kinds"
+printf 'description = "long"\nstart = "hit"\n' >"$XDG_CONFIG_HOME/bleepforge/kinds/$long.toml"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key alt+k
+sleep 0.5
+xdotool key Down Return
+sleep 1.5
+eval "$(xdotool getwindowgeometry --shell "$window")"
+((X >= 0 && Y >= 0 && X + WIDTH <= 1366 && Y + HEIGHT <= 768)) ||
+    fail "with a long kind in the list the window (${WIDTH}x$HEIGHT at $X,$Y) does not fit a 1366x768 screen"
 # The Export dialog, file chooser and choices, fits the screen too; asked to
 # stop while it is open, the app still ends.
 xdotool windowfocus --sync "$window" 2>/dev/null || true
@@ -128,4 +141,5 @@ kill -TERM "$app_pid"
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 ! kill -0 "$app_pid" 2>/dev/null || fail "asked to stop with the Export dialog open, the app went on"
 wait "$app_pid" || fail "asked to stop with the Export dialog open, the app did not end cleanly"
-echo "standalone on 1366x768: the window ($size) fits, $shown editor rows exactly as drawn, strip and list beside it, the wheel scrolls and turns, the newest sound in view, the Export dialog fits and a stop request ends the app, as expected"
+cut -f 3 "$XDG_DATA_HOME/bleepforge/sounds.txt" | grep -qx "$long" || fail "no sound of the long-named kind was made"
+echo "standalone on 1366x768: the window ($size) fits, $shown editor rows exactly as drawn, strip and list beside it, the wheel scrolls and turns, the newest sound in view, a long kind name cut short, the Export dialog fits and a stop request ends the app, as expected"

@@ -154,12 +154,67 @@ TEST(IPluginBase, GuiChangesSetInformAndNotifyUnderOneRecursiveLock)
     EXPECT_EQ(plug.calls.back(), "change 59");
 }
 
+// Values given as a user gives them to a knob, without an editor: what the
+// knob already holds is not given again, so a state's exact values survive;
+// what it would hold to 0 ... 1 it holds; what a host echoes meanwhile stays.
+TEST(IPluginBase, UserInputWithoutAnEditorActsAsTheControlWould)
+{
+    TestPlug plug;
+    plug.RedrawParamControls();
+    EXPECT_EQ(plug.GetShownValue(5), plug.GetParam(5)->GetNormalized());
+    plug.GetParam(5)->Set(42.123456789); // a loaded value the knob was not shown
+    const double shownBefore = plug.GetShownValue(5);
+    EXPECT_FALSE(plug.SetParameterAsUserInput(5, shownBefore));
+    EXPECT_EQ(plug.GetParam(5)->Value(), 42.123456789);
+    EXPECT_TRUE(plug.calls.empty());
+
+    EXPECT_TRUE(plug.SetParameterAsUserInput(0, 1.7)); // held to the top
+    EXPECT_EQ(plug.GetShownValue(0), 1.0);
+    EXPECT_EQ(plug.GetParam(0)->Value(), 10.0);
+    EXPECT_EQ(plug.calls, (std::vector<std::string>{"inform 0 1.000000", "change 0"}));
+    EXPECT_TRUE(plug.SetParameterAsUserInput(0, 1.2)); // held to what it holds: given again
+    EXPECT_EQ(plug.calls.size(), 4u);
+    EXPECT_FALSE(plug.SetParameterAsUserInput(0, 1.0));
+    EXPECT_FALSE(plug.SetParameterAsUserInput(60, 0.5));
+    EXPECT_EQ(plug.calls.size(), 4u);
+
+    plug.SetParameterFromHost(2, 50.0);
+    EXPECT_EQ(plug.GetShownValue(2), plug.GetParam(2)->GetNormalized(50.0));
+}
+
+namespace
+{
+// A host that answers each change by setting the value back rounded, as a
+// single-precision port does.
+struct EchoingPlug : TestPlug
+{
+    void InformHostOfParamChange(int idx, double value) override
+    {
+        TestPlug::InformHostOfParamChange(idx, value);
+        SetParameterFromHost(idx, static_cast<float>(GetParam(idx)->Value()));
+    }
+};
+} // namespace
+
+TEST(IPluginBase, AnEchoDuringUserInputIsWhatTheControlKeeps)
+{
+    EchoingPlug plug;
+    plug.RedrawParamControls();
+    ASSERT_TRUE(plug.SetParameterAsUserInput(3, 0.3));
+    const double echoed = static_cast<float>(plug.GetParam(3)->Value());
+    EXPECT_EQ(plug.GetParam(3)->Value(), echoed);
+    EXPECT_EQ(plug.GetShownValue(3), plug.GetParam(3)->GetNormalized(echoed));
+}
+
 namespace
 {
 struct FakeGraphics : IGraphicsContext
 {
     void SetAllControlsDirty() override {}
     void SetParameterFromGUI(int, double) override {}
+    void* OpenWindow(void*) override { return nullptr; }
+    void* OpenWindow(void*, void*, short, short) override { return nullptr; }
+    void CloseWindow() override {}
     explicit FakeGraphics(bool* deleted) : mDeleted(deleted) {}
     ~FakeGraphics() override { *mDeleted = true; }
     void SetParameterFromPlug(int idx, double value, bool normalized) override
@@ -186,7 +241,7 @@ TEST(IPluginBase, AttachedGraphicsGetEveryValueAndBelongToThePlugIn)
         TestPlug plug;
         plug.AttachGraphics(nullptr);
         EXPECT_EQ(plug.GetGUI(), nullptr);
-        plug.RedrawParamControls(); // no editor: nothing happens
+        plug.RedrawParamControls(); // no editor: only the values shown are kept
         auto* graphics = new FakeGraphics(&deleted);
         plug.AttachGraphics(graphics);
         ASSERT_EQ(plug.GetGUI(), graphics);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -147,4 +148,34 @@ TEST(AUHostInstances, StatesMoveBetweenInstancesAndBothRenderPathsAgree)
     EXPECT_EQ(params[0].minValue, moved);
 
     EXPECT_EQ(RenderNote(first, false), RenderNote(second, true));
+}
+
+// A host's single-precision value plays what the host shows: a whole-number
+// parameter the nearest whole number (automation lands a hair off one), a
+// fractional parameter the value as given.
+TEST(AUHostInstances, AHostsValueForAWholeNumberParameterPlaysTheNearestOne)
+{
+    AUBundle bundle(kBundle);
+    AUInstance unit(bundle);
+    ASSERT_EQ(noErr, unit.Configure(44100.0, 256));
+    ASSERT_EQ(noErr, unit.Initialize());
+    std::map<std::string, AudioUnitParameterID> ids;
+    for (const AUParameterDescription& p : unit.Parameters())
+        ids[p.name] = p.id;
+    const struct
+    {
+        const char* name;
+        float set, plays;
+    } cases[] = {{"Osc1 Type", 2.6f, 3.0f},         {"Osc1 Type", 1.99995f, 2.0f},
+                 {"Osc1 Type", 4.4f, 4.0f},         {"Osc1 Octave", -1.00004f, -1.0f},
+                 {"Osc1 Octave", -0.6f, -1.0f},     {"Osc1 Octave", 0.5f, 1.0f},
+                 {"BitCrush Position", 1.7f, 2.0f}, {"Amp Env Attack", 0.123456f, 0.123456f}};
+    for (const auto& c : cases)
+    {
+        ASSERT_EQ(1u, ids.count(c.name)) << c.name;
+        ASSERT_EQ(noErr, unit.SetParameter(ids[c.name], c.set)) << c.name;
+        float played = 0.0f;
+        ASSERT_EQ(noErr, unit.GetParameter(ids[c.name], &played));
+        EXPECT_EQ(c.plays, played) << c.name << " set to " << c.set;
+    }
 }

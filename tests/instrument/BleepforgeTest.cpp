@@ -50,18 +50,19 @@ TEST(Params, CentredCurvesPutOneAtTheMiddleOfTheKnob)
 
 TEST(Params, RandomNormalisedValuesStayBetweenTheirBounds)
 {
-    qxDSP::seedRandom(5);
-    const int first = qxDSP::random();
-    const int second = qxDSP::random();
-    qxDSP::seedRandom(5);
-    EXPECT_DOUBLE_EQ(getNormalizado(kOsc1Type, 2, 2), 2.0 / 7.0);
-    EXPECT_EQ(qxDSP::random(), second); // exactly one draw was consumed
+    RandomSource random;
+    random.seed(5);
+    const int first = random.draw();
+    const int second = random.draw();
+    random.seed(5);
+    EXPECT_DOUBLE_EQ(getNormalizado(kOsc1Type, 2, 2, random), 2.0 / 7.0);
+    EXPECT_EQ(random.draw(), second); // exactly one draw was consumed
     EXPECT_NE(first, second);
-    qxDSP::seedRandom(5);
-    EXPECT_DOUBLE_EQ(getNormalizado(kPitchCurve, 1.0, 1.0), 0.5);
+    random.seed(5);
+    EXPECT_DOUBLE_EQ(getNormalizado(kPitchCurve, 1.0, 1.0, random), 0.5);
     for (int i = 0; i < 100; ++i)
     {
-        const double n = getNormalizado(kOsc1Level, -6.0, -60.0); // low above high
+        const double n = getNormalizado(kOsc1Level, -6.0, -60.0, random); // low above high
         EXPECT_GE(n, 36.0 / 96.0 - 1e-9);
         EXPECT_LE(n, 90.0 / 96.0 + 1e-9);
     }

@@ -1,7 +1,7 @@
 // The sound generators and the slots they fill, driven as the editor drives them.
 #include "AUCompat.h"
 #include "IGraphics.h"
-#include "TestHost.h"
+#include "EditorHost.h"
 #include "qxControls.h"
 
 #include <gtest/gtest.h>
@@ -54,16 +54,17 @@ struct HostEvents
     int changes = 0;
 };
 
-// How many draws a call makes: the draws left behind it tell.
-int drawsMadeBy(unsigned seed, const std::function<void()>& action)
+// How many draws a call makes from the instrument's source: the draws left
+// behind it tell.
+int drawsMadeBy(Bleepforge& plug, unsigned seed, const std::function<void()>& action)
 {
-    qxDSP::seedRandom(seed);
+    plug.SeedRandom(seed);
     action();
-    const int next = qxDSP::random();
-    qxDSP::seedRandom(seed);
+    const int next = plug.Random().draw();
+    plug.SeedRandom(seed);
     for (int n = 0; n < 200; ++n)
     {
-        if (qxDSP::random() == next)
+        if (plug.Random().draw() == next)
             return n;
     }
     return -1;
@@ -71,8 +72,7 @@ int drawsMadeBy(unsigned seed, const std::function<void()>& action)
 
 const char* labelText(Bleepforge& plug)
 {
-    return static_cast<ITextControlBitmapFont*>(plug.GetGraphics()->GetControl(17))
-        ->GetTextString();
+    return static_cast<ITextControlBitmapFont*>(EditorOf(plug)->GetControl(17))->GetTextString();
 }
 
 double normalizedOf(Bleepforge& plug, int p, double v)
@@ -86,13 +86,13 @@ TEST(Generators, PickupFollowsItsRecipeDrawForDraw)
 {
     Host host;
     Bleepforge& plug = host.plug;
-    EXPECT_EQ(drawsMadeBy(77, [&] { plug.PickupParams(); }), 22);
+    EXPECT_EQ(drawsMadeBy(plug, 77, [&] { plug.PickupParams(); }), 22);
 
-    qxDSP::seedRandom(77);
+    plug.SeedRandom(77);
     std::vector<double> r;
     for (int i = 0; i < 22; ++i)
-        r.push_back(qxDSP::rand01());
-    qxDSP::seedRandom(77);
+        r.push_back(qxDSP::rand01(plug.Random()));
+    plug.SeedRandom(77);
     plug.PickupParams();
     EXPECT_EQ(plug.GetParam(kOsc1Type)->Int(), 2); // "Sin"
     EXPECT_EQ(plug.GetParam(kOsc1Level)->Value(), 0.0);
@@ -117,7 +117,7 @@ TEST(Generators, PickupFollowsItsRecipeDrawForDraw)
     EXPECT_EQ(plug.GetNumSlots(), 2);
 
     for (unsigned seed = 1; seed < 40; ++seed) // both branches of the delay
-        EXPECT_EQ(drawsMadeBy(seed, [&] { plug.PickupParams(); }), 22);
+        EXPECT_EQ(drawsMadeBy(plug, seed, [&] { plug.PickupParams(); }), 22);
 }
 
 TEST(Generators, WaveformChoicesFollowTheirDraws)
@@ -126,9 +126,9 @@ TEST(Generators, WaveformChoicesFollowTheirDraws)
     Bleepforge& plug = host.plug;
     for (unsigned seed = 1; seed < 200; ++seed)
     {
-        qxDSP::seedRandom(seed);
-        const double first = qxDSP::rand01();
-        qxDSP::seedRandom(seed);
+        plug.SeedRandom(seed);
+        const double first = qxDSP::rand01(plug.Random());
+        plug.SeedRandom(seed);
         plug.PowerupParams();
         ASSERT_EQ(plug.GetParam(kOsc1Type)->Int(), first < 0.5 ? 2 : 4) << first;
     }
@@ -137,7 +137,7 @@ TEST(Generators, WaveformChoicesFollowTheirDraws)
     const int runs = 2000;
     for (unsigned seed = 1; seed <= runs; ++seed)
     {
-        qxDSP::seedRandom(seed * 7919);
+        plug.SeedRandom(seed * 7919);
         plug.ShootParams();
         ++counts[plug.GetParam(kOsc1Type)->Int()];
     }
@@ -150,10 +150,10 @@ TEST(Generators, UnchangedStepsAreSilentAndMutationIsBounded)
 {
     Host host;
     Bleepforge& plug = host.plug;
-    qxDSP::seedRandom(5);
+    plug.SeedRandom(5);
     plug.JumpParams();
     HostEvents events(plug);
-    qxDSP::seedRandom(5);
+    plug.SeedRandom(5);
     plug.JumpParams(); // the same sound again: every control already shows it
     EXPECT_EQ(events.changes, 0);
 
@@ -170,9 +170,9 @@ TEST(Generators, UnchangedStepsAreSilentAndMutationIsBounded)
     for (unsigned seed = 1; seed < 30; ++seed)
     {
         host.set("Osc1 Square Duty=0.5");
-        qxDSP::seedRandom(seed);
-        const double d = qxDSP::lerp(-0.1, 0.1, qxDSP::rand01());
-        qxDSP::seedRandom(seed);
+        plug.SeedRandom(seed);
+        const double d = qxDSP::lerp(-0.1, 0.1, qxDSP::rand01(plug.Random()));
+        plug.SeedRandom(seed);
         plug.MutateParams();
         const double duty = plug.GetParam(kOsc1SquareDuty)->GetNormalized();
         EXPECT_LE(duty, 1.0);
@@ -196,7 +196,7 @@ TEST(Generators, RandomizeSparesOscillatorsTwoAndThreeAndResetSparesSlots)
     const std::vector<double> before = normalizedValues(plug);
     for (unsigned seed = 1; seed < 60; ++seed)
     {
-        qxDSP::seedRandom(seed);
+        plug.SeedRandom(seed);
         plug.RandomizeParams();
         for (int p : {kOsc2Type, kOsc3Type, kOsc2Level, kOsc3Level, kOsc2SquareDuty,
                       kOsc3SquareDuty, kOsc2EnvDepth, kOsc3EnvDepth, kOsc1Octave, kOsc2Octave,
@@ -213,30 +213,30 @@ TEST(Generators, RandomizeSparesOscillatorsTwoAndThreeAndResetSparesSlots)
 
 TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
 {
-    Host host;
+    EditorHost host;
     Bleepforge& plug = host.plug;
     plug.BtnPrev();
     plug.BtnNext();
     EXPECT_EQ(plug.GetNumSlots(), 0);
     plug.BtnSave();
     EXPECT_EQ(plug.GetNumSlots(), 1);
-    EXPECT_STREQ(labelText(plug), "0");
+    EXPECT_STREQ(labelText(plug), "1");
 
-    Host fresh;
+    EditorHost fresh;
     Bleepforge& b = fresh.plug;
     std::vector<std::vector<double>> sounds;
     for (unsigned seed : {11u, 12u, 13u})
     {
-        qxDSP::seedRandom(seed);
+        b.SeedRandom(seed);
         b.HitParams();
         sounds.push_back(normalizedValues(b));
     }
     EXPECT_EQ(b.GetSlotIndex(), 2);
-    EXPECT_STREQ(labelText(b), "2");
+    EXPECT_STREQ(labelText(b), "3");
     b.BtnNext(); // already last
     EXPECT_EQ(b.GetSlotIndex(), 2);
     b.BtnPrev();
-    EXPECT_STREQ(labelText(b), "1");
+    EXPECT_STREQ(labelText(b), "2");
     expectSameSound(normalizedValues(b), sounds[1]);
     fresh.set("Output Gain=-20");
     b.BtnSave(); // overwrites slot 1 only
@@ -250,10 +250,10 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     expectSameSound(normalizedValues(b), sounds[0]);
     b.SlashParams(); // appends slot 3 and makes it current
     EXPECT_EQ(b.GetSlotIndex(), 3);
-    EXPECT_STREQ(labelText(b), "3");
+    EXPECT_STREQ(labelText(b), "4");
 
     // The editor's Pickup button runs the generator on release.
-    IGraphics* editor = b.GetGraphics();
+    IGraphics* editor = fresh.editor;
     IMouseMod left(true);
     editor->OnMouseDown(300, 580, &left);
     EXPECT_EQ(b.GetNumSlots(), 4);

@@ -3,7 +3,7 @@
 #include "IGraphics.h"
 #include "IKeyboardControl.h"
 #include "Layout.h"
-#include "TestHost.h"
+#include "EditorHost.h"
 #include "qxControls.h"
 #include "qxFontLists.h"
 
@@ -15,9 +15,9 @@
 namespace
 {
 
-IKeyboardControl* keyboardOf(Host& host)
+IKeyboardControl* keyboardOf(EditorHost& host)
 {
-    return host.plug.GetKeyboard();
+    return dynamic_cast<IKeyboardControl*>(host.editor->GetControl(1));
 }
 
 IRECT rectOfRow(int i)
@@ -30,8 +30,8 @@ IRECT rectOfRow(int i)
 
 TEST(InstrumentEditor, HasTheSeventyNineControlsInOrder)
 {
-    Host host;
-    IGraphics* editor = host.plug.GetGraphics();
+    EditorHost host;
+    IGraphics* editor = host.editor;
     ASSERT_EQ(editor->NControls(), 79);
     EXPECT_EQ(editor->Width(), 846);
     EXPECT_EQ(editor->Height(), 768);
@@ -39,8 +39,8 @@ TEST(InstrumentEditor, HasTheSeventyNineControlsInOrder)
     EXPECT_EQ(editor->GetControl(0)->GetRECT(), IRECT(0, 0, 846, 768));
     EXPECT_EQ(editor->GetControl(1), keyboardOf(host));
     EXPECT_EQ(keyboardOf(host)->GetRECT(), IRECT(138, 707, 708, 763));
-    EXPECT_EQ(host.plug.GetMeterIndexL(), 2);
-    EXPECT_EQ(host.plug.GetMeterIndexR(), 3);
+    EXPECT_NE(dynamic_cast<IPeakMeterBitmapBitmapFont*>(editor->GetControl(2)), nullptr);
+    EXPECT_EQ(editor->GetControl(2)->GetRECT(), IRECT(760, 100, 788, 242));
     EXPECT_EQ(editor->GetControl(3)->GetRECT(), IRECT(788, 100, 817, 242));
     auto* pickup = dynamic_cast<IButtonControl*>(editor->GetControl(6));
     ASSERT_NE(pickup, nullptr);
@@ -51,7 +51,7 @@ TEST(InstrumentEditor, HasTheSeventyNineControlsInOrder)
     EXPECT_EQ(editor->GetControl(16)->GetRECT(), IRECT(472, 240, 548, 270));
     auto* label = dynamic_cast<ITextControlBitmapFont*>(editor->GetControl(17));
     ASSERT_NE(label, nullptr);
-    EXPECT_STREQ(label->GetTextString(), "0");
+    EXPECT_STREQ(label->GetTextString(), "1");
     for (int i = 0; i < kNumParams; ++i)
     {
         IControl* knob = editor->GetControl(18 + i);
@@ -71,8 +71,8 @@ TEST(InstrumentEditor, HasTheSeventyNineControlsInOrder)
 
 TEST(InstrumentEditor, KnobTextsShowValuesUnitsAndNoteNames)
 {
-    Host host;
-    IGraphics* editor = host.plug.GetGraphics();
+    EditorHost host;
+    IGraphics* editor = host.editor;
     char text[32];
     dynamic_cast<IKnobMultiControlBitmapFont*>(editor->GetControl(18 + kOutputGain))
         ->FormatValue(text, sizeof text);
@@ -89,8 +89,8 @@ TEST(InstrumentEditor, KnobTextsShowValuesUnitsAndNoteNames)
 
 TEST(InstrumentEditor, EveryImageLoadsWithItsFramesAndFontsMatchTheirAdvances)
 {
-    Host host;
-    IGraphics* editor = host.plug.GetGraphics();
+    EditorHost host;
+    IGraphics* editor = host.editor;
     for (const EditorImage& image : kEditorImages)
     {
         IBitmap bitmap = editor->LoadIBitmap(image.id, image.name, image.frames);
@@ -136,7 +136,7 @@ TEST(InstrumentEditor, EveryImageLoadsWithItsFramesAndFontsMatchTheirAdvances)
 
 TEST(InstrumentEditor, KeyboardPlaysOneNoteAtATimeAndShowsHostNotes)
 {
-    Host host(64);
+    EditorHost host(64);
     IKeyboardControl* keys = keyboardOf(host);
     IMouseMod left(true);
     EXPECT_EQ(keys->GetMouseKey(146, 710), 1);    // upper part of C#
@@ -167,8 +167,8 @@ TEST(InstrumentEditor, KeyboardPlaysOneNoteAtATimeAndShowsHostNotes)
 
     keys->OnMouseDown(703, 750, &left); // the top key is drawn with its own frame
     IRECT all(0, 0, 846, 768);
-    host.plug.GetGraphics()->Draw(&all);
-    PIX_IBitmap* screen = host.plug.GetGraphics()->GetDrawBitmap();
+    host.editor->Draw(&all);
+    PIX_IBitmap* screen = host.editor->GetDrawBitmap();
     EXPECT_EQ(screen->getBits()[709 * screen->getRowSpan() + 706], PIX_MakePixel(255, 255, 196, 84));
     host.render(1);
     EXPECT_TRUE(host.plug.GetKeyStatus(108));
@@ -176,8 +176,8 @@ TEST(InstrumentEditor, KeyboardPlaysOneNoteAtATimeAndShowsHostNotes)
 
 TEST(InstrumentEditor, AboutBoxOpensOnRequestWithoutAWindow)
 {
-    Host host;
-    IGraphics* editor = host.plug.GetGraphics();
+    EditorHost host;
+    IGraphics* editor = host.editor;
     EXPECT_TRUE(host.plug.HostRequestingAboutBox());
     IRECT dirty;
     ASSERT_TRUE(editor->IsDirty(&dirty));
@@ -187,4 +187,26 @@ TEST(InstrumentEditor, AboutBoxOpensOnRequestWithoutAWindow)
     editor->OnMouseDown(10, 10, &left);
     editor->OnMouseUp(10, 10, &left);
     EXPECT_EQ(editor->GetControl(78)->GetValue(), 0.0);
+}
+
+// The editor reads what the instrument keeps: its meters the levels of the
+// last block at the next tick, its label the slot shown.
+TEST(InstrumentEditor, MetersAndSlotLabelFollowTheInstrument)
+{
+    EditorHost host(64);
+    host.send(noteOn(69, 127, 0));
+    host.render(20);
+    IRECT dirty;
+    host.editor->IsDirty(&dirty);
+    ASSERT_GT(host.plug.GetMeterL(), 0.0);
+    EXPECT_EQ(host.editor->GetControl(2)->GetValue(), host.plug.GetMeterL());
+    EXPECT_EQ(host.editor->GetControl(3)->GetValue(), host.plug.GetMeterR());
+
+    auto* label = dynamic_cast<ITextControlBitmapFont*>(host.editor->GetControl(17));
+    host.plug.SeedRandom(3);
+    host.plug.JumpParams();
+    host.plug.JumpParams();
+    EXPECT_STREQ(label->GetTextString(), "1");
+    host.plug.BtnPrev();
+    EXPECT_STREQ(label->GetTextString(), "0");
 }

@@ -30,7 +30,7 @@ struct LV2PluginHarness
         const LV2_Feature map = {LV2_URID__map, urids.MapFeature()},
                           opts = {LV2_OPTIONS__options, options.data()};
         const LV2_Feature* features[] = {&map, bounded ? &opts : nullptr, nullptr};
-        plugin.reset(BleepforgeLV2::Create(rate, BLEEPFORGE_LV2_BUNDLE, features));
+        plugin.reset(BleepforgeLV2::Create(rate, features));
         for (int i = 0; i < kNumParams; ++i)
         {
             controls[i] = static_cast<float>(paramProperties[i].defaultValue);

@@ -106,15 +106,22 @@ TEST(LV2Plugin, StatesAreTakenWholeOrRefusedWholeAndKeepTheirExactValues)
     EXPECT_EQ(saved(h), moved);
 }
 
+// A whole-number port plays the whole number a host shows for its value (the
+// nearest, a hair off one from automation included); a state keeps the rule
+// stored sounds were made by.
 TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
 {
     LV2PluginHarness h;
     std::vector<uint8_t> played = saved(h);
     h.controls[kOsc1Octave] = 1.5f;
     h.controls[kOsc1Type] = 3.7f;
+    h.controls[kOsc2Transpose] = 6.99995f;
+    h.controls[kOsc3Cents] = -2.4f;
     h.run(64);
-    setValue(played, kOsc1Octave, 1.0);
-    setValue(played, kOsc1Type, 3.0);
+    setValue(played, kOsc1Octave, 2.0);
+    setValue(played, kOsc1Type, 4.0);
+    setValue(played, kOsc2Transpose, 7.0);
+    setValue(played, kOsc3Cents, -2.0);
     EXPECT_EQ(saved(h), played);
 
     // A state or preset restored with a fraction.
@@ -130,9 +137,12 @@ TEST(LV2Plugin, WholeNumberPortsAndStatesKeepTheValueTheyPlay)
     setenv("LV2_PATH", bundle.substr(0, bundle.rfind('/')).c_str(), 1);
     LV2World world(BLEEPFORGE_LV2_URI);
     LV2Instance instance(world, 48000.0, 256);
-    instance.SetControl(kOsc1Octave, -1.5f);
+    instance.SetControl(kOsc1Octave, -1.00003f);
     instance.Run(0);
     EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc1Octave), -1.0);
+    instance.SetControl(kOsc1Octave, -1.6f);
+    instance.Run(0);
+    EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc1Octave), -2.0);
     instance.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, fractional);
     instance.Run(0);
     EXPECT_EQ(valueOf(instance.StateProperty(BLEEPFORGE_LV2_STATE_URI), kOsc2Transpose), -2.0);
@@ -166,6 +176,76 @@ TEST(LV2Plugin, ARestoredStateSurvivesThePortsTheHostLeftAlone)
     std::vector<uint8_t> moved = sound;
     setValue(moved, kAmpEnvDecay, 0.5);
     EXPECT_EQ(saved(running), moved);
+}
+
+namespace
+{
+
+// A second of a note through the built module, its noise seeded.
+std::vector<float> played(LV2Instance& instance)
+{
+    instance.Seed(2);
+    instance.QueueMidi(0, 0x90, 60, 127);
+    std::vector<float> left;
+    for (int block = 0; block < 188; ++block)
+    {
+        instance.Run(256);
+        left.insert(left.end(), instance.Output(0), instance.Output(0) + 256);
+    }
+    return left;
+}
+
+} // namespace
+
+// A state-only preset (a jump) loaded over a factory one (Powerup) moves no
+// port, so a host saves the jump beside Powerup's port values; a session
+// reopened or that saved preset loaded brings both back. The jump plays.
+TEST(LV2Plugin, ARestoredStatePlaysOverStalePortValues)
+{
+    const std::string bundle = BLEEPFORGE_LV2_BUNDLE;
+    setenv("LV2_PATH", bundle.substr(0, bundle.rfind('/')).c_str(), 1);
+    LV2World world(BLEEPFORGE_LV2_URI);
+    LV2Instance jump(world, 48000.0, 256);
+    jump.RestorePreset("Jump");
+    jump.Run(0);
+    const std::vector<uint8_t> jumpState = jump.StateProperty(BLEEPFORGE_LV2_STATE_URI);
+
+    LV2Instance session(world, 48000.0, 256);
+    session.RestorePreset("Powerup");
+    session.Run(0);
+    session.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, jumpState);
+    session.Run(0);
+    ASSERT_EQ(session.StateProperty(BLEEPFORGE_LV2_STATE_URI), jumpState);
+    std::vector<float> stalePorts;
+    for (const LV2PortInfo& port : world.Ports())
+        stalePorts.push_back(port.control && port.input ? session.Control(port.index) : 0.0f);
+    std::unique_ptr<LilvState, decltype(&lilv_state_free)> preset(session.SaveState(),
+                                                                  &lilv_state_free);
+    const std::vector<float> heard = played(jump);
+
+    // The host's saved preset, restored with its ports in one call.
+    LV2Instance fromPreset(world, 48000.0, 256);
+    fromPreset.RestoreState(preset.get());
+    EXPECT_TRUE(played(fromPreset) == heard);
+
+    // A session sets the ports before restoring the state, or after it.
+    for (const bool portsFirst : {true, false})
+    {
+        LV2Instance reopened(world, 48000.0, 256);
+        const auto setPorts = [&]
+        {
+            for (const LV2PortInfo& port : world.Ports())
+                if (port.control && port.input)
+                    reopened.SetControl(port.index, stalePorts[port.index]);
+        };
+        if (portsFirst)
+            setPorts();
+        reopened.RestoreStateProperty(BLEEPFORGE_LV2_STATE_URI, jumpState);
+        if (!portsFirst)
+            setPorts();
+        EXPECT_TRUE(played(reopened) == heard) << (portsFirst ? "ports first" : "state first");
+        EXPECT_EQ(reopened.StateProperty(BLEEPFORGE_LV2_STATE_URI), jumpState);
+    }
 }
 
 TEST(LV2Plugin, OneLongRunSoundsAsTheBlocksAHostWouldCut)

@@ -174,6 +174,51 @@ test("wav() writes the bytes of the command line's file, which libsndfile reads 
     });
 });
 
+// The whole numbers of a pcm16 or pcm24 WAV's data chunk, interleaved.
+function storedIntegers(bytes, width) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    for (let at = 12; at + 8 <= bytes.length;) {
+        const size = view.getUint32(at + 4, true);
+        if (String.fromCharCode(...bytes.subarray(at, at + 4)) === 'data') {
+            const values = [];
+            for (let i = at + 8; i + width <= at + 8 + size; i += width)
+                values.push(width === 2 ? view.getInt16(i, true) : view.getInt8(i + 2) * 65536 + view.getUint16(i, true));
+            return values;
+        }
+        at += 8 + size + (size & 1);
+    }
+    throw new Error('no data chunk');
+}
+
+// Each sample's nearest whole step, an exact half to the even one.
+function nearestSteps(channels, bits) {
+    const top = 2 ** (bits - 1), values = [];
+    for (let i = 0; i < channels[0].length; ++i)
+        for (const channel of channels) {
+            const scaled = Math.min(Math.max(channel[i] * top, -top), top - 1);
+            const floor = Math.floor(scaled), rest = scaled - floor;
+            values.push(rest > 0.5 || (rest === 0.5 && floor % 2 !== 0) ? floor + 1 : floor);
+        }
+    return values;
+}
+
+test("wav() stores each sample's nearest step, as the command line's file does, for twenty sounds", () => {
+    withTempFolder((folder) => {
+        const kinds = ['pickup', 'shoot', 'powerup', 'hit', 'jump', 'blip', 'slash', 'random'];
+        for (let i = 0; i < 20; ++i) {
+            const kind = kinds[i % kinds.length], format = i % 5 === 4 ? 'pcm24' : 'pcm16';
+            const what = `${kind}, seed ${i}, ${format}`;
+            const theirs = join(folder, `${i}.wav`);
+            const sound = bf.parse(bf.generate(kind, { seed: i }).code);
+            run(['render', '--state', sound.code, '--seed', String(i), '--format', format, '-o', theirs]);
+            const ours = bf.wav(sound, { seed: i, format });
+            assert.ok(Buffer.from(ours).equals(readFileSync(theirs)), what);
+            const bits = format === 'pcm16' ? 16 : 24;
+            assert.deepEqual(storedIntegers(ours, bits / 8), nearestSteps(bf.render(sound, { seed: i }), bits), what);
+        }
+    });
+});
+
 test('parseState() reads the state files the command line writes and refuses damaged ones', () => {
     withTempFolder((folder) => {
         const generated = bf.generate('jump', { seed: 8 });

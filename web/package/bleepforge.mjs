@@ -106,16 +106,14 @@ function roundHalfEven(x) {
     return Math.abs(x - Math.trunc(x)) === 0.5 && r % 2 !== 0 ? r - 1 : r;
 }
 
-// As libsndfile stores a sample with clipping on: rounded to 32 bits, then
-// the top `bits` kept, so that a file matches the command line's byte for byte.
+// The whole number a pcm16 or pcm24 file stores for a sample, as the command
+// line's writer stores it: the nearest step, an exact half to the even one,
+// held to the format's range; a NaN is silence.
 function pcm(x, bits) {
     const top = 2 ** (bits - 1);
-    const scaled = x * 2147483648;
-    if (scaled >= 2147483647)
-        return top - 1;
-    if (scaled <= -2147483648)
-        return -top;
-    return Math.floor(roundHalfEven(scaled) / 2 ** (32 - bits));
+    if (Number.isNaN(x))
+        return 0;
+    return roundHalfEven(Math.min(Math.max(x * top, -top), top - 1));
 }
 
 // Bytes per sample of each format, and how one is stored.

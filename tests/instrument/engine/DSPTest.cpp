@@ -91,18 +91,27 @@ TEST(Random, SameSequenceAsTheCLibraryForEverySeed)
     for (unsigned seed : {0u, 1u, 7u, 12345u, 2147483647u, 2147483648u, 4294967295u})
     {
         std::srand(seed);
-        qxDSP::seedRandom(seed);
+        RandomSource random;
+        random.seed(seed);
         for (int i = 0; i < 2000; ++i)
-            ASSERT_EQ(qxDSP::random(), std::rand()) << "seed " << seed << " draw " << i;
+            ASSERT_EQ(random.draw(), std::rand()) << "seed " << seed << " draw " << i;
+        for (int i = 0; i < 100; ++i) // several at once, as pink noise draws them
+        {
+            int three[3];
+            random.draw(three, 3);
+            for (int value : three)
+                ASSERT_EQ(value, std::rand()) << "seed " << seed << " three at once, " << i;
+        }
     }
 }
 
 TEST(Helpers, Rand01CoversSlightlyMoreThanTheUnitRange)
 {
-    qxDSP::seedRandom(7);
+    RandomSource random;
+    random.seed(7);
     for (int i = 0; i < 10000; ++i)
     {
-        const double r = qxDSP::rand01();
+        const double r = qxDSP::rand01(random);
         ASSERT_GE(r, 0.0);
         ASSERT_LE(r, 1.0000000004656613);
     }
@@ -139,7 +148,8 @@ TEST(Noise, WhiteCoversMinusOneToOneExactly)
 {
     EXPECT_EQ(WhiteNumber::fromRandom(0), -1.0);
     EXPECT_EQ(WhiteNumber::fromRandom(2147483647), 1.0);
-    WhiteNumber white;
+    RandomSource random;
+    WhiteNumber white(random);
     std::vector<double> samples;
     for (int i = 0; i < 20000; ++i)
     {
@@ -152,7 +162,8 @@ TEST(Noise, WhiteCoversMinusOneToOneExactly)
 
 TEST(Noise, PinkIsLowPassedAndStaysWithinItsRange)
 {
-    PinkNoise pink;
+    RandomSource random;
+    PinkNoise pink(random);
     std::vector<double> samples;
     for (int i = 0; i < 20000; ++i)
     {
@@ -165,9 +176,9 @@ TEST(Noise, PinkIsLowPassedAndStaysWithinItsRange)
 
     // After clear the first output is a fresh start from zero state.
     pink.clear();
-    qxDSP::seedRandom(0);
+    random.seed(0);
     const float fromClear = pink.tick();
     pink.clear();
-    qxDSP::seedRandom(0);
+    random.seed(0);
     EXPECT_EQ(pink.tick(), fromClear);
 }

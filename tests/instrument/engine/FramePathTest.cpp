@@ -113,9 +113,10 @@ Patch randomPatch(unsigned seed)
 // Notes start and end between frames, as the instrument sends them.
 template <class RenderFrame> std::vector<double> render(const Patch& patch, RenderFrame frame)
 {
-    VoiceManager vm;
+    RandomSource random;
+    VoiceManager vm(random);
     applyPatch(vm, patch.seed);
-    qxDSP::seedRandom(patch.seed); // the noises draw the same in both renders
+    random.seed(patch.seed); // the noises draw the same in both renders
     std::vector<double> out;
     for (int f = 0; f < kFrames; ++f)
     {

@@ -29,7 +29,8 @@ protected:
         return out;
     }
 
-    Oscilator osc;
+    RandomSource random;
+    Oscilator osc{random};
 };
 
 } // namespace
@@ -62,7 +63,7 @@ TEST_F(OscillatorTest, TriangleOutputFollowsTheAdvance)
     const auto out = render(Oscilator::kOscTriangle, 1000.0, 1);
     EXPECT_EQ(out[0], (inc - 0.25) * 4.0);
 
-    Oscilator exact;
+    Oscilator exact{random};
     exact.mType = Oscilator::kOscTriangle;
     double peak = -2.0, trough = 2.0;
     for (int i = 0; i < 128; ++i)
@@ -92,7 +93,7 @@ TEST_F(OscillatorTest, SquareDutyIsLimitedToTheUnitRange)
     for (double v : render(Oscilator::kOscSquare, 1000.0, 200))
         ASSERT_EQ(v, 1.0);
 
-    Oscilator full, over;
+    Oscilator full{random}, over{random};
     full.mType = over.mType = Oscilator::kOscSquare;
     full.mDuty = 1.0;
     over.mDuty = 1.5;
@@ -122,7 +123,7 @@ TEST_F(OscillatorTest, WaveformsStayInTheirRanges)
             const double inc = frequency / kRate;
             const double hi =
                 range.type == Oscilator::kOscBreaker ? 4.0 * inc + 2.0 * inc * inc : range.hi;
-            Oscilator fresh;
+            Oscilator fresh{random};
             fresh.mType = range.type;
             for (int i = 0; i < 5000; ++i)
             {
@@ -139,7 +140,7 @@ TEST_F(OscillatorTest, ZeroFrequencyHoldsThePhase)
     for (auto type : {Oscilator::kOscSin, Oscilator::kOscTriangle, Oscilator::kOscSaw,
                       Oscilator::kOscSquare, Oscilator::kOscWhistle})
     {
-        Oscilator fresh;
+        Oscilator fresh{random};
         fresh.setPhase(0.0);
         fresh.mType = type;
         for (int i = 0; i < 10; ++i)
@@ -206,7 +207,7 @@ TEST_F(OscillatorTest, IncrementsOfAWholeCycleOrMoreKeepThePhaseBounded)
     for (auto type : {Oscilator::kOscSin, Oscilator::kOscTriangle, Oscilator::kOscBreaker,
                       Oscilator::kOscSquare, Oscilator::kOscTan})
     {
-        Oscilator fresh;
+        Oscilator fresh{random};
         fresh.mType = type;
         for (int i = 0; i < 1000; ++i)
         {
@@ -215,7 +216,7 @@ TEST_F(OscillatorTest, IncrementsOfAWholeCycleOrMoreKeepThePhaseBounded)
             ASSERT_GE(fresh.mOscA.phase, 0.0) << type;
         }
     }
-    Oscilator saw;
+    Oscilator saw{random};
     saw.mType = Oscilator::kOscSaw;
     for (int i = 0; i < 1000; ++i)
     {
@@ -249,7 +250,7 @@ TEST_F(OscillatorTest, SkippedSamplesLeaveTheStateAsRunningThemDoes)
 {
     for (int type = Oscilator::kOscOff; type <= Oscilator::kOscPinkNoise; ++type)
     {
-        Oscilator ran, skipped;
+        Oscilator ran{random}, skipped{random};
         for (Oscilator* osc : {&ran, &skipped})
         {
             osc->mType = static_cast<Oscilator::OscType>(type);
@@ -257,18 +258,18 @@ TEST_F(OscillatorTest, SkippedSamplesLeaveTheStateAsRunningThemDoes)
             osc->setPhase(0.7);
         }
         auto frequencyAt = [](int i) { return 30.0 + 97.0 * i; }; // past the rate near the end
-        qxDSP::seedRandom(7);
+        random.seed(7);
         for (int i = 0; i < 600; ++i)
             ran.nextSample(frequencyAt(i), 0.5);
-        qxDSP::seedRandom(7);
+        random.seed(7);
         for (int i = 0; i < 600; ++i)
             skipped.skipSample(frequencyAt(i), 0.5);
         const uint64_t seed = 11;
         for (int i = 0; i < 50; ++i)
         {
-            qxDSP::seedRandom(static_cast<unsigned>(seed + i));
+            random.seed(static_cast<unsigned>(seed + i));
             const double expected = ran.nextSample(440.0, 0.5);
-            qxDSP::seedRandom(static_cast<unsigned>(seed + i));
+            random.seed(static_cast<unsigned>(seed + i));
             ASSERT_EQ(skipped.nextSample(440.0, 0.5), expected) << "type " << type << ", sample " << i;
         }
     }

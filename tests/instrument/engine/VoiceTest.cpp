@@ -55,7 +55,8 @@ protected:
         return n;
     }
 
-    VoiceManager manager;
+    RandomSource random;
+    VoiceManager manager{random};
 };
 
 } // namespace
@@ -67,7 +68,7 @@ TEST_F(VoiceTest, DefaultPatchIsASineOnTheFirstSourceOnly)
     EXPECT_GT(peak(sine, 1000), 0.9);
     EXPECT_LT(peak(sine), 1.0 + 1e-9);
 
-    VoiceManager silent;
+    VoiceManager silent{random};
     silent.setSampleRate(kRate);
     silent.Apply(&Voice::SetOscLevel, 0, 0.0);
     silent.onNoteOn(69, 127);
@@ -115,7 +116,7 @@ TEST_F(VoiceTest, SameNoteTwiceSoundsTwiceAndOneNoteOffReleasesBoth)
 
 TEST_F(VoiceTest, VelocityScalesTheOutput)
 {
-    VoiceManager soft;
+    VoiceManager soft{random};
     soft.setSampleRate(kRate);
     holdPitch(soft);
     manager.onNoteOn(57, 127);
@@ -140,7 +141,7 @@ TEST_F(VoiceTest, FilterEnvelopeDepthOpensTheLowPass)
         vm.Apply(&Voice::SetFilterEnvSustain, 1.0);
         vm.onNoteOn(12, 127);
     };
-    VoiceManager closed, opened;
+    VoiceManager closed{random}, opened{random};
     configure(closed, 0.0);
     configure(opened, 1.0);
     EXPECT_LT(peak(render(closed, 4000), 2000), 0.01);
@@ -163,7 +164,7 @@ TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
     };
     for (const Change& change : changes)
     {
-        VoiceManager changed, kept;
+        VoiceManager changed{random}, kept{random};
         for (VoiceManager* vm : {&changed, &kept})
         {
             vm->setSampleRate(kRate);
@@ -183,7 +184,7 @@ TEST_F(VoiceTest, FilterChangesDuringANoteTakeEffect)
 
 TEST_F(VoiceTest, SourceIndicesOutsideTheirRangeAreIgnored)
 {
-    VoiceManager reference;
+    VoiceManager reference{random};
     reference.setSampleRate(kRate);
     holdPitch(reference);
     manager.Apply(&Voice::SetOscLevel, 5, 1.0);
@@ -220,7 +221,7 @@ TEST_F(VoiceTest, TranspositionRetunesTheSoundingNote)
 
 TEST_F(VoiceTest, InactiveVoiceIsSilentAndStartPhasesApplyAtNoteOn)
 {
-    Voice voice;
+    Voice voice{random};
     voice.setSampleRate(kRate);
     EXPECT_EQ(voice.nextSample(), 0.0);
     voice.SetEnvAttack(1e-9); // leaves attack at once: full level from the start

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// "1 sound", "2 sounds", "0 sounds": a count with its noun, for the nouns the
+// app counts (sounds, samples, variations, files), which add an s.
+inline std::string Counted(size_t count, const std::string& noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
