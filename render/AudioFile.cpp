@@ -427,19 +427,21 @@ struct SoundFileReader
         // libsndfile pads a chunk it writes to a multiple of four bytes.
         return bytes.substr(0, bytes.find('\0'));
     }
-    // The first sound code in the comment; empty when there is none.
+    // The first sound code in the comment, of one sound or of layers; empty
+    // when there is none.
     std::string commentCode() const
     {
         const char* comment = sf_get_string(sound, SF_STR_COMMENT);
         const std::string text = comment ? comment : "";
-        const size_t start = text.find("bfs1:");
+        const size_t start = std::min(text.find("bfs1:"), text.find("bfl1:"));
         if (start == std::string::npos)
             return "";
         const size_t end = text.find_first_of(" \t\r\n", start);
         return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     }
 
-    static const unsigned kMostCodeBytes = 4096;
+    // Far past the code of the largest layered sound.
+    static const unsigned kMostCodeBytes = 1 << 17;
     const std::string what;
     SF_INFO info = {};
     SNDFILE* sound = nullptr;
@@ -447,7 +449,7 @@ struct SoundFileReader
 
 } // namespace
 
-ByteChunk ReadSoundFromAudio(const std::string& path)
+std::string ReadCodeFromAudio(const std::string& path)
 {
     SoundFileReader reader(path);
     std::string code = reader.chunk();
@@ -456,13 +458,22 @@ ByteChunk ReadSoundFromAudio(const std::string& path)
     if (code.empty())
         throw std::runtime_error(reader.what + " holds no Bleepforge sound: only audio files "
                                                "that Bleepforge wrote can be opened as sounds");
+    return code;
+}
+
+ByteChunk ReadSoundFromAudio(const std::string& path)
+{
+    const std::string code = ReadCodeFromAudio(path);
+    if (!LooksLikeShareCode(code))
+        throw std::runtime_error("'" + path + "' holds a layered sound, not one sound; open it where layered "
+                                 "sounds are taken (render --layers, show)");
     try
     {
         return DecodeShareCode(code);
     }
     catch (const std::exception& e)
     {
-        throw std::runtime_error("the sound in " + reader.what + " is damaged: " + e.what());
+        throw std::runtime_error("the sound in '" + path + "' is damaged: " + e.what());
     }
 }
 

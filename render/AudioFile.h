@@ -124,10 +124,13 @@ private:
     std::vector<int> mWhole; // the samples as PcmValue stores them, left-aligned in 32 bits
 };
 
-// The state a Bleepforge audio file carries: in WAV its chunk, else the sound
-// code in its comment (an ID3 comment in MP3). Throws std::runtime_error
-// saying what is wrong: not an audio file, none of ours, or a damaged code
-// (the checksum catches it).
+// The code a Bleepforge audio file carries, of one sound or of layers: in WAV
+// its chunk, else the code in its comment (an ID3 comment in MP3). Throws
+// std::runtime_error when it is not an audio file or none of ours.
+std::string ReadCodeFromAudio(const std::string& path);
+// The state a Bleepforge audio file of one sound carries. Throws
+// std::runtime_error saying what is wrong: not an audio file, none of ours, a
+// layered sound, or a damaged code (the checksum catches it).
 ByteChunk ReadSoundFromAudio(const std::string& path);
 // Whether a file begins as a WAV (RIFF or RF64), FLAC, Ogg, AIFF or MP3 file
 // does.

@@ -44,6 +44,13 @@ std::vector<std::string> recipeFilesIn(const std::string& folder)
 
 } // namespace
 
+std::string KindNameOf(const std::string& path)
+{
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 std::vector<std::string> KindFolders()
 {
     std::vector<std::string> folders;

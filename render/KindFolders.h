@@ -15,6 +15,8 @@ struct RecipeKind
     bool hidden = false; // by a recipe of the same name in an earlier folder
 };
 
+// The kind a recipe file makes: its file's name without the extension.
+std::string KindNameOf(const std::string& path);
 // The folders searched, the user's first.
 std::vector<std::string> KindFolders();
 // Every recipe file found, the first folder's first, those hidden by an

@@ -57,6 +57,11 @@ void ApplyGain(RenderResult& audio, double gain)
             x *= gain;
 }
 
+double DecibelsToGain(double db)
+{
+    return bf_pow(10.0, db / 20.0);
+}
+
 double GainInDecibels(double gain)
 {
     return 20.0 * bf_log10(gain);
@@ -70,11 +75,6 @@ const double kDefaultLoudness = -16.0; // LUFS
 const double kAbsoluteGate = -70.0;    // LUFS
 const int kLoudnessPasses = 4;
 const double kLoudnessTolerance = 0.01; // LU
-
-double decibelsToGain(double db)
-{
-    return bf_pow(10.0, db / 20.0);
-}
 
 std::string decibels(const char* format, double db)
 {
@@ -223,7 +223,7 @@ Leveling Leveler::Finish(const SoundReplay& replay)
     if (!std::isfinite(lufs) || truePeak <= 0.0)
         return Leveling{};
     done.measure = mMeter->HoldsWholeBlock() ? Leveling::kIntegrated : Leveling::kMomentary;
-    double gain = decibelsToGain(mAsked.target - lufs);
+    double gain = DecibelsToGain(mAsked.target - lufs);
     for (int pass = 0; pass < kLoudnessPasses; ++pass)
     {
         LoudnessMeter scaled(mRate, mChannels, gain);
@@ -232,9 +232,9 @@ Leveling Leveler::Finish(const SoundReplay& replay)
         const double measured = scaled.Loudness();
         if (!std::isfinite(measured) || std::fabs(measured - mAsked.target) < kLoudnessTolerance)
             break;
-        gain *= decibelsToGain(mAsked.target - measured);
+        gain *= DecibelsToGain(mAsked.target - measured);
     }
-    const double most = decibelsToGain(kTruePeakCeiling) / truePeak;
+    const double most = DecibelsToGain(kTruePeakCeiling) / truePeak;
     done.ceilingHeld = most < gain;
     done.gain = std::min(gain, most);
     done.level += GainInDecibels(done.gain / gain);

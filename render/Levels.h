@@ -93,3 +93,5 @@ Leveling LevelSound(const RenderResult& audio, double rate, const Normalization&
 double PeakGain(double peak, double dbfs);
 void ApplyGain(RenderResult& audio, double gain);
 double GainInDecibels(double gain);
+// 10^(dB / 20): exactly 1 for 0 dB.
+double DecibelsToGain(double db);

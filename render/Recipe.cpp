@@ -2,6 +2,7 @@
 
 #include "GeneratorKinds.h"
 #include "IParam.h"
+#include "KindFolders.h"
 #include "KIT_ReadFile.h"
 #include "Params.h"
 #include "PresetSound.h"
@@ -42,21 +43,6 @@ private:
     std::string mSource;
 };
 
-// The text --set would be given for a value, exact for any double.
-// The shortest text that reads back as the same number: exact where it is
-// read again, and in messages what the user wrote (0.1, not 0.10000000000000001).
-std::string numberText(double value)
-{
-    char text[64];
-    for (int digits = 1; digits <= 17; ++digits)
-    {
-        std::snprintf(text, sizeof text, "%.*g", digits, value);
-        if (std::strtod(text, nullptr) == value)
-            break;
-    }
-    return text;
-}
-
 // A text of the recipe; a NUL would cut it short where it is used.
 std::string textOf(const toml::node& node, const std::string& what, const Where& where)
 {
@@ -77,7 +63,7 @@ double settingValue(const std::vector<ParamInfo>& params, const std::string& nam
     if (const auto* i = node.as_integer())
         text = std::to_string(i->get());
     else if (const auto* f = node.as_floating_point())
-        text = numberText(f->get());
+        text = ShortestNumberText(f->get());
     else if (node.is_string())
         text = textOf(node, called, where);
     else
@@ -120,8 +106,8 @@ RecipeDraw rangeOf(const std::vector<ParamInfo>& params, int index, const toml::
     draw.lo = settingValue(params, name, *ends.get(0), where);
     draw.hi = settingValue(params, name, *ends.get(1), where);
     if (draw.lo > draw.hi)
-        where.fail(table.source(), "\"" + name + "\": the range is upside down: " + numberText(draw.lo) +
-                                       " is above " + numberText(draw.hi) + "; write [LOW, HIGH]");
+        where.fail(table.source(), "\"" + name + "\": the range is upside down: " + ShortestNumberText(draw.lo) +
+                                       " is above " + ShortestNumberText(draw.hi) + "; write [LOW, HIGH]");
     const std::string scale = table["scale"].value_or(std::string("linear"));
     if (table.contains("scale") && !table["scale"].is_string())
         where.fail(table.source(), "\"" + name + "\": scale expects \"linear\" or \"log\"");
@@ -226,13 +212,6 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
-std::string stemOf(const std::string& path)
-{
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 void readStart(Recipe& recipe, const toml::table& table, const Where& where)
 {
     if (table.contains("start") && table.contains("sound"))
@@ -286,7 +265,7 @@ Recipe ParseRecipe(const std::string& text, const std::string& source, const std
         where.fail(e.source(), "not TOML: " + std::string(e.description()));
     }
     Recipe recipe;
-    recipe.name = stemOf(source);
+    recipe.name = KindNameOf(source);
     recipe.source = source;
     for (const auto& [key, node] : table)
     {

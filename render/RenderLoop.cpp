@@ -18,46 +18,58 @@ std::vector<NoteEvent> ScheduleNotes(const std::vector<NoteSpec>& notes, double 
     return events;
 }
 
+RenderLoop::RenderLoop(const RenderRequest& request, const RenderTarget& target)
+    : mTarget(target), mEvents(ScheduleNotes(request.notes, request.rate)),
+      mLastEventFrame(mEvents.empty() ? 0 : mEvents.back().frame), mMaxFrames(MostFrames(request)),
+      mTailFrames(static_cast<long>(kAutoTailSeconds * request.rate)),
+      mTotalFrames(request.lengthSeconds > 0 ? mMaxFrames : -1), mBlock(request.block),
+      mLeft(static_cast<size_t>(request.block)), mRight(mLeft.size()), mHeldLeft(mLeft.size()),
+      mHeldRight(mLeft.size())
+{
+}
+
+bool RenderLoop::Step(const FrameSink& sink)
+{
+    if (mEnded)
+        return false;
+    if (mTotalFrames >= 0 && mRendered >= mTotalFrames)
+    {
+        mTotalFrames = std::min(mTotalFrames, mMaxFrames);
+        const long last = std::max(0L, std::min(mHeld, mTotalFrames - mDelivered));
+        if (last > 0)
+            sink(mHeldLeft.data(), mHeldRight.data(), last);
+        mDelivered += last;
+        mEnded = true;
+        return false;
+    }
+    const long blockEnd = mRendered + mBlock;
+    for (; mNextEvent < mEvents.size() && mEvents[mNextEvent].frame < blockEnd; ++mNextEvent)
+        mTarget.sendNote(mEvents[mNextEvent], static_cast<int>(mEvents[mNextEvent].frame - mRendered));
+    mTarget.renderBlock(mLeft.data(), mRight.data(), mBlock);
+    if (mHeld > 0)
+        sink(mHeldLeft.data(), mHeldRight.data(), mHeld);
+    mDelivered += mHeld;
+    std::swap(mLeft, mHeldLeft);
+    std::swap(mRight, mHeldRight);
+    mHeld = mBlock;
+    mRendered = blockEnd;
+
+    // The exact frame at which the sound ended, whatever the block size.
+    const long idle = mTarget.idleFrames();
+    if (mTotalFrames < 0 && mNextEvent == mEvents.size() && idle > 0)
+        mTotalFrames = std::max(mLastEventFrame, mRendered - idle) + 1 + mTailFrames;
+    if (mTotalFrames < 0 && mRendered >= mMaxFrames)
+        mTotalFrames = mMaxFrames;
+    return true;
+}
+
 long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, const FrameSink& sink)
 {
-    const std::vector<NoteEvent> events = ScheduleNotes(request.notes, request.rate);
-    const long lastEventFrame = events.empty() ? 0 : events.back().frame;
-    const long maxFrames = MostFrames(request);
-    const long tailFrames = static_cast<long>(kAutoTailSeconds * request.rate);
-    long totalFrames = request.lengthSeconds > 0 ? maxFrames : -1;
-
-    // An automatic end is found at most one block back, so each block is
-    // passed on once the next one has rendered; memory stays two blocks.
-    const size_t block = static_cast<size_t>(request.block);
-    std::vector<double> left(block), right(block), heldLeft(block), heldRight(block);
-    long held = 0, delivered = 0;
-    size_t nextEvent = 0;
-    for (long rendered = 0; totalFrames < 0 || rendered < totalFrames;)
+    RenderLoop loop(request, target);
+    while (loop.Step(sink))
     {
-        const long blockEnd = rendered + request.block;
-        for (; nextEvent < events.size() && events[nextEvent].frame < blockEnd; ++nextEvent)
-            target.sendNote(events[nextEvent], static_cast<int>(events[nextEvent].frame - rendered));
-        target.renderBlock(left.data(), right.data(), request.block);
-        if (held > 0)
-            sink(heldLeft.data(), heldRight.data(), held);
-        delivered += held;
-        std::swap(left, heldLeft);
-        std::swap(right, heldRight);
-        held = request.block;
-        rendered = blockEnd;
-
-        // The exact frame at which the sound ended, whatever the block size.
-        const long idle = target.idleFrames();
-        if (totalFrames < 0 && nextEvent == events.size() && idle > 0)
-            totalFrames = std::max(lastEventFrame, rendered - idle) + 1 + tailFrames;
-        if (totalFrames < 0 && rendered >= maxFrames)
-            totalFrames = maxFrames;
     }
-    totalFrames = std::min(totalFrames, maxFrames);
-    const long last = std::max(0L, std::min(held, totalFrames - delivered));
-    if (last > 0)
-        sink(heldLeft.data(), heldRight.data(), last);
-    return delivered + last;
+    return loop.Delivered();
 }
 
 long MostFrames(const RenderRequest& request)

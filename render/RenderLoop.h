@@ -74,8 +74,31 @@ FrameSink CollectFrames(RenderResult* result);
 
 // Plays the request's notes block by block and ends the sound where it ends
 // (or at the requested length), whatever the block size. The frames go to the
-// sink as they render, so memory does not grow with the length; returns how
-// many there were.
+// sink as they render, so memory does not grow with the length. A loop that
+// is stepped, so that several sounds can render side by side.
+class RenderLoop
+{
+public:
+    RenderLoop(const RenderRequest& request, const RenderTarget& target);
+    // Renders the next block and passes on the frames settled by it; false
+    // once the sound has ended and every frame has been passed on.
+    bool Step(const FrameSink& sink);
+    // The frames passed on so far.
+    long Delivered() const { return mDelivered; }
+
+private:
+    RenderTarget mTarget;
+    std::vector<NoteEvent> mEvents;
+    size_t mNextEvent = 0;
+    long mLastEventFrame, mMaxFrames, mTailFrames, mTotalFrames;
+    int mBlock;
+    long mRendered = 0, mHeld = 0, mDelivered = 0;
+    bool mEnded = false;
+    // An automatic end is found at most one block back, so each block is
+    // passed on once the next one has rendered; memory stays two blocks.
+    std::vector<double> mLeft, mRight, mHeldLeft, mHeldRight;
+};
+// The whole loop; returns how many frames there were.
 long RunRenderLoop(const RenderRequest& request, const RenderTarget& target, const FrameSink& sink);
 // The same, collected into a result.
 RenderResult RunRenderLoop(const RenderRequest& request, const RenderTarget& target);

@@ -95,7 +95,7 @@ struct RenderOptions
     ByteChunk RenderInto(RenderBackend& backend, const std::string& program,
                          std::vector<CompanionOf> companions = {})
     {
-        request.seeded = mSeed && mSeed->count() > 0;
+        request.seeded = SeedGiven();
         if (request.seeded)
             request.seed = static_cast<unsigned>(ParseWhole(seedText, 0, UINT_MAX, "--seed"));
         request.generatedNoteWhenNone = true;
@@ -110,6 +110,8 @@ struct RenderOptions
         session.Prepare();
         return session.Write({output, format, normalization, "", companions, program});
     }
+
+    bool SeedGiven() const { return mSeed && mSeed->count() > 0; }
 
     std::string output, stateOut, seedText;
 

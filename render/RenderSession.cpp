@@ -188,17 +188,16 @@ int ParamByName(const std::vector<ParamInfo>& params, const std::string& name)
     return static_cast<int>(param - params.begin());
 }
 
-NoteSpec DefaultNote(const ByteChunk& state)
-{
-    const std::vector<double> values = StateValues(state);
-    return GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold], values[kAmpEnvDecay]);
-}
-
 RenderSession::RenderSession(RenderBackend& backend, const RenderRequest& request)
     : mBackend(backend), mRequest(request)
 {
     if (!request.stateIn.empty())
         mState = ReadSound(request.stateIn);
+}
+
+RenderSession::RenderSession(RenderBackend& backend, const RenderRequest& request, const ByteChunk& state)
+    : mBackend(backend), mRequest(request), mState(state)
+{
 }
 
 std::vector<int> RenderSession::Prepare()
@@ -219,8 +218,7 @@ std::vector<int> RenderSession::Prepare()
     return set;
 }
 
-ByteChunk RenderSession::Render(const FrameSink& sink,
-                                const std::function<void(const ByteChunk&)>& settled)
+RenderLoop RenderSession::Begin(const std::function<void(const ByteChunk&)>& settled)
 {
     const ByteChunk sound = mBackend.State();
     RenderRequest played = mRequest;
@@ -228,11 +226,30 @@ ByteChunk RenderSession::Render(const FrameSink& sink,
         played.notes.push_back(DefaultNote(sound));
     if (settled)
         settled(sound);
-    RunRenderLoop(played, mBackend.Target(), sink);
+    return RenderLoop(played, mBackend.Target());
+}
+
+ByteChunk RenderSession::Render(const FrameSink& sink,
+                                const std::function<void(const ByteChunk&)>& settled)
+{
+    RenderLoop loop = Begin(settled);
+    while (loop.Step(sink))
+    {
+    }
     return mBackend.State();
 }
 
 ByteChunk RenderSession::Write(const SoundFile& file)
+{
+    return WriteSound(file, mRequest.rate, MostFrames(mRequest),
+                      [this](const FrameSink& sink, const std::function<void(const std::string&)>& settled)
+                      {
+                          return Render(sink, [&settled](const ByteChunk& sound)
+                                        { settled(EncodeShareCode(sound)); });
+                      });
+}
+
+ByteChunk WriteSound(const SoundFile& file, double rate, long mostFrames, const SoundRender& render)
 {
     const auto companionsOf = [&file](const ByteChunk& state)
     {
@@ -242,8 +259,6 @@ ByteChunk RenderSession::Write(const SoundFile& file)
                 made.push_back({companion.path, companion.bytes ? companion.bytes(state) : BytesOf(state)});
         return made;
     };
-    const auto tagsOf = [&file](const ByteChunk& state)
-    { return AudioTags{file.comment, EncodeShareCode(state)}; };
     const auto say = [&file](const std::string& line)
     {
         if (!line.empty() && !file.quiet)
@@ -252,14 +267,14 @@ ByteChunk RenderSession::Write(const SoundFile& file)
 
     if (file.normalization.kind != Normalization::kNone)
     {
-        NormalizedWriter writer(file.path, file.format, mRequest.rate, file.normalization);
-        ByteChunk sound;
-        const ByteChunk state = Render(
+        NormalizedWriter writer(file.path, file.format, rate, file.normalization);
+        std::string code;
+        const ByteChunk state = render(
             Interruptible(asWritten(file.format, [&writer](const double* left, const double* right, long frames)
                                     { writer.Write(left, right, frames); })),
-            [&sound](const ByteChunk& settled) { sound = settled; });
+            [&code](const std::string& settled) { code = settled; });
         StopIfInterrupted();
-        const Leveling done = writer.Commit(tagsOf(sound), companionsOf(state));
+        const Leveling done = writer.Commit({file.comment, code}, companionsOf(state));
         say(DescribeLeveling(file.path, done, file.normalization));
         return state;
     }
@@ -267,18 +282,15 @@ ByteChunk RenderSession::Write(const SoundFile& file)
     // carries it.
     std::unique_ptr<AudioWriter> writer;
     long clipped = 0;
-    const ByteChunk state = Render(
+    const ByteChunk state = render(
         Interruptible(asWritten(file.format,
                                 [&writer, &clipped](const double* left, const double* right, long frames)
                                 {
                                     clipped += CountFullScale(left, right, frames);
                                     writer->Write(left, right, frames);
                                 })),
-        [&](const ByteChunk& settled)
-        {
-            writer = std::make_unique<AudioWriter>(file.path, file.format, mRequest.rate,
-                                                   MostFrames(mRequest), tagsOf(settled));
-        });
+        [&](const std::string& code)
+        { writer = std::make_unique<AudioWriter>(file.path, file.format, rate, mostFrames, AudioTags{file.comment, code}); });
     StopIfInterrupted();
     writer->Commit(companionsOf(state));
     say(ClippingWarning(file.path, clipped));

@@ -84,11 +84,24 @@ struct SoundFile
     bool quiet = false;                     // says nothing of how the file was levelled
 };
 
+// How a sound reaches a file: render sends the frames to the sink, block by
+// block, after telling settled the sound code the file carries; it returns
+// the state the companions are made from.
+using SoundRender = std::function<ByteChunk(const FrameSink& sink,
+                                            const std::function<void(const std::string& code)>& settled)>;
+// The output stage every render shares: the sound normalised as asked, else
+// rounded as written and its full-scale samples counted; the file carries
+// the code, and stops between blocks on an interruption, leaving no file.
+// mostFrames bounds the frames render sends. Returns what render returned.
+ByteChunk WriteSound(const SoundFile& file, double rate, long mostFrames, const SoundRender& render);
+
 class RenderSession
 {
 public:
     // Reads the request's state (refused here, before anything is built).
     RenderSession(RenderBackend& backend, const RenderRequest& request);
+    // With a state already read in place of the request's.
+    RenderSession(RenderBackend& backend, const RenderRequest& request, const ByteChunk& state);
 
     // Opens the backend, then applies the state and each setting in order;
     // returns the parameter each setting set.
@@ -99,6 +112,8 @@ public:
     // Returns the state after the render.
     ByteChunk Render(const FrameSink& sink,
                      const std::function<void(const ByteChunk&)>& settled = nullptr);
+    // The same render as a loop to step, for sounds rendered side by side.
+    RenderLoop Begin(const std::function<void(const ByteChunk&)>& settled = nullptr);
     // Renders into the file, normalised as asked, carrying the sound; stops
     // between blocks on an interruption, leaving no file.
     ByteChunk Write(const SoundFile& file);
@@ -108,6 +123,3 @@ private:
     RenderRequest mRequest;
     ByteChunk mState;
 };
-
-// The note the sound plays when none is given, from its state.
-NoteSpec DefaultNote(const ByteChunk& state);

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -60,6 +61,12 @@ NoteSpec GeneratedNote(double attack, double hold, double decay)
     return note;
 }
 
+NoteSpec DefaultNote(const ByteChunk& state)
+{
+    const std::vector<double> values = StateValues(state);
+    return GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold], values[kAmpEnvDecay]);
+}
+
 std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -90,6 +97,26 @@ bool ParseNumber(const std::string& text, double* value)
     char* end = nullptr;
     *value = std::strtod(t.c_str(), &end);
     return *end == '\0' && std::isfinite(*value);
+}
+
+std::string ShortestNumberText(double value)
+{
+    char text[400];
+    // Plain decimals where they are short: 120, not 1.2e+02.
+    if (value == 0.0 || (std::fabs(value) >= 1e-4 && std::fabs(value) < 1e15))
+        for (int decimals = 0; decimals <= 17; ++decimals)
+        {
+            std::snprintf(text, sizeof text, "%.*f", decimals, value);
+            if (std::strtod(text, nullptr) == value)
+                return text;
+        }
+    for (int digits = 1; digits <= 17; ++digits)
+    {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value)
+            break;
+    }
+    return text;
 }
 
 long long ParseWhole(const std::string& text, long long min, long long max, const std::string& what)

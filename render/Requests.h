@@ -41,6 +41,8 @@ std::vector<double> StateValues(const ByteChunk& state);
 // The note generate plays: 60 at full velocity from the start, held through
 // the sound's attack, hold and decay (in seconds), then released.
 NoteSpec GeneratedNote(double attack, double hold, double decay);
+// The note a sound plays when none is given, from its state.
+NoteSpec DefaultNote(const ByteChunk& state);
 
 std::string Lower(std::string text);
 std::string Trim(const std::string& text);
@@ -48,3 +50,7 @@ std::string Trim(const std::string& text);
 std::string TrimSpace(const std::string& text);
 // A whole finite number, surrounding blanks allowed.
 bool ParseNumber(const std::string& text, double* value);
+// The shortest text that reads back as the same number: exact where it is
+// read again, and in messages what the user wrote (0.1, not 0.10000000000000001).
+std::string ShortestNumberText(double value);
+

@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <stdexcept>
@@ -59,20 +60,28 @@ std::string EncodeShareCode(const ByteChunk& state)
     return kPrefix + std::to_string(kVersion) + ":" + text;
 }
 
-ByteChunk DecodeShareCode(const std::string& code)
+void CheckCodeVersion(const std::string& code, const std::string& prefix, int version,
+                      const std::string& what)
 {
     const size_t colon = code.find(':');
     const std::string head = code.substr(0, colon);
-    const std::string digits = head.substr(head.size() < 3 ? head.size() : 3);
-    if (!LooksLikeShareCode(code) || digits.empty() ||
-        digits.find_first_not_of("0123456789") != std::string::npos)
-        throw std::runtime_error("not a sound code: it must start with \"bfs1:\"");
-    if (digits.size() > 6 || std::stoi(digits) > kVersion)
-        throw std::runtime_error("sound code version " + digits +
+    const std::string digits = head.substr(std::min(head.size(), prefix.size()));
+    if (code.compare(0, prefix.size(), prefix) != 0 || colon == std::string::npos ||
+        digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+        throw std::runtime_error("not a " + what + ": it must start with \"" + prefix +
+                                 std::to_string(version) + ":\"");
+    if (digits.size() > 6 || std::stoi(digits) > version)
+        throw std::runtime_error(what + " version " + digits +
                                  " is newer than this bleepforge reads (" +
-                                 std::to_string(kVersion) + "); update bleepforge");
-    if (std::stoi(digits) < kVersion)
-        throw std::runtime_error("unknown sound code version " + digits);
+                                 std::to_string(version) + "); update bleepforge");
+    if (std::stoi(digits) < version)
+        throw std::runtime_error("unknown " + what + " version " + digits);
+}
+
+ByteChunk DecodeShareCode(const std::string& code)
+{
+    CheckCodeVersion(code, kPrefix, kVersion, "sound code");
+    const size_t colon = code.find(':');
     const std::string body = code.substr(colon + 1);
     if (!isBase64(body))
         throw std::runtime_error("sound code is damaged: its text is not base64");

@@ -12,3 +12,7 @@ std::string EncodeShareCode(const ByteChunk& state);
 ByteChunk DecodeShareCode(const std::string& code);
 // Whether text is meant as a code rather than a file name.
 bool LooksLikeShareCode(const std::string& text);
+// Refuses (std::runtime_error, calling it what) a code that does not begin
+// "PREFIX<version>:", or whose version is another than the one read here.
+void CheckCodeVersion(const std::string& code, const std::string& prefix, int version,
+                      const std::string& what);

@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "Interrupt.h"
+#include "LayeredSources.h"
 #include "PresetSound.h"
 #include "Workers.h"
 
@@ -79,11 +80,7 @@ void runGenerator(Bleepforge& plug, const GenerateRequest& request, unsigned see
     std::vector<std::pair<int, double>> kept;
     for (int idx : LockedParams(request.locks))
         kept.emplace_back(idx, plug.GetParam(idx)->Value());
-    plug.SeedRandom(seed); // right before the generator; the render's noise continues it
-    if (request.recipe)
-        ApplyRecipe(plug, *request.recipe);
-    else if (!request.kind.empty())
-        (plug.*GeneratorOf(CanonicalKind(request.kind)))();
+    RunKind(plug, request.kind, request.recipe ? &*request.recipe : nullptr, seed);
     for (const auto& [idx, value] : kept)
         plug.SetParameterFromHost(idx, value);
 }
@@ -98,13 +95,8 @@ void warnOfReplacedSettings(const GenerateRequest& request, unsigned seed)
                   << std::endl;
 }
 
-// The sound of one seed, written as it renders; its state is committed with it.
-void generateOne(const GenerateRequest& request, const Target& target)
+SoundFile soundFile(const GenerateRequest& request, const Target& target)
 {
-    InstrumentBackend instrument;
-    RenderSession session(instrument, request.render);
-    session.Prepare();
-    runGenerator(instrument.Plug(), request, target.seed);
     SoundFile file;
     file.path = target.audio;
     file.format = OutputFormat(target.audio, request.format.sample, request.format.channels, request.render);
@@ -114,7 +106,29 @@ void generateOne(const GenerateRequest& request, const Target& target)
     file.companions = {{target.state, nullptr}};
     file.program = "bleepforge";
     file.quiet = request.quiet;
-    session.Write(file);
+    return file;
+}
+
+// A layered sound's text goes where a sound's state would.
+void generateLayered(const GenerateRequest& request, const Target& target)
+{
+    const LayeredSound sound = MakeLayered(*request.layers, target.seed);
+    SoundFile file = soundFile(request, target);
+    const std::string text = LayeredText(sound);
+    file.companions = {{target.state, [text](const ByteChunk&) { return text; }}};
+    WriteLayered(sound, request.render, file, InstrumentBackends(), PlayThreads());
+}
+
+// The sound of one seed, written as it renders; its state is committed with it.
+void generateOne(const GenerateRequest& request, const Target& target)
+{
+    if (request.layers)
+        return generateLayered(request, target);
+    InstrumentBackend instrument;
+    RenderSession session(instrument, request.render);
+    session.Prepare();
+    runGenerator(instrument.Plug(), request, target.seed);
+    session.Write(soundFile(request, target));
 }
 
 } // namespace
@@ -153,7 +167,7 @@ void GenerateSound(const GenerateRequest& request, const std::string& audio, uns
 
 void CheckGenerateRequest(const GenerateRequest& request)
 {
-    if (!request.recipe && !request.kind.empty() && !IsGeneratorKind(request.kind))
+    if (!request.recipe && !request.layers && !request.kind.empty() && !IsGeneratorKind(request.kind))
     {
         const bool file = request.kind.size() > 5 && request.kind.compare(request.kind.size() - 5, 5, ".toml") == 0;
         throw UsageError("unknown kind '" + request.kind + "'" +
@@ -162,6 +176,10 @@ void CheckGenerateRequest(const GenerateRequest& request)
                                  "slash, random, mutate, reset, or a recipe's ('bleepforge kinds' lists "
                                  "them)"));
     }
+    if (request.layers && (!request.locks.empty() || !request.render.settings.empty() ||
+                           !request.render.notes.empty() || !request.render.stateIn.empty()))
+        throw UsageError("--set, --lock, --note and --state shape one sound; the layers of '" + KindName(request) +
+                         "' are made by their own kinds");
     LockedParams(request.locks); // refused before anything is written
     if (request.count < 1 || request.count > kMaxCount)
         throw UsageError("--count: expected 1 ... " + std::to_string(kMaxCount));
@@ -180,6 +198,8 @@ void CheckGenerateRequest(const GenerateRequest& request)
 
 std::string KindName(const GenerateRequest& request)
 {
+    if (request.layers)
+        return request.layersAsWritten ? "" : request.layers->name;
     return request.recipe ? request.recipe->name : CanonicalKind(request.kind);
 }
 

@@ -3,6 +3,7 @@
 #include "AudioFile.h"
 #include "Levels.h"
 #include "Locks.h"
+#include "LayeredText.h"
 #include "Recipe.h"
 #include "RenderJob.h"
 
@@ -17,6 +18,10 @@ struct GenerateRequest
 {
     std::string kind;      // pickup, shoot, powerup, hit, jump, blip, slash, random, mutate, reset
     std::optional<Recipe> recipe; // when set, makes the sounds instead of the kind's generator
+    // When set, the sounds are layered: sound k's layers are made with seed + k
+    // added to theirs.
+    std::optional<LayeredDraft> layers;
+    bool layersAsWritten = false; // a layered sound, not a kind: named by no kind
     RenderRequest render;  // rate, block, notes, settings, state and length; its seed is below
     AudioFormat format;    // the container follows each file's extension
     Normalization normalization;

@@ -1,6 +1,7 @@
 #include "Kinds.h"
 
 #include "Generate.h"
+#include "LayeredSources.h"
 
 #include <sstream>
 
@@ -39,9 +40,13 @@ std::string DescribeKinds(const std::vector<ParamInfo>& params)
         {
             try
             {
-                const Recipe recipe = ReadRecipe(kind.path, params);
-                if (!recipe.description.empty())
-                    out << "  " << recipe.description;
+                const bool layered = IsLayeredInput(kind.path);
+                const std::string description = layered ? ReadLayeredText(kind.path).description
+                                                        : ReadRecipe(kind.path, params).description;
+                if (!description.empty())
+                    out << "  " << description;
+                if (layered)
+                    out << "  (layered)";
             }
             catch (const std::exception& e)
             {

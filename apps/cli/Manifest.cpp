@@ -3,6 +3,7 @@
 #include "Bleepforge.h"
 #include "BuildFolder.h"
 #include "Kinds.h"
+#include "LayeredSources.h"
 #include "PresetSound.h"
 #include "ShareCode.h"
 
@@ -22,7 +23,7 @@
 namespace
 {
 
-const char kEntryKeys[] = "name, kind, recipe, state, sound, seed, count, set, lock, folder, container, "
+const char kEntryKeys[] = "name, kind, recipe, state, sound, layers, seed, count, set, lock, folder, container, "
                           "channels, rate, format, normalize";
 const char kDefaultKeys[] = "folder, container, channels, rate, format, normalize";
 // Far above any manifest or recipe a person writes.
@@ -211,14 +212,16 @@ private:
         return value;
     }
 
-    // The sound an entry starts from: exactly one of kind, recipe, state, sound.
+    // The sound an entry starts from: exactly one of kind, recipe, state, sound, layers.
     std::string source(const toml::table& entry, GenerateRequest& request) const
     {
         int given = 0;
-        for (const char* key : {"kind", "recipe", "state", "sound"})
+        for (const char* key : {"kind", "recipe", "state", "sound", "layers"})
             given += entry.contains(key) ? 1 : 0;
         if (given != 1)
-            fail(entry.source(), "give one of kind, recipe, state or sound");
+            fail(entry.source(), "give one of kind, recipe, state, sound or layers");
+        if (entry.contains("layers"))
+            return layers(entry, request);
         if (entry.contains("kind"))
         {
             request.kind = text(entry, "kind");
@@ -252,12 +255,35 @@ private:
         return code ? given : inputPath(given);
     }
 
+    // A layered sound as it is: a layered code, or a layered text's path. Its
+    // layers carry their seeds, and their kinds are the program's.
+    std::string layers(const toml::table& entry, GenerateRequest& request) const
+    {
+        for (const char* key : {"seed", "count", "set", "lock"})
+            if (entry.contains(key))
+                fail(entry.get(key)->source(), std::string(key) + " shapes one sound or a kind's; the layers of a "
+                                                                  "layered sound carry their own");
+        const std::string given = text(entry, "layers");
+        const bool code = LooksLikeLayeredCode(TrimSpace(given)) && access(inputPath(given).c_str(), F_OK) != 0;
+        request.layers = attempt(entry, "layers", [&]
+                                 { return code ? DraftOf(DecodeLayered(TrimSpace(given)))
+                                               : ReadLayeredText(inputPath(given), KindLookup::kProgramOnly); });
+        request.layersAsWritten = true;
+        return "layers";
+    }
+
     // The recipe read once, so that what its fingerprint holds is what makes
-    // the sound: its text, and the sound it starts from.
+    // the sound: its text, and the sound it starts from; or the layers it
+    // describes, each made at the file's seed.
     std::string use(const toml::table& entry, const char* key, const std::string& path,
                     GenerateRequest& request) const
     {
         const std::string text = attempt(entry, key, [&] { return textFile(path, "recipe"); });
+        if (DescribesLayers(text))
+        {
+            request.layers = attempt(entry, key, [&] { return ParseLayeredText(text, path, KindLookup::kProgramOnly); });
+            return "layers";
+        }
         request.recipe = attempt(entry, key, [&] { return ParseRecipe(text, path, mParams); });
         const std::string from = "recipe " + request.recipe->name + "\n" + text;
         return request.recipe->sound.Size() == 0
@@ -294,7 +320,7 @@ private:
         }
         if (!entry.contains("name"))
             fail(entry.source(), "the entry has no name: name = \"ui/click\" (with count, a pattern such as \"coin-%02d\")");
-        if (!entry.contains("seed"))
+        if (!entry.contains("seed") && !entry.contains("layers"))
             fail(entry.source(), "the entry has no seed: seed = 1 makes the same sound at every build");
         const std::string name = relativeName(entry, "name");
         checkName(entry, name);
@@ -307,9 +333,12 @@ private:
         request.locks = texts(entry, "lock");
         request.normalization = options.normalize == "none" ? Normalization() : ParseNormalization(options.normalize);
         request.seeded = true;
-        request.seed = static_cast<unsigned>(whole(entry, "seed", 0, 4294967295LL));
+        request.seed = request.layersAsWritten ? 0 : static_cast<unsigned>(whole(entry, "seed", 0, 4294967295LL));
         request.count = entry.contains("count") ? static_cast<int>(whole(entry, "count", 1, kMaxCount)) : 1;
         const std::string label = "'" + name + "' (line " + std::to_string(entry.source().begin.line) + ")";
+        if (request.layers && (entry.contains("set") || entry.contains("lock")))
+            fail(entry.get(entry.contains("set") ? "set" : "lock")->source(),
+                 "set and lock shape one sound; the layers of '" + request.layers->name + "' are made by their own kinds");
         if (request.render.stateIn.size() && !request.locks.empty())
             fail(entry.get("lock")->source(), "lock keeps values through a kind or a recipe; this entry has neither");
         attempt(entry, "set", [&] { return checkSettings(request.render.settings), 0; });
@@ -374,10 +403,14 @@ private:
                       << request.seed << "); lock = [\"" << replaced.name << "\"] keeps it" << std::endl;
     }
 
+    // A layered file's holds its layers as made for it, every layer's sound,
+    // recipe or state among them.
     static std::string fingerprintOf(const std::string& from, const BuildFile& file, const FileOptions& options)
     {
         std::ostringstream text;
         text << "bleepforge " << BLEEPFORGE_VERSION << "\n" << from << "\nseed " << file.seed << "\n";
+        if (file.request.layers)
+            text << EncodeLayered(MakeLayered(*file.request.layers, file.seed)) << "\n";
         for (const std::string& setting : file.request.render.settings)
             text << "set " << setting << "\n";
         for (const std::string& lock : file.request.locks)

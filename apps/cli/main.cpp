@@ -7,6 +7,8 @@
 #include "Generate.h"
 #include "Interrupt.h"
 #include "Kinds.h"
+#include "LayeredSources.h"
+#include "Layers.h"
 #include "Layout.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
@@ -85,6 +87,10 @@ int main(int argc, char** argv)
     RenderOptions renderOptions;
     CLI::App* render = app.add_subcommand("render", "Render notes to an audio file");
     renderOptions.AddRender(render);
+    std::string layersIn;
+    render->add_option("--layers", layersIn,
+                       "A layered sound (a text file, a layered code, or an audio file carrying one) in place "
+                       "of --state; --state takes one too");
     std::string generateSeed, generateCount = "1";
 
     GenerateRequest generate;
@@ -121,7 +127,7 @@ int main(int argc, char** argv)
 
     std::string shared;
     CLI::App* share = app.add_subcommand("share", "Print a state as a one-line sound code");
-    share->add_option("state", shared, "A 484-byte state file (or a code)")->required();
+    share->add_option("state", shared, "A 484-byte state file (or a code), or a layered sound")->required();
 
     BuildRequest buildRequest;
     buildRequest.jobs = cores;
@@ -142,9 +148,10 @@ int main(int argc, char** argv)
     std::string shown;
     bool showJson = false;
     CLI::App* show = app.add_subcommand(
-        "show", "Print a sound's 60 values as --set arguments that make it again exactly");
+        "show", "Print a sound's 60 values as --set arguments that make it again exactly, or a layered "
+                "sound as its text");
     show->add_option("sound", shown,
-                     "A state file, an audio file Bleepforge wrote, or a sound code")
+                     "A state file, an audio file Bleepforge wrote, or a sound code; or a layered sound")
         ->required();
     show->add_flag("--json", showJson, "Print one JSON object, names to values");
 
@@ -168,7 +175,7 @@ int main(int argc, char** argv)
     return RunTool(app, argc, argv, words,
                    [&]
                    {
-                       if (app.got_subcommand("share"))
+                       if (app.got_subcommand("share") && !IsLayeredInput(shared))
                        {
                            std::cout << EncodeShareCode(ReadSound(shared)) << "\n";
                            return 0;
@@ -180,6 +187,19 @@ int main(int argc, char** argv)
                            if (!unusable.empty())
                                return ToolFailed(words, unusable, 1);
                            WriteSnapshot(snapshot, snapshotOutput);
+                           return 0;
+                       }
+                       if (app.got_subcommand("share"))
+                       {
+                           std::cout << EncodeLayered(ReadLayered(shared)) << "\n";
+                           return 0;
+                       }
+                       if (app.got_subcommand("show") && IsLayeredInput(shown))
+                       {
+                           if (showJson)
+                               throw UsageError("--json prints one sound's values; a layered sound shows as its "
+                                                "text");
+                           std::cout << LayeredText(ReadLayered(shown));
                            return 0;
                        }
                        if (app.got_subcommand("show"))
@@ -202,7 +222,9 @@ int main(int argc, char** argv)
                        }
                        if (app.got_subcommand("generate"))
                        {
-                           generate.recipe = RecipeOf(generate.kind, recipeFile, InstrumentParamList());
+                           generate.layers = LayeredKindOf(generate.kind, recipeFile);
+                           if (!generate.layers)
+                               generate.recipe = RecipeOf(generate.kind, recipeFile, InstrumentParamList());
                            generate.format = generateOptions.Finish(generate.output);
                            generate.normalization = generateOptions.normalization;
                            generate.render = generateOptions.request;
@@ -211,6 +233,16 @@ int main(int argc, char** argv)
                            generate.seed = generate.seeded ? parseSeed(generateSeed) : ClockSeed();
                            generate.count = static_cast<int>(ParseWhole(generateCount, 1, kMaxCount, "--count"));
                            RunGenerate(generate);
+                           return 0;
+                       }
+                       const std::string& stateIn = renderOptions.request.stateIn;
+                       if (!layersIn.empty() && !stateIn.empty())
+                           throw UsageError("give --layers or --state, not both");
+                       if (!layersIn.empty() || (!stateIn.empty() && IsLayeredInput(stateIn)))
+                       {
+                           const std::string layered = layersIn.empty() ? stateIn : layersIn;
+                           renderOptions.request.stateIn.clear();
+                           RenderLayers(layered, renderOptions);
                            return 0;
                        }
                        InstrumentBackend instrument;

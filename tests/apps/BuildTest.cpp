@@ -150,7 +150,7 @@ TEST_F(BuildTest, ADamagedManifestIsRefusedBeforeAnythingIsWritten)
         {"[[sound]]\nname = \"../a\"\nkind = \"coin\"\nseed = 1\n", "name '../a': expected a path inside"},
         {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\ncontainer = \"mod\"\n", "sounds.toml:5: container expects wav"},
         {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\nset = [\"Wite Level=0\"]\n", "unknown parameter \"Wite Level\""},
-        {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nstate = \"x.state\"\nseed = 1\n", "give one of kind, recipe, state or sound"},
+        {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nstate = \"x.state\"\nseed = 1\n", "give one of kind, recipe, state, sound or layers"},
         {"[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\ncolour = 2\n", "sounds.toml:5: unknown key \"colour\""},
         {"[[sound]]\nname = \"a-%d\"\nkind = \"coin\"\nseed = 1\ncount = 2\n[[sound]]\nname = \"a-1\"\nkind = \"hit\"\nseed = 1\n",
          "'a-1.wav' is made by 'a-%d' (line 1) already"},
