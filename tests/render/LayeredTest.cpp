@@ -453,9 +453,9 @@ TEST(LayeredCode, DamagedNewerAndHostileCodesAreRefused)
               "not a layered sound code: it must start with \"bfl1:\"");
 
     // Well packed, wrong inside: what the checksum cannot catch, the checks do.
-    std::vector<unsigned char> payload = {1};
-    payload.insert(payload.end(), sound.layers[0].state.GetBytes(),
-                   sound.layers[0].state.GetBytes() + kStateSize);
+    std::vector<unsigned char> payload(1 + kStateSize, 1);
+    std::copy(sound.layers[0].state.GetBytes(), sound.layers[0].state.GetBytes() + kStateSize,
+              payload.begin() + 1);
     const auto withTail = [&](std::vector<unsigned char> tail)
     {
         std::vector<unsigned char> bytes = payload;
