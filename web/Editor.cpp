@@ -8,7 +8,6 @@
 #include "Requests.h"
 #include "ShareCode.h"
 #include "ViewConversions.h"
-#include "WebInstrument.h"
 #include "WebWindow.h"
 
 #include <emscripten/bind.h>
@@ -38,10 +37,27 @@ emscripten::val cssColor(const IColor& color)
                            std::to_string(color.B) + ")");
 }
 
+// The editor's instrument: its meter shows the levels of the instrument that
+// plays (the worklet's), which the page hands over on its main thread.
+class MeteredInstrument : public Bleepforge
+{
+public:
+    MeteredInstrument() : Bleepforge(IPluginInstanceInfo()) {}
+    void ShowLevels(double left, double right)
+    {
+        mShown[0] = left;
+        mShown[1] = right;
+    }
+    double MeterLevel(int channel) const override { return mShown[channel == 0 ? 0 : 1]; }
+
+private:
+    double mShown[2] = {0.0, 0.0};
+};
+
 class WebEditor
 {
 public:
-    WebEditor() : mPlug(OpenWebInstrument()), mGraphics(AttachEditor(*mPlug))
+    WebEditor() : mPlug(std::make_unique<MeteredInstrument>()), mGraphics(AttachEditor(*mPlug))
     {
         IGraphicsLinux::SetWindowFactory(&openWebWindow);
         mGraphics->OpenWindow(nullptr);
@@ -142,8 +158,7 @@ public:
     // worklet's), as that instrument feeds its own editor after a block.
     void setMeters(double left, double right)
     {
-        mGraphics->SetControlFromPlug(mPlug->GetMeterIndexL(), left);
-        mGraphics->SetControlFromPlug(mPlug->GetMeterIndexR(), right);
+        mPlug->ShowLevels(left, right);
     }
 
     // Seeds the generators' random sequence: the page seeds it afresh at
@@ -409,7 +424,7 @@ private:
         handle(*mGraphics, ex, ey, &mod);
     }
 
-    std::unique_ptr<Bleepforge> mPlug;
+    std::unique_ptr<MeteredInstrument> mPlug;
     IGraphics* mGraphics;
     WebWindow* mWindow; // owned by the graphics, open as long as the editor lives
     std::vector<uint8_t> mRgba;
