@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,7 @@ struct RenderOptions
         Add(command);
         mSeed = command->add_option("--seed", seedText,
                                     "Seed the random sequence the noise draws from, 0 ... "
-                                    "4294967295 (without it, a new sequence each run)");
+                                    "4294967295 (without it, one drawn from the clock, printed on standard error)");
         command->add_option("--state-out", stateOut,
                             "Write the state after the render (- for standard output)");
         command->add_option("-o,--output", output,
@@ -95,9 +96,11 @@ struct RenderOptions
     ByteChunk RenderInto(RenderBackend& backend, const std::string& program,
                          std::vector<CompanionOf> companions = {})
     {
-        request.seeded = SeedGiven();
-        if (request.seeded)
-            request.seed = static_cast<unsigned>(ParseWhole(seedText, 0, UINT_MAX, "--seed"));
+        // Every render is seeded, so that the seed of any file can be told
+        // and given again; the instrument's own seed counts whole seconds.
+        request.seeded = true;
+        request.seed = SeedGiven() ? static_cast<unsigned>(ParseWhole(seedText, 0, UINT_MAX, "--seed"))
+                                   : ClockSeed();
         request.generatedNoteWhenNone = true;
         const AudioFormat format = Finish(output);
         if (!stateOut.empty())
@@ -108,6 +111,8 @@ struct RenderOptions
         RefuseSharedOutputs(outputs);
         RenderSession session(backend, request);
         session.Prepare();
+        if (!SeedGiven())
+            std::cerr << program << ": seed " << request.seed << std::endl;
         return session.Write({output, format, normalization, "", companions, program});
     }
 

@@ -6,6 +6,7 @@
 #include "KIT_ReadFile.h"
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -202,4 +203,10 @@ ByteChunk ReadState(const std::string& fileOrCode)
                                                              : readStateFile(fileOrCode);
     decodeState(state, isCode ? std::string("the sound code") : "'" + fileOrCode + "'");
     return state;
+}
+
+unsigned ClockSeed()
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
 }

@@ -53,4 +53,7 @@ bool ParseNumber(const std::string& text, double* value);
 // The shortest text that reads back as the same number: exact where it is
 // read again, and in messages what the user wrote (0.1, not 0.10000000000000001).
 std::string ShortestNumberText(double value);
+// A seed from the clock, for a run given none: a new one each microsecond,
+// so that runs started together still differ.
+unsigned ClockSeed();
 

@@ -304,9 +304,3 @@ void RunGenerate(const GenerateRequest& request)
             reportFinished(targets[k], static_cast<int>(k) + 1, request.count);
     }
 }
-
-unsigned ClockSeed()
-{
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
-}

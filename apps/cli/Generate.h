@@ -59,5 +59,3 @@ struct ReplacedSetting
 std::vector<ReplacedSetting> ReplacedSettings(const GenerateRequest& request, unsigned seed);
 // Refuses (UsageError) what RunGenerate would refuse before writing anything.
 void CheckGenerateRequest(const GenerateRequest& request);
-// A seed from the clock, for a run given none.
-unsigned ClockSeed();

@@ -92,6 +92,39 @@ TEST_F(RenderCommandsTest, EveryProgramsFileCarriesItsSound)
     }
 }
 
+// Without --seed each run draws its own seed, even two started together, and
+// says it: given again, it makes the same bytes.
+TEST_F(RenderCommandsTest, AnUnseededRenderSaysTheSeedThatMakesItAgain)
+{
+    ASSERT_EQ(run(std::string(BLEEPFORGE_CLI) + " generate explosion --seed 5 -o '" + path("boom.wav") +
+                  "' > /dev/null"),
+              0);
+    for (const Program& program : programs())
+    {
+        const std::string render = program.command + " --state '" + path("boom.wav") + "' -o '";
+        ASSERT_EQ(run("(" + render + path("a.wav") + "' & " + render + path("b.wav") + "'; wait)"), 0)
+            << program.name << ": " << read("err.txt");
+        const std::string said = read("err.txt");
+        const std::string prefix = std::string(program.name) + ": seed ";
+        std::vector<std::string> seeds;
+        for (size_t at = said.find(prefix); at != std::string::npos; at = said.find(prefix, at + 1))
+            seeds.push_back(said.substr(at + prefix.size(), said.find('\n', at) - at - prefix.size()));
+        ASSERT_EQ(seeds.size(), 2u) << program.name << ": " << said;
+        EXPECT_NE(seeds[0], seeds[1]) << program.name;
+        EXPECT_FALSE(read("a.wav") == read("b.wav")) << program.name;
+        // Which run printed first is not known: each seed makes one of the two.
+        const std::string made[] = {read("a.wav"), read("b.wav")};
+        int remade = 0;
+        for (const std::string& seed : seeds)
+        {
+            ASSERT_EQ(run(render + path("again.wav") + "' --seed " + seed), 0) << read("err.txt");
+            const std::string again = read("again.wav");
+            remade += (again == made[0] ? 1 : 0) | (again == made[1] ? 2 : 0);
+        }
+        EXPECT_EQ(remade, 3) << program.name;
+    }
+}
+
 TEST_F(RenderCommandsTest, EveryProgramRefusesTheSameSettings)
 {
     for (const Program& program : programs())
