@@ -16,6 +16,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <set>
 #include <unistd.h>
 
@@ -422,6 +423,16 @@ std::string noteText(const NoteSpec& note)
            ShortestNumberText(note.start) + ":" + ShortestNumberText(note.duration);
 }
 
+// A repeat of one play still keeps what it was given, so the text gives back
+// the same code; only the untouched default is left out.
+bool isDefaultRepeat(const LayerRepeat& repeat)
+{
+    const LayerRepeat none;
+    return repeat.count == none.count && repeat.transpose == none.transpose &&
+           std::memcmp(&repeat.interval, &none.interval, sizeof none.interval) == 0 &&
+           std::memcmp(&repeat.gain, &none.gain, sizeof none.gain) == 0;
+}
+
 std::string layerText(const Layer& layer)
 {
     std::string text = "[[layer]]\nsound = \"" + EncodeShareCode(layer.state) + "\"\n";
@@ -439,7 +450,7 @@ std::string layerText(const Layer& layer)
     if (layer.notes.kind == LayerNotes::kPattern)
         text += "pattern = \"" + PatternText(layer.notes.steps) +
                 "\"\nstep = " + ShortestNumberText(layer.notes.step) + "\n";
-    if (layer.repeat.count > 1)
+    if (!isDefaultRepeat(layer.repeat))
         text += "repeat = { count = " + std::to_string(layer.repeat.count) +
                 ", interval = " + ShortestNumberText(layer.repeat.interval) +
                 ", gain = " + ShortestNumberText(layer.repeat.gain) +

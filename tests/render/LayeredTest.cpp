@@ -313,6 +313,8 @@ TEST(LayeredSound, TextAndCodeGiveTheSameSoundBack)
     sound.layers[2].mute = true;
     sound.layers[3].solo = true;
     sound.layers[3].seed = 4294967295u;
+    // A repeat of one play keeps what it was given (the fuzzer's find).
+    sound.layers[0].repeat = {1, 0.4, -6.0, 2};
     const std::string code = EncodeLayered(sound);
     EXPECT_EQ(EncodeLayered(DecodeLayered(code)), code);
     const LayeredDraft draft = ParseLayeredText(LayeredText(sound), "sound.toml");
