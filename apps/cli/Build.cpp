@@ -187,6 +187,22 @@ void summarise(const Tally& tally, size_t total, std::chrono::steady_clock::time
     std::fflush(stdout);
 }
 
+// Whether the record was written; when it was not, why is said, and the
+// files built stay.
+bool keep(const BuildRequest& request, const BuildFolder& folder, const Stamps& stamps)
+{
+    try
+    {
+        WriteRecord(folder, request.manifest, stamps);
+        return true;
+    }
+    catch (const std::exception& e)
+    {
+        std::cerr << "bleepforge: " << e.what() << "; the files built are kept" << std::endl;
+        return false;
+    }
+}
+
 // A file is made again when it is missing, when its entry changed, or with
 // --force. A file the build did not make, or one changed since, is kept and
 // refused unless --force, or taken as up to date when it is what the entry
@@ -268,7 +284,7 @@ int build(const BuildRequest& request, const BuildFolder& folder,
     }
     catch (const Interrupted&)
     {
-        WriteRecord(folder, request.manifest, kept);
+        keep(request, folder, kept);
         tally.refused = refusals.size();
         summarise(tally, files.size(), start, true);
         throw;
@@ -278,9 +294,31 @@ int build(const BuildRequest& request, const BuildFolder& folder,
         std::cerr << "bleepforge: " << refusal << std::endl;
     for (const std::string& path : left)
         std::cout << "left over " << path << ": no entry makes it now (remove it, or it stays)" << std::endl;
-    WriteRecord(folder, request.manifest, kept);
+    const bool recorded = keep(request, folder, kept);
     summarise(tally, files.size(), start, false);
-    return tally.failed || tally.refused ? 1 : 0;
+    return tally.failed || tally.refused || !recorded ? 1 : 0;
+}
+
+void summariseCheck(size_t total, size_t wanting, size_t left, std::chrono::steady_clock::time_point start)
+{
+    std::printf("%zu of %zu files as the manifest says, %zu not, %zu left over; checked in %.2f s\n",
+                total - wanting, total, wanting, left, secondsSince(start));
+}
+
+// A record the build cannot read stops it before anything is made or
+// compared: every file is refused.
+int refuseAll(const BuildRequest& request, size_t total, const std::string& why)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::cerr << "bleepforge: " << why << "; nothing was " << (request.check ? "checked" : "written")
+              << std::endl;
+    Tally tally;
+    tally.refused = total;
+    if (request.check)
+        summariseCheck(total, total, 0, start);
+    else
+        summarise(tally, total, start, false);
+    return 1;
 }
 
 int check(const BuildRequest& request, const BuildFolder& folder,
@@ -304,12 +342,29 @@ int check(const BuildRequest& request, const BuildFolder& folder,
         else
             rendered.push_back(i);
     }
-    renderEach(request, files, rendered,
-               [&](size_t i, std::optional<std::string> bytes)
-               {
-                   if (!bytes || !holds(folder, files[i], *bytes))
-                       said[i] = bytes ? "different" : "failed";
-               });
+    std::vector<bool> unchecked(files.size(), false);
+    for (const size_t i : rendered)
+        unchecked[i] = true;
+    try
+    {
+        renderEach(request, files, rendered,
+                   [&](size_t i, std::optional<std::string> bytes)
+                   {
+                       unchecked[i] = false;
+                       if (!bytes || !holds(folder, files[i], *bytes))
+                           said[i] = bytes ? "different" : "failed";
+                   });
+    }
+    catch (const Interrupted&)
+    {
+        // --check writes nothing, so what it found so far is all there is to say.
+        const size_t unknown = std::count(unchecked.begin(), unchecked.end(), true);
+        const size_t wanting = files.size() - std::count(said.begin(), said.end(), "");
+        std::printf("interrupted: %zu of %zu files as the manifest says, %zu not, %zu not checked; in %.2f s\n",
+                    files.size() - wanting - unknown, files.size(), wanting, unknown, secondsSince(start));
+        std::fflush(stdout);
+        throw;
+    }
     size_t wanting = 0;
     for (size_t i = 0; i < files.size(); ++i)
     {
@@ -324,8 +379,7 @@ int check(const BuildRequest& request, const BuildFolder& folder,
     const std::vector<std::string> left = leftOver(files, record.stamps, folder);
     for (const std::string& path : left)
         std::cout << "left over " << path << " (no entry makes it now)" << std::endl;
-    std::printf("%zu of %zu files as the manifest says, %zu not, %zu left over; checked in %.2f s\n",
-                files.size() - wanting, files.size(), wanting, left.size(), secondsSince(start));
+    summariseCheck(files.size(), wanting, left.size(), start);
     return wanting || !left.empty() ? 1 : 0;
 }
 
@@ -338,7 +392,15 @@ int RunBuild(const BuildRequest& request)
     const std::vector<ParamInfo> params = instrument.Params();
     const std::vector<BuildFile> files = ReadManifest(request.manifest, params);
     const BuildFolder folder(request.manifest);
-    const BuildRecord record = ReadRecord(folder, request.manifest);
+    BuildRecord record;
+    try
+    {
+        record = ReadRecord(folder, request.manifest);
+    }
+    catch (const Refused& e)
+    {
+        return refuseAll(request, files.size(), e.what());
+    }
     return request.check ? check(request, folder, files, record)
                          : build(request, folder, files, record);
 }

@@ -14,14 +14,13 @@
 namespace
 {
 
-// The names on a path; "" and "." name the folder they are in.
+// The names on a path that WhyNotInside takes.
 std::vector<std::string> namesOf(const std::string& path)
 {
     std::vector<std::string> names;
     std::istringstream in(path);
     for (std::string name; std::getline(in, name, '/');)
-        if (!name.empty() && name != ".")
-            names.push_back(name);
+        names.push_back(name);
     return names;
 }
 
@@ -78,6 +77,21 @@ int openFolder(int at, const std::string& name, const std::string& path, bool ma
     return fd;
 }
 
+// The code of a character a line can break at or a terminal acts on: an
+// ASCII or C1 control, or a line or paragraph separator; 0 for none.
+unsigned controlAt(const std::string& path, size_t i)
+{
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    const auto next = [&](size_t k) { return i + k < path.size() ? static_cast<unsigned char>(path[i + k]) : 0u; };
+    if (c < 0x20 || c == 0x7f)
+        return c;
+    if (c == 0xc2 && next(1) >= 0x80 && next(1) <= 0x9f)
+        return next(1);
+    if (c == 0xe2 && next(1) == 0x80 && (next(2) == 0xa8 || next(2) == 0xa9))
+        return 0x2000u + next(2) - 0x80u;
+    return 0;
+}
+
 } // namespace
 
 // A path's last name and the folder it is in, open; no folder when one on
@@ -118,17 +132,18 @@ private:
 
 std::string WhyNotInside(const std::string& path)
 {
-    for (const unsigned char c : path)
-        if (c < 0x20 || c == 0x7f)
-            return "holds a control character (code " + std::to_string(c) +
+    for (size_t i = 0; i < path.size(); ++i)
+        if (const unsigned code = controlAt(path, i))
+            return "holds a control character (code " + std::to_string(code) +
                    "): paths are printed and recorded one a line";
-    bool up = false;
-    std::istringstream in(path);
+    // "a/./b" and "a//b" are "a/b" by another name: one spelling a file.
+    bool strange = path.empty() || path[0] == '/';
+    std::istringstream in(path + "/");
     for (std::string name; std::getline(in, name, '/');)
-        up = up || name == "..";
-    if (path.empty() || path[0] == '/' || up)
+        strange = strange || name.empty() || name == "." || name == "..";
+    if (strange)
         return "'" + path +
-               "': expected a path inside the manifest's folder (relative, without ..)";
+               "': expected a path inside the manifest's folder (relative, without .., . or an empty name)";
     return "";
 }
 
@@ -153,8 +168,6 @@ BuildFolder::Entry BuildFolder::entryOf(const std::string& inside, bool makeFold
     if (!why.empty())
         throw Refused(why);
     const std::vector<std::string> names = namesOf(inside);
-    if (names.empty())
-        throw Refused("'" + inside + "' names no file");
     Entry entry(fcntl(mFd, F_DUPFD_CLOEXEC, 0), names.back());
     if (entry.Missing())
         throw std::runtime_error("cannot open the manifest's folder: " +
@@ -195,6 +208,23 @@ bool BuildFolder::Holds(const std::string& inside) const
     catch (const Refused&)
     {
         return false;
+    }
+}
+
+std::string BuildFolder::OtherThanAFile(const std::string& inside) const
+{
+    try
+    {
+        const Entry entry = entryOf(inside, false);
+        struct stat info;
+        if (entry.Missing() || fstatat(entry.Folder(), entry.Name().c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            S_ISREG(info.st_mode))
+            return "";
+        return S_ISLNK(info.st_mode) ? "a link" : kindOf(info.st_mode);
+    }
+    catch (const Refused&)
+    {
+        return "a link"; // on the way
     }
 }
 

@@ -15,9 +15,10 @@ struct Refused : std::runtime_error
     using std::runtime_error::runtime_error;
 };
 
-// Why a path from the manifest's folder may leave it or cannot be named in a
-// record one a line (a way up, an absolute path, a control character), or
-// "" when it stays inside.
+// Why a path from the manifest's folder may leave it, is not the one spelling
+// of its file, or cannot be named in a record one a line (a way up, an
+// absolute path, a "." or empty name, a control or line-separator
+// character), or "" when it stays inside.
 std::string WhyNotInside(const std::string& path);
 
 class BuildFolder
@@ -37,6 +38,9 @@ public:
     std::optional<std::string> Read(const std::string& inside, size_t mostBytes) const;
     // Whether a regular file is at a path inside, reached without a link.
     bool Holds(const std::string& inside) const;
+    // What is at a path inside when it is not a regular file reached without
+    // a link ("a link", "a folder", "a FIFO", ...); "" for a file or nothing.
+    std::string OtherThanAFile(const std::string& inside) const;
     // Puts the bytes at a path inside as a whole file, making its folders;
     // throws when it cannot, and for a link on the way or at the end.
     void Write(const std::string& inside, const std::string& bytes) const;

@@ -34,13 +34,18 @@ bool isHash(const std::string& text)
 }
 
 // What is wrong with an entry line, or "".
-std::string whyNotAnEntry(const std::string& line)
+std::string whyNotAnEntry(const BuildFolder& folder, const std::string& line)
 {
     if (line.size() <= kPathAt || !isHash(line.substr(0, kHashDigits)) ||
         line[kHashDigits] != ' ' || !isHash(line.substr(kHashDigits + 1, kHashDigits)) ||
         line[kPathAt - 1] != ' ')
         return "not an entry (two 16-digit hashes and a path)";
-    return WhyNotInside(line.substr(kPathAt));
+    const std::string path = line.substr(kPathAt);
+    const std::string outside = WhyNotInside(path);
+    if (!outside.empty())
+        return outside;
+    const std::string other = folder.OtherThanAFile(path);
+    return other.empty() ? "" : "'" + path + "' is " + other + ", not a file a build made";
 }
 
 void readHeader(const std::string& line, BuildRecord& record)
@@ -81,7 +86,7 @@ BuildRecord ReadRecord(const BuildFolder& folder, const std::string& manifest)
             readHeader(line, record);
             continue;
         }
-        const std::string why = whyNotAnEntry(line);
+        const std::string why = whyNotAnEntry(folder, line);
         if (why.empty())
             record.stamps[line.substr(kPathAt)] = {line.substr(0, kHashDigits),
                                                    line.substr(kHashDigits + 1, kHashDigits)};

@@ -28,10 +28,11 @@ struct BuildRecord
 // from a kept one.
 std::string HashOf(const std::string& bytes);
 
-// The manifest's record, empty when there is none. A line that is damaged or
-// names a path outside the folder is said on stderr, with its line number,
-// and left out. Throws Refused for a record that is a link, not a regular
-// file, or larger than any record a build writes.
+// The manifest's record, empty when there is none. A line that is damaged,
+// names a path outside the folder, or names what is not a file (a folder, a
+// link) is said on stderr, with its line number, and left out. Throws
+// Refused for a record that is a link, not a regular file, or larger than
+// any record a build writes.
 BuildRecord ReadRecord(const BuildFolder& folder, const std::string& manifest);
 // Replaces the record whole; never through a link.
 void WriteRecord(const BuildFolder& folder, const std::string& manifest, const Stamps& stamps);

@@ -226,17 +226,18 @@ std::string ExpandPattern(const std::string& pattern, int number)
             i = j;
             continue;
         }
+        // A width pads with zeros only: a name with spaces is no file name to count.
         const bool zeros = j < pattern.size() && pattern[j] == '0';
         size_t widthStart = zeros ? j + 1 : j;
         size_t k = widthStart;
-        while (k < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[k])) && k < widthStart + 2)
+        while (zeros && k < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[k])) && k < widthStart + 2)
             ++k;
         if (k >= pattern.size() || pattern[k] != 'd')
             throw UsageError("output pattern '" + pattern + "': only %d, %0Nd and %% are allowed");
         const int width = k > widthStart ? std::stoi(pattern.substr(widthStart, k - widthStart)) : 0;
         std::string digits = std::to_string(number);
         if (static_cast<int>(digits.size()) < width)
-            digits.insert(0, static_cast<size_t>(width) - digits.size(), zeros ? '0' : ' ');
+            digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
         out += digits;
         ++conversions;
         i = k;

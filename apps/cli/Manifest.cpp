@@ -8,6 +8,7 @@
 #include "ShareCode.h"
 
 #include "KIT_ReadFile.h"
+#include "KIT_SafeFile.h"
 
 #include <toml++/toml.h>
 
@@ -36,6 +37,20 @@ std::string textFile(const std::string& path, const std::string& what)
     if (!KIT_ReadFile(path, kMostTextBytes, &text, &error))
         throw UsageError(what + ": " + error);
     return text;
+}
+
+// A name without a count as its file is named: each %% a %; nothing when a
+// lone % makes it a pattern.
+std::optional<std::string> literalName(const std::string& name)
+{
+    std::string literal;
+    for (size_t i = 0; i < name.size(); ++i)
+    {
+        if (name[i] == '%' && (i + 1 == name.size() || name[++i] != '%'))
+            return std::nullopt;
+        literal += name[i];
+    }
+    return literal;
 }
 
 // How files are written: the manifest's defaults, overridden per entry.
@@ -84,6 +99,7 @@ public:
         const toml::array* entries = table["sound"].as_array();
         if (!entries || entries->empty())
             fail(table.source(), "no sounds: add [[sound]] entries, each with a name, a kind and a seed");
+        mInputs = {mPath};
         std::vector<BuildFile> files;
         std::map<std::string, std::string> made; // shown path → entry
         for (const toml::node& entry : *entries)
@@ -103,10 +119,31 @@ public:
         for (const BuildFile& file : files)
             paths.push_back(file.path);
         RefuseSharedOutputs(paths);
+        refuseWritingInputs(files);
         return files;
     }
 
 private:
+    // A build never writes over what it reads, with --force or without: the
+    // manifest, or a recipe, state, sound or layered file an entry names.
+    void refuseWritingInputs(const std::vector<BuildFile>& files) const
+    {
+        std::map<std::string, std::string> read; // identity → the path as given
+        for (const std::string& input : mInputs)
+            read.emplace(KIT_OutputIdentity(input), input);
+        std::vector<std::pair<std::string, std::string>> written = {{mPath + ".built", "the build's record"}};
+        for (const BuildFile& file : files)
+            written.emplace_back(file.path, "entry " + file.entry);
+        for (const auto& [path, by] : written)
+        {
+            const auto input = read.find(KIT_OutputIdentity(path));
+            if (input != read.end() && !input->first.empty())
+                throw UsageError(mPath + ": '" + path + "' (" + by + ") is '" + input->second +
+                                 "', which this build reads; a build never writes over what it reads "
+                                 "(nothing was written)");
+        }
+    }
+
     [[noreturn]] void fail(const toml::source_region& at, const std::string& what) const
     {
         throw UsageError(mPath + ":" + std::to_string(at.begin.line) + ": " + what);
@@ -175,7 +212,9 @@ private:
         {
             const std::string name(key.str());
             if (name == "folder")
-                base.folder = relativeName(table, "folder");
+                base.folder = node.is_string() && node.as_string()->get() == "." // the manifest's own
+                                  ? "."
+                                  : relativeName(table, "folder");
             else if (name == "container")
             {
                 base.container = text(table, "container");
@@ -213,7 +252,7 @@ private:
     }
 
     // The sound an entry starts from: exactly one of kind, recipe, state, sound, layers.
-    std::string source(const toml::table& entry, GenerateRequest& request) const
+    std::string source(const toml::table& entry, GenerateRequest& request)
     {
         int given = 0;
         for (const char* key : {"kind", "recipe", "state", "sound", "layers"})
@@ -239,7 +278,10 @@ private:
             return use(entry, "kind", *shipped, request);
         }
         if (entry.contains("recipe"))
-            return use(entry, "recipe", inputPath(text(entry, "recipe")), request);
+        {
+            mInputs.push_back(inputPath(text(entry, "recipe")));
+            return use(entry, "recipe", mInputs.back(), request);
+        }
         const char* key = entry.contains("state") ? "state" : "sound";
         request.render.stateIn = soundInput(text(entry, key));
         const ByteChunk state =
@@ -247,17 +289,20 @@ private:
         return "sound " + BytesOf(state);
     }
 
-    // A sound code as it is, else a file's path.
-    std::string soundInput(const std::string& given) const
+    // A sound code as it is, else a file's path, which the build reads.
+    std::string soundInput(const std::string& given)
     {
         const bool code =
             LooksLikeShareCode(TrimSpace(given)) && access(inputPath(given).c_str(), F_OK) != 0;
-        return code ? given : inputPath(given);
+        if (code)
+            return given;
+        mInputs.push_back(inputPath(given));
+        return mInputs.back();
     }
 
     // A layered sound as it is: a layered code, or a layered text's path. Its
     // layers carry their seeds, and their kinds are the program's.
-    std::string layers(const toml::table& entry, GenerateRequest& request) const
+    std::string layers(const toml::table& entry, GenerateRequest& request)
     {
         for (const char* key : {"seed", "count", "set", "lock"})
             if (entry.contains(key))
@@ -265,6 +310,8 @@ private:
                                                                   "layered sound carry their own");
         const std::string given = text(entry, "layers");
         const bool code = LooksLikeLayeredCode(TrimSpace(given)) && access(inputPath(given).c_str(), F_OK) != 0;
+        if (!code)
+            mInputs.push_back(inputPath(given));
         request.layers = attempt(entry, "layers", [&]
                                  { return code ? DraftOf(DecodeLayered(TrimSpace(given)))
                                                : ReadLayeredText(inputPath(given), KindLookup::kProgramOnly); });
@@ -310,7 +357,7 @@ private:
         }
     }
 
-    std::vector<BuildFile> filesOf(const toml::table& entry, const FileOptions& defaults) const
+    std::vector<BuildFile> filesOf(const toml::table& entry, const FileOptions& defaults)
     {
         for (const auto& [key, node] : entry)
         {
@@ -349,9 +396,9 @@ private:
         for (int k = 0; k < request.count; ++k)
         {
             BuildFile file;
-            const std::string base = request.count > 1 || entry.contains("count")
+            const std::string base = entry.contains("count")
                                          ? attempt(entry, "name", [&] { return ExpandPattern(name, k); })
-                                         : name;
+                                         : *literalName(name);
             file.shown = (options.folder == "." ? "" : options.folder + "/") + base + "." + options.container;
             file.path = mFolder + file.shown;
             file.entry = label;
@@ -377,7 +424,7 @@ private:
     // A pattern only with a count; no extension, which the container gives.
     void checkName(const toml::table& entry, const std::string& name) const
     {
-        if (!entry.contains("count") && name.find('%') != std::string::npos)
+        if (!entry.contains("count") && !literalName(name))
             fail(entry.get("name")->source(), "name '" + name + "' is a pattern: give count = N, or write % as %%");
         const size_t dot = name.rfind('.');
         if (dot == std::string::npos || name.find('/', dot) != std::string::npos)
@@ -422,6 +469,7 @@ private:
 
     std::string mPath, mFolder;
     const std::vector<ParamInfo>& mParams;
+    std::vector<std::string> mInputs; // every file the build reads, as opened
 };
 
 } // namespace

@@ -171,7 +171,7 @@ int main(int argc, char** argv)
         std::cerr << app.help();
         return 2;
     }
-    const ToolWords words{"bleepforge", "interrupted; the file in flight was removed, finished files are kept", ""};
+    ToolWords words{"bleepforge", "interrupted; the file in flight was removed, finished files are kept", ""};
     return RunTool(app, argc, argv, words,
                    [&]
                    {
@@ -214,7 +214,11 @@ int main(int argc, char** argv)
                            return 0;
                        }
                        if (app.got_subcommand("build"))
+                       {
+                           if (buildRequest.check)
+                               words.interrupted = "interrupted; --check writes nothing, and wrote nothing";
                            return RunBuild(buildRequest);
+                       }
                        if (app.got_subcommand("kinds"))
                        {
                            std::cout << DescribeKinds(InstrumentParamList());

@@ -178,6 +178,87 @@ TEST_F(BuildTest, ADamagedManifestIsRefusedBeforeAnythingIsWritten)
     }
 }
 
+TEST_F(BuildTest, EveryFileHasOneSpellingAndANameThatPrintsOnOneLine)
+{
+    const struct
+    {
+        const char* name;
+        const char* refusal;
+    } cases[] = {
+        {"a/./b", "sounds.toml:6: name 'a/./b': expected a path inside"},
+        {"a//b", "sounds.toml:6: name 'a//b': expected a path inside"},
+        {"./a/b", "sounds.toml:6: name './a/b': expected a path inside"},
+        {"a/b\u0085", "sounds.toml:6: name holds a control character (code 133)"},
+        {"a/b\u009f", "sounds.toml:6: name holds a control character (code 159)"},
+        {"a/b\u2028", "sounds.toml:6: name holds a control character (code 8232)"},
+        {"a/b\u2029", "sounds.toml:6: name holds a control character (code 8233)"},
+    };
+    for (const auto& c : cases)
+    {
+        manifest(std::string("[[sound]]\nname = \"a/b\"\nkind = \"coin\"\nseed = 1\n[[sound]]\nname = \"") +
+                 c.name + "\"\nkind = \"laser\"\nseed = 1\n");
+        EXPECT_EQ(cli("build sounds.toml"), 2) << c.name;
+        EXPECT_NE(read("err.txt").find(c.refusal), std::string::npos) << c.name << " gave: " << read("err.txt");
+        EXPECT_FALSE(exists("a") || exists("sounds.toml.built")) << c.name;
+    }
+    // The folder the manifest is in is "."; inside it, a folder is spelt one way.
+    manifest("[defaults]\nfolder = \"sfx/\"\n[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n");
+    EXPECT_EQ(cli("build sounds.toml"), 2);
+    EXPECT_NE(read("err.txt").find("sounds.toml:2: folder 'sfx/': expected a path inside"), std::string::npos)
+        << read("err.txt");
+    manifest("[defaults]\nfolder = \".\"\n[[sound]]\nname = \"a\"\nkind = \"coin\"\nseed = 1\n");
+    EXPECT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
+    EXPECT_TRUE(exists("a.wav"));
+}
+
+TEST_F(BuildTest, APercentWrittenTwiceIsALiteralAndAPatternPadsWithZerosOnly)
+{
+    manifest("[[sound]]\nname = \"100%%\"\nkind = \"coin\"\nseed = 1\n"
+             "[[sound]]\nname = \"c%%-%02d\"\nkind = \"coin\"\nseed = 2\ncount = 2\n");
+    ASSERT_EQ(cli("build sounds.toml"), 0) << read("err.txt");
+    EXPECT_TRUE(said("built 100%.wav") && said("built c%-01.wav")) << out();
+    ASSERT_EQ(cli("generate coin --seed 1 -o same.wav"), 0);
+    EXPECT_EQ(read("100%.wav"), read("same.wav"));
+
+    for (const char* name : {"x%5d", "x%-3d"})
+    {
+        manifest(std::string("[[sound]]\nname = \"") + name + "\"\nkind = \"coin\"\nseed = 1\ncount = 2\n");
+        EXPECT_EQ(cli("build sounds.toml"), 2) << name;
+        EXPECT_NE(read("err.txt").find("sounds.toml:2: output pattern '" + std::string(name) +
+                                       "': only %d, %0Nd and %% are allowed"),
+                  std::string::npos)
+            << read("err.txt");
+        EXPECT_FALSE(exists("x    0.wav") || exists("x0.wav"));
+    }
+}
+
+TEST_F(BuildTest, ABuildNeverWritesOverWhatItReads)
+{
+    ASSERT_EQ(cli("generate hit --seed 4 -o base.wav"), 0);
+    const std::string base = read("base.wav");
+    manifest("[[sound]]\nname = \"base\"\nstate = \"base.wav\"\nseed = 1\nset = [\"Output Gain=-9\"]\n");
+    for (const char* build : {"build sounds.toml", "build --force sounds.toml", "build --check sounds.toml"})
+    {
+        EXPECT_EQ(cli(build), 2) << build;
+        EXPECT_NE(read("err.txt").find("'base.wav' (entry 'base' (line 1)) is 'base.wav', which this build reads"),
+                  std::string::npos)
+            << build << ": " << read("err.txt");
+        EXPECT_TRUE(read("base.wav") == base) << build;
+        EXPECT_FALSE(exists("sounds.toml.built")) << build;
+    }
+
+    // The manifest itself, whatever it is called; and a file it reads through a link.
+    put("x.wav", "[[sound]]\nname = \"x\"\nkind = \"coin\"\nseed = 1\n");
+    EXPECT_EQ(cli("build --force x.wav"), 2);
+    EXPECT_NE(read("err.txt").find("'x.wav' (entry 'x' (line 1)) is 'x.wav'"), std::string::npos) << read("err.txt");
+    EXPECT_EQ(read("x.wav"), "[[sound]]\nname = \"x\"\nkind = \"coin\"\nseed = 1\n");
+    ASSERT_EQ(symlink("base.wav", path("held.wav").c_str()), 0);
+    manifest("[[sound]]\nname = \"base\"\nsound = \"held.wav\"\nseed = 1\n");
+    EXPECT_EQ(cli("build --force sounds.toml"), 2);
+    EXPECT_NE(read("err.txt").find("is 'held.wav', which this build reads"), std::string::npos) << read("err.txt");
+    EXPECT_TRUE(read("base.wav") == base);
+}
+
 TEST_F(BuildTest, AFailingEntryIsNamedAndTheRestAreMade)
 {
     manifest(kSmallSet);
@@ -289,7 +370,10 @@ TEST_F(BuildTest, NothingIsWrittenThroughALink)
     EXPECT_EQ(cli("build sounds.toml", "game"), 1);
     EXPECT_NE(read("err.txt").find("sounds.toml.built is a link"), std::string::npos)
         << read("err.txt");
+    EXPECT_TRUE(said("built 0, up to date 0, refused 2, failed 0, of 2 files")) << out();
     EXPECT_FALSE(exists("game/coin.wav"));
+    EXPECT_EQ(cli("build --check sounds.toml", "game"), 1);
+    EXPECT_TRUE(said("0 of 2 files as the manifest says, 2 not")) << out();
     std::remove(path("game/sounds.toml.built").c_str());
 
     // An output that is a link, or is reached through a folder that is one,
@@ -316,21 +400,29 @@ TEST_F(BuildTest, NothingIsWrittenThroughALink)
 TEST_F(BuildTest, ARecordLineNamingAPathOutsideIsRefusedAndNeverActedOn)
 {
     ASSERT_EQ(mkdir(path("game").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("game/sfx").c_str(), 0755), 0);
     put("x", "beside the game");
     put("game/sounds.toml", "[[sound]]\nname = \"coin\"\nkind = \"coin\"\nseed = 1\n");
     put("game/sounds.toml.built", "0123456789abcdef 0123456789abcdef /etc/passwd\n"
                                   "0123456789abcdef 0123456789abcdef ../x\n"
                                   "0123456789abcdef 0123456789abcdef sfx/\x1b[2Jx\n"
-                                  "a line of its own\n");
+                                  "a line of its own\n"
+                                  "0123456789abcdef 0123456789abcdef sfx\n"
+                                  "0123456789abcdef 0123456789abcdef .\n"
+                                  "0123456789abcdef 0123456789abcdef sfx\xc2\x9b" "2J\n");
     ASSERT_EQ(cli("build sounds.toml", "game"), 0);
     for (const char* refusal :
          {"sounds.toml.built:1: '/etc/passwd': expected a path inside the manifest's folder",
           "sounds.toml.built:2: '../x': expected a path inside",
           "sounds.toml.built:3: holds a control character (code 27)",
-          "sounds.toml.built:4: not an entry"})
+          "sounds.toml.built:4: not an entry",
+          "sounds.toml.built:5: 'sfx' is a folder, not a file a build made",
+          "sounds.toml.built:6: '.': expected a path inside",
+          "sounds.toml.built:7: holds a control character (code 155)"})
         EXPECT_NE(read("err.txt").find(refusal), std::string::npos)
             << refusal << " in " << read("err.txt");
     EXPECT_EQ(read("err.txt").find('\x1b'), std::string::npos); // said, never echoed to a terminal
+    EXPECT_EQ(read("err.txt").find("\xc2\x9b"), std::string::npos);
     EXPECT_FALSE(said("left over")) << out();
     EXPECT_EQ(cli("build --check sounds.toml", "game"), 0) << out();
     const std::string record = read("game/sounds.toml.built");
@@ -338,6 +430,22 @@ TEST_F(BuildTest, ARecordLineNamingAPathOutsideIsRefusedAndNeverActedOn)
                 record.find("../x") == std::string::npos)
         << record;
     EXPECT_EQ(read("x"), "beside the game");
+}
+
+TEST_F(BuildTest, ARecordThatCannotBeWrittenIsSaidAndTheRunStillEndsWithItsSummary)
+{
+    manifest("[[sound]]\nname = \"c-%02d\"\nkind = \"coin\"\nseed = 1\ncount = 40\n");
+    ASSERT_EQ(cli("build --jobs 2 sounds.toml"), 0) << read("err.txt");
+    const std::string record = read("sounds.toml.built");
+    ASSERT_GT(record.size(), 1024u);
+    // Files of at most 1 KiB, as on a disk that is full: only the record is
+    // written, and its write fails.
+    EXPECT_EQ(run("cd '" + path("") + "' && trap '' XFSZ && ulimit -f 1 && " + BLEEPFORGE_CLI +
+                  " build sounds.toml >'" + path("out.txt") + "'"),
+              1);
+    EXPECT_NE(read("err.txt").find("sounds.toml.built"), std::string::npos) << read("err.txt");
+    EXPECT_TRUE(said("built 0, up to date 40, refused 0, failed 0, of 40 files")) << out();
+    EXPECT_EQ(read("sounds.toml.built"), record);
 }
 
 TEST_F(BuildTest, AFifoOrAFolderWhereAFileBelongsIsRefusedWithoutWaiting)
@@ -392,6 +500,11 @@ TEST_F(BuildTest, AnInterruptedCheckRemovesItsScratchFolder)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal)
             << strsignal(signal) << ": " << status;
         EXPECT_TRUE(entries(path("tmp")).empty()) << strsignal(signal);
+        EXPECT_NE(read("err.txt").find("interrupted; --check writes nothing, and wrote nothing"), std::string::npos)
+            << read("err.txt");
+        EXPECT_EQ(read("err.txt").find("the file in flight was removed"), std::string::npos) << read("err.txt");
+        EXPECT_TRUE(said("interrupted: ") && said(" of 41 files as the manifest says, ") && said(" not checked; in "))
+            << out();
     }
 }
 

@@ -874,6 +874,17 @@ TEST_F(CliTest, SeedsAndCountsAreDecimalAndBatchesStayInRange)
     EXPECT_EQ(run("generate pickup --seed 4294967294 --count 2 -o '" + path("d%d.wav") + "'").status, 0);
 }
 
+TEST_F(CliTest, ABatchPatternPadsWithZerosOrNotAtAll)
+{
+    for (const char* bad : {"g%5d.wav", "g%-3d.wav"})
+    {
+        const CliRun r = run("generate pickup --seed 1 --count 2 -o '" + path(bad) + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("only %d, %0Nd and %% are allowed"), std::string::npos) << bad << ": " << r.err;
+    }
+    EXPECT_FALSE(exists("g    0.wav") || exists("g0  .wav") || exists("g0.wav"));
+}
+
 TEST_F(CliTest, AWavWrittenIntoAPipeIsWhole)
 {
     ASSERT_EQ(run("generate pickup --seed 3 -o '" + path("file.wav") + "'").status, 0);
