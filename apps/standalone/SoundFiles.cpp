@@ -325,11 +325,11 @@ std::string SlotsOf(AUInstance& unit)
 {
     UInt32 size = 0;
     Boolean writable = false;
-    if (unit.GetPropertyInfo(kSlotsProperty, kAudioUnitScope_Global, 0, &size, &writable) != noErr ||
+    if (unit.GetPropertyInfo(kPropertySlots, kAudioUnitScope_Global, 0, &size, &writable) != noErr ||
         size < sizeof(SInt32))
         return "";
     std::string slots(size, '\0');
-    if (unit.GetProperty(kSlotsProperty, kAudioUnitScope_Global, 0, &slots[0], &size) != noErr)
+    if (unit.GetProperty(kPropertySlots, kAudioUnitScope_Global, 0, &slots[0], &size) != noErr)
         return "";
     slots.resize(size);
     return slots;
@@ -337,7 +337,7 @@ std::string SlotsOf(AUInstance& unit)
 
 void RestoreSlots(AUInstance& unit, const std::string& slots)
 {
-    if (unit.SetProperty(kSlotsProperty, kAudioUnitScope_Global, 0, slots.data(),
+    if (unit.SetProperty(kPropertySlots, kAudioUnitScope_Global, 0, slots.data(),
                          static_cast<UInt32>(slots.size())) != noErr)
         throw std::runtime_error("the instrument refused the kept slots");
 }
