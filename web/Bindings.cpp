@@ -346,11 +346,7 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
                           asked.kind != Normalization::kNone);
             const ByteChunk state = stateOf(code);
             if (request.notes.empty())
-            {
-                const std::vector<double> values = StateValues(state);
-                request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold],
-                                                      values[kAmpEnvDecay]));
-            }
+                request.notes.push_back(DefaultNote(state));
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             if (seeded)
                 plug->SeedRandom(seed);

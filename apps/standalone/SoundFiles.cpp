@@ -66,35 +66,17 @@ void OpenSound(const AUBundle& bundle, AUInstance& unit, const std::string& path
 
 namespace
 {
-
-float parameterNamed(AUInstance& unit, const std::vector<AUParameterDescription>& params,
-                     const char* name)
-{
-    float value = 0.0f;
-    for (const AUParameterDescription& p : params)
-        if (p.name == name)
-            unit.GetParameter(p.id, &value);
-    return value;
-}
-
-} // namespace
-
-namespace
-{
 const unsigned kExportSeed = 1;
 } // namespace
 
 HostRender ExportJob(AUInstance& unit, double rate)
 {
-    const std::vector<AUParameterDescription> params = unit.Parameters();
     HostRender job;
     job.state = CurrentState(unit);
     job.request.rate = rate;
-    NoteSpec note;
-    note.duration = parameterNamed(unit, params, "Amp Env Attack") +
-                    parameterNamed(unit, params, "Amp Env Hold") +
-                    parameterNamed(unit, params, "Amp Env Decay");
-    job.request.notes.push_back(note);
+    // The state's own values, as every other surface plays them: the host's
+    // single-precision parameters would end the note a frame apart now and then.
+    job.request.notes.push_back(DefaultNote(job.state));
     // Seeded, so that a sound with noise exports as its picture shows it.
     job.request.seeded = true;
     job.request.seed = kExportSeed;
