@@ -57,7 +57,12 @@ std::string EncodeShareCode(const ByteChunk& state)
     std::string text(static_cast<size_t>(base64EncodedLength(payload.Size())) + 1, '\0');
     base64encode(payload.GetBytes(), &text[0], payload.Size());
     text.resize(text.size() - 1);
-    return kPrefix + std::to_string(kVersion) + ":" + text;
+    return ShareCodePrefix() + text;
+}
+
+std::string ShareCodePrefix()
+{
+    return kPrefix + std::to_string(kVersion) + ":";
 }
 
 void CheckCodeVersion(const std::string& code, const std::string& prefix, int version,

@@ -8,6 +8,8 @@
 // the format and its version; base64 of the 484-byte state and its CRC-32
 // follows, so any damaged character is caught.
 std::string EncodeShareCode(const ByteChunk& state);
+// What every sound code begins with.
+std::string ShareCodePrefix();
 // The state a code holds; throws std::runtime_error saying what is wrong.
 ByteChunk DecodeShareCode(const std::string& code);
 // Whether text is meant as a code rather than a file name.

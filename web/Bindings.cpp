@@ -392,6 +392,10 @@ val params()
 EMSCRIPTEN_BINDINGS(bleepforge)
 {
     emscripten::register_vector<double>("VectorDouble");
+    // What the page and the package would otherwise write again: a state
+    // file's size and how a sound code begins.
+    emscripten::constant("stateBytes", kStateSize);
+    emscripten::constant("codePrefix", ShareCodePrefix());
     emscripten::function("generate", &generate);
     emscripten::function("parse", &parse);
     emscripten::function("fromValues", &fromValues);

@@ -226,6 +226,11 @@ test('parseState() reads the state files the command line writes and refuses dam
         run(['generate', 'jump', '--seed', '8', '--state-out', file, '-o', join(folder, 'jump.wav')]);
         const state = readFileSync(file);
         assert.equal(bf.parseState(state).code, generated.code);
+        // The size and the prefix the module gives the page are the command line's.
+        assert.equal(state.length, bf.core.stateBytes);
+        const shared = run(['share', file]).trim();
+        assert.equal(shared, generated.code);
+        assert.ok(shared.startsWith(bf.core.codePrefix) && bf.core.codePrefix.endsWith(':'), bf.core.codePrefix);
         assert.equal(bf.parseState(state.buffer.slice(state.byteOffset, state.byteOffset + state.length)).code,
                      generated.code);
         assert.throws(() => bf.parseState(state.subarray(1), 'a.state'),

@@ -267,7 +267,7 @@ export class Bleepforge {
     // The sound a code holds; throws saying why a code is refused.
     parse(code) {
         if (typeof code !== 'string')
-            throw new TypeError('expected a sound code (a string starting "bfs1:")');
+            throw new TypeError(`expected a sound code (a string starting "${this.core.codePrefix}")`);
         return answered(this.core.parse(code));
     }
 
