@@ -2,6 +2,7 @@
 
 #include "Containers.h"
 
+#include <stdexcept>
 #include <string>
 
 // Sound codes: a state as one line of text to paste anywhere. "bfs1:" names
@@ -10,7 +11,15 @@
 std::string EncodeShareCode(const ByteChunk& state);
 // What every sound code begins with.
 std::string ShareCodePrefix();
-// The state a code holds; throws std::runtime_error saying what is wrong.
+// Text changed on its way (a character lost or altered): "<subject> is
+// damaged: <why>", with why kept apart for those who word it otherwise.
+struct DamagedText : std::runtime_error
+{
+    DamagedText(const std::string& subject, const std::string& why);
+    std::string why;
+};
+// The state a code holds; throws std::runtime_error saying what is wrong
+// (DamagedText when its characters were changed).
 ByteChunk DecodeShareCode(const std::string& code);
 // Whether text is meant as a code rather than a file name.
 bool LooksLikeShareCode(const std::string& text);

@@ -174,6 +174,20 @@ test("wav() writes the bytes of the command line's file, which libsndfile reads 
     });
 });
 
+test('parseWav() says apart what kind of refusal it makes', () => {
+    const wav = bf.wav(bf.generate('blip', { seed: 2 }));
+    const riff = (body) => Buffer.concat([Buffer.from('RIFF'), Buffer.from([body.length, 0, 0, 0]), body]);
+    const damaged = Buffer.from(wav);
+    const at = damaged.indexOf('bfs1:', damaged.indexOf('bfst')) + 20;
+    damaged[at] = damaged[at] === 65 ? 66 : 65;
+    for (const [what, bytes, reason] of [
+        ['text', Buffer.from('hello'), 'not-wav'],
+        ['a cut file', wav.subarray(0, 60), 'not-wav'],
+        ['a WAV without a sound', riff(Buffer.concat([Buffer.from('WAVEdata'), Buffer.alloc(4)])), 'no-sound'],
+        ['a damaged sound', damaged, undefined]])
+        assert.throws(() => bf.parseWav(bytes), (error) => error.reason === reason, what);
+});
+
 // The whole numbers of a pcm16 or pcm24 WAV's data chunk, interleaved.
 function storedIntegers(bytes, width) {
     const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);

@@ -209,10 +209,10 @@ export function install(page) {
         try {
             return bf.parseWav(bytes).code;
         } catch (error) {
-            if (/holds no Bleepforge sound/.test(error.message))
+            if (error.reason === 'no-sound')
                 throw new Error(`'${name}' holds no Bleepforge sound: only audio files that Bleepforge wrote can ` +
                                 'be opened as sounds');
-            if (/^not a WAV file|cut short/.test(error.message))
+            if (error.reason === 'not-wav')
                 throw new Error(`'${name}' is not an audio file that can be read: ${error.message}`);
             throw new Error(`the sound in '${name}' is damaged: ${error.message}`);
         }
