@@ -102,7 +102,7 @@ BundleBackend::BundleBackend(const AUBundle& bundle, const std::string& preset, 
 void BundleBackend::Open(double rate, int block, std::optional<unsigned> seed)
 {
     mUnit = std::make_unique<AUInstance>(mBundle);
-    if (seed && mUnit->SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &*seed,
+    if (seed && mUnit->SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &*seed,
                                    sizeof *seed) != noErr)
         throw std::runtime_error("the bundle cannot be seeded");
     if (mUnit->Configure(rate, static_cast<UInt32>(block)) != noErr || mUnit->Initialize() != noErr)
@@ -177,7 +177,7 @@ RenderTarget BundleBackend::Target()
     {
         UInt64 idle = 0;
         UInt32 size = sizeof idle;
-        unit.GetProperty(kIdleFramesProperty, kAudioUnitScope_Global, 0, &idle, &size);
+        unit.GetProperty(kPropertyIdleFrames, kAudioUnitScope_Global, 0, &idle, &size);
         return static_cast<long>(idle);
     };
     return target;

@@ -1,24 +1,10 @@
 #pragma once
 
 #include "AUHost.h"
+#include "BleepforgeProperties.h"
 #include "RenderSession.h"
 
 #include <memory>
-
-// The plug-in's own properties: frames since the sound went silent, the seed
-// of its random sequence, the sound slot shown with the slot count, and the
-// kind of sound the last generator made (char[16], "" before one).
-const AudioUnitPropertyID kIdleFramesProperty = 64000;
-const AudioUnitPropertyID kRandomSeedProperty = 64001;
-const AudioUnitPropertyID kSoundSlotProperty = 64002;
-const AudioUnitPropertyID kLastKindProperty = 64003;
-// The sound slots: SInt32 slot shown, then 60 normalised doubles a slot.
-const AudioUnitPropertyID kSlotsProperty = 64004;
-// Runs a generator by its kind (char[16], as the CLI names kinds), as its button does.
-const AudioUnitPropertyID kGenerateProperty = 64005;
-// Makes a recipe's sound (EncodeRecipe's bytes) as generate makes it; a
-// damaged one is refused whole.
-const AudioUnitPropertyID kRecipeProperty = 64006;
 
 struct HostRender
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BleepforgeProperties.h"
 #include "GeneratorKinds.h"
 #include "IPluginAU.h"
 #include "KeyboardLink.h"
@@ -73,21 +74,9 @@ public:
 
     bool HostRequestingAboutBox() override;
 
-    // Our host's window into the instance: how many frames have been idle
-    // (to end a render where the sound ends), the random sequence's seed (for
-    // sounds made again exactly), the sound slot shown and the kind of sound
-    // the last generator made. All global scope.
-    enum ECustomProperty : AudioUnitPropertyID
-    {
-        kPropertyIdleFrames = kFirstCustomProperty, // UInt64, read only
-        kPropertyRandomSeed,                        // UInt32, write only
-        kPropertySoundSlot, // SInt32 current slot and SInt32 slot count, read only
-        kPropertyLastKind,  // char[16]: the last generator's kind, "" before one; read only
-        kPropertySlots,     // SInt32 slot shown, then kNumParams normalised doubles a slot;
-                            // read and write, whole or refused whole
-        kPropertyGenerate,  // char[16]: a generator's kind, run as its button runs it; write only
-        kPropertyRecipe     // a recipe as EncodeRecipe writes it, made as generate makes it; write only
-    };
+    // Hosts reach the instrument's own properties (BleepforgeProperties.h)
+    // through these.
+    static_assert(kPropertyIdleFrames >= kFirstCustomProperty, "outside the plug-in's own properties");
     OSStatus GetCustomProperty(AudioUnitPropertyID propID, UInt32* dataSize, void* data) override;
     OSStatus SetCustomProperty(AudioUnitPropertyID propID, UInt32 dataSize, const void* data) override;
 

@@ -52,20 +52,15 @@ std::vector<double> StateValues(const ByteChunk& state)
     return decodeState(state, "the state");
 }
 
-NoteSpec GeneratedNote(double attack, double hold, double decay)
+NoteSpec DefaultNote(const ByteChunk& state)
 {
+    const std::vector<double> values = StateValues(state);
     NoteSpec note;
     note.note = 60;
     note.velocity = 127;
     note.start = 0.0;
-    note.duration = attack + hold + decay;
+    note.duration = values[kAmpEnvAttack] + values[kAmpEnvHold] + values[kAmpEnvDecay];
     return note;
-}
-
-NoteSpec DefaultNote(const ByteChunk& state)
-{
-    const std::vector<double> values = StateValues(state);
-    return GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold], values[kAmpEnvDecay]);
 }
 
 std::string Lower(std::string text)

@@ -38,10 +38,10 @@ ByteChunk ReadState(const std::string& fileOrCode);
 // The 60 values of a 484-byte state, after its version word; throws for a
 // chunk of another size or a value that is not a finite number.
 std::vector<double> StateValues(const ByteChunk& state);
-// The note generate plays: 60 at full velocity from the start, held through
-// the sound's attack, hold and decay (in seconds), then released.
-NoteSpec GeneratedNote(double attack, double hold, double decay);
-// The note a sound plays when none is given, from its state.
+// The note a sound plays when none is given, as generate plays it: 60 at
+// full velocity from the start, held through the state's attack, hold and
+// decay (in seconds, summed in double precision), then released. Every
+// surface that plays a sound's own note calls this, so all give one length.
 NoteSpec DefaultNote(const ByteChunk& state);
 
 std::string Lower(std::string text);

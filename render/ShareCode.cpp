@@ -57,7 +57,17 @@ std::string EncodeShareCode(const ByteChunk& state)
     std::string text(static_cast<size_t>(base64EncodedLength(payload.Size())) + 1, '\0');
     base64encode(payload.GetBytes(), &text[0], payload.Size());
     text.resize(text.size() - 1);
-    return kPrefix + std::to_string(kVersion) + ":" + text;
+    return ShareCodePrefix() + text;
+}
+
+std::string ShareCodePrefix()
+{
+    return kPrefix + std::to_string(kVersion) + ":";
+}
+
+DamagedText::DamagedText(const std::string& subject, const std::string& why)
+    : std::runtime_error(subject + " is damaged: " + why), why(why)
+{
 }
 
 void CheckCodeVersion(const std::string& code, const std::string& prefix, int version,
@@ -84,7 +94,7 @@ ByteChunk DecodeShareCode(const std::string& code)
     const size_t colon = code.find(':');
     const std::string body = code.substr(colon + 1);
     if (!isBase64(body))
-        throw std::runtime_error("sound code is damaged: its text is not base64");
+        throw DamagedText("sound code", "its text is not base64");
     ByteChunk payload;
     payload.Resize(static_cast<int>(body.size() / 4 * 3));
     const int size = base64decode(body.c_str(), payload.GetBytes(), payload.Size());
@@ -95,12 +105,12 @@ ByteChunk DecodeShareCode(const std::string& code)
     const uint32_t stored = static_cast<uint32_t>(tail[0]) << 24 | static_cast<uint32_t>(tail[1]) << 16 |
                             static_cast<uint32_t>(tail[2]) << 8 | tail[3];
     if (stored != checksum(payload.GetBytes(), kStateSize))
-        throw std::runtime_error("sound code is damaged: its checksum does not match");
+        throw DamagedText("sound code", "its checksum does not match");
     ByteChunk state;
     state.PutBytes(payload.GetBytes(), kStateSize);
     // Base64 leaves spare bits in the last characters: only the one spelling
     // of a state counts, so every changed character is caught.
     if (EncodeShareCode(state) != code)
-        throw std::runtime_error("sound code is damaged: its last characters are not as written");
+        throw DamagedText("sound code", "its last characters are not as written");
     return state;
 }

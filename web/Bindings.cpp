@@ -346,11 +346,7 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
                           asked.kind != Normalization::kNone);
             const ByteChunk state = stateOf(code);
             if (request.notes.empty())
-            {
-                const std::vector<double> values = StateValues(state);
-                request.notes.push_back(GeneratedNote(values[kAmpEnvAttack], values[kAmpEnvHold],
-                                                      values[kAmpEnvDecay]));
-            }
+                request.notes.push_back(DefaultNote(state));
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             if (seeded)
                 plug->SeedRandom(seed);
@@ -396,6 +392,10 @@ val params()
 EMSCRIPTEN_BINDINGS(bleepforge)
 {
     emscripten::register_vector<double>("VectorDouble");
+    // What the page and the package would otherwise write again: a state
+    // file's size and how a sound code begins.
+    emscripten::constant("stateBytes", kStateSize);
+    emscripten::constant("codePrefix", ShareCodePrefix());
     emscripten::function("generate", &generate);
     emscripten::function("parse", &parse);
     emscripten::function("fromValues", &fromValues);

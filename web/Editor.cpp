@@ -149,7 +149,7 @@ public:
     {
         char kind[16] = {};
         UInt32 size = sizeof kind;
-        mPlug->GetCustomProperty(Bleepforge::kPropertyLastKind, &size, kind);
+        mPlug->GetCustomProperty(kPropertyLastKind, &size, kind);
         kind[sizeof kind - 1] = '\0';
         return kind;
     }
@@ -249,16 +249,16 @@ public:
     unsigned slotCount()
     {
         UInt32 size = 0;
-        mPlug->GetCustomProperty(Bleepforge::kPropertySlots, &size, nullptr);
+        mPlug->GetCustomProperty(kPropertySlots, &size, nullptr);
         return size < sizeof(SInt32) ? 0 : static_cast<unsigned>((size - sizeof(SInt32)) / kSlotBytes);
     }
 
     emscripten::val slots()
     {
         UInt32 size = 0;
-        mPlug->GetCustomProperty(Bleepforge::kPropertySlots, &size, nullptr);
+        mPlug->GetCustomProperty(kPropertySlots, &size, nullptr);
         std::vector<unsigned char> bytes(size);
-        mPlug->GetCustomProperty(Bleepforge::kPropertySlots, &size, bytes.data());
+        mPlug->GetCustomProperty(kPropertySlots, &size, bytes.data());
         SInt32 shown;
         std::memcpy(&shown, bytes.data(), sizeof shown);
         emscripten::val values = emscripten::val::array();
@@ -304,7 +304,7 @@ public:
                 std::memcpy(&bytes[sizeof index + s * kSlotBytes + p * sizeof value], &value, sizeof value);
             }
         }
-        if (mPlug->SetCustomProperty(Bleepforge::kPropertySlots, static_cast<UInt32>(bytes.size()), bytes.data()) != noErr)
+        if (mPlug->SetCustomProperty(kPropertySlots, static_cast<UInt32>(bytes.size()), bytes.data()) != noErr)
             return "a value lies outside 0 to 1, or the slot shown is not among the slots";
         return "";
     }

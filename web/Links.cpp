@@ -36,7 +36,7 @@ std::string codeOf(const std::string& text)
     if (text.compare(0, sizeof kLinkPrefix - 1, kLinkPrefix) != 0)
         return EncodeShareCode(DecodeShareCode(TrimSpace(text)));
     if (text.size() > kLongestLink)
-        throw std::runtime_error("the link is damaged: it is far longer than any sound's");
+        throw DamagedText("the link", "it is far longer than any sound's");
     std::vector<unsigned char> state;
     try
     {
@@ -44,16 +44,17 @@ std::string codeOf(const std::string& text)
     }
     catch (const std::exception& e)
     {
-        throw std::runtime_error(std::string("the link is damaged: ") + e.what());
+        throw DamagedText("the link", e.what());
     }
     if (state.size() != kStateSize)
-        throw std::runtime_error("the link is damaged: it is cut short");
+        throw DamagedText("the link", "it is cut short");
     ByteChunk chunk;
     chunk.PutBytes(state.data(), static_cast<int>(state.size()));
     return EncodeShareCode(chunk);
 }
 
-// Each call answers { link } or { code }, or { error } with the reason.
+// Each call answers { link } or { code }, or { error } with the message; a
+// damaged text adds reason "damaged" and, apart, why it is.
 template <typename Convert>
 val answer(const char* name, Convert convert, const std::string& text)
 {
@@ -61,6 +62,12 @@ val answer(const char* name, Convert convert, const std::string& text)
     try
     {
         result.set(name, convert(text));
+    }
+    catch (const DamagedText& e)
+    {
+        result.set("error", std::string(e.what()));
+        result.set("reason", std::string("damaged"));
+        result.set("why", e.why);
     }
     catch (const std::exception& e)
     {

@@ -74,7 +74,7 @@ std::vector<unsigned char> stateBytes(AUInstance& unit)
 
 void playSeeded(AUInstance& unit, UInt32 seed, std::vector<float>* audio, Outcome& out)
 {
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     double t = 0.0;
     unit.MIDIEvent(0x90, 60, 110, 0);
     for (int b = 0; b < 40; ++b)
@@ -367,7 +367,7 @@ void fastDispatchAndListeners(const AUBundle& bundle, Outcome& out)
     const UInt32 seed = 4;
     for (AUInstance* unit : {&slow, &fast})
     {
-        unit->SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+        unit->SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
         unit->StartNote(60, 100, 0);
     }
     std::vector<float> a(256), b(256), right(256);

@@ -96,7 +96,7 @@ void RunGenerator(AUInstance& unit, const std::string& kind)
 {
     char name[16] = {};
     kind.copy(name, sizeof name - 1);
-    if (unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, name, sizeof name) != noErr)
+    if (unit.SetProperty(kPropertyGenerate, kAudioUnitScope_Global, 0, name, sizeof name) != noErr)
         throw std::runtime_error("the instrument has no generator '" + kind + "'");
 }
 
@@ -111,7 +111,7 @@ void MakeFromRecipe(AUInstance& unit, const Recipe& recipe)
     {
         throw std::runtime_error(recipe.name + ": " + e.what());
     }
-    if (unit.SetProperty(kRecipeProperty, kAudioUnitScope_Global, 0, bytes.data(),
+    if (unit.SetProperty(kPropertyRecipe, kAudioUnitScope_Global, 0, bytes.data(),
                          static_cast<UInt32>(bytes.size())) != noErr)
         throw std::runtime_error("the instrument refused the recipe '" + recipe.name + "'");
 }

@@ -149,7 +149,7 @@ bool instrumentSlot(App& app, size_t* index, size_t* count)
 {
     SInt32 slot[2] = {0, 0};
     UInt32 size = sizeof slot;
-    if (app.unit->GetProperty(kSoundSlotProperty, kAudioUnitScope_Global, 0, slot, &size) != noErr ||
+    if (app.unit->GetProperty(kPropertySoundSlot, kAudioUnitScope_Global, 0, slot, &size) != noErr ||
         size != sizeof slot || slot[0] < 0 || slot[1] < 0)
         return false;
     *index = static_cast<size_t>(slot[0]);
@@ -483,7 +483,7 @@ std::string LastKind(App& app)
 {
     char kind[16] = {};
     UInt32 size = sizeof kind;
-    if (app.unit->GetProperty(kLastKindProperty, kAudioUnitScope_Global, 0, kind, &size) != noErr)
+    if (app.unit->GetProperty(kPropertyLastKind, kAudioUnitScope_Global, 0, kind, &size) != noErr)
         return "sound";
     kind[sizeof kind - 1] = '\0';
     return kind[0] ? kind : "sound";

@@ -66,35 +66,17 @@ void OpenSound(const AUBundle& bundle, AUInstance& unit, const std::string& path
 
 namespace
 {
-
-float parameterNamed(AUInstance& unit, const std::vector<AUParameterDescription>& params,
-                     const char* name)
-{
-    float value = 0.0f;
-    for (const AUParameterDescription& p : params)
-        if (p.name == name)
-            unit.GetParameter(p.id, &value);
-    return value;
-}
-
-} // namespace
-
-namespace
-{
 const unsigned kExportSeed = 1;
 } // namespace
 
 HostRender ExportJob(AUInstance& unit, double rate)
 {
-    const std::vector<AUParameterDescription> params = unit.Parameters();
     HostRender job;
     job.state = CurrentState(unit);
     job.request.rate = rate;
-    NoteSpec note;
-    note.duration = parameterNamed(unit, params, "Amp Env Attack") +
-                    parameterNamed(unit, params, "Amp Env Hold") +
-                    parameterNamed(unit, params, "Amp Env Decay");
-    job.request.notes.push_back(note);
+    // The state's own values, as every other surface plays them: the host's
+    // single-precision parameters would end the note a frame apart now and then.
+    job.request.notes.push_back(DefaultNote(job.state));
     // Seeded, so that a sound with noise exports as its picture shows it.
     job.request.seeded = true;
     job.request.seed = kExportSeed;
@@ -325,11 +307,11 @@ std::string SlotsOf(AUInstance& unit)
 {
     UInt32 size = 0;
     Boolean writable = false;
-    if (unit.GetPropertyInfo(kSlotsProperty, kAudioUnitScope_Global, 0, &size, &writable) != noErr ||
+    if (unit.GetPropertyInfo(kPropertySlots, kAudioUnitScope_Global, 0, &size, &writable) != noErr ||
         size < sizeof(SInt32))
         return "";
     std::string slots(size, '\0');
-    if (unit.GetProperty(kSlotsProperty, kAudioUnitScope_Global, 0, &slots[0], &size) != noErr)
+    if (unit.GetProperty(kPropertySlots, kAudioUnitScope_Global, 0, &slots[0], &size) != noErr)
         return "";
     slots.resize(size);
     return slots;
@@ -337,7 +319,7 @@ std::string SlotsOf(AUInstance& unit)
 
 void RestoreSlots(AUInstance& unit, const std::string& slots)
 {
-    if (unit.SetProperty(kSlotsProperty, kAudioUnitScope_Global, 0, slots.data(),
+    if (unit.SetProperty(kPropertySlots, kAudioUnitScope_Global, 0, slots.data(),
                          static_cast<UInt32>(slots.size())) != noErr)
         throw std::runtime_error("the instrument refused the kept slots");
 }

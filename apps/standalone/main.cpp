@@ -643,7 +643,7 @@ private:
 void seedGenerators(AUInstance& unit)
 {
     const UInt32 seed = std::random_device{}();
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
 }
 
 // The kept sound and list are where the history starts; the strip draws it.

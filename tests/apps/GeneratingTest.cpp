@@ -54,7 +54,7 @@ protected:
         AUInstance window{bundle};
         const std::string before = BytesOf(CurrentState(window));
         const UInt32 value = seed;
-        window.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &value, sizeof value);
+        window.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &value, sizeof value);
         RunGenerator(window, kind);
         return KeepLockedValues(before, BytesOf(CurrentState(window)), LockedParams(locks));
     }
@@ -65,7 +65,7 @@ protected:
     {
         const std::string before = BytesOf(CurrentState(window));
         const UInt32 value = seed;
-        window.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &value, sizeof value);
+        window.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &value, sizeof value);
         MakeFromRecipe(window, ReadRecipe(file, TableParams()));
         return KeepLockedValues(before, BytesOf(CurrentState(window)), LockedParams(locks));
     }
@@ -180,24 +180,24 @@ TEST_F(GeneratingTest, TheRecipePropertyRefusesADamagedRecipeChangingNothing)
     encodings.back()[7] = 0; // Mutate off, its amount left behind
 
     const UInt32 seed = 5;
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     RunGenerator(unit, "hit");
     const std::string before = BytesOf(CurrentState(unit));
     for (size_t i = 0; i < encodings.size(); ++i)
     {
-        EXPECT_NE(unit.SetProperty(kRecipeProperty, kAudioUnitScope_Global, 0, encodings[i].data(),
+        EXPECT_NE(unit.SetProperty(kPropertyRecipe, kAudioUnitScope_Global, 0, encodings[i].data(),
                                    static_cast<UInt32>(encodings[i].size())),
                   noErr)
             << "encoding " << i;
         EXPECT_EQ(BytesOf(CurrentState(unit)), before) << "encoding " << i;
     }
-    EXPECT_NE(unit.SetProperty(kRecipeProperty, kAudioUnitScope_Global, 0, nullptr, 64), noErr);
+    EXPECT_NE(unit.SetProperty(kPropertyRecipe, kAudioUnitScope_Global, 0, nullptr, 64), noErr);
 
     // Nothing was drawn either: the good recipe now makes what it makes
     // right after the same seed and generator.
     MakeFromRecipe(unit, good);
     AUInstance again{bundle};
-    again.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    again.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     RunGenerator(again, "hit");
     MakeFromRecipe(again, good);
     EXPECT_EQ(BytesOf(CurrentState(unit)), BytesOf(CurrentState(again)));
@@ -211,15 +211,15 @@ TEST_F(GeneratingTest, TheGeneratePropertyRunsOnlyAWholeKind)
     const std::string before = BytesOf(CurrentState(unit));
     const char unterminated[16] = {'p', 'i', 'c', 'k', 'u', 'p', 'p', 'i',
                                    'c', 'k', 'u', 'p', 'p', 'i', 'c', 'k'};
-    EXPECT_NE(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, unterminated,
+    EXPECT_NE(unit.SetProperty(kPropertyGenerate, kAudioUnitScope_Global, 0, unterminated,
                                sizeof unterminated),
               noErr);
-    EXPECT_NE(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, "pickup", 0), noErr);
+    EXPECT_NE(unit.SetProperty(kPropertyGenerate, kAudioUnitScope_Global, 0, "pickup", 0), noErr);
     const char longer[32] = "pickup";
-    EXPECT_NE(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, longer, sizeof longer),
+    EXPECT_NE(unit.SetProperty(kPropertyGenerate, kAudioUnitScope_Global, 0, longer, sizeof longer),
               noErr);
     EXPECT_EQ(BytesOf(CurrentState(unit)), before);
-    EXPECT_EQ(unit.SetProperty(kGenerateProperty, kAudioUnitScope_Global, 0, "COIN", 4),
+    EXPECT_EQ(unit.SetProperty(kPropertyGenerate, kAudioUnitScope_Global, 0, "COIN", 4),
               noErr); // an alias, unterminated
     EXPECT_NE(BytesOf(CurrentState(unit)), before);
 }

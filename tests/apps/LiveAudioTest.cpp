@@ -148,11 +148,11 @@ TEST_F(LiveAudioTest, BlocksRenderWhileTheWindowHoldsTheInstrument)
         h.ranThrough = h.finished;
     };
     ASSERT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect,
-                        {static_cast<long>(kRandomSeedProperty), reinterpret_cast<long>(holding),
+                        {static_cast<long>(kPropertyRandomSeed), reinterpret_cast<long>(holding),
                          reinterpret_cast<long>(&held)}),
               noErr);
     const UInt32 seed = 7;
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     held.audio.join(); // a blocked audio thread finishes once the mutex is let go
     EXPECT_TRUE(held.ranThrough);
 }
@@ -198,14 +198,14 @@ TEST_F(LiveAudioTest, ChangesMadeWhileBlocksRenderPlayAsTheEntryPlaysThem)
 
     const UInt32 seed = 11;
     std::vector<float> heard, played;
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     live.PushMidi(PackMidi(0x90, 60, 127));
     for (int b = 0; b < 20; ++b)
     {
         Block();
         heard.insert(heard.end(), out.begin(), out.begin() + kFrames);
     }
-    entry.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    entry.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     entry.MIDIEvent(0x90, 60, 127, 0);
     for (int b = 100; b < 120; ++b)
     {
@@ -225,8 +225,8 @@ TEST_F(LiveAudioTest, MidiReadOnTheAudioThreadPlaysAtItsFrameAlsoInALongerBlock)
     ASSERT_EQ(entry.Configure(kRate, kFrames), noErr);
     ASSERT_EQ(entry.Initialize(), noErr);
     const UInt32 seed = 5;
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
-    entry.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    entry.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     struct Note
     {
         uint8_t status, key;

@@ -3,17 +3,20 @@
 // export is the sound bleepforge render makes of the same note.
 #include "Generating.h"
 #include "SoundFiles.h"
+#include "StateCodec.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -156,6 +159,63 @@ TEST_F(SoundFilesTest, ExportIsTheHeldNoteBleepforgeRenders)
     EXPECT_LE(worst, 1.0 / 32768 + 1e-12);
 }
 
+// Envelopes of attack, hold and decay in seconds from the knobs' whole range
+// 0.001 ... 10, drawn by a fixed sequence on the knobs' 0.001 steps, as values
+// are typed; the first few are the range's ends.
+std::vector<std::array<double, 3>> drawnEnvelopes(size_t count)
+{
+    std::vector<std::array<double, 3>> envelopes = {
+        {0.001, 0.001, 0.001}, {10, 0.001, 0.001}, {0.001, 0.001, 10}, {0.001, 10, 0.001}};
+    std::mt19937_64 bits(20261210);
+    const auto draw = [&] {
+        const double unit = static_cast<double>(bits() >> 11) * 0x1p-53;
+        // Most of them short, to render quickly.
+        return std::round(std::pow(10000.0, unit * unit * unit)) / 1000;
+    };
+    while (envelopes.size() < count)
+        envelopes.push_back({draw(), draw(), draw()});
+    return envelopes;
+}
+
+// The note Export plays is the sound's own, its length read from the state's
+// doubles as the command line reads it, so a file holds the same frames
+// whichever of them wrote it. At 8000 Hz a millisecond is 8 frames, so every
+// envelope on the knobs' steps ends its note right on a frame's edge, where
+// the least rounding apart moves it a frame.
+TEST_F(SoundFilesTest, ExportIsRenderStateFrameForFrameForAnyEnvelope)
+{
+    ExportSettings exact;
+    exact.format = {Container::kWav, SampleFormat::kFloat, 2};
+    exact.rate = 8000;
+    exact.normalise = false;
+    size_t checked = 0;
+    for (const std::array<double, 3>& envelope : drawnEnvelopes(200))
+    {
+        ByteChunk state = CurrentState(unit);
+        int32_t version = 0;
+        std::vector<double> values(kNumParams);
+        ASSERT_EQ(StateCodec::Decode(state.GetBytes(), kStateSize, kNumParams, &version, values.data()), kStateSize);
+        values[EParams::kAmpEnvAttack] = envelope[0];
+        values[EParams::kAmpEnvHold] = envelope[1];
+        values[EParams::kAmpEnvDecay] = envelope[2];
+        StateCodec::Encode(version, values.data(), kNumParams, state.GetBytes());
+        RestoreFrom(unit, StateDictionary(bundle, state), "the envelope");
+
+        const std::string name = "envelope-" + std::to_string(checked++);
+        ExportSound(renders, unit, exact, path(name + ".wav"));
+        SaveSound(unit, path(name + ".state"));
+        const std::string command = std::string(BLEEPFORGE_CLI) + " render --state '" + path(name + ".state") +
+                                    "' --seed 1 --rate 8000 --format float -o '" + path(name + "-render.wav") + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << name;
+        const Read exported = readAudio(path(name + ".wav")), rendered = readAudio(path(name + "-render.wav"));
+        ASSERT_EQ(exported.info.frames, rendered.info.frames)
+            << "attack " << envelope[0] << ", hold " << envelope[1] << ", decay " << envelope[2];
+        ASSERT_TRUE(exported.samples == rendered.samples) << name;
+        std::filesystem::remove(path(name + ".wav"));
+        std::filesystem::remove(path(name + "-render.wav"));
+    }
+}
+
 // Mono, 24-bit, normalised, in each container that keeps the sound: the file
 // reads back as asked, and opens again as the very sound (every state byte).
 TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
@@ -218,7 +278,7 @@ TEST_F(SoundFilesTest, ExportedFilesHoldWhatWasAskedAndOpenAsTheSound)
 TEST_F(SoundFilesTest, WhatIsHeardIsTheExportSampleForSample)
 {
     const UInt32 seed = 3;
-    unit.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    unit.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     int files = 0;
     for (const char* kind : {"hit", "jump", "shoot"})
     {
@@ -285,7 +345,7 @@ std::vector<float> noiseAfterSeeding(const AUBundle& bundle, Meanwhile meanwhile
     ApplySetting(window, params, "Osc1 Level=-96");
     ApplySetting(window, params, "White Level=0");
     const UInt32 seed = 42;
-    window.SetProperty(kRandomSeedProperty, kAudioUnitScope_Global, 0, &seed, sizeof seed);
+    window.SetProperty(kPropertyRandomSeed, kAudioUnitScope_Global, 0, &seed, sizeof seed);
     std::vector<float> left(512), right(512);
     meanwhile([&] {
         window.StartNote(60, 127, 0);

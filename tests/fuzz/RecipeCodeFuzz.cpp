@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     const std::vector<double> before = paramValues(plug);
     const bool made =
-        plug.SetCustomProperty(Bleepforge::kPropertyRecipe, static_cast<UInt32>(size), data) == noErr;
+        plug.SetCustomProperty(kPropertyRecipe, static_cast<UInt32>(size), data) == noErr;
     if (made != read)
         std::abort();
     checkParams(plug, made, before);

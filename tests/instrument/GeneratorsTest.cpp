@@ -264,7 +264,7 @@ TEST(Slots, WalkSaveAndAppendAsTheButtonsDo)
     // A host reads the slot shown and the number of slots.
     SInt32 slot[2] = {-1, -1};
     UInt32 size = sizeof slot;
-    ASSERT_EQ(b.GetCustomProperty(Bleepforge::kPropertySoundSlot, &size, slot), noErr);
+    ASSERT_EQ(b.GetCustomProperty(kPropertySoundSlot, &size, slot), noErr);
     EXPECT_EQ(size, sizeof slot);
     EXPECT_EQ(slot[0], 4);
     EXPECT_EQ(slot[1], 5);

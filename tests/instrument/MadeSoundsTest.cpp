@@ -288,7 +288,7 @@ void recipesForSeeds(Cases* cases)
                 begin(*hosted, static_cast<Start>(start), 9000 + seed);
                 hosted->SeedRandom(seed);
                 const std::vector<unsigned char> bytes = EncodeRecipe(all[r]);
-                ASSERT_EQ(hosted->SetCustomProperty(Bleepforge::kPropertyRecipe, static_cast<UInt32>(bytes.size()),
+                ASSERT_EQ(hosted->SetCustomProperty(kPropertyRecipe, static_cast<UInt32>(bytes.size()),
                                                     bytes.data()),
                           noErr);
                 cases->push_back(madeBy(name + "/hosted", *hosted));
@@ -337,7 +337,7 @@ void slotWalks(Cases* cases)
         step("coin", [&]
              {
                  const char kind[16] = "coin";
-                 plug->SetCustomProperty(Bleepforge::kPropertyGenerate, sizeof kind, kind);
+                 plug->SetCustomProperty(kPropertyGenerate, sizeof kind, kind);
              });
         step("slash", [&] { plug->SlashParams(); });
         step("prev", [&] { plug->BtnPrev(); });
@@ -358,12 +358,12 @@ void slotWalks(Cases* cases)
         step("kept", [&]
              {
                  UInt32 size = 0;
-                 plug->GetCustomProperty(Bleepforge::kPropertySlots, &size, nullptr);
+                 plug->GetCustomProperty(kPropertySlots, &size, nullptr);
                  std::vector<unsigned char> bytes(size);
-                 plug->GetCustomProperty(Bleepforge::kPropertySlots, &size, bytes.data());
+                 plug->GetCustomProperty(kPropertySlots, &size, bytes.data());
                  const SInt32 shown = 1;
                  std::memcpy(bytes.data(), &shown, sizeof shown);
-                 ASSERT_EQ(plug->SetCustomProperty(Bleepforge::kPropertySlots, size, bytes.data()), noErr);
+                 ASSERT_EQ(plug->SetCustomProperty(kPropertySlots, size, bytes.data()), noErr);
              });
         step("next", [&] { plug->BtnNext(); });
         step("prev", [&] { plug->BtnPrev(); });

@@ -174,6 +174,20 @@ test("wav() writes the bytes of the command line's file, which libsndfile reads 
     });
 });
 
+test('parseWav() says apart what kind of refusal it makes', () => {
+    const wav = bf.wav(bf.generate('blip', { seed: 2 }));
+    const riff = (body) => Buffer.concat([Buffer.from('RIFF'), Buffer.from([body.length, 0, 0, 0]), body]);
+    const damaged = Buffer.from(wav);
+    const at = damaged.indexOf('bfs1:', damaged.indexOf('bfst')) + 20;
+    damaged[at] = damaged[at] === 65 ? 66 : 65;
+    for (const [what, bytes, reason] of [
+        ['text', Buffer.from('hello'), 'not-wav'],
+        ['a cut file', wav.subarray(0, 60), 'not-wav'],
+        ['a WAV without a sound', riff(Buffer.concat([Buffer.from('WAVEdata'), Buffer.alloc(4)])), 'no-sound'],
+        ['a damaged sound', damaged, undefined]])
+        assert.throws(() => bf.parseWav(bytes), (error) => error.reason === reason, what);
+});
+
 // The whole numbers of a pcm16 or pcm24 WAV's data chunk, interleaved.
 function storedIntegers(bytes, width) {
     const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
@@ -226,6 +240,11 @@ test('parseState() reads the state files the command line writes and refuses dam
         run(['generate', 'jump', '--seed', '8', '--state-out', file, '-o', join(folder, 'jump.wav')]);
         const state = readFileSync(file);
         assert.equal(bf.parseState(state).code, generated.code);
+        // The size and the prefix the module gives the page are the command line's.
+        assert.equal(state.length, bf.core.stateBytes);
+        const shared = run(['share', file]).trim();
+        assert.equal(shared, generated.code);
+        assert.ok(shared.startsWith(bf.core.codePrefix) && bf.core.codePrefix.endsWith(':'), bf.core.codePrefix);
         assert.equal(bf.parseState(state.buffer.slice(state.byteOffset, state.byteOffset + state.length)).code,
                      generated.code);
         assert.throws(() => bf.parseState(state.subarray(1), 'a.state'),

@@ -121,6 +121,22 @@ test('the link form gives back the very code, is about half as long, and refuses
     assert.deepEqual(opened, []);
 });
 
+test('a refused link says apart why it is damaged, in the words the page always showed', () => {
+    const code = bf.generate('pickup', { seed: 3 }).code;
+    const { link } = bf.core.linkOfCode(code);
+    const changed = (text, at) => text.slice(0, at) + (text[at] === 'A' ? 'B' : 'A') + text.slice(at + 1);
+    const damaged = [link.slice(0, 60), changed(link, 30), 'bfz1.' + 'A'.repeat(5000), 'bfz1.!!!!',
+                     changed(code, 40), code.slice(0, 80) + '*' + code.slice(81)];
+    const otherwise = ['hello', 'bfs9:' + code.slice(5), code.slice(0, -8)];
+    for (const text of [...damaged, ...otherwise]) {
+        const { error, reason, why } = bf.core.codeOfLink(text);
+        assert.equal(reason, damaged.includes(text) ? 'damaged' : undefined, `${text.slice(0, 20)}: ${error}`);
+        // The page once cut the subject off the message itself.
+        const cut = error.replace(/^(the link|sound code) is damaged: /, '');
+        assert.equal(reason === 'damaged' ? why : error, cut, text.slice(0, 20));
+    }
+});
+
 test('a URL with a sound opens it exactly, heard at the first gesture, and the fragment follows each change',
      { timeout: 180000 }, async () => {
     const code = sharedCode('pickup', 7);

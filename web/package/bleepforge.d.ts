@@ -135,7 +135,10 @@ export class Bleepforge {
     render(sound: Sound | string, options?: RenderOptions): Float32Array[];
     /** A WAV file's bytes, carrying the sound so that it opens again as itself. */
     wav(sound: Sound | string, options?: WavOptions): Uint8Array;
-    /** The sound a WAV from Bleepforge carries. */
+    /**
+     * The sound a WAV from Bleepforge carries. A refusal is an Error whose `reason` is 'not-wav' for
+     * bytes that are no WAV file (or one cut short), 'no-sound' for a WAV without a sound in it.
+     */
     parseWav(bytes: ArrayBuffer | Uint8Array): Sound;
     /** The sound a 484-byte state file holds; throws an Error saying why other bytes are none, naming the file. */
     parseState(bytes: ArrayBuffer | ArrayBufferView, name?: string): Sound;

@@ -194,17 +194,24 @@ function wavBytes(channels, rate, format, code, comment) {
     return concat([ascii('RIFF'), uint32(body.length), body]);
 }
 
+// An Error whose `reason` says what kind of refusal it is, for those who
+// word it otherwise.
+function refusal(message, reason) {
+    return Object.assign(new Error(message), { reason });
+}
+
 // The sound code a WAV carries in its own chunk; null when it has none.
+// What is no WAV is refused with reason 'not-wav'.
 function codeInWav(bytes) {
     const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
     const view = new DataView(data.buffer, data.byteOffset, data.byteLength);
     const text = (at, n) => String.fromCharCode(...data.subarray(at, at + n));
     if (data.length < 12 || text(0, 4) !== 'RIFF' || text(8, 4) !== 'WAVE')
-        throw new Error('not a WAV file');
+        throw refusal('not a WAV file', 'not-wav');
     for (let at = 12; at + 8 <= data.length;) {
         const size = view.getUint32(at + 4, true);
         if (size > data.length - at - 8)
-            throw new Error('the WAV file is cut short');
+            throw refusal('the WAV file is cut short', 'not-wav');
         if (text(at, 4) === SOUND_CHUNK)
             return new TextDecoder().decode(data.subarray(at + 8, at + 8 + size)).replace(/\0.*$/s, '');
         at += 8 + size + (size & 1);
@@ -267,7 +274,7 @@ export class Bleepforge {
     // The sound a code holds; throws saying why a code is refused.
     parse(code) {
         if (typeof code !== 'string')
-            throw new TypeError('expected a sound code (a string starting "bfs1:")');
+            throw new TypeError(`expected a sound code (a string starting "${this.core.codePrefix}")`);
         return answered(this.core.parse(code));
     }
 
@@ -338,11 +345,12 @@ export class Bleepforge {
                         comment ? `${comment} ${code}` : code);
     }
 
-    // The sound a WAV from Bleepforge carries.
+    // The sound a WAV from Bleepforge carries. A refusal's `reason` is
+    // 'not-wav' for what is no WAV file, 'no-sound' for a WAV without a sound.
     parseWav(bytes) {
         const code = codeInWav(bytes);
         if (code === null)
-            throw new Error('the WAV file holds no Bleepforge sound');
+            throw refusal('the WAV file holds no Bleepforge sound', 'no-sound');
         return this.parse(code);
     }
 

@@ -6,8 +6,6 @@ import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from '
 import { kHearIt } from './links.mjs';
 import { shortened } from './bleepforge-checks.mjs';
 
-const kCodePrefix = 'bfs1:';
-const kStateBytes = 484;
 // Far beyond any sound Bleepforge writes at the page's choices; a larger
 // file is refused before it is read into memory.
 const kMostFileBytes = 256 * 1024 * 1024;
@@ -63,8 +61,8 @@ class ExportNames {
 
 // The state an .aupreset holds in its "data", as the app and the command
 // line read it; a binary property list is left to them. `name` is the file's
-// as messages quote it.
-function presetState(bytes, name) {
+// as messages quote it; a state is `stateBytes` long.
+function presetState(bytes, name, stateBytes) {
     const text = new TextDecoder().decode(bytes);
     const list = new DOMParser().parseFromString(text, 'application/xml');
     const keys = [...list.querySelectorAll('plist > dict > key')];
@@ -77,8 +75,8 @@ function presetState(bytes, name) {
     } catch {
         throw new Error(`'${name}' is not a preset (its "data" is not base64)`);
     }
-    if (state.length !== kStateBytes)
-        throw new Error(`'${name}' holds no Bleepforge sound (${state.length} bytes of data, expected ${kStateBytes})`);
+    if (state.length !== stateBytes)
+        throw new Error(`'${name}' holds no Bleepforge sound (${state.length} bytes of data, expected ${stateBytes})`);
     return state;
 }
 
@@ -173,6 +171,7 @@ function exportNameFollowsTheSound(page) {
 export function install(page) {
     const { bf, editor, sound, say } = page;
     const names = new ExportNames();
+    const { codePrefix } = bf.core;
     const origin = exportNameFollowsTheSound(page);
 
     function exportSound(choices) {
@@ -210,10 +209,10 @@ export function install(page) {
         try {
             return bf.parseWav(bytes).code;
         } catch (error) {
-            if (/holds no Bleepforge sound/.test(error.message))
+            if (error.reason === 'no-sound')
                 throw new Error(`'${name}' holds no Bleepforge sound: only audio files that Bleepforge wrote can ` +
                                 'be opened as sounds');
-            if (/^not a WAV file|cut short/.test(error.message))
+            if (error.reason === 'not-wav')
                 throw new Error(`'${name}' is not an audio file that can be read: ${error.message}`);
             throw new Error(`the sound in '${name}' is damaged: ${error.message}`);
         }
@@ -227,7 +226,7 @@ export function install(page) {
         if (head.startsWith('bplist'))
             throw new Error(`'${name}' is a binary property list, which the page cannot read: open it in the app`);
         if (/\.aupreset$/i.test(fileName) || head.startsWith('<?xml'))
-            return bf.parseState(presetState(bytes, name), fileName).code;
+            return bf.parseState(presetState(bytes, name, bf.core.stateBytes), fileName).code;
         return bf.parseState(bytes, fileName).code;
     }
 
@@ -247,8 +246,8 @@ export function install(page) {
     // Text that should be a sound code, from `where` (the clipboard, …).
     function openCode(text, where) {
         const code = text.trim();
-        if (!code.startsWith(kCodePrefix)) {
-            say(`Error: ${where} holds no sound code (they begin with ${kCodePrefix})`, { error: true });
+        if (!code.startsWith(codePrefix)) {
+            say(`Error: ${where} holds no sound code (they begin with ${codePrefix})`, { error: true });
             return false;
         }
         return show(code, 'Pasted a sound code');
@@ -262,7 +261,7 @@ export function install(page) {
         picker.value = '';
     });
 
-    const pasteField = element('input', { type: 'text', placeholder: 'bfs1:…', size: 24, spellcheck: false });
+    const pasteField = element('input', { type: 'text', placeholder: `${codePrefix}…`, size: 24, spellcheck: false });
     pasteField.id = 'paste-code';
     const pasteForm = element('form', { hidden: true }, [pasteField,
         element('button', { type: 'submit', textContent: 'Open' })]);
@@ -285,7 +284,7 @@ export function install(page) {
                () => picker.click()),
         button('Export…', 'Export the sound as a WAV file that opens again as the sound (Ctrl+E)', openDialog),
         element('span', { className: 'paste' }, [
-            button('Paste code…', 'Open a sound code (bfs1:…); Ctrl+V on the page pastes one too', () => {
+            button('Paste code…', `Open a sound code (${codePrefix}…); Ctrl+V on the page pastes one too`, () => {
                 pasteForm.hidden = !pasteForm.hidden;
                 if (!pasteForm.hidden)
                     pasteField.focus();

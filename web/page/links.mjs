@@ -32,11 +32,11 @@ function follow(bf, code) {
 // which is no news; opening a link is, even to the sound already shown. At
 // the page's start (`also`) the message goes beside the kept sounds' news.
 function tellOpened(page, text, { reloaded = false, also = false } = {}) {
-    const { code, error } = page.bf.core.codeOfLink(text);
+    const { code, error, reason, why: damage } = page.bf.core.codeOfLink(text);
     const shown = page.sound.current();
     const refused = error ?? page.sound.set(code, 'open');
     if (refused) {
-        const why = refused.replace(/^(the link|sound code) is damaged: /, '');
+        const why = reason === 'damaged' ? damage : refused;
         page.say(`This link is damaged (${why}), so the page shows the sound it had. Ask for the link again.`,
                  { error: true, also });
         return;
