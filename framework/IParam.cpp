@@ -121,7 +121,7 @@ void IParam::SetAsPlayed(double value)
 
 double IParam::AsShownByHost(double value) const
 {
-    if (mType == kTypeDouble || mType == kTypeNone || !std::isfinite(value))
+    if (!TakesWholeNumbers() || !std::isfinite(value))
         return value;
     return std::floor(value + 0.5);
 }

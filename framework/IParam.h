@@ -45,6 +45,8 @@ public:
     void SetCanAutomate(bool canAutomate) { mCanAutomate = canAutomate; }
 
     EParamType Type() const { return mType; }
+    // Bools, integers and lists: what plays is a whole number.
+    bool TakesWholeNumbers() const { return mType != kTypeDouble && mType != kTypeNone; }
     double Value() const { return mValue; }
     int Int() const { return TruncateToInt(mValue); }
     bool Bool() const { return mValue >= 0.5; }

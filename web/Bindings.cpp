@@ -165,7 +165,8 @@ val parse(const std::string& code)
         });
 }
 
-// Values by index, each set as a host sets it (ranges and whole numbers kept).
+// Values by index, each set as a host sets it; a value outside its range, or
+// a fraction where a whole number plays, is refused rather than changed.
 val fromValues(const std::vector<double>& values)
 {
     return answer(
@@ -184,6 +185,9 @@ val fromValues(const std::vector<double>& values)
                                              std::to_string(value) + " is outside " +
                                              std::to_string(param.GetMin()) + " ... " +
                                              std::to_string(param.GetMax()));
+                if (param.TakesWholeNumbers() && value != std::floor(value))
+                    throw std::runtime_error("'" + std::string(param.GetNameForHost()) + "': " +
+                                             ShortestNumberText(value) + " is not a whole number");
                 plug->SetParameterFromHost(i, value);
             }
             return sound(*plug);

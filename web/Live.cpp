@@ -9,6 +9,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -137,6 +138,9 @@ std::string SetLiveParam(int index, double value)
                       unit.empty() ? "" : " ", unit.c_str(), value);
         return "'" + std::string(param.GetNameForHost()) + "' takes " + range + "; it stays as it was";
     }
+    if (param.TakesWholeNumbers() && value != std::floor(value))
+        return "'" + std::string(param.GetNameForHost()) + "' takes whole numbers, not " +
+               ShortestNumberText(value) + "; it stays as it was";
     live.plug->SetParameterFromHost(index, value);
     return "";
 }

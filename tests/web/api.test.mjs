@@ -83,6 +83,10 @@ test('hostile codes and options are refused with the reason', () => {
     assert.throws(() => bf.generate('coin', 7), /expected the options as an object/);
     assert.throws(() => bf.generate('coin', { Seed: 7 }), /unknown option 'Seed'/);
     assert.throws(() => bf.fromValues([1, 2, 3]), /expected 60 values, not 3/);
+    // A fraction where a whole number plays is refused, never cut to the number below.
+    const whole = bf.params().findIndex((p) => p.whole || p.texts.length > 0);
+    const fraction = bf.parse(bf.generate('coin', { seed: 1 }).code).values.map((v, i) => (i === whole ? 1.5 : v));
+    assert.throws(() => bf.fromValues(fraction), /'[^']+': 1\.5 is not a whole number/);
     // A refusal leaves the module working.
     assert.equal(bf.parse(good).code, good);
 });

@@ -106,10 +106,11 @@ test('what the processor refuses leaves it playing the sound it had', () => {
             send({ type: 'noteOn', note: 60, velocty: 1, frame: 0 });
             send({ type: 'param', index: 0, value: 1000 }); // the output gain, in dB
             send({ type: 'param', index: 1, value: -1 });  // the first oscillator's type
+            send({ type: 'param', index: 1, value: 1.5 });
         }
     });
     const said = played.said.map((answer) => answer.message);
-    assert.equal(said.length, 10);
+    assert.equal(said.length, 11);
     assert.match(said[0], /checksum does not match/);
     assert.match(said[1], /param: expected an index 0 \.\.\. 59/);
     assert.match(said[2], /not 0 and NaN/);
@@ -120,6 +121,7 @@ test('what the processor refuses leaves it playing the sound it had', () => {
     assert.equal(said[7], "noteOn: unknown key 'velocty' (known: type, note, velocity, frame)");
     assert.match(said[8], /^param: '[^']+' takes -?\d+ \.\.\. \d+ dB, not 1000; it stays as it was$/);
     assert.match(said[9], /^param: '[^']+' takes 0 \.\.\. \d+, not -1; it stays as it was$/);
+    assert.equal(said[10], "param: 'Osc1 Type' takes whole numbers, not 1.5; it stays as it was");
     const expected = bf.render(sound, { seed: SEED, length: secondsOf(40 * QUANTUM), notes: [noteOver(72, 127, 0, 40 * QUANTUM)] });
     assert.deepEqual(difference(played.channels, expected), { largest: 0, differing: 0 });
 });
