@@ -331,7 +331,8 @@ test('a pasted sound code opens its sound, by Ctrl+V or in the paste field; othe
         const first = await current(browser, tab);
         await browser.evaluate(tab, paste('hello'));
         assert.deepEqual(await status(browser, tab),
-                         { text: 'Error: the clipboard holds no sound code (they begin with bfs1:)', error: true });
+                         { text: 'Error: the clipboard holds no sound code (they begin with bfs1:) and no link to a sound',
+                           error: true });
         const damaged = bf.generate('blip', { seed: 9 }).code.replace(/.$/, (c) => (c === 'A' ? 'B' : 'A'));
         await browser.evaluate(tab, paste(damaged));
         assert.ok((await status(browser, tab)).error);
@@ -343,6 +344,18 @@ test('a pasted sound code opens its sound, by Ctrl+V or in the paste field; othe
         assert.deepEqual(await status(browser, tab),
                          { text: 'Pasted a sound code: press any key or click to hear it', error: false });
         await pictureEquals(browser, tab, snapshotOf(blip), 'the pasted code');
+
+        // A link as Copy link gives it, whole or as its fragment, and a code among words.
+        const jump = bf.generate('jump', { seed: 2 }).code;
+        const { link } = bf.core.linkOfCode(jump);
+        await browser.evaluate(tab, paste(`http://example.org/bleepforge/#${link}`));
+        assert.equal((await status(browser, tab)).error, false);
+        await pictureEquals(browser, tab, snapshotOf(jump), 'the pasted link');
+        await browser.evaluate(tab, paste(`here: ${blip} enjoy`));
+        await pictureEquals(browser, tab, snapshotOf(blip), 'the code among words');
+        await browser.evaluate(tab, paste(link.slice(0, -4)));
+        assert.match((await status(browser, tab)).text, /^Error: the clipboard holds a damaged link \(/);
+        await pictureEquals(browser, tab, snapshotOf(blip), 'the sound kept after a damaged link');
 
         // The field opens over the editor: nothing on the page moves.
         const layout = `[...document.querySelectorAll('#toolbar button:not(form button), #editor, #strip, #status')]

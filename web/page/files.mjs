@@ -168,6 +168,17 @@ function exportNameFollowsTheSound(page) {
     };
 }
 
+// The fragment of a link (all after "#", unescaped), or the text itself when
+// it has none; "" for text that holds no word.
+function linkFragment(text) {
+    const raw = text.slice(text.indexOf('#') + 1).split(/\s/)[0];
+    try {
+        return decodeURIComponent(raw);
+    } catch {
+        return raw;
+    }
+}
+
 export function install(page) {
     const { bf, editor, sound, say } = page;
     const names = new ExportNames();
@@ -243,14 +254,26 @@ export function install(page) {
         }
     }
 
-    // Text that should be a sound code, from `where` (the clipboard, …).
+    // Text that should hold a sound, from `where` (the clipboard, …): a code,
+    // a code among other words, or a link to a sound as Copy link gives it.
     function openCode(text, where) {
-        const code = text.trim();
-        if (!code.startsWith(codePrefix)) {
-            say(`Error: ${where} holds no sound code (they begin with ${codePrefix})`, { error: true });
-            return false;
+        const trimmed = text.trim();
+        const at = trimmed.indexOf(codePrefix);
+        if (at >= 0)
+            return show(trimmed.slice(at).split(/\s/)[0], 'Pasted a sound code');
+        const link = linkFragment(trimmed);
+        if (link) {
+            const { code, reason, why } = bf.core.codeOfLink(link);
+            if (code)
+                return show(code, 'Opened the sound in the link');
+            if (reason === 'damaged') {
+                say(`Error: ${where} holds a damaged link (${why})`, { error: true });
+                return false;
+            }
         }
-        return show(code, 'Pasted a sound code');
+        say(`Error: ${where} holds no sound code (they begin with ${codePrefix}) and no link to a sound`,
+            { error: true });
+        return false;
     }
 
     const picker = element('input', { type: 'file', accept: '.wav,.bin,.state,.aupreset,audio/wav', hidden: true });
