@@ -9,7 +9,7 @@
 
 #include "KIT_ReadFile.h"
 
-#include <toml++/toml.h>
+#include "TomlText.h"
 
 #include <cctype>
 #include <iostream>
@@ -64,7 +64,7 @@ public:
         const std::string text = textFile(mPath, "manifest");
         try
         {
-            table = toml::parse(text, mPath);
+            table = ParseTomlText(text, mPath);
         }
         catch (const toml::parse_error& e)
         {
