@@ -382,7 +382,7 @@ void AudioWriter::Commit(const std::vector<Companion>& companions)
         {
             KIT_SafeFile file(companion.path);
             if (!file.Write(companion.bytes.data(), companion.bytes.size()) || !file.Commit())
-                throw std::runtime_error("cannot write '" + companion.path + "': " + file.Error());
+                throw std::runtime_error(file.Error()); // it names the file
         }
     }
     if (mFile && !mFile->Commit())

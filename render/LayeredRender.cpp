@@ -148,6 +148,9 @@ void LayeredRender::Retire(long mixedUntil)
         play->Forget(mixedUntil - play->part->offset);
         if (play->ended)
             mEnd = std::max(mEnd, play->End());
+        // A play ends at the most a sound lasts, as the whole does: cut as
+        // much as a play that starts past it.
+        mPlayCapped = mPlayCapped || (play->ended && play->loop->Capped());
         if (play->ended && play->End() <= mixedUntil)
         {
             mPlays[i].reset();
@@ -190,7 +193,7 @@ long LayeredRender::Next(double* left, double* right, long frames)
     }
     if (count <= 0)
     {
-        mCut = mRequest.lengthSeconds <= 0 && SoundsPast(mPosition);
+        mCut = mRequest.lengthSeconds <= 0 && (mPlayCapped || SoundsPast(mPosition));
         mEnded = true;
         return 0;
     }

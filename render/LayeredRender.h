@@ -64,6 +64,7 @@ private:
     long mLimit; // the length asked, or the most an automatic one may be
     long mEnd;   // the latest end of the plays that ended, at least a silent sound's
     bool mCut = false, mEnded = false;
+    bool mPlayCapped = false; // a play reached the most a sound lasts while it sounded
     std::vector<unsigned char> mCovered; // per frame of a mix: a play reached it
 };
 

@@ -12,12 +12,14 @@
 
 #include "KIT_ReadFile.h"
 
-#include <toml++/toml.h>
+#include "TomlText.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <unistd.h>
 
 namespace
@@ -89,6 +91,20 @@ const char* keyOf(LayerProblemCode code, const LayerNotes& notes)
     }
 }
 
+// A line that begins a [[layer]] table, blanks taken out.
+bool hasLayerHeader(const std::string& text)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+    {
+        line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; }),
+                   line.end());
+        if (line.compare(0, 9, "[[layer]]") == 0)
+            return true;
+    }
+    return false;
+}
+
 class LayeredReader
 {
 public:
@@ -102,7 +118,7 @@ public:
         toml::table table;
         try
         {
-            table = toml::parse(text, mSource);
+            table = ParseTomlText(text, mSource);
         }
         catch (const toml::parse_error& e)
         {
@@ -486,11 +502,13 @@ bool DescribesLayers(const std::string& text)
 {
     try
     {
-        return toml::parse(text).contains("layer");
+        return ParseTomlText(text).contains("layer");
     }
     catch (const toml::parse_error&)
     {
-        return false;
+        // Still layered when it says so: its refusal is then the parser's,
+        // naming the line, not a state reader's.
+        return hasLayerHeader(text);
     }
 }
 

@@ -2,12 +2,14 @@
 
 #include "GeneratorKinds.h"
 #include "IParam.h"
+#include "AudioFile.h"
 #include "KindFolders.h"
 #include "KIT_ReadFile.h"
+#include "LayeredText.h"
 #include "Params.h"
 #include "PresetSound.h"
 
-#include <toml++/toml.h>
+#include "TomlText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -212,6 +214,17 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
+// A layered sound, as a code or a text, that a recipe names as its sound:
+// said so, rather than read as a state it is not.
+bool isLayeredSound(const std::string& text)
+{
+    if (LooksLikeLayeredCode(TrimSpace(text)))
+        return true;
+    std::string bytes, error;
+    return !LooksLikeAudioFile(text) && KIT_ReadFile(text, kMostLayeredTextBytes, &bytes, &error) &&
+           DescribesLayers(bytes);
+}
+
 void readStart(Recipe& recipe, const toml::table& table, const Where& where)
 {
     if (table.contains("start") && table.contains("sound"))
@@ -231,6 +244,9 @@ void readStart(Recipe& recipe, const toml::table& table, const Where& where)
         // A path is taken from the recipe's folder; a code stays as it is.
         if (!text.empty() && text[0] != '/' && text.find('.') != std::string::npos)
             text = folderOf(recipe.source) + text;
+        if (isLayeredSound(text))
+            where.fail(sound->source(), "sound: a recipe's sound is one sound, and a layered sound cannot be "
+                                        "one; a kind of layered sounds has [[layer]] tables instead");
         try
         {
             recipe.sound = ReadSound(text);
@@ -258,7 +274,7 @@ Recipe ParseRecipe(const std::string& text, const std::string& source, const std
     toml::table table;
     try
     {
-        table = toml::parse(text, source);
+        table = ParseTomlText(text, source);
     }
     catch (const toml::parse_error& e)
     {

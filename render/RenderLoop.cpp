@@ -59,7 +59,10 @@ bool RenderLoop::Step(const FrameSink& sink)
     if (mTotalFrames < 0 && mNextEvent == mEvents.size() && idle > 0)
         mTotalFrames = std::max(mLastEventFrame, mRendered - idle) + 1 + mTailFrames;
     if (mTotalFrames < 0 && mRendered >= mMaxFrames)
+    {
         mTotalFrames = mMaxFrames;
+        mCapped = true;
+    }
     return true;
 }
 

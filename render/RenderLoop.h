@@ -85,6 +85,8 @@ public:
     bool Step(const FrameSink& sink);
     // The frames passed on so far.
     long Delivered() const { return mDelivered; }
+    // Whether an automatic length reached its most while the sound went on.
+    bool Capped() const { return mCapped; }
 
 private:
     RenderTarget mTarget;
@@ -93,7 +95,7 @@ private:
     long mLastEventFrame, mMaxFrames, mTailFrames, mTotalFrames;
     int mBlock;
     long mRendered = 0, mHeld = 0, mDelivered = 0;
-    bool mEnded = false;
+    bool mEnded = false, mCapped = false;
     // An automatic end is found at most one block back, so each block is
     // passed on once the next one has rendered; memory stays two blocks.
     std::vector<double> mLeft, mRight, mHeldLeft, mHeldRight;

@@ -8,6 +8,8 @@
 #include "Interrupt.h"
 #include "Requests.h"
 
+#include "KIT_Printable.h"
+
 #include <CLI/CLI.hpp>
 
 #include <exception>
@@ -22,9 +24,11 @@ struct ToolWords
     std::string parseHint;   // after a command-line error, or ""
 };
 
+// The message may quote names and texts from outside: its control characters
+// are escaped, so that it stays one line and never works the terminal.
 inline int ToolFailed(const ToolWords& words, const std::string& message, int status)
 {
-    std::cerr << words.name << ": " << message << std::endl;
+    std::cerr << words.name << ": " << KIT_Printable(message) << std::endl;
     return status;
 }
 

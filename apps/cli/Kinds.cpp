@@ -3,6 +3,8 @@
 #include "Generate.h"
 #include "LayeredSources.h"
 
+#include "KIT_Printable.h"
+
 #include <sstream>
 
 std::optional<Recipe> RecipeOf(const std::string& kind, const std::string& recipeFile,
@@ -31,7 +33,9 @@ std::string DescribeKinds(const std::vector<ParamInfo>& params)
     const std::vector<RecipeKind> kinds = RecipeKinds();
     for (const RecipeKind& kind : kinds)
     {
-        out << "  " << kind.name;
+        // Names, descriptions and problems come from the user's folder: their
+        // control characters reach the terminal escaped.
+        out << "  " << KIT_Printable(kind.name);
         if (kind.hidden)
             out << "  (not used: hidden by the recipe of this name above)";
         else if (IsGeneratorKind(kind.name))
@@ -44,21 +48,21 @@ std::string DescribeKinds(const std::vector<ParamInfo>& params)
                 const std::string description = layered ? ReadLayeredText(kind.path).description
                                                         : ReadRecipe(kind.path, params).description;
                 if (!description.empty())
-                    out << "  " << description;
+                    out << "  " << KIT_Printable(description);
                 if (layered)
                     out << "  (layered)";
             }
             catch (const std::exception& e)
             {
-                out << "  (damaged: " << e.what() << ")";
+                out << "  (damaged: " << KIT_Printable(e.what()) << ")";
             }
         }
-        out << "\n      " << kind.path << "\n";
+        out << "\n      " << KIT_Printable(kind.path) << "\n";
     }
     if (kinds.empty())
         out << "  none\n";
     out << "Recipe folders, the first before the second:\n";
     for (const std::string& folder : KindFolders())
-        out << "  " << folder << "\n";
+        out << "  " << KIT_Printable(folder) << "\n";
     return out.str();
 }

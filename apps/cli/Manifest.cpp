@@ -10,7 +10,7 @@
 #include "KIT_ReadFile.h"
 #include "KIT_SafeFile.h"
 
-#include <toml++/toml.h>
+#include "TomlText.h"
 
 #include <cctype>
 #include <iostream>
@@ -79,7 +79,7 @@ public:
         const std::string text = textFile(mPath, "manifest");
         try
         {
-            table = toml::parse(text, mPath);
+            table = ParseTomlText(text, mPath);
         }
         catch (const toml::parse_error& e)
         {

@@ -1,9 +1,13 @@
 #include "Generating.h"
 
+#include "GeneratorKinds.h"
+#include "LayeredText.h"
 #include "Locks.h"
 #include "Params.h"
 #include "Requests.h"
 #include "StateCodec.h"
+
+#include "KIT_ReadFile.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -141,4 +145,55 @@ std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,
     }
     restoreState(unit, bundle, source);
     return made;
+}
+
+namespace
+{
+
+KindMenuEntry kindEntry(const RecipeKind& kind)
+{
+    KindMenuEntry entry{kind.name, "", kind.path, false};
+    try
+    {
+        std::string text, error;
+        if (!KIT_ReadFile(kind.path, kMostLayeredTextBytes, &text, &error))
+            throw std::runtime_error(error);
+        if (DescribesLayers(text))
+        {
+            const std::string description = ParseLayeredText(text, kind.path).description;
+            entry.label += " (layered)";
+            entry.tooltip = (description.empty() ? "" : description + "\n") +
+                            "Layered: this window holds one sound at a time; make it with bleepforge generate " +
+                            kind.name;
+            return entry;
+        }
+        entry.tooltip = ParseRecipe(text, kind.path, TableParams()).description;
+        entry.usable = true;
+    }
+    catch (const std::exception& e)
+    {
+        entry.label += " (damaged)";
+        entry.tooltip = e.what();
+    }
+    if (entry.tooltip.empty())
+        entry.tooltip = kind.path;
+    return entry;
+}
+
+} // namespace
+
+std::vector<KindMenuEntry> KindMenuEntries(const std::vector<RecipeKind>& kinds)
+{
+    std::vector<KindMenuEntry> entries;
+    for (const RecipeKind& kind : kinds)
+    {
+        if (kind.hidden)
+            continue;
+        if (GeneratorKindIndex(CanonicalKind(kind.name)) < kNumGeneratorKinds)
+            entries.push_back({kind.name + " (not used: a built-in kind has this name)",
+                               kind.path + ": rename the file to use it", kind.path, false});
+        else
+            entries.push_back(kindEntry(kind));
+    }
+    return entries;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostRender.h"
+#include "KindFolders.h"
 #include "Recipe.h"
 
 #include <string>
@@ -30,3 +31,17 @@ void MakeFromRecipe(AUInstance& unit, const Recipe& recipe);
 std::vector<std::string> VariationsOf(AUInstance& unit, const AUBundle& bundle,
                                       const std::string& source, int count,
                                       const std::vector<int>& locked);
+
+// A recipe kind as the Kinds menu offers it.
+struct KindMenuEntry
+{
+    std::string label;   // its name, and why it is greyed
+    std::string tooltip; // its description, or why it cannot be made here
+    std::string recipe;  // the file a sound is made from
+    bool usable = false; // false: greyed
+};
+// The menu's entries for the kinds found, each file read now: a kind hidden
+// by one of its name is left out, as generate leaves it out. One named as a
+// built-in kind, a damaged one and a layered one (the window holds one sound
+// at a time) are greyed, saying why.
+std::vector<KindMenuEntry> KindMenuEntries(const std::vector<RecipeKind>& kinds);

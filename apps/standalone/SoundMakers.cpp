@@ -315,25 +315,13 @@ GtkWidget* hintItem(const std::string& text)
     return item;
 }
 
-// A recipe kind: its description as its tooltip; one that cannot be read is
-// shown greyed, its problem as the tooltip.
-GtkWidget* kindItem(App& app, const RecipeKind& kind)
+// A recipe kind, its description or its problem as its tooltip.
+GtkWidget* kindItem(App& app, const KindMenuEntry& entry)
 {
-    std::string tooltip;
-    bool readable = true;
-    try
-    {
-        tooltip = ReadRecipe(kind.path, TableParams()).description;
-    }
-    catch (const std::exception& e)
-    {
-        tooltip = e.what();
-        readable = false;
-    }
-    GtkWidget* item = gtk_menu_item_new_with_label((kind.name + (readable ? "" : " (damaged)")).c_str());
-    gtk_widget_set_tooltip_text(item, tooltip.empty() ? kind.path.c_str() : tooltip.c_str());
-    gtk_widget_set_sensitive(item, readable);
-    g_object_set_data_full(G_OBJECT(item), "recipe", g_strdup(kind.path.c_str()), g_free);
+    GtkWidget* item = gtk_menu_item_new_with_label(entry.label.c_str());
+    gtk_widget_set_tooltip_text(item, entry.tooltip.c_str());
+    gtk_widget_set_sensitive(item, entry.usable);
+    g_object_set_data_full(G_OBJECT(item), "recipe", g_strdup(entry.recipe.c_str()), g_free);
     g_signal_connect(item, "activate",
                      G_CALLBACK(+[](GtkMenuItem* item, gpointer data)
                                 {
@@ -344,28 +332,14 @@ GtkWidget* kindItem(App& app, const RecipeKind& kind)
     return item;
 }
 
-// Made each time it opens: a recipe added or changed meanwhile is there. A
-// recipe hidden by one of its name is left out, as generate leaves it out;
-// one named as a built-in kind makes nothing and is shown greyed, saying why.
+// Made each time it opens: a recipe added or changed meanwhile is there.
 void fillKindsMenu(GtkWidget* menu, App& app)
 {
     emptyMenu(menu);
-    bool any = false;
-    for (const RecipeKind& kind : RecipeKinds())
-    {
-        if (kind.hidden)
-            continue;
-        if (GeneratorKindIndex(CanonicalKind(kind.name)) < kNumGeneratorKinds)
-        {
-            GtkWidget* unused = hintItem(kind.name + " (not used: a built-in kind has this name)");
-            gtk_widget_set_tooltip_text(unused, (kind.path + ": rename the file to use it").c_str());
-            gtk_menu_shell_append(GTK_MENU_SHELL(menu), unused);
-            continue;
-        }
-        gtk_menu_shell_append(GTK_MENU_SHELL(menu), kindItem(app, kind));
-        any = true;
-    }
-    if (!any)
+    const std::vector<KindMenuEntry> entries = KindMenuEntries(RecipeKinds());
+    for (const KindMenuEntry& entry : entries)
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), kindItem(app, entry));
+    if (entries.empty())
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), hintItem("No recipe kinds found"));
     const std::vector<std::string> folders = KindFolders();
     if (folders.size() > 1)

@@ -27,6 +27,8 @@ namespace
 
 const guint kAutosaveSeconds = 3;
 const guint kStatusSeconds = 6;
+// A second window's warning, which stays until another message comes.
+const char kNotKept[] = "This window's sound is not kept";
 const guint kSlotMilliseconds = 200;
 // How often the strip hears of samples that reached full scale.
 const guint kClipMilliseconds = 30;
@@ -95,7 +97,7 @@ void ShowStatus(App& app, const std::string& text)
 {
     gtk_label_set_text(GTK_LABEL(app.infoText), text.c_str());
     const bool error = text.rfind("Error", 0) == 0 || text.rfind("No sound", 0) == 0 ||
-                       text.rfind("The audio", 0) == 0;
+                       text.rfind("The audio", 0) == 0 || text.rfind(kNotKept, 0) == 0;
     gtk_info_bar_set_message_type(GTK_INFO_BAR(app.infoBar), error ? GTK_MESSAGE_WARNING : GTK_MESSAGE_INFO);
     gtk_widget_set_visible(app.infoBar, !text.empty());
     if (app.statusShown)
@@ -199,6 +201,17 @@ void joinLastSound(App& app, bool restored)
     app.sounds.Add(sound, "kept", "last sound");
 }
 
+// The folder a file is in, the home folder written ~.
+std::string shownFolder(const std::string& file)
+{
+    std::string folder = file.substr(0, file.rfind('/'));
+    const std::string home = g_get_home_dir();
+    if (!home.empty() && home != "/" && folder.compare(0, home.size(), home) == 0 &&
+        (folder.size() == home.size() || folder[home.size()] == '/'))
+        folder = "~" + folder.substr(home.size());
+    return folder;
+}
+
 // Only the first app started on a config folder keeps its sound and list
 // there; the others say so instead of overwriting them unseen.
 void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
@@ -219,9 +232,10 @@ void takeKeptSound(App& app, std::unique_ptr<KeepLock>& lock)
         }
         return;
     }
+    // Three short lines, the folder on its own, fit the status's place whole.
     ShowStatus(app, lock->Problem().empty()
-                        ? "Another Bleepforge window keeps its sound in " + app.autosave +
-                              "; this window's sound is not kept"
+                        ? std::string(kNotKept) + ": another Bleepforge window keeps its own in\n" +
+                              shownFolder(app.autosave)
                         : "Error: this window's sound is not kept: " + lock->Problem());
     app.autosave.clear();
 }
@@ -375,8 +389,10 @@ GtkWidget* buildInfoBar(App& app)
     gtk_label_set_xalign(GTK_LABEL(app.infoText), 0.0f);
     gtk_label_set_selectable(GTK_LABEL(app.infoText), TRUE);
     gtk_label_set_max_width_chars(GTK_LABEL(app.infoText), 30);
-    gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(app.infoBar))),
-                      app.infoText);
+    // The whole width beside the close button; a path too long for it breaks anywhere.
+    gtk_label_set_line_wrap_mode(GTK_LABEL(app.infoText), PANGO_WRAP_WORD_CHAR);
+    gtk_box_pack_start(GTK_BOX(gtk_info_bar_get_content_area(GTK_INFO_BAR(app.infoBar))), app.infoText, TRUE,
+                       TRUE, 0);
     gtk_info_bar_set_show_close_button(GTK_INFO_BAR(app.infoBar), TRUE);
     g_signal_connect(app.infoBar, "response",
                      G_CALLBACK(+[](GtkInfoBar* bar, gint, gpointer) { gtk_widget_hide(GTK_WIDGET(bar)); }),

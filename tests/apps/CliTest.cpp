@@ -662,6 +662,13 @@ TEST_F(CliTest, OutputsReplaceOnlyOnSuccessFollowLinksAndSpareDevices)
     r = run("render --state /dev/zero -o '" + path("z.wav") + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("is not a regular file"), std::string::npos) << r.err;
+    // A full device: said once, naming it once.
+    if (access("/dev/full", W_OK) == 0)
+    {
+        r = run("render --note 60 --state-out /dev/full -o '" + path("full.wav") + "'");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "bleepforge: cannot write '/dev/full': No space left on device\n");
+    }
 }
 
 TEST_F(CliTest, ZeroLengthNotesEndAndRestrikesSoundInAnyOrder)

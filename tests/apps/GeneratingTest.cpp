@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 
 namespace
@@ -309,4 +310,92 @@ TEST(PanelLabels, EveryLockGroupIsNamedAsThePanelPrintsIt)
     EXPECT_EQ(labels.size(), LockGroupNames().size());
     // A parameter locked alone is named as its control's menu names it.
     EXPECT_EQ(PanelLabelOf(paramProperties[kWhiteEnvDepth].name), "White EnvDepth");
+}
+
+namespace
+{
+
+// The user's kinds folder in the scratch folder, holding the shipped
+// explosion that the layered kinds' layers name.
+class KindsMenu : public ScratchTest
+{
+protected:
+    void SetUp() override
+    {
+        ScratchTest::SetUp();
+        const char* before = std::getenv("XDG_CONFIG_HOME");
+        mConfigBefore = before ? std::optional<std::string>(before) : std::nullopt;
+        setenv("XDG_CONFIG_HOME", mDir.c_str(), 1);
+        ASSERT_EQ(std::system(("mkdir -p '" + path("bleepforge/kinds") + "' && cp '" BLEEPFORGE_KINDS
+                               "/explosion.toml' '" + path("bleepforge/kinds") + "'")
+                                  .c_str()),
+                  0);
+    }
+    void TearDown() override
+    {
+        if (mConfigBefore)
+            setenv("XDG_CONFIG_HOME", mConfigBefore->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+        ScratchTest::TearDown();
+    }
+
+    std::optional<std::string> mConfigBefore;
+
+    std::string put(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(path(name)) << text;
+        return path(name);
+    }
+};
+
+} // namespace
+
+// The menu as it opens: the shipped layered kinds are greyed as layered,
+// saying how to make them, never as damaged; a text nested too deep to parse
+// is damaged, naming its line; a recipe of a built-in kind's name is not
+// used; a hidden one is left out.
+TEST_F(KindsMenu, GreysWhatTheWindowCannotMakeSayingWhy)
+{
+    const std::string shipped = BLEEPFORGE_KINDS;
+    std::string deep = "a";
+    for (int i = 0; i < 150000; ++i)
+        deep += ".a";
+    const std::vector<RecipeKind> kinds = {
+        {"click", put("click.toml", "description = \"a click\"\nstart = \"blip\"\n")},
+        {"click", put("other-click.toml", "start = \"hit\"\n"), true},
+        {"hit", put("hit.toml", "start = \"hit\"\n")},
+        {"deep", put("deep.toml", "description = \"deep\"\n" + deep + " = 1\n")},
+        {"broken", put("broken.toml", "version = 1\n[[layer]]\nkind = \"hit\"\n")},
+        {"big-explosion", shipped + "/big-explosion.toml"},
+        {"explosion", shipped + "/explosion.toml"},
+        {"level-up", shipped + "/level-up.toml"}};
+    const std::vector<KindMenuEntry> entries = KindMenuEntries(kinds);
+    ASSERT_EQ(entries.size(), 7u);
+
+    EXPECT_EQ(entries[0].label, "click");
+    EXPECT_EQ(entries[0].tooltip, "a click");
+    EXPECT_EQ(entries[0].recipe, path("click.toml"));
+    EXPECT_TRUE(entries[0].usable);
+    EXPECT_EQ(entries[1].label, "hit (not used: a built-in kind has this name)");
+    EXPECT_FALSE(entries[1].usable);
+    EXPECT_EQ(entries[2].label, "deep (damaged)");
+    EXPECT_EQ(entries[2].tooltip.find(path("deep.toml") + ":2: not TOML: keys nested more than 256 deep"), 0u)
+        << entries[2].tooltip;
+    EXPECT_FALSE(entries[2].usable);
+    EXPECT_EQ(entries[3].label, "broken (damaged)");
+    EXPECT_NE(entries[3].tooltip.find(":2: a kind makes the layer's sound from its seed"), std::string::npos)
+        << entries[3].tooltip;
+    for (const size_t layered : {4u, 6u})
+    {
+        const KindMenuEntry& entry = entries[layered];
+        const std::string name = kinds[layered + 1].name;
+        EXPECT_EQ(entry.label, name + " (layered)");
+        EXPECT_NE(entry.tooltip.find("make it with bleepforge generate " + name), std::string::npos)
+            << entry.tooltip;
+        EXPECT_EQ(entry.tooltip.find("unknown key"), std::string::npos) << entry.tooltip;
+        EXPECT_FALSE(entry.usable);
+    }
+    EXPECT_EQ(entries[5].label, "explosion");
+    EXPECT_TRUE(entries[5].usable);
 }

@@ -195,6 +195,29 @@ TEST_F(KindsTest, ADamagedRecipeWritesNothingAndSaysWhy)
     EXPECT_NE(read("out.txt").find("broken  (damaged: "), std::string::npos) << read("out.txt");
 }
 
+// Names and texts from the kinds folder reach the terminal with their control
+// characters escaped: none clears the screen, rings or splits a line.
+TEST_F(KindsTest, NamesAndDescriptionsArePrintedWithTheirControlCharactersEscaped)
+{
+    userKind("ev\x1b[2Jil", "description = \"a \\u001b[31mred\\u0007 bell\\nsecond line\"\nstart = \"blip\"\n");
+    userKind("new\nline", "description = \"fine\"\n");
+    userKind("bad\x07", "[params]\n\"Wite \\u009b2J\" = 0\n");
+    ASSERT_EQ(cli("kinds"), 0) << read("err.txt");
+    const std::string list = read("out.txt");
+    for (const char control : {'\x1b', '\x07'})
+        EXPECT_EQ(list.find(control), std::string::npos) << list;
+    EXPECT_EQ(list.find("\xc2\x9b"), std::string::npos) << list;
+    EXPECT_NE(list.find("  ev\\x1b[2Jil  a \\x1b[31mred\\x07 bell\\nsecond line\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("  new\\nline  fine\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("kinds/new\\nline.toml\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("  bad\\x07  (damaged: "), std::string::npos) << list;
+    EXPECT_NE(list.find("\\u009b2J"), std::string::npos) << list;
+    // Errors quote them escaped too.
+    EXPECT_EQ(cli("generate 'bad\x07' -o x.wav"), 2);
+    EXPECT_EQ(read("err.txt").find('\x07'), std::string::npos) << read("err.txt");
+    EXPECT_NE(read("err.txt").find("bad\\x07.toml:2"), std::string::npos) << read("err.txt");
+}
+
 // What is no regular file, or too large, in the kinds folder is listed as
 // refused and makes nothing, at once: a FIFO nobody writes to, a link to a
 // device that never ends, a folder, a file past the limit.

@@ -134,3 +134,72 @@ TEST_F(LayersTest, AManifestsLayeredEntryIsMadeAgainOnlyWhenALayersInputChanges)
 }
 
 } // namespace
+
+// A text whose keys nest deeper than a parser's stack holds (400 KB, well
+// under the size limit) is refused, naming its line, by every command that
+// reads TOML, and listed among the kinds as damaged.
+TEST_F(LayersTest, EveryReaderRefusesKeysNestedTooDeepNamingTheLine)
+{
+    std::string deep(2 * 200000 - 1, 'a'); // a.a.a...: 200,000 parts
+    for (size_t dot = 1; dot < deep.size(); dot += 2)
+        deep[dot] = '.';
+    deep += " = 1\n";
+    put("deep.toml", "description = \"deep\"\n" + deep);
+    put("deep-layers.toml", "version = 1\n[[layer]]\nkind = \"hit\"\nseed = 1\n" + deep);
+    const struct
+    {
+        const char* command;
+        const char* where;
+    } cases[] = {{"generate --recipe deep.toml -o x.wav", "deep.toml:2: not TOML: keys nested"},
+                 {"build deep.toml", "deep.toml:2: not TOML: keys nested"},
+                 {"render --layers deep-layers.toml -o x.wav", "deep-layers.toml:5: not TOML: keys nested"},
+                 {"share deep-layers.toml", "deep-layers.toml:5: not TOML: keys nested"},
+                 {"show deep-layers.toml", "deep-layers.toml:5: not TOML: keys nested"}};
+    for (const auto& c : cases)
+    {
+        const int status = cli(c.command);
+        EXPECT_TRUE(status == 1 || status == 2) << c.command << ": " << status;
+        EXPECT_NE(err().find(c.where), std::string::npos) << c.command << ": " << err();
+    }
+    mkdir(path("config").c_str(), 0755);
+    mkdir(path("config/bleepforge").c_str(), 0755);
+    mkdir(path("config/bleepforge/kinds").c_str(), 0755);
+    put("config/bleepforge/kinds/deep.toml", read("deep.toml"));
+    ASSERT_EQ(cli("kinds"), 0) << err();
+    EXPECT_NE(out().find("deep  (damaged: " + path("config/bleepforge/kinds/deep.toml") + ":2: not TOML"),
+              std::string::npos)
+        << out().substr(0, 2000);
+    EXPECT_NE(cli("generate deep -o x.wav"), 0);
+    EXPECT_NE(err().find("deep.toml:2: not TOML: keys nested"), std::string::npos) << err();
+}
+
+// What a command says is about what it was given: a layered text's syntax
+// error (a text longer than a state), a layered sound named as a recipe's one
+// sound, a full device.
+TEST_F(LayersTest, ALayeredSoundsProblemIsSaidAsWhatItIs)
+{
+    std::string broken = "version = 1\n# " + std::string(600, '-') + "\n[[layer]]\nkind = \"hit\"\nseed = = 1\n";
+    put("broken.toml", broken);
+    for (const char* command : {"show broken.toml", "share broken.toml", "render --state broken.toml -o x.wav",
+                                "render --layers broken.toml -o x.wav"})
+    {
+        EXPECT_NE(cli(command), 0) << command;
+        EXPECT_NE(err().find("broken.toml:5: not TOML: "), std::string::npos) << command << ": " << err();
+        EXPECT_EQ(err().find("state file"), std::string::npos) << command << ": " << err();
+    }
+
+    put("boom.toml", kExplosion);
+    ASSERT_EQ(cli("share boom.toml"), 0) << err();
+    const std::string code = out().substr(0, out().find('\n'));
+    put("from-code.toml", "description = \"x\"\nsound = \"" + code + "\"\n");
+    put("from-text.toml", "description = \"x\"\nsound = \"boom.toml\"\n");
+    for (const char* recipe : {"from-code.toml", "from-text.toml"})
+    {
+        EXPECT_EQ(cli(std::string("generate --recipe ") + recipe + " -o x.wav"), 2) << recipe;
+        EXPECT_NE(err().find(std::string(recipe) + ":2: sound: a recipe's sound is one sound, and a layered "
+                                                   "sound cannot be one"),
+                  std::string::npos)
+            << err();
+        EXPECT_EQ(err().find(code), std::string::npos) << "the whole code: " << err();
+    }
+}

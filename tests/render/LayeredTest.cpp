@@ -204,6 +204,15 @@ TEST(LayeredRender, LastsAsAskedOrUntilTheLastPlayEndsWithinTheLimitAndSaysWhenI
     LayeredRender whole2(sound, request, InstrumentBackends());
     RenderLayered(whole2, [](const double*, const double*, long) {});
     EXPECT_FALSE(whole2.Cut());
+
+    // A note past the most, in a layer that starts at once, is cut as a late layer is.
+    LayeredSound lateNote;
+    lateNote.layers.push_back(layerOf("blip", 1));
+    lateNote.layers[0].notes.kind = LayerNotes::kList;
+    lateNote.layers[0].notes.list = {{60, 127, 3600.0, 3600.0}};
+    LayeredRender noteCut(lateNote, request, InstrumentBackends());
+    EXPECT_EQ(RenderLayered(noteCut, [](const double*, const double*, long) {}), MostFrames(request));
+    EXPECT_TRUE(noteCut.Cut());
 }
 
 // Sixteen layers of sixteen plays, spread over 40 s and then over 400 s: the
