@@ -665,7 +665,7 @@ TEST_F(CliTest, OutputsReplaceOnlyOnSuccessFollowLinksAndSpareDevices)
     // A full device: said once, naming it once.
     if (access("/dev/full", W_OK) == 0)
     {
-        r = run("render --note 60 --state-out /dev/full -o '" + path("full.wav") + "'");
+        r = run("render --note 60 --seed 1 --state-out /dev/full -o '" + path("full.wav") + "'");
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "bleepforge: cannot write '/dev/full': No space left on device\n");
     }
