@@ -2,6 +2,7 @@
 
 #include "Bleepforge.h"
 #include "Requests.h"
+#include "RunKind.h"
 
 #include <algorithm>
 #include <memory>
@@ -124,11 +125,7 @@ Variation Variations::candidate(uint64_t play, unsigned attempt) const
         kept.emplace_back(param, plug->GetParam(param)->Value());
 
     // The same order of draws as generate: the kind or recipe first.
-    plug->SeedRandom(made.seed);
-    if (mSource.recipe)
-        ApplyRecipe(*plug, *mSource.recipe);
-    else if (!mSource.kind.empty())
-        (plug.get()->*GeneratorOf(CanonicalKind(mSource.kind)))();
+    RunKind(*plug, mSource.kind, mSource.recipe ? &*mSource.recipe : nullptr, made.seed);
     if (mSource.mutation > 0.0)
         mutate(*plug, mSource.mutation);
     for (const auto& [param, value] : kept)
