@@ -253,10 +253,13 @@ size_t renderInto(const ByteChunk& state, const std::vector<NoteSpec>& notes, in
     return length;
 }
 
-bf_status rendered(size_t length, size_t capacity, size_t* frames)
+// Tells the length, and refuses a buffer that did not hold it all.
+void rendered(size_t length, size_t capacity, size_t* frames)
 {
     *frames = length;
-    return length > capacity ? BF_BUFFER_TOO_SMALL : BF_OK;
+    if (length > capacity)
+        throw Refusal(BF_BUFFER_TOO_SMALL, "the sound has " + std::to_string(length) +
+                                               " frames; the buffer holds " + std::to_string(capacity));
 }
 
 // A change of the source: the plays start again from the first.
@@ -489,23 +492,20 @@ bf_status bf_instrument_render(bf_instrument* instrument, const bf_note* notes, 
 {
     if (!instrument)
         return BF_NULL_ARGUMENT;
-    bf_status status = BF_OK;
-    const bf_status checked = guarded(
-        instrument->message, BF_FAILED,
-        [&]
-        {
-            checkOutput(rate, channels, out, capacity, frames);
-            if (count > 0)
-                need(notes, "notes");
-            if (count > kMostNotes)
-                throw Refusal(BF_OUT_OF_RANGE, "at most " + std::to_string(kMostNotes) + " notes");
-            std::vector<NoteSpec> played;
-            for (size_t i = 0; i < count; ++i)
-                played.push_back(noteOf(notes[i]));
-            status = rendered(renderInto(instrument->state, played, rate, channels, seed, out, capacity),
-                              capacity, frames);
-        });
-    return checked != BF_OK ? checked : status;
+    return guarded(instrument->message, BF_FAILED,
+                   [&]
+                   {
+                       checkOutput(rate, channels, out, capacity, frames);
+                       if (count > 0)
+                           need(notes, "notes");
+                       if (count > kMostNotes)
+                           throw Refusal(BF_OUT_OF_RANGE, "at most " + std::to_string(kMostNotes) + " notes");
+                       std::vector<NoteSpec> played;
+                       for (size_t i = 0; i < count; ++i)
+                           played.push_back(noteOf(notes[i]));
+                       rendered(renderInto(instrument->state, played, rate, channels, seed, out, capacity),
+                                capacity, frames);
+                   });
 }
 
 bf_player* bf_player_new(uint32_t seed)
@@ -634,24 +634,18 @@ bf_status bf_player_next(bf_player* player, int rate, int channels, float* out, 
 {
     if (!player)
         return BF_NULL_ARGUMENT;
-    bf_status status = BF_OK;
-    const bf_status checked = guarded(
-        player->message, BF_FAILED,
-        [&]
-        {
-            checkOutput(rate, channels, out, capacity, frames);
-            if (!player->pending)
-                player->pending = playsOf(*player).Next();
-            const Variation& play = *player->pending;
-            status = rendered(renderInto(play.state, {play.note}, rate, channels, play.seed, out, capacity),
-                              capacity, frames);
-            if (status == BF_OK)
-            {
-                player->last = std::move(player->pending);
-                player->pending.reset();
-            }
-        });
-    return checked != BF_OK ? checked : status;
+    return guarded(player->message, BF_FAILED,
+                   [&]
+                   {
+                       checkOutput(rate, channels, out, capacity, frames);
+                       if (!player->pending)
+                           player->pending = playsOf(*player).Next();
+                       const Variation& play = *player->pending;
+                       rendered(renderInto(play.state, {play.note}, rate, channels, play.seed, out, capacity),
+                                capacity, frames);
+                       player->last = std::move(player->pending);
+                       player->pending.reset();
+                   });
 }
 
 bf_status bf_player_seek(bf_player* player, uint64_t index)

@@ -227,8 +227,8 @@ TEST(CApi, ARenderIsTheSameInEveryBufferAndChannelCount)
     // Too small a buffer holds the start and is told the length.
     std::vector<float> start(100, -7.0f);
     size_t frames = 0;
-    EXPECT_EQ(bf_instrument_render(sound.get(), nullptr, 0, 44100, 1, 5, start.data(), 99, &frames),
-              BF_BUFFER_TOO_SMALL);
+    expectRefused(bf_instrument_render(sound.get(), nullptr, 0, 44100, 1, 5, start.data(), 99, &frames),
+                  BF_BUFFER_TOO_SMALL, sound.get());
     EXPECT_EQ(frames, mono.size());
     EXPECT_TRUE(std::equal(start.begin(), start.begin() + 99, mono.begin()));
     EXPECT_EQ(start[99], -7.0f);
@@ -303,7 +303,7 @@ TEST(CApi, PlayersRepeatForASeedNeverTwiceInARowAndKeepAPlayThatDidNotFit)
     // A buffer too small keeps the play for the next call.
     float little[10];
     size_t frames = 0;
-    EXPECT_EQ(bf_player_next(again.get(), 22050, 1, little, 10, &frames), BF_BUFFER_TOO_SMALL);
+    expectRefused(bf_player_next(again.get(), 22050, 1, little, 10, &frames), BF_BUFFER_TOO_SMALL, again.get());
     EXPECT_EQ(frames, plays[3].size());
     EXPECT_EQ(nextPlay(again.get()), plays[3]);
 
