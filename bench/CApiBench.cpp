@@ -37,8 +37,9 @@ std::string codeOf(bf_instrument* sound)
 
 void perSecondOfSound(benchmark::State& state, size_t frames)
 {
-    state.counters["x_realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * static_cast<double>(frames) / kRate, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(state.iterations()) *
+                                                          static_cast<double>(frames) / kRate,
+                                                      benchmark::Counter::kIsRate);
 }
 
 void libraryRender(benchmark::State& state)
@@ -48,7 +49,8 @@ void libraryRender(benchmark::State& state)
     size_t frames = 0;
     for (auto _ : state)
     {
-        if (bf_instrument_render(sound.get(), nullptr, 0, kRate, 1, kSeed, out.data(), out.size(), &frames) != BF_OK)
+        if (bf_instrument_render(sound.get(), nullptr, 0, kRate, 1, kSeed, out.data(), out.size(),
+                                 &frames) != BF_OK)
             state.SkipWithError(bf_instrument_message(sound.get()));
         benchmark::DoNotOptimize(out.data());
     }
@@ -79,8 +81,9 @@ void sessionRender(benchmark::State& state)
 void commandRender(benchmark::State& state)
 {
     Instrument sound = soundOf(kKinds[state.range(0)]);
-    const std::string command = std::string(BLEEPFORGE_CLI) + " render --state " + codeOf(sound.get()) +
-                                " --seed " + std::to_string(kSeed) + " --format float --channels 1 -o - >/dev/null 2>&1";
+    const std::string command = std::string(BLEEPFORGE_CLI) + " render --state " +
+                                codeOf(sound.get()) + " --seed " + std::to_string(kSeed) +
+                                " --format float --channels 1 -o - >/dev/null 2>&1";
     for (auto _ : state)
         if (std::system(command.c_str()) != 0)
             state.SkipWithError("bleepforge render failed");

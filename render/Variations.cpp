@@ -55,7 +55,8 @@ void CheckVariationSource(const VariationSource& source)
         if (param < 0 || param >= kNumParams)
             throw UsageError("no parameter " + std::to_string(param) + " to lock");
     if (source.pitchSemitones < 0 || source.pitchSemitones > kMostVariationSemitones)
-        throw UsageError("pitch: expected 0 ... " + std::to_string(kMostVariationSemitones) + " semitones");
+        throw UsageError("pitch: expected 0 ... " + std::to_string(kMostVariationSemitones) +
+                         " semitones");
     const ParamProperties& mutation = paramProperties[kMutation];
     if (!(source.mutation >= mutation.minimum && source.mutation <= mutation.maximum))
         throw UsageError("mutation: expected " + ShortestNumberText(mutation.minimum) + " ... " +
@@ -64,11 +65,13 @@ void CheckVariationSource(const VariationSource& source)
 
 unsigned VariationSeed(unsigned playerSeed, uint64_t play, unsigned attempt)
 {
-    const uint64_t once = mixed((static_cast<uint64_t>(playerSeed) << 32) ^ static_cast<uint64_t>(attempt));
+    const uint64_t once =
+        mixed((static_cast<uint64_t>(playerSeed) << 32) ^ static_cast<uint64_t>(attempt));
     return static_cast<unsigned>(mixed(once ^ play) >> 32);
 }
 
-Variations::Variations(VariationSource source, unsigned seed) : mSource(std::move(source)), mSeed(seed)
+Variations::Variations(VariationSource source, unsigned seed)
+    : mSource(std::move(source)), mSeed(seed)
 {
     CheckVariationSource(mSource);
     const Variation first = candidate(0, 0);

@@ -33,8 +33,8 @@ struct Variation
 {
     uint64_t index = 0; // which play of the sequence
     ByteChunk state;
-    NoteSpec note;      // the sound's own note, moved in pitch
-    unsigned seed = 0;  // what its values were drawn from, and what its noise is seeded with
+    NoteSpec note;     // the sound's own note, moved in pitch
+    unsigned seed = 0; // what its values were drawn from, and what its noise is seeded with
 };
 
 // Checks a source whole; throws UsageError saying what is wrong.

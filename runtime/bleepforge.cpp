@@ -6,11 +6,11 @@
 #include "bleepforge.h"
 
 #include "Bleepforge.h"
+#include "InstrumentTarget.h"
 #include "Locks.h"
 #include "Recipe.h"
-#include "InstrumentTarget.h"
-#include "RunKind.h"
 #include "Requests.h"
+#include "RunKind.h"
 #include "ShareCode.h"
 #include "Variations.h"
 
@@ -36,7 +36,7 @@ struct bf_player
 {
     unsigned seed = 0;
     VariationSource source;
-    std::optional<Variations> plays; // made when first played after a change
+    std::optional<Variations> plays;  // made when first played after a change
     std::optional<Variation> pending; // made but not yet delivered
     std::optional<Variation> last;
     std::string message;
@@ -72,8 +72,7 @@ std::string withoutFlag(const std::string& text)
 
 // Runs a call, turning anything thrown into a status; unclassified failures
 // are reported as fallback.
-template <typename Call>
-bf_status guarded(std::string& message, bf_status fallback, Call call)
+template <typename Call> bf_status guarded(std::string& message, bf_status fallback, Call call)
 {
     try
     {
@@ -101,6 +100,15 @@ bf_status guarded(std::string& message, bf_status fallback, Call call)
         message = "an unknown failure";
         return BF_FAILED;
     }
+}
+
+// A call on a handle, which must be there to keep the call's message.
+template <typename Handle, typename Call>
+bf_status onHandle(Handle* handle, bf_status fallback, Call call)
+{
+    if (!handle)
+        return BF_NULL_ARGUMENT;
+    return guarded(handle->message, fallback, call);
 }
 
 void need(const void* pointer, const char* what)
@@ -152,9 +160,10 @@ std::string canonicalKind(const char* kind)
 {
     const std::string canonical = CanonicalKind(kind);
     if (!GeneratorOf(canonical))
-        throw Refusal(BF_UNKNOWN_NAME, "unknown kind '" + std::string(kind) +
-                                           "': expected pickup, shoot, powerup, hit, jump, blip, slash, "
-                                           "random, mutate or reset");
+        throw Refusal(BF_UNKNOWN_NAME,
+                      "unknown kind '" + std::string(kind) +
+                          "': expected pickup, shoot, powerup, hit, jump, blip, slash, "
+                          "random, mutate or reset");
     return canonical;
 }
 
@@ -194,6 +203,15 @@ int paramNamed(const char* name)
     }
 }
 
+// A kind or recipe drawn over the sound the instrument holds.
+void drawOver(bf_instrument& instrument, const std::string& kind, const Recipe* recipe,
+              unsigned seed)
+{
+    auto plug = instrumentWith(instrument.state);
+    RunKind(*plug, kind, recipe, seed);
+    instrument.state = stateOf(*plug);
+}
+
 void setValue(bf_instrument& instrument, int param, double value)
 {
     auto plug = instrumentWith(instrument.state);
@@ -231,8 +249,8 @@ void checkOutput(int rate, int channels, const float* out, size_t capacity, cons
 // Renders as `bleepforge render --state CODE --seed SEED` does, each sample
 // rounded to single precision as every file but a double one holds it.
 // Returns the sound's length; fills out as far as capacity allows.
-size_t renderInto(const ByteChunk& state, const std::vector<NoteSpec>& notes, int rate, int channels,
-                  unsigned seed, float* out, size_t capacity)
+size_t renderInto(const ByteChunk& state, const std::vector<NoteSpec>& notes, int rate,
+                  int channels, unsigned seed, float* out, size_t capacity)
 {
     RenderRequest request;
     request.rate = rate;
@@ -244,12 +262,13 @@ size_t renderInto(const ByteChunk& state, const std::vector<NoteSpec>& notes, in
     const auto plug = instrumentWith(state, seed);
     size_t length = 0;
     RunRenderLoop(request, InstrumentTarget(*plug, rate, kRenderBlock),
-        [&](const double* left, const double*, long frames)
-        {
-            for (long i = 0; i < frames; ++i, ++length)
-                if (length < capacity)
-                    std::fill_n(out + length * static_cast<size_t>(channels), channels, static_cast<float>(left[i]));
-        });
+                  [&](const double* left, const double*, long frames)
+                  {
+                      for (long i = 0; i < frames; ++i, ++length)
+                          if (length < capacity)
+                              std::fill_n(out + length * static_cast<size_t>(channels), channels,
+                                          static_cast<float>(left[i]));
+                  });
     return length;
 }
 
@@ -259,7 +278,8 @@ void rendered(size_t length, size_t capacity, size_t* frames)
     *frames = length;
     if (length > capacity)
         throw Refusal(BF_BUFFER_TOO_SMALL, "the sound has " + std::to_string(length) +
-                                               " frames; the buffer holds " + std::to_string(capacity));
+                                               " frames; the buffer holds " +
+                                               std::to_string(capacity));
 }
 
 // A change of the source: the plays start again from the first.
@@ -286,24 +306,52 @@ Variations& playsOf(bf_player& player)
     return *player.plays;
 }
 
-} // namespace
+// A new handle, or NULL when it cannot be made.
+template <typename Handle, typename Fill> Handle* made(Fill fill)
+{
+    try
+    {
+        auto handle = std::make_unique<Handle>();
+        fill(*handle);
+        return handle.release();
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
 
-extern "C" {
+template <typename Handle> const char* messageOf(const Handle* handle)
+{
+    return handle ? handle->message.c_str() : "";
+}
+
+} // namespace
 
 const char* bf_status_text(bf_status status)
 {
     switch (status)
     {
-    case BF_OK: return "ok";
-    case BF_NULL_ARGUMENT: return "a NULL argument";
-    case BF_BAD_SOUND: return "a damaged sound";
-    case BF_BAD_RECIPE: return "a damaged recipe";
-    case BF_UNKNOWN_NAME: return "unknown name";
-    case BF_OUT_OF_RANGE: return "out of range";
-    case BF_BUFFER_TOO_SMALL: return "buffer too small";
-    case BF_NO_VARIATION: return "no variation";
-    case BF_NO_MEMORY: return "out of memory";
-    case BF_FAILED: return "failed";
+    case BF_OK:
+        return "ok";
+    case BF_NULL_ARGUMENT:
+        return "a NULL argument";
+    case BF_BAD_SOUND:
+        return "a damaged sound";
+    case BF_BAD_RECIPE:
+        return "a damaged recipe";
+    case BF_UNKNOWN_NAME:
+        return "unknown name";
+    case BF_OUT_OF_RANGE:
+        return "out of range";
+    case BF_BUFFER_TOO_SMALL:
+        return "buffer too small";
+    case BF_NO_VARIATION:
+        return "no variation";
+    case BF_NO_MEMORY:
+        return "out of memory";
+    case BF_FAILED:
+        return "failed";
     }
     return "an unknown status";
 }
@@ -329,16 +377,8 @@ size_t bf_frames_most(int rate)
 
 bf_instrument* bf_instrument_new(void)
 {
-    try
-    {
-        auto instrument = std::make_unique<bf_instrument>();
-        instrument->state = defaultState();
-        return instrument.release();
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
+    return made<bf_instrument>([](bf_instrument& instrument)
+                               { instrument.state = defaultState(); });
 }
 
 void bf_instrument_free(bf_instrument* instrument)
@@ -348,178 +388,154 @@ void bf_instrument_free(bf_instrument* instrument)
 
 const char* bf_instrument_message(const bf_instrument* instrument)
 {
-    return instrument ? instrument->message.c_str() : "";
+    return messageOf(instrument);
 }
 
 bf_status bf_instrument_load_code(bf_instrument* instrument, const char* code)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_BAD_SOUND,
-                   [&]
-                   {
-                       need(code, "code");
-                       instrument->state = checkedState(DecodeShareCode(TrimSpace(code)));
-                   });
+    return onHandle(instrument, BF_BAD_SOUND,
+                    [&]
+                    {
+                        need(code, "code");
+                        instrument->state = checkedState(DecodeShareCode(TrimSpace(code)));
+                    });
 }
 
 bf_status bf_instrument_load_state(bf_instrument* instrument, const void* state, size_t size)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_BAD_SOUND,
-                   [&]
-                   {
-                       need(state, "state");
-                       if (size != BF_STATE_SIZE)
-                           throw Refusal(BF_BAD_SOUND, "a state has " + std::to_string(BF_STATE_SIZE) +
-                                                           " bytes, not " + std::to_string(size));
-                       ByteChunk chunk;
-                       chunk.PutBytes(state, BF_STATE_SIZE);
-                       instrument->state = checkedState(chunk);
-                   });
+    return onHandle(instrument, BF_BAD_SOUND,
+                    [&]
+                    {
+                        need(state, "state");
+                        if (size != BF_STATE_SIZE)
+                            throw Refusal(BF_BAD_SOUND, "a state has " +
+                                                            std::to_string(BF_STATE_SIZE) +
+                                                            " bytes, not " + std::to_string(size));
+                        ByteChunk chunk;
+                        chunk.PutBytes(state, BF_STATE_SIZE);
+                        instrument->state = checkedState(chunk);
+                    });
 }
 
 bf_status bf_instrument_generate(bf_instrument* instrument, const char* kind, uint32_t seed)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       need(kind, "kind");
-                       const std::string canonical = canonicalKind(kind);
-                       auto plug = instrumentWith(instrument->state);
-                       RunKind(*plug, canonical, nullptr, seed);
-                       instrument->state = stateOf(*plug);
-                   });
+    return onHandle(instrument, BF_FAILED,
+                    [&]
+                    {
+                        need(kind, "kind");
+                        drawOver(*instrument, canonicalKind(kind), nullptr, seed);
+                    });
 }
 
 bf_status bf_instrument_load_recipe(bf_instrument* instrument, const char* recipe, uint32_t seed)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       need(recipe, "recipe");
-                       const Recipe parsed = recipeOf(recipe);
-                       auto plug = instrumentWith(instrument->state);
-                       RunKind(*plug, "", &parsed, seed);
-                       instrument->state = stateOf(*plug);
-                   });
+    return onHandle(instrument, BF_FAILED,
+                    [&]
+                    {
+                        need(recipe, "recipe");
+                        const Recipe parsed = recipeOf(recipe);
+                        drawOver(*instrument, "", &parsed, seed);
+                    });
 }
 
 bf_status bf_instrument_set(bf_instrument* instrument, const char* name, double value)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_OUT_OF_RANGE,
-                   [&]
-                   {
-                       need(name, "name");
-                       const int param = paramNamed(name);
-                       if (!std::isfinite(value))
-                           throw Refusal(BF_OUT_OF_RANGE, std::string("\"") + name + "\": not a number");
-                       const ResolvedSetting setting = ResolveSetting(
-                           tableParams(), std::string(name) + "=" + ShortestNumberText(value));
-                       setValue(*instrument, param, setting.value);
-                   });
+    return onHandle(
+        instrument, BF_OUT_OF_RANGE,
+        [&]
+        {
+            need(name, "name");
+            const int param = paramNamed(name);
+            if (!std::isfinite(value))
+                throw Refusal(BF_OUT_OF_RANGE, std::string("\"") + name + "\": not a number");
+            const ResolvedSetting setting =
+                ResolveSetting(tableParams(), std::string(name) + "=" + ShortestNumberText(value));
+            setValue(*instrument, param, setting.value);
+        });
 }
 
 bf_status bf_instrument_set_text(bf_instrument* instrument, const char* name, const char* text)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       need(name, "name");
-                       need(text, "text");
-                       const int param = paramNamed(name);
-                       const ParamInfo& info = tableParams()[static_cast<size_t>(param)];
-                       for (const auto& [value, label] : info.texts)
-                           if (Lower(label) == Lower(TrimSpace(text)))
-                               return setValue(*instrument, param, value);
-                       throw Refusal(BF_UNKNOWN_NAME, std::string("\"") + name + "\" has no entry '" + text + "'");
-                   });
+    return onHandle(instrument, BF_FAILED,
+                    [&]
+                    {
+                        need(name, "name");
+                        need(text, "text");
+                        const int param = paramNamed(name);
+                        const ParamInfo& info = tableParams()[static_cast<size_t>(param)];
+                        for (const auto& [value, label] : info.texts)
+                            if (Lower(label) == Lower(TrimSpace(text)))
+                                return setValue(*instrument, param, value);
+                        throw Refusal(BF_UNKNOWN_NAME,
+                                      std::string("\"") + name + "\" has no entry '" + text + "'");
+                    });
 }
 
 bf_status bf_instrument_get(bf_instrument* instrument, const char* name, double* value)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       need(name, "name");
-                       need(value, "value");
-                       *value = StateValues(instrument->state)[static_cast<size_t>(paramNamed(name))];
-                   });
+    return onHandle(instrument, BF_FAILED,
+                    [&]
+                    {
+                        need(name, "name");
+                        need(value, "value");
+                        *value =
+                            StateValues(instrument->state)[static_cast<size_t>(paramNamed(name))];
+                    });
 }
 
 bf_status bf_instrument_code(bf_instrument* instrument, char* code, size_t size)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       need(code, "code");
-                       const std::string text = EncodeShareCode(instrument->state);
-                       if (text.size() >= size)
-                           throw Refusal(BF_BUFFER_TOO_SMALL, "a code needs " + std::to_string(text.size() + 1) + " bytes");
-                       std::memcpy(code, text.c_str(), text.size() + 1);
-                   });
+    return onHandle(instrument, BF_FAILED,
+                    [&]
+                    {
+                        need(code, "code");
+                        const std::string text = EncodeShareCode(instrument->state);
+                        if (text.size() >= size)
+                            throw Refusal(BF_BUFFER_TOO_SMALL, "a code needs " +
+                                                                   std::to_string(text.size() + 1) +
+                                                                   " bytes");
+                        std::memcpy(code, text.c_str(), text.size() + 1);
+                    });
 }
 
 bf_status bf_instrument_state(bf_instrument* instrument, void* state, size_t size)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       need(state, "state");
-                       if (size < BF_STATE_SIZE)
-                           throw Refusal(BF_BUFFER_TOO_SMALL, "a state needs " + std::to_string(BF_STATE_SIZE) + " bytes");
-                       std::memcpy(state, instrument->state.GetBytes(), BF_STATE_SIZE);
-                   });
+    return onHandle(instrument, BF_FAILED,
+                    [&]
+                    {
+                        need(state, "state");
+                        if (size < BF_STATE_SIZE)
+                            throw Refusal(BF_BUFFER_TOO_SMALL, "a state needs " +
+                                                                   std::to_string(BF_STATE_SIZE) +
+                                                                   " bytes");
+                        std::memcpy(state, instrument->state.GetBytes(), BF_STATE_SIZE);
+                    });
 }
 
-bf_status bf_instrument_render(bf_instrument* instrument, const bf_note* notes, size_t count, int rate,
-                               int channels, uint32_t seed, float* out, size_t capacity, size_t* frames)
+bf_status bf_instrument_render(bf_instrument* instrument, const bf_note* notes, size_t count,
+                               int rate, int channels, uint32_t seed, float* out, size_t capacity,
+                               size_t* frames)
 {
-    if (!instrument)
-        return BF_NULL_ARGUMENT;
-    return guarded(instrument->message, BF_FAILED,
-                   [&]
-                   {
-                       checkOutput(rate, channels, out, capacity, frames);
-                       if (count > 0)
-                           need(notes, "notes");
-                       if (count > kMostNotes)
-                           throw Refusal(BF_OUT_OF_RANGE, "at most " + std::to_string(kMostNotes) + " notes");
-                       std::vector<NoteSpec> played;
-                       for (size_t i = 0; i < count; ++i)
-                           played.push_back(noteOf(notes[i]));
-                       rendered(renderInto(instrument->state, played, rate, channels, seed, out, capacity),
-                                capacity, frames);
-                   });
+    return onHandle(
+        instrument, BF_FAILED,
+        [&]
+        {
+            checkOutput(rate, channels, out, capacity, frames);
+            if (count > 0)
+                need(notes, "notes");
+            if (count > kMostNotes)
+                throw Refusal(BF_OUT_OF_RANGE, "at most " + std::to_string(kMostNotes) + " notes");
+            std::vector<NoteSpec> played;
+            for (size_t i = 0; i < count; ++i)
+                played.push_back(noteOf(notes[i]));
+            rendered(renderInto(instrument->state, played, rate, channels, seed, out, capacity),
+                     capacity, frames);
+        });
 }
 
 bf_player* bf_player_new(uint32_t seed)
 {
-    try
-    {
-        auto player = std::make_unique<bf_player>();
-        player->seed = seed;
-        return player.release();
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
+    return made<bf_player>([seed](bf_player& player) { player.seed = seed; });
 }
 
 void bf_player_free(bf_player* player)
@@ -529,155 +545,141 @@ void bf_player_free(bf_player* player)
 
 const char* bf_player_message(const bf_player* player)
 {
-    return player ? player->message.c_str() : "";
+    return messageOf(player);
 }
 
 bf_status bf_player_set_sound(bf_player* player, bf_instrument* sound)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       need(sound, "sound");
-                       player->source.base = sound->state;
-                       restart(*player);
-                   });
+    return onHandle(player, BF_FAILED,
+                    [&]
+                    {
+                        need(sound, "sound");
+                        player->source.base = sound->state;
+                        restart(*player);
+                    });
 }
 
 bf_status bf_player_set_kind(bf_player* player, const char* kind)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       player->source.kind = kind ? canonicalKind(kind) : "";
-                       if (kind)
-                           player->source.recipe.reset();
-                       restart(*player);
-                   });
+    return onHandle(player, BF_FAILED,
+                    [&]
+                    {
+                        player->source.kind = kind ? canonicalKind(kind) : "";
+                        if (kind)
+                            player->source.recipe.reset();
+                        restart(*player);
+                    });
 }
 
 bf_status bf_player_set_recipe(bf_player* player, const char* recipe)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       if (recipe)
-                       {
-                           player->source.recipe = recipeOf(recipe);
-                           player->source.kind.clear();
-                       }
-                       else
-                           player->source.recipe.reset();
-                       restart(*player);
-                   });
+    return onHandle(player, BF_FAILED,
+                    [&]
+                    {
+                        if (recipe)
+                        {
+                            player->source.recipe = recipeOf(recipe);
+                            player->source.kind.clear();
+                        }
+                        else
+                            player->source.recipe.reset();
+                        restart(*player);
+                    });
 }
 
 bf_status bf_player_lock(bf_player* player, const char* name)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_UNKNOWN_NAME,
-                   [&]
-                   {
-                       need(name, "name");
-                       std::vector<int>& locked = player->source.locked;
-                       for (int param : LockedParams({name}))
-                           if (std::find(locked.begin(), locked.end(), param) == locked.end())
-                               locked.push_back(param);
-                       restart(*player);
-                   });
+    return onHandle(player, BF_UNKNOWN_NAME,
+                    [&]
+                    {
+                        need(name, "name");
+                        std::vector<int>& locked = player->source.locked;
+                        for (int param : LockedParams({name}))
+                            if (std::find(locked.begin(), locked.end(), param) == locked.end())
+                                locked.push_back(param);
+                        restart(*player);
+                    });
 }
 
 bf_status bf_player_set_pitch(bf_player* player, int semitones)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       if (semitones < 0 || semitones > kMostVariationSemitones)
-                           throw Refusal(BF_OUT_OF_RANGE, "pitch: expected 0 ... " +
-                                                              std::to_string(kMostVariationSemitones) + " semitones");
-                       player->source.pitchSemitones = semitones;
-                       restart(*player);
-                   });
+    return onHandle(player, BF_FAILED,
+                    [&]
+                    {
+                        if (semitones < 0 || semitones > kMostVariationSemitones)
+                            throw Refusal(BF_OUT_OF_RANGE,
+                                          "pitch: expected 0 ... " +
+                                              std::to_string(kMostVariationSemitones) +
+                                              " semitones");
+                        player->source.pitchSemitones = semitones;
+                        restart(*player);
+                    });
 }
 
 bf_status bf_player_set_mutation(bf_player* player, double percent)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       VariationSource source = player->source;
-                       source.mutation = percent;
-                       try
-                       {
-                           CheckVariationSource(source);
-                       }
-                       catch (const UsageError& e)
-                       {
-                           throw Refusal(BF_OUT_OF_RANGE, e.what());
-                       }
-                       player->source.mutation = percent;
-                       restart(*player);
-                   });
+    return onHandle(player, BF_FAILED,
+                    [&]
+                    {
+                        VariationSource source = player->source;
+                        source.mutation = percent;
+                        try
+                        {
+                            CheckVariationSource(source);
+                        }
+                        catch (const UsageError& e)
+                        {
+                            throw Refusal(BF_OUT_OF_RANGE, e.what());
+                        }
+                        player->source.mutation = percent;
+                        restart(*player);
+                    });
 }
 
-bf_status bf_player_next(bf_player* player, int rate, int channels, float* out, size_t capacity, size_t* frames)
+bf_status bf_player_next(bf_player* player, int rate, int channels, float* out, size_t capacity,
+                         size_t* frames)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       checkOutput(rate, channels, out, capacity, frames);
-                       if (!player->pending)
-                           player->pending = playsOf(*player).Next();
-                       const Variation& play = *player->pending;
-                       rendered(renderInto(play.state, {play.note}, rate, channels, play.seed, out, capacity),
-                                capacity, frames);
-                       player->last = std::move(player->pending);
-                       player->pending.reset();
-                   });
+    return onHandle(
+        player, BF_FAILED,
+        [&]
+        {
+            checkOutput(rate, channels, out, capacity, frames);
+            if (!player->pending)
+                player->pending = playsOf(*player).Next();
+            const Variation& play = *player->pending;
+            rendered(renderInto(play.state, {play.note}, rate, channels, play.seed, out, capacity),
+                     capacity, frames);
+            player->last = std::move(player->pending);
+            player->pending.reset();
+        });
 }
 
 bf_status bf_player_seek(bf_player* player, uint64_t index)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       Variations& plays = playsOf(*player);
-                       if (index > plays.NextIndex() + kMostSeekAhead)
-                           throw Refusal(BF_OUT_OF_RANGE, "a seek goes at most " + std::to_string(kMostSeekAhead) +
-                                                              " plays ahead at a time");
-                       player->pending.reset();
-                       plays.Seek(index);
-                   });
+    return onHandle(player, BF_FAILED,
+                    [&]
+                    {
+                        Variations& plays = playsOf(*player);
+                        if (index > plays.NextIndex() + kMostSeekAhead)
+                            throw Refusal(BF_OUT_OF_RANGE, "a seek goes at most " +
+                                                               std::to_string(kMostSeekAhead) +
+                                                               " plays ahead at a time");
+                        player->pending.reset();
+                        plays.Seek(index);
+                    });
 }
 
 bf_status bf_player_last(bf_player* player, bf_play* play, bf_instrument* sound)
 {
-    if (!player)
-        return BF_NULL_ARGUMENT;
-    return guarded(player->message, BF_FAILED,
-                   [&]
-                   {
-                       need(play, "play");
-                       if (!player->last)
-                           throw Refusal(BF_FAILED, "nothing has been played yet");
-                       *play = bf_play{player->last->index, cNote(player->last->note), player->last->seed};
-                       if (sound)
-                           sound->state = player->last->state;
-                   });
+    return onHandle(
+        player, BF_FAILED,
+        [&]
+        {
+            need(play, "play");
+            if (!player->last)
+                throw Refusal(BF_FAILED, "nothing has been played yet");
+            *play = bf_play{player->last->index, cNote(player->last->note), player->last->seed};
+            if (sound)
+                sound->state = player->last->state;
+        });
 }
-
-} // extern "C"

@@ -49,7 +49,8 @@ static int playCoin(Game* game)
         return complain("the coin played", bf_player_message(game->coins));
     if (SDL_QueueAudio(game->audio, game->samples, (Uint32)(frames * sizeof(float))) != 0)
         return complain("queueing audio", SDL_GetError());
-    printf("%s %u %d %d %.17g\n", code, (unsigned)play.seed, play.note.key, play.note.velocity, play.note.duration);
+    printf("%s %u %d %d %.17g\n", code, (unsigned)play.seed, play.note.key, play.note.velocity,
+           play.note.duration);
     fflush(stdout);
     return 1;
 }
@@ -119,7 +120,8 @@ int main(int argc, char** argv)
     game.samples = malloc(game.most * sizeof(float));
     if (!game.coins || !game.last || !game.samples)
         return 1;
-    if (bf_player_set_kind(game.coins, "coin") != BF_OK || bf_player_set_pitch(game.coins, 2) != BF_OK)
+    if (bf_player_set_kind(game.coins, "coin") != BF_OK ||
+        bf_player_set_pitch(game.coins, 2) != BF_OK)
         return complain("coins", bf_player_message(game.coins)), 1;
 
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_EVENTS | (presses ? 0 : SDL_INIT_VIDEO)) != 0)

@@ -9,6 +9,8 @@
  * exits or throws, whatever it is given. */
 #ifndef BLEEPFORGE_H
 #define BLEEPFORGE_H
+/* The block for C++ callers keeps its declarations unindented. */
+/* clang-format off */
 
 #include <stddef.h>
 #include <stdint.h>
@@ -78,21 +80,25 @@ BF_API const char* bf_instrument_message(const bf_instrument* instrument);
 /* A sound code ("bfs1:..."), or a 484-byte state. A refused sound changes
  * nothing. */
 BF_API bf_status bf_instrument_load_code(bf_instrument* instrument, const char* code);
-BF_API bf_status bf_instrument_load_state(bf_instrument* instrument, const void* state, size_t size);
+BF_API bf_status bf_instrument_load_state(bf_instrument* instrument, const void* state,
+                                          size_t size);
 /* A new sound of a kind ("pickup", "shoot", "powerup", "hit", "jump",
  * "blip", "slash", "random", "mutate", "reset", or "coin", "laser",
  * "power-up", "hurt"), drawn from seed, over the sound the instrument holds
  * (as `bleepforge generate KIND --seed SEED --state`). */
-BF_API bf_status bf_instrument_generate(bf_instrument* instrument, const char* kind, uint32_t seed);
+BF_API bf_status bf_instrument_generate(bf_instrument* instrument, const char* kind,
+                                        uint32_t seed);
 /* A recipe's TOML text drawn from seed, as for a kind. A `sound` it names by
  * path is read from the working folder. */
-BF_API bf_status bf_instrument_load_recipe(bf_instrument* instrument, const char* recipe, uint32_t seed);
+BF_API bf_status bf_instrument_load_recipe(bf_instrument* instrument, const char* recipe,
+                                           uint32_t seed);
 
 /* A parameter by its name (as `bleepforge params` lists them) in its own
  * units, whole where it takes whole numbers; or a list entry by its text
  * ("Osc1 Type", "Square"). A value out of range changes nothing. */
 BF_API bf_status bf_instrument_set(bf_instrument* instrument, const char* name, double value);
-BF_API bf_status bf_instrument_set_text(bf_instrument* instrument, const char* name, const char* text);
+BF_API bf_status bf_instrument_set_text(bf_instrument* instrument, const char* name,
+                                        const char* text);
 BF_API bf_status bf_instrument_get(bf_instrument* instrument, const char* name, double* value);
 
 /* The sound as a code, NUL-terminated, into code[size] (BF_CODE_SIZE is
@@ -107,9 +113,9 @@ BF_API bf_status bf_instrument_state(bf_instrument* instrument, void* state, siz
  * and the sound's length in frames into *frames. When the sound is longer
  * than capacity the status is BF_BUFFER_TOO_SMALL and out holds its start;
  * bf_frames_most(rate) frames always suffice. */
-BF_API bf_status bf_instrument_render(bf_instrument* instrument, const bf_note* notes, size_t count,
-                                      int rate, int channels, uint32_t seed, float* out,
-                                      size_t capacity, size_t* frames);
+BF_API bf_status bf_instrument_render(bf_instrument* instrument, const bf_note* notes,
+                                      size_t count, int rate, int channels, uint32_t seed,
+                                      float* out, size_t capacity, size_t* frames);
 
 /* ---- Players: a fresh variation of a sound on every play ---- */
 
@@ -150,8 +156,8 @@ typedef struct bf_play
 /* Renders the next play as bf_instrument_render does, never the same sound
  * as the play before it. BF_BUFFER_TOO_SMALL keeps the play for the next
  * call. BF_NO_VARIATION when the source cannot vary. */
-BF_API bf_status bf_player_next(bf_player* player, int rate, int channels, float* out, size_t capacity,
-                                size_t* frames);
+BF_API bf_status bf_player_next(bf_player* player, int rate, int channels, float* out,
+                                size_t capacity, size_t* frames);
 /* The next call of bf_player_next plays play number index (counted from 0). */
 BF_API bf_status bf_player_seek(bf_player* player, uint64_t index);
 /* The play bf_player_next last rendered; into sound (if not NULL) its sound. */
@@ -161,4 +167,5 @@ BF_API bf_status bf_player_last(bf_player* player, bf_play* play, bf_instrument*
 }
 #endif
 
+/* clang-format on */
 #endif

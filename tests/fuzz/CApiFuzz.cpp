@@ -17,8 +17,7 @@ namespace
 const int kRate = 1000; // the cheapest render
 const size_t kCapacity = 64;
 
-template <typename T>
-T numberOf(const std::string& bytes)
+template <typename T> T numberOf(const std::string& bytes)
 {
     T value{};
     std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
@@ -51,10 +50,18 @@ void instrumentCall(bf_instrument* sound, bf_player* player, int op, const std::
     bf_status status = BF_OK;
     switch (op)
     {
-    case 0: status = bf_instrument_load_code(sound, text); break;
-    case 1: status = bf_instrument_load_state(sound, arg.data(), arg.size()); break;
-    case 2: status = bf_instrument_generate(sound, text, numberOf<uint32_t>(arg)); break;
-    case 3: status = bf_instrument_load_recipe(sound, text, 1); break;
+    case 0:
+        status = bf_instrument_load_code(sound, text);
+        break;
+    case 1:
+        status = bf_instrument_load_state(sound, arg.data(), arg.size());
+        break;
+    case 2:
+        status = bf_instrument_generate(sound, text, numberOf<uint32_t>(arg));
+        break;
+    case 3:
+        status = bf_instrument_load_recipe(sound, text, 1);
+        break;
     case 4:
     {
         const double number = numberOf<double>(arg);
@@ -63,7 +70,9 @@ void instrumentCall(bf_instrument* sound, bf_player* player, int op, const std::
             std::abort();
         break;
     }
-    case 5: status = bf_instrument_set_text(sound, text, text + std::strlen(text) / 2); break;
+    case 5:
+        status = bf_instrument_set_text(sound, text, text + std::strlen(text) / 2);
+        break;
     case 6:
         status = bf_instrument_get(sound, text, &value);
         if (status == BF_OK && !std::isfinite(value))
@@ -72,19 +81,37 @@ void instrumentCall(bf_instrument* sound, bf_player* player, int op, const std::
     case 7:
     {
         const std::vector<bf_note> notes = notesOf(arg);
-        status = bf_instrument_render(sound, notes.data(), notes.size(), kRate, 1 + (arg.size() & 1), 1, out,
-                                      kCapacity, &frames);
+        status = bf_instrument_render(sound, notes.data(), notes.size(), kRate,
+                                      1 + (arg.size() & 1), 1, out, kCapacity, &frames);
         break;
     }
-    case 8: status = bf_instrument_code(sound, code, numberOf<uint16_t>(arg) % (BF_CODE_SIZE + 1)); break;
-    case 9: status = bf_player_set_kind(player, arg.empty() ? nullptr : text); break;
-    case 10: status = bf_player_set_recipe(player, arg.empty() ? nullptr : text); break;
-    case 11: status = bf_player_lock(player, text); break;
-    case 12: status = bf_player_set_pitch(player, numberOf<int>(arg)); break;
-    case 13: status = bf_player_set_mutation(player, numberOf<double>(arg)); break;
-    case 14: status = bf_player_set_sound(player, sound); break;
-    case 15: status = bf_player_next(player, kRate, 1, out, kCapacity, &frames); break;
-    case 16: status = bf_player_seek(player, numberOf<uint8_t>(arg)); break;
+    case 8:
+        status = bf_instrument_code(sound, code, numberOf<uint16_t>(arg) % (BF_CODE_SIZE + 1));
+        break;
+    case 9:
+        status = bf_player_set_kind(player, arg.empty() ? nullptr : text);
+        break;
+    case 10:
+        status = bf_player_set_recipe(player, arg.empty() ? nullptr : text);
+        break;
+    case 11:
+        status = bf_player_lock(player, text);
+        break;
+    case 12:
+        status = bf_player_set_pitch(player, numberOf<int>(arg));
+        break;
+    case 13:
+        status = bf_player_set_mutation(player, numberOf<double>(arg));
+        break;
+    case 14:
+        status = bf_player_set_sound(player, sound);
+        break;
+    case 15:
+        status = bf_player_next(player, kRate, 1, out, kCapacity, &frames);
+        break;
+    case 16:
+        status = bf_player_seek(player, numberOf<uint8_t>(arg));
+        break;
     default:
     {
         bf_play play;
@@ -110,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             end = input.size();
         const std::string field = input.substr(from, end - from);
         if (!field.empty())
-            instrumentCall(sound, player, static_cast<unsigned char>(field[0]) % 18, field.substr(1));
+            instrumentCall(sound, player, static_cast<unsigned char>(field[0]) % 18,
+                           field.substr(1));
         from = end + 1;
     }
     bf_player_free(player);

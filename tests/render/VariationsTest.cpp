@@ -49,7 +49,8 @@ ByteChunk baseSound()
 
 TEST(Variations, ASeedGivesOneSequenceHoweverItIsReached)
 {
-    Variations first(kindSource("coin"), 7), again(kindSource("pickup"), 7), other(kindSource("pickup"), 8);
+    Variations first(kindSource("coin"), 7), again(kindSource("pickup"), 7),
+        other(kindSource("pickup"), 8);
     const std::vector<std::string> sequence = codes(first, 12);
     EXPECT_EQ(codes(again, 12), sequence);
     EXPECT_NE(codes(other, 12), sequence);
@@ -67,8 +68,9 @@ TEST(Variations, ASeedGivesOneSequenceHoweverItIsReached)
 TEST(Variations, TheSeedsOfPlaysStayWhatReplaysWereMadeWith)
 {
     // Replays and stored sequences depend on these never moving.
-    const unsigned seeds[] = {VariationSeed(1, 0, 0), VariationSeed(1, 1, 0), VariationSeed(1, 0, 1),
-                              VariationSeed(2, 0, 0), VariationSeed(1, uint64_t(1) << 40, 0)};
+    const unsigned seeds[] = {VariationSeed(1, 0, 0), VariationSeed(1, 1, 0),
+                              VariationSeed(1, 0, 1), VariationSeed(2, 0, 0),
+                              VariationSeed(1, uint64_t(1) << 40, 0)};
     EXPECT_EQ(std::set<unsigned>(std::begin(seeds), std::end(seeds)).size(), 5u);
     EXPECT_EQ(seeds[0], 3992888076u);
     EXPECT_EQ(seeds[1], 2088913937u);
@@ -129,7 +131,8 @@ TEST(Variations, MutationMovesOnlyWhatMutateMoves)
         const Variation play = plays.Next();
         const std::vector<double> values = StateValues(play.state);
         EXPECT_EQ(play.note.note, 60);
-        for (int p : {kOsc1Type, kOsc1Level, kWhiteLevel, kOutputGain, kPitchHighNote, kBitCrushBitDepth})
+        for (int p :
+             {kOsc1Type, kOsc1Level, kWhiteLevel, kOutputGain, kPitchHighNote, kBitCrushBitDepth})
             EXPECT_EQ(values[p], base[p]) << paramProperties[p].name;
         EXPECT_NE(values[kAmpEnvDecay], base[kAmpEnvDecay]);
     }
@@ -137,8 +140,9 @@ TEST(Variations, MutationMovesOnlyWhatMutateMoves)
 
 TEST(Variations, ARecipeIsDrawnAnewOnEachPlay)
 {
-    const Recipe recipe = ParseRecipe("start = \"blip\"\n[params]\n\"Amp Env Decay\" = { range = [0.05, 0.3] }\n",
-                                      "kinds/click.toml", TableParams());
+    const Recipe recipe =
+        ParseRecipe("start = \"blip\"\n[params]\n\"Amp Env Decay\" = { range = [0.05, 0.3] }\n",
+                    "kinds/click.toml", TableParams());
     VariationSource source;
     source.recipe = recipe;
     Variations plays(source, 1);
@@ -156,9 +160,7 @@ TEST(Variations, ARecipeIsDrawnAnewOnEachPlay)
 TEST(Variations, ASourceThatCannotVaryOrIsDamagedIsRefused)
 {
     const auto refused = [](const VariationSource& source)
-    {
-        EXPECT_THROW(Variations(source, 1), UsageError);
-    };
+    { EXPECT_THROW(Variations(source, 1), UsageError); };
     refused(VariationSource()); // the default sound, as it is
     refused(kindSource("reset"));
     VariationSource everything = kindSource("pickup");

@@ -38,8 +38,8 @@ std::string codeOf(bf_instrument* sound)
     return code;
 }
 
-std::vector<float> render(bf_instrument* sound, int channels, uint32_t seed, const bf_note* notes = nullptr,
-                          size_t count = 0)
+std::vector<float> render(bf_instrument* sound, int channels, uint32_t seed,
+                          const bf_note* notes = nullptr, size_t count = 0)
 {
     std::vector<float> samples(bf_frames_most(44100) * static_cast<size_t>(channels));
     size_t frames = 0;
@@ -93,7 +93,8 @@ TEST(CApi, NullHandlesAndArgumentsAreRefused)
     EXPECT_EQ(bf_instrument_load_code(nullptr, "x"), BF_NULL_ARGUMENT);
     EXPECT_EQ(bf_instrument_generate(nullptr, "coin", 1), BF_NULL_ARGUMENT);
     EXPECT_EQ(bf_instrument_set(nullptr, "Output Gain", 0), BF_NULL_ARGUMENT);
-    EXPECT_EQ(bf_instrument_render(nullptr, nullptr, 0, 44100, 1, 1, out, 4, &frames), BF_NULL_ARGUMENT);
+    EXPECT_EQ(bf_instrument_render(nullptr, nullptr, 0, 44100, 1, 1, out, 4, &frames),
+              BF_NULL_ARGUMENT);
     EXPECT_EQ(bf_player_next(nullptr, 44100, 1, out, 4, &frames), BF_NULL_ARGUMENT);
     EXPECT_EQ(bf_player_last(nullptr, &play, nullptr), BF_NULL_ARGUMENT);
     EXPECT_STREQ(bf_instrument_message(nullptr), "");
@@ -110,12 +111,12 @@ TEST(CApi, NullHandlesAndArgumentsAreRefused)
     expectRefused(bf_instrument_set_text(s, "Osc1 Type", nullptr), BF_NULL_ARGUMENT, s);
     expectRefused(bf_instrument_get(s, "Output Gain", nullptr), BF_NULL_ARGUMENT, s);
     expectRefused(bf_instrument_code(s, nullptr, 10), BF_NULL_ARGUMENT, s);
-    expectRefused(bf_instrument_render(s, nullptr, 1, 44100, 1, 1, out, 4, &frames), BF_NULL_ARGUMENT,
-                  s);
-    expectRefused(bf_instrument_render(s, nullptr, 0, 44100, 1, 1, out, 4, nullptr), BF_NULL_ARGUMENT,
-                  s);
-    expectRefused(bf_instrument_render(s, nullptr, 0, 44100, 1, 1, nullptr, 4, &frames), BF_NULL_ARGUMENT,
-                  s);
+    expectRefused(bf_instrument_render(s, nullptr, 1, 44100, 1, 1, out, 4, &frames),
+                  BF_NULL_ARGUMENT, s);
+    expectRefused(bf_instrument_render(s, nullptr, 0, 44100, 1, 1, out, 4, nullptr),
+                  BF_NULL_ARGUMENT, s);
+    expectRefused(bf_instrument_render(s, nullptr, 0, 44100, 1, 1, nullptr, 4, &frames),
+                  BF_NULL_ARGUMENT, s);
     // A refusal's text stays until the next call, which clears it.
     EXPECT_EQ(bf_instrument_get(s, "Output Gain", &value), BF_OK);
     EXPECT_STREQ(bf_instrument_message(s), "");
@@ -139,7 +140,8 @@ TEST(CApi, DamagedSoundsAndWrongNamesAreRefusedLeavingTheSoundAsItWas)
 
     std::string damaged = before;
     damaged[damaged.size() / 2] = damaged[damaged.size() / 2] == 'A' ? 'B' : 'A';
-    for (const char* code : {damaged.c_str(), "", "bfs1:", "bfs9:AAAA", "\xff\xfe", "not a code at all"})
+    for (const char* code :
+         {damaged.c_str(), "", "bfs1:", "bfs9:AAAA", "\xff\xfe", "not a code at all"})
         expectRefused(bf_instrument_load_code(s, code), BF_BAD_SOUND, s);
 
     unsigned char state[BF_STATE_SIZE];
@@ -159,9 +161,10 @@ TEST(CApi, DamagedSoundsAndWrongNamesAreRefusedLeavingTheSoundAsItWas)
         expectRefused(bf_instrument_set(s, "Output Gain", bad), BF_OUT_OF_RANGE, s);
     expectRefused(bf_instrument_set(s, "Osc1 Octave", 0.5), BF_OUT_OF_RANGE, s);
 
-    expectRefused(bf_instrument_load_recipe(s, "start = \"blip\"\n[params]\n\"Nope\" = 3\n", 1), BF_BAD_RECIPE,
-                  s);
-    EXPECT_NE(std::string(bf_instrument_message(s)).find(":3"), std::string::npos) << bf_instrument_message(s);
+    expectRefused(bf_instrument_load_recipe(s, "start = \"blip\"\n[params]\n\"Nope\" = 3\n", 1),
+                  BF_BAD_RECIPE, s);
+    EXPECT_NE(std::string(bf_instrument_message(s)).find(":3"), std::string::npos)
+        << bf_instrument_message(s);
     expectRefused(bf_instrument_load_recipe(s, "[[[", 1), BF_BAD_RECIPE, s);
     EXPECT_EQ(codeOf(s), before);
 
@@ -178,19 +181,20 @@ TEST(CApi, RenderRequestsOutOfRangeAreRefused)
     size_t frames = 0;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (int rate : {0, -44100, 999, 384001, INT_MAX})
-        expectRefused(bf_instrument_render(s, nullptr, 0, rate, 1, 1, out, 8, &frames), BF_OUT_OF_RANGE,
-                      s);
+        expectRefused(bf_instrument_render(s, nullptr, 0, rate, 1, 1, out, 8, &frames),
+                      BF_OUT_OF_RANGE, s);
     for (int channels : {0, 3, -1})
-        expectRefused(bf_instrument_render(s, nullptr, 0, 44100, channels, 1, out, 8, &frames), BF_OUT_OF_RANGE,
-                      s);
-    const bf_note notes[] = {{128, 127, 0, 0.1}, {-1, 127, 0, 0.1}, {60, 0, 0, 0.1}, {60, 128, 0, 0.1},
-                             {60, 127, nan, 0.1}, {60, 127, 0, nan}, {60, 127, -1, 0.1}, {60, 127, 0, 3601}};
+        expectRefused(bf_instrument_render(s, nullptr, 0, 44100, channels, 1, out, 8, &frames),
+                      BF_OUT_OF_RANGE, s);
+    const bf_note notes[] = {{128, 127, 0, 0.1}, {-1, 127, 0, 0.1},   {60, 0, 0, 0.1},
+                             {60, 128, 0, 0.1},  {60, 127, nan, 0.1}, {60, 127, 0, nan},
+                             {60, 127, -1, 0.1}, {60, 127, 0, 3601}};
     for (const bf_note& note : notes)
-        expectRefused(bf_instrument_render(s, &note, 1, 44100, 1, 1, out, 8, &frames), BF_OUT_OF_RANGE,
-                      s);
+        expectRefused(bf_instrument_render(s, &note, 1, 44100, 1, 1, out, 8, &frames),
+                      BF_OUT_OF_RANGE, s);
     const bf_note many[2] = {{60, 127, 0, 0.1}, {62, 127, 0, 0.1}};
-    expectRefused(bf_instrument_render(s, many, SIZE_MAX, 44100, 1, 1, out, 8, &frames), BF_OUT_OF_RANGE,
-                  s);
+    expectRefused(bf_instrument_render(s, many, SIZE_MAX, 44100, 1, 1, out, 8, &frames),
+                  BF_OUT_OF_RANGE, s);
     EXPECT_EQ(bf_frames_most(0), 0u);
     EXPECT_EQ(bf_frames_most(44100), 30u * 44100u);
 
@@ -227,12 +231,14 @@ TEST(CApi, ARenderIsTheSameInEveryBufferAndChannelCount)
     // Too small a buffer holds the start and is told the length.
     std::vector<float> start(100, -7.0f);
     size_t frames = 0;
-    expectRefused(bf_instrument_render(sound.get(), nullptr, 0, 44100, 1, 5, start.data(), 99, &frames),
-                  BF_BUFFER_TOO_SMALL, sound.get());
+    expectRefused(
+        bf_instrument_render(sound.get(), nullptr, 0, 44100, 1, 5, start.data(), 99, &frames),
+        BF_BUFFER_TOO_SMALL, sound.get());
     EXPECT_EQ(frames, mono.size());
     EXPECT_TRUE(std::equal(start.begin(), start.begin() + 99, mono.begin()));
     EXPECT_EQ(start[99], -7.0f);
-    EXPECT_EQ(bf_instrument_render(sound.get(), nullptr, 0, 44100, 1, 5, nullptr, 0, &frames), BF_BUFFER_TOO_SMALL);
+    EXPECT_EQ(bf_instrument_render(sound.get(), nullptr, 0, 44100, 1, 5, nullptr, 0, &frames),
+              BF_BUFFER_TOO_SMALL);
     EXPECT_EQ(frames, mono.size());
 
     // Notes given play instead of the sound's own.
@@ -265,9 +271,11 @@ TEST(CApi, ValuesAndSoundsGoInAndComeOutExactly)
     EXPECT_EQ(render(fromCode.get(), 1, 3), render(s, 1, 3));
 
     // A recipe and a kind repeat for their seed, each from the sound held.
-    const char* recipe = "start = \"blip\"\n[params]\n\"Amp Env Decay\" = { range = [0.05, 0.3] }\n";
+    const char* recipe =
+        "start = \"blip\"\n[params]\n\"Amp Env Decay\" = { range = [0.05, 0.3] }\n";
     Instrument a = instrument(), b = instrument();
-    ASSERT_EQ(bf_instrument_load_recipe(a.get(), recipe, 8), BF_OK) << bf_instrument_message(a.get());
+    ASSERT_EQ(bf_instrument_load_recipe(a.get(), recipe, 8), BF_OK)
+        << bf_instrument_message(a.get());
     ASSERT_EQ(bf_instrument_load_recipe(b.get(), recipe, 8), BF_OK);
     EXPECT_EQ(codeOf(a.get()), codeOf(b.get()));
     ASSERT_EQ(bf_instrument_get(a.get(), "Amp Env Decay", &value), BF_OK);
@@ -303,7 +311,8 @@ TEST(CApi, PlayersRepeatForASeedNeverTwiceInARowAndKeepAPlayThatDidNotFit)
     // A buffer too small keeps the play for the next call.
     float little[10];
     size_t frames = 0;
-    expectRefused(bf_player_next(again.get(), 22050, 1, little, 10, &frames), BF_BUFFER_TOO_SMALL, again.get());
+    expectRefused(bf_player_next(again.get(), 22050, 1, little, 10, &frames), BF_BUFFER_TOO_SMALL,
+                  again.get());
     EXPECT_EQ(frames, plays[3].size());
     EXPECT_EQ(nextPlay(again.get()), plays[3]);
 
@@ -371,8 +380,9 @@ TEST(CApi, InstrumentsAndPlayersOnThreadsOfTheirOwnRenderWhatTheyRenderAlone)
 TEST(CApi, StatusesAndVersionAreNamed)
 {
     for (int s = BF_OK; s <= BF_FAILED; ++s)
-        EXPECT_STRNE(bf_status_text(static_cast<bf_status>(s)), bf_status_text(static_cast<bf_status>(99)));
+        EXPECT_STRNE(bf_status_text(static_cast<bf_status>(s)),
+                     bf_status_text(static_cast<bf_status>(99)));
     EXPECT_EQ(std::string(bf_version()), std::to_string(bf_version_number() >> 16) + "." +
-                                             std::to_string((bf_version_number() >> 8) & 0xff) + "." +
-                                             std::to_string(bf_version_number() & 0xff));
+                                             std::to_string((bf_version_number() >> 8) & 0xff) +
+                                             "." + std::to_string(bf_version_number() & 0xff));
 }

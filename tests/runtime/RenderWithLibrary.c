@@ -44,7 +44,8 @@ int main(int argc, char** argv)
         const uint32_t seed = (uint32_t)strtoul(argv[3], NULL, 10);
         if ((status = bf_instrument_generate(sound, argv[2], seed)) != BF_OK)
             failed = fail("generate", status, bf_instrument_message(sound));
-        else if ((status = bf_instrument_render(sound, NULL, 0, rate, 1, seed, samples, most, &frames)) != BF_OK)
+        else if ((status = bf_instrument_render(sound, NULL, 0, rate, 1, seed, samples, most,
+                                                &frames)) != BF_OK)
             failed = fail("render", status, bf_instrument_message(sound));
         else if ((status = bf_instrument_code(sound, code, sizeof code)) != BF_OK)
             failed = fail("code", status, bf_instrument_message(sound));
@@ -75,8 +76,8 @@ int main(int argc, char** argv)
             failed = fail("code", status, bf_instrument_message(sound));
         else
         {
-            printf("%s %u %d %d %.17g\n", code, (unsigned)play.seed, play.note.key, play.note.velocity,
-                   play.note.duration);
+            printf("%s %u %d %d %.17g\n", code, (unsigned)play.seed, play.note.key,
+                   play.note.velocity, play.note.duration);
             failed = save(argv[5], samples, frames);
         }
         bf_player_free(player);
