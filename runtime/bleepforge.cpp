@@ -330,7 +330,12 @@ template <typename Handle> const char* messageOf(const Handle* handle)
 
 const char* bf_status_text(bf_status status)
 {
-    switch (status)
+    // A C caller may pass any int: read it as one, since an enumeration
+    // value outside the enumerators is undefined in C++.
+    static_assert(sizeof(bf_status) == sizeof(int), "C passes the status as an int");
+    int code = 0;
+    std::memcpy(&code, &status, sizeof code);
+    switch (code)
     {
     case BF_OK:
         return "ok";
