@@ -52,3 +52,40 @@ test('the worklet in Chromium plays what bf.render gives, with no console errors
         server.close();
     }
 });
+
+const asyncPage = `<!doctype html><meta charset="utf-8"><title>bleepforge async</title><link rel="icon" href="data:,">
+<script type="module">
+import { Bleepforge } from './bleepforge-runtime.mjs';
+window.answered = (async () => {
+    const bf = await Bleepforge.load();
+    const same = (a, b) => a.length === b.length && a.every((x, i) => Object.is(x, b[i]));
+    const sounds = ['coin', 'laser', 'hurt', 'jump'].map((kind) => bf.generate(kind, { seed: 2 }));
+    const options = { seed: 4, rate: 22050, normalize: 'lufs' };
+    const rendered = await Promise.all(sounds.map((sound) => bf.renderAsync(sound, options)));
+    const wavs = await Promise.all(sounds.map((sound) => bf.wavAsync(sound, { ...options, format: 'pcm24' })));
+    const refusal = await bf.renderAsync(sounds[0], { rate: 5 }).catch((error) => error);
+    return {
+        renders: sounds.map((sound, i) => bf.render(sound, options).every((channel, c) => same(channel, rendered[i][c]))),
+        wavs: sounds.map((sound, i) => same(bf.wav(sound, { ...options, format: 'pcm24' }), wavs[i])),
+        refusal: [refusal.constructor.name, refusal.message],
+    };
+})();
+</script>`;
+
+test('renderAsync and wavAsync give in a Worker what render and wav give, and refuse as they do',
+     { timeout: 120000 }, async () => {
+    const server = await serve(webBuild, { '/async-test.html': asyncPage });
+    const browser = new Chromium();
+    try {
+        const tab = await browser.open(`${server.url}/async-test.html`);
+        const answered = await browser.evaluate(tab, 'window.answered');
+        assert.deepEqual(tab.errors, []);
+        assert.deepEqual(answered.renders, [true, true, true, true]);
+        assert.deepEqual(answered.wavs, [true, true, true, true]);
+        assert.equal(answered.refusal[0], 'RangeError');
+        assert.match(answered.refusal[1], /^rate/);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+});

@@ -5,7 +5,7 @@ import { tmpdir } from 'node:os';
 import { join, dirname } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const root = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
+export const root = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
 export const cli = process.env.BLEEPFORGE_CLI ?? join(root, 'build/release/apps/cli/bleepforge');
 export const webBuild = process.env.BLEEPFORGE_WEB ?? join(root, 'build/web');
 

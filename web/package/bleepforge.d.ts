@@ -1,8 +1,10 @@
-// Bleepforge: retro-game sound effects, made and played in WebAssembly.
+// Bleepforge: retro-game sound effects, made and played in WebAssembly. The
+// types of both entries, 'bleepforge' (the page's fuller module) and
+// 'bleepforge/runtime' (a game's): their calls are the same.
 
 export type Kind =
     | 'pickup' | 'shoot' | 'powerup' | 'hit' | 'jump' | 'blip' | 'slash' | 'random' | 'mutate' | 'reset'
-    | 'coin' | 'laser' | 'power-up' | 'hurt';
+    | 'coin' | 'laser' | 'power-up' | 'hurt' | 'blips' | 'randomize';
 
 /** A sound: its code (one line to share) and its 60 values in parameter order. */
 export interface Sound {
@@ -81,8 +83,11 @@ export interface RenderOptions {
      * sample there; "lufs" or "lufs:LUFS" (-70 ... 0, -16 by default) the
      * loudness, true peak at most -1 dBTP. Silence is left as it renders.
      */
-    normalize?: string;
+    normalize?: Normalize;
 }
+
+/** As the command line's --normalize; '' leaves the level as it renders. */
+export type Normalize = '' | 'peak' | `peak:${number}` | 'lufs' | `lufs:${number}`;
 
 export interface WavOptions extends RenderOptions {
     /** 16-bit integers (the default), 24-bit integers or 32-bit floats. */
@@ -126,7 +131,7 @@ export class Bleepforge {
     /** The compiled module, to load another instance from. */
     readonly module: WebAssembly.Module;
     /** A new sound of a kind; the same seed gives the same sound everywhere. */
-    generate(kind: Kind | string, options?: { seed?: number }): GeneratedSound;
+    generate(kind: Kind, options?: { seed?: number }): GeneratedSound;
     /** The sound a code holds; throws an Error saying why a code is refused. */
     parse(code: string): Sound;
     /** A sound from its 60 values in real units; throws for a value out of range. */
@@ -135,6 +140,15 @@ export class Bleepforge {
     render(sound: Sound | string, options?: RenderOptions): Float32Array[];
     /** A WAV file's bytes, carrying the sound so that it opens again as itself. */
     wav(sound: Sound | string, options?: WavOptions): Uint8Array;
+    /**
+     * render, off the main thread: the same samples, rendered in a Worker of this instance's own (in the
+     * calling thread where there is no Worker, as in Node). A refusal rejects with render's error.
+     */
+    renderAsync(sound: Sound | string, options?: RenderOptions): Promise<Float32Array[]>;
+    /** wav, off the main thread, as renderAsync. */
+    wavAsync(sound: Sound | string, options?: WavOptions): Promise<Uint8Array>;
+    /** Ends the Worker renderAsync started; what still waits on it is rejected. */
+    close(): void;
     /**
      * The sound a WAV from Bleepforge carries. A refusal is an Error whose `reason` is 'not-wav' for
      * bytes that are no WAV file (or one cut short), 'no-sound' for a WAV without a sound in it.
