@@ -1,7 +1,6 @@
 #include "RenderJob.h"
 
 #include "Bleepforge.h"
-#include "GeneratorKinds.h"
 #include "InstrumentTarget.h"
 #include "PresetSound.h"
 
@@ -40,15 +39,6 @@ std::string rangeOf(const IParam& param)
 }
 
 } // namespace
-
-void RunKind(Bleepforge& plug, const std::string& kind, const Recipe* recipe, unsigned seed)
-{
-    plug.SeedRandom(seed); // right before the generator; a render's noise continues it
-    if (recipe)
-        ApplyRecipe(plug, *recipe);
-    else if (!kind.empty())
-        (plug.*GeneratorOf(CanonicalKind(kind)))();
-}
 
 std::vector<ParamInfo> InstrumentParams(Bleepforge& plug)
 {

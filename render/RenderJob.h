@@ -2,6 +2,7 @@
 
 #include "Requests.h"
 #include "RenderSession.h"
+#include "RunKind.h"
 
 #include <functional>
 #include <memory>
@@ -34,11 +35,6 @@ private:
     int mBlock = 512;
 };
 
-struct Recipe;
-// Makes a kind's sound in the instrument as generate does: seeds its random
-// source, then draws the recipe when one is given, else runs the generator
-// of the built-in kind named (none for "").
-void RunKind(Bleepforge& plug, const std::string& kind, const Recipe* recipe, unsigned seed);
 
 // The instrument's parameters as a session reads settings for them.
 std::vector<ParamInfo> InstrumentParams(Bleepforge& plug);
