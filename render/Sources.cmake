@@ -5,10 +5,10 @@
 set(bleepforge_renderloop_sources RenderLoop.cpp)
 set(bleepforge_core_sources InstrumentTarget.cpp RunKind.cpp)
 set(bleepforge_variations_sources Variations.cpp)
-set(bleepforge_codes_sources Requests.cpp Levels.cpp ShareCode.cpp)
+set(bleepforge_codes_sources Requests.cpp Levels.cpp ShareCode.cpp Locks.cpp)
 set(bleepforge_packed_sources Packed.cpp LayeredSound.cpp)
 set(bleepforge_renderio_file_sources AudioFile.cpp OggPages.cpp NormalizedWriter.cpp Interrupt.cpp
-    RenderSession.cpp PresetSound.cpp Locks.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp TomlText.cpp
+    RenderSession.cpp PresetSound.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp TomlText.cpp
     LayeredRender.cpp WorkerThreads.cpp)
 set(bleepforge_render_sources RenderJob.cpp LayeredSources.cpp)
 foreach(list renderloop core variations codes packed renderio_file render)

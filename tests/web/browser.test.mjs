@@ -89,3 +89,44 @@ test('renderAsync and wavAsync give in a Worker what render and wav give, and re
         server.close();
     }
 });
+
+const playerPage = `<!doctype html><meta charset="utf-8"><title>bleepforge player</title><link rel="icon" href="data:,">
+<script type="module">
+import { Bleepforge } from './bleepforge-runtime.mjs';
+window.heard = (async () => {
+    const bf = await Bleepforge.load();
+    const rate = 48000, frames = 48000;
+    const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: rate });
+    const player = bf.player('laser', { seed: 11, context });
+    const twin = bf.player('laser', { seed: 11, rate });
+    await twin.next();
+    const second = await twin.next();
+    (await player.play()).node.stop(); // the first play, started and stopped before the context runs
+    const played = await player.play();
+    const captured = await context.startRendering();
+    let differing = 0;
+    const [left] = second.channels;
+    for (let i = 0; i < frames; ++i) {
+        const expected = i < left.length ? left[i] : 0;
+        differing += captured.getChannelData(0)[i] === expected ? 0 : 1;
+    }
+    return { indices: [second.index, played.index], codes: second.sound.code === played.sound.code, differing,
+             length: left.length };
+})();
+</script>`;
+
+test('a player in Chromium plays its sequence into an AudioContext', { timeout: 120000 }, async () => {
+    const server = await serve(webBuild, { '/player-test.html': playerPage });
+    const browser = new Chromium();
+    try {
+        const tab = await browser.open(`${server.url}/player-test.html`);
+        const heard = await browser.evaluate(tab, 'window.heard');
+        assert.deepEqual(tab.errors, []);
+        assert.deepEqual(heard.indices, [1, 1]);
+        assert.ok(heard.codes);
+        assert.equal(heard.differing, 0, `${heard.differing} of ${heard.length} samples differ`);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+});

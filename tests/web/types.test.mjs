@@ -21,7 +21,10 @@ export async function run(context: AudioContext): Promise<number> {
     const message: LiveMessage = { type: 'noteOn', note: 60 };
     node.port.postMessage(message);
     const options: BleepforgeProcessorOptions = { module: (await Full.load()).module };
-    return left.length + bytes.length + (options.sound ?? '').length;
+    const player = bf.player({ kind: 'hit', lock: ['osc1'], pitch: 2 }, { seed: 1, context, normalize: 'peak' });
+    const { node: played, index } = await player.play();
+    played.disconnect();
+    return left.length + bytes.length + (options.sound ?? '').length + index;
 }
 `;
 
@@ -32,6 +35,8 @@ const typos = {
     format: ["format: 'pcm24'", "format: 'pcm32'"],
     note: ['velocity: 90', 'velocty: 90'],
     message: ["type: 'noteOn'", "type: 'noteOn!'"],
+    'player source': ["{ kind: 'hit'", "{ knd: 'hit'"],
+    'player option': ['{ seed: 1, context', '{ sed: 1, context'],
 };
 
 function compiles(folder, text) {

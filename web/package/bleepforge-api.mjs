@@ -241,6 +241,118 @@ export function bleepforgeOver(files) {
     return Bleepforge;
 }
 
+const PLAYER_OPTIONS = ['seed', 'context', 'ahead', 'rate', 'channels', 'normalize'];
+const SOURCE_NAMES = ['kind', 'sound', 'lock', 'pitch', 'mutation'];
+
+// A player's source: a kind's name, a sound (its code, or from generate or
+// parse), or { kind, sound, lock, pitch, mutation }.
+function sourceOf(source) {
+    if (typeof source === 'string')
+        return source.includes(':') ? { sound: source } : { kind: source };
+    if (isObject(source) && typeof source.code === 'string')
+        return { sound: source };
+    if (!isObject(source))
+        throw new TypeError("expected a kind, a sound or { kind, sound, lock, pitch, mutation }");
+    const unknown = unknownName(source, SOURCE_NAMES, 'source key');
+    if (unknown)
+        throw new RangeError(unknown);
+    return source;
+}
+
+// An AudioBuffer of the channels, made when they are rendered so that a
+// play only starts it.
+function bufferOf(channels, sampleRate) {
+    const buffer = new AudioBuffer({ numberOfChannels: channels.length, length: channels[0].length, sampleRate });
+    channels.forEach((channel, c) => buffer.copyToChannel(channel, c));
+    return buffer;
+}
+
+// Plays a fresh variation of its source on every play, never the same sound
+// twice in a row; a seeded player plays the same sequence on every machine.
+// The next `ahead` plays render in the instance's Worker while the page
+// runs, so that once warm, play() starts a sound at the call.
+class Player {
+    #bf;
+    #sequence;
+    #context;
+    #render;
+    #ahead;
+    #coming = []; // the next plays, each { play, ready, and once rendered channels and (with a context) buffer }
+
+    constructor(bf, sequence, { context, ahead, render }) {
+        this.#bf = bf;
+        this.#sequence = sequence;
+        this.#context = context;
+        this.#ahead = ahead;
+        this.#render = render;
+        this.#fill();
+    }
+
+    // Resolves once the next play is rendered: play() then starts at once.
+    get ready() {
+        return this.#coming[0].ready.then(() => undefined);
+    }
+
+    // The next play and its samples: { index, seed, sound, notes, channels }.
+    async next() {
+        const coming = this.#take();
+        await coming.ready;
+        return { ...coming.play, channels: coming.channels };
+    }
+
+    // Plays the next play into the context's destination (or `destination`):
+    // at once when it is rendered, else as soon as it is. Resolves to the
+    // play and the AudioBufferSourceNode playing it.
+    play({ destination } = {}) {
+        const context = this.#context;
+        if (context === undefined)
+            throw new TypeError('play: the player has no context; give one, or take the samples with next()');
+        const coming = this.#take();
+        const start = () => {
+            const node = new AudioBufferSourceNode(context, { buffer: coming.buffer });
+            node.connect(destination ?? context.destination);
+            node.start();
+            return { ...coming.play, node };
+        };
+        return coming.channels ? Promise.resolve(start()) : coming.ready.then(start);
+    }
+
+    // Ends the sequence; the player plays no more.
+    close() {
+        this.#bf.core.closeSequence(this.#sequence);
+        this.#sequence = null;
+        this.#coming = [];
+    }
+
+    // The next play; the plays after it are drawn once the caller has
+    // started this one, since drawing one makes an instrument.
+    #take() {
+        if (this.#sequence === null)
+            throw new Error('the player is closed');
+        if (this.#coming.length === 0)
+            this.#fill();
+        const coming = this.#coming.shift();
+        setTimeout(() => this.#fill(), 0);
+        return coming;
+    }
+
+    #fill() {
+        while (this.#sequence !== null && this.#coming.length < this.#ahead) {
+            const { index, seed, code, note, velocity, start, duration } =
+                answered(this.#bf.core.nextPlay(this.#sequence));
+            const play = { index, seed, sound: this.#bf.parse(code), notes: [{ note, velocity, start, duration }] };
+            const coming = { play, channels: null };
+            coming.ready = this.#bf.renderAsync(code, { ...this.#render, seed, notes: play.notes })
+                .then((channels) => {
+                    coming.channels = channels;
+                    if (this.#context !== undefined)
+                        coming.buffer = bufferOf(channels, this.#render.rate);
+                });
+            this.#coming.push(coming);
+        }
+    }
+}
+
 // Errors a Worker sends back keep their class, for callers that tell a
 // RangeError from a TypeError.
 const ERROR_CLASSES = { RangeError, TypeError };
@@ -448,6 +560,24 @@ class BleepforgeCalls {
                                                   : new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength);
         const what = name === undefined ? 'the file' : `'${shortened(name)}'`;
         return this.parse(answered(this.core.stateCode(data, what)).code);
+    }
+
+    // A player of a fresh variation on every play (see Player).
+    player(source, options = {}) {
+        const { seed = Math.floor(Math.random() * 4294967296), context, ahead = 2, ...render } =
+            optionsOf(options, PLAYER_OPTIONS);
+        wholeNumber(seed, 0, 4294967295, 'seed');
+        wholeNumber(ahead, 1, 16, 'ahead');
+        const { sound, kind = '', lock = [], pitch = 0, mutation = 0 } = sourceOf(source);
+        if (!Array.isArray(lock) || !lock.every((name) => typeof name === 'string' && !name.includes(',')))
+            throw new TypeError("lock: expected a list of parameter or group names, such as ['osc1']");
+        if (sound !== undefined)
+            this.parse(codeOf(sound));
+        const { sequence } = answered(this.core.openSequence(sound === undefined ? '' : codeOf(sound),
+                                                             kind && canonicalKind(kind), lock.join(','),
+                                                             Number(pitch), Number(mutation), seed));
+        return new Player(this, sequence, { context, ahead,
+                                            render: { rate: context?.sampleRate ?? 44100, ...render } });
     }
 
     // The 60 parameters: name, range, default, unit and, for lists, their texts.

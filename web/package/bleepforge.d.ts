@@ -96,6 +96,59 @@ export interface WavOptions extends RenderOptions {
     comment?: string;
 }
 
+/**
+ * What a player varies: a kind drawn anew on each play, a sound (varied by pitch and mutation), or both,
+ * with parameters or groups (osc1, osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher,
+ * output) locked to the sound's values.
+ */
+export type PlayerSource =
+    | Kind
+    | Sound
+    | string
+    | {
+          kind?: Kind;
+          sound?: Sound | string;
+          lock?: string[];
+          /** Each play's note moves up to this many semitones either way, 0 ... 48. */
+          pitch?: number;
+          /** Each play is mutated by this "Mutation %", 0 ... 10. */
+          mutation?: number;
+      };
+
+export interface PlayerOptions {
+    /** The sequence's seed, 0 ... 4294967295; by default drawn at random. */
+    seed?: number;
+    /** Where play() plays; without it, take the samples with next(). */
+    context?: BaseAudioContext;
+    /** Plays rendered ahead, 1 ... 16; 2 by default. */
+    ahead?: number;
+    /** Hz; the context's rate, else 44100. */
+    rate?: number;
+    channels?: 1 | 2;
+    normalize?: Normalize;
+}
+
+/** One play of a player. */
+export interface Play {
+    /** Its place in the sequence, from 0. */
+    index: number;
+    /** What its values were drawn from, and its noise's seed. */
+    seed: number;
+    sound: Sound;
+    notes: Note[];
+}
+
+export interface Player {
+    /** Resolves once the next play is rendered: play() then starts it at once. */
+    readonly ready: Promise<void>;
+    /** The next play and its samples. */
+    next(): Promise<Play & { channels: Float32Array[] }>;
+    /** Starts the next play in the context (at once when rendered); resolves to it and its node. */
+    play(options?: { destination?: AudioNode }): Promise<Play & { node: AudioBufferSourceNode }>;
+    /** Ends the sequence. */
+    close(): void;
+}
+
 export interface ParamChoice {
     value: number;
     text: string;
@@ -168,6 +221,12 @@ export class Bleepforge {
      */
     createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):
         Promise<AudioWorkletNode>;
+    /**
+     * A player of a fresh variation of the source on every play, never the same sound twice in a row;
+     * the same seed plays the same sequence on every machine, as the C library's players do. The next
+     * `ahead` plays render in a Worker while the page runs. Throws for a source that cannot vary.
+     */
+    player(source: PlayerSource, options?: PlayerOptions): Player;
     /** The 60 parameters. */
     params(): Param[];
 }
