@@ -6,6 +6,22 @@ import assert from 'node:assert/strict';
 import { webBuild } from './native.mjs';
 import { Chromium, serve } from './chromium.mjs';
 
+// What the page (served beside the module) gives for the expression, once
+// it has run with no console errors.
+async function inChromium(html, expression) {
+    const server = await serve(webBuild, { '/test.html': html });
+    const browser = new Chromium();
+    try {
+        const tab = await browser.open(`${server.url}/test.html`);
+        const result = await browser.evaluate(tab, expression);
+        assert.deepEqual(tab.errors, []);
+        return result;
+    } finally {
+        await browser.close();
+        server.close();
+    }
+}
+
 const page = `<!doctype html><meta charset="utf-8"><title>bleepforge worklet</title><link rel="icon" href="data:,">
 <script type="module">
 import { Bleepforge } from './bleepforge.mjs';
@@ -37,20 +53,11 @@ window.played = (async () => {
 </script>`;
 
 test('the worklet in Chromium plays what bf.render gives, with no console errors', { timeout: 120000 }, async () => {
-    const server = await serve(webBuild, { '/worklet-test.html': page });
-    const browser = new Chromium();
-    try {
-        const tab = await browser.open(`${server.url}/worklet-test.html`);
-        const played = await browser.evaluate(tab, 'window.played');
-        assert.deepEqual(tab.errors, []);
-        assert.match(played.said, /^unknown message type 'bogus' \(known: /);
-        assert.equal(played.length, played.expectedLength);
-        assert.ok(played.peak > 0.01, `nothing audible (peak ${played.peak})`);
-        assert.equal(played.differing, 0);
-    } finally {
-        await browser.close();
-        server.close();
-    }
+    const played = await inChromium(page, 'window.played');
+    assert.match(played.said, /^unknown message type 'bogus' \(known: /);
+    assert.equal(played.length, played.expectedLength);
+    assert.ok(played.peak > 0.01, `nothing audible (peak ${played.peak})`);
+    assert.equal(played.differing, 0);
 });
 
 const asyncPage = `<!doctype html><meta charset="utf-8"><title>bleepforge async</title><link rel="icon" href="data:,">
@@ -74,20 +81,11 @@ window.answered = (async () => {
 
 test('renderAsync and wavAsync give in a Worker what render and wav give, and refuse as they do',
      { timeout: 120000 }, async () => {
-    const server = await serve(webBuild, { '/async-test.html': asyncPage });
-    const browser = new Chromium();
-    try {
-        const tab = await browser.open(`${server.url}/async-test.html`);
-        const answered = await browser.evaluate(tab, 'window.answered');
-        assert.deepEqual(tab.errors, []);
-        assert.deepEqual(answered.renders, [true, true, true, true]);
-        assert.deepEqual(answered.wavs, [true, true, true, true]);
-        assert.equal(answered.refusal[0], 'RangeError');
-        assert.match(answered.refusal[1], /^rate/);
-    } finally {
-        await browser.close();
-        server.close();
-    }
+    const answered = await inChromium(asyncPage, 'window.answered');
+    assert.deepEqual(answered.renders, [true, true, true, true]);
+    assert.deepEqual(answered.wavs, [true, true, true, true]);
+    assert.equal(answered.refusal[0], 'RangeError');
+    assert.match(answered.refusal[1], /^rate/);
 });
 
 const playerPage = `<!doctype html><meta charset="utf-8"><title>bleepforge player</title><link rel="icon" href="data:,">
@@ -116,17 +114,8 @@ window.heard = (async () => {
 </script>`;
 
 test('a player in Chromium plays its sequence into an AudioContext', { timeout: 120000 }, async () => {
-    const server = await serve(webBuild, { '/player-test.html': playerPage });
-    const browser = new Chromium();
-    try {
-        const tab = await browser.open(`${server.url}/player-test.html`);
-        const heard = await browser.evaluate(tab, 'window.heard');
-        assert.deepEqual(tab.errors, []);
-        assert.deepEqual(heard.indices, [1, 1]);
-        assert.ok(heard.codes);
-        assert.equal(heard.differing, 0, `${heard.differing} of ${heard.length} samples differ`);
-    } finally {
-        await browser.close();
-        server.close();
-    }
+    const heard = await inChromium(playerPage, 'window.heard');
+    assert.deepEqual(heard.indices, [1, 1]);
+    assert.ok(heard.codes);
+    assert.equal(heard.differing, 0, `${heard.differing} of ${heard.length} samples differ`);
 });

@@ -215,6 +215,13 @@ function codeInWav(bytes) {
     return null;
 }
 
+// What an entry loads: its module's JavaScript, and its .wasm, worklet and
+// Worker files by name, found beside this file.
+export function filesOf(createCore, wasm, worklet, worker) {
+    return { createCore, wasm: new URL(`./${wasm}`, import.meta.url),
+             worklet: new URL(`./${worklet}`, import.meta.url), worker: new URL(`./${worker}`, import.meta.url) };
+}
+
 // The class over one module. files: createCore (the module's JavaScript),
 // wasm and worklet (URLs of its .wasm and of the worklet over it), and in
 // Node readFile.
