@@ -54,7 +54,42 @@ function nodeSeconds(bf, patch, code) {
 const page = (entry) => `<!doctype html><meta charset="utf-8"><link rel="icon" href="data:,"><script type="module">
 import { Bleepforge } from './${entry}';
 window.measure = async (jobs, seconds) => {
-    const modules = [
+    const bf = await Bleepforge.load();
+    const out = [];
+    for (const { code, options } of jobs) {
+        const times = [];
+        for (let i = 0; i < 3; ++i) {
+            const start = performance.now();
+            bf.render(code, options);
+            times.push((performance.now() - start) / 1000);
+        }
+        out.push(Math.min(...times));
+    }
+    const rate = 48000, frames = rate * seconds;
+    const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: rate });
+    const node = await bf.createNode(context, { sound: jobs[0].code,
+        notes: [{ type: 'noteOn', note: 69, velocity: 127, frame: 0 }] });
+    node.connect(context.destination);
+    const start = performance.now();
+    await context.startRendering();
+    out.push((performance.now() - start) / 1000);
+    return out;
+};
+</script>`;
+
+async function chromiumSeconds(entry, jobs) {
+    const server = await serve(webBuild, { '/bench.html': page(entry) });
+    const browser = new Chromium();
+    try {
+        const tab = await browser.open(`${server.url}/bench.html`);
+        return await browser.evaluate(tab, `window.measure(${JSON.stringify(jobs)}, ${seconds})`);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+}
+
+const modules = [
     { name: 'page', bf: await Full.load(), entry: 'bleepforge.mjs',
       files: ['bleepforge-core.wasm', 'bleepforge-core.mjs', 'bleepforge.mjs', 'bleepforge-api.mjs',
               'bleepforge-checks.mjs', 'bleepforge-worklet.js', 'bleepforge-worklet-processor.mjs',
