@@ -1,6 +1,7 @@
 #include "Packed.h"
 
 #include "KIT_Base64.h"
+#include "KIT_Crc32.h"
 
 #include <zlib.h>
 
@@ -93,17 +94,12 @@ std::vector<unsigned char> inflated(const std::vector<unsigned char>& bytes, siz
     return out;
 }
 
-uint32_t checksum(const unsigned char* bytes, size_t size)
-{
-    return static_cast<uint32_t>(crc32(0L, bytes, static_cast<uInt>(size)));
-}
-
 } // namespace
 
 std::string PackForText(const std::vector<unsigned char>& bytes)
 {
     std::vector<unsigned char> packed = deflated(bytes);
-    const uint32_t crc = checksum(packed.data(), packed.size());
+    const uint32_t crc = Crc32(packed.data(), packed.size());
     for (int shift = 24; shift >= 0; shift -= 8)
         packed.push_back(static_cast<unsigned char>(crc >> shift));
     return urlSafe(base64(packed.data(), packed.size()));
@@ -118,7 +114,7 @@ std::vector<unsigned char> UnpackText(const std::string& text, size_t mostBytes)
     uint32_t stored = 0;
     for (size_t i = size; i < bytes.size(); ++i)
         stored = stored << 8 | bytes[i];
-    if (stored != checksum(bytes.data(), size))
+    if (stored != Crc32(bytes.data(), size))
         throw std::runtime_error("its checksum does not match");
     bytes.resize(size);
     return inflated(bytes, mostBytes);

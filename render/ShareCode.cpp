@@ -1,9 +1,8 @@
 #include "ShareCode.h"
 
 #include "KIT_Base64.h"
+#include "KIT_Crc32.h"
 #include "Params.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -16,11 +15,6 @@ namespace
 const char kPrefix[] = "bfs";
 const int kVersion = 1;
 const int kPayloadSize = kStateSize + 4;
-
-uint32_t checksum(const unsigned char* bytes, int size)
-{
-    return static_cast<uint32_t>(crc32(0L, bytes, static_cast<uInt>(size)));
-}
 
 bool isBase64(const std::string& text)
 {
@@ -48,7 +42,7 @@ std::string EncodeShareCode(const ByteChunk& state)
 {
     ByteChunk payload;
     payload.PutChunk(&state);
-    const uint32_t crc = checksum(state.GetBytes(), state.Size());
+    const uint32_t crc = Crc32(state.GetBytes(), static_cast<size_t>(state.Size()));
     const unsigned char tail[4] = {static_cast<unsigned char>(crc >> 24),
                                    static_cast<unsigned char>(crc >> 16),
                                    static_cast<unsigned char>(crc >> 8),
@@ -104,7 +98,7 @@ ByteChunk DecodeShareCode(const std::string& code)
     const unsigned char* tail = payload.GetBytes() + kStateSize;
     const uint32_t stored = static_cast<uint32_t>(tail[0]) << 24 | static_cast<uint32_t>(tail[1]) << 16 |
                             static_cast<uint32_t>(tail[2]) << 8 | tail[3];
-    if (stored != checksum(payload.GetBytes(), kStateSize))
+    if (stored != Crc32(payload.GetBytes(), kStateSize))
         throw DamagedText("sound code", "its checksum does not match");
     ByteChunk state;
     state.PutBytes(payload.GetBytes(), kStateSize);

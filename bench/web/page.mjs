@@ -16,11 +16,12 @@ const kLoads = 5;
 // The worklet as served to the bench: each quantum timed with the clock the
 // worklet's scope has (milliseconds; unbiased summed over many quanta),
 // reported every second of audio.
-const timedWorklet = readFileSync(join(webBuild, 'bleepforge-worklet.js'), 'utf8') + `
-{
-    const render = BleepforgeProcessor.prototype.process;
+const timing = `
+const register = globalThis.registerProcessor;
+globalThis.registerProcessor = (name, Processor) => {
+    const render = Processor.prototype.process;
     let busy = 0, quanta = 0;
-    BleepforgeProcessor.prototype.process = function (inputs, outputs) {
+    Processor.prototype.process = function (inputs, outputs) {
         const start = Date.now();
         const result = render.call(this, inputs, outputs);
         busy += Date.now() - start;
@@ -28,8 +29,11 @@ const timedWorklet = readFileSync(join(webBuild, 'bleepforge-worklet.js'), 'utf8
             this.port.postMessage({ type: 'load', busy, quanta, rate: sampleRate });
         return result;
     };
-}
+    register(name, Processor);
+};
 `;
+// The timing module is evaluated first, before the worklet registers.
+const timedWorklet = "import './worklet-timing.js';\n" + readFileSync(join(webBuild, 'bleepforge-worklet.js'), 'utf8');
 
 const markReady = `new MutationObserver((_, observer) => {
     if (document.body?.dataset.ready) {
@@ -93,7 +97,8 @@ async function loadOver(browser, tab, seconds, during) {
     return browser.evaluate(tab, loadSince(from, drawnFrom, startedAt));
 }
 
-const server = await serve(webBuild, { '/bleepforge-worklet.js': { type: 'text/javascript', body: timedWorklet } });
+const server = await serve(webBuild, { '/bleepforge-worklet.js': { type: 'text/javascript', body: timedWorklet },
+                                       '/worklet-timing.js': { type: 'text/javascript', body: timing } });
 const browser = new Chromium();
 try {
     const times = [];

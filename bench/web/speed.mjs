@@ -1,14 +1,16 @@
-// Speed and size of the WebAssembly module beside the native command line,
-// in one run: real-time factors of the default and the heavy patch natively,
-// in Node and in headless Chromium; the worklet's load at 48 kHz; the gzip
-// size of what a page downloads. Build first: scripts/web, and the native
+// Speed and size of the WebAssembly modules (the page's and a game's
+// runtime) beside the native command line, in one run: real-time factors of
+// the default and the heavy patch natively, in Node and in headless
+// Chromium; the worklet's load at 48 kHz; the gzip size of each file an
+// entry loads. Build first: scripts/web, and the native
 // command line (BLEEPFORGE_CLI, default build/release/apps/cli/bleepforge).
 //   node bench/web/speed.mjs [SECONDS]
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
-import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { Bleepforge as Full } from '../../build/web/bleepforge-node.mjs';
+import { Bleepforge as Runtime } from '../../build/web/bleepforge-runtime-node.mjs';
 import { cli, settingsCode, webBuild, withTempFolder } from '../../tests/web/native.mjs';
 import { referenceCases } from '../../tests/web/exactness.mjs';
 import { Chromium, serve } from '../../tests/web/chromium.mjs';
@@ -49,8 +51,8 @@ function nodeSeconds(bf, patch, code) {
     }));
 }
 
-const page = `<!doctype html><meta charset="utf-8"><link rel="icon" href="data:,"><script type="module">
-import { Bleepforge } from './bleepforge.mjs';
+const page = (entry) => `<!doctype html><meta charset="utf-8"><link rel="icon" href="data:,"><script type="module">
+import { Bleepforge } from './${entry}';
 window.measure = async (jobs, seconds) => {
     const bf = await Bleepforge.load();
     const out = [];
@@ -75,8 +77,8 @@ window.measure = async (jobs, seconds) => {
 };
 </script>`;
 
-async function chromiumSeconds(jobs) {
-    const server = await serve(webBuild, { '/bench.html': page });
+async function chromiumSeconds(entry, jobs) {
+    const server = await serve(webBuild, { '/bench.html': page(entry) });
     const browser = new Chromium();
     try {
         const tab = await browser.open(`${server.url}/bench.html`);
@@ -87,24 +89,38 @@ async function chromiumSeconds(jobs) {
     }
 }
 
-const bf = await Bleepforge.load();
+const modules = [
+    { name: 'page', bf: await Full.load(), entry: 'bleepforge.mjs',
+      files: ['bleepforge-core.wasm', 'bleepforge-core.mjs', 'bleepforge.mjs', 'bleepforge-api.mjs',
+              'bleepforge-checks.mjs', 'bleepforge-worklet.js', 'bleepforge-worklet-processor.mjs',
+              'bleepforge-worker.js'] },
+    { name: 'runtime', bf: await Runtime.load(), entry: 'bleepforge-runtime.mjs',
+      files: ['bleepforge-runtime-core.wasm', 'bleepforge-runtime-core.mjs', 'bleepforge-runtime.mjs',
+              'bleepforge-api.mjs', 'bleepforge-checks.mjs', 'bleepforge-runtime-worklet.js',
+              'bleepforge-worklet-processor.mjs', 'bleepforge-runtime-worker.js'] },
+];
 const jobs = patches.map((patch) => ({ patch, code: settingsCode(patch.settings) }));
-const inChromium = await chromiumSeconds(jobs.map(({ patch, code }) => ({
-    code, options: { rate: patch.rate, seed: patch.seed, notes: patch.notes, length: seconds } })));
+for (const module of modules) {
+    module.inChromium = await chromiumSeconds(module.entry, jobs.map(({ patch, code }) => ({
+        code, options: { rate: patch.rate, seed: patch.seed, notes: patch.notes, length: seconds } })));
+}
 console.log(`${seconds} s of audio per render, best of 3; real-time factor = audio seconds / wall seconds`);
-console.log('| patch | native CLI | Node | Chromium |');
-console.log('|---|---|---|---|');
+console.log('| patch | native CLI | Node, page | Node, runtime | Chromium, page | Chromium, runtime |');
+console.log('|---|---|---|---|---|---|');
+const factor = (wall) => `${(seconds / wall).toFixed(0)}×`;
 jobs.forEach(({ patch, code }, i) => {
-    const factor = (wall) => `${(seconds / wall).toFixed(0)}×`;
-    console.log(`| ${patch.name} | ${factor(nativeSeconds(patch))} | ${factor(nodeSeconds(bf, patch, code))} | ` +
-                `${factor(inChromium[i])} |`);
+    console.log(`| ${patch.name} | ${factor(nativeSeconds(patch))} | ` +
+                modules.map(({ bf }) => factor(nodeSeconds(bf, patch, code))).join(' | ') + ' | ' +
+                modules.map(({ inChromium }) => factor(inChromium[i])).join(' | ') + ' |');
 });
-const workletLoad = inChromium[2] / seconds;
-console.log(`worklet at 48 kHz, default patch, offline in Chromium: ${(100 * workletLoad).toFixed(2)} % ` +
-            `of real time (${(1000 * workletLoad * 128 / 48000).toFixed(4)} ms per 128-frame quantum of ` +
-            `${(1000 * 128 / 48000).toFixed(3)} ms)`);
-const files = ['bleepforge-core.wasm', 'bleepforge-core.mjs', 'bleepforge.mjs', 'bleepforge-worklet.js'];
-const raw = files.map((f) => readFileSync(join(webBuild, f)));
-const size = (bytes) => `${(bytes / 1024).toFixed(0)} KiB`;
-console.log(`size: ${files.map((f, i) => `${f} ${size(raw[i].length)} (gzip ${size(gzipSync(raw[i], { level: 9 }).length)})`).join(', ')}`);
-console.log(`total gzip: ${size(raw.reduce((n, b) => n + gzipSync(b, { level: 9 }).length, 0))}`);
+const size = (bytes) => `${(bytes / 1024).toFixed(1)} KiB`;
+for (const { name, inChromium, files } of modules) {
+    const workletLoad = inChromium[2] / seconds;
+    console.log(`${name}: worklet at 48 kHz, default patch, offline in Chromium: ${(100 * workletLoad).toFixed(2)} % ` +
+                `of real time (${(1000 * workletLoad * 128 / 48000).toFixed(4)} ms per 128-frame quantum of ` +
+                `${(1000 * 128 / 48000).toFixed(3)} ms)`);
+    const gzipped = files.map((f) => gzipSync(readFileSync(join(webBuild, f)), { level: 9 }).length);
+    console.log(`${name}: | file | gzip |\n|---|---|`);
+    files.forEach((f, i) => console.log(`| ${f} | ${size(gzipped[i])} |`));
+    console.log(`| all | ${size(gzipped.reduce((n, b) => n + b, 0))} |`);
+}

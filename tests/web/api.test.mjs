@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { join, relative } from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 import { difference, nativeRender, run, webBuild, withTempFolder } from './native.mjs';
 
 const bf = await Bleepforge.load();

@@ -2,7 +2,7 @@
 // one source, so every value, sample and generated state is the same bits.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 import { compareGeneratedStates, compareRandomPatches, compareReferenceCases, largestOf } from './exactness.mjs';
 
 const bf = await Bleepforge.load();

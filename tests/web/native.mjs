@@ -5,7 +5,7 @@ import { tmpdir } from 'node:os';
 import { join, dirname } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const root = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
+export const root = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
 export const cli = process.env.BLEEPFORGE_CLI ?? join(root, 'build/release/apps/cli/bleepforge');
 export const webBuild = process.env.BLEEPFORGE_WEB ?? join(root, 'build/web');
 
@@ -49,13 +49,22 @@ export function nativeRender(args) {
     }
 }
 
+// The folder is removed when the work ends: at once, or when the promise an
+// async work returns settles.
 export function withTempFolder(work) {
     const folder = mkdtempSync(join(tmpdir(), 'bleepforge-web-'));
+    const remove = () => rmSync(folder, { recursive: true, force: true });
+    let result;
     try {
-        return work(folder);
-    } finally {
-        rmSync(folder, { recursive: true, force: true });
+        result = work(folder);
+    } catch (error) {
+        remove();
+        throw error;
     }
+    if (result instanceof Promise)
+        return result.finally(remove);
+    remove();
+    return result;
 }
 
 // The sound code of the default sound with these "NAME=VALUE" settings, as

@@ -4,7 +4,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 import { difference, nativeRender, run, withTempFolder } from './native.mjs';
 
 const bf = await Bleepforge.load();

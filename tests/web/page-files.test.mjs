@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 import { run } from './native.mjs';
 import {
     canvasPixels, differingBytes, gesture, kKnob, kPickup, openPage, playedSounds, pressKey, recordMessages, snapshot,

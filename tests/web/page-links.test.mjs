@@ -12,7 +12,7 @@ import {
     canvasPixels, differingBytes, gesture, kPickup, openPage, playedSounds, recordMessages, snapshot, snapshotOf,
 } from './pagedriver.mjs';
 
-const { Bleepforge } = await import(pathToFileURL(join(webBuild, 'bleepforge.mjs')));
+const { Bleepforge } = await import(pathToFileURL(join(webBuild, 'bleepforge-node.mjs')));
 const bf = await Bleepforge.load();
 const kKept = 'bleepforge.kept.v1';
 

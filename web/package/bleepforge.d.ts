@@ -1,8 +1,10 @@
-// Bleepforge: retro-game sound effects, made and played in WebAssembly.
+// Bleepforge: retro-game sound effects, made and played in WebAssembly. The
+// types of both entries, 'bleepforge' (the page's fuller module) and
+// 'bleepforge/runtime' (a game's): their calls are the same.
 
 export type Kind =
     | 'pickup' | 'shoot' | 'powerup' | 'hit' | 'jump' | 'blip' | 'slash' | 'random' | 'mutate' | 'reset'
-    | 'coin' | 'laser' | 'power-up' | 'hurt';
+    | 'coin' | 'laser' | 'power-up' | 'hurt' | 'blips' | 'randomize';
 
 /** A sound: its code (one line to share) and its 60 values in parameter order. */
 export interface Sound {
@@ -81,14 +83,70 @@ export interface RenderOptions {
      * sample there; "lufs" or "lufs:LUFS" (-70 ... 0, -16 by default) the
      * loudness, true peak at most -1 dBTP. Silence is left as it renders.
      */
-    normalize?: string;
+    normalize?: Normalize;
 }
+
+/** As the command line's --normalize; '' leaves the level as it renders. */
+export type Normalize = '' | 'peak' | `peak:${number}` | 'lufs' | `lufs:${number}`;
 
 export interface WavOptions extends RenderOptions {
     /** 16-bit integers (the default), 24-bit integers or 32-bit floats. */
     format?: 'pcm16' | 'pcm24' | 'float';
     /** Text before the sound code in the file's comment. */
     comment?: string;
+}
+
+/**
+ * What a player varies: a kind drawn anew on each play, a sound (varied by pitch and mutation), or both,
+ * with parameters or groups (osc1, osc2, osc3, noise, amp-env, filter-env, filters, pitch, crusher,
+ * output) locked to the sound's values.
+ */
+export type PlayerSource =
+    | Kind
+    | Sound
+    | string
+    | {
+          kind?: Kind;
+          sound?: Sound | string;
+          lock?: string[];
+          /** Each play's note moves up to this many semitones either way, 0 ... 48. */
+          pitch?: number;
+          /** Each play is mutated by this "Mutation %", 0 ... 10. */
+          mutation?: number;
+      };
+
+export interface PlayerOptions {
+    /** The sequence's seed, 0 ... 4294967295; by default drawn at random. */
+    seed?: number;
+    /** Where play() plays; without it, take the samples with next(). */
+    context?: BaseAudioContext;
+    /** Plays rendered ahead, 1 ... 16; 2 by default. */
+    ahead?: number;
+    /** Hz; the context's rate, else 44100. */
+    rate?: number;
+    channels?: 1 | 2;
+    normalize?: Normalize;
+}
+
+/** One play of a player. */
+export interface Play {
+    /** Its place in the sequence, from 0. */
+    index: number;
+    /** What its values were drawn from, and its noise's seed. */
+    seed: number;
+    sound: Sound;
+    notes: Note[];
+}
+
+export interface Player {
+    /** Resolves once the next play is rendered: play() then starts it at once. */
+    readonly ready: Promise<void>;
+    /** The next play and its samples. */
+    next(): Promise<Play & { channels: Float32Array[] }>;
+    /** Starts the next play in the context (at once when rendered); resolves to it and its node. */
+    play(options?: { destination?: AudioNode }): Promise<Play & { node: AudioBufferSourceNode }>;
+    /** Ends the sequence. */
+    close(): void;
 }
 
 export interface ParamChoice {
@@ -126,7 +184,7 @@ export class Bleepforge {
     /** The compiled module, to load another instance from. */
     readonly module: WebAssembly.Module;
     /** A new sound of a kind; the same seed gives the same sound everywhere. */
-    generate(kind: Kind | string, options?: { seed?: number }): GeneratedSound;
+    generate(kind: Kind, options?: { seed?: number }): GeneratedSound;
     /** The sound a code holds; throws an Error saying why a code is refused. */
     parse(code: string): Sound;
     /** A sound from its 60 values in real units; throws for a value out of range. */
@@ -135,6 +193,15 @@ export class Bleepforge {
     render(sound: Sound | string, options?: RenderOptions): Float32Array[];
     /** A WAV file's bytes, carrying the sound so that it opens again as itself. */
     wav(sound: Sound | string, options?: WavOptions): Uint8Array;
+    /**
+     * render, off the main thread: the same samples, rendered in a Worker of this instance's own (in the
+     * calling thread where there is no Worker, as in Node). A refusal rejects with render's error.
+     */
+    renderAsync(sound: Sound | string, options?: RenderOptions): Promise<Float32Array[]>;
+    /** wav, off the main thread, as renderAsync. */
+    wavAsync(sound: Sound | string, options?: WavOptions): Promise<Uint8Array>;
+    /** Ends the Worker renderAsync started; what still waits on it is rejected. */
+    close(): void;
     /**
      * The sound a WAV from Bleepforge carries. A refusal is an Error whose `reason` is 'not-wav' for
      * bytes that are no WAV file (or one cut short), 'no-sound' for a WAV without a sound in it.
@@ -154,6 +221,12 @@ export class Bleepforge {
      */
     createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):
         Promise<AudioWorkletNode>;
+    /**
+     * A player of a fresh variation of the source on every play, never the same sound twice in a row;
+     * the same seed plays the same sequence on every machine, as the C library's players do. The next
+     * `ahead` plays render in a Worker while the page runs. Throws for a source that cannot vary.
+     */
+    player(source: PlayerSource, options?: PlayerOptions): Player;
     /** The 60 parameters. */
     params(): Param[];
 }
