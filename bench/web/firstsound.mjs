@@ -1,7 +1,8 @@
 // Time to the first sound: from navigation (a cold profile, the page served
 // on loopback) to the moment a press on PICKUP, repeated from the moment
 // anything is on screen, first changes the sound. Build first: scripts/web.
-//   node bench/web/firstsound.mjs [RUNS]
+// FOLDER serves another build of the page (the one before a change) instead.
+//   node bench/web/firstsound.mjs [RUNS] [FOLDER]
 import { Chromium, serve } from '../../tests/web/chromium.mjs';
 import { webBuild } from '../../tests/web/native.mjs';
 
@@ -47,7 +48,7 @@ async function firstSound(url) {
     }
 }
 
-const server = await serve(webBuild, {});
+const server = await serve(process.argv[3] ?? webBuild, {});
 try {
     const times = [];
     for (let i = 0; i < runs; ++i)

@@ -86,10 +86,6 @@ class WaveStrip {
         this.running = null; // the request the worker renders
         this.timer = 0;
         this.onRendered = []; // (picture, code) for each render shown
-        this.worker = new Worker(new URL('./strip-worker.mjs', import.meta.url), { type: 'module' });
-        this.worker.postMessage({ type: 'load', module: page.bf.module });
-        this.worker.onmessage = ({ data }) => this.rendered(data);
-        this.worker.onerror = (event) => this.rendered({ id: this.running?.id, error: event.message });
         this.makeElements();
     }
 
@@ -120,6 +116,17 @@ class WaveStrip {
         new ResizeObserver(() => this.draw()).observe(this.root);
     }
 
+    // At the first render: a module of its own to load is no work for the
+    // page's start.
+    startWorker() {
+        if (this.worker)
+            return;
+        this.worker = new Worker(new URL('./strip-worker.mjs', import.meta.url), { type: 'module' });
+        this.worker.postMessage({ type: 'load', module: this.page.bf.module });
+        this.worker.onmessage = ({ data }) => this.rendered(data);
+        this.worker.onerror = (event) => this.rendered({ id: this.running?.id, error: event.message });
+    }
+
     // A render of the current sound once changes have settled.
     follow() {
         clearTimeout(this.timer);
@@ -137,6 +144,7 @@ class WaveStrip {
         if (this.running || !this.asked || this.asked.id === this.picture?.id)
             return;
         this.running = this.asked;
+        this.startWorker();
         this.worker.postMessage(this.running);
     }
 
@@ -174,5 +182,6 @@ export function install(page) {
     page.strip = strip;
     page.sound.listen(() => strip.follow());
     onChoicesChanged(() => strip.follow());
-    strip.ask();
+    // After the editor is first shown, which comes first.
+    requestAnimationFrame(() => setTimeout(() => strip.ask()));
 }
