@@ -94,9 +94,11 @@ export class Chromium {
         });
     }
 
-    // A new page, shown at the device pixel ratio given; its console errors and
-    // uncaught exceptions are collected.
-    async open(url, { deviceScaleFactor } = {}) {
+    // A new page, shown at the device pixel ratio given, in a window of
+    // `size` CSS pixels ({ width, height }, 1280 × 900 by default; `touch`
+    // for a touch screen); its console errors and uncaught exceptions are
+    // collected.
+    async open(url, { deviceScaleFactor, size, touch = false } = {}) {
         const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
         const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
         const page = { sessionId, errors: [] };
@@ -113,9 +115,12 @@ export class Chromium {
         await this.send('Runtime.enable', {}, sessionId);
         await this.send('Log.enable', {}, sessionId);
         await this.send('Page.enable', {}, sessionId);
-        if (deviceScaleFactor !== undefined)
+        if (deviceScaleFactor !== undefined || size)
             await this.send('Emulation.setDeviceMetricsOverride',
-                            { width: 1280, height: 900, deviceScaleFactor, mobile: false }, sessionId);
+                            { width: 1280, height: 900, ...size, deviceScaleFactor: deviceScaleFactor ?? 1, mobile: touch },
+                            sessionId);
+        if (touch)
+            await this.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 }, sessionId);
         const loaded = new Promise((resolve) => this.listeners.push(
             (m) => m.sessionId === sessionId && m.method === 'Page.loadEventFired' && resolve()));
         await this.send('Page.navigate', { url }, sessionId);
