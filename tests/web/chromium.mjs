@@ -7,7 +7,7 @@ import { tmpdir } from 'node:os';
 import { extname, join, normalize } from 'node:path';
 
 const types = { '.mjs': 'text/javascript', '.js': 'text/javascript', '.wasm': 'application/wasm',
-                '.html': 'text/html' };
+                '.html': 'text/html', '.png': 'image/png', '.webmanifest': 'application/manifest+json' };
 
 // Serves the folder, and the pages given by path: an HTML text, or any file
 // as { type, body }.
@@ -31,7 +31,12 @@ export async function serve(folder, pages) {
         }
     });
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-    return { url: `http://127.0.0.1:${server.address().port}`, close: () => server.close() };
+    // Closed, it answers nothing more, on a connection kept open too.
+    const close = () => {
+        server.close();
+        server.closeAllConnections();
+    };
+    return { url: `http://127.0.0.1:${server.address().port}`, close };
 }
 
 const kAnswerSeconds = 60;

@@ -8,6 +8,7 @@ import { say, unsay } from './status.mjs';
 import { install as installEditing } from './edit.mjs';
 import { install as installOverlays } from './overlays.mjs';
 import { install as installAnnouncing } from './announce.mjs';
+import { install as installOffline } from './offline.mjs';
 import * as history from './history.mjs';
 import * as strip from './strip.mjs';
 import * as files from './files.mjs';
@@ -127,6 +128,7 @@ files.install(page);
 store.install(page);
 links.install(page);
 installAnnouncing(page);
+installOffline(page);
 
 // A toolbar control clicked with the mouse gives the keys back to the page,
 // so that Space plays the sound instead of pressing the control again.
