@@ -1,6 +1,9 @@
 // The page working offline: the service worker that keeps its files,
-// registered once the page is at work so that it takes nothing from the
-// page's start. (A page served without a secure origin has none.)
+// registered a while after the page has loaded, so that fetching and keeping
+// them takes nothing from the first sounds. (A page served without a secure
+// origin has none.)
+const kRegisterAfterMs = 2000;
+
 export function install(page) {
     if (!('serviceWorker' in navigator))
         return;
@@ -9,7 +12,7 @@ export function install(page) {
                  { error: true, also: true });
     });
     if (document.readyState === 'complete')
-        setTimeout(register);
+        setTimeout(register, kRegisterAfterMs);
     else
-        window.addEventListener('load', () => setTimeout(register), { once: true });
+        window.addEventListener('load', () => setTimeout(register, kRegisterAfterMs), { once: true });
 }
