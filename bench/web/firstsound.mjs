@@ -16,9 +16,17 @@ const markFirstSound = `new MutationObserver((_, observer) => {
     if (!document.body?.dataset.ready)
         return;
     observer.disconnect();
+    window.readyAt = performance.now();
     const { sound } = window.bleepforgePage;
     sound.listen((code, cause) => { window.firstSoundAt ??= cause === 'edit' ? performance.now() : undefined; });
 }).observe(document, { attributes: true, subtree: true, attributeFilter: ['data-ready'] });`;
+
+// The page's own marks of its start (none in a page that makes none), and
+// when it was ready.
+const kSteps = `Object.fromEntries([
+    ...performance.getEntriesByType('mark').filter((m) => m.name.startsWith('bleepforge:'))
+        .map((m) => [m.name.slice('bleepforge:'.length), m.startTime]),
+    ['ready', window.readyAt]])`;
 
 const pickupBox = `(() => {
     const b = document.getElementById('editor')?.getBoundingClientRect();
@@ -34,7 +42,7 @@ async function firstSound(url) {
         for (;;) {
             const at = await browser.evaluate(tab, 'window.firstSoundAt ?? null').catch(() => null);
             if (at !== null)
-                return at;
+                return { at, steps: await browser.evaluate(tab, kSteps) };
             const box = await browser.evaluate(tab, pickupBox).catch(() => null);
             if (!box)
                 continue;
@@ -50,13 +58,18 @@ async function firstSound(url) {
 
 const server = await serve(process.argv[3] ?? webBuild, {});
 try {
-    const times = [];
+    const results = [];
     for (let i = 0; i < runs; ++i)
-        times.push(await firstSound(`${server.url}/index.html`));
+        results.push(await firstSound(`${server.url}/index.html`));
+    const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+    const times = results.map((r) => r.at);
     const sorted = [...times].sort((a, b) => a - b);
     console.log(`navigation to the first generator press taking effect, cold profile: median ` +
-                `${sorted[Math.floor(runs / 2)].toFixed(0)} ms, range ${sorted[0].toFixed(0)}–${sorted.at(-1).toFixed(0)} ms ` +
+                `${median(times).toFixed(0)} ms, range ${sorted[0].toFixed(0)}–${sorted.at(-1).toFixed(0)} ms ` +
                 `(of ${runs}: ${times.map((t) => t.toFixed(0)).join(', ')})`);
+    const steps = Object.keys(results[0].steps).filter((step) => results.every((r) => r.steps[step] !== undefined));
+    console.log(`  medians of the steps, ms after navigation: ${steps.map((step) =>
+        `${step} ${median(results.map((r) => r.steps[step])).toFixed(0)}`).join(', ')}`);
 } finally {
     server.close();
 }
