@@ -57,30 +57,33 @@ struct ButtonPlace
     int x, y, frameBase;
     void (Bleepforge::*action)();
     const char* tooltip;
+    const char* name; // as its image shows it, for what reads the editor aloud
 };
 
 const ButtonPlace kSoundButtons[] = {
-    {153, 556, 0, &Bleepforge::ResetParams, "Reset to the initial values"},
-    {153, 606, 3, &Bleepforge::RandomizeParams, "Random! Great to discover new sounds!"},
-    {261, 556, 6, &Bleepforge::PickupParams, "Pickup/Coin sounds"},
+    {153, 556, 0, &Bleepforge::ResetParams, "Reset to the initial values", "Reset"},
+    {153, 606, 3, &Bleepforge::RandomizeParams, "Random! Great to discover new sounds!", "Random"},
+    {261, 556, 6, &Bleepforge::PickupParams, "Pickup/Coin sounds", "Pickup"},
     {261, 606, 24, &Bleepforge::ShootParams,
-     "Shoots, Lasers, Blasters! Maybe a flanger would be great!"},
-    {369, 556, 12, &Bleepforge::PowerupParams, "Powerups!!"},
-    {369, 606, 15, &Bleepforge::HitParams, "Hit, Hurt! Try with others waveforms!"},
-    {477, 556, 18, &Bleepforge::JumpParams, "Jump!!"},
-    {477, 606, 21, &Bleepforge::BlitParams, "Blips and Select sounds"},
-    {585, 556, 9, &Bleepforge::SlashParams, "Blade Slashes"},
+     "Shoots, Lasers, Blasters! Maybe a flanger would be great!", "Shoot"},
+    {369, 556, 12, &Bleepforge::PowerupParams, "Powerups!!", "Powerup"},
+    {369, 606, 15, &Bleepforge::HitParams, "Hit, Hurt! Try with others waveforms!", "Hit"},
+    {477, 556, 18, &Bleepforge::JumpParams, "Jump!!", "Jump"},
+    {477, 606, 21, &Bleepforge::BlitParams, "Blips and Select sounds", "Blip"},
+    {585, 556, 9, &Bleepforge::SlashParams, "Blade Slashes", "Slash"},
     {585, 606, 27, &Bleepforge::MutateParams,
-     "Mutate the current values. Change the amount with the Mutation % Knob"},
+     "Mutate the current values. Change the amount with the Mutation % Knob", "Mutate"},
 };
 const int kSoundButtonW = 108, kSoundButtonH = 50;
 
 const ButtonPlace kSlotButtons[] = {
-    {320, 240, 0, &Bleepforge::BtnPrev, "Go to the previous data index"},
-    {396, 240, 3, &Bleepforge::BtnNext, "Go to the next data index"},
-    {472, 240, 6, &Bleepforge::BtnSave, "Save the current data index"},
+    {320, 240, 0, &Bleepforge::BtnPrev, "Go to the previous data index", "Prev"},
+    {396, 240, 3, &Bleepforge::BtnNext, "Go to the next data index", "Next"},
+    {472, 240, 6, &Bleepforge::BtnSave, "Save the current data index", "Save"},
 };
 const int kSlotButtonW = 76, kSlotButtonH = 30;
+// The controls attached before the buttons: background, keyboard, two meters.
+const int kFirstButtonControl = 4;
 
 // Set once a plug-in that carries its own images says so: nothing else is
 // searched then.
@@ -305,6 +308,18 @@ IGraphics* AttachEditor(Bleepforge& plug)
     plug.SetView(std::move(view));
     plug.AttachGraphics(graphics);
     return graphics;
+}
+
+const char* EditorButtonName(int controlIndex)
+{
+    const int sounds = sizeof kSoundButtons / sizeof kSoundButtons[0];
+    const int slots = sizeof kSlotButtons / sizeof kSlotButtons[0];
+    const int at = controlIndex - kFirstButtonControl;
+    if (at >= 0 && at < sounds)
+        return kSoundButtons[at].name;
+    if (at >= sounds && at < sounds + slots)
+        return kSlotButtons[at - sounds].name;
+    return nullptr;
 }
 
 IGraphics* EditorOf(Bleepforge& plug)

@@ -52,6 +52,9 @@ extern const char* const kBleepforgeBundleID;
 // editor, which the instrument then owns; once per instrument. The images
 // come from the image cache or the bundle (LoadEditorImages checks them).
 IGraphics* AttachEditor(Bleepforge& plug);
+// The name an editor button shows ("Pickup"), by its control's index in the
+// editor; null for a control that is no button.
+const char* EditorButtonName(int controlIndex);
 // The instrument's editor, or null when none is attached.
 IGraphics* EditorOf(Bleepforge& plug);
 // Creates the Linux graphics context for the instrument's bundle.

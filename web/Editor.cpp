@@ -4,10 +4,12 @@
 #include "Bleepforge.h"
 #include "IControl.h"
 #include "IGraphics.h"
+#include "IKeyboardControl.h"
 #include "Layout.h"
 #include "Requests.h"
 #include "ShareCode.h"
 #include "ViewConversions.h"
+#include "qxControls.h"
 #include "WebWindow.h"
 
 #include <emscripten/bind.h>
@@ -29,6 +31,16 @@ namespace
 std::unique_ptr<LinuxWindow> openWebWindow(IGraphicsLinux& graphics, void*)
 {
     return std::make_unique<WebWindow>(graphics);
+}
+
+emscripten::val rectOf(const IRECT& r)
+{
+    emscripten::val rect = emscripten::val::object();
+    rect.set("left", r.L);
+    rect.set("top", r.T);
+    rect.set("width", r.W());
+    rect.set("height", r.H());
+    return rect;
 }
 
 emscripten::val cssColor(const IColor& color)
@@ -91,6 +103,40 @@ public:
         shown.set("height", changed.H());
         shown.set("rgba", rgbaOf(changed, scale));
         return shown;
+    }
+
+    // The controls a pointer reaches, in painting order, each with its
+    // place in editor pixels (where it takes a press): { kind, rect, name }
+    // where kind is "button" (named as drawn), "knob" (with its parameter,
+    // and the text area that opens value entry), "keyboard" or "other".
+    emscripten::val controls()
+    {
+        emscripten::val all = emscripten::val::array();
+        for (int i = 0; i < mGraphics->NControls(); ++i)
+        {
+            IControl* control = mGraphics->GetControl(i);
+            emscripten::val shown = emscripten::val::object();
+            shown.set("rect", rectOf(control->GetTargetRECT()));
+            shown.set("tooltip", std::string(control->GetTooltip() ? control->GetTooltip() : ""));
+            if (const char* name = EditorButtonName(i))
+            {
+                shown.set("kind", "button");
+                shown.set("name", std::string(name));
+            }
+            else if (auto* knob = dynamic_cast<IKnobMultiControlBitmapFont*>(control))
+            {
+                shown.set("kind", "knob");
+                shown.set("param", control->ParamIdx());
+                shown.set("name", std::string(ParamPlainName(static_cast<EParams>(control->ParamIdx()))));
+                shown.set("textArea", rectOf(knob->GetTextArea()));
+            }
+            else
+            {
+                shown.set("kind", dynamic_cast<IKeyboardControl*>(control) ? "keyboard" : "other");
+            }
+            all.call<void>("push", shown);
+        }
+        return all;
     }
 
     // Points come in the canvas's CSS pixels from its top-left corner;
@@ -440,6 +486,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("width", &WebEditor::width)
         .function("height", &WebEditor::height)
         .function("picture", &WebEditor::picture)
+        .function("controls", &WebEditor::controls)
         .function("mouseDown", &WebEditor::mouseDown)
         .function("mouseUp", &WebEditor::mouseUp)
         .function("mouseDrag", &WebEditor::mouseDrag)

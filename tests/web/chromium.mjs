@@ -7,7 +7,7 @@ import { tmpdir } from 'node:os';
 import { extname, join, normalize } from 'node:path';
 
 const types = { '.mjs': 'text/javascript', '.js': 'text/javascript', '.wasm': 'application/wasm',
-                '.html': 'text/html' };
+                '.html': 'text/html', '.png': 'image/png', '.webmanifest': 'application/manifest+json' };
 
 // Serves the folder, and the pages given by path: an HTML text, or any file
 // as { type, body }.
@@ -31,7 +31,12 @@ export async function serve(folder, pages) {
         }
     });
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-    return { url: `http://127.0.0.1:${server.address().port}`, close: () => server.close() };
+    // Closed, it answers nothing more, on a connection kept open too.
+    const close = () => {
+        server.close();
+        server.closeAllConnections();
+    };
+    return { url: `http://127.0.0.1:${server.address().port}`, close };
 }
 
 const kAnswerSeconds = 60;
@@ -94,9 +99,11 @@ export class Chromium {
         });
     }
 
-    // A new page, shown at the device pixel ratio given; its console errors and
-    // uncaught exceptions are collected.
-    async open(url, { deviceScaleFactor } = {}) {
+    // A new page, shown at the device pixel ratio given, in a window of
+    // `size` CSS pixels ({ width, height }, 1280 × 900 by default; `touch`
+    // for a touch screen); its console errors and uncaught exceptions are
+    // collected.
+    async open(url, { deviceScaleFactor, size, touch = false } = {}) {
         const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
         const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
         const page = { sessionId, errors: [] };
@@ -113,9 +120,12 @@ export class Chromium {
         await this.send('Runtime.enable', {}, sessionId);
         await this.send('Log.enable', {}, sessionId);
         await this.send('Page.enable', {}, sessionId);
-        if (deviceScaleFactor !== undefined)
+        if (deviceScaleFactor !== undefined || size)
             await this.send('Emulation.setDeviceMetricsOverride',
-                            { width: 1280, height: 900, deviceScaleFactor, mobile: false }, sessionId);
+                            { width: 1280, height: 900, ...size, deviceScaleFactor: deviceScaleFactor ?? 1, mobile: touch },
+                            sessionId);
+        if (touch)
+            await this.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 }, sessionId);
         const loaded = new Promise((resolve) => this.listeners.push(
             (m) => m.sessionId === sessionId && m.method === 'Page.loadEventFired' && resolve()));
         await this.send('Page.navigate', { url }, sessionId);

@@ -264,9 +264,9 @@ test("five PICKUP presses play five different sounds, and the worklet's output i
 test("hovering a control shows its tooltip, and the on-screen keyboard plays the key pressed", { timeout: 120000 }, async () => {
     await withPage(async (browser, tab) => {
         await hover(browser, tab, kKnob);
-        assert.equal(await browser.evaluate(tab, "document.getElementById('editor').title"), 'Osc2 Level');
+        assert.equal(await browser.evaluate(tab, "document.getElementById('editor').closest('.tile').title"), 'Osc2 Level');
         await hover(browser, tab, kPickup);
-        assert.notEqual(await browser.evaluate(tab, "document.getElementById('editor').title"), 'Osc2 Level');
+        assert.notEqual(await browser.evaluate(tab, "document.getElementById('editor').closest('.tile').title"), 'Osc2 Level');
 
         await browser.evaluate(tab, recordMessages);
         await gesture(browser, tab, [kLowestKey, { x: kLowestKey.x + 12, y: kLowestKey.y }]);

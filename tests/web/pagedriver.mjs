@@ -70,8 +70,8 @@ export async function canvasPixels(browser, tab, { meter = false } = {}) {
     return withoutMeter({ ...shot, rgb: Buffer.from(shot.rgb, 'base64') }, meter);
 }
 
-export async function openPage(browser, url, deviceScaleFactor) {
-    const tab = await browser.open(url, { deviceScaleFactor });
+export async function openPage(browser, url, deviceScaleFactor, screen = {}) {
+    const tab = await browser.open(url, { deviceScaleFactor, ...screen });
     await browser.evaluate(tab, `new Promise((resolve) => {
         const ready = () => document.body.dataset.ready ? resolve() : setTimeout(ready, 20);
         ready();

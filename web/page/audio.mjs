@@ -21,8 +21,34 @@ export class Audio {
         this.sentSinceAsked = false; // an answer to an earlier ask knows nothing of it
     }
 
-    // Call from within a user gesture.
-    start() {
+    // Call from within a user gesture that begins (a press, a key down). A
+    // press on a drawn button starts the output at the press's end instead:
+    // the first start in a browser takes up to a tenth of a second or more,
+    // which the button's sound should not wait for to be made.
+    startFor(event) {
+        if (this.ready || this.startPending)
+            return;
+        if (event.type !== 'pointerdown' || !event.target.closest?.('.drawn-button')) {
+            this.start();
+            return;
+        }
+        this.startPending = true;
+        const types = ['pointerup', 'pointercancel'];
+        const end = () => {
+            for (const type of types)
+                window.removeEventListener(type, end, true);
+            // After the release's own handling, which may ask to play.
+            setTimeout(() => {
+                this.startPending = false;
+                this.start({ gestureOver: true });
+            });
+        };
+        for (const type of types)
+            window.addEventListener(type, end, true);
+    }
+
+    // Call from within a user gesture, or at its end (`gestureOver`).
+    start({ gestureOver = false } = {}) {
         if (!this.ready) {
             const context = new AudioContext();
             this.ready = this.bf.createNode(context, { sound: this.currentCode() }).then((node) => {
@@ -39,7 +65,9 @@ export class Audio {
             // itself plays something (a note, a new sound): then that instead.
             const waited = this.waiting;
             this.waiting = null;
-            if (waited) {
+            if (waited && gestureOver) {
+                this.send(waited);
+            } else if (waited) {
                 this.deferred = waited;
                 const end = () => setTimeout(() => {
                     const deferred = this.deferred;

@@ -7,6 +7,7 @@ import { install as installKeys } from './keys.mjs';
 
 export function install(page) {
     const prompts = installPrompts(page);
+    page.prompts = prompts;
     installPointer(page, prompts);
     installKeys(page);
 }

@@ -20,8 +20,9 @@ const kStyle = `
 #export-dialog label[hidden] { display: none; }
 #export-dialog .problem { color: #ff8080; min-height: 1.4em; max-width: 22em; margin: 10px 0; }
 #export-dialog .buttons { display: flex; justify-content: flex-end; gap: 8px; }
-/* The paste field opens over the editor, under its button, so that nothing moves. */
-#toolbar .paste { position: relative; display: inline-flex; }
+/* The paste field opens under the toolbar, within its width, so that nothing moves. */
+#toolbar { position: relative; }
+#toolbar .paste { display: inline-flex; }
 #toolbar .paste form { position: absolute; left: 0; top: calc(100% + 4px); z-index: 5; display: flex; gap: 4px;
                        padding: 6px; background: #26262c; border: 1px solid #55555f; border-radius: 6px;
                        box-shadow: 0 3px 10px #0008; }

@@ -1,13 +1,19 @@
 // The computer keyboard, as in the app: A W S E D F T G Y H U J K play from C
 // up to the next C, from middle C moved by the octave, which Z and X take
-// down and up; Space plays the sound and Escape stops it. Keys typed in a
-// field, and combinations with Ctrl, Alt or Meta, are left alone. Also the
-// "Play on change" toggle, remembered between visits.
+// down and up; Space plays the sound and Escape stops it; 1 to 7 make a
+// sound of each kind in the order of the editor's buttons, M mutates it and
+// R makes a random one. Keys typed in a field, and combinations with Ctrl,
+// Alt or Meta, are left alone. Also the Play button and the "Play on
+// change" toggle, remembered between visits.
+import { button } from './controls.mjs';
 
 const kPianoKeys = [...'awsedftgyhujk'];
 const kMiddleC = 60;
 const kOctaveReach = 4; // octaves from middle C either way
 const kTypedVelocity = 100;
+// The drawn buttons the keys press, by their names.
+const kGeneratorKeys = { 1: 'Pickup', 2: 'Shoot', 3: 'Powerup', 4: 'Hit', 5: 'Jump', 6: 'Blip', 7: 'Slash',
+                         m: 'Mutate', r: 'Random' };
 const kPlayOnChangeKey = 'bleepforge.playOnChange';
 
 function typingIn(target) {
@@ -50,8 +56,18 @@ function installPlayOnChange(page) {
     document.getElementById('toolbar').append(label);
 }
 
+function installPlay(page) {
+    const play = button('▶ Play', 'Play the sound (Space)', () => {
+        page.audio.start();
+        page.audio.play(page.sound.current());
+    });
+    play.id = 'play';
+    document.getElementById('toolbar').prepend(play);
+}
+
 export function install(page) {
-    const { audio, sound } = page;
+    const { audio, sound, view } = page;
+    installPlay(page);
     installPlayOnChange(page);
 
     let octave = 0;
@@ -87,6 +103,11 @@ export function install(page) {
         } else if (key === 'z' || key === 'x') {
             octave = Math.max(-kOctaveReach, Math.min(kOctaveReach, octave + (key === 'z' ? -1 : 1)));
             showOctave();
+        } else if (Object.hasOwn(kGeneratorKeys, key)) {
+            event.preventDefault();
+            const control = view.controls.find((c) => c.kind === 'button' && c.name === kGeneratorKeys[key]);
+            if (!event.repeat)
+                page.pressControl(control);
         } else if (kPianoKeys.includes(key)) {
             event.preventDefault();
             if (held.has(event.code))

@@ -57,8 +57,8 @@ function reloaded() {
 // The browser plays nothing before a gesture: the first one starts the audio,
 // which then plays what waits, such as a sound opened from a link.
 function startAudioAtFirstGesture(page) {
-    const start = () => {
-        page.audio.start();
+    const start = (event) => {
+        page.audio.startFor(event);
         page.unsay(kHearIt);
     };
     for (const type of ['pointerdown', 'keydown'])

@@ -6,17 +6,24 @@ import { Audio } from './audio.mjs';
 import { Sound } from './sound.mjs';
 import { say, unsay } from './status.mjs';
 import { install as installEditing } from './edit.mjs';
+import { install as installOverlays } from './overlays.mjs';
+import { install as installAnnouncing } from './announce.mjs';
+import { install as installOffline } from './offline.mjs';
 import * as history from './history.mjs';
 import * as strip from './strip.mjs';
 import * as files from './files.mjs';
 import * as store from './store.mjs';
 import * as links from './links.mjs';
 
+// The steps of the page's start, as the first-sound bench reports them.
+performance.mark('bleepforge:imported');
 const bf = await Bleepforge.load();
+performance.mark('bleepforge:loaded');
 const editor = new bf.core.Editor();
 editor.seed(crypto.getRandomValues(new Uint32Array(1))[0]);
-const canvas = document.getElementById('editor');
-const view = new EditorView(editor, canvas);
+const area = document.getElementById('editor-area');
+const view = new EditorView(editor, document.getElementById('editor'), area);
+performance.mark('bleepforge:drawn');
 const sound = new Sound(editor);
 const audio = new Audio(bf, () => sound.current());
 const page = { bf, editor, view, sound, audio, say, unsay, playOnChange: true };
@@ -48,16 +55,22 @@ function follow() {
     }
 }
 
+// The press lasts on the tile it began on, wherever the pointer goes.
 let pressed = false;
-canvas.addEventListener('pointerdown', (event) => {
-    canvas.setPointerCapture(event.pointerId);
-    audio.start();
+area.addEventListener('pointerdown', (event) => {
+    const tile = view.tileOf(event);
+    if (!tile)
+        return;
+    tile.element.setPointerCapture(event.pointerId);
+    audio.startFor(event);
     pressed = true;
     playing = sound.current();
     editor.mouseDown(...view.point(event), event.button, modifiers(event));
     view.draw();
 });
-canvas.addEventListener('pointermove', (event) => {
+area.addEventListener('pointermove', (event) => {
+    if (!view.tileOf(event))
+        return;
     if (pressed) {
         editor.mouseDrag(...view.point(event), event.button === 2 || event.buttons === 2 ? 2 : 0, modifiers(event));
         follow();
@@ -76,18 +89,50 @@ function release(event) {
     view.draw();
     sound.notice('edit');
 }
-canvas.addEventListener('pointerup', release);
-canvas.addEventListener('pointercancel', release);
-canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+area.addEventListener('pointerup', release);
+area.addEventListener('pointercancel', release);
+area.addEventListener('contextmenu', (event) => event.preventDefault());
+
+// A press and release at a control's middle, as a click there: the keys and
+// assistive technology press the drawn buttons so.
+function click(x, y) {
+    editor.mouseDown(x, y, 0, 0);
+    editor.mouseUp(x, y, 0, 0);
+}
+const middle = ({ left, top, width, height }) => [left + width / 2, top + height / 2];
+page.pressControl = (control) => {
+    audio.start();
+    click(...middle(control.rect));
+    view.draw();
+    sound.notice('edit');
+};
+// A long press on a knob: the press held so far ends where it began, and
+// the knob's value is typed in, as a click on its text opens it.
+page.openValueEntry = (control) => {
+    if (pressed) {
+        pressed = false;
+        editor.mouseUp(...middle(control.rect), 0, 0);
+        sound.notice('edit');
+    }
+    editor.mouseDown(...middle(control.textArea), 0, 0);
+    page.prompts.show();
+    editor.mouseUp(...middle(control.textArea), 0, 0);
+    view.draw();
+};
 
 // The kept sound and a link's are shown last, so that the history and the
 // strip hear of them.
 installEditing(page);
+installOverlays(page);
+view.arrange();
+window.addEventListener('resize', () => view.arrange());
 history.install(page);
 strip.install(page);
 files.install(page);
 store.install(page);
 links.install(page);
+installAnnouncing(page);
+installOffline(page);
 
 // A toolbar control clicked with the mouse gives the keys back to the page,
 // so that Space plays the sound instead of pressing the control again.
@@ -107,7 +152,7 @@ function firstVisit() {
 }
 if (!document.getElementById('status').textContent && firstVisit())
     say('Press a generator to make a sound. Space plays it, keys A to K play notes, ' +
-        'and a click on a value types one.');
+        'and a click on a value (a long press by touch) types one.');
 
 window.bleepforgePage = page; // for the browser tests
 document.body.dataset.ready = 'true';

@@ -10,7 +10,7 @@ const kLinesPerStep = 3;
 
 export function install(page, prompts) {
     const { editor, view, sound, audio } = page;
-    const canvas = view.canvas;
+    const area = view.area;
 
     // The key the on-screen keyboard holds becomes a note-off and a note-on,
     // as the plug-in turns it into notes.
@@ -27,25 +27,26 @@ export function install(page, prompts) {
     }
 
     // After the page's own handling of each event.
-    canvas.addEventListener('pointerdown', () => {
+    area.addEventListener('pointerdown', () => {
         prompts.show();
         playKeyboard();
     });
-    canvas.addEventListener('pointermove', (event) => {
+    area.addEventListener('pointermove', (event) => {
         playKeyboard();
-        if (event.buttons === 0) {
+        const tile = view.tileOf(event);
+        if (event.buttons === 0 && tile) {
             const tip = editor.tooltip();
-            if (canvas.title !== tip)
-                canvas.title = tip;
+            if (tile.element.title !== tip)
+                tile.element.title = tip;
         }
     });
-    canvas.addEventListener('pointerup', playKeyboard);
-    canvas.addEventListener('pointercancel', playKeyboard);
+    area.addEventListener('pointerup', playKeyboard);
+    area.addEventListener('pointercancel', playKeyboard);
 
     // The second press of a double-click, after the press itself, as the
     // desktop view sends it.
-    canvas.addEventListener('mousedown', (event) => {
-        if (event.detail !== 2 || event.button !== 0)
+    area.addEventListener('mousedown', (event) => {
+        if (event.detail !== 2 || event.button !== 0 || !view.tileOf(event))
             return;
         editor.mouseDblClick(...view.point(event), modifiers(event));
         view.draw();
@@ -55,9 +56,9 @@ export function install(page, prompts) {
 
     let partStep = 0;
     let rest = 0;
-    canvas.addEventListener('wheel', (event) => {
+    area.addEventListener('wheel', (event) => {
         // Over a knob the wheel turns it; elsewhere the page scrolls as usual.
-        if (!editor.wheelTurns(...view.point(event)))
+        if (!view.tileOf(event) || !editor.wheelTurns(...view.point(event)))
             return;
         event.preventDefault();
         prompts.end();

@@ -17,26 +17,27 @@ const kStyle = `
 .bleepforge-menu [role=menuitemradio]:focus { background: #3d5a99; outline: none; }
 .bleepforge-menu [aria-disabled=true] { color: #77777f; }
 .bleepforge-menu [role=separator] { border-top: 1px solid #55555e; margin: 3px 0; }
-#editor:focus { outline: none; }
+#editor-area:focus { outline: none; }
 `;
 
 export function install(page) {
     const { editor, view, sound, say } = page;
-    const canvas = view.canvas;
-    canvas.tabIndex = -1; // takes the keys back when a field or menu closes
+    const area = view.area;
+    area.tabIndex = -1; // takes the keys back when a field or menu closes
     const style = document.createElement('style');
     style.textContent = kStyle;
     document.head.append(style);
     let open = null; // { kind, element, end }
 
     // Puts an element at an editor rectangle's corner (its bottom-left when
-    // below), in the document's CSS pixels; the editor's pixels per CSS pixel.
+    // below), in the document's CSS pixels, where a tile shows it; the CSS
+    // pixels per editor pixel there, and the rectangle's top in the window.
     function place(element, rect, below = false) {
-        const box = canvas.getBoundingClientRect();
-        const scale = box.width / view.width;
-        element.style.left = `${box.left + window.scrollX + rect.left * scale}px`;
-        element.style.top = `${box.top + window.scrollY + (rect.top + (below ? rect.height : 0)) * scale}px`;
-        return scale;
+        const box = area.getBoundingClientRect();
+        const spot = view.placeOf(rect) ?? { left: box.left + window.scrollX, top: box.top + window.scrollY, scale: 1 };
+        element.style.left = `${spot.left}px`;
+        element.style.top = `${spot.top + (below ? rect.height * spot.scale : 0)}px`;
+        return { scale: spot.scale, top: spot.top - window.scrollY };
     }
 
     let refusal = ''; // said by an open field, taken back when it closes
@@ -46,7 +47,7 @@ export function install(page) {
         open = null;
         was?.element.remove();
         if (refocus)
-            canvas.focus({ preventScroll: true });
+            area.focus({ preventScroll: true });
         if (refusal && document.getElementById('status').textContent === refusal)
             say('');
         refusal = '';
@@ -63,7 +64,7 @@ export function install(page) {
                                spellcheck: false, autocomplete: 'off' });
         if (request.maxLength > 0)
             input.maxLength = request.maxLength;
-        const scale = place(input, request);
+        const { scale } = place(input, request);
         Object.assign(input.style, {
             width: `${request.width * scale}px`, height: `${request.height * scale}px`,
             fontSize: `${0.9 * request.size * scale}px`, textAlign: request.align,
@@ -178,12 +179,11 @@ export function install(page) {
             if (open?.element === menu && !menu.contains(event.relatedTarget))
                 dismiss(!event.relatedTarget);
         });
-        const scale = place(menu, request, true);
+        const { top: above } = place(menu, request, true);
         open = { kind: 'menu', element: menu, end: dismiss };
         document.body.append(menu);
         // Above the control when there is no room below it but there is above.
         const { bottom, height } = menu.getBoundingClientRect();
-        const above = canvas.getBoundingClientRect().top + request.top * scale;
         if (bottom > window.innerHeight && height <= above)
             menu.style.top = `${above + window.scrollY - height}px`;
         (items.find((item) => item.getAttribute('aria-checked') === 'true') ?? items[0])?.focus({ preventScroll: true });
@@ -209,7 +209,7 @@ export function install(page) {
             return;
         const wasMenu = open.kind === 'menu';
         open.end();
-        if (wasMenu && event.target === canvas) {
+        if (wasMenu && area.contains(event.target)) {
             event.stopPropagation();
             event.preventDefault();
         }
@@ -217,10 +217,10 @@ export function install(page) {
     // Whatever is open would be left behind where the editor was.
     window.addEventListener('resize', () => end());
     // A press on the editor moves the keys to it, unless it opened a field or menu.
-    canvas.addEventListener('mousedown', (event) => {
+    area.addEventListener('mousedown', (event) => {
         event.preventDefault();
         if (!open)
-            canvas.focus({ preventScroll: true });
+            area.focus({ preventScroll: true });
     });
     return { show, end };
 }

@@ -79,24 +79,19 @@ function element(tag, properties) {
 }
 
 class WaveStrip {
-    constructor(page, width) {
+    constructor(page) {
         this.page = page;
-        this.width = width;
         this.picture = null;
         this.asked = null;   // the newest request
         this.running = null; // the request the worker renders
         this.timer = 0;
-        this.worker = new Worker(new URL('./strip-worker.mjs', import.meta.url), { type: 'module' });
-        this.worker.postMessage({ type: 'load', module: page.bf.module });
-        this.worker.onmessage = ({ data }) => this.rendered(data);
-        this.worker.onerror = (event) => this.rendered({ id: this.running?.id, error: event.message });
+        this.onRendered = []; // (picture, code) for each render shown
         this.makeElements();
     }
 
     makeElements() {
         this.root = element('div', { id: 'strip', title: 'The sound as Export writes it; click to play it' });
-        Object.assign(this.root.style, { position: 'relative', width: `${this.width}px`, height: `${kStripHeight}px`,
-                                         cursor: 'pointer' });
+        Object.assign(this.root.style, { position: 'relative', height: `${kStripHeight}px`, cursor: 'pointer' });
         this.canvas = element('canvas');
         Object.assign(this.canvas.style, { width: '100%', height: '100%', display: 'block' });
         const caption = element('div', { className: 'caption' });
@@ -117,7 +112,19 @@ class WaveStrip {
         this.root.append(this.canvas, caption);
         this.root.addEventListener('click', () => this.page.audio.play(this.page.sound.current()));
         window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', () => this.draw());
-        this.draw();
+        // As wide as the page gives it: a column beside the editor, or the window.
+        new ResizeObserver(() => this.draw()).observe(this.root);
+    }
+
+    // At the first render: a module of its own to load is no work for the
+    // page's start.
+    startWorker() {
+        if (this.worker)
+            return;
+        this.worker = new Worker(new URL('./strip-worker.mjs', import.meta.url), { type: 'module' });
+        this.worker.postMessage({ type: 'load', module: this.page.bf.module });
+        this.worker.onmessage = ({ data }) => this.rendered(data);
+        this.worker.onerror = (event) => this.rendered({ id: this.running?.id, error: event.message });
     }
 
     // A render of the current sound once changes have settled.
@@ -137,6 +144,7 @@ class WaveStrip {
         if (this.running || !this.asked || this.asked.id === this.picture?.id)
             return;
         this.running = this.asked;
+        this.startWorker();
         this.worker.postMessage(this.running);
     }
 
@@ -147,13 +155,15 @@ class WaveStrip {
         if (done && data.id === this.asked.id) {
             this.picture = { ...data, rate: done.options.rate };
             this.draw();
+            for (const listener of this.onRendered)
+                listener(this.picture, done.code);
         }
         this.send();
     }
 
     draw() {
         const scale = ratio();
-        this.canvas.width = this.width * scale;
+        this.canvas.width = Math.max(1, this.root.clientWidth) * scale;
         this.canvas.height = kStripHeight * scale;
         const context = this.canvas.getContext('2d');
         const channels = this.picture?.channels ?? [new Float32Array(0)];
@@ -167,9 +177,11 @@ class WaveStrip {
 }
 
 export function install(page) {
-    const strip = new WaveStrip(page, page.view.width);
-    document.getElementById('editor').after(strip.root);
+    const strip = new WaveStrip(page);
+    document.getElementById('status').before(strip.root);
+    page.strip = strip;
     page.sound.listen(() => strip.follow());
     onChoicesChanged(() => strip.follow());
-    strip.ask();
+    // After the editor is first shown, which comes first.
+    requestAnimationFrame(() => setTimeout(() => strip.ask()));
 }
