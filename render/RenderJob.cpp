@@ -4,6 +4,7 @@
 #include "GeneratorKinds.h"
 #include "InstrumentTarget.h"
 #include "PresetSound.h"
+#include "KIT_Text.h"
 
 #include <cstdio>
 #include <sstream>

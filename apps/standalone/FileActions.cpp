@@ -2,6 +2,7 @@
 #include "App.h"
 #include "Levels.h"
 #include "ShareCode.h"
+#include "SoundState.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,6 +4,7 @@
 #include "Locks.h"
 #include "SlotStates.h"
 #include "Wording.h"
+#include "SoundState.h"
 
 #include <algorithm>
 

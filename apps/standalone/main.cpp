@@ -6,6 +6,7 @@
 #include "ShareCode.h"
 #include "SlotStates.h"
 #include "Wording.h"
+#include "SoundState.h"
 
 #include <CLI/CLI.hpp>
 #include <glib-unix.h>
