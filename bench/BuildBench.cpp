@@ -3,6 +3,7 @@
 // line, on one and two jobs, and again with nothing changed.
 #include "Bleepforge.h"
 #include "RenderJob.h"
+#include "SoundState.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,7 @@
 // Rendering through a hosted bundle as bleepforge render plays notes, and the
 // state helpers it needs. Shared by auhost and the standalone app.
 #include "HostRender.h"
+#include "SoundState.h"
 
 #include <algorithm>
 #include <stdexcept>

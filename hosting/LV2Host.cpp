@@ -1,5 +1,7 @@
 #include "LV2Host.h"
 
+#include "KIT_UsageError.h"
+
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "LV2Ports.h"
-#include "Requests.h"
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>

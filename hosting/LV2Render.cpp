@@ -1,4 +1,5 @@
 #include "LV2Render.h"
+#include "SoundState.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Requests.h"
+#include "RenderLoop.h"
+#include "KIT_UsageError.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Requests.h"
+#include "RenderLoop.h"
 
 class Bleepforge;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Requests.h"
+#include "RenderLoop.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,7 @@
 #include "LayeredRender.h"
 
 #include "WorkerThreads.h"
+#include "KIT_Text.h"
 
 #include <algorithm>
 #include <iostream>

@@ -4,6 +4,8 @@
 #include "Packed.h"
 #include "Params.h"
 #include "ShareCode.h"
+#include "SoundState.h"
+#include "KIT_Text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -12,7 +12,8 @@
 //   model -> plays (PartsOf) -> frames, block by block (LayeredRender.h)
 //   any input a user gives -> model (ReadLayered, LayeredSources.h)
 #include "Containers.h"
-#include "Requests.h"
+#include "RenderLoop.h"
+#include "KIT_UsageError.h"
 
 #include <string>
 #include <vector>

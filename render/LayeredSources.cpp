@@ -5,6 +5,7 @@
 #include "RenderJob.h"
 
 #include "KIT_ReadFile.h"
+#include "KIT_Text.h"
 
 #include <algorithm>
 #include <thread>

@@ -13,6 +13,8 @@
 #include "KIT_ReadFile.h"
 
 #include "TomlText.h"
+#include "RequestParsing.h"
+#include "KIT_Text.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,7 @@
 #include "Levels.h"
 
 #include "PortableMath.h"
+#include "KIT_Text.h"
 
 #include <ebur128.h>
 

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "Requests.h"
+#include "RenderLoop.h"
+
+#include "KIT_UsageError.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,8 @@
 #include "Locks.h"
 
 #include "Params.h"
-#include "Requests.h"
+#include "Params.h"
+#include "KIT_UsageError.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 #include "KIT_ReadFile.h"
 #include "Params.h"
 #include "PlistRead.h"
-#include "Requests.h"
+#include "SoundState.h"
 
 #include <stdexcept>
 #include <unistd.h>

@@ -10,6 +10,7 @@
 #include "PresetSound.h"
 
 #include "TomlText.h"
+#include "KIT_Text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,6 +3,7 @@
 #include "Bleepforge.h"
 #include "InstrumentTarget.h"
 #include "PresetSound.h"
+#include "KIT_Text.h"
 
 #include <cstdio>
 #include <sstream>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Requests.h"
 #include "RenderSession.h"
 #include "RunKind.h"
 

@@ -6,7 +6,8 @@
 #include "AudioFile.h"
 #include "Levels.h"
 #include "RenderSession.h"
-#include "Requests.h"
+#include "RequestParsing.h"
+#include "KIT_Text.h"
 
 #include <CLI/CLI.hpp>
 

@@ -6,6 +6,8 @@
 #include "Params.h"
 #include "PresetSound.h"
 #include "ShareCode.h"
+#include "SoundState.h"
+#include "KIT_Text.h"
 
 #include <algorithm>
 #include <cmath>

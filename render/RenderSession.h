@@ -6,7 +6,8 @@
 // the session decides.
 #include "AudioFile.h"
 #include "Levels.h"
-#include "Requests.h"
+#include "RenderLoop.h"
+#include "KIT_UsageError.h"
 
 #include <functional>
 #include <optional>

@@ -5,7 +5,7 @@
 set(bleepforge_renderloop_sources RenderLoop.cpp)
 set(bleepforge_core_sources InstrumentTarget.cpp RunKind.cpp)
 set(bleepforge_variations_sources Variations.cpp)
-set(bleepforge_codes_sources Requests.cpp Levels.cpp ShareCode.cpp Locks.cpp)
+set(bleepforge_codes_sources RequestParsing.cpp SoundState.cpp Levels.cpp ShareCode.cpp Locks.cpp)
 set(bleepforge_packed_sources Packed.cpp LayeredSound.cpp)
 set(bleepforge_renderio_file_sources AudioFile.cpp OggPages.cpp NormalizedWriter.cpp Interrupt.cpp
     RenderSession.cpp PresetSound.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp TomlText.cpp

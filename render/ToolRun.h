@@ -6,7 +6,7 @@
 // InterruptedStatus() after Ctrl+C). Header only: CLI11 stays in each
 // program's one translation unit that parses its command line.
 #include "Interrupt.h"
-#include "Requests.h"
+#include "KIT_UsageError.h"
 
 #include "KIT_Printable.h"
 

@@ -1,7 +1,9 @@
 #include "Variations.h"
 
 #include "Bleepforge.h"
-#include "Requests.h"
+#include "KIT_Text.h"
+#include "KIT_UsageError.h"
+#include "SoundState.h"
 #include "RunKind.h"
 
 #include <algorithm>

@@ -9,7 +9,9 @@
 #include "GeneratorKinds.h"
 #include "InstrumentTarget.h"
 #include "Levels.h"
-#include "Requests.h"
+#include "RequestParsing.h"
+#include "SoundState.h"
+#include "KIT_Text.h"
 #include "ShareCode.h"
 #include "WebInstrument.h"
 

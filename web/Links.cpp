@@ -5,7 +5,8 @@
 // state. Reading one gives back the sound code.
 #include "Packed.h"
 #include "Params.h"
-#include "Requests.h"
+#include "Params.h"
+#include "KIT_Text.h"
 #include "ShareCode.h"
 
 #include <emscripten/bind.h>

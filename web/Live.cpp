@@ -3,7 +3,8 @@
 // either side. Everything that allocates happens in bf_live_open and in the
 // sound's change, outside the audio callback.
 #include "Bleepforge.h"
-#include "Requests.h"
+#include "SoundState.h"
+#include "KIT_Text.h"
 #include "ShareCode.h"
 #include "WebInstrument.h"
 

@@ -2,7 +2,8 @@
 // makes play after play of one source, as the C library's players do, for
 // the JavaScript to render ahead.
 #include "Locks.h"
-#include "Requests.h"
+#include "KIT_Text.h"
+#include "SoundState.h"
 #include "ShareCode.h"
 #include "Variations.h"
 

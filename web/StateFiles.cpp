@@ -1,7 +1,7 @@
 // Sounds kept as 484-byte state files, as the desktop app and the command
 // line save them: read into a sound code, checked whole.
 #include "Params.h"
-#include "Requests.h"
+#include "SoundState.h"
 #include "ShareCode.h"
 
 #include <emscripten/bind.h>

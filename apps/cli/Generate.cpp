@@ -5,6 +5,7 @@
 #include "LayeredSources.h"
 #include "PresetSound.h"
 #include "Workers.h"
+#include "RequestParsing.h"
 
 #include <algorithm>
 #include <cctype>

@@ -11,6 +11,8 @@
 #include "KIT_SafeFile.h"
 
 #include "TomlText.h"
+#include "SoundState.h"
+#include "KIT_Text.h"
 
 #include <cctype>
 #include <iostream>

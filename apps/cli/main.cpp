@@ -15,6 +15,8 @@
 #include "ToolRun.h"
 #include "ShareCode.h"
 #include "Snapshot.h"
+#include "RequestParsing.h"
+#include "KIT_Text.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,9 @@
 // Export starred… and Export all…: the files are written on a thread of their
 // own while a small window shows how far it got and can cancel.
+#include "ExportBatch.h"
+
 #include "App.h"
+#include "AppWindow.h"
 #include "Wording.h"
 
 #include <atomic>

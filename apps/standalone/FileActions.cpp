@@ -1,7 +1,13 @@
 // The header bar's file actions: open, save, export and paste.
+#include "FileActions.h"
+
 #include "App.h"
+#include "AppWindow.h"
+#include "ExportBatch.h"
+#include "SoundChanges.h"
 #include "Levels.h"
 #include "ShareCode.h"
+#include "SoundState.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,7 +4,8 @@
 #include "LayeredText.h"
 #include "Locks.h"
 #include "Params.h"
-#include "Requests.h"
+#include "SoundState.h"
+#include "KIT_UsageError.h"
 #include "StateCodec.h"
 
 #include "KIT_ReadFile.h"

@@ -1,5 +1,11 @@
 // The window's keys: shortcuts, and a piano on the computer keyboard.
+#include "Keys.h"
+
 #include "App.h"
+#include "AppWindow.h"
+#include "FileActions.h"
+#include "SoundChanges.h"
+#include "SoundMakers.h"
 
 #include <gdk/gdkkeysyms.h>
 

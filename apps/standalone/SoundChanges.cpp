@@ -1,9 +1,13 @@
 // How a change of the sound reaches the ear, the picture, the list and the history.
+#include "SoundChanges.h"
+
 #include "App.h"
+#include "AppWindow.h"
 #include "Generating.h"
 #include "Locks.h"
 #include "SlotStates.h"
 #include "Wording.h"
+#include "SoundState.h"
 
 #include <algorithm>
 

@@ -4,6 +4,8 @@
 #include "KIT_SafeFile.h"
 #include "Levels.h"
 #include "ShareCode.h"
+#include "SoundState.h"
+#include "KIT_Text.h"
 
 #include <glib.h>
 #include <zlib.h>

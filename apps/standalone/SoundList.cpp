@@ -1,7 +1,7 @@
 #include "SoundList.h"
 
 #include "Params.h"
-#include "Requests.h"
+#include "SoundState.h"
 #include "ShareCode.h"
 
 #include <zlib.h>

@@ -1,6 +1,11 @@
 // The app's own ways to make sounds beside the editor's buttons: generators
 // by key, recipe kinds, variations of a sound, and the locks they all keep.
+#include "SoundMakers.h"
+
 #include "App.h"
+#include "AppWindow.h"
+#include "FileActions.h"
+#include "SoundChanges.h"
 #include "GeneratorKinds.h"
 #include "Generating.h"
 #include "KindFolders.h"

@@ -2,6 +2,7 @@
 
 #include "Levels.h"
 #include "Wording.h"
+#include "SoundState.h"
 
 #include <algorithm>
 #include <cmath>

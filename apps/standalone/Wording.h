@@ -9,3 +9,5 @@ inline std::string Counted(size_t count, const std::string& noun)
 {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
+// A second window's warning, which the status keeps until another message comes.
+inline constexpr char kNotKept[] = "This window's sound is not kept";

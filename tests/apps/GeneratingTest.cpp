@@ -8,6 +8,7 @@
 #include "Settings.h"
 #include "SoundList.h"
 #include "StateCodec.h"
+#include "SoundState.h"
 
 #include <gtest/gtest.h>
 

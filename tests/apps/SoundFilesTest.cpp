@@ -4,6 +4,7 @@
 #include "Generating.h"
 #include "SoundFiles.h"
 #include "StateCodec.h"
+#include "SoundState.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

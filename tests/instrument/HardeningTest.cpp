@@ -3,6 +3,7 @@
 #include "TestHost.h"
 
 #include "ShareCode.h"
+#include "SoundState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "ScratchTest.h"
 #include "AudioFile.h"
 #include "ShareCode.h"
+#include "SoundState.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -2,7 +2,7 @@
 #include "Locks.h"
 
 #include "Params.h"
-#include "Requests.h"
+#include "KIT_UsageError.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "RenderJob.h"
 #include "ScratchTest.h"
 #include "ShareCode.h"
+#include "SoundState.h"
 
 #include <gtest/gtest.h>
 

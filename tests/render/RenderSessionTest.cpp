@@ -5,6 +5,7 @@
 #include "AudioFile.h"
 #include "Params.h"
 #include "ScratchTest.h"
+#include "SoundState.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,8 @@
 #include "Locks.h"
 #include "Params.h"
 #include "Recipe.h"
-#include "Requests.h"
+#include "KIT_UsageError.h"
+#include "SoundState.h"
 #include "ShareCode.h"
 
 #include <gtest/gtest.h>
