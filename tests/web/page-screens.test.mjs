@@ -9,7 +9,7 @@ import assert from 'node:assert/strict';
 import { existsSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { Bleepforge } from '../../build/web/bleepforge.mjs';
+import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 import { Chromium, serve } from './chromium.mjs';
 import { run, webBuild } from './native.mjs';
 import { openPage, pressKey, recordMessages, until } from './pagedriver.mjs';
