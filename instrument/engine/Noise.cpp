@@ -43,13 +43,10 @@ void PinkNoise::clear()
 
 float PinkNoise::tick()
 {
-    int drawn[3];
-    mSource->draw(drawn, 3);
-    for (int k = 0; k < 3; ++k)
-    {
-        const float r = static_cast<float>(drawn[k]);
+    mSource->drawEach(3, [this](int k, int drawn) {
+        const float r = static_cast<float>(drawn);
         mState[k] = kPinkPoles[k] * (mState[k] - r) + r;
-    }
+    });
     const float sum =
         kPinkWeights[0] * mState[0] + kPinkWeights[1] * mState[1] + kPinkWeights[2] * mState[2];
     return sum * kPinkScale - kPinkOffset;

@@ -21,12 +21,15 @@ public:
 
     int draw()
     {
-        int value;
-        draw(&value, 1);
-        return value;
+        int drawn = 0;
+        drawEach(1, [&drawn](int, int value) { drawn = value; });
+        return drawn;
     }
-    // The next count draws, in order, with the places read and written once.
-    void draw(int* values, int count)
+    // The next count draws, in order, each handed to use(index, value) as it
+    // is made, with the places read and written once. Handing the values on,
+    // rather than filling an array, keeps them in registers.
+    template <class Use>
+    void drawEach(int count, Use use)
     {
         int front = mFront.load(std::memory_order_relaxed);
         int rear = mRear.load(std::memory_order_relaxed);
@@ -37,7 +40,7 @@ public:
             mWords[front].store(value, std::memory_order_relaxed);
             front = front + 1 < kDegree ? front + 1 : 0;
             rear = rear + 1 < kDegree ? rear + 1 : 0;
-            values[i] = static_cast<int>(value >> 1);
+            use(i, static_cast<int>(value >> 1));
         }
         mFront.store(front, std::memory_order_relaxed);
         mRear.store(rear, std::memory_order_relaxed);

@@ -97,10 +97,12 @@ TEST(Random, SameSequenceAsTheCLibraryForEverySeed)
             ASSERT_EQ(random.draw(), std::rand()) << "seed " << seed << " draw " << i;
         for (int i = 0; i < 100; ++i) // several at once, as pink noise draws them
         {
-            int three[3];
-            random.draw(three, 3);
-            for (int value : three)
-                ASSERT_EQ(value, std::rand()) << "seed " << seed << " three at once, " << i;
+            int handed = 0;
+            random.drawEach(3, [&](int k, int value) {
+                EXPECT_EQ(k, handed++);
+                EXPECT_EQ(value, std::rand()) << "seed " << seed << " three at once, " << i;
+            });
+            ASSERT_EQ(handed, 3);
         }
     }
 }
