@@ -90,3 +90,63 @@ for (const [name, bundle] of Object.entries(bundlers)) {
         }
     });
 }
+
+// A Worker that cannot start (its file left out, or bundled as a script
+// where import.meta has no URL) fails a player's ready and every render
+// with an error naming its file, instead of leaving them pending.
+const brokenWorkerGame = (entry) => `
+import { Bleepforge } from '${entry}';
+const outcome = (promise) => Promise.race([
+    promise.then(() => 'resolved', (error) => 'rejected: ' + error.message),
+    new Promise((resolve) => setTimeout(() => resolve('pending'), 10000))]);
+window.outcomes = (async () => {
+    const bf = await Bleepforge.load();
+    const player = bf.player('coin', { seed: 5 });
+    const sound = bf.generate('coin', { seed: 7 });
+    const first = await outcome(Promise.all([player.ready, bf.renderAsync(sound)]).then(() => {}));
+    return [first, await outcome(player.ready), await outcome(bf.renderAsync(sound)), await outcome(bf.wavAsync(sound))];
+})();
+`;
+
+const entries = [
+    { entry: 'bleepforge/runtime', worker: 'bleepforge-runtime-worker', wasm: 'bleepforge-runtime-core.wasm' },
+    { entry: 'bleepforge', worker: 'bleepforge-worker', wasm: 'bleepforge-core.wasm' },
+];
+
+for (const { entry, worker, wasm } of entries) {
+    test(`a game over ${entry} whose Worker cannot start is told so by every render`, { timeout: 180000 },
+         async () => {
+        const folder = mkdtempSync(join(tmpdir(), 'bleepforge-bundle-'));
+        const esbuild = (...args) => execFileSync(npmTool('esbuild'), ['--bundle', '--platform=browser', ...args],
+                                                  { cwd: folder, stdio: 'pipe' });
+        try {
+            mkdirSync(join(folder, 'node_modules'));
+            symlinkSync(webBuild, join(folder, 'node_modules', 'bleepforge'));
+            writeFileSync(join(folder, 'game.mjs'), brokenWorkerGame(entry));
+            const sites = { missing: join(folder, 'missing'), script: join(folder, 'script') };
+            for (const site of Object.values(sites)) {
+                esbuild('game.mjs', '--format=esm', `--outdir=${site}`);
+                copyFileSync(join(webBuild, wasm), join(site, wasm));
+                writeFileSync(join(site, 'index.html'), `<!doctype html><meta charset="utf-8">
+                    <link rel="icon" href="data:,"><script type="module" src="./game.js"></script>`);
+            }
+            esbuild(`bleepforge/${worker.replace('bleepforge-', '')}`, `--outfile=${join(sites.script, worker + '.js')}`);
+            const server = await serve(folder, {});
+            const browser = new Chromium();
+            try {
+                for (const site of Object.keys(sites)) {
+                    const tab = await browser.open(`${server.url}/${site}/index.html`);
+                    const outcomes = await browser.evaluate(tab, 'window.outcomes');
+                    for (const outcome of outcomes)
+                        assert.match(outcome, new RegExp(`^rejected: the render Worker .*/${worker}\\.js failed`),
+                                     `${site}: ${outcomes.join(' | ')}`);
+                }
+            } finally {
+                await browser.close();
+                server.close();
+            }
+        } finally {
+            rmSync(folder, { recursive: true, force: true });
+        }
+    });
+}

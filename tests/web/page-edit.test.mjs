@@ -311,3 +311,26 @@ test('after a toolbar button is clicked, Space plays the sound instead of pressi
         assert.equal(await browser.evaluate(tab, 'bleepforgePage.sound.current()'), afterUndo, 'Space undid again');
     });
 });
+
+test('undo and redo tell the sound they bring back by the name it was made with, never the last generator\'s',
+     { timeout: 120000 }, async () => {
+    await withPage(async (browser, tab) => {
+        await browser.send('Emulation.setFocusEmulationEnabled', { enabled: true }, tab.sessionId);
+        const region = "document.getElementById('announce').textContent";
+        const told = async (key, options, pattern) => {
+            await browser.evaluate(tab, `document.getElementById('announce').textContent = ''`);
+            await pressKey(browser, tab, key, options);
+            const said = await browser.evaluate(tab, until(region));
+            assert.match(said, pattern, `after ${key}`);
+            return said;
+        };
+        const slash = await told('7', {}, /^slash \d+, \d+\.\d\d s$/);
+        const mutated = await told('m', {}, /^slash \d+, \d+\.\d\d s$/);
+        await told('r', {}, /^random \d+, \d+\.\d\d s$/);
+        const undone = await told('z', { ctrl: true }, /^undo: slash \d+, \d+\.\d\d s$/);
+        assert.equal(undone, `undo: ${mutated}`);
+        assert.equal(await told('z', { ctrl: true }, /^undo: /), `undo: ${slash}`);
+        await told('z', { ctrl: true, shift: true }, /^redo: slash /);
+        await told('y', { ctrl: true }, /^redo: random \d+, /);
+    });
+});

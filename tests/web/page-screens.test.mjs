@@ -287,3 +287,22 @@ test('by the keys alone: Tab reaches every toolbar control and generator, which 
         rmSync(folder, { recursive: true, force: true });
     }
 });
+
+test('on a phone, a finger dragging a list knob turns it and opens no menu, held or lifted; a hold opens it',
+     { timeout: 120000 }, async () => {
+    await withScreen(kScreens[0], async (browser, tab) => {
+        await tapButton(browser, tab, 'Reset');
+        await browser.evaluate(tab, `document.querySelectorAll('.knob-target')[window.bleepforgePage.view.controls
+            .filter((c) => c.kind === 'knob').findIndex((c) => c.name === 'Osc1 Type')].dataset.list = 'yes'`);
+        const menu = () => browser.evaluate(tab, "document.querySelector('.bleepforge-menu')?.textContent ?? null");
+        const reset = await current(browser, tab);
+        // Held past a long press after the drag, then lifted.
+        await touch(browser, tab, '[data-list=yes]', { rise: 40, holdMs: 800 });
+        await new Promise((resolve) => setTimeout(resolve, kRestMs));
+        assert.equal(await menu(), null, 'the drag opened the menu');
+        assert.notEqual(await current(browser, tab), reset, 'the drag turned nothing');
+        await touch(browser, tab, '[data-list=yes]', { holdMs: 800 });
+        assert.match(await menu(), /Sin/, 'a long press opened no menu');
+        await pressKey(browser, tab, 'Escape');
+    });
+});

@@ -387,6 +387,7 @@ export function serveRenders(Bleepforge) {
 
 class BleepforgeCalls {
     #worker = null;
+    #failed = null; // why the Worker stopped, until close(): every later call is refused with it
     #waiting = new Map(); // id: the promise's resolve and reject
     #nextId = 0;
 
@@ -412,14 +413,21 @@ class BleepforgeCalls {
     close() {
         this.#worker?.terminate();
         this.#worker = null;
+        this.#failed = null;
+        this.#rejectWaiting(new Error('closed before the render ended'));
+    }
+
+    #rejectWaiting(error) {
         for (const { reject } of this.#waiting.values())
-            reject(new Error('closed before the render ended'));
+            reject(error);
         this.#waiting.clear();
     }
 
     #inWorker(call, sound, options) {
         if (typeof Worker === 'undefined')
             return Promise.resolve().then(() => this[call](sound, options));
+        if (this.#failed)
+            return Promise.reject(this.#failed);
         const id = this.#nextId++;
         const answer = new Promise((resolve, reject) => this.#waiting.set(id, { resolve, reject }));
         // A sound from generate or parse is sent as its plain fields.
@@ -433,6 +441,10 @@ class BleepforgeCalls {
             return this.#worker;
         this.#worker = new Worker(this.files.worker, { type: 'module' });
         this.#worker.postMessage({ type: 'load', module: this.module });
+        // A Worker file that is missing, or bundled as no ES module, only
+        // shows as an error event here: without this, every render would wait
+        // for ever.
+        this.#worker.onerror = (event) => this.#fail(event);
         this.#worker.onmessage = ({ data: { id, result, error } }) => {
             const { resolve, reject } = this.#waiting.get(id);
             this.#waiting.delete(id);
@@ -443,6 +455,15 @@ class BleepforgeCalls {
                                      error.reason === undefined ? {} : { reason: error.reason }));
         };
         return this.#worker;
+    }
+
+    #fail(event) {
+        const file = String(this.files.worker);
+        const cause = event.message ? `: ${event.message}` : ' (is it beside the entry, bundled as an ES module?)';
+        this.#failed = new Error(`the render Worker ${file} failed${cause}`);
+        this.#worker.terminate();
+        this.#worker = null;
+        this.#rejectWaiting(this.#failed);
     }
 
     // An AudioWorkletNode that plays one instrument live in the context,

@@ -1,18 +1,32 @@
 // What changed, said to screen readers once the new sound's length is
 // known: its kind and slot as the editor shows them, and its length
-// ("pickup 3, 0.48 s").
+// ("pickup 3, 0.48 s"). Undo and redo name the sound they bring back as it
+// was named when made ("undo: slash 3, 0.41 s"): the editor's last
+// generator need not have made it.
+import { kSteps } from './history.mjs';
+
 export function install(page) {
     const { editor, sound, strip } = page;
     const region = document.getElementById('announce');
-    let changed = null; // the code of a change not yet told
+    const names = new Map(); // code: its name when made ("slash 3"), oldest first, as many as undo reaches
+    let changed = null; // { code, cause } of a change not yet told
     sound.listen((code, cause) => {
-        changed = cause === 'restore' ? null : code;
+        const stepped = cause === 'undo' || cause === 'redo';
+        if (!stepped) {
+            names.delete(code);
+            names.set(code, `${editor.kind() || 'sound'} ${editor.slots().shown + 1}`);
+            if (names.size > kSteps + 1)
+                names.delete(names.keys().next().value);
+        }
+        const said = stepped ? `${cause}: ${names.get(code) ?? 'sound'}` : names.get(code);
+        changed = cause === 'restore' ? null : { code, said };
     });
     strip.onRendered.push((picture, code) => {
-        if (code !== changed || picture.error)
+        if (code !== changed?.code || picture.error)
             return;
+        const { said } = changed;
         changed = null;
         const seconds = (picture.channels[0].length / picture.rate).toFixed(2);
-        region.textContent = `${editor.kind() || 'sound'} ${editor.slots().shown + 1}, ${seconds} s`;
+        region.textContent = `${said}, ${seconds} s`;
     });
 }

@@ -3,7 +3,7 @@
 // the current sound, so they are heard, without recording a step of their own.
 import { button, keysAreElsewhere } from './controls.mjs';
 
-const kSteps = 500;
+export const kSteps = 500;
 
 class History {
     constructor(present) {

@@ -46,27 +46,32 @@ function knobTarget(page, control) {
     const target = document.createElement('div');
     target.className = 'knob-target';
     target.setAttribute('aria-hidden', 'true');
-    let timer = 0, start = null;
+    let timer = 0, watching = null;
     const cancel = () => {
         clearTimeout(timer);
-        start = null;
+        watching?.abort();
+        watching = null;
     };
     target.addEventListener('pointerdown', (event) => {
         cancel();
         if (event.pointerType !== 'touch' || !event.isPrimary)
             return;
-        start = { x: event.clientX, y: event.clientY };
+        const { pointerId, clientX, clientY } = event;
+        // The editor captures the press on its tile: the finger's moves and
+        // its lift arrive there, not here, so they are heard on the document.
+        watching = new AbortController();
+        const options = { signal: watching.signal };
+        document.addEventListener('pointermove', (move) => {
+            if (move.pointerId === pointerId && Math.hypot(move.clientX - clientX, move.clientY - clientY) > kLongPressSlop)
+                cancel();
+        }, options);
+        for (const type of ['pointerup', 'pointercancel'])
+            document.addEventListener(type, (end) => end.pointerId === pointerId && cancel(), options);
         timer = setTimeout(() => {
-            start = null;
+            cancel();
             page.openValueEntry(control);
         }, kLongPressMs);
     });
-    target.addEventListener('pointermove', (event) => {
-        if (start && Math.hypot(event.clientX - start.x, event.clientY - start.y) > kLongPressSlop)
-            cancel();
-    });
-    for (const type of ['pointerup', 'pointercancel'])
-        target.addEventListener(type, cancel);
     return target;
 }
 
