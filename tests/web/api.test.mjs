@@ -67,6 +67,8 @@ test('hostile codes and options are refused with the reason', () => {
     }
     assert.throws(() => bf.parse(42), TypeError);
     assert.throws(() => bf.generate('explosion', { seed: 1 }), /kind 'explosion': expected pickup, shoot/);
+    for (const kind of ['__proto__', 'constructor', 'valueof'])
+        assert.throws(() => bf.generate(kind, { seed: 1 }), new RegExp(`^RangeError: kind '${kind}': expected`));
     assert.throws(() => bf.generate('coin', { seed: -1 }), /seed: expected a whole number/);
     assert.throws(() => bf.render(good, { rate: 44100.5 }), /^RangeError: rate: expected a whole number/);
     for (const note of [{ note: 200 }, { note: 1e300 }, { note: 60.5 }, { velocity: 0 }, { start: NaN },

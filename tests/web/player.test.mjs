@@ -102,6 +102,19 @@ test('a player refuses a source it cannot vary or does not know, and plays nothi
     assert.throws(() => bf.player('hit', { seed: -1 }), /seed/);
     assert.throws(() => bf.player('hit', { ahaed: 2 }), /unknown option 'ahaed'/);
     assert.throws(() => bf.player('hit').play(), /no context/);
+    // Render options are refused at once, and the plays rendered ahead with
+    // them never end the process with an error nobody could catch.
+    const unhandled = [];
+    const note = (error) => unhandled.push(error);
+    process.on('unhandledRejection', note);
+    try {
+        for (const options of [{ rate: 10 }, { rate: 44100.5 }, { channels: 5 }, { normalize: 'bogus' }])
+            assert.throws(() => bf.player('pickup', options), RangeError, JSON.stringify(options));
+        await new Promise((resolve) => setTimeout(resolve, 200));
+    } finally {
+        process.off('unhandledRejection', note);
+    }
+    assert.deepEqual(unhandled, []);
     const player = bf.player('hit', { seed: 2 });
     assert.equal((await player.next()).index, 0);
     player.close();

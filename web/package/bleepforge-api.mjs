@@ -44,7 +44,7 @@ function answered(result) {
 
 function canonicalKind(kind) {
     const lower = String(kind).toLowerCase();
-    return KIND_ALIASES[lower] ?? lower;
+    return Object.hasOwn(KIND_ALIASES, lower) ? KIND_ALIASES[lower] : lower;
 }
 
 function wholeNumber(value, min, max, what) {
@@ -355,6 +355,9 @@ class Player {
                     if (this.#context !== undefined)
                         coming.buffer = bufferOf(channels, this.#render.rate);
                 });
+            // A play rendered ahead that fails is told to whoever takes it;
+            // until then its refusal is no unhandled error of the process.
+            coming.ready.catch(() => {});
             this.#coming.push(coming);
         }
     }
@@ -601,11 +604,14 @@ class BleepforgeCalls {
             throw new TypeError("lock: expected a list of parameter or group names, such as ['osc1']");
         if (sound !== undefined)
             this.parse(codeOf(sound));
+        const renderOptions = { rate: context?.sampleRate ?? 44100, ...render };
+        // The render options are checked now, on a moment of a sound, so that
+        // a mistake throws here rather than from the plays rendered ahead.
+        this.render(this.generate('blip', { seed: 1 }), { ...renderOptions, length: 0.001 });
         const { sequence } = answered(this.core.openSequence(sound === undefined ? '' : codeOf(sound),
                                                              kind && canonicalKind(kind), lock.join(','),
                                                              Number(pitch), Number(mutation), seed));
-        return new Player(this, sequence, { context, ahead,
-                                            render: { rate: context?.sampleRate ?? 44100, ...render } });
+        return new Player(this, sequence, { context, ahead, render: renderOptions });
     }
 
     // The 60 parameters: name, range, default, unit and, for lists, their texts.
