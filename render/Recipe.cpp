@@ -226,7 +226,23 @@ bool isLayeredSound(const std::string& text)
            DescribesLayers(bytes);
 }
 
-void readStart(Recipe& recipe, const toml::table& table, const Where& where)
+// An absolute path, or one with a ".." part, reaches out of the folder.
+bool leavesFolder(const std::string& path)
+{
+    if (!path.empty() && path[0] == '/')
+        return true;
+    size_t begin = 0;
+    while (begin <= path.size())
+    {
+        const size_t end = std::min(path.find('/', begin), path.size());
+        if (path.compare(begin, end - begin, "..") == 0)
+            return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
+void readStart(Recipe& recipe, const toml::table& table, const Where& where, RecipeSoundPaths paths)
 {
     if (table.contains("start") && table.contains("sound"))
         where.fail(table["sound"].node()->source(), "give start or sound, not both");
@@ -242,6 +258,9 @@ void readStart(Recipe& recipe, const toml::table& table, const Where& where)
         if (!sound->is_string())
             where.fail(sound->source(), "sound expects a sound code or a state or audio file's path");
         std::string text = textOf(*sound, "sound", where);
+        if (paths == RecipeSoundPaths::kInsideFolder && leavesFolder(text))
+            where.fail(sound->source(), "sound: a path inside the working folder, without a leading / or "
+                                        "a .. part, or a sound code");
         // A path is taken from the recipe's folder; a code stays as it is.
         if (!text.empty() && text[0] != '/' && text.find('.') != std::string::npos)
             text = folderOf(recipe.source) + text;
@@ -269,7 +288,8 @@ void readMutate(Recipe& recipe, const std::vector<ParamInfo>& params, const toml
 
 } // namespace
 
-Recipe ParseRecipe(const std::string& text, const std::string& source, const std::vector<ParamInfo>& params)
+Recipe ParseRecipe(const std::string& text, const std::string& source, const std::vector<ParamInfo>& params,
+                   RecipeSoundPaths paths)
 {
     const Where where(source);
     toml::table table;
@@ -297,7 +317,7 @@ Recipe ParseRecipe(const std::string& text, const std::string& source, const std
             where.fail(description->source(), "description expects a text");
         recipe.description = textOf(*description, "description", where);
     }
-    readStart(recipe, table, where);
+    readStart(recipe, table, where, paths);
     readMutate(recipe, params, table, where);
     if (const toml::node* draws = table.get("params"))
     {

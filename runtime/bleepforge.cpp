@@ -173,7 +173,7 @@ Recipe recipeOf(const char* text)
 {
     try
     {
-        return ParseRecipe(text, "recipe", TableParams());
+        return ParseRecipe(text, "recipe", TableParams(), RecipeSoundPaths::kInsideFolder);
     }
     catch (const std::bad_alloc&)
     {

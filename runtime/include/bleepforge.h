@@ -89,7 +89,8 @@ BF_API bf_status bf_instrument_load_state(bf_instrument* instrument, const void*
 BF_API bf_status bf_instrument_generate(bf_instrument* instrument, const char* kind,
                                         uint32_t seed);
 /* A recipe's TOML text drawn from seed, as for a kind. A `sound` it names by
- * path is read from the working folder. */
+ * path is read from the working folder: an absolute path or one with a ".."
+ * part is refused (BF_BAD_RECIPE). */
 BF_API bf_status bf_instrument_load_recipe(bf_instrument* instrument, const char* recipe,
                                            uint32_t seed);
 

@@ -166,6 +166,15 @@ TEST(CApi, DamagedSoundsAndWrongNamesAreRefusedLeavingTheSoundAsItWas)
     EXPECT_NE(std::string(bf_instrument_message(s)).find(":3"), std::string::npos)
         << bf_instrument_message(s);
     expectRefused(bf_instrument_load_recipe(s, "[[[", 1), BF_BAD_RECIPE, s);
+    // A recipe handed to a program reads no file outside the working folder,
+    // nor tells whether one is there.
+    for (const char* path : {"/etc/passwd", "../state.bfs", "sounds/../../state.bfs", "..", "/"})
+    {
+        const std::string recipe = std::string("sound = \"") + path + "\"\n";
+        expectRefused(bf_instrument_load_recipe(s, recipe.c_str(), 1), BF_BAD_RECIPE, s);
+        EXPECT_NE(std::string(bf_instrument_message(s)).find("inside the working folder"), std::string::npos)
+            << path << ": " << bf_instrument_message(s);
+    }
     EXPECT_EQ(codeOf(s), before);
 
     char small[16];
