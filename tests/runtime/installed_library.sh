@@ -33,6 +33,12 @@ foreign=$(nm -D --defined-only "$lib/libbleepforge.so" | awk '$3 !~ /^bf_/ {prin
 # Names the toolchain makes unique process-wide (inline variables, "u") cannot be made local.
 foreign=$(nm -g --defined-only "$lib/libbleepforge.a" | awk 'NF == 3 && $2 != "u" && $3 !~ /^bf_/ {print $3}')
 [[ -z $foreign ]] || { echo "libbleepforge.a defines: $foreign"; exit 1; }
+# The static library offers a game the names the shared one exports, no more
+# (the maths routines are bf_ too, and must not meet a game's own).
+shared_names=$(nm -D --defined-only "$lib/libbleepforge.so" | awk '{print $3}' | sort)
+static_names=$(nm -g --defined-only "$lib/libbleepforge.a" | awk 'NF == 3 && $2 != "u" {print $3}' | sort)
+[[ $shared_names == "$static_names" ]] || {
+    echo "libbleepforge.a and libbleepforge.so define other names:"; diff <(echo "$shared_names") <(echo "$static_names"); exit 1; }
 needed=$(objdump -p "$lib/libbleepforge.so" | awk '$1 == "NEEDED" {print $2}')
 if grep -Eq 'png|freetype|fontconfig|gtk|gdk|cairo|pango|X11|xcb|glib' <<<"$needed"; then
     echo "libbleepforge.so links: $needed"; exit 1
