@@ -27,3 +27,11 @@ bool IsStartKind(const std::string& kind)
 {
     return GeneratorKindIndex(kind) < kNumGeneratorKinds && kind != "mutate" && kind != "reset";
 }
+
+std::string GeneratorKindsText()
+{
+    std::string list;
+    for (size_t i = 0; i < kNumGeneratorKinds; ++i)
+        list += std::string(i == 0 ? "" : i + 1 == kNumGeneratorKinds ? " or " : ", ") + kGeneratorKinds[i];
+    return list;
+}

@@ -15,6 +15,8 @@ constexpr size_t kNumGeneratorKinds = sizeof kGeneratorKinds / sizeof kGenerator
 // The kind a name means, in any case and by the names people use ("coin" is
 // pickup, "laser" shoot, "power-up" powerup, "hurt" hit).
 std::string CanonicalKind(const std::string& kind);
+// The kinds as a refusal lists them: "pickup, shoot, ... mutate or reset".
+std::string GeneratorKindsText();
 // The place of a kind (as CanonicalKind gives it) in kGeneratorKinds, or
 // kNumGeneratorKinds for none.
 size_t GeneratorKindIndex(const std::string& kind);

@@ -3,8 +3,8 @@
 #include "Bleepforge.h"
 #include "KIT_Text.h"
 #include "KIT_UsageError.h"
-#include "SoundState.h"
 #include "RunKind.h"
+#include "SoundState.h"
 
 #include <algorithm>
 #include <memory>

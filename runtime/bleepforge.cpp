@@ -6,14 +6,15 @@
 #include "bleepforge.h"
 
 #include "Bleepforge.h"
+#include "GeneratorKinds.h"
 #include "InstrumentTarget.h"
-#include "Locks.h"
-#include "Recipe.h"
 #include "KIT_Text.h"
 #include "KIT_UsageError.h"
-#include "SoundState.h"
+#include "Locks.h"
+#include "Recipe.h"
 #include "RunKind.h"
 #include "ShareCode.h"
+#include "SoundState.h"
 #include "Variations.h"
 
 #include <algorithm>
@@ -163,9 +164,7 @@ std::string canonicalKind(const char* kind)
     const std::string canonical = CanonicalKind(kind);
     if (!GeneratorOf(canonical))
         throw Refusal(BF_UNKNOWN_NAME,
-                      "unknown kind '" + std::string(kind) +
-                          "': expected pickup, shoot, powerup, hit, jump, blip, slash, "
-                          "random, mutate or reset");
+                      "unknown kind '" + std::string(kind) + "': expected " + GeneratorKindsText());
     return canonical;
 }
 

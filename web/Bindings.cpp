@@ -109,14 +109,6 @@ val answer(Call call)
     }
 }
 
-std::string kindList()
-{
-    std::string list;
-    for (size_t i = 0; i < kNumGeneratorKinds; ++i)
-        list += std::string(i == 0 ? "" : i + 1 == kNumGeneratorKinds ? " or " : ", ") + kGeneratorKinds[i];
-    return list;
-}
-
 // A checked state: the code's checksum and every value finite.
 ByteChunk stateOf(const std::string& code)
 {
@@ -148,7 +140,7 @@ val generate(const std::string& kind, unsigned seed)
         {
             const BleepforgeGenerator generator = GeneratorOf(kind);
             if (!generator)
-                throw OptionRefusal("kind", "expected " + kindList(), kind);
+                throw OptionRefusal("kind", "expected " + GeneratorKindsText(), kind);
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             plug->SeedRandom(seed);
             ((*plug).*generator)();
