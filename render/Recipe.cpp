@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <sys/stat.h>
 
 namespace
 {
@@ -226,7 +227,8 @@ bool isLayeredSound(const std::string& text)
            DescribesLayers(bytes);
 }
 
-// An absolute path, or one with a ".." part, reaches out of the folder.
+// An absolute path, one with a ".." part, or one through a link reaches
+// out of the folder.
 bool leavesFolder(const std::string& path)
 {
     if (!path.empty() && path[0] == '/')
@@ -235,7 +237,9 @@ bool leavesFolder(const std::string& path)
     while (begin <= path.size())
     {
         const size_t end = std::min(path.find('/', begin), path.size());
-        if (path.compare(begin, end - begin, "..") == 0)
+        struct stat status;
+        if (path.compare(begin, end - begin, "..") == 0 ||
+            (lstat(path.substr(0, end).c_str(), &status) == 0 && S_ISLNK(status.st_mode)))
             return true;
         begin = end + 1;
     }
@@ -259,8 +263,8 @@ void readStart(Recipe& recipe, const toml::table& table, const Where& where, Rec
             where.fail(sound->source(), "sound expects a sound code or a state or audio file's path");
         std::string text = textOf(*sound, "sound", where);
         if (paths == RecipeSoundPaths::kInsideFolder && leavesFolder(text))
-            where.fail(sound->source(), "sound: a path inside the working folder, without a leading / or "
-                                        "a .. part, or a sound code");
+            where.fail(sound->source(), "sound: a path inside the working folder, without a leading /, "
+                                        "a .. part or a link, or a sound code");
         // A path is taken from the recipe's folder; a code stays as it is.
         if (!text.empty() && text[0] != '/' && text.find('.') != std::string::npos)
             text = folderOf(recipe.source) + text;

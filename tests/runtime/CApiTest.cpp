@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -168,13 +171,23 @@ TEST(CApi, DamagedSoundsAndWrongNamesAreRefusedLeavingTheSoundAsItWas)
     expectRefused(bf_instrument_load_recipe(s, "[[[", 1), BF_BAD_RECIPE, s);
     // A recipe handed to a program reads no file outside the working folder,
     // nor tells whether one is there.
-    for (const char* path : {"/etc/passwd", "../state.bfs", "sounds/../../state.bfs", "..", "/"})
+    const std::string links = "capi-links-" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(links.c_str(), 0700), 0);
+    ASSERT_EQ(symlink("/etc/passwd", (links + "/file.state").c_str()), 0);
+    ASSERT_EQ(symlink("/etc", (links + "/folder").c_str()), 0);
+    const std::string throughLinks[] = {links + "/file.state", links + "/folder/passwd"};
+    for (const std::string& path : {std::string("/etc/passwd"), std::string("../state.bfs"),
+                                    std::string("sounds/../../state.bfs"), std::string(".."), std::string("/"),
+                                    throughLinks[0], throughLinks[1]})
     {
         const std::string recipe = std::string("sound = \"") + path + "\"\n";
         expectRefused(bf_instrument_load_recipe(s, recipe.c_str(), 1), BF_BAD_RECIPE, s);
         EXPECT_NE(std::string(bf_instrument_message(s)).find("inside the working folder"), std::string::npos)
             << path << ": " << bf_instrument_message(s);
     }
+    unlink(throughLinks[0].c_str());
+    unlink((links + "/folder").c_str());
+    rmdir(links.c_str());
     EXPECT_EQ(codeOf(s), before);
 
     char small[16];
