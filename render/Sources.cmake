@@ -8,10 +8,10 @@ set(bleepforge_core_sources InstrumentTarget.cpp RunKind.cpp)
 set(bleepforge_variations_sources Variations.cpp)
 set(bleepforge_codes_sources RequestParsing.cpp SoundState.cpp Levels.cpp ShareCode.cpp Locks.cpp)
 set(bleepforge_packed_sources Packed.cpp LayeredSound.cpp)
-set(bleepforge_layered_sources RenderSession.cpp PresetSound.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp
+set(bleepforge_layered_sources RenderSession.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp
     TomlText.cpp LayeredRender.cpp WorkerThreads.cpp)
 set(bleepforge_renderio_file_sources AudioFile.cpp OggPages.cpp NormalizedWriter.cpp Interrupt.cpp
-    SoundWriting.cpp)
+    PresetSound.cpp SoundWriting.cpp)
 set(bleepforge_render_sources RenderJob.cpp LayeredSources.cpp)
 foreach(list renderloop core variations codes packed layered renderio_file render)
     list(TRANSFORM bleepforge_${list}_sources PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
