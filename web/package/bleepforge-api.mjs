@@ -53,6 +53,7 @@ function wholeNumber(value, min, max, what) {
     return value;
 }
 
+const LAYERS_OWN = 'seed, notes: the layers of a layered sound have their own sounds, notes and seeds';
 const RENDER_OPTIONS = ['rate', 'channels', 'block', 'seed', 'notes', 'length', 'normalize'];
 const WAV_OPTIONS = [...RENDER_OPTIONS, 'format', 'comment'];
 const NOTE_NAMES = ['note', 'velocity', 'start', 'duration'];
@@ -95,6 +96,25 @@ function codeOf(sound) {
     if (sound && typeof sound.code === 'string')
         return sound.code;
     throw new TypeError('expected a sound (from generate or parse) or a sound code');
+}
+
+const LAYERED_PREFIX = 'bfl1:';
+
+// A layered sound: its code, its TOML text, or what bf.layered answers. A
+// text is TOML when it is no sound code and has what every TOML text has
+// (a key, a table or a second line), so that one without layers is refused
+// as a layered text is.
+function isLayered(sound) {
+    if (isObject(sound) && typeof sound.code === 'string')
+        return sound.code.startsWith(LAYERED_PREFIX);
+    if (typeof sound !== 'string')
+        return false;
+    const text = sound.trimStart();
+    return text.startsWith(LAYERED_PREFIX) || (!/^[a-z0-9]+:/i.test(text) && /[=[\n]/.test(text));
+}
+
+function layeredTextOf(sound) {
+    return typeof sound === 'string' ? sound : sound.code;
 }
 
 function roundHalfEven(x) {
@@ -473,8 +493,17 @@ class BleepforgeCalls {
     // starting with the sound given and the notes as messages (see
     // bleepforge-worklet.js for those), its noise seeded as render's.
     // A sound that is no sound is refused here, before any node plays.
+    // A layered sound plays as a whole: an AudioBufferSourceNode of what
+    // render gives for it, to start when wanted; its layers carry their own
+    // notes and seeds.
     async createNode(context, options = {}) {
         const { sound, notes = [], seed } = optionsOf(options, ['sound', 'notes', 'seed']);
+        if (isLayered(sound)) {
+            if (notes.length > 0 || seed !== undefined)
+                throw new RangeError(LAYERS_OWN);
+            const channels = await this.renderAsync(sound, { rate: context.sampleRate });
+            return new AudioBufferSourceNode(context, { buffer: bufferOf(channels, context.sampleRate) });
+        }
         if (seed !== undefined)
             wholeNumber(seed, 0, 4294967295, 'seed');
         if (sound !== undefined)
@@ -497,6 +526,22 @@ class BleepforgeCalls {
         wholeNumber(drawn, 0, 4294967295, 'seed');
         const canonical = canonicalKind(kind);
         return { kind: canonical, seed: drawn, ...answered(this.core.generate(canonical, drawn)) };
+    }
+
+    // A layered sound from its TOML text or its code, read whole and checked
+    // as the command line reads a layered file: { code, layers, text }, its
+    // kinds made into sounds. A refusal names the line ("layers:3: ...").
+    layered(textOrCode) {
+        if (typeof textOrCode !== 'string')
+            throw new TypeError(`expected a layered sound's text or code (a string starting "${LAYERED_PREFIX}")`);
+        return answered(this.#layeredCore().readLayered(textOrCode));
+    }
+
+    // Only the page's module reads TOML.
+    #layeredCore() {
+        if (typeof this.core.readLayered !== 'function')
+            throw new Error("layered sounds need the full entry 'bleepforge', not the runtime");
+        return this.core;
     }
 
     // The sound a code holds; throws saying why a code is refused.
@@ -542,6 +587,13 @@ class BleepforgeCalls {
         wholeNumber(channels, 1, 2, 'channels');
         if (seed !== undefined)
             wholeNumber(seed, 0, 4294967295, 'seed');
+        if (isLayered(sound)) {
+            if (seed !== undefined || options.notes !== undefined)
+                throw new RangeError(LAYERS_OWN);
+            return answered(this.#layeredCore().renderLayered(layeredTextOf(sound), Number(rate), Number(block),
+                                                             length === undefined ? -1 : Number(length),
+                                                             Number(channels), normalize, exact)).channels;
+        }
         const flat = new this.core.VectorDouble();
         try {
             for (const n of notes) {
@@ -567,7 +619,7 @@ class BleepforgeCalls {
                 ...options } = allOptions;
         if (!Object.hasOwn(SAMPLE_FORMATS, format))
             throw new RangeError("format: expected 'pcm16', 'pcm24' or 'float'");
-        const code = codeOf(sound);
+        const code = isLayered(sound) ? this.layered(layeredTextOf(sound)).code : codeOf(sound);
         const rate = options.rate ?? 44100;
         return wavBytes(this.#channels(code, options, true), rate, format, code,
                         comment ? `${comment} ${code}` : code);

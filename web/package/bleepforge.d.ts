@@ -18,6 +18,24 @@ export interface GeneratedSound extends Sound {
     seed: number;
 }
 
+/**
+ * A layered sound (the full entry 'bleepforge' only): 1 ... 16 sounds, each offset, scaled, panned and
+ * repeated, summed into one. Its code starts "bfl1:"; its text is the command line's layered TOML.
+ */
+export interface LayeredSound {
+    code: string;
+    /** How many layers. */
+    layers: number;
+    /** Its TOML, each layer's sound as its code. */
+    text: string;
+}
+
+/**
+ * What render, wav and their Async twins take: a sound, its code, or a layered sound (its code, its TOML
+ * text, or what layered() answers), which takes no seed or notes: its layers carry their own.
+ */
+export type AnySound = Sound | LayeredSound | string;
+
 export interface Note {
     /** MIDI note, 0 ... 127; 60 by default. */
     note?: number;
@@ -190,16 +208,16 @@ export class Bleepforge {
     /** A sound from its 60 values in real units; throws for a value out of range. */
     fromValues(values: ArrayLike<number>): Sound;
     /** A Float32Array per channel: what the command line's render gives for the sound. */
-    render(sound: Sound | string, options?: RenderOptions): Float32Array[];
+    render(sound: AnySound, options?: RenderOptions): Float32Array[];
     /** A WAV file's bytes, carrying the sound so that it opens again as itself. */
-    wav(sound: Sound | string, options?: WavOptions): Uint8Array;
+    wav(sound: AnySound, options?: WavOptions): Uint8Array;
     /**
      * render, off the main thread: the same samples, rendered in a Worker of this instance's own (in the
      * calling thread where there is no Worker, as in Node). A refusal rejects with render's error.
      */
-    renderAsync(sound: Sound | string, options?: RenderOptions): Promise<Float32Array[]>;
+    renderAsync(sound: AnySound, options?: RenderOptions): Promise<Float32Array[]>;
     /** wav, off the main thread, as renderAsync. */
-    wavAsync(sound: Sound | string, options?: WavOptions): Promise<Uint8Array>;
+    wavAsync(sound: AnySound, options?: WavOptions): Promise<Uint8Array>;
     /** Ends the Worker renderAsync started; what still waits on it is rejected. */
     close(): void;
     /**
@@ -209,6 +227,8 @@ export class Bleepforge {
     parseWav(bytes: ArrayBuffer | Uint8Array): Sound;
     /** The sound a 484-byte state file holds; throws an Error saying why other bytes are none, naming the file. */
     parseState(bytes: ArrayBuffer | ArrayBufferView, name?: string): Sound;
+    /** A layered sound plays as a whole: an AudioBufferSourceNode of what render gives, not yet started. */
+    createNode(context: BaseAudioContext, options: { sound: LayeredSound }): Promise<AudioBufferSourceNode>;
     /**
      * An AudioWorkletNode playing one instrument live, starting with the sound given. Its port takes
      * LiveMessage objects: {type: 'noteOn', note, velocity, frame}, {type: 'noteOff', note, frame},
@@ -221,6 +241,12 @@ export class Bleepforge {
      */
     createNode(context: BaseAudioContext, options?: { sound?: Sound | string; notes?: LiveNote[]; seed?: number }):
         Promise<AudioWorkletNode>;
+    /**
+     * A layered sound from its TOML text or its code, read whole and checked as the command line reads a
+     * layered file, its kinds made into sounds; a refusal names the line ("layers:3: ..."). The runtime
+     * entry throws: it reads no TOML.
+     */
+    layered(textOrCode: string): LayeredSound;
     /**
      * A player of a fresh variation of the source on every play, never the same sound twice in a row;
      * the same seed plays the same sequence on every machine, as the C library's players do. The next
