@@ -6,6 +6,7 @@
 set(bleepforge_renderloop_sources RenderLoop.cpp)
 set(bleepforge_core_sources InstrumentTarget.cpp RunKind.cpp)
 set(bleepforge_variations_sources Variations.cpp)
+set(bleepforge_layered_variations_sources LayeredVariations.cpp)
 set(bleepforge_codes_sources RequestParsing.cpp SoundState.cpp Levels.cpp ShareCode.cpp Locks.cpp)
 set(bleepforge_packed_sources Packed.cpp LayeredSound.cpp)
 set(bleepforge_layered_sources RenderSession.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp
@@ -13,6 +14,6 @@ set(bleepforge_layered_sources RenderSession.cpp Recipe.cpp KindFolders.cpp Laye
 set(bleepforge_renderio_file_sources AudioFile.cpp OggPages.cpp NormalizedWriter.cpp Interrupt.cpp
     PresetSound.cpp SoundWriting.cpp)
 set(bleepforge_render_sources RenderJob.cpp LayeredSources.cpp)
-foreach(list renderloop core variations codes packed layered renderio_file render)
+foreach(list renderloop core variations layered_variations codes packed layered renderio_file render)
     list(TRANSFORM bleepforge_${list}_sources PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 endforeach()
