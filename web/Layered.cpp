@@ -4,12 +4,16 @@
 // their own, in the calling thread.
 #include "LayeredSources.h"
 #include "LayeredText.h"
+#include "LayeredVariations.h"
 #include "KIT_Text.h"
+#include "Players.h"
 #include "WebRendering.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <map>
+#include <memory>
 #include <string>
 
 using emscripten::val;
@@ -63,10 +67,63 @@ val renderLayered(const std::string& textOrCode, double rate, int block, double 
         });
 }
 
+// Open sequences of layered plays by number; a number is never given twice.
+std::map<int, std::unique_ptr<LayeredVariations>> sequences;
+int nextSequence = 1;
+
+// A sequence of plays of a layered sound, each layer's sound locked by
+// parameter or group names (comma-separated), moved up to `pitch` semitones
+// and mutated by `mutation` %; a kind is refused. Answers {sequence} or
+// {error}.
+val openLayeredSequence(const std::string& textOrCode, const std::string& kind, const std::string& locks,
+                        int pitch, double mutation, unsigned seed)
+{
+    return AnswerOf(
+        [&]
+        {
+            VariationSource shape;
+            shape.kind = kind;
+            shape.locked = LockedByNames(locks);
+            shape.pitchSemitones = pitch;
+            shape.mutation = mutation;
+            auto sequence = std::make_unique<LayeredVariations>(layeredOf(textOrCode), shape, seed);
+            const int number = nextSequence++;
+            sequences[number] = std::move(sequence);
+            val answer = val::object();
+            answer.set("sequence", number);
+            return answer;
+        });
+}
+
+// The sequence's next play: {index, code}, or {error}.
+val nextLayeredPlay(int number)
+{
+    return AnswerOf(
+        [&]
+        {
+            const auto found = sequences.find(number);
+            if (found == sequences.end())
+                throw std::runtime_error("the player is closed");
+            const LayeredVariation play = found->second->Next();
+            val answer = val::object();
+            answer.set("index", static_cast<double>(play.index));
+            answer.set("code", EncodeLayered(play.sound));
+            return answer;
+        });
+}
+
+void closeLayeredSequence(int number)
+{
+    sequences.erase(number);
+}
+
 } // namespace
 
 EMSCRIPTEN_BINDINGS(bleepforge_layered)
 {
+    emscripten::function("openLayeredSequence", &openLayeredSequence);
+    emscripten::function("nextLayeredPlay", &nextLayeredPlay);
+    emscripten::function("closeLayeredSequence", &closeLayeredSequence);
     emscripten::function("readLayered", &readLayered);
     emscripten::function("renderLayered", &renderLayered);
 }

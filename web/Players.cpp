@@ -1,6 +1,8 @@
 // The sequences of plays behind the package's players: each open sequence
 // makes play after play of one source, as the C library's players do, for
 // the JavaScript to render ahead.
+#include "Players.h"
+
 #include "Locks.h"
 #include "KIT_Text.h"
 #include "SoundState.h"
@@ -32,19 +34,6 @@ val refusal(const std::exception& e)
     return answer;
 }
 
-// "a,b,c" into its names; none for "".
-std::vector<std::string> namesIn(const std::string& list)
-{
-    std::vector<std::string> names;
-    for (size_t start = 0; start < list.size();)
-    {
-        const size_t end = std::min(list.find(',', start), list.size());
-        names.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
 // A sequence of plays: over the sound of a code (or the default sound for
 // ""), a kind drawn anew (or none), locks by parameter or group name
 // (comma-separated), each play's pitch moved up to `pitch` semitones and
@@ -61,7 +50,7 @@ val openSequence(const std::string& code, const std::string& kind, const std::st
             StateValues(source.base);
         }
         source.kind = kind;
-        source.locked = LockedParams(namesIn(locks));
+        source.locked = LockedByNames(locks);
         source.pitchSemitones = pitch;
         source.mutation = mutation;
         auto sequence = std::make_unique<Variations>(std::move(source), seed);
@@ -109,6 +98,18 @@ void closeSequence(int number)
 }
 
 } // namespace
+
+std::vector<int> LockedByNames(const std::string& list)
+{
+    std::vector<std::string> names;
+    for (size_t start = 0; start < list.size();)
+    {
+        const size_t end = std::min(list.find(',', start), list.size());
+        names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return LockedParams(names);
+}
 
 EMSCRIPTEN_BINDINGS(bleepforge_players)
 {

@@ -105,6 +105,20 @@ test('a layered text or code makes the file `render --layers` makes, byte for by
     assert.deepEqual(Buffer.from(bf.wav(layered.code, { format: 'float' })), theirs);
 });
 
+test('a code of any length is carried as the command line carries it', () => {
+    // The file's sound chunk is padded to four bytes, with no NUL when the
+    // code fills them: find codes of each length modulo 4 there is (base64
+    // without padding has three).
+    const byRemainder = new Map();
+    for (let gain = 0; byRemainder.size < 3 && gain < 40; ++gain) {
+        const text = SOLO.replace('seed = 2', `seed = 2\ngain = -${gain}.25`);
+        byRemainder.set(bf.layered(text).code.length % 4, text);
+    }
+    assert.ok(byRemainder.has(0) && byRemainder.size === 3);
+    for (const [remainder, text] of byRemainder)
+        assert.deepEqual(Buffer.from(bf.wav(text)), nativeFile(text, []), `length ${remainder} modulo 4`);
+});
+
 test('renderAsync and wavAsync give a layered sound what render and wav give', async () => {
     assert.deepEqual(await bf.renderAsync(ARPEGGIO, { rate: 48000 }), bf.render(ARPEGGIO, { rate: 48000 }));
     assert.deepEqual(await bf.wavAsync(bf.layered(SOLO)), bf.wav(SOLO));
@@ -169,4 +183,34 @@ test('the options a layered sound cannot take are refused, and the runtime says 
     assert.throws(() => bf.render(EXPLOSION, { length: 4000 }), /length: expected seconds/);
     const runtime = await Runtime.load();
     assert.throws(() => runtime.render(EXPLOSION), /need the full entry 'bleepforge'/);
+});
+
+test('a player of a layered sound varies every layer, repeats for its seed and plays what render gives', async () => {
+    const source = { sound: EXPLOSION, mutation: 5, pitch: 2 };
+    const plays = async (seed, count) => {
+        const player = bf.player(source, { seed });
+        const made = [];
+        for (let i = 0; i < count; ++i)
+            made.push(await player.next());
+        player.close();
+        return made;
+    };
+    const first = await plays(7, 4);
+    const codes = first.map((play) => play.sound.code);
+    assert.deepEqual((await plays(7, 4)).map((play) => play.sound.code), codes);
+    assert.notDeepEqual((await plays(8, 4)).map((play) => play.sound.code), codes);
+    assert.equal(new Set(codes).size, 4);
+    const base = bf.layered(EXPLOSION);
+    for (const play of first) {
+        assert.equal(play.sound.layers, 3);
+        assert.notEqual(play.sound.code, base.code);
+        assert.deepEqual(play.channels, bf.render(play.sound.code));
+    }
+    // A play is a layered sound the command line renders the same.
+    const theirs = nativeFile(first[2].sound.text, ['--format', 'float']);
+    assert.deepEqual(Buffer.from(bf.wav(first[2].sound, { format: 'float' })), theirs);
+
+    assert.throws(() => bf.player({ sound: EXPLOSION, kind: 'hit', mutation: 5 }), /give no kind or recipe/);
+    assert.throws(() => bf.player(EXPLOSION), /same sound whatever is drawn/);
+    assert.throws(() => bf.player({ sound: EXPLOSION, mutation: 5, lock: ['nosuch'] }), /nosuch/);
 });

@@ -161,13 +161,14 @@ function chunk(id, data) {
     return concat([ascii(id), uint32(data.length), data, new Uint8Array(data.length & 1)]);
 }
 
-// Text as libsndfile stores it: ended by a NUL, padded with NULs to a
-// multiple of `align` bytes (two in the comment, four in a chunk of ours).
-function textData(text, align) {
-    const bytes = ascii(text);
-    const padded = new Uint8Array(Math.ceil((bytes.length + 1) / align) * align);
-    padded.set(bytes);
-    return padded;
+// Bytes padded with NULs to a multiple of `align`: text as the command line's
+// sound-file library stores it, the comment ended by a NUL and padded to two
+// bytes, the sound chunk padded to four (no NUL when its length is a
+// multiple of four already).
+function padded(bytes, align) {
+    const out = new Uint8Array(Math.ceil(bytes.length / align) * align);
+    out.set(bytes);
+    return out;
 }
 
 function concat(parts) {
@@ -203,8 +204,8 @@ function wavBytes(channels, rate, format, code, comment) {
     const body = concat([
         ascii('WAVE'), chunk('fmt ', new Uint8Array(fmt.buffer)),
         float ? chunk('fact', uint32(frames)) : new Uint8Array(0),
-        chunk('LIST', concat([ascii('INFO'), chunk('ICMT', textData(comment, 2))])),
-        chunk(SOUND_CHUNK, textData(code, 4)),
+        chunk('LIST', concat([ascii('INFO'), chunk('ICMT', padded(ascii(`${comment}\0`), 2))])),
+        chunk(SOUND_CHUNK, padded(ascii(code), 4)),
         chunk('data', new Uint8Array(samples.buffer)),
     ]);
     return concat([ascii('RIFF'), uint32(body.length), body]);
@@ -274,6 +275,8 @@ const SOURCE_NAMES = ['kind', 'sound', 'lock', 'pitch', 'mutation'];
 // A player's source: a kind's name, a sound (its code, or from generate or
 // parse), or { kind, sound, lock, pitch, mutation }.
 function sourceOf(source) {
+    if (isLayered(source))
+        return { sound: source };
     if (typeof source === 'string')
         return source.includes(':') ? { sound: source } : { kind: source };
     if (isObject(source) && typeof source.code === 'string')
@@ -292,6 +295,30 @@ function bufferOf(channels, sampleRate) {
     const buffer = new AudioBuffer({ numberOfChannels: channels.length, length: channels[0].length, sampleRate });
     channels.forEach((channel, c) => buffer.copyToChannel(channel, c));
     return buffer;
+}
+
+// A single sound's plays, drawn by the module: each { play, code, options }
+// (what render takes besides the player's own options).
+function soundSequence(bf, number) {
+    return {
+        next() {
+            const { index, seed, code, note, velocity, start, duration } = answered(bf.core.nextPlay(number));
+            const notes = [{ note, velocity, start, duration }];
+            return { play: { index, seed, sound: bf.parse(code), notes }, code, options: { seed, notes } };
+        },
+        close: () => bf.core.closeSequence(number),
+    };
+}
+
+// A layered sound's plays: its layers carry their seeds and notes.
+function layeredSequence(bf, number) {
+    return {
+        next() {
+            const { index, code } = answered(bf.core.nextLayeredPlay(number));
+            return { play: { index, sound: bf.layered(code) }, code, options: {} };
+        },
+        close: () => bf.core.closeLayeredSequence(number),
+    };
 }
 
 // Plays a fresh variation of its source on every play, never the same sound
@@ -346,7 +373,7 @@ class Player {
 
     // Ends the sequence; the player plays no more.
     close() {
-        this.#bf.core.closeSequence(this.#sequence);
+        this.#sequence?.close();
         this.#sequence = null;
         this.#coming = [];
     }
@@ -365,11 +392,9 @@ class Player {
 
     #fill() {
         while (this.#sequence !== null && this.#coming.length < this.#ahead) {
-            const { index, seed, code, note, velocity, start, duration } =
-                answered(this.#bf.core.nextPlay(this.#sequence));
-            const play = { index, seed, sound: this.#bf.parse(code), notes: [{ note, velocity, start, duration }] };
+            const { play, code, options } = this.#sequence.next();
             const coming = { play, channels: null };
-            coming.ready = this.#bf.renderAsync(code, { ...this.#render, seed, notes: play.notes })
+            coming.ready = this.#bf.renderAsync(code, { ...this.#render, ...options })
                 .then((channels) => {
                     coming.channels = channels;
                     if (this.#context !== undefined)
@@ -654,15 +679,18 @@ class BleepforgeCalls {
         const { sound, kind = '', lock = [], pitch = 0, mutation = 0 } = sourceOf(source);
         if (!Array.isArray(lock) || !lock.every((name) => typeof name === 'string' && !name.includes(',')))
             throw new TypeError("lock: expected a list of parameter or group names, such as ['osc1']");
-        if (sound !== undefined)
+        const layered = isLayered(sound);
+        if (sound !== undefined && !layered)
             this.parse(codeOf(sound));
         const renderOptions = { rate: context?.sampleRate ?? 44100, ...render };
         // The render options are checked now, on a moment of a sound, so that
         // a mistake throws here rather than from the plays rendered ahead.
         this.render(this.generate('blip', { seed: 1 }), { ...renderOptions, length: 0.001 });
-        const { sequence } = answered(this.core.openSequence(sound === undefined ? '' : codeOf(sound),
-                                                             kind && canonicalKind(kind), lock.join(','),
-                                                             Number(pitch), Number(mutation), seed));
+        const open = (call, ...source) => answered(call(...source, kind && canonicalKind(kind), lock.join(','),
+                                                        Number(pitch), Number(mutation), seed)).sequence;
+        const sequence = layered
+            ? layeredSequence(this, open(this.#layeredCore().openLayeredSequence, layeredTextOf(sound)))
+            : soundSequence(this, open(this.core.openSequence, sound === undefined ? '' : codeOf(sound)));
         return new Player(this, sequence, { context, ahead, render: renderOptions });
     }
 
