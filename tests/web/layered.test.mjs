@@ -214,3 +214,32 @@ test('a player of a layered sound varies every layer, repeats for its seed and p
     assert.throws(() => bf.player(EXPLOSION), /same sound whatever is drawn/);
     assert.throws(() => bf.player({ sound: EXPLOSION, mutation: 5, lock: ['nosuch'] }), /nosuch/);
 });
+
+test('createNode makes a layered sound one buffer to play, rendered at the context\'s rate', async () => {
+    // Node has no Web Audio: the two classes createNode makes, holding what they are given.
+    globalThis.AudioBuffer = class {
+        constructor({ numberOfChannels, length, sampleRate }) {
+            this.sampleRate = sampleRate;
+            this.channels = Array.from({ length: numberOfChannels }, () => new Float32Array(length));
+        }
+        copyToChannel(samples, channel) {
+            this.channels[channel].set(samples);
+        }
+    };
+    globalThis.AudioBufferSourceNode = class {
+        constructor(context, { buffer }) {
+            Object.assign(this, { context, buffer });
+        }
+    };
+    try {
+        const context = { sampleRate: 48000 };
+        const node = await bf.createNode(context, { sound: bf.layered(ARPEGGIO) });
+        assert.equal(node.buffer.sampleRate, 48000);
+        assert.deepEqual(node.buffer.channels, bf.render(ARPEGGIO, { rate: 48000 }));
+        await assert.rejects(bf.createNode(context, { sound: ARPEGGIO, seed: 3 }), /their own sounds, notes and seeds/);
+        await assert.rejects(bf.createNode(context, { sound: 'version = 1\n' }), /layers:1: no layers/);
+    } finally {
+        delete globalThis.AudioBuffer;
+        delete globalThis.AudioBufferSourceNode;
+    }
+});
