@@ -24,7 +24,14 @@ export async function run(context: AudioContext): Promise<number> {
     const player = bf.player({ kind: 'hit', lock: ['osc1'], pitch: 2 }, { seed: 1, context, normalize: 'peak' });
     const { node: played, index } = await player.play();
     played.disconnect();
-    return left.length + bytes.length + (options.sound ?? '').length + index;
+    const full = await Full.load();
+    const boom = full.layered('version = 1\\n[[layer]]\\nkind = "hit"\\nseed = 1\\n');
+    const whole: AudioBufferSourceNode = await full.createNode(context, { sound: boom });
+    whole.start();
+    const [mixed] = full.render(boom.code, { normalize: 'peak', rate: 48000 });
+    const varied = full.player({ sound: boom, mutation: 4 }, { seed: 2 });
+    const { sound } = await varied.next();
+    return left.length + bytes.length + (options.sound ?? '').length + index + mixed.length + sound.code.length;
 }
 `;
 
@@ -37,6 +44,7 @@ const typos = {
     message: ["type: 'noteOn'", "type: 'noteOn!'"],
     'player source': ["{ kind: 'hit'", "{ knd: 'hit'"],
     'player option': ['{ seed: 1, context', '{ sed: 1, context'],
+    'layered sound': ['{ sound: boom, mutation: 4 }', '{ sound: boom.layers, mutation: 4 }'],
 };
 
 function compiles(folder, text) {

@@ -122,10 +122,12 @@ export interface WavOptions extends RenderOptions {
 export type PlayerSource =
     | Kind
     | Sound
+    | LayeredSound
     | string
     | {
+          /** Not with a layered sound, whose layers' own sounds vary. */
           kind?: Kind;
-          sound?: Sound | string;
+          sound?: Sound | LayeredSound | string;
           lock?: string[];
           /** Each play's note moves up to this many semitones either way, 0 ... 48. */
           pitch?: number;
@@ -150,10 +152,11 @@ export interface PlayerOptions {
 export interface Play {
     /** Its place in the sequence, from 0. */
     index: number;
-    /** What its values were drawn from, and its noise's seed. */
-    seed: number;
-    sound: Sound;
-    notes: Note[];
+    /** What its values were drawn from, and its noise's seed (a layered play's layers carry their own). */
+    seed?: number;
+    sound: Sound | LayeredSound;
+    /** A layered play's layers carry their own. */
+    notes?: Note[];
 }
 
 export interface Player {
