@@ -300,6 +300,15 @@ public:
         return size < sizeof(SInt32) ? 0 : static_cast<unsigned>((size - sizeof(SInt32)) / kSlotBytes);
     }
 
+    // The slot the editor shows (its box's number less one), without copying the slots.
+    int slotShown()
+    {
+        SInt32 slot[2] = {0, 0};
+        UInt32 size = sizeof slot;
+        mPlug->GetCustomProperty(kPropertySoundSlot, &size, slot);
+        return size == sizeof slot ? slot[0] : 0;
+    }
+
     emscripten::val slots()
     {
         UInt32 size = 0;
@@ -510,5 +519,6 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("choose", &WebEditor::choose)
         .function("slots", &WebEditor::slots)
         .function("slotCount", &WebEditor::slotCount)
+        .function("slotShown", &WebEditor::slotShown)
         .function("setSlots", &WebEditor::setSlots);
 }

@@ -38,16 +38,26 @@ export const kMeter = { left: 760, top: 100, width: 57, height: 142 };
 const kMeterText = { left: 740, top: 226, width: 20, height: 16 };
 const kEditorWidth = 846;
 
-function withoutMeter(picture, meter) {
-    if (meter)
-        return picture;
+// Paints the editor's rectangles black in a picture.
+function blackened(picture, rects) {
     const { width, rgb } = picture;
     const scale = width / kEditorWidth;
-    for (const { left, top, width: w, height: h } of [kMeter, kMeterText]) {
+    for (const { left, top, width: w, height: h } of rects) {
         for (let y = top * scale; y < (top + h) * scale; ++y)
             rgb.fill(0, 3 * (y * width + left * scale), 3 * (y * width + (left + w) * scale));
     }
     return picture;
+}
+
+function withoutMeter(picture, meter) {
+    return meter ? picture : blackened(picture, [kMeter, kMeterText]);
+}
+
+// The slot box's number is the sound's place in the page's list, which a
+// snapshot of the sound alone knows nothing of.
+const kSlotNumber = { left: 548, top: 240, width: 55, height: 30 };
+export function withoutSlotNumber(picture) {
+    return blackened(picture, [kSlotNumber]);
 }
 
 // The native snapshot at a scale, as RGB bytes.
@@ -72,11 +82,28 @@ export async function canvasPixels(browser, tab, { meter = false } = {}) {
 
 export async function openPage(browser, url, deviceScaleFactor, screen = {}) {
     const tab = await browser.open(url, { deviceScaleFactor, ...screen });
-    await browser.evaluate(tab, `new Promise((resolve) => {
-        const ready = () => document.body.dataset.ready ? resolve() : setTimeout(ready, 20);
-        ready();
-    })`);
+    await ready(browser, tab);
     return tab;
+}
+
+export function loaded(browser, tab) {
+    return new Promise((resolve) => browser.listeners.push(
+        (m) => m.sessionId === tab.sessionId && m.method === 'Page.loadEventFired' && resolve()));
+}
+
+export async function ready(browser, tab) {
+    await browser.evaluate(tab, `new Promise((resolve) => {
+        const check = () => document.body.dataset.ready ? resolve() : setTimeout(check, 20);
+        check();
+    })`);
+}
+
+// Reloads the page in the same profile, once it is ready again.
+export async function reload(browser, tab) {
+    const done = loaded(browser, tab);
+    await browser.send('Page.reload', {}, tab.sessionId);
+    await browser.within(done, 'reloading');
+    await ready(browser, tab);
 }
 
 // Presses at one point, moves through the others and releases at the last,

@@ -8,6 +8,8 @@ import { kSteps } from './history.mjs';
 export function install(page) {
     const { editor, sound, strip } = page;
     const region = document.getElementById('announce');
+    // What the list of sounds did, said at once ("pickup 3 starred").
+    page.announce = (text) => { region.textContent = text; };
     const names = new Map(); // code: its name when made ("slash 3"), oldest first, as many as undo reaches
     let changed = null; // { code, cause } of a change not yet told
     sound.listen((code, cause) => {
