@@ -1,10 +1,8 @@
 #include "LayeredRender.h"
 
 #include "WorkerThreads.h"
-#include "KIT_Text.h"
 
 #include <algorithm>
-#include <iostream>
 #include <stdexcept>
 
 namespace
@@ -212,24 +210,4 @@ long RenderLayered(LayeredRender& render, const FrameSink& sink)
          total += frames)
         sink(left.data(), right.data(), frames);
     return total;
-}
-
-void WriteLayered(const LayeredSound& sound, const RenderRequest& request, const SoundFile& file,
-                  const BackendMaker& makeBackend, int threads)
-{
-    const std::string code = EncodeLayered(sound);
-    bool cut = false;
-    WriteSound(file, request.rate, MostFrames(request),
-               [&](const FrameSink& sink, const std::function<void(const std::string&)>& settled)
-               {
-                   settled(code);
-                   LayeredRender render(sound, request, makeBackend, threads);
-                   RenderLayered(render, sink);
-                   cut = render.Cut();
-                   return ByteChunk();
-               });
-    if (cut && !file.quiet)
-        std::cerr << file.program << ": " << file.path << ": the layers sound on past "
-                  << ShortestNumberText(kMaxAutoSeconds)
-                  << " s and were cut there (--length keeps more)" << std::endl;
 }

@@ -71,9 +71,3 @@ private:
 // The whole into the sink, a few thousand frames at a time; returns the
 // frames there were.
 long RenderLayered(LayeredRender& render, const FrameSink& sink);
-
-// Writes the layered sound into a file as a single sound's render is
-// written (WriteSound): the file carries its layered code. Says on stderr,
-// as the file's program, when the automatic length cut a play short.
-void WriteLayered(const LayeredSound& sound, const RenderRequest& request, const SoundFile& file,
-                  const BackendMaker& makeBackend, int threads);

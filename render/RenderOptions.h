@@ -5,7 +5,7 @@
 // program's one translation unit that parses its command line.
 #include "AudioFile.h"
 #include "Levels.h"
-#include "RenderSession.h"
+#include "SoundWriting.h"
 #include "RequestParsing.h"
 #include "KIT_Text.h"
 
@@ -114,7 +114,7 @@ struct RenderOptions
         session.Prepare();
         if (!SeedGiven())
             std::cerr << program << ": seed " << request.seed << std::endl;
-        return session.Write({output, format, normalization, "", companions, program});
+        return WriteSession(session, {output, format, normalization, "", companions, program});
     }
 
     bool SeedGiven() const { return mSeed && mSeed->count() > 0; }

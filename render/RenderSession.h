@@ -2,10 +2,9 @@
 
 // One render, whichever way the instrument is reached: the settings read by
 // one set of rules, the state, the seed and the default note applied in one
-// order, and the file written by one writer. A backend only carries out what
-// the session decides.
-#include "AudioFile.h"
-#include "Levels.h"
+// order (SoundWriting writes what it renders into a file). A backend only
+// carries out what the session decides. Nothing here touches a file, so the
+// WebAssembly build takes it too.
 #include "RenderLoop.h"
 #include "KIT_UsageError.h"
 
@@ -64,38 +63,6 @@ public:
     virtual RenderTarget Target() = 0;
 };
 
-// A file beside the sound, made from the state after the render: the state
-// itself when bytes is empty.
-struct CompanionOf
-{
-    std::string path;
-    std::function<std::string(const ByteChunk& state)> bytes;
-};
-
-// Where a session's sound goes and what goes with it.
-struct SoundFile
-{
-    std::string path;                       // "-" for raw samples on standard output
-    AudioFormat format;
-    Normalization normalization;
-    std::string comment;                    // beside the sound code the file carries
-    // Files written with the audio, each from the state after the render.
-    std::vector<CompanionOf> companions;
-    std::string program;                    // names the program in what is said on stderr
-    bool quiet = false;                     // says nothing of how the file was levelled
-};
-
-// How a sound reaches a file: render sends the frames to the sink, block by
-// block, after telling settled the sound code the file carries; it returns
-// the state the companions are made from.
-using SoundRender = std::function<ByteChunk(const FrameSink& sink,
-                                            const std::function<void(const std::string& code)>& settled)>;
-// The output stage every render shares: the sound normalised as asked, else
-// rounded as written and its full-scale samples counted; the file carries
-// the code, and stops between blocks on an interruption, leaving no file.
-// mostFrames bounds the frames render sends. Returns what render returned.
-ByteChunk WriteSound(const SoundFile& file, double rate, long mostFrames, const SoundRender& render);
-
 class RenderSession
 {
 public:
@@ -115,9 +82,7 @@ public:
                      const std::function<void(const ByteChunk&)>& settled = nullptr);
     // The same render as a loop to step, for sounds rendered side by side.
     RenderLoop Begin(const std::function<void(const ByteChunk&)>& settled = nullptr);
-    // Renders into the file, normalised as asked, carrying the sound; stops
-    // between blocks on an interruption, leaving no file.
-    ByteChunk Write(const SoundFile& file);
+    const RenderRequest& Request() const { return mRequest; }
 
 private:
     RenderBackend& mBackend;

@@ -14,6 +14,7 @@
 #include "KIT_Text.h"
 #include "ShareCode.h"
 #include "WebInstrument.h"
+#include "WebRendering.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -289,10 +290,11 @@ FrameSink inSinglePrecision(const FrameSink& sink)
 
 // The samples of the channels written, scaled by the gain the command line's
 // normaliser chooses for them.
-void renderNormalized(const RenderRequest& request, const RenderTarget& target, const Normalization& asked,
+void renderNormalized(const RenderRequest& request, const FrameProducer& produce, const Normalization& asked,
                       int channels, const FrameSink& sink)
 {
-    RenderResult audio = RunRenderLoop(request, target);
+    RenderResult audio;
+    produce(CollectFrames(&audio));
     for (std::vector<double>* channel : {&audio.left, &audio.right})
         roundToSingle(channel->data(), channel->size());
     ApplyGain(audio, LevelSound(audio, request.rate, asked, channels).gain);
@@ -300,17 +302,17 @@ void renderNormalized(const RenderRequest& request, const RenderTarget& target, 
 }
 
 template <typename Sample>
-val renderAs(const RenderRequest& request, Bleepforge& plug, const Normalization& asked, int channels)
+val renderAs(const RenderShape& shape, const FrameProducer& produce)
 {
     std::vector<Sample> left, right;
-    const FrameSink sink = collect(&left, &right, channels);
-    if (asked.kind == Normalization::kNone)
-        RunRenderLoop(request, InstrumentTarget(plug, request.rate, request.block), inSinglePrecision(sink));
+    const FrameSink sink = collect(&left, &right, shape.channels);
+    if (shape.asked.kind == Normalization::kNone)
+        produce(inSinglePrecision(sink));
     else
-        renderNormalized(request, InstrumentTarget(plug, request.rate, request.block), asked, channels, sink);
+        renderNormalized(shape.request, produce, shape.asked, shape.channels, sink);
     val out = val::array();
     out.call<void>("push", typedArray(left));
-    if (channels == 2)
+    if (shape.channels == 2)
         out.call<void>("push", typedArray(right));
     val result = val::object();
     result.set("channels", out);
@@ -318,8 +320,6 @@ val renderAs(const RenderRequest& request, Bleepforge& plug, const Normalization
 }
 
 // Without a seed the noise is drawn from the clock, as the command line's is.
-// Float32Array channels, or for a file's writer Float64Array ones (`exact`):
-// what the command line's writer converts to 16-bit integers.
 val render(const std::string& code, double rate, int block, bool seeded, unsigned seed,
            const std::vector<double>& notes, double lengthSeconds, int channels, const std::string& normalize,
            bool exact)
@@ -327,30 +327,17 @@ val render(const std::string& code, double rate, int block, bool seeded, unsigne
     return answer(
         [&]
         {
-            RenderRequest request;
-            request.rate = rate;
-            request.block = block;
-            request.notes = notesOf(notes);
-            request.lengthSeconds = lengthSeconds;
-            if (lengthSeconds != kOwnLength && !(lengthSeconds > 0 && lengthSeconds <= kMostSeconds))
-                throw OptionRefusal("length", "expected seconds, more than 0 and at most 3600");
-            CheckRequest(request);
-            if (block < 1 || block > 8192)
-                throw OptionRefusal("block", "expected 1 ... 8192");
-            if (channels != 1 && channels != 2)
-                throw OptionRefusal("channels", "expected 1 or 2");
-            const Normalization asked = normalizationOf(normalize);
-            refuseTooLong(request, channels, exact ? sizeof(double) : sizeof(float),
-                          asked.kind != Normalization::kNone);
+            RenderShape shape = CheckedShape(rate, block, lengthSeconds, channels, normalize, exact, notesOf(notes));
             const ByteChunk state = stateOf(code);
-            if (request.notes.empty())
-                request.notes.push_back(DefaultNote(state));
+            if (shape.request.notes.empty())
+                shape.request.notes.push_back(DefaultNote(state));
             std::unique_ptr<Bleepforge> plug = OpenWebInstrument();
             if (seeded)
                 plug->SeedRandom(seed);
             takeState(*plug, state);
-            return exact ? renderAs<double>(request, *plug, asked, channels)
-                         : renderAs<float>(request, *plug, asked, channels);
+            const RenderRequest& request = shape.request;
+            return RenderChannels(shape, [&](const FrameSink& sink)
+                                  { RunRenderLoop(request, InstrumentTarget(*plug, request.rate, request.block), sink); });
         });
 }
 
@@ -386,6 +373,40 @@ val params()
 }
 
 } // namespace
+
+val AnswerOf(const std::function<val()>& call)
+{
+    return answer(call);
+}
+
+RenderShape CheckedShape(double rate, int block, double lengthSeconds, int channels, const std::string& normalize,
+                         bool exact, std::vector<NoteSpec> notes)
+{
+    RenderShape shape;
+    RenderRequest& request = shape.request;
+    request.rate = rate;
+    request.block = block;
+    request.notes = std::move(notes);
+    request.lengthSeconds = lengthSeconds;
+    if (lengthSeconds != kOwnLength && !(lengthSeconds > 0 && lengthSeconds <= kMostSeconds))
+        throw OptionRefusal("length", "expected seconds, more than 0 and at most 3600");
+    CheckRequest(request);
+    if (block < 1 || block > 8192)
+        throw OptionRefusal("block", "expected 1 ... 8192");
+    if (channels != 1 && channels != 2)
+        throw OptionRefusal("channels", "expected 1 or 2");
+    shape.channels = channels;
+    shape.asked = normalizationOf(normalize);
+    shape.exact = exact;
+    refuseTooLong(request, channels, exact ? sizeof(double) : sizeof(float),
+                  shape.asked.kind != Normalization::kNone);
+    return shape;
+}
+
+val RenderChannels(const RenderShape& shape, const FrameProducer& produce)
+{
+    return shape.exact ? renderAs<double>(shape, produce) : renderAs<float>(shape, produce);
+}
 
 EMSCRIPTEN_BINDINGS(bleepforge)
 {

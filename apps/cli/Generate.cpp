@@ -4,6 +4,7 @@
 #include "Interrupt.h"
 #include "LayeredSources.h"
 #include "PresetSound.h"
+#include "SoundWriting.h"
 #include "Workers.h"
 #include "RequestParsing.h"
 
@@ -129,7 +130,7 @@ void generateOne(const GenerateRequest& request, const Target& target)
     RenderSession session(instrument, request.render);
     session.Prepare();
     runGenerator(instrument.Plug(), request, target.seed);
-    session.Write(soundFile(request, target));
+    WriteSession(session, soundFile(request, target));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "Generate.h"
 #include "KindFolders.h"
 #include "LayeredSources.h"
+#include "SoundWriting.h"
 
 void RenderLayers(const std::string& input, RenderOptions& options)
 {

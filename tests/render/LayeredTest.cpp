@@ -2,6 +2,7 @@
 // bit, however many threads render it; its text and code give the same sound
 // back; what is out of bounds or hostile is refused, naming what is wrong.
 #include "LayeredSources.h"
+#include "SoundWriting.h"
 
 #include "Bleepforge.h"
 #include "Packed.h"

@@ -1,6 +1,7 @@
 // The render session against a backend that records what it is told: one
 // reading of settings, one order, the sound's own note, one writer.
 #include "RenderSession.h"
+#include "SoundWriting.h"
 
 #include "AudioFile.h"
 #include "Params.h"
@@ -235,7 +236,7 @@ TEST_F(RenderSessionTest, WritesTheFileWithItsSoundAndCompanion)
     file.format = AudioFormat{Container::kWav, SampleFormat::kFloat, 1};
     file.companions = {{path("a.state"), nullptr}};
     file.program = "test";
-    const ByteChunk state = session.Write(file);
+    const ByteChunk state = WriteSession(session, file);
 
     EXPECT_EQ(BytesOf(ReadSoundFromAudio(path("a.wav"))), BytesOf(state));
     std::ifstream companion(path("a.state"), std::ios::binary);
