@@ -201,6 +201,18 @@ public:
         return kind;
     }
 
+    // Makes a sound of a recipe kind, as its bytes come from recipeOf: "" when
+    // made, else why not (and the sound stays).
+    std::string makeFromRecipe(const emscripten::val& bytes)
+    {
+        const std::vector<unsigned char> recipe = emscripten::convertJSArrayToNumberVector<unsigned char>(bytes);
+        if (recipe.empty() ||
+            mPlug->SetCustomProperty(kPropertyRecipe, static_cast<UInt32>(recipe.size()), recipe.data()) != noErr)
+            return "the instrument refused the recipe";
+        mPlug->RedrawParamControls();
+        return "";
+    }
+
     // The OUTPUT meter's levels, from the instrument that plays (the
     // worklet's), as that instrument feeds its own editor after a block.
     void setMeters(double left, double right)
@@ -520,5 +532,6 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("slots", &WebEditor::slots)
         .function("slotCount", &WebEditor::slotCount)
         .function("slotShown", &WebEditor::slotShown)
+        .function("makeFromRecipe", &WebEditor::makeFromRecipe)
         .function("setSlots", &WebEditor::setSlots);
 }

@@ -2,8 +2,11 @@
 // variations, the record it keeps and its checks), here with the page's
 // storage and downloads in JavaScript. Codes cross to JavaScript, states stay
 // here. A refusal answers the reason as text ("" when done), never a throw.
+#include "LayeredText.h"
 #include "Locks.h"
 #include "Params.h"
+#include "Recipe.h"
+#include "ShippedKinds.h"
 #include "SlotStates.h"
 #include "SoundFileNames.h"
 #include "SoundList.h"
@@ -202,7 +205,7 @@ public:
                     if (now == was)
                         mList.Add(now, "saved");
                     else
-                        mList.Add(shows = KeepLockedValues(was, now, LockedParams(textsOf(locks))), kind);
+                        shows = added(now, was, kind, locks);
                 }
                 else if (static_cast<size_t>(count) == listed && shown >= 0 && static_cast<size_t>(shown) < listed &&
                          static_cast<size_t>(shown) != mList.Current())
@@ -214,6 +217,18 @@ public:
                     mList.Change(now);
                 answer.set("code", codeOfState(shows));
             });
+        if (!refused.empty())
+            answer.set("error", refused);
+        return answer;
+    }
+
+    // A sound a recipe kind made joins the list as a generator's does, the
+    // locked values of the sound before put back: { code } it holds, or { error }.
+    val made(const std::string& code, const std::string& before, const std::string& kind, const val& locks)
+    {
+        val answer = val::object();
+        const std::string refused =
+            refusalOf([&] { answer.set("code", codeOfState(added(stateOfCode(code), stateOfCode(before), kind, locks))); });
         if (!refused.empty())
             answer.set("error", refused);
         return answer;
@@ -289,6 +304,14 @@ private:
 
     bool listed(int i) const { return i >= 0 && static_cast<size_t>(i) < mList.Size(); }
 
+    // A new sound of a kind, with the locked values of the sound before; the state it holds.
+    std::string added(const std::string& now, const std::string& before, const std::string& kind, const val& locks)
+    {
+        const std::string kept = KeepLockedValues(before, now, LockedParams(textsOf(locks)));
+        mList.Add(kept, kind);
+        return kept;
+    }
+
     static std::string lowerCase(std::string text)
     {
         for (char& c : text)
@@ -348,6 +371,43 @@ val zipOf(const val& names, const val& files)
     return answer;
 }
 
+// { name, description, bytes } of a recipe kind's TOML text, the bytes as
+// the instrument takes a recipe, or { error } saying what is wrong and
+// where. A recipe's sound may be a code; a path is read only inside the
+// module's own folder, which holds nobody's files.
+val recipeOf(const std::string& text, const std::string& name)
+{
+    val answer = val::object();
+    const std::string refused = refusalOf(
+        [&]
+        {
+            if (DescribesLayers(text))
+                throw std::runtime_error("a kind of layered sounds: the list holds one sound at a time");
+            const Recipe recipe = ParseRecipe(text, name + ".toml", TableParams(), RecipeSoundPaths::kInsideFolder);
+            const std::vector<unsigned char> bytes = EncodeRecipe(recipe);
+            answer.set("name", recipe.name);
+            answer.set("description", recipe.description);
+            answer.set("bytes", val(emscripten::typed_memory_view(bytes.size(), bytes.data())).call<val>("slice"));
+        });
+    if (!refused.empty())
+        answer.set("error", refused);
+    return answer;
+}
+
+// The kinds the program ships, [{ name, text }], in name order.
+val shippedKinds()
+{
+    val kinds = val::array();
+    for (unsigned k = 0; k < kShippedKindCount; ++k)
+    {
+        val entry = val::object();
+        entry.set("name", std::string(kShippedKinds[k].name));
+        entry.set("text", std::string(kShippedKinds[k].text));
+        kinds.call<void>("push", entry);
+    }
+    return kinds;
+}
+
 } // namespace
 
 EMSCRIPTEN_BINDINGS(bleepforge_library)
@@ -369,8 +429,11 @@ EMSCRIPTEN_BINDINGS(bleepforge_library)
         .function("slots", &WebLibrary::slots)
         .function("follow", &WebLibrary::follow)
         .function("settle", &WebLibrary::settle)
+        .function("made", &WebLibrary::made)
         .function("vary", &WebLibrary::vary)
         .function("exportNames", &WebLibrary::exportNames);
     emscripten::function("zipOf", &zipOf);
+    emscripten::function("recipeOf", &recipeOf);
+    emscripten::function("shippedKinds", &shippedKinds);
     emscripten::function("lockGroups", +[]() { return val::array(LockGroupNames()); });
 }

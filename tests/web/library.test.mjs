@@ -158,3 +158,17 @@ test('the slots an earlier visit kept become the list, the one shown chosen', ()
     for (const bad of [{ shown: 0, values: [[0.5]] }, { shown: 0, values: [new Array(60).fill(2)] }, null, 'x'])
         assert.notEqual(new Library().adoptSlots(bad, list.item(0).code), '');
 });
+
+test('recipe kinds: the shipped explosion reads; layered kinds, paths outside the module and damage are refused', () => {
+    const shipped = Object.fromEntries(bf.core.shippedKinds().map((k) => [k.name, k.text]));
+    const explosion = bf.core.recipeOf(shipped.explosion, 'explosion');
+    assert.equal(explosion.name, 'explosion');
+    assert.match(explosion.description, /blast/);
+    assert.ok(explosion.bytes.length > 0);
+    assert.match(bf.core.recipeOf(shipped['big-explosion'], 'big-explosion').error, /layered/);
+    for (const sound of ['/etc/passwd', '../x.state', 'a/../../x.state'])
+        assert.match(bf.core.recipeOf(`sound = ${JSON.stringify(sound)}\n`, 'mine').error, /inside the working folder/);
+    assert.match(bf.core.recipeOf('[params]\n"Nope" = 1\n', 'mine').error, /^mine\.toml:2: unknown parameter "Nope"/);
+    // A code as the sound to start from is taken.
+    assert.equal(bf.core.recipeOf(`sound = "${made('hit', 40)}"\nmutate = 10\n`, 'mine').error, undefined);
+});

@@ -251,3 +251,55 @@ test('a damaged list is set aside under a key of its own and said; the page star
         assert.deepEqual(tab.errors, []);
     });
 });
+
+test('kinds: the explosion makes a sound of its kind that joins the list with the locks kept; a recipe of the ' +
+     'user\'s own is added, kept across a reload and made; a damaged or layered one is refused saying why',
+     { timeout: 180000 }, async () => {
+    await withBrowser(async (browser, url) => {
+        const tab = await openPage(browser, `${url}/index.html`, 1, { size: kLaptop });
+        const menu = () => browser.evaluate(tab, "[...document.querySelectorAll('#kind option')].map((o) => [o.textContent, o.disabled])");
+        const clickTool = (text) => browser.evaluate(tab,
+            `[...document.querySelectorAll('#library button')].find((b) => b.textContent === ${JSON.stringify(text)}).click()`);
+        const params = bf.params().map((p) => p.name);
+        const value = (code, name) => bf.parse(code).values[params.indexOf(name)];
+        assert.deepEqual(await menu(), [['big-explosion (cannot be made)', true], ['explosion', false],
+                                        ['level-up (cannot be made)', true]]);
+
+        await pressKey(browser, tab, '1');
+        const pickup = await browser.evaluate(tab, 'window.bleepforgePage.sound.current()');
+        await browser.evaluate(tab, "[...document.querySelectorAll('#locks input')].find((b) => b.parentElement.textContent === 'crusher').click()");
+        await clickTool('Make');
+        const shown = await shownList(browser, tab);
+        assert.deepEqual(shown.map((s) => [s.name, s.kind]), [['pickup 1', 'pickup'], ['explosion 1', 'explosion']]);
+        const boom = await browser.evaluate(tab, 'window.bleepforgePage.sound.current()');
+        assert.equal(await browser.evaluate(tab, 'window.bleepforgePage.library.list.item(1).code'), boom);
+        assert.equal(value(boom, 'Osc2 Type'), 0);
+        assert.ok(value(boom, 'White Level') >= -9 && value(boom, 'White Level') <= -3);
+        for (const name of params.filter((n) => n.startsWith('BitCrush ')))
+            assert.equal(value(boom, name), value(pickup, name), name);
+        assert.deepEqual(await slotBox(browser, tab), { shown: 1, count: 2 });
+
+        // A pasted recipe: a damaged one is refused with its line, a good one added and kept.
+        await clickTool('Paste recipe…');
+        const paste = async (name, text) => browser.evaluate(tab, `(() => {
+            const form = document.querySelector('.recipe-form');
+            form.querySelector('input').value = ${JSON.stringify(name)};
+            form.querySelector('textarea').value = ${JSON.stringify(text)};
+            form.requestSubmit();
+            return form.querySelector('.problem').textContent;
+        })()`);
+        assert.match(await paste('zap', '[params]\n"Osc1 Type" = "Squiggle"\n'), /zap\.toml:2: .*Squiggle/);
+        assert.match(await paste('pickup', '[params]\n"Osc1 Type" = "Square"\n'), /a generator has this name/);
+        assert.equal(await paste('zap', 'description = "a zap"\n[params]\n"Osc1 Type" = "Square"\n' +
+                                        '"Osc1 Octave" = { range = [-1, 1] }\n'), '');
+        await reload(browser, tab);
+        assert.deepEqual((await menu()).map(([text]) => text), ['big-explosion (cannot be made)', 'explosion',
+                                                               'level-up (cannot be made)', 'zap (yours)']);
+        await browser.evaluate(tab, "document.getElementById('kind').value = '3'");
+        await clickTool('Make');
+        assert.deepEqual(await names(browser, tab), ['pickup 1', 'explosion 1', 'zap 1']);
+        const zap = await browser.evaluate(tab, 'window.bleepforgePage.sound.current()');
+        assert.equal(value(zap, 'Osc1 Type'), 3); // Square
+        assert.deepEqual(tab.errors, []);
+    });
+});

@@ -61,6 +61,11 @@ const kStyle = `
             color: #9ab0ff; text-decoration: none; }
 #sounds input.name { flex: 1 1 auto; min-width: 0; }
 #sounds .empty { color: #9a9caa; padding: 6px 0; }
+#library .recipe-form { display: flex; flex-direction: column; gap: 6px; margin: 4px 0; }
+#library .recipe-form[hidden] { display: none; }
+#library textarea { font: 12px/1.3 monospace; color: #d8d8dc; background: #20222a; border: 1px solid #454856; }
+#library input[type=text] { background: #20222a; border: 1px solid #454856; border-radius: 4px; padding: 3px 8px; }
+#library .problem { color: #ff8080; margin: 0; min-height: 1.2em; }
 /* Beside the editor, the list takes the column's height left, scrolling itself: the page never scrolls. */
 body[data-layout=wide] #side { display: flex; flex-direction: column; height: 100vh; }
 body[data-layout=wide] #library { flex: 1 1 0; min-height: 0; display: flex; flex-direction: column; margin-bottom: 0; }
@@ -291,6 +296,30 @@ class ListView {
         const seed = crypto.getRandomValues(new Uint32Array(1))[0];
         if (this.changed(() => this.list.vary(source, count, seed, this.locks), { show: true }))
             this.page.announce(`${count} variation${count === 1 ? '' : 's'} of ${name}`);
+    }
+
+    // A sound of a recipe kind (its bytes from bf.core.recipeOf) joins the
+    // list, the locked values kept, and is heard.
+    make(kind, bytes) {
+        const { page, list } = this;
+        const before = page.sound.current();
+        const refused = page.editor.makeFromRecipe(bytes);
+        if (refused)
+            return page.say(`${kind}: ${refused}`, { error: true });
+        const answer = list.made(page.editor.code(), before, kind, this.locks);
+        if (answer.error) {
+            page.editor.setCode(before);
+            page.view.draw();
+            return page.say(`${kind}: ${answer.error}`, { error: true });
+        }
+        this.mirror();
+        page.sound.set(answer.code, 'list');
+        this.afterChange();
+    }
+
+    // More tools, above the list.
+    addTools(...elements) {
+        this.items.before(...elements);
     }
 
     starChosen() {

@@ -14,6 +14,7 @@ import * as strip from './strip.mjs';
 import * as files from './files.mjs';
 import * as store from './store.mjs';
 import * as library from './library.mjs';
+import * as kinds from './kinds.mjs';
 import * as links from './links.mjs';
 
 // The steps of the page's start, as the first-sound bench reports them.
@@ -132,6 +133,7 @@ strip.install(page);
 files.install(page);
 store.install(page);
 library.install(page);
+kinds.install(page);
 links.install(page);
 installAnnouncing(page);
 installOffline(page);
