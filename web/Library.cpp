@@ -2,6 +2,7 @@
 // variations, the record it keeps and its checks), here with the page's
 // storage and downloads in JavaScript. Codes cross to JavaScript, states stay
 // here. A refusal answers the reason as text ("" when done), never a throw.
+#include "Bleepforge.h"
 #include "LayeredText.h"
 #include "Locks.h"
 #include "Params.h"
@@ -15,12 +16,14 @@
 #include "KIT_Text.h"
 #include "KIT_UsageError.h"
 #include "Variations.h"
+#include "WebInstrument.h"
 #include "ZipArchive.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <stdexcept>
@@ -77,9 +80,19 @@ std::string refusalOf(Call call)
     }
 }
 
+// The sound a new instrument holds: what Reset makes.
+std::string defaultState()
+{
+    ByteChunk state;
+    OpenWebInstrument()->SerializeState(&state);
+    return BytesOf(state);
+}
+
 class WebLibrary
 {
 public:
+    WebLibrary() : mDefaults(defaultState()) {}
+
     // Takes a record as record() gave it, checked whole: "" when taken, else
     // what is wrong and where, with the list unchanged.
     std::string load(const std::string& text)
@@ -124,6 +137,19 @@ public:
     std::string add(const std::string& code, const std::string& kind)
     {
         return refusalOf([&] { mList.Add(stateOfCode(code), kind); });
+    }
+
+    // A sound opened (a file, a code, a link) joins the list; the editor's
+    // own sound before it joins first, so that none is lost.
+    std::string opened(const std::string& code, const std::string& before)
+    {
+        return refusalOf(
+            [&]
+            {
+                const std::string state = stateOfCode(code);
+                keepOwn(stateOfCode(before));
+                mList.Add(state, "opened");
+            });
     }
 
     // -1 chooses none.
@@ -186,9 +212,11 @@ public:
     // The editor's generators, SAVE, PREV and NEXT move its slots; the list
     // follows, as the app's does: a slot added at the end is a new sound (of
     // the kind given, with the locked values of the sound before; SAVE's own
-    // sound, unchanged, is "saved"), another slot shown chooses its sound, and
-    // any other change of the sound stays with the chosen one. Answers
-    // { code } the editor shows now (a locked or chosen sound), or { error }.
+    // sound, unchanged, is "saved"), another slot shown chooses its sound,
+    // Reset starts a sound of the editor's own (none chosen, the locked
+    // values kept), and any other change stays with the chosen sound. A
+    // sound of the editor's own joins the list before another takes its
+    // place. Answers { code } the editor shows now, or { error }.
     val follow(int shown, int count, const std::string& code, const std::string& before, const std::string& kind,
                const val& locks)
     {
@@ -199,9 +227,9 @@ public:
                 const std::string now = stateOfCode(code);
                 const size_t listed = mList.Size();
                 std::string shows = now;
+                const std::string was = before.empty() ? now : stateOfCode(before);
                 if (count >= 0 && static_cast<size_t>(count) == listed + 1 && static_cast<size_t>(shown) == listed)
                 {
-                    const std::string was = before.empty() ? now : stateOfCode(before);
                     if (now == was)
                         mList.Add(now, "saved");
                     else
@@ -210,8 +238,21 @@ public:
                 else if (static_cast<size_t>(count) == listed && shown >= 0 && static_cast<size_t>(shown) < listed &&
                          static_cast<size_t>(shown) != mList.Current())
                 {
-                    mList.Choose(static_cast<size_t>(shown));
-                    shows = mList.At(static_cast<size_t>(shown)).state;
+                    const SoundList::Entry entry = mList.Now().entries[static_cast<size_t>(shown)];
+                    keepOwn(was);
+                    const auto& entries = mList.Now().entries;
+                    const auto at = std::find(entries.begin(), entries.end(), entry);
+                    if (at != entries.end())
+                    {
+                        mList.Choose(static_cast<size_t>(at - entries.begin()));
+                        shows = (*at)->state;
+                    }
+                }
+                else if (now == mDefaults && was != now)
+                {
+                    shows = KeepLockedValues(was, now, LockedParams(textsOf(locks)));
+                    keepOwn(was);
+                    mList.Choose(SoundList::kNone);
                 }
                 else
                     mList.Change(now);
@@ -304,9 +345,18 @@ private:
 
     bool listed(int i) const { return i >= 0 && static_cast<size_t>(i) < mList.Size(); }
 
+    // The editor's own sound (none of the list's chosen) joins the list,
+    // unless it is Reset's, which Reset makes again.
+    void keepOwn(const std::string& state)
+    {
+        if (mList.Current() == SoundList::kNone && state != mDefaults)
+            mList.Add(state, "reset");
+    }
+
     // A new sound of a kind, with the locked values of the sound before; the state it holds.
     std::string added(const std::string& now, const std::string& before, const std::string& kind, const val& locks)
     {
+        keepOwn(before);
         const std::string kept = KeepLockedValues(before, now, LockedParams(textsOf(locks)));
         mList.Add(kept, kind);
         return kept;
@@ -346,6 +396,7 @@ private:
         return bytes;
     }
 
+    const std::string mDefaults;
     SoundList mList;
 };
 
@@ -421,6 +472,7 @@ EMSCRIPTEN_BINDINGS(bleepforge_library)
         .function("current", &WebLibrary::current)
         .function("item", &WebLibrary::item)
         .function("add", &WebLibrary::add)
+        .function("opened", &WebLibrary::opened)
         .function("choose", &WebLibrary::choose)
         .function("rename", &WebLibrary::rename)
         .function("star", &WebLibrary::star)

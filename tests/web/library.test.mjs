@@ -89,6 +89,29 @@ test('the list follows the editor\'s slots: a new slot is a new sound with the l
     assert.equal(list.size(), 3);
 });
 
+test('Reset starts a sound of the editor\'s own, the chosen one kept; an own sound joins before another replaces it', () => {
+    const defaults = bf.fromValues(bf.params().map((p) => p.default)).code;
+    const pickup = made('pickup', 12);
+    const list = listOf([pickup, 'pickup']);
+    // Reset, a slot count unchanged: the pickup stays as it was, none is chosen, the locks hold.
+    const reset = list.follow(0, 1, defaults, pickup, 'reset', ['pitch']);
+    assert.equal(list.item(0).code, pickup);
+    assert.equal(list.current(), -1);
+    for (const name of names)
+        assert.equal(valueOf(reset.code, name), valueOf(name.startsWith('Pitch ') ? pickup : defaults, name), name);
+    // Tweaked, the own sound is nobody's: a generator's new sound keeps it in the list first.
+    const own = made('blip', 13);
+    assert.equal(list.follow(1, 1, own, reset.code, '', []).code, own);
+    assert.equal(list.size(), 1);
+    list.follow(1, 2, made('jump', 14), own, 'jump', []);
+    assert.deepEqual(items(list).map((s) => [s.name, s.code === own]), [['pickup 1', false], ['reset 1', true],
+                                                                       ['jump 1', false]]);
+    // An opened sound joins too; Reset's own sound, unchanged, does not.
+    list.follow(2, 3, defaults, list.item(2).code, 'reset', []);
+    assert.equal(list.opened(made('hit', 15), defaults), '');
+    assert.deepEqual(items(list).map((s) => s.kind), ['pickup', 'reset', 'jump', 'opened']);
+});
+
 test('variations join after their source, differ, keep the locks; none are made of a sound that cannot vary', () => {
     const list = listOf([made('pickup', 10), 'pickup'], [made('jump', 11), 'jump']);
     const source = list.item(0);

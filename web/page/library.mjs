@@ -371,7 +371,7 @@ class ListView {
         const size = list.size(), chosen = list.current(), glance = this.glance();
         let refused = '', shows = code;
         if (cause === 'open') {
-            refused = code === before ? '' : list.add(code, 'opened');
+            refused = code === before ? '' : list.opened(code, before);
         } else if (cause === 'undo' || cause === 'redo') {
             refused = list.settle(code);
         } else {
