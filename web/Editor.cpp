@@ -342,6 +342,17 @@ public:
         return kept;
     }
 
+    // Replaces the slots with the property's own bytes (the list's, whole):
+    // "" when taken, else why not, and the slots stay as they were.
+    std::string setSlotBytes(const emscripten::val& bytes)
+    {
+        const std::vector<unsigned char> slots = emscripten::convertJSArrayToNumberVector<unsigned char>(bytes);
+        if (slots.size() > UINT32_MAX ||
+            mPlug->SetCustomProperty(kPropertySlots, static_cast<UInt32>(slots.size()), slots.data()) != noErr)
+            return "the slots are not whole, or a value lies outside 0 to 1";
+        return "";
+    }
+
     // Replaces the slots with kept ones, as slots() gives them: "" when taken,
     // else why not, and the slots stay as they were.
     std::string setSlots(emscripten::val kept)
@@ -533,5 +544,6 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("slotCount", &WebEditor::slotCount)
         .function("slotShown", &WebEditor::slotShown)
         .function("makeFromRecipe", &WebEditor::makeFromRecipe)
-        .function("setSlots", &WebEditor::setSlots);
+        .function("setSlots", &WebEditor::setSlots)
+        .function("setSlotBytes", &WebEditor::setSlotBytes);
 }

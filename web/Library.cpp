@@ -190,6 +190,32 @@ public:
         refusalOf([&] { mList.Measured(stateOfCode(code), seconds); });
     }
 
+    // Each sound as the list shows it, { name, kind, starred, seconds }, in
+    // one call and without their codes, which item() gives when asked.
+    val rows() const
+    {
+        val rows = val::array();
+        for (size_t i = 0; i < mList.Size(); ++i)
+        {
+            const ListedSound& sound = mList.At(i);
+            val row = val::object();
+            row.set("name", sound.name);
+            row.set("kind", sound.kind);
+            row.set("starred", sound.starred);
+            row.set("seconds", mList.SecondsOf(i));
+            rows.call<void>("push", row);
+        }
+        return rows;
+    }
+
+    // The slots property's bytes for the list, as the editor's setSlotBytes takes them.
+    val slotBytes() const
+    {
+        const std::string bytes = SlotsOfList(mList);
+        return val(emscripten::typed_memory_view(bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data())))
+            .call<val>("slice");
+    }
+
     // The slots the editor shows for the list, as it takes them: { shown, values }.
     val slots() const
     {
@@ -268,8 +294,8 @@ public:
     val made(const std::string& code, const std::string& before, const std::string& kind, const val& locks)
     {
         val answer = val::object();
-        const std::string refused =
-            refusalOf([&] { answer.set("code", codeOfState(added(stateOfCode(code), stateOfCode(before), kind, locks))); });
+        const std::string refused = refusalOf(
+            [&] { answer.set("code", codeOfState(added(stateOfCode(code), stateOfCode(before), kind, locks))); });
         if (!refused.empty())
             answer.set("error", refused);
         return answer;
@@ -479,6 +505,8 @@ EMSCRIPTEN_BINDINGS(bleepforge_library)
         .function("remove", &WebLibrary::remove)
         .function("measured", &WebLibrary::measured)
         .function("slots", &WebLibrary::slots)
+        .function("rows", &WebLibrary::rows)
+        .function("slotBytes", &WebLibrary::slotBytes)
         .function("follow", &WebLibrary::follow)
         .function("settle", &WebLibrary::settle)
         .function("made", &WebLibrary::made)

@@ -16,7 +16,7 @@ export function install(page) {
         const stepped = cause === 'undo' || cause === 'redo';
         if (!stepped) {
             names.delete(code);
-            names.set(code, `${editor.kind() || 'sound'} ${editor.slots().shown + 1}`);
+            names.set(code, `${editor.kind() || 'sound'} ${editor.slotShown() + 1}`);
             if (names.size > kSteps + 1)
                 names.delete(names.keys().next().value);
         }

@@ -50,7 +50,9 @@ const kStyle = `
 #library summary { display: inline-flex; align-items: center; cursor: pointer; padding: 0 6px; }
 #library .groups { display: flex; flex-wrap: wrap; gap: 2px 10px; padding: 4px; }
 #sounds { position: relative; list-style: none; margin: 4px 0; padding: 0; overflow-y: auto; }
-#sounds li { display: flex; align-items: center; gap: 2px; border-bottom: 1px solid #2e3039; }
+/* Rows out of view are neither laid out nor drawn: a long list costs its rows in view. */
+#sounds li { display: flex; align-items: center; gap: 2px; border-bottom: 1px solid #2e3039;
+             content-visibility: auto; contain-intrinsic-size: auto 41px; }
 #sounds li[aria-current=true] { background: #3a2422; }
 #sounds li[hidden] { display: none; }
 #sounds .pick { flex: 1 1 auto; min-width: 0; text-align: left; background: transparent; border: none;
@@ -132,23 +134,41 @@ class ListView {
         this.lockSummary.title = 'What generators and variations keep: ' + (this.locks.join(', ') || 'nothing');
     }
 
-    // The list drawn again: one item a sound, the chosen one marked.
+    // The list drawn again: one item a sound, the chosen one marked. Only
+    // the items that differ are made anew, so that a sound added costs one
+    // item, not the list's length; focus stays on the part it was on.
     show() {
         const { list } = this;
         const chosen = list.current();
         const onlyStarred = this.starredOnly.checked;
-        const rows = [];
-        let starred = 0;
-        for (let i = 0; i < list.size(); ++i) {
-            const sound = list.item(i);
-            starred += sound.starred ? 1 : 0;
+        const sounds = list.rows();
+        const wanted = [];
+        sounds.forEach((sound, i) => {
             if (!onlyStarred || sound.starred)
-                rows.push(this.row(i, sound, i === chosen));
-        }
-        if (rows.length === 0)
-            rows.push(element('li', { className: 'empty', textContent: list.size() ?
+                wanted.push([i, sound]);
+        });
+        this.items.querySelector('.empty')?.remove();
+        const shown = [...this.items.children];
+        wanted.forEach(([i, sound], k) => {
+            const key = JSON.stringify([i, sound, i === chosen]);
+            const old = shown[k];
+            if (old?.dataset.key === key)
+                return;
+            const item = this.row(i, sound, i === chosen);
+            item.dataset.key = key;
+            if (!old)
+                return this.items.append(item);
+            const focused = old.contains(document.activeElement) ? document.activeElement.className : null;
+            old.replaceWith(item);
+            if (focused !== null)
+                item.querySelector(focused ? `.${focused.split(' ')[0]}` : 'button')?.focus();
+        });
+        for (const extra of shown.slice(wanted.length))
+            extra.remove();
+        if (wanted.length === 0)
+            this.items.append(element('li', { className: 'empty', textContent: list.size() ?
                 'No starred sounds: B or ☆ stars the sound.' : 'No sounds yet: press a generator.' }));
-        this.items.replaceChildren(...rows);
+        const starred = sounds.filter((sound) => sound.starred).length;
         this.heading.textContent = `Sounds (${list.size()}, ${starred} starred)`;
         this.undoButton.disabled = this.undoRecords.length === 0;
         this.reveal(this.items.querySelector('[aria-current=true]'));
@@ -184,11 +204,17 @@ class ListView {
         star.setAttribute('aria-pressed', String(sound.starred));
         star.ariaLabel = `Star ${sound.name}`;
         const rename = button('✎', 'Rename it (F2)', () => this.startRename(i, item));
+        rename.className = 'rename';
         rename.ariaLabel = `Rename ${sound.name}`;
-        const link = element('a', { href: `#${this.page.bf.core.linkOfCode(sound.code).link}`, textContent: 'Link',
+        // Its address is made when it is about to be used: a link costs a deflate.
+        const link = element('a', { href: '#', className: 'link', textContent: 'Link',
                                     title: 'A link that opens this sound', target: '_blank' });
         link.ariaLabel = `Link to ${sound.name}`;
+        const address = () => { link.href = `#${this.page.bf.core.linkOfCode(this.list.item(i).code).link}`; };
+        for (const type of ['pointerdown', 'focus', 'contextmenu'])
+            link.addEventListener(type, address);
         const remove = button('✕', 'Take it off the list (Delete)', () => this.remove(i));
+        remove.className = 'delete';
         remove.ariaLabel = `Delete ${sound.name}`;
         const item = element('li', {}, [pick, star, rename, link, remove]);
         item.dataset.index = i;
@@ -239,7 +265,7 @@ class ListView {
     }
 
     mirror() {
-        const refused = this.page.editor.setSlots(this.list.slots());
+        const refused = this.page.editor.setSlotBytes(this.list.slotBytes());
         if (refused)
             this.page.say(`The editor's slots do not follow the list: ${refused}`, { error: true });
         this.page.view.draw();
@@ -333,9 +359,10 @@ class ListView {
         if (which === 'one')
             return [this.source()];
         const chosen = [];
-        for (let i = 0; i < this.list.size(); ++i)
-            if (which === 'all' || this.list.item(i).starred)
+        this.list.rows().forEach((sound, i) => {
+            if (which === 'all' || sound.starred)
                 chosen.push(i);
+        });
         return chosen;
     }
 
@@ -419,9 +446,11 @@ export function install(page) {
     page.strip.onRendered.push((picture, code) => {
         if (picture.error)
             return;
+        // A length is a measure, not a change: it is kept with the next one,
+        // or when the page goes away.
         list.measured(code, picture.channels[0].length / picture.rate);
         if (list.current() >= 0 && list.item(list.current()).code === code)
-            view.afterChange();
+            view.show();
     });
 
     let written = keep ? storage.getItem(kListKey) : null;
