@@ -42,12 +42,14 @@ const kStyle = `
 #library button, #library select, #library input[type=number] {
     background: #2a2c35; border: 1px solid #454856; border-radius: 4px; padding: 3px 10px; min-width: 40px; }
 #library input[type=number] { width: 4.5em; }
+#library #kind { max-width: 10em; }
 #library label { display: inline-flex; align-items: center; gap: 4px; }
 #library input[type=checkbox] { accent-color: #d9413a; width: 20px; height: 20px; }
 #library button:disabled { color: #6c6f7b; }
 #library :focus-visible { outline: 2px solid #d9413a; outline-offset: 1px; }
 #library details { display: inline-block; }
-#library summary { display: inline-flex; align-items: center; cursor: pointer; padding: 0 6px; }
+#library summary { display: inline-flex; align-items: center; cursor: pointer; padding: 0 10px;
+                   border: 1px solid #454856; border-radius: 4px; }
 #library .groups { display: flex; flex-wrap: wrap; gap: 2px 10px; padding: 4px; }
 #sounds { position: relative; list-style: none; margin: 4px 0; padding: 0; overflow-y: auto; }
 /* Rows out of view are neither laid out nor drawn: a long list costs its rows in view. */
@@ -130,7 +132,7 @@ class ListView {
     }
 
     showLocks() {
-        this.lockSummary.textContent = this.locks.length ? `Locks (${this.locks.length})` : 'Locks';
+        this.lockSummary.textContent = `${this.locks.length ? `Locks (${this.locks.length})` : 'Locks'} ▾`;
         this.lockSummary.title = 'What generators and variations keep: ' + (this.locks.join(', ') || 'nothing');
     }
 
