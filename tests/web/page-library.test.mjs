@@ -9,9 +9,8 @@ import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { Chromium, serve } from './chromium.mjs';
-import { run, webBuild } from './native.mjs';
-import { openPage, pressKey, reload, until } from './pagedriver.mjs';
+import { run } from './native.mjs';
+import { openPage, pressKey, reload, until, withBrowser } from './pagedriver.mjs';
 import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 
 const bf = await Bleepforge.load();
@@ -25,17 +24,6 @@ const kScreens = [
 ];
 const kLeastTarget = 40;
 const kRestMs = 300;
-
-async function withBrowser(work) {
-    const server = await serve(webBuild, { '/empty.html': '<!doctype html><title>empty</title><link rel="icon" href="data:,">' });
-    const browser = new Chromium();
-    try {
-        await work(browser, server.url);
-    } finally {
-        await browser.close();
-        server.close();
-    }
-}
 
 // The list as shown: each item's name, kind, star and whether it is the one chosen.
 const shownList = (browser, tab) => browser.evaluate(tab, `[...document.querySelectorAll('#sounds li[data-index]')]

@@ -7,10 +7,9 @@ import assert from 'node:assert/strict';
 import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { run, webBuild, withTempFolder } from './native.mjs';
-import { Chromium, serve } from './chromium.mjs';
 import {
     canvasPixels, differingBytes, gesture, kPickup, loaded, openPage, playedSounds, ready, recordMessages, reload,
-    snapshot, snapshotOf,
+    snapshot, snapshotOf, withBrowser,
 } from './pagedriver.mjs';
 
 const { Bleepforge } = await import(pathToFileURL(join(webBuild, 'bleepforge-node.mjs')));
@@ -24,17 +23,6 @@ function sharedCode(kind, seed) {
         run(['generate', kind, '--seed', String(seed), '-o', wav]);
         return run(['share', wav]).trim();
     });
-}
-
-async function withBrowser(work) {
-    const server = await serve(webBuild, { '/empty.html': '<!doctype html><title>empty</title><link rel="icon" href="data:,">' });
-    const browser = new Chromium();
-    try {
-        await work(browser, server.url);
-    } finally {
-        await browser.close();
-        server.close();
-    }
 }
 
 // The pointer over a pressed button and off every control, so that none is

@@ -15,6 +15,19 @@ import { decodePng } from './png.mjs';
 export const kPickup = { x: 281, y: 570 };
 export const kKnob = { x: 124, y: 118 };
 
+// A fresh server (with an empty page of the same site, to reach its storage
+// from) and browser, for one test: closed whatever happens.
+export async function withBrowser(work) {
+    const server = await serve(webBuild, { '/empty.html': '<!doctype html><title>empty</title><link rel="icon" href="data:,">' });
+    const browser = new Chromium();
+    try {
+        await work(browser, server.url);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+}
+
 // A fresh server and browser with the page open at ratio 1, for one test:
 // closed whatever happens, and the page must have said nothing on its console.
 export async function withPage(body) {
