@@ -177,13 +177,42 @@ public:
         return "";
     }
 
+    // Takes sound i off, keeping it for putBack.
     std::string remove(int i)
     {
         if (!listed(i))
             return "no sound " + std::to_string(i);
-        mList.Remove(static_cast<size_t>(i));
+        const size_t at = static_cast<size_t>(i);
+        mRemoved.push_back({mList.Now().entries[at], at, mList.Current() == at});
+        if (mRemoved.size() > kMostRemoved)
+            mRemoved.erase(mRemoved.begin());
+        mList.Remove(at);
         return "";
     }
+
+    // The sound taken off last goes back where it was (or at the end of a
+    // list grown shorter since), chosen again if it was; what the list
+    // gained meanwhile stays.
+    std::string putBack()
+    {
+        if (mRemoved.empty())
+            return "no sound was taken off";
+        if (mList.Size() >= SoundList::kMostSounds)
+            return "the list is full: take a sound off first";
+        const Removed removed = mRemoved.back();
+        mRemoved.pop_back();
+        SoundList::Snapshot now = mList.Now();
+        const size_t at = std::min(removed.index, now.entries.size());
+        now.entries.insert(now.entries.begin() + static_cast<std::ptrdiff_t>(at), removed.entry);
+        if (removed.chosen)
+            now.current = at;
+        else if (now.current != SoundList::kNone && now.current >= at)
+            ++now.current;
+        mList.Restore(now);
+        return "";
+    }
+
+    bool canPutBack() const { return !mRemoved.empty(); }
 
     void measured(const std::string& code, double seconds)
     {
@@ -422,8 +451,17 @@ private:
         return bytes;
     }
 
+    struct Removed
+    {
+        SoundList::Entry entry;
+        size_t index;
+        bool chosen;
+    };
+    static constexpr size_t kMostRemoved = 50;
+
     const std::string mDefaults;
     SoundList mList;
+    std::vector<Removed> mRemoved; // oldest first
 };
 
 // { bytes } of a ZIP archive holding each file (names and Uint8Arrays, in
@@ -503,6 +541,8 @@ EMSCRIPTEN_BINDINGS(bleepforge_library)
         .function("rename", &WebLibrary::rename)
         .function("star", &WebLibrary::star)
         .function("remove", &WebLibrary::remove)
+        .function("putBack", &WebLibrary::putBack)
+        .function("canPutBack", &WebLibrary::canPutBack)
         .function("measured", &WebLibrary::measured)
         .function("slots", &WebLibrary::slots)
         .function("rows", &WebLibrary::rows)

@@ -60,6 +60,22 @@ test('the record reads back whole; a damaged one is refused and the list stays a
     assert.equal(again.size(), 3);
 });
 
+test('a sound taken off goes back where it was, chosen if it was, and what came meanwhile stays', () => {
+    const list = listOf([made('pickup', 50), 'pickup'], [made('jump', 51), 'jump'], [made('hit', 52), 'hit']);
+    list.choose(1);
+    assert.equal(list.remove(1), '');
+    assert.equal(list.remove(0), '');
+    list.add(made('blip', 53), 'blip');
+    assert.deepEqual(items(list).map((s) => s.name), ['hit 1', 'blip 1']);
+    assert.equal(list.putBack(), '');
+    assert.equal(list.current(), 2); // blip, moved on by the pickup put back before it
+    assert.equal(list.putBack(), '');
+    assert.deepEqual(items(list).map((s) => s.name), ['pickup 1', 'jump 1', 'hit 1', 'blip 1']);
+    assert.equal(list.current(), 1);
+    assert.equal(list.canPutBack(), false);
+    assert.notEqual(list.putBack(), '');
+});
+
 test('the list follows the editor\'s slots: a new slot is a new sound with the locked values kept, PREV chooses', () => {
     const pickup = made('pickup', 5);
     const list = listOf([pickup, 'pickup']);

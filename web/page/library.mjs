@@ -12,7 +12,6 @@ import { setAside, storageOf } from './store.mjs';
 
 export const kListKey = 'bleepforge.list.v1';
 const kWriteAfterMs = 300;
-const kUndoSteps = 50;
 const kLocksKey = 'bleepforge.locks';
 
 // The choices the list's tools keep between visits, read whole or not at all.
@@ -82,7 +81,6 @@ class ListView {
     constructor(page, list) {
         this.page = page;
         this.list = list;
-        this.undoRecords = [];
         this.groups = page.bf.core.lockGroups();
         this.locks = storedLocks(this.groups);
         this.build();
@@ -172,7 +170,7 @@ class ListView {
                 'No starred sounds: B or ☆ stars the sound.' : 'No sounds yet: press a generator.' }));
         const starred = sounds.filter((sound) => sound.starred).length;
         this.heading.textContent = `Sounds (${list.size()}, ${starred} starred)`;
-        this.undoButton.disabled = this.undoRecords.length === 0;
+        this.undoButton.disabled = !this.list.canPutBack();
         this.reveal(this.items.querySelector('[aria-current=true]'));
     }
 
@@ -289,24 +287,16 @@ class ListView {
     }
 
     remove(i) {
-        const record = this.list.record();
         const name = this.list.item(i).name;
         const chosen = this.list.current() === i;
         if (!this.changed(() => this.list.remove(i), { show: chosen }))
             return;
-        this.undoRecords.push(record);
-        if (this.undoRecords.length > kUndoSteps)
-            this.undoRecords.shift();
-        this.undoButton.disabled = false;
         this.page.say(`"${name}" is off the list: Undo delete puts it back.`);
         this.page.announce(`${name} deleted`);
     }
 
     undo() {
-        const record = this.undoRecords.pop();
-        if (record === undefined)
-            return;
-        if (this.changed(() => this.list.load(record), { show: true }))
+        if (this.changed(() => this.list.putBack(), { show: true }))
             this.page.announce('delete undone');
     }
 
