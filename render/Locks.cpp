@@ -1,8 +1,11 @@
 #include "Locks.h"
 
 #include "Params.h"
-#include "Params.h"
+#include "StateCodec.h"
 #include "KIT_UsageError.h"
+
+#include <cstdint>
+#include <stdexcept>
 
 namespace
 {
@@ -76,4 +79,41 @@ std::string LockGroupOf(int param)
         if (inGroup(g, param))
             return g.group;
     return "";
+}
+
+namespace
+{
+
+struct StateOf
+{
+    explicit StateOf(const std::string& state)
+    {
+        if (StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(),
+                               kNumParams, &version, values) < 0)
+            throw std::runtime_error("a sound that locks apply to is not a state");
+    }
+
+    std::string bytes() const
+    {
+        std::string out(kStateSize, '\0');
+        StateCodec::Encode(version, values, kNumParams, reinterpret_cast<unsigned char*>(&out[0]));
+        return out;
+    }
+
+    int32_t version = 0;
+    double values[kNumParams] = {};
+};
+
+} // namespace
+
+std::string KeepLockedValues(const std::string& before, const std::string& after,
+                             const std::vector<int>& locked)
+{
+    if (locked.empty())
+        return after;
+    const StateOf was(before);
+    StateOf kept(after);
+    for (int param : locked)
+        kept.values[param] = was.values[param];
+    return kept.bytes();
 }

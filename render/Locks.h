@@ -11,3 +11,8 @@ const std::vector<std::string>& LockGroupNames();
 std::vector<int> LockedParams(const std::vector<std::string>& locks);
 // The group a parameter belongs to; empty for one in none.
 std::string LockGroupOf(int param);
+// A generator's state with the locked parameters put back as they were
+// before it ran, as generate --lock puts them back: every other value stays
+// what the generator drew. Throws std::runtime_error when either is not a state.
+std::string KeepLockedValues(const std::string& before, const std::string& after,
+                             const std::vector<int>& locked);

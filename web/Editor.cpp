@@ -201,6 +201,18 @@ public:
         return kind;
     }
 
+    // Makes a sound of a recipe kind, as its bytes come from recipeOf: "" when
+    // made, else why not (and the sound stays).
+    std::string makeFromRecipe(const emscripten::val& bytes)
+    {
+        const std::vector<unsigned char> recipe = emscripten::convertJSArrayToNumberVector<unsigned char>(bytes);
+        if (recipe.empty() ||
+            mPlug->SetCustomProperty(kPropertyRecipe, static_cast<UInt32>(recipe.size()), recipe.data()) != noErr)
+            return "the instrument refused the recipe";
+        mPlug->RedrawParamControls();
+        return "";
+    }
+
     // The OUTPUT meter's levels, from the instrument that plays (the
     // worklet's), as that instrument feeds its own editor after a block.
     void setMeters(double left, double right)
@@ -300,6 +312,15 @@ public:
         return size < sizeof(SInt32) ? 0 : static_cast<unsigned>((size - sizeof(SInt32)) / kSlotBytes);
     }
 
+    // The slot the editor shows (its box's number less one), without copying the slots.
+    int slotShown()
+    {
+        SInt32 slot[2] = {0, 0};
+        UInt32 size = sizeof slot;
+        mPlug->GetCustomProperty(kPropertySoundSlot, &size, slot);
+        return size == sizeof slot ? slot[0] : 0;
+    }
+
     emscripten::val slots()
     {
         UInt32 size = 0;
@@ -319,6 +340,17 @@ public:
         kept.set("shown", shown);
         kept.set("values", values);
         return kept;
+    }
+
+    // Replaces the slots with the property's own bytes (the list's, whole):
+    // "" when taken, else why not, and the slots stay as they were.
+    std::string setSlotBytes(const emscripten::val& bytes)
+    {
+        const std::vector<unsigned char> slots = emscripten::convertJSArrayToNumberVector<unsigned char>(bytes);
+        if (slots.size() > UINT32_MAX ||
+            mPlug->SetCustomProperty(kPropertySlots, static_cast<UInt32>(slots.size()), slots.data()) != noErr)
+            return "the slots are not whole, or a value lies outside 0 to 1";
+        return "";
     }
 
     // Replaces the slots with kept ones, as slots() gives them: "" when taken,
@@ -510,5 +542,8 @@ EMSCRIPTEN_BINDINGS(bleepforge_editor)
         .function("choose", &WebEditor::choose)
         .function("slots", &WebEditor::slots)
         .function("slotCount", &WebEditor::slotCount)
-        .function("setSlots", &WebEditor::setSlots);
+        .function("slotShown", &WebEditor::slotShown)
+        .function("makeFromRecipe", &WebEditor::makeFromRecipe)
+        .function("setSlots", &WebEditor::setSlots)
+        .function("setSlotBytes", &WebEditor::setSlotBytes);
 }

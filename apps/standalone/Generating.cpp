@@ -6,49 +6,10 @@
 #include "Params.h"
 #include "SoundState.h"
 #include "KIT_UsageError.h"
-#include "StateCodec.h"
 
 #include "KIT_ReadFile.h"
 
-#include <cstdint>
 #include <stdexcept>
-
-namespace
-{
-
-struct StateOf
-{
-    explicit StateOf(const std::string& state)
-    {
-        if (StateCodec::Decode(reinterpret_cast<const unsigned char*>(state.data()), state.size(),
-                               kNumParams, &version, values) < 0)
-            throw std::runtime_error("a sound that locks apply to is not a state");
-    }
-
-    std::string bytes() const
-    {
-        std::string out(kStateSize, '\0');
-        StateCodec::Encode(version, values, kNumParams, reinterpret_cast<unsigned char*>(&out[0]));
-        return out;
-    }
-
-    int32_t version = 0;
-    double values[kNumParams] = {};
-};
-
-} // namespace
-
-std::string KeepLockedValues(const std::string& before, const std::string& after,
-                             const std::vector<int>& locked)
-{
-    if (locked.empty())
-        return after;
-    const StateOf was(before);
-    StateOf kept(after);
-    for (int param : locked)
-        kept.values[param] = was.values[param];
-    return kept.bytes();
-}
 
 std::vector<std::string> KnownLocks(const std::vector<std::string>& locks)
 {

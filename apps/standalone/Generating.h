@@ -2,16 +2,12 @@
 
 #include "HostRender.h"
 #include "KindFolders.h"
+#include "Locks.h"
 #include "Recipe.h"
 
 #include <string>
 #include <vector>
 
-// A generator's state with the locked parameters put back as they were
-// before it ran, as generate --lock puts them back: every other value stays
-// what the generator drew. Throws std::runtime_error when either is not a state.
-std::string KeepLockedValues(const std::string& before, const std::string& after,
-                             const std::vector<int>& locked);
 // The locks the user chose that still name something; any other is let go.
 std::vector<std::string> KnownLocks(const std::vector<std::string>& locks);
 // A lock as the editor's panel names what it keeps: a group by its printed

@@ -191,13 +191,6 @@ int claimName(const std::string& from, const std::string& to)
 }
 
 const int kMostNumbers = 10000;
-const size_t kMostNameBytes = 200; // of the 255 a name may have: room for " (9999).flac"
-
-bool refusedInNames(unsigned char c)
-{
-    return c < 0x20 || c == 0x7f || std::strchr("/\\:*?\"<>|", c) != nullptr;
-}
-
 } // namespace
 
 double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings& settings,
@@ -241,27 +234,6 @@ std::string ExportListed(RenderBundle& renders, const std::string& state, const 
         rmdir(work.c_str());
         throw;
     }
-}
-
-std::string FileNameFor(const std::string& name)
-{
-    gchar* valid = g_utf8_make_valid(name.c_str(), static_cast<gssize>(name.size()));
-    std::string safe = valid;
-    g_free(valid);
-    for (char& c : safe)
-        if (refusedInNames(static_cast<unsigned char>(c)))
-            c = c == '/' || c == '\\' ? '-' : ' ';
-    if (safe.size() > kMostNameBytes)
-    {
-        size_t cut = kMostNameBytes;
-        while (cut > 0 && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80)
-            --cut; // not inside a character
-        safe.erase(cut);
-    }
-    // A leading dot hides the file; a trailing dot or space is lost on other systems.
-    const size_t first = safe.find_first_not_of(". ");
-    const size_t last = safe.find_last_not_of(". ");
-    return first == std::string::npos ? "sound" : safe.substr(first, last - first + 1);
 }
 
 std::string NumberedName(const std::string& base, int number, Container container)

@@ -4,6 +4,7 @@
 #include "Clip.h"
 #include "HostRender.h"
 #include "Levels.h"
+#include "SoundFileNames.h"
 #include "SoundList.h"
 
 #include <memory>
@@ -79,12 +80,6 @@ double ExportSound(RenderBundle& renders, AUInstance& unit, const ExportSettings
 // returns the path written.
 std::string ExportListed(RenderBundle& renders, const std::string& state, const std::string& name,
                          const ExportSettings& settings, const std::string& folder);
-// A sound's name made fit to name a file on any desktop: no folder
-// separators, control characters or characters other systems refuse, no
-// leading dot or trailing dot or space, whole UTF-8 characters within a
-// length that leaves room for a number and an extension; "sound" when nothing
-// is left.
-std::string FileNameFor(const std::string& name);
 // The names a listed sound may take in turn: "name.ext", "name (2).ext", …
 std::string NumberedName(const std::string& base, int number, Container container);
 

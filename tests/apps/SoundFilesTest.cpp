@@ -492,6 +492,11 @@ TEST(ExportNames, ListNamesBecomeNamesEveryDesktopTakes)
     EXPECT_EQ(FileNameFor(""), "sound");
     EXPECT_EQ(FileNameFor("pièce ★"), "pièce ★");
     EXPECT_EQ(FileNameFor(std::string("bad\xff") + "byte"), "bad\xef\xbf\xbd" "byte");
+    // Each byte of a character cut short, an overlong form or a surrogate is one U+FFFD.
+    EXPECT_EQ(FileNameFor("a\xe2\x98" "b"), "a\xef\xbf\xbd\xef\xbf\xbd" "b");
+    EXPECT_EQ(FileNameFor("a\xc0\xafz"), "a\xef\xbf\xbd\xef\xbf\xbdz");
+    EXPECT_EQ(FileNameFor("a\xed\xa0\x80z"), "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbdz");
+    EXPECT_EQ(FileNameFor("\xf4\x8f\xbf\xbf"), "\xf4\x8f\xbf\xbf");
     // A long name is cut between characters, never inside one.
     std::string stars;
     for (int i = 0; i < 100; ++i)
@@ -500,6 +505,12 @@ TEST(ExportNames, ListNamesBecomeNamesEveryDesktopTakes)
     EXPECT_LE(cut.size(), 200u);
     EXPECT_EQ(cut.size() % 3, 0u);
     EXPECT_EQ(stars.compare(0, cut.size(), cut), 0);
+
+    // For a game: lower case ASCII, a run of anything else one underscore.
+    EXPECT_EQ(GameFileNameFor("Coin: Gold ★ 2"), "coin_gold_2");
+    EXPECT_EQ(GameFileNameFor("laser-v1.final"), "laser-v1.final");
+    EXPECT_EQ(GameFileNameFor("★★"), "sound");
+    EXPECT_EQ(GameFileNameFor(" .hidden_ "), "hidden");
 
     EXPECT_EQ(NumberedName("coin", 1, Container::kWav), "coin.wav");
     EXPECT_EQ(NumberedName("coin", 2, Container::kOgg), "coin (2).ogg");

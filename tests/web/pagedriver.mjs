@@ -15,6 +15,19 @@ import { decodePng } from './png.mjs';
 export const kPickup = { x: 281, y: 570 };
 export const kKnob = { x: 124, y: 118 };
 
+// A fresh server (with an empty page of the same site, to reach its storage
+// from) and browser, for one test: closed whatever happens.
+export async function withBrowser(work) {
+    const server = await serve(webBuild, { '/empty.html': '<!doctype html><title>empty</title><link rel="icon" href="data:,">' });
+    const browser = new Chromium();
+    try {
+        await work(browser, server.url);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+}
+
 // A fresh server and browser with the page open at ratio 1, for one test:
 // closed whatever happens, and the page must have said nothing on its console.
 export async function withPage(body) {
@@ -38,16 +51,26 @@ export const kMeter = { left: 760, top: 100, width: 57, height: 142 };
 const kMeterText = { left: 740, top: 226, width: 20, height: 16 };
 const kEditorWidth = 846;
 
-function withoutMeter(picture, meter) {
-    if (meter)
-        return picture;
+// Paints the editor's rectangles black in a picture.
+function blackened(picture, rects) {
     const { width, rgb } = picture;
     const scale = width / kEditorWidth;
-    for (const { left, top, width: w, height: h } of [kMeter, kMeterText]) {
+    for (const { left, top, width: w, height: h } of rects) {
         for (let y = top * scale; y < (top + h) * scale; ++y)
             rgb.fill(0, 3 * (y * width + left * scale), 3 * (y * width + (left + w) * scale));
     }
     return picture;
+}
+
+function withoutMeter(picture, meter) {
+    return meter ? picture : blackened(picture, [kMeter, kMeterText]);
+}
+
+// The slot box's number is the sound's place in the page's list, which a
+// snapshot of the sound alone knows nothing of.
+const kSlotNumber = { left: 548, top: 240, width: 55, height: 30 };
+export function withoutSlotNumber(picture) {
+    return blackened(picture, [kSlotNumber]);
 }
 
 // The native snapshot at a scale, as RGB bytes.
@@ -72,11 +95,28 @@ export async function canvasPixels(browser, tab, { meter = false } = {}) {
 
 export async function openPage(browser, url, deviceScaleFactor, screen = {}) {
     const tab = await browser.open(url, { deviceScaleFactor, ...screen });
-    await browser.evaluate(tab, `new Promise((resolve) => {
-        const ready = () => document.body.dataset.ready ? resolve() : setTimeout(ready, 20);
-        ready();
-    })`);
+    await ready(browser, tab);
     return tab;
+}
+
+export function loaded(browser, tab) {
+    return new Promise((resolve) => browser.listeners.push(
+        (m) => m.sessionId === tab.sessionId && m.method === 'Page.loadEventFired' && resolve()));
+}
+
+export async function ready(browser, tab) {
+    await browser.evaluate(tab, `new Promise((resolve) => {
+        const check = () => document.body.dataset.ready ? resolve() : setTimeout(check, 20);
+        check();
+    })`);
+}
+
+// Reloads the page in the same profile, once it is ready again.
+export async function reload(browser, tab) {
+    const done = loaded(browser, tab);
+    await browser.send('Page.reload', {}, tab.sessionId);
+    await browser.within(done, 'reloading');
+    await ready(browser, tab);
 }
 
 // Presses at one point, moves through the others and releases at the last,

@@ -8,13 +8,15 @@ import { kSteps } from './history.mjs';
 export function install(page) {
     const { editor, sound, strip } = page;
     const region = document.getElementById('announce');
+    // What the list of sounds did, said at once ("pickup 3 starred").
+    page.announce = (text) => { region.textContent = text; };
     const names = new Map(); // code: its name when made ("slash 3"), oldest first, as many as undo reaches
     let changed = null; // { code, cause } of a change not yet told
     sound.listen((code, cause) => {
         const stepped = cause === 'undo' || cause === 'redo';
         if (!stepped) {
             names.delete(code);
-            names.set(code, `${editor.kind() || 'sound'} ${editor.slots().shown + 1}`);
+            names.set(code, `${editor.kind() || 'sound'} ${editor.slotShown() + 1}`);
             if (names.size > kSteps + 1)
                 names.delete(names.keys().next().value);
         }

@@ -17,3 +17,19 @@ export function keysAreElsewhere(event) {
         (target.isContentEditable || ['INPUT', 'TEXTAREA', 'SELECT'].includes(target.tagName));
     return inField || document.querySelector('dialog[open]') !== null;
 }
+
+export function element(tag, properties = {}, children = []) {
+    const made = Object.assign(document.createElement(tag), properties);
+    made.append(...children);
+    return made;
+}
+
+// Hands bytes to the browser as a file it saves.
+export function download(bytes, name, type = 'audio/wav') {
+    const url = URL.createObjectURL(new Blob([bytes], { type }));
+    const link = element('a', { href: url, download: name });
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 0);
+}

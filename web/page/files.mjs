@@ -1,7 +1,7 @@
 // Sounds in and out of the page: Export downloads a WAV that carries the
 // sound; Open takes such a WAV, a 484-byte state file or an .aupreset, by the
 // picker or dropped on the page; a pasted sound code opens its sound.
-import { button, keysAreElsewhere } from './controls.mjs';
+import { button, download, element, keysAreElsewhere } from './controls.mjs';
 import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from './exportchoices.mjs';
 import { kHearIt } from './links.mjs';
 import { shortened } from './bleepforge-checks.mjs';
@@ -28,12 +28,6 @@ const kStyle = `
                        box-shadow: 0 3px 10px #0008; }
 #toolbar .paste form[hidden] { display: none; }
 `;
-
-function element(tag, properties = {}, children = []) {
-    const made = Object.assign(document.createElement(tag), properties);
-    made.append(...children);
-    return made;
-}
 
 function labelled(text, control) {
     return element('label', {}, [element('span', { textContent: text }), control]);
@@ -79,15 +73,6 @@ function presetState(bytes, name, stateBytes) {
     if (state.length !== stateBytes)
         throw new Error(`'${name}' holds no Bleepforge sound (${state.length} bytes of data, expected ${stateBytes})`);
     return state;
-}
-
-function download(bytes, name) {
-    const url = URL.createObjectURL(new Blob([bytes], { type: 'audio/wav' }));
-    const link = element('a', { href: url, download: name });
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(() => URL.revokeObjectURL(url), 0);
 }
 
 // The dialog of Export's choices; onExport(choices) answers why it cannot

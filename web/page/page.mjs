@@ -13,6 +13,8 @@ import * as history from './history.mjs';
 import * as strip from './strip.mjs';
 import * as files from './files.mjs';
 import * as store from './store.mjs';
+import * as library from './library.mjs';
+import * as kinds from './kinds.mjs';
 import * as links from './links.mjs';
 
 // The steps of the page's start, as the first-sound bench reports them.
@@ -130,6 +132,8 @@ history.install(page);
 strip.install(page);
 files.install(page);
 store.install(page);
+library.install(page);
+kinds.install(page);
 links.install(page);
 installAnnouncing(page);
 installOffline(page);

@@ -1,7 +1,8 @@
 // Kept sounds: the editor's slots and the current sound survive a reload, in
 // localStorage as one JSON record { version, sound (its code), slots }, written
-// shortly after each change and when the page goes away. A record this page
-// cannot read is set aside under a key of its own, never deleted.
+// shortly after each change and when the page goes away. The slots mirror the
+// list of sounds, which keeps its own record (library.mjs). A record this
+// page cannot read is set aside under a key of its own, never deleted.
 
 import { shortened } from './bleepforge-checks.mjs';
 
@@ -10,7 +11,7 @@ const kVersion = 1;
 const kWriteAfterMs = 300;
 
 // The browser may refuse storage altogether (blocked, some private modes).
-function storageOf() {
+export function storageOf() {
     try {
         const storage = window.localStorage;
         storage.getItem(kKeptKey);
@@ -48,18 +49,19 @@ function restore(page, text) {
     return '';
 }
 
-// Keeps an unreadable record's text under a key of its own: whether it did.
-function setAside(storage, text, why, say) {
-    const key = `bleepforge.kept.damaged-${new Date().toISOString()}`;
+// Keeps an unreadable record's text under a key of its own, named from
+// `prefix` ('what' it held names it in the message): whether it did.
+export function setAside(storage, prefix, what, text, why, say) {
+    const key = `${prefix}.damaged-${new Date().toISOString()}`;
     try {
         storage.setItem(key, text);
     } catch {
-        say(`The sounds kept from your last visit cannot be read (${why}) nor set aside: they stay as they are, ` +
-            'and nothing of this visit is kept.', { error: true });
+        say(`${what} kept from your last visit cannot be read (${why}) nor set aside: they stay as they are, ` +
+            'and nothing of this visit is kept.', { error: true, also: true });
         return false;
     }
-    say(`The sounds kept from your last visit cannot be read (${why}): the page starts afresh, and keeps ` +
-        `them aside in this site's storage as "${key}".`, { error: true });
+    say(`${what} kept from your last visit cannot be read (${why}): the page starts afresh, and keeps ` +
+        `them aside in this site's storage as "${key}".`, { error: true, also: true });
     return true;
 }
 
@@ -72,7 +74,7 @@ export function install(page) {
     }
     const text = storage.getItem(kKeptKey);
     const refused = text === null ? '' : restore(page, text);
-    if (refused && !setAside(storage, text, refused, page.say))
+    if (refused && !setAside(storage, 'bleepforge.kept', 'The sounds', text, refused, page.say))
         return;
 
     let written = refused ? null : text;

@@ -8,7 +8,8 @@ const kFiles = [
     'index.html', 'manifest.webmanifest', 'icon-192.png', 'icon-512.png',
     'page.mjs', 'view.mjs', 'tiles.mjs', 'overlays.mjs', 'announce.mjs', 'audio.mjs', 'sound.mjs', 'status.mjs',
     'edit.mjs', 'prompts.mjs', 'pointer.mjs', 'keys.mjs', 'controls.mjs', 'history.mjs', 'strip.mjs',
-    'strip-worker.mjs', 'exportchoices.mjs', 'files.mjs', 'store.mjs', 'links.mjs', 'offline.mjs',
+    'strip-worker.mjs', 'exportchoices.mjs', 'files.mjs', 'store.mjs', 'library.mjs', 'kinds.mjs', 'links.mjs',
+    'offline.mjs',
     'bleepforge.mjs', 'bleepforge-api.mjs', 'bleepforge-core.mjs', 'bleepforge-core.wasm', 'bleepforge-checks.mjs',
     'bleepforge-worklet.js', 'bleepforge-worklet-processor.mjs', 'bleepforge-worker.js',
 ];

@@ -3,8 +3,7 @@
 #include "Params.h"
 #include "SoundState.h"
 #include "ShareCode.h"
-
-#include <zlib.h>
+#include "KIT_Crc32.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,10 +44,9 @@ std::vector<std::string> fieldsOf(const std::string& line)
 // cut short or changed anywhere is caught.
 std::string endLine(const std::string& body, size_t count)
 {
-    const unsigned long sum =
-        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    const uint32_t sum = Crc32(reinterpret_cast<const unsigned char*>(body.data()), body.size());
     char line[64];
-    std::snprintf(line, sizeof line, "end %zu %08lx", count, sum);
+    std::snprintf(line, sizeof line, "end %zu %08lx", count, static_cast<unsigned long>(sum));
     return line;
 }
 
