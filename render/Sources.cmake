@@ -8,8 +8,8 @@ set(bleepforge_variations_sources Variations.cpp)
 set(bleepforge_codes_sources RequestParsing.cpp SoundState.cpp Levels.cpp ShareCode.cpp Locks.cpp)
 set(bleepforge_packed_sources Packed.cpp LayeredSound.cpp)
 set(bleepforge_renderio_file_sources AudioFile.cpp OggPages.cpp NormalizedWriter.cpp Interrupt.cpp
-    RenderSession.cpp PresetSound.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp TomlText.cpp
-    LayeredRender.cpp WorkerThreads.cpp)
+    ParamSettings.cpp RenderSession.cpp PresetSound.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp
+    LayerTables.cpp TomlText.cpp LayeredRender.cpp WorkerThreads.cpp)
 set(bleepforge_render_sources RenderJob.cpp LayeredSources.cpp)
 foreach(list renderloop core variations codes packed renderio_file render)
     list(TRANSFORM bleepforge_${list}_sources PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
