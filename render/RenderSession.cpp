@@ -1,6 +1,5 @@
 #include "RenderSession.h"
 
-#include "IParam.h"
 #include "Interrupt.h"
 #include "NormalizedWriter.h"
 #include "Params.h"
@@ -9,10 +8,6 @@
 #include "SoundState.h"
 #include "KIT_Text.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 

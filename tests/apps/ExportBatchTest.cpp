@@ -2,14 +2,15 @@
 // what its summary says, and that a cancel or a folder that is not a real
 // folder leaves nothing half-made and writes nowhere else.
 #include "ExportBatch.h"
+#include "RenderBundleLeaks.h"
 #include "SoundState.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <thread>
