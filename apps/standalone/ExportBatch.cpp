@@ -22,6 +22,15 @@ bool isLink(const std::string& path)
     return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
+// The opened folder by its descriptor, so that a name swapped for a link
+// meanwhile leads nowhere else; by its name where /proc is not there, the
+// check before each file then standing guard alone.
+std::string throughDescriptor(int fd, const std::string& name)
+{
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    return access(path.c_str(), F_OK) == 0 ? path : name;
+}
+
 std::string replacedAll(std::string text, const std::string& from, const std::string& to)
 {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -66,8 +75,8 @@ void ExportBatch::run()
     if (mFolderFd < 0)
         mStopped = isLink(mFolder) ? mFolder + " is a link, not a folder"
                                    : "cannot open " + mFolder + ": " + std::strerror(error);
-    else // the opened folder by its descriptor: a name swapped for a link meanwhile leads nowhere else
-        mOpened = "/proc/self/fd/" + std::to_string(mFolderFd);
+    else
+        mOpened = throughDescriptor(mFolderFd, mFolder);
     for (const ListedSound& sound : mSounds)
     {
         if (mCancelled || !mStopped.empty())

@@ -2,7 +2,9 @@
 // what its summary says, and that a cancel or a folder that is not a real
 // folder leaves nothing half-made and writes nowhere else.
 #include "ExportBatch.h"
+#include "KIT_ReadFile.h"
 #include "RenderBundleLeaks.h"
+#include "ScratchTest.h"
 #include "SoundState.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +14,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 namespace
@@ -23,8 +24,9 @@ const size_t kLongBatch = 40;
 
 std::string slurp(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string bytes, error;
+    EXPECT_TRUE(KIT_ReadFile(path, 1 << 24, &bytes, &error)) << error;
+    return bytes;
 }
 
 // Every entry, hidden ones too: a batch's working folders must not stay.
@@ -43,13 +45,12 @@ void waitUntil(const std::function<bool()>& ready)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
-class ExportBatchTest : public ::testing::Test
+class ExportBatchTest : public ScratchTest
 {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/bleepforge-batch-XXXXXX";
-        mDir = mkdtemp(pattern);
+        ScratchTest::SetUp();
         folder = mDir + "/set";
         std::filesystem::create_directory(folder);
         ASSERT_EQ(unit.Configure(44100, 512), noErr);
@@ -62,8 +63,6 @@ protected:
         whole = slurp(ExportListed(renders, state, "one", settings, mDir + "/one"));
         ASSERT_GT(whole.size(), 44u);
     }
-    void TearDown() override { std::filesystem::remove_all(mDir); }
-
     std::vector<ListedSound> copies(size_t count) const
     {
         return std::vector<ListedSound>(count, ListedSound{state, "coin", "pickup", true});
@@ -78,7 +77,7 @@ protected:
             EXPECT_EQ(slurp(folder + "/" + name), whole) << name;
     }
 
-    std::string mDir, folder, state, whole;
+    std::string folder, state, whole;
     AUBundle bundle{BLEEPFORGE_BUNDLE};
     RenderBundle renders{bundle};
     AUInstance unit{bundle};
