@@ -16,7 +16,6 @@
 namespace
 {
 
-const char kPrefix[] = "bfl";
 const int kVersion = 1;
 const int kMostNote = 127;
 const char* const kNoteNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
@@ -470,11 +469,6 @@ Layer readLayer(Reader& in)
 
 } // namespace
 
-bool LooksLikeLayeredCode(const std::string& text)
-{
-    return text.compare(0, sizeof kPrefix - 1, kPrefix) == 0 && text.find(':') != std::string::npos;
-}
-
 std::string EncodeLayered(const LayeredSound& sound)
 {
     const std::vector<LayerProblem> problems = CheckLayered(sound);
@@ -484,12 +478,12 @@ std::string EncodeLayered(const LayeredSound& sound)
     out.byte(static_cast<int>(sound.layers.size()));
     for (const Layer& layer : sound.layers)
         writeLayer(out, layer);
-    return kPrefix + std::to_string(kVersion) + ":" + PackForText(out.all());
+    return kLayeredCodePrefix + std::to_string(kVersion) + ":" + PackForText(out.all());
 }
 
 LayeredSound DecodeLayered(const std::string& code)
 {
-    CheckCodeVersion(code, kPrefix, kVersion, "layered sound code");
+    CheckCodeVersion(code, kLayeredCodePrefix, kVersion, "layered sound code");
     if (code.size() > kLongestCode)
         throw std::runtime_error(
             "the layered sound code is damaged: it is far longer than any layered sound's");

@@ -132,5 +132,12 @@ std::string EncodeLayered(const LayeredSound& sound);
 // The sound a code holds, checked whole; throws std::runtime_error saying
 // what is wrong (damaged, newer, not one).
 LayeredSound DecodeLayered(const std::string& code);
-// Whether text is meant as a layered code rather than a file name.
-bool LooksLikeLayeredCode(const std::string& text);
+// What every layered code begins with, before its version.
+inline constexpr char kLayeredCodePrefix[] = "bfl";
+// Whether text is meant as a layered code rather than a file name. Here, so
+// that telling one needs none of the code's packing.
+inline bool LooksLikeLayeredCode(const std::string& text)
+{
+    return text.compare(0, sizeof kLayeredCodePrefix - 1, kLayeredCodePrefix) == 0 &&
+           text.find(':') != std::string::npos;
+}

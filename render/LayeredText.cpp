@@ -21,7 +21,6 @@
 #include <cmath>
 #include <cstring>
 #include <set>
-#include <sstream>
 #include <unistd.h>
 
 namespace
@@ -91,20 +90,6 @@ const char* keyOf(LayerProblemCode code, const LayerNotes& notes)
     default:
         return "";
     }
-}
-
-// A line that begins a [[layer]] table, blanks taken out.
-bool hasLayerHeader(const std::string& text)
-{
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-    {
-        line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; }),
-                   line.end());
-        if (line.compare(0, 9, "[[layer]]") == 0)
-            return true;
-    }
-    return false;
 }
 
 class LayeredReader
@@ -498,20 +483,6 @@ LayeredDraft ParseLayeredText(const std::string& text, const std::string& source
 LayeredDraft ReadLayeredText(const std::string& path, KindLookup lookup)
 {
     return ParseLayeredText(readText(path, "layered sound"), path, lookup);
-}
-
-bool DescribesLayers(const std::string& text)
-{
-    try
-    {
-        return ParseTomlText(text).contains("layer");
-    }
-    catch (const toml::parse_error&)
-    {
-        // Still layered when it says so: its refusal is then the parser's,
-        // naming the line, not a state reader's.
-        return hasLayerHeader(text);
-    }
 }
 
 std::string LayeredText(const LayeredSound& sound)

@@ -17,6 +17,7 @@
 // Read whole and checked before anything is made from it; a refusal names
 // the line and what is accepted. A kind or a recipe is read here and made
 // into a sound where an instrument is (LayeredSources.h).
+#include "LayerTables.h"
 #include "LayeredSound.h"
 #include "RenderSession.h"
 #include "SoundRecipe.h"
@@ -69,9 +70,6 @@ LayeredDraft ParseLayeredText(const std::string& text, const std::string& source
 // kMostLayeredTextBytes.
 LayeredDraft ReadLayeredText(const std::string& path, KindLookup lookup = KindLookup::kUsersFirst);
 const size_t kMostLayeredTextBytes = 1 << 20;
-// Whether a TOML text describes layers ([[layer]]), as a layered sound or
-// a recipe of layered sounds does.
-bool DescribesLayers(const std::string& text);
 
 // The text of a layered sound, each layer's sound as its code: read again,
 // it is the same sound.

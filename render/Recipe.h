@@ -5,7 +5,7 @@
 // to choose from, then an optional Mutate. Read from a TOML file; every
 // value is read by the rules --set reads it by, and the whole file is
 // checked before anything is made.
-#include "RenderSession.h"
+#include "ParamSettings.h"
 #include "SoundRecipe.h"
 
 #include <string>

@@ -5,6 +5,7 @@
 // order (SoundWriting writes what it renders into a file). A backend only
 // carries out what the session decides. Nothing here touches a file, so the
 // WebAssembly build takes it too.
+#include "ParamSettings.h"
 #include "RenderLoop.h"
 #include "KIT_UsageError.h"
 
@@ -13,36 +14,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-// A parameter as a backend shows it, what reading "NAME=VALUE" needs.
-struct ParamInfo
-{
-    std::string name;                            // as shown
-    std::string symbol;                          // another name it answers to, or ""
-    double minimum = 0.0, maximum = 1.0;
-    bool whole = false;                          // a whole number or a list entry
-    bool single = false;                         // the backend carries values in single precision
-    std::vector<std::pair<double, std::string>> texts; // list entries by their text
-};
-
-class IParam;
-// A parameter of the framework's, as a session reads settings for it.
-ParamInfo ParamInfoOf(const IParam& param);
-
-struct ResolvedSetting
-{
-    int index;
-    double value; // in the parameter's units
-};
-
-// "NAME=VALUE": a parameter by its name (the white noise's "Whiite" slip
-// may be spelled plainly) or symbol, a list entry by its text in any case, or
-// a finite number in range, whole where the parameter is. Throws UsageError
-// saying what was expected.
-ResolvedSetting ResolveSetting(const std::vector<ParamInfo>& params, const std::string& assignment);
-// The index of the parameter a name (or symbol) names; throws UsageError
-// with the names nearest to it.
-int ParamByName(const std::vector<ParamInfo>& params, const std::string& name);
 
 // How a session reaches one instrument. Open comes first; the rest follow in
 // the order the session calls them.

@@ -11,8 +11,8 @@ set(bleepforge_layered_variations_sources LayeredVariations.cpp)
 set(bleepforge_codes_sources RequestParsing.cpp SoundState.cpp Levels.cpp ShareCode.cpp Locks.cpp)
 set(bleepforge_packed_sources Packed.cpp LayeredSound.cpp)
 set(bleepforge_soundlist_sources SoundList.cpp SlotStates.cpp SoundFileNames.cpp)
-set(bleepforge_layered_sources RenderSession.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp
-    TomlText.cpp LayeredRender.cpp WorkerThreads.cpp)
+set(bleepforge_layered_sources ParamSettings.cpp RenderSession.cpp Recipe.cpp KindFolders.cpp LayeredText.cpp
+    LayerTables.cpp TomlText.cpp LayeredRender.cpp WorkerThreads.cpp)
 set(bleepforge_renderio_file_sources AudioFile.cpp OggPages.cpp NormalizedWriter.cpp Interrupt.cpp
     PresetSound.cpp SoundWriting.cpp)
 set(bleepforge_render_sources RenderJob.cpp LayeredSources.cpp)

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-struct ExportBatch;
+struct ExportProgress;
 
 // The app's window and what it keeps. Everything here belongs to the GUI
 // thread; the audio thread is reached only through DeviceIO.
@@ -56,5 +56,5 @@ struct App
     std::string auditionDue;   // the state to play once the strip has rendered it, "" for none
     std::map<guint, int> heldNotes; // musical typing: the note of each key down, by key code
     int octave = 0;            // musical typing: octaves from middle C
-    std::shared_ptr<ExportBatch> exports; // Export starred or all, while it runs
+    std::shared_ptr<ExportProgress> exports; // Export starred or all, while it runs
 };

@@ -3,7 +3,7 @@
 
 #include "App.h"
 #include "AppWindow.h"
-#include "ExportBatch.h"
+#include "ExportProgress.h"
 #include "SoundChanges.h"
 #include "Levels.h"
 #include "ShareCode.h"

@@ -10,6 +10,8 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -302,6 +304,57 @@ TEST(CApi, ValuesAndSoundsGoInAndComeOutExactly)
     EXPECT_EQ(codeOf(a.get()), codeOf(b.get()));
     ASSERT_EQ(bf_instrument_get(a.get(), "Amp Env Decay", &value), BF_OK);
     EXPECT_TRUE(value >= 0.05 && value <= 0.3) << value;
+}
+
+std::string base64(const unsigned char* bytes, size_t size)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < size; i += 3)
+    {
+        const uint32_t group = (uint32_t{bytes[i]} << 16) | (i + 1 < size ? uint32_t{bytes[i + 1]} << 8 : 0) |
+                               (i + 2 < size ? uint32_t{bytes[i + 2]} : 0);
+        for (size_t d = 0; d < 4; ++d)
+            text += i + d <= size ? digits[(group >> (18 - 6 * d)) & 63] : '=';
+    }
+    return text;
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    std::fclose(file);
+}
+
+// A recipe's sound by path is read as every surface reads one: a state
+// file, an audio file Bleepforge wrote, or a preset.
+TEST(CApi, ARecipesSoundIsReadFromAStateAnAudioFileOrAPreset)
+{
+    Instrument sound = instrument();
+    ASSERT_EQ(bf_instrument_generate(sound.get(), "powerup", 77), BF_OK);
+    const std::string code = codeOf(sound.get());
+    unsigned char state[BF_STATE_SIZE];
+    ASSERT_EQ(bf_instrument_state(sound.get(), state, sizeof state), BF_OK);
+
+    const std::string stem = "capi-sound-" + std::to_string(getpid());
+    writeFile(stem + ".state", std::string(reinterpret_cast<const char*>(state), sizeof state));
+    writeFile(stem + ".aupreset", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                                  "<dict><key>data</key><data>" + base64(state, sizeof state) +
+                                  "</data></dict></plist>\n");
+    const std::string wrote = std::string(BLEEPFORGE_CLI) + " render --state '" + code + "' -o " + stem +
+                              ".flac 2>/dev/null";
+    ASSERT_EQ(std::system(wrote.c_str()), 0);
+    for (const char* extension : {".state", ".aupreset", ".flac"})
+    {
+        Instrument read = instrument();
+        const std::string recipe = "sound = \"" + stem + extension + "\"\n";
+        EXPECT_EQ(bf_instrument_load_recipe(read.get(), recipe.c_str(), 1), BF_OK)
+            << extension << ": " << bf_instrument_message(read.get());
+        EXPECT_EQ(codeOf(read.get()), code) << extension;
+        unlink((stem + extension).c_str());
+    }
 }
 
 TEST(CApi, PlayersRepeatForASeedNeverTwiceInARowAndKeepAPlayThatDidNotFit)
