@@ -1,0 +1,277 @@
+#include "Calls.h"
+
+#include <emscripten/emscripten.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace emscripten
+{
+
+namespace
+{
+
+struct Call
+{
+    std::string name;
+    std::string kinds; // one letter an argument
+    internal::Thunk thunk;
+    void* function;
+};
+
+// Filled by the modules' static initialisers, read only after them.
+std::vector<Call>& calls()
+{
+    static std::vector<Call> all;
+    return all;
+}
+
+val& constants()
+{
+    static val all = val::object();
+    return all;
+}
+
+std::vector<uint8_t> arguments; // the next call's, written by JavaScript
+std::vector<uint8_t> answer;    // the last call's, read by JavaScript
+
+void put(std::vector<uint8_t>& out, const void* bytes, size_t size)
+{
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    out.insert(out.end(), from, from + size);
+}
+
+void putCount(std::vector<uint8_t>& out, size_t count)
+{
+    const uint32_t count32 = static_cast<uint32_t>(count);
+    put(out, &count32, sizeof count32);
+}
+
+void putText(std::vector<uint8_t>& out, const std::string& text)
+{
+    putCount(out, text.size());
+    put(out, text.data(), text.size());
+}
+
+template <typename T>
+std::vector<uint8_t> bytesOf(memory_view<T> view)
+{
+    const auto* from = reinterpret_cast<const uint8_t*>(view.data);
+    return std::vector<uint8_t>(from, from + view.size * sizeof(T));
+}
+
+} // namespace
+
+val::val(double value) : node(std::make_shared<Node>(Kind::kNumber))
+{
+    node->number = value;
+}
+
+val::val(const std::string& text) : node(std::make_shared<Node>(Kind::kText))
+{
+    node->text = text;
+}
+
+val::val(memory_view<float> view) : node(std::make_shared<Node>(Kind::kSingles))
+{
+    node->samples = bytesOf(view);
+}
+
+val::val(memory_view<double> view) : node(std::make_shared<Node>(Kind::kDoubles))
+{
+    node->samples = bytesOf(view);
+}
+
+val val::global(const char* name)
+{
+    val constructor(Kind::kGlobal);
+    constructor.node->text = name;
+    if (constructor.node->text != "Float32Array" && constructor.node->text != "Float64Array")
+        throw std::logic_error("no global " + constructor.node->text);
+    return constructor;
+}
+
+val val::new_(size_t size) const
+{
+    if (node->kind != Kind::kGlobal)
+        throw std::logic_error("new of a value that makes none");
+    const bool singles = node->text == "Float32Array";
+    val made(singles ? Kind::kSingles : Kind::kDoubles);
+    made.node->samples.assign(size * (singles ? sizeof(float) : sizeof(double)), 0);
+    return made;
+}
+
+void val::set(const std::string& key, const val& value) const
+{
+    if (node->kind != Kind::kObject)
+        throw std::logic_error("'" + key + "' set on a value that is not an object");
+    node->items.emplace_back(key, value);
+}
+
+void val::callWith(const char* method, const val& value) const
+{
+    const std::string name = method;
+    if (name == "push" && node->kind == Kind::kArray)
+        node->items.emplace_back(std::string(), value);
+    else if (name == "set" && (node->kind == Kind::kSingles || node->kind == Kind::kDoubles) &&
+             value.node->kind == node->kind && value.node->samples.size() <= node->samples.size())
+        std::copy(value.node->samples.begin(), value.node->samples.end(), node->samples.begin());
+    else
+        throw std::logic_error("no method " + name + " for these values");
+}
+
+// Each value: its kind's byte, then a number's 8 bytes, or a count and what
+// it counts (a text's bytes, an array's values, an object's keys and values,
+// a typed array's samples).
+void val::writeTo(std::vector<uint8_t>& out) const
+{
+    out.push_back(static_cast<uint8_t>(node->kind));
+    switch (node->kind)
+    {
+    case Kind::kNumber:
+        put(out, &node->number, sizeof node->number);
+        break;
+    case Kind::kText:
+    case Kind::kGlobal:
+        putText(out, node->text);
+        break;
+    case Kind::kArray:
+    case Kind::kObject:
+        putCount(out, node->items.size());
+        for (const auto& [key, value] : node->items)
+        {
+            if (node->kind == Kind::kObject)
+                putText(out, key);
+            value.writeTo(out);
+        }
+        break;
+    case Kind::kSingles:
+    case Kind::kDoubles:
+        putCount(out, node->samples.size() / (node->kind == Kind::kSingles ? sizeof(float) : sizeof(double)));
+        put(out, node->samples.data(), node->samples.size());
+        break;
+    default:
+        break;
+    }
+}
+
+namespace internal
+{
+
+void Arguments::read(void* into, size_t size)
+{
+    if (static_cast<size_t>(end - at) < size)
+        throw std::length_error("a call's arguments end early");
+    std::memcpy(into, at, size);
+    at += size;
+}
+
+template <>
+double Arguments::take<double>()
+{
+    double value = 0;
+    read(&value, sizeof value);
+    return value;
+}
+
+// JavaScript has made these whole numbers in range, as the bindings do.
+template <>
+int Arguments::take<int>()
+{
+    return static_cast<int>(take<double>());
+}
+
+template <>
+unsigned Arguments::take<unsigned>()
+{
+    return static_cast<unsigned>(take<double>());
+}
+
+template <>
+bool Arguments::take<bool>()
+{
+    return take<double>() != 0;
+}
+
+template <>
+std::string Arguments::take<std::string>()
+{
+    uint32_t size = 0;
+    read(&size, sizeof size);
+    std::string text(size, '\0');
+    read(text.data(), size);
+    return text;
+}
+
+template <>
+std::vector<double> Arguments::take<std::vector<double>>()
+{
+    uint32_t count = 0;
+    read(&count, sizeof count);
+    std::vector<double> values(count);
+    read(values.data(), count * sizeof(double));
+    return values;
+}
+
+void Register(const char* name, std::string kinds, Thunk thunk, void* function)
+{
+    calls().push_back(Call{name, std::move(kinds), thunk, function});
+}
+
+} // namespace internal
+
+void constant(const char* name, const val& value)
+{
+    constants().set(name, value);
+}
+
+} // namespace emscripten
+
+using emscripten::val;
+
+extern "C"
+{
+
+// What JavaScript offers: {calls: [[name, kinds], ...], constants: {...}}.
+EMSCRIPTEN_KEEPALIVE const uint8_t* bf_calls()
+{
+    val list = val::array();
+    for (const auto& call : emscripten::calls())
+    {
+        val entry = val::array();
+        entry.call<void>("push", call.name);
+        entry.call<void>("push", call.kinds);
+        list.call<void>("push", entry);
+    }
+    val table = val::object();
+    table.set("calls", list);
+    table.set("constants", emscripten::constants());
+    emscripten::answer.clear();
+    table.writeTo(emscripten::answer);
+    return emscripten::answer.data();
+}
+
+// Where JavaScript writes the next call's arguments, `size` bytes.
+EMSCRIPTEN_KEEPALIVE uint8_t* bf_call_arguments(size_t size)
+{
+    emscripten::arguments.resize(size);
+    return emscripten::arguments.data();
+}
+
+// Calls the index-th function on the arguments written; its answer's bytes.
+EMSCRIPTEN_KEEPALIVE const uint8_t* bf_call(size_t index)
+{
+    const auto& call = emscripten::calls().at(index);
+    emscripten::internal::Arguments taken(emscripten::arguments.data(), emscripten::arguments.size());
+    const val answered = call.thunk(call.function, taken);
+    emscripten::answer.clear();
+    answered.writeTo(emscripten::answer);
+    return emscripten::answer.data();
+}
+
+EMSCRIPTEN_KEEPALIVE size_t bf_answer_size()
+{
+    return emscripten::answer.size();
+}
+
+} // extern "C"
