@@ -47,14 +47,13 @@ void putCount(std::vector<uint8_t>& out, size_t count)
     put(out, &count32, sizeof count32);
 }
 
-void putText(std::vector<uint8_t>& out, const std::string& text)
+void putText(std::vector<uint8_t>& out, const char* text, size_t size)
 {
-    putCount(out, text.size());
-    put(out, text.data(), text.size());
+    putCount(out, size);
+    put(out, text, size);
 }
 
-template <typename T>
-std::vector<uint8_t> bytesOf(memory_view<T> view)
+template <typename T> std::vector<uint8_t> bytesOf(memory_view<T> view)
 {
     const auto* from = reinterpret_cast<const uint8_t*>(view.data);
     return std::vector<uint8_t>(from, from + view.size * sizeof(T));
@@ -62,22 +61,39 @@ std::vector<uint8_t> bytesOf(memory_view<T> view)
 
 } // namespace
 
-val::val(double value) : node(std::make_shared<Node>(Kind::kNumber))
+val::val(Kind kind) : node(std::make_shared<Node>(kind)) {}
+val::val() : val(Kind::kUndefined) {}
+val::val(bool value) : val(value ? Kind::kTrue : Kind::kFalse) {}
+val::val(int value) : val(static_cast<double>(value)) {}
+val::val(unsigned value) : val(static_cast<double>(value)) {}
+val::val(const char* text) : val(std::string(text)) {}
+
+val::val(double value) : val(Kind::kNumber)
 {
     node->number = value;
 }
 
-val::val(const std::string& text) : node(std::make_shared<Node>(Kind::kText))
+val::val(const std::string& text) : val(Kind::kText)
 {
     node->text = text;
 }
 
-val::val(memory_view<float> view) : node(std::make_shared<Node>(Kind::kSingles))
+val val::object()
+{
+    return val(Kind::kObject);
+}
+
+val val::array()
+{
+    return val(Kind::kArray);
+}
+
+val::val(memory_view<float> view) : val(Kind::kSingles)
 {
     node->samples = bytesOf(view);
 }
 
-val::val(memory_view<double> view) : node(std::make_shared<Node>(Kind::kDoubles))
+val::val(memory_view<double> view) : val(Kind::kDoubles)
 {
     node->samples = bytesOf(view);
 }
@@ -86,38 +102,38 @@ val val::global(const char* name)
 {
     val constructor(Kind::kGlobal);
     constructor.node->text = name;
-    if (constructor.node->text != "Float32Array" && constructor.node->text != "Float64Array")
-        throw std::logic_error("no global " + constructor.node->text);
     return constructor;
 }
 
+// Checked when a call is made, not compiled: the fuller module's bindings
+// take the same sources.
 val val::new_(size_t size) const
 {
-    if (node->kind != Kind::kGlobal)
-        throw std::logic_error("new of a value that makes none");
     const bool singles = node->text == "Float32Array";
+    if (node->kind != Kind::kGlobal || (!singles && node->text != "Float64Array"))
+        throw std::logic_error("new of a value that makes none");
     val made(singles ? Kind::kSingles : Kind::kDoubles);
-    made.node->samples.assign(size * (singles ? sizeof(float) : sizeof(double)), 0);
+    made.node->number = static_cast<double>(size * (singles ? sizeof(float) : sizeof(double)));
     return made;
 }
 
-void val::set(const std::string& key, const val& value) const
+void val::set(const char* key, const val& value) const
 {
     if (node->kind != Kind::kObject)
-        throw std::logic_error("'" + key + "' set on a value that is not an object");
+        throw std::logic_error("a key set on a value that is not an object");
     node->items.emplace_back(key, value);
 }
 
 void val::callWith(const char* method, const val& value) const
 {
-    const std::string name = method;
-    if (name == "push" && node->kind == Kind::kArray)
-        node->items.emplace_back(std::string(), value);
-    else if (name == "set" && (node->kind == Kind::kSingles || node->kind == Kind::kDoubles) &&
-             value.node->kind == node->kind && value.node->samples.size() <= node->samples.size())
-        std::copy(value.node->samples.begin(), value.node->samples.end(), node->samples.begin());
+    if (std::strcmp(method, "push") == 0 && node->kind == Kind::kArray)
+        node->items.emplace_back("", value);
+    else if (std::strcmp(method, "set") == 0 &&
+             (node->kind == Kind::kSingles || node->kind == Kind::kDoubles) &&
+             value.node->kind == node->kind && value.node->samples.size() == node->number)
+        node->samples = value.node->samples;
     else
-        throw std::logic_error("no method " + name + " for these values");
+        throw std::logic_error("a method these values have not");
 }
 
 // Each value: its kind's byte, then a number's 8 bytes, or a count and what
@@ -133,7 +149,7 @@ void val::writeTo(std::vector<uint8_t>& out) const
         break;
     case Kind::kText:
     case Kind::kGlobal:
-        putText(out, node->text);
+        putText(out, node->text.data(), node->text.size());
         break;
     case Kind::kArray:
     case Kind::kObject:
@@ -141,13 +157,14 @@ void val::writeTo(std::vector<uint8_t>& out) const
         for (const auto& [key, value] : node->items)
         {
             if (node->kind == Kind::kObject)
-                putText(out, key);
+                putText(out, key, std::strlen(key));
             value.writeTo(out);
         }
         break;
     case Kind::kSingles:
     case Kind::kDoubles:
-        putCount(out, node->samples.size() / (node->kind == Kind::kSingles ? sizeof(float) : sizeof(double)));
+        putCount(out, node->samples.size() /
+                          (node->kind == Kind::kSingles ? sizeof(float) : sizeof(double)));
         put(out, node->samples.data(), node->samples.size());
         break;
     default:
@@ -166,8 +183,7 @@ void Arguments::read(void* into, size_t size)
     at += size;
 }
 
-template <>
-double Arguments::take<double>()
+template <> double Arguments::take<double>()
 {
     double value = 0;
     read(&value, sizeof value);
@@ -175,26 +191,22 @@ double Arguments::take<double>()
 }
 
 // JavaScript has made these whole numbers in range, as the bindings do.
-template <>
-int Arguments::take<int>()
+template <> int Arguments::take<int>()
 {
     return static_cast<int>(take<double>());
 }
 
-template <>
-unsigned Arguments::take<unsigned>()
+template <> unsigned Arguments::take<unsigned>()
 {
     return static_cast<unsigned>(take<double>());
 }
 
-template <>
-bool Arguments::take<bool>()
+template <> bool Arguments::take<bool>()
 {
     return take<double>() != 0;
 }
 
-template <>
-std::string Arguments::take<std::string>()
+template <> std::string Arguments::take<std::string>()
 {
     uint32_t size = 0;
     read(&size, sizeof size);
@@ -203,8 +215,7 @@ std::string Arguments::take<std::string>()
     return text;
 }
 
-template <>
-std::vector<double> Arguments::take<std::vector<double>>()
+template <> std::vector<double> Arguments::take<std::vector<double>>()
 {
     uint32_t count = 0;
     read(&count, sizeof count);
@@ -232,46 +243,47 @@ using emscripten::val;
 extern "C"
 {
 
-// What JavaScript offers: {calls: [[name, kinds], ...], constants: {...}}.
-EMSCRIPTEN_KEEPALIVE const uint8_t* bf_calls()
-{
-    val list = val::array();
-    for (const auto& call : emscripten::calls())
+    // What JavaScript offers: {calls: [[name, kinds], ...], constants: {...}}.
+    EMSCRIPTEN_KEEPALIVE const uint8_t* bf_calls()
     {
-        val entry = val::array();
-        entry.call<void>("push", call.name);
-        entry.call<void>("push", call.kinds);
-        list.call<void>("push", entry);
+        val list = val::array();
+        for (const auto& call : emscripten::calls())
+        {
+            val entry = val::array();
+            entry.call<void>("push", call.name);
+            entry.call<void>("push", call.kinds);
+            list.call<void>("push", entry);
+        }
+        val table = val::object();
+        table.set("calls", list);
+        table.set("constants", emscripten::constants());
+        emscripten::answer.clear();
+        table.writeTo(emscripten::answer);
+        return emscripten::answer.data();
     }
-    val table = val::object();
-    table.set("calls", list);
-    table.set("constants", emscripten::constants());
-    emscripten::answer.clear();
-    table.writeTo(emscripten::answer);
-    return emscripten::answer.data();
-}
 
-// Where JavaScript writes the next call's arguments, `size` bytes.
-EMSCRIPTEN_KEEPALIVE uint8_t* bf_call_arguments(size_t size)
-{
-    emscripten::arguments.resize(size);
-    return emscripten::arguments.data();
-}
+    // Where JavaScript writes the next call's arguments, `size` bytes.
+    EMSCRIPTEN_KEEPALIVE uint8_t* bf_call_arguments(size_t size)
+    {
+        emscripten::arguments.resize(size);
+        return emscripten::arguments.data();
+    }
 
-// Calls the index-th function on the arguments written; its answer's bytes.
-EMSCRIPTEN_KEEPALIVE const uint8_t* bf_call(size_t index)
-{
-    const auto& call = emscripten::calls().at(index);
-    emscripten::internal::Arguments taken(emscripten::arguments.data(), emscripten::arguments.size());
-    const val answered = call.thunk(call.function, taken);
-    emscripten::answer.clear();
-    answered.writeTo(emscripten::answer);
-    return emscripten::answer.data();
-}
+    // Calls the index-th function on the arguments written; its answer's bytes.
+    EMSCRIPTEN_KEEPALIVE const uint8_t* bf_call(size_t index)
+    {
+        const auto& call = emscripten::calls().at(index);
+        emscripten::internal::Arguments taken(emscripten::arguments.data(),
+                                              emscripten::arguments.size());
+        const val answered = call.thunk(call.function, taken);
+        emscripten::answer.clear();
+        answered.writeTo(emscripten::answer);
+        return emscripten::answer.data();
+    }
 
-EMSCRIPTEN_KEEPALIVE size_t bf_answer_size()
-{
-    return emscripten::answer.size();
-}
+    EMSCRIPTEN_KEEPALIVE size_t bf_answer_size()
+    {
+        return emscripten::answer.size();
+    }
 
 } // extern "C"

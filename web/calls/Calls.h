@@ -18,15 +18,13 @@
 namespace emscripten
 {
 
-template <typename T>
-struct memory_view
+template <typename T> struct memory_view
 {
     size_t size;
     const T* data;
 };
 
-template <typename T>
-memory_view<T> typed_memory_view(size_t size, const T* data)
+template <typename T> memory_view<T> typed_memory_view(size_t size, const T* data)
 {
     return {size, data};
 }
@@ -36,25 +34,38 @@ memory_view<T> typed_memory_view(size_t size, const T* data)
 class val
 {
 public:
-    enum class Kind : uint8_t { kUndefined, kFalse, kTrue, kNumber, kText, kArray, kObject, kSingles, kDoubles, kGlobal };
+    enum class Kind : uint8_t
+    {
+        kUndefined,
+        kFalse,
+        kTrue,
+        kNumber,
+        kText,
+        kArray,
+        kObject,
+        kSingles,
+        kDoubles,
+        kGlobal
+    };
 
-    val() : node(std::make_shared<Node>(Kind::kUndefined)) {}
-    val(bool value) : node(std::make_shared<Node>(value ? Kind::kTrue : Kind::kFalse)) {}
-    val(int value) : val(static_cast<double>(value)) {}
-    val(unsigned value) : val(static_cast<double>(value)) {}
+    val();
+    val(bool value);
+    val(int value);
+    val(unsigned value);
     val(double value);
-    val(const char* text) : val(std::string(text)) {}
+    val(const char* text);
     val(const std::string& text);
     val(memory_view<float> view);
     val(memory_view<double> view);
 
-    static val object() { return val(Kind::kObject); }
-    static val array() { return val(Kind::kArray); }
+    static val object();
+    static val array();
     // Only Float32Array and Float64Array, to be made with new_ and filled by "set".
     static val global(const char* name);
 
     val new_(size_t size) const;
-    void set(const std::string& key, const val& value) const;
+    // Keys are the callers' literals, which live as long as the program.
+    void set(const char* key, const val& value) const;
     // "push" on an array, "set" on a typed array.
     template <typename Result, typename Value>
     Result call(const char* method, const Value& value) const
@@ -70,13 +81,14 @@ private:
     {
         explicit Node(Kind kind) : kind(kind) {}
         Kind kind;
-        double number = 0;
-        std::string text;                            // a text, or the global's name
-        std::vector<std::pair<std::string, val>> items; // an object's keys and values; an array's values, unnamed
-        std::vector<uint8_t> samples;                // a typed array's bytes
+        double number = 0; // a number; a typed array's bytes until "set" fills it
+        std::string text;  // a text, or the global's name
+        std::vector<std::pair<const char*, val>>
+            items;                    // an object's keys and values; an array's values, unnamed
+        std::vector<uint8_t> samples; // a typed array's bytes
     };
 
-    explicit val(Kind kind) : node(std::make_shared<Node>(kind)) {}
+    explicit val(Kind kind);
     void callWith(const char* method, const val& value) const;
 
     std::shared_ptr<Node> node;
@@ -93,8 +105,7 @@ class Arguments
 public:
     Arguments(const uint8_t* bytes, size_t size) : at(bytes), end(bytes + size) {}
 
-    template <typename T>
-    T take();
+    template <typename T> T take();
 
 private:
     void read(void* into, size_t size);
@@ -111,19 +122,36 @@ template <> std::vector<double> Arguments::take<std::vector<double>>();
 
 // How JavaScript is to convert each argument: one letter a type.
 template <typename T> constexpr char kindOf();
-template <> constexpr char kindOf<double>() { return 'd'; }
-template <> constexpr char kindOf<int>() { return 'i'; }
-template <> constexpr char kindOf<unsigned>() { return 'u'; }
-template <> constexpr char kindOf<bool>() { return 'b'; }
-template <> constexpr char kindOf<std::string>() { return 's'; }
-template <> constexpr char kindOf<std::vector<double>>() { return 'v'; }
+template <> constexpr char kindOf<double>()
+{
+    return 'd';
+}
+template <> constexpr char kindOf<int>()
+{
+    return 'i';
+}
+template <> constexpr char kindOf<unsigned>()
+{
+    return 'u';
+}
+template <> constexpr char kindOf<bool>()
+{
+    return 'b';
+}
+template <> constexpr char kindOf<std::string>()
+{
+    return 's';
+}
+template <> constexpr char kindOf<std::vector<double>>()
+{
+    return 'v';
+}
 
 using Thunk = val (*)(void* function, Arguments& arguments);
 
 void Register(const char* name, std::string kinds, Thunk thunk, void* function);
 
-template <typename Result, typename... Args>
-val invoke(void* function, Arguments& arguments)
+template <typename Result, typename... Args> val invoke(void* function, Arguments& arguments)
 {
     auto* call = reinterpret_cast<Result (*)(Args...)>(function);
     // Braces take the arguments in order.
@@ -149,14 +177,11 @@ void function(const char* name, Result (*call)(Args...))
 void constant(const char* name, const val& value);
 
 // The runtime's JavaScript has its own list of numbers.
-template <typename T>
-void register_vector(const char*)
-{
-}
+template <typename T> void register_vector(const char*) {}
 
 } // namespace emscripten
 
-#define EMSCRIPTEN_BINDINGS(name)                                                                     \
-    static void bindings_##name();                                                                    \
-    [[maybe_unused]] static const int registered_##name = (bindings_##name(), 0);                                      \
+#define EMSCRIPTEN_BINDINGS(name)                                                                  \
+    static void bindings_##name();                                                                 \
+    [[maybe_unused]] static const int registered_##name = (bindings_##name(), 0);                  \
     static void bindings_##name()
