@@ -53,12 +53,6 @@ void putText(std::vector<uint8_t>& out, const char* text, size_t size)
     put(out, text, size);
 }
 
-template <typename T> std::vector<uint8_t> bytesOf(memory_view<T> view)
-{
-    const auto* from = reinterpret_cast<const uint8_t*>(view.data);
-    return std::vector<uint8_t>(from, from + view.size * sizeof(T));
-}
-
 } // namespace
 
 val::val(Kind kind) : node(std::make_shared<Node>(kind)) {}
@@ -90,12 +84,14 @@ val val::array()
 
 val::val(memory_view<float> view) : val(Kind::kSingles)
 {
-    node->samples = bytesOf(view);
+    node->view = reinterpret_cast<const uint8_t*>(view.data);
+    node->number = static_cast<double>(view.size * sizeof(float));
 }
 
 val::val(memory_view<double> view) : val(Kind::kDoubles)
 {
-    node->samples = bytesOf(view);
+    node->view = reinterpret_cast<const uint8_t*>(view.data);
+    node->number = static_cast<double>(view.size * sizeof(double));
 }
 
 val val::global(const char* name)
@@ -130,8 +126,10 @@ void val::callWith(const char* method, const val& value) const
         node->items.emplace_back("", value);
     else if (std::strcmp(method, "set") == 0 &&
              (node->kind == Kind::kSingles || node->kind == Kind::kDoubles) &&
-             value.node->kind == node->kind && value.node->samples.size() == node->number)
-        node->samples = value.node->samples;
+             value.node->kind == node->kind && value.node->view &&
+             value.node->number == node->number)
+        node->samples.assign(value.node->view,
+                             value.node->view + static_cast<size_t>(node->number));
     else
         throw std::logic_error("a method these values have not");
 }

@@ -81,11 +81,14 @@ private:
     {
         explicit Node(Kind kind) : kind(kind) {}
         Kind kind;
-        double number = 0; // a number; a typed array's bytes until "set" fills it
+        double number = 0; // a number; a typed array's or a view's size in bytes
         std::string text;  // a text, or the global's name
         std::vector<std::pair<const char*, val>>
             items;                    // an object's keys and values; an array's values, unnamed
         std::vector<uint8_t> samples; // a typed array's bytes
+        // A memory view's bytes, the caller's, read only while the call that
+        // made the view runs (by a typed array's "set").
+        const uint8_t* view = nullptr;
     };
 
     explicit val(Kind kind);
