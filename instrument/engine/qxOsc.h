@@ -19,15 +19,8 @@ class qxOsc
 {
 public:
     static const int kTransitionSize = 1001;
-    // The smoothed step that replaces the sawtooth's jump, indexed 0 ... 1000,
-    // made at start from its printed digits (SawTransition.cpp).
-    struct TransitionTable
-    {
-        TransitionTable();
-        double operator[](int index) const { return values[index]; }
-        double values[kTransitionSize];
-    };
-    static const TransitionTable transition;
+    // The smoothed step that replaces the sawtooth's jump, indexed 0 ... 1000.
+    static const double transition[kTransitionSize];
 
     void phaseReset(double p) { phase = p; }
     void setSampleRate(int rate) { mRate = rate; }
