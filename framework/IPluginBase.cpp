@@ -2,7 +2,6 @@
 
 #include "IGraphicsContext.h"
 #include "KIT_Assert.h"
-#include "Log.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,7 +38,6 @@ IPluginBase::IPluginBase(int nParams, const char* channelIOStr, int nPresets,
       mDoesStateChunks(plugDoesChunks), mIsInst(plugIsInst), mDoesMIDI(plugDoesMidi),
       mLatency(latency)
 {
-    Trace("IPluginBase", __LINE__, "%s:%s", effectName, CurrentTime());
     for (int i = 0; i < nParams; ++i)
         mParams.Add(new IParam);
     // A control holds 0 until it is first shown a value.

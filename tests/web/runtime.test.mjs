@@ -44,6 +44,11 @@ test('refusals read the same in both modules', () => {
         (bf) => bf.render(code, { normalize: 'loud' }),
         (bf) => bf.fromValues(full.parse(code).values.map(() => 1e9)),
         (bf) => bf.parseState(new Uint8Array(100), 'x.state'),
+        // Texts and bytes beyond ASCII, there and back.
+        (bf) => bf.render(code, { normalize: 'lüfs:-14 ♪' }),
+        (bf) => bf.generate('pïckup'),
+        (bf) => bf.parseState(new Uint8Array(484).fill(0xff), 'sön.state'),
+        (bf) => bf.player({ kind: 'coin', lock: ['ösc1'] }),
     ];
     for (const call of calls) {
         const said = (bf) => { try { call(bf); return 'no refusal'; } catch (error) { return String(error); } };
