@@ -211,6 +211,48 @@ test('at every size by touch: the list is a list of its sounds to assistive tech
     }
 });
 
+test('two tabs of one profile: each change is made on top of the list the other tab saved, and no sound is lost',
+     { timeout: 180000 }, async () => {
+    await withBrowser(async (browser, url) => {
+        const saved = (tab, name) => browser.evaluate(tab,
+            until(`(localStorage.getItem('${kListKey}') ?? '').includes(${JSON.stringify(name)})`));
+        const codes = (tab) => browser.evaluate(tab,
+            '(() => { const l = window.bleepforgePage.library.list; return l.rows().map((_, i) => l.item(i).code); })()');
+        const first = await openPage(browser, `${url}/index.html`, 1, { size: kLaptop });
+        await pressKey(browser, first, '1');
+        await saved(first, 'pickup 1');
+        const second = await openPage(browser, `${url}/index.html`, 1, { size: kLaptop });
+        assert.deepEqual(await names(browser, second), ['pickup 1']);
+
+        await pressKey(browser, second, '2');
+        await saved(second, 'shoot 1');
+        const shoot = (await codes(second))[1];
+        await browser.evaluate(first, until(`document.querySelectorAll('#sounds li[data-index]').length === 2`));
+        await pressKey(browser, first, '3');
+        await saved(first, 'powerup 1');
+        assert.deepEqual(await names(browser, first), ['pickup 1', 'shoot 1', 'powerup 1']);
+        assert.equal((await codes(first))[1], shoot);
+
+        await reload(browser, second);
+        assert.deepEqual(await names(browser, second), ['pickup 1', 'shoot 1', 'powerup 1']);
+        assert.deepEqual(await codes(second), await codes(first));
+
+        // A list stored behind a tab's back (its event missed) is read before
+        // the tab writes: taken and said, never written over.
+        const older = await browser.evaluate(second, `localStorage.getItem('${kListKey}')`);
+        await pressKey(browser, second, '4');
+        await saved(second, 'hit 1');
+        await browser.evaluate(first, until("document.querySelectorAll('#sounds li[data-index]').length === 4"));
+        await browser.evaluate(first, `localStorage.setItem('${kListKey}', ${JSON.stringify(older)})`);
+        await pressKey(browser, first, '5');
+        await browser.evaluate(first, until("document.getElementById('status').textContent.includes('another tab')"));
+        assert.deepEqual(await names(browser, first), ['pickup 1', 'shoot 1', 'powerup 1']);
+        assert.equal(await browser.evaluate(first, `localStorage.getItem('${kListKey}')`), older);
+        assert.deepEqual(first.errors, []);
+        assert.deepEqual(second.errors, []);
+    });
+});
+
 test('a damaged list is set aside under a key of its own and said; the page starts a new one that is kept',
      { timeout: 180000 }, async () => {
     await withBrowser(async (browser, url) => {

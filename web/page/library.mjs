@@ -432,7 +432,7 @@ export function install(page) {
     const view = new ListView(page, list);
     page.library = view;
     const storage = storageOf();
-    const keep = storage !== null && restore(page, list, storage);
+    let keep = storage !== null && restore(page, list, storage);
     view.mirror();
     page.sound.settleWith((code, cause, before) => view.settle(code, cause, before));
     page.strip.onRendered.push((picture, code) => {
@@ -447,12 +447,50 @@ export function install(page) {
 
     let written = keep ? storage.getItem(kListKey) : null;
     let warned = false;
+    let timer = 0;
+    // Another tab of this site saved its list: this tab takes it whole, as
+    // the model checks it, so that its next change is made on top of it.
+    // False when the stored list stays this tab's to write over.
+    const takeStored = (text) => {
+        if (text === null || text === written)
+            return false;
+        const before = list.record();
+        const refused = list.load(text);
+        if (refused)
+            return false;
+        // This tab's change not yet saved is dropped for the other tab's list.
+        if (before !== written)
+            page.say('The list of sounds changed in another tab of this page: this tab now shows that list, ' +
+                     'without its own last change.', { error: true });
+        written = text;
+        clearTimeout(timer);
+        view.mirror();
+        const chosen = list.current() >= 0 ? list.item(list.current()).code : null;
+        if (chosen !== null && chosen !== page.sound.current())
+            page.sound.set(chosen, 'list');
+        view.show();
+        return true;
+    };
+    window.addEventListener('storage', (event) => {
+        if (keep && event.storageArea === storage && event.key === kListKey)
+            takeStored(event.newValue);
+    });
     const write = () => {
         if (!keep)
             return;
         const record = list.record();
         if (record === written)
             return;
+        // A stored list this tab has not seen is never written over: it is
+        // taken, or set aside when the model refuses it.
+        const stored = storage.getItem(kListKey);
+        if (takeStored(stored))
+            return;
+        if (stored !== null && stored !== written) {
+            keep = setAside(storage, 'bleepforge.list', 'The list of sounds', stored, list.load(stored), page.say);
+            if (!keep)
+                return;
+        }
         try {
             storage.setItem(kListKey, record);
             written = record;
@@ -463,7 +501,6 @@ export function install(page) {
             warned = true;
         }
     };
-    let timer = 0;
     view.onChange = () => {
         clearTimeout(timer);
         timer = setTimeout(write, kWriteAfterMs);
