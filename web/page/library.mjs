@@ -464,10 +464,9 @@ export function install(page) {
                      'without its own last change.', { error: true });
         written = text;
         clearTimeout(timer);
+        // The editor keeps its sound: a tab in the background neither plays
+        // nor keeps one because another tab made it.
         view.mirror();
-        const chosen = list.current() >= 0 ? list.item(list.current()).code : null;
-        if (chosen !== null && chosen !== page.sound.current())
-            page.sound.set(chosen, 'list');
         view.show();
         return true;
     };
