@@ -10,7 +10,7 @@ import { existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { run } from './native.mjs';
-import { openPage, pressKey, reload, until, withBrowser } from './pagedriver.mjs';
+import { loaded, openPage, pressKey, ready, reload, until, withBrowser } from './pagedriver.mjs';
 import { Bleepforge } from '../../build/web/bleepforge-node.mjs';
 
 const bf = await Bleepforge.load();
@@ -280,6 +280,46 @@ test('a damaged list is set aside under a key of its own and said; the page star
         await reload(browser, tab);
         assert.deepEqual(await names(browser, tab), ['reset 1', 'blip 1']);
         assert.equal(await status(browser, tab), '');
+        assert.deepEqual(tab.errors, []);
+    });
+});
+
+test('a damaged list that cannot be set aside, storage nearly full, stays where it is and the page says so',
+     { timeout: 180000 }, async () => {
+    await withBrowser(async (browser, url) => {
+        const tab = await openPage(browser, `${url}/index.html`, 1, { size: kLaptop });
+        await pressKey(browser, tab, '4');
+        await browser.evaluate(tab, until(`(localStorage.getItem('${kListKey}') ?? '').includes('hit 1')`));
+        const damaged = (await browser.evaluate(tab, `localStorage.getItem('${kListKey}')`)).replace('hit 1', 'hit 7');
+        const visit = async (page) => {
+            const done = loaded(browser, tab);
+            await browser.send('Page.navigate', { url: `${url}/${page}` }, tab.sessionId);
+            await browser.within(done, `opening ${page}`);
+        };
+        // Away from the page, the list is damaged, the editor's record taken
+        // away and the rest of the storage filled but about 200 characters.
+        await visit('empty.html');
+        await browser.evaluate(tab, `(() => {
+            localStorage.clear();
+            localStorage.setItem('${kListKey}', ${JSON.stringify(damaged)});
+            let n = 0;
+            for (let size = 1 << 16; size >= 1; size >>= 1) {
+                try {
+                    for (;;)
+                        localStorage.setItem(\`filler \${n++}\`, 'x'.repeat(size));
+                } catch {
+                    // full at this size
+                }
+            }
+            localStorage.setItem('filler 0', 'x'.repeat((1 << 16) - 200));
+        })()`);
+        await visit('index.html');
+        await ready(browser, tab);
+        await pressKey(browser, tab, '1');
+        await browser.evaluate(tab, until("document.getElementById('status').textContent.includes('refused to keep')"));
+        assert.equal(await browser.evaluate(tab, `localStorage.getItem('${kListKey}')`), damaged);
+        assert.match(await status(browser, tab), /list of sounds kept from your last visit cannot be read \(.*\) nor set aside/);
+        assert.deepEqual(await browser.evaluate(tab, "Object.keys(localStorage).filter((k) => k.includes('damaged'))"), []);
         assert.deepEqual(tab.errors, []);
     });
 });

@@ -496,7 +496,7 @@ export function install(page) {
         } catch (error) {
             if (!warned)
                 page.say(`This browser refused to keep your list of sounds (${error.name}): export the ones you ` +
-                         'want to keep.', { error: true });
+                         'want to keep.', { error: true, also: true });
             warned = true;
         }
     };

@@ -87,9 +87,10 @@ export function install(page) {
             storage.setItem(kKeptKey, record);
             written = record;
         } catch (error) {
+            // Said beside, not over, what the page's start said of a kept record.
             if (!warned)
                 page.say(`This browser refused to keep your sounds (${error.name}): they will be gone after a ` +
-                         'reload. Export the ones you want to keep.', { error: true });
+                         'reload. Export the ones you want to keep.', { error: true, also: true });
             warned = true;
         }
     };
