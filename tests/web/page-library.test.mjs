@@ -39,6 +39,18 @@ const itemSelector = (name, part) =>
     `[...document.querySelectorAll('#sounds li[data-index]')].find((li) => li.querySelector('.pick')?.firstChild.textContent === ${JSON.stringify(name)})${part ? `.querySelector(${JSON.stringify(part)})` : ''}`;
 const clickItem = (browser, tab, name, part) => browser.evaluate(tab, `${itemSelector(name, part)}.click()`);
 
+// Fills the page's storage but about 200 characters, in keys of its own.
+const fillStorage = `let n = 0;
+    for (let size = 1 << 16; size >= 1; size >>= 1) {
+        try {
+            for (;;)
+                localStorage.setItem(\`filler \${n++}\`, 'x'.repeat(size));
+        } catch {
+            // full at this size
+        }
+    }
+    localStorage.setItem('filler 0', 'x'.repeat((1 << 16) - 200));`;
+
 async function typeText(browser, tab, text) {
     await browser.send('Input.insertText', { text }, tab.sessionId);
 }
@@ -302,16 +314,7 @@ test('a damaged list that cannot be set aside, storage nearly full, stays where 
         await browser.evaluate(tab, `(() => {
             localStorage.clear();
             localStorage.setItem('${kListKey}', ${JSON.stringify(damaged)});
-            let n = 0;
-            for (let size = 1 << 16; size >= 1; size >>= 1) {
-                try {
-                    for (;;)
-                        localStorage.setItem(\`filler \${n++}\`, 'x'.repeat(size));
-                } catch {
-                    // full at this size
-                }
-            }
-            localStorage.setItem('filler 0', 'x'.repeat((1 << 16) - 200));
+            ${fillStorage}
         })()`);
         await visit('index.html');
         await ready(browser, tab);
@@ -320,6 +323,32 @@ test('a damaged list that cannot be set aside, storage nearly full, stays where 
         assert.equal(await browser.evaluate(tab, `localStorage.getItem('${kListKey}')`), damaged);
         assert.match(await status(browser, tab), /list of sounds kept from your last visit cannot be read \(.*\) nor set aside/);
         assert.deepEqual(await browser.evaluate(tab, "Object.keys(localStorage).filter((k) => k.includes('damaged'))"), []);
+        assert.deepEqual(tab.errors, []);
+    });
+});
+
+test('a pasted recipe over the size limit is refused naming it, and a kind the browser cannot keep is not called kept',
+     { timeout: 180000 }, async () => {
+    await withBrowser(async (browser, url) => {
+        const tab = await openPage(browser, `${url}/index.html`, 1, { size: kLaptop });
+        const paste = (name, text) => browser.evaluate(tab, `(() => {
+            const form = document.querySelector('.recipe-form');
+            form.hidden = false;
+            form.querySelector('input').value = ${JSON.stringify(name)};
+            form.querySelector('textarea').value = ${JSON.stringify(text)};
+            form.requestSubmit();
+            return form.querySelector('.problem').textContent;
+        })()`);
+        const menu = () => browser.evaluate(tab, "[...document.querySelectorAll('#kind option')].map((o) => o.textContent)");
+        const recipe = (padding) => `[params]\n"Osc1 Type" = "Square"\n# ${'x'.repeat(padding)}\n`;
+        assert.match(await paste('huge', recipe(3 << 20)), /at most 1 MiB/);
+        assert.ok(!(await menu()).includes('huge (yours)'));
+
+        await browser.evaluate(tab, `(() => { ${fillStorage} })()`);
+        assert.equal(await paste('zap', recipe(4096)), '');
+        assert.ok((await menu()).includes('zap (yours)'));
+        assert.match(await status(browser, tab), /"zap" is added for this visit only: .*QuotaExceededError/);
+        assert.equal(await browser.evaluate(tab, "localStorage.getItem('bleepforge.kinds.v1')"), null);
         assert.deepEqual(tab.errors, []);
     });
 });

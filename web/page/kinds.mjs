@@ -8,6 +8,7 @@ import { button, element } from './controls.mjs';
 
 export const kKindsKey = 'bleepforge.kinds.v1';
 const kMostRecipeBytes = 1024 * 1024;
+const kTooLarge = 'too large for a recipe: a recipe holds at most 1 MiB';
 
 function storedKinds(say) {
     let text = null;
@@ -65,19 +66,25 @@ export function install(page) {
             return 'give the kind a name';
         if (kinds.some((k) => k.name === name))
             return `there is a kind "${name}" already: give this one another name`;
+        if (new TextEncoder().encode(text).length > kMostRecipeBytes)
+            return `it is ${kTooLarge}`;
         const recipe = read({ name, text }, true).recipe;
         if (recipe.error)
             return recipe.error;
         own.push({ name, text });
-        if (kept !== null) {
+        let notKept = kept === null ? 'your kinds kept before cannot be read' : '';
+        if (!notKept) {
             try {
                 localStorage.setItem(kKindsKey, JSON.stringify(own));
             } catch (error) {
-                say(`This browser refused to keep your kind (${error.name}): it lasts this visit.`, { error: true });
+                notKept = `this browser refused to keep it (${error.name})`;
             }
         }
         fill(name);
-        say(`The kind "${name}" is added: Make makes a sound of it.`);
+        if (notKept)
+            say(`The kind "${name}" is added for this visit only: ${notKept}.`, { error: true });
+        else
+            say(`The kind "${name}" is added and kept: Make makes a sound of it.`);
         return '';
     };
 
@@ -91,7 +98,7 @@ export function install(page) {
         if (!file)
             return;
         if (file.size > kMostRecipeBytes)
-            return say(`${file.name} is too large for a recipe.`, { error: true });
+            return say(`${file.name} is ${kTooLarge}.`, { error: true });
         const refused = add(file.name.replace(/\.toml$/i, ''), await file.text());
         if (refused)
             say(`${file.name}: ${refused}`, { error: true });
