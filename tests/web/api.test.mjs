@@ -190,6 +190,7 @@ test('parseWav() says apart what kind of refusal it makes', () => {
         ['text', Buffer.from('hello'), 'not-wav'],
         ['a cut file', wav.subarray(0, 60), 'not-wav'],
         ['a WAV without a sound', riff(Buffer.concat([Buffer.from('WAVEdata'), Buffer.alloc(4)])), 'no-sound'],
+        ['a layered sound', bf.wav(bf.layered('version = 1\n[[layer]]\nkind = "hit"\nseed = 0\n')), 'layered'],
         ['a damaged sound', damaged, undefined]])
         assert.throws(() => bf.parseWav(bytes), (error) => error.reason === reason, what);
 });

@@ -353,6 +353,18 @@ test('a pasted recipe over the size limit is refused naming it, and a kind the b
     });
 });
 
+test('a link to a layered sound is told as one the list does not hold yet, not as damaged', { timeout: 180000 }, async () => {
+    await withBrowser(async (browser, url) => {
+        const layered = bf.layered('version = 1\n[[layer]]\nkind = "hit"\nseed = 0\n').code;
+        const tab = await openPage(browser, `${url}/index.html#${layered}`, 1, { size: kLaptop });
+        const said = await status(browser, tab);
+        assert.match(said, /a layered sound, which the page's list does not hold yet/);
+        assert.doesNotMatch(said, /damaged/);
+        assert.deepEqual(await names(browser, tab), []);
+        assert.deepEqual(tab.errors, []);
+    });
+});
+
 test('kinds: the explosion makes a sound of its kind that joins the list with the locks kept; a recipe of the ' +
      'user\'s own is added, kept across a reload and made; a damaged or layered one is refused saying why',
      { timeout: 180000 }, async () => {

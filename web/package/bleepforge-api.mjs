@@ -656,6 +656,8 @@ class BleepforgeCalls {
         const code = codeInWav(bytes);
         if (code === null)
             throw refusal('the WAV file holds no Bleepforge sound', 'no-sound');
+        if (code.startsWith(LAYERED_PREFIX))
+            throw refusal('the WAV file holds a layered sound: layered() reads its code', 'layered');
         return this.parse(code);
     }
 

@@ -225,7 +225,8 @@ export class Bleepforge {
     close(): void;
     /**
      * The sound a WAV from Bleepforge carries. A refusal is an Error whose `reason` is 'not-wav' for
-     * bytes that are no WAV file (or one cut short), 'no-sound' for a WAV without a sound in it.
+     * bytes that are no WAV file (or one cut short), 'no-sound' for a WAV without a sound in it,
+     * 'layered' for a WAV of a layered sound.
      */
     parseWav(bytes: ArrayBuffer | Uint8Array): Sound;
     /** The sound a 484-byte state file holds; throws an Error saying why other bytes are none, naming the file. */

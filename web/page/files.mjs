@@ -3,7 +3,7 @@
 // picker or dropped on the page; a pasted sound code opens its sound.
 import { button, download, element, keysAreElsewhere } from './controls.mjs';
 import { choose, currentChoices, kFormats, kRates, kTargets, wavOptions } from './exportchoices.mjs';
-import { kHearIt } from './links.mjs';
+import { isLayeredSound, kHearIt, kLayered } from './links.mjs';
 import { shortened } from './bleepforge-checks.mjs';
 
 // Far beyond any sound Bleepforge writes at the page's choices; a larger
@@ -209,6 +209,8 @@ export function install(page) {
             if (error.reason === 'no-sound')
                 throw new Error(`'${name}' holds no Bleepforge sound: only audio files that Bleepforge wrote can ` +
                                 'be opened as sounds');
+            if (error.reason === 'layered')
+                throw new Error(`'${name}' holds ${kLayered}`);
             if (error.reason === 'not-wav')
                 throw new Error(`'${name}' is not an audio file that can be read: ${error.message}`);
             throw new Error(`the sound in '${name}' is damaged: ${error.message}`);
@@ -248,6 +250,10 @@ export function install(page) {
         if (at >= 0)
             return show(trimmed.slice(at).split(/\s/)[0], 'Pasted a sound code');
         const link = linkFragment(trimmed);
+        if (link && isLayeredSound(bf, link)) {
+            say(`Error: ${where} holds ${kLayered}`, { error: true });
+            return false;
+        }
         if (link) {
             const { code, reason, why } = bf.core.codeOfLink(link);
             if (code)

@@ -28,10 +28,28 @@ function follow(bf, code) {
         history.replaceState(history.state, '', url);
 }
 
+export const kLayered = 'a layered sound, which the page\'s list does not hold yet: open it in the app';
+
+// A whole, valid layered code: not a damaged link, only one the page cannot show.
+export function isLayeredSound(bf, text) {
+    if (!text.startsWith('bfl1:'))
+        return false;
+    try {
+        bf.layered(text);
+        return true;
+    } catch {
+        return false;
+    }
+}
+
 // Shows a link's sound and says so. A reload shows the sound it had again,
 // which is no news; opening a link is, even to the sound already shown. At
 // the page's start (`also`) the message goes beside the kept sounds' news.
 function tellOpened(page, text, { reloaded = false, also = false } = {}) {
+    if (isLayeredSound(page.bf, text)) {
+        page.say(`This link holds ${kLayered}, so the page shows the sound it had.`, { error: true, also });
+        return;
+    }
     const { code, error, reason, why: damage } = page.bf.core.codeOfLink(text);
     const shown = page.sound.current();
     const refused = error ?? page.sound.set(code, 'open');
