@@ -37,6 +37,16 @@ const slotBox = (browser, tab) => browser.evaluate(tab,
     '(() => { const e = window.bleepforgePage.editor; return { shown: e.slotShown(), count: e.slotCount() }; })()');
 const itemSelector = (name, part) =>
     `[...document.querySelectorAll('#sounds li[data-index]')].find((li) => li.querySelector('.pick')?.firstChild.textContent === ${JSON.stringify(name)})${part ? `.querySelector(${JSON.stringify(part)})` : ''}`;
+// Takes the tab to another address, once it has loaded.
+async function visit(browser, tab, url) {
+    const done = loaded(browser, tab);
+    await browser.send('Page.navigate', { url }, tab.sessionId);
+    await browser.within(done, `opening ${url}`);
+}
+
+// The name of the item that has the keyboard's focus, if any.
+const focusedItem = (browser, tab) => browser.evaluate(tab,
+    "document.activeElement.closest('#sounds li')?.querySelector('.pick')?.firstChild.textContent ?? null");
 const clickItem = (browser, tab, name, part) => browser.evaluate(tab, `${itemSelector(name, part)}.click()`);
 
 // Fills the page's storage but about 200 characters, in keys of its own.
@@ -93,6 +103,7 @@ test('by the keys a new user makes sounds, names and stars them, finds them afte
             await keyOnItem(browser, tab, 'shoot 1', 'F2');
             await typeText(browser, tab, 'laser');
             await pressKey(browser, tab, 'Enter');
+            assert.equal(await focusedItem(browser, tab), 'laser');
             await browser.evaluate(tab, 'document.activeElement.blur()');
             await pressKey(browser, tab, 'b');
             await clickItem(browser, tab, 'laser', '.star');
@@ -128,6 +139,8 @@ test('by the keys a new user makes sounds, names and stars them, finds them afte
             await browser.evaluate(tab, "[...document.querySelectorAll('#library button')].find((b) => b.textContent === 'Undo delete').click()");
             assert.deepEqual(await names(browser, tab), ['pickup 1', 'laser', 'powerup 1', 'pickup 2']);
             assert.deepEqual((await shownList(browser, tab)).map((s) => s.starred), [false, true, false, true]);
+            assert.match(await status(browser, tab), /"powerup 1" is back on the list/);
+            assert.equal(await focusedItem(browser, tab), 'powerup 1');
 
             // V makes the count asked of the chosen sound, right after it.
             await clickItem(browser, tab, 'laser', '.pick');
@@ -276,9 +289,11 @@ test('a damaged list is set aside under a key of its own and said; the page star
         assert.match(record, /hit 1/);
         const damaged = record.replace('hit 1', 'hit 7');
 
-        const seed = await browser.open(`${url}/empty.html`);
-        await browser.evaluate(seed, `localStorage.setItem('${kListKey}', ${JSON.stringify(damaged)})`);
-        await reload(browser, tab);
+        // Damaged away from the page: an open page keeps its own list.
+        await visit(browser, tab, `${url}/empty.html`);
+        await browser.evaluate(tab, `localStorage.setItem('${kListKey}', ${JSON.stringify(damaged)})`);
+        await visit(browser, tab, `${url}/index.html`);
+        await ready(browser, tab);
         assert.deepEqual(await names(browser, tab), []);
         assert.match(await status(browser, tab), /list of sounds kept from your last visit cannot be read \(.*\): .*keeps them aside/);
         const aside = await browser.evaluate(tab, `Object.keys(localStorage)
@@ -303,20 +318,15 @@ test('a damaged list that cannot be set aside, storage nearly full, stays where 
         await pressKey(browser, tab, '4');
         await browser.evaluate(tab, until(`(localStorage.getItem('${kListKey}') ?? '').includes('hit 1')`));
         const damaged = (await browser.evaluate(tab, `localStorage.getItem('${kListKey}')`)).replace('hit 1', 'hit 7');
-        const visit = async (page) => {
-            const done = loaded(browser, tab);
-            await browser.send('Page.navigate', { url: `${url}/${page}` }, tab.sessionId);
-            await browser.within(done, `opening ${page}`);
-        };
         // Away from the page, the list is damaged, the editor's record taken
         // away and the rest of the storage filled but about 200 characters.
-        await visit('empty.html');
+        await visit(browser, tab, `${url}/empty.html`);
         await browser.evaluate(tab, `(() => {
             localStorage.clear();
             localStorage.setItem('${kListKey}', ${JSON.stringify(damaged)});
             ${fillStorage}
         })()`);
-        await visit('index.html');
+        await visit(browser, tab, `${url}/index.html`);
         await ready(browser, tab);
         await pressKey(browser, tab, '1');
         await browser.evaluate(tab, until("document.getElementById('status').textContent.includes('refused to keep')"));
@@ -347,6 +357,7 @@ test('a pasted recipe over the size limit is refused naming it, and a kind the b
         await browser.evaluate(tab, `(() => { ${fillStorage} })()`);
         assert.equal(await paste('zap', recipe(4096)), '');
         assert.ok((await menu()).includes('zap (yours)'));
+        assert.equal(await browser.evaluate(tab, 'document.activeElement.id'), 'kind');
         assert.match(await status(browser, tab), /"zap" is added for this visit only: .*QuotaExceededError/);
         assert.equal(await browser.evaluate(tab, "localStorage.getItem('bleepforge.kinds.v1')"), null);
         assert.deepEqual(tab.errors, []);

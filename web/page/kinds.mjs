@@ -113,6 +113,8 @@ export function install(page) {
         if (!problem.textContent) {
             form.hidden = true;
             nameField.value = textField.value = '';
+            // The hidden form had the focus: the new kind's menu takes it.
+            menu.focus();
         }
     });
     const row = element('div', { className: 'tools' }, [

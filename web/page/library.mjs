@@ -239,6 +239,7 @@ class ListView {
             if (event.key === 'Enter' || event.key === 'Escape') {
                 event.preventDefault();
                 end(event.key === 'Enter');
+                this.focusItem(i);
             }
         });
         field.addEventListener('blur', () => end(true));
@@ -295,9 +296,21 @@ class ListView {
         this.page.announce(`${name} deleted`);
     }
 
+    // The sound put back is said and takes the focus: the status line no
+    // longer says it is off the list, and the keyboard stays in the list.
     undo() {
-        if (this.changed(() => this.list.putBack(), { show: true }))
-            this.page.announce('delete undone');
+        const before = this.list.rows().map((sound) => JSON.stringify(sound));
+        if (!this.changed(() => this.list.putBack(), { show: true }))
+            return;
+        const rows = this.list.rows();
+        const at = rows.findIndex((sound, i) => JSON.stringify(sound) !== before[i]);
+        this.page.say(`"${rows[at].name}" is back on the list.`);
+        this.page.announce('delete undone');
+        this.focusItem(at);
+    }
+
+    focusItem(i) {
+        this.items.querySelector(`li[data-index="${i}"] .pick`)?.focus();
     }
 
     // The chosen sound, else the editor's own joins the list first.
